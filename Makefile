@@ -1,0 +1,53 @@
+# The two commands of the README: `make run` starts Dawnbell, `make test` passes every test.
+# Both install the Debian packages they need first.
+JOBS ?= $(shell nproc)
+CTEST = ctest --output-on-failure -j $(JOBS) --timeout 600
+
+.PHONY: run test deps build-release build-debug test-debug test-asan test-tsan test-fuzz bench format clean
+
+run: deps build-release
+	./build/release/bin/dawnbell
+
+test: deps test-debug test-asan test-tsan test-fuzz
+	@echo "All test suites passed."
+
+deps:
+	@tools/scripts/install-deps
+
+build-release:
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS)
+
+build-debug:
+	cmake --preset debug >/dev/null
+	cmake --build --preset debug -j $(JOBS)
+
+test-debug: build-debug
+	cd build/debug && $(CTEST)
+
+test-asan:
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan -j $(JOBS)
+	cd build/asan && ASAN_OPTIONS=detect_leaks=1 $(CTEST) -LE e2e
+
+test-tsan:
+	cmake --preset tsan >/dev/null
+	cmake --build --preset tsan -j $(JOBS)
+	cd build/tsan && TSAN_OPTIONS=halt_on_error=1 $(CTEST) -LE e2e
+
+# Each fuzz target runs for a bounded time with the address and undefined sanitizers.
+test-fuzz:
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+	tools/scripts/run-fuzzers build/fuzz 30
+
+bench: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target benchmarks
+	for b in build/release/bench/bench_*; do $$b --benchmark_min_time=0.2 || exit 1; done
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

@@ -1,0 +1,148 @@
+// The emulated phone: its screen, its input and the backend that shows it. This is the host
+// side of the platform, used by the program's start (platform main), by the other services of
+// the platform and by tests; the program itself never includes it.
+#pragma once
+
+#include "wintypes.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct DeviceConfig {
+    int width = 480;  // portrait width of the screen, pixels
+    int height = 640; // portrait height
+    int dpi = 192;
+    std::string backend = "sdl"; // "sdl" or "headless"
+    std::filesystem::path deviceDir;  // holds \windows and the registry file
+    std::filesystem::path programDir; // the program's own folder
+
+    // DAWNBELL_SCREEN ("480x640"), DAWNBELL_DPI, DAWNBELL_BACKEND, DAWNBELL_DEVICE_DIR
+    // (default: $XDG_STATE_HOME/dawnbell, else ~/.local/state/dawnbell) and the folder of the
+    // running executable as the program folder. Bad values are reported on standard error and
+    // replaced by the defaults.
+    static DeviceConfig fromEnvironment();
+};
+
+// Something drawn above the primary surface when the screen is presented: DirectDraw overlays,
+// the task bar, the input panel's keyboard, the native edit control. Higher z is drawn later.
+class Layer {
+public:
+    virtual ~Layer() = default;
+    virtual int zOrder() const = 0;
+    virtual bool visible() const = 0;
+    virtual RECT bounds() const = 0; // screen rectangle covered while visible
+    // Draws into `frame` (the whole screen, RGB565, `pitch` pixels per row), only inside `clip`.
+    virtual void paint(std::uint16_t* frame, int pitch, const RECT& clip) = 0;
+};
+
+enum class PointerAction { down, move, up };
+
+// What a backend does for the device. The SDL backend shows a real window; the headless one
+// keeps everything in memory for tests.
+class Backend {
+public:
+    virtual ~Backend() = default;
+    // True on the thread that must wait through waitForEvents (SDL's video thread).
+    virtual bool ownsThread() const = 0;
+    // On that thread: take pending window-system events (they become device input), present
+    // what changed, then block until an event arrives, wake() is called or `timeoutMs` passes
+    // (INFINITE: no timeout).
+    virtual void waitForEvents(DWORD timeoutMs) = 0;
+    // Any thread: make waitForEvents return soon; also asks for a present of changed pixels.
+    virtual void wake() = 0;
+    // A native message box. Blocks until the user answers; returns the button id (IDOK ...).
+    virtual int messageBox(const std::wstring& text, const std::wstring& caption, UINT type) = 0;
+    virtual void setCursor(bool wait) = 0;
+    virtual std::wstring clipboardText() = 0;
+};
+
+class Device {
+public:
+    // The running device; exists between start() and stop().
+    static Device& instance();
+    static bool running();
+    // Creates the device (screen, backend, path mapping) from the configuration. Tests start a
+    // headless device per test and stop it afterwards, which destroys every window and queue.
+    static void start(const DeviceConfig& config);
+    static void stop();
+
+    const DeviceConfig& config() const;
+    int width() const;  // current orientation
+    int height() const; // current orientation
+    int dpi() const;
+    int taskBarHeight() const; // scales with dpi: 26 px at 96 dpi, 52 at 192
+    bool taskBarVisible() const;
+    void setTaskBarVisible(bool visible);
+
+    // Swaps width and height, updates the system metrics and sends WM_WINDOWPOSCHANGED to every
+    // top-level window. Listeners (surfaces, input panel) are told first.
+    void rotate();
+    void onRotate(std::function<void()> listener);
+
+    // The screen buffer: RGB565, width() x height(), pitch() pixels per row. Hold the lock while
+    // reading or writing pixels; call invalidate() for what changed.
+    std::mutex& screenLock();
+    std::uint16_t* pixels();
+    int pitch() const;
+    void invalidate(const RECT& changed);
+    // Every layer above the screen, drawn on presenting; the caller owns the layer.
+    void addLayer(Layer* layer);
+    void removeLayer(Layer* layer);
+    // The screen as presented (buffer + visible layers) for `area`, row by row.
+    std::vector<std::uint16_t> compose(const RECT& area);
+    // The area changed since the last call, and forgets it (for the backend's present).
+    bool takeInvalidArea(RECT& area);
+
+    // Input in screen coordinates (from the backend or from tests). The pointer goes to the
+    // input filter first (the input panel's keyboard), then to the window under it, with
+    // capture from press to release.
+    void pointer(PointerAction action, int x, int y);
+    void setPointerFilter(std::function<bool(PointerAction, int x, int y)> filter);
+    // Keys go to the focus window: WM_KEYDOWN / WM_KEYUP with the virtual key; characters as
+    // WM_CHAR.
+    void key(UINT virtualKey, bool down);
+    void character(wchar_t c);
+
+    Backend& backend();
+
+    // Headless backend only: the native message boxes shown so far (text, caption, style), and
+    // the answer the next boxes give.
+    struct MessageBoxRecord {
+        std::wstring text;
+        std::wstring caption;
+        UINT type;
+    };
+    std::vector<MessageBoxRecord> messageBoxes() const;
+    void recordMessageBox(MessageBoxRecord record);
+
+    // The screen as presented, saved as a PNG file.
+    bool saveScreenshot(const std::filesystem::path& file);
+
+private:
+    Device() = default;
+    struct State;
+    std::unique_ptr<State> state_;
+    friend struct DeviceAccess;
+};
+
+// A headless device for one test: started in the constructor, stopped in the destructor.
+class ScopedTestDevice {
+public:
+    explicit ScopedTestDevice(int width = 480, int height = 640, int dpi = 192);
+    ~ScopedTestDevice();
+    ScopedTestDevice(const ScopedTestDevice&) = delete;
+    ScopedTestDevice& operator=(const ScopedTestDevice&) = delete;
+    const std::filesystem::path& folder() const { return folder_; } // temporary device folder
+
+private:
+    std::filesystem::path folder_;
+};
+
+} // namespace platform

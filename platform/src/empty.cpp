@@ -1,0 +1,1 @@
+// Placeholder for a service group that has no sources yet.

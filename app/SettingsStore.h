@@ -1,0 +1,52 @@
+// The settings kept between runs, in the registry key HKEY_LOCAL_MACHINE\SOFTWARE\Dawnbell:
+// whether the data-connection question is still to be asked (showInfo) and the host, MAC and
+// port texts of the last Quit (lastIP, lastMAC, lastPort).
+//
+// A SettingsKey is the open key; it is created when missing and closed when the object goes.
+// No failure is reported: a key that can't be opened is an empty optional, values that can't be
+// read give the defaults.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+struct StoredFields {
+    std::wstring host;
+    std::wstring mac;
+    std::wstring port;
+    bool operator==(const StoredFields&) const = default;
+};
+
+class SettingsKey {
+public:
+    static constexpr const wchar_t* path = L"SOFTWARE\\Dawnbell";
+    // The longest texts read back, in characters; longer stored texts read back empty.
+    static constexpr std::size_t hostCapacity = 254;
+    static constexpr std::size_t macCapacity = 24;
+    static constexpr std::size_t portCapacity = 5;
+
+    static std::optional<SettingsKey> open();
+
+    SettingsKey(SettingsKey&& other) noexcept;
+    SettingsKey& operator=(SettingsKey&& other) noexcept;
+    SettingsKey(const SettingsKey&) = delete;
+    SettingsKey& operator=(const SettingsKey&) = delete;
+    ~SettingsKey();
+
+    // True until the question has been answered once; true when the value is missing.
+    bool showInfo() const;
+    void clearShowInfo();
+
+    StoredFields readFields() const;
+    void writeFields(const StoredFields& fields);
+
+private:
+    explicit SettingsKey(HKEY key) : key_(key) {}
+    std::wstring readText(const wchar_t* name, std::size_t capacity) const;
+    void writeText(const wchar_t* name, const std::wstring& text);
+
+    HKEY key_ = nullptr;
+};

@@ -1,0 +1,461 @@
+#include "registry/RegistryText.h"
+
+#include "kernel/Paths.h"
+
+#include <array>
+#include <cstring>
+#include <optional>
+
+namespace platform::registry {
+namespace {
+
+constexpr std::array<std::string_view, 4> rootNames = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",
+                                                       "HKEY_LOCAL_MACHINE", "HKEY_USERS"};
+
+// Regedit breaks long hex lines near 80 columns with a trailing backslash.
+constexpr size_t lineWidth = 78;
+
+// ---- Text values <-> UTF-16LE ----------------------------------------------------------------
+
+std::vector<wchar_t> toWchars(const std::vector<BYTE>& data) {
+    std::vector<wchar_t> chars(data.size() / sizeof(WCHAR));
+    std::memcpy(chars.data(), data.data(), chars.size() * sizeof(WCHAR));
+    return chars;
+}
+
+std::vector<BYTE> fromWchars(const std::vector<wchar_t>& chars) {
+    std::vector<BYTE> data(chars.size() * sizeof(WCHAR));
+    std::memcpy(data.data(), chars.data(), data.size());
+    return data;
+}
+
+void appendUnit(std::vector<BYTE>& out, unsigned unit) {
+    out.push_back(static_cast<BYTE>(unit & 0xFF));
+    out.push_back(static_cast<BYTE>(unit >> 8));
+}
+
+// Characters beyond the BMP become surrogate pairs; surrogates on their own are kept as they
+// are; values no UTF-16 can hold become U+FFFD.
+std::vector<BYTE> toUtf16le(const std::vector<BYTE>& apiData) {
+    std::vector<BYTE> out;
+    for (wchar_t c : toWchars(apiData)) {
+        auto code = static_cast<std::uint32_t>(c);
+        if (code <= 0xFFFF) {
+            appendUnit(out, code);
+        } else if (code <= 0x10FFFF) {
+            code -= 0x10000;
+            appendUnit(out, 0xD800 | (code >> 10));
+            appendUnit(out, 0xDC00 | (code & 0x3FF));
+        } else {
+            appendUnit(out, 0xFFFD);
+        }
+    }
+    return out;
+}
+
+std::vector<BYTE> fromUtf16le(const std::vector<BYTE>& bytes) {
+    std::vector<wchar_t> chars;
+    auto unit = [&](size_t i) {
+        return static_cast<unsigned>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    };
+    size_t count = bytes.size() / 2;
+    for (size_t i = 0; i < count; ++i) {
+        unsigned u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < count && unit(i + 1) >= 0xDC00 &&
+            unit(i + 1) <= 0xDFFF) {
+            chars.push_back(
+                static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (unit(i + 1) - 0xDC00)));
+            ++i;
+        } else {
+            chars.push_back(static_cast<wchar_t>(u));
+        }
+    }
+    return fromWchars(chars);
+}
+
+// ---- Formatting ------------------------------------------------------------------------------
+
+std::string quotedName(std::wstring_view name) {
+    std::string out = "\"";
+    for (char c : paths::narrow(name)) {
+        if (c == '\\' || c == '"') {
+            out += '\\';
+        }
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string hexByte(BYTE b) {
+    static constexpr char digits[] = "0123456789abcdef";
+    return {digits[b >> 4], digits[b & 0xF]};
+}
+
+void appendHexList(std::string& out, std::string line, const std::vector<BYTE>& bytes) {
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        std::string token = hexByte(bytes[i]) + (i + 1 < bytes.size() ? "," : "");
+        if (line.size() + token.size() > lineWidth) {
+            out += line + "\\\n";
+            line = "  ";
+        }
+        line += token;
+    }
+    out += line + "\n";
+}
+
+std::string typeTag(DWORD type) {
+    if (type == REG_BINARY) {
+        return "hex:";
+    }
+    char tag[24];
+    std::snprintf(tag, sizeof tag, "hex(%x):", static_cast<unsigned>(type));
+    return tag;
+}
+
+void appendValue(std::string& out, const Value& value) {
+    std::string prefix = (value.name.empty() ? std::string("@") : quotedName(value.name)) + "=";
+    if (value.type == REG_DWORD && value.data.size() == sizeof(DWORD)) {
+        DWORD number;
+        std::memcpy(&number, value.data.data(), sizeof number);
+        char text[16];
+        std::snprintf(text, sizeof text, "dword:%08x\n", static_cast<unsigned>(number));
+        out += prefix + text;
+        return;
+    }
+    auto bytes = isTextType(value.type) ? toUtf16le(value.data) : value.data;
+    appendHexList(out, prefix + typeTag(value.type), bytes);
+}
+
+std::string keyLine(const Key& key) {
+    std::string line = "[";
+    for (size_t i = 0; i < key.path.size(); ++i) {
+        line += (i ? "\\" : "") + paths::narrow(key.path[i]);
+    }
+    return line + "]\n";
+}
+
+// ---- Parsing ---------------------------------------------------------------------------------
+
+struct ParseError {
+    std::string message;
+};
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+// The text's logical lines (continuations joined), each with the number of its first line.
+std::vector<std::pair<size_t, std::string>> logicalLines(std::string_view text) {
+    std::vector<std::pair<size_t, std::string>> lines;
+    bool continuing = false;
+    size_t number = 0;
+    while (!text.empty() || continuing) {
+        size_t end = text.find('\n');
+        std::string_view raw = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+        ++number;
+        std::string_view line = trim(raw);
+        if (continuing) {
+            lines.back().second += line;
+        } else {
+            lines.emplace_back(number, std::string(line));
+        }
+        continuing = !lines.back().second.empty() && lines.back().second.back() == '\\' &&
+                     lines.back().second.front() != '[';
+        if (continuing) {
+            lines.back().second.pop_back();
+            if (text.empty()) {
+                throw ParseError{"the last line continues past the end"};
+            }
+        }
+    }
+    return lines;
+}
+
+std::wstring decodeName(std::string_view utf8) {
+    std::wstring name = paths::widen(utf8);
+    if (paths::narrow(name) != utf8 || !isValidName(name)) {
+        throw ParseError{"a name is not valid UTF-8 text"};
+    }
+    return name;
+}
+
+std::vector<std::wstring> parseKeyLine(std::string_view line) {
+    if (line.size() < 2 || line.back() != ']') {
+        throw ParseError{"a key line does not end with ']'"};
+    }
+    std::string_view inside = line.substr(1, line.size() - 2);
+    if (!inside.empty() && inside.front() == '-') {
+        throw ParseError{"key deletions are not supported"};
+    }
+    std::vector<std::wstring> path;
+    for (size_t start = 0;;) {
+        size_t end = inside.find('\\', start);
+        auto part = inside.substr(start, end == std::string_view::npos ? end : end - start);
+        if (part.empty()) {
+            throw ParseError{"a key path has an empty part"};
+        }
+        path.push_back(decodeName(part));
+        if (end == std::string_view::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+    auto root = paths::narrow(path.front());
+    for (auto name : rootNames) {
+        if (fold(paths::widen(name)) == fold(path.front())) {
+            path.front() = paths::widen(name);
+            return path;
+        }
+    }
+    throw ParseError{"unknown root key '" + root + "'"};
+}
+
+// Reads a quoted string at the start of `text` and moves past it.
+std::string readQuoted(std::string_view& text) {
+    std::string out;
+    for (size_t i = 1; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '"') {
+            text.remove_prefix(i + 1);
+            return out;
+        }
+        if (c == '\\') {
+            if (++i == text.size() || (text[i] != '\\' && text[i] != '"')) {
+                throw ParseError{"unknown escape in a quoted string"};
+            }
+            c = text[i];
+        }
+        out += c;
+    }
+    throw ParseError{"a quoted string is not closed"};
+}
+
+std::optional<std::uint32_t> parseHexNumber(std::string_view digits, size_t maxDigits) {
+    if (digits.empty() || digits.size() > maxDigits) {
+        return std::nullopt;
+    }
+    std::uint32_t number = 0;
+    for (char c : digits) {
+        int digit = c >= '0' && c <= '9'   ? c - '0'
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                           : -1;
+        if (digit < 0) {
+            return std::nullopt;
+        }
+        number = number << 4 | static_cast<std::uint32_t>(digit);
+    }
+    return number;
+}
+
+std::vector<BYTE> parseHexList(std::string_view list) {
+    std::vector<BYTE> bytes;
+    if (trim(list).empty()) {
+        return bytes;
+    }
+    for (size_t start = 0;;) {
+        size_t end = list.find(',', start);
+        auto token = trim(list.substr(start, end == std::string_view::npos ? end : end - start));
+        auto byte = parseHexNumber(token, 2);
+        if (!byte) {
+            throw ParseError{"'" + std::string(token) + "' is not a hex byte"};
+        }
+        bytes.push_back(static_cast<BYTE>(*byte));
+        if (end == std::string_view::npos) {
+            return bytes;
+        }
+        start = end + 1;
+    }
+}
+
+Value parseData(std::string_view data) {
+    Value value;
+    if (!data.empty() && data.front() == '"') {
+        // Regedit's plain string form: a REG_SZ stored with its terminator.
+        std::wstring text = paths::widen(readQuoted(data));
+        if (!trim(data).empty()) {
+            throw ParseError{"text after a quoted value"};
+        }
+        std::vector<wchar_t> chars(text.begin(), text.end());
+        chars.push_back(L'\0');
+        return {L"", REG_SZ, fromWchars(chars)};
+    }
+    if (data.starts_with("dword:")) {
+        auto number = parseHexNumber(data.substr(6), 8);
+        if (!number) {
+            throw ParseError{"a dword value is not 1 to 8 hex digits"};
+        }
+        value.type = REG_DWORD;
+        value.data.resize(sizeof(DWORD));
+        std::memcpy(value.data.data(), &*number, sizeof(DWORD));
+        return value;
+    }
+    size_t colon = data.find(':');
+    if (data.starts_with("hex:")) {
+        value.type = REG_BINARY;
+    } else if (data.starts_with("hex(") && colon != std::string_view::npos && colon > 5 &&
+               data[colon - 1] == ')') {
+        auto type = parseHexNumber(data.substr(4, colon - 5), 8);
+        if (!type) {
+            throw ParseError{"a hex(type) is not a hex number"};
+        }
+        value.type = *type;
+    } else {
+        throw ParseError{"unknown value data"};
+    }
+    value.data = parseHexList(data.substr(colon + 1));
+    if (isTextType(value.type)) {
+        if (value.data.size() % 2 != 0) {
+            throw ParseError{"a text value has an odd number of bytes"};
+        }
+        value.data = fromUtf16le(value.data);
+    }
+    return value;
+}
+
+Value parseValueLine(std::string_view line) {
+    std::wstring name;
+    if (line.front() == '@') {
+        line.remove_prefix(1);
+    } else {
+        name = decodeName(readQuoted(line));
+        if (name.empty()) {
+            throw ParseError{"an empty value name (the default value is written @)"};
+        }
+    }
+    if (line.empty() || line.front() != '=') {
+        throw ParseError{"a value name is not followed by '='"};
+    }
+    line.remove_prefix(1);
+    if (line == "-") {
+        throw ParseError{"value deletions are not supported"};
+    }
+    Value value = parseData(line);
+    value.name = std::move(name);
+    return value;
+}
+
+std::string_view withoutByteOrderMark(std::string_view text) {
+    return text.starts_with("\xEF\xBB\xBF") ? text.substr(3) : text;
+}
+
+Tree parseOrThrow(std::string_view text) {
+    Tree tree;
+    bool headerSeen = false;
+    Key* current = nullptr;
+    for (auto& [number, line] : logicalLines(withoutByteOrderMark(text))) {
+        try {
+            if (line.empty() || line.front() == ';') {
+                continue;
+            }
+            if (!headerSeen) {
+                if (line != fileHeader) {
+                    throw ParseError{"not a registry file (the first line is not the header)"};
+                }
+                headerSeen = true;
+            } else if (line.front() == '[') {
+                current = &addKey(tree, parseKeyLine(line));
+            } else if (line.front() == '"' || line.front() == '@') {
+                if (!current) {
+                    throw ParseError{"a value before the first key"};
+                }
+                Value value = parseValueLine(line);
+                current->values[fold(value.name)] = std::move(value);
+            } else {
+                throw ParseError{"a line that is neither a key nor a value"};
+            }
+        } catch (const ParseError& error) {
+            throw ParseError{"line " + std::to_string(number) + ": " + error.message};
+        }
+    }
+    if (!headerSeen) {
+        throw ParseError{"the file is empty"};
+    }
+    return tree;
+}
+
+} // namespace
+
+std::wstring fold(std::wstring_view name) {
+    std::wstring out(name);
+    for (auto& c : out) {
+        bool upperAscii = c >= L'A' && c <= L'Z';
+        bool upperLatin1 = c >= 0xC0 && c <= 0xDE && c != 0xD7;
+        if (upperAscii || upperLatin1) {
+            c += 0x20;
+        }
+    }
+    return out;
+}
+
+FoldedPath fold(const std::vector<std::wstring>& path) {
+    FoldedPath out;
+    out.reserve(path.size());
+    for (const auto& part : path) {
+        out.push_back(fold(part));
+    }
+    return out;
+}
+
+bool isTextType(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+bool isValidName(std::wstring_view name) {
+    for (wchar_t c : name) {
+        auto code = static_cast<std::uint32_t>(c);
+        if (code < 0x20 || code == 0x7F || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+Key& addKey(Tree& tree, const std::vector<std::wstring>& path) {
+    Key* key = nullptr;
+    for (size_t length = 2; length <= path.size(); ++length) {
+        std::vector<std::wstring> prefix(path.begin(), path.begin() + static_cast<long>(length));
+        auto [it, added] = tree.try_emplace(fold(prefix));
+        if (added) {
+            it->second.path = std::move(prefix);
+        }
+        key = &it->second;
+    }
+    if (!key) { // the root itself
+        auto [it, added] = tree.try_emplace(fold(path));
+        if (added) {
+            it->second.path = path;
+        }
+        key = &it->second;
+    }
+    return *key;
+}
+
+std::string format(const Tree& tree) {
+    std::string out = std::string(fileHeader) + "\n\n";
+    for (const auto& [folded, key] : tree) {
+        out += keyLine(key);
+        for (const auto& [name, value] : key.values) {
+            appendValue(out, value);
+        }
+        out += "\n";
+    }
+    return out;
+}
+
+ParseResult parse(std::string_view text) {
+    try {
+        return {parseOrThrow(text), {}};
+    } catch (const ParseError& error) {
+        return {{}, error.message};
+    }
+}
+
+} // namespace platform::registry

@@ -1,0 +1,112 @@
+#include "ddraw/Blitter.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace platform::gfx {
+namespace {
+
+int widthOf(const RECT& r) {
+    return r.right - r.left;
+}
+int heightOf(const RECT& r) {
+    return r.bottom - r.top;
+}
+
+bool sharesMemory(const PixelView& a, const PixelView& b) {
+    return a.pixels == b.pixels;
+}
+
+bool overlaps(const RECT& a, const RECT& b) {
+    return !isEmpty(intersect(a, b));
+}
+
+// Right to left when the destination lies to the right of its source in the same row.
+void copyRowKeyed(std::uint16_t* dst, const std::uint16_t* src, int count, const ColourKey& key) {
+    if (dst > src && dst < src + count) {
+        for (int x = count - 1; x >= 0; --x) {
+            if (!key.excludes(src[x])) {
+                dst[x] = src[x];
+            }
+        }
+        return;
+    }
+    for (int x = 0; x < count; ++x) {
+        if (!key.excludes(src[x])) {
+            dst[x] = src[x];
+        }
+    }
+}
+
+// Same size: row by row, walking rows against the direction of the move so that an
+// overlapping source is read before it is overwritten; memmove within shared rows.
+void copySameSize(const PixelView& dest, const RECT& dstRect, const PixelView& source,
+                  const RECT& srcRect, const std::optional<ColourKey>& key) {
+    const int w = widthOf(dstRect);
+    const int h = heightOf(dstRect);
+    const bool bottomUp = sharesMemory(dest, source) && dstRect.top > srcRect.top;
+    for (int i = 0; i < h; ++i) {
+        const int row = bottomUp ? h - 1 - i : i;
+        std::uint16_t* dst = dest.row(dstRect.top + row) + dstRect.left;
+        const std::uint16_t* src = source.row(srcRect.top + row) + srcRect.left;
+        if (key) {
+            copyRowKeyed(dst, src, w, *key);
+        } else {
+            std::memmove(dst, src, static_cast<std::size_t>(w) * sizeof(std::uint16_t));
+        }
+    }
+}
+
+void copyStretched(const PixelView& dest, const RECT& dstRect, const PixelView& source,
+                   const RECT& srcRect, const std::optional<ColourKey>& key) {
+    const int dw = widthOf(dstRect);
+    const int dh = heightOf(dstRect);
+    const std::int64_t stepX = (static_cast<std::int64_t>(widthOf(srcRect)) << 16) / dw;
+    const std::int64_t stepY = (static_cast<std::int64_t>(heightOf(srcRect)) << 16) / dh;
+    std::vector<int> columns(static_cast<std::size_t>(dw));
+    for (int x = 0; x < dw; ++x) {
+        columns[static_cast<std::size_t>(x)] = srcRect.left + static_cast<int>((x * stepX) >> 16);
+    }
+    for (int y = 0; y < dh; ++y) {
+        const std::uint16_t* src = source.row(srcRect.top + static_cast<int>((y * stepY) >> 16));
+        std::uint16_t* dst = dest.row(dstRect.top + y) + dstRect.left;
+        for (int x = 0; x < dw; ++x) {
+            const std::uint16_t p = src[columns[static_cast<std::size_t>(x)]];
+            if (!key || !key->excludes(p)) {
+                dst[x] = p;
+            }
+        }
+    }
+}
+
+} // namespace
+
+void fillRect(const PixelView& dest, const RECT& rect, std::uint16_t colour) {
+    const int w = widthOf(rect);
+    for (int y = rect.top; y < rect.bottom; ++y) {
+        std::fill_n(dest.row(y) + rect.left, w, colour);
+    }
+}
+
+void copyRect(const PixelView& dest, const RECT& dstRect, const PixelView& source,
+              const RECT& srcRect, std::optional<ColourKey> key) {
+    const bool sameSize =
+        widthOf(dstRect) == widthOf(srcRect) && heightOf(dstRect) == heightOf(srcRect);
+    if (sameSize) {
+        copySameSize(dest, dstRect, source, srcRect, key);
+        return;
+    }
+    if (sharesMemory(dest, source) && overlaps(dstRect, srcRect)) {
+        // A stretch cannot be ordered safely in place: read the source out first.
+        std::vector<std::uint16_t> copy(static_cast<std::size_t>(widthOf(srcRect)) *
+                                        static_cast<std::size_t>(heightOf(srcRect)));
+        PixelView staged{copy.data(), widthOf(srcRect), heightOf(srcRect), widthOf(srcRect)};
+        copySameSize(staged, staged.bounds(), source, srcRect, std::nullopt);
+        copyStretched(dest, dstRect, staged, staged.bounds(), key);
+        return;
+    }
+    copyStretched(dest, dstRect, source, srcRect, key);
+}
+
+} // namespace platform::gfx

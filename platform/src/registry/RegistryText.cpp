@@ -255,6 +255,7 @@ std::optional<std::uint32_t> parseHexNumber(std::string_view digits, size_t maxD
     return number;
 }
 
+// A byte of a hex list always has two digits, so a list cut short is noticed.
 std::vector<BYTE> parseHexList(std::string_view list) {
     std::vector<BYTE> bytes;
     if (trim(list).empty()) {
@@ -263,7 +264,7 @@ std::vector<BYTE> parseHexList(std::string_view list) {
     for (size_t start = 0;;) {
         size_t end = list.find(',', start);
         auto token = trim(list.substr(start, end == std::string_view::npos ? end : end - start));
-        auto byte = parseHexNumber(token, 2);
+        auto byte = token.size() == 2 ? parseHexNumber(token, 2) : std::nullopt;
         if (!byte) {
             throw ParseError{"'" + std::string(token) + "' is not a hex byte"};
         }

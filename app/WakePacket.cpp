@@ -1,0 +1,266 @@
+#include "WakePacket.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <algorithm>
+
+// ---- Checking and converting the texts (no network) ----
+
+namespace {
+
+int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+bool isBlank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
+
+std::wstring_view trimBlanks(std::wstring_view text) {
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+bool isMacSeparator(wchar_t c) {
+    return c == L':' || c == L'-' || c == L'.';
+}
+
+bool isAsciiHexDigit(wchar_t c) {
+    return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+}
+
+bool isHighSurrogate(char32_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool isLowSurrogate(char32_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// UTF-8 of a wide text; texts typed on the device may also arrive as UTF-16 surrogate pairs.
+// Nothing for NUL, a lone surrogate or a value beyond Unicode.
+std::optional<std::string> toUtf8(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto c = static_cast<char32_t>(text[i]);
+        if (isHighSurrogate(c) && i + 1 < text.size() &&
+            isLowSurrogate(static_cast<char32_t>(text[i + 1]))) {
+            const auto low = static_cast<char32_t>(text[++i]);
+            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        } else if (c == 0 || c > 0x10FFFF || isHighSurrogate(c) || isLowSurrogate(c)) {
+            return std::nullopt;
+        }
+        appendUtf8(out, c);
+    }
+    return out;
+}
+
+} // namespace
+
+std::uint8_t hexPairToByte(char high, char low) {
+    const int highValue = hexDigitValue(high);
+    if (highValue < 0) {
+        return 0xFF;
+    }
+    const int lowValue = hexDigitValue(low);
+    if (lowValue < 0) {
+        return 0xFF;
+    }
+    return static_cast<std::uint8_t>(highValue * 16 + lowValue);
+}
+
+std::optional<MacAddress> parseMacAddress(std::wstring_view text) {
+    constexpr std::size_t digitCount = 2 * std::tuple_size_v<MacAddress>;
+    std::array<char, digitCount> digits{};
+    std::size_t found = 0;
+    for (const wchar_t c : trimBlanks(text)) {
+        if (isMacSeparator(c)) {
+            continue;
+        }
+        if (!isAsciiHexDigit(c) || found == digitCount) {
+            return std::nullopt;
+        }
+        digits[found++] = static_cast<char>(c);
+    }
+    if (found != digitCount) {
+        return std::nullopt;
+    }
+    MacAddress mac{};
+    for (std::size_t i = 0; i < mac.size(); ++i) {
+        mac[i] = hexPairToByte(digits[2 * i], digits[2 * i + 1]);
+    }
+    return mac;
+}
+
+std::optional<std::uint16_t> parsePort(std::wstring_view text) {
+    if (text.empty()) {
+        return defaultWakePort;
+    }
+    unsigned long value = 0;
+    for (const wchar_t c : text) {
+        if (c < L'0' || c > L'9') {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<unsigned long>(c - L'0');
+        if (value > 65535) {
+            return std::nullopt;
+        }
+    }
+    if (value == 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(value);
+}
+
+std::optional<std::string> hostForLookup(std::wstring_view text) {
+    auto host = toUtf8(trimBlanks(text));
+    if (!host || host->empty() || host->size() > maxHostNameLength) {
+        return std::nullopt;
+    }
+    return host;
+}
+
+MagicPacket buildMagicPacket(const MacAddress& mac) {
+    MagicPacket packet{};
+    std::fill_n(packet.begin(), 6, std::uint8_t{0xFF});
+    for (auto copy = packet.begin() + 6; copy != packet.end(); copy += mac.size()) {
+        std::copy(mac.begin(), mac.end(), copy);
+    }
+    return packet;
+}
+
+WakeInput parseWakeInput(std::wstring_view host, std::wstring_view mac, std::wstring_view port) {
+    const auto macAddress = parseMacAddress(mac);
+    if (!macAddress) {
+        return SendOutcome::invalidMac;
+    }
+    const auto portNumber = parsePort(port);
+    if (!portNumber) {
+        return SendOutcome::invalidPort;
+    }
+    auto hostName = hostForLookup(host);
+    if (!hostName) {
+        return SendOutcome::hostNotFound;
+    }
+    return WakeRequest{std::move(*hostName), *macAddress, *portNumber};
+}
+
+// ---- Resolving and sending ----
+
+namespace {
+
+// The IPv4 address of the host in network byte order: a dotted address as it is, otherwise the
+// first IPv4 address the name lookup gives.
+std::optional<in_addr> resolveIPv4(const std::string& host) {
+    in_addr address{};
+    address.s_addr = inet_addr(host.c_str());
+    if (address.s_addr != INADDR_NONE) {
+        return address;
+    }
+    ADDRINFOA hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_protocol = IPPROTO_UDP;
+    ADDRINFOA* results = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &results) != 0) {
+        return std::nullopt;
+    }
+    std::optional<in_addr> found;
+    for (const ADDRINFOA* entry = results; entry != nullptr && !found; entry = entry->ai_next) {
+        if (entry->ai_family == AF_INET && entry->ai_addr != nullptr &&
+            entry->ai_addrlen >= sizeof(sockaddr_in)) {
+            found = reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr;
+        }
+    }
+    freeaddrinfo(results);
+    return found;
+}
+
+// A UDP socket that may send to broadcast addresses; closed when it goes out of scope.
+class BroadcastUdpSocket {
+public:
+    BroadcastUdpSocket() : socket_(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)) {
+        if (socket_ != INVALID_SOCKET) {
+            const BOOL on = TRUE;
+            setsockopt(socket_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on),
+                       sizeof on);
+        }
+    }
+    ~BroadcastUdpSocket() {
+        if (socket_ != INVALID_SOCKET) {
+            closesocket(socket_);
+        }
+    }
+    BroadcastUdpSocket(const BroadcastUdpSocket&) = delete;
+    BroadcastUdpSocket& operator=(const BroadcastUdpSocket&) = delete;
+
+    bool isOpen() const { return socket_ != INVALID_SOCKET; }
+
+    bool sendWhole(const MagicPacket& packet, const sockaddr_in& destination) {
+        const int result = sendto(socket_, reinterpret_cast<const char*>(packet.data()),
+                                  static_cast<int>(packet.size()), 0,
+                                  reinterpret_cast<const sockaddr*>(&destination),
+                                  static_cast<int>(sizeof destination));
+        return result == static_cast<int>(packet.size());
+    }
+
+private:
+    SOCKET socket_;
+};
+
+} // namespace
+
+SendOutcome sendMagicPacket(std::wstring_view host, std::wstring_view mac, std::wstring_view port) {
+    const WakeInput input = parseWakeInput(host, mac, port);
+    if (const auto* refusal = std::get_if<SendOutcome>(&input)) {
+        return *refusal;
+    }
+    const auto& request = std::get<WakeRequest>(input);
+    const auto address = resolveIPv4(request.host);
+    if (!address) {
+        return SendOutcome::hostNotFound;
+    }
+    BroadcastUdpSocket socket;
+    if (!socket.isOpen()) {
+        return SendOutcome::sendFailed;
+    }
+    sockaddr_in destination{};
+    destination.sin_family = AF_INET;
+    destination.sin_port = htons(request.port);
+    destination.sin_addr = *address;
+    return socket.sendWhole(buildMagicPacket(request.mac), destination) ? SendOutcome::sent
+                                                                        : SendOutcome::sendFailed;
+}

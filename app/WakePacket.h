@@ -1,0 +1,62 @@
+// The wake packet sender: from the host, MAC and port texts the user typed to one Wake-on-LAN
+// magic packet (six 0xFF bytes, then the MAC address sixteen times) sent as a UDP datagram.
+//
+// The checking and conversion of the three texts is kept apart from the network work so that it
+// can be exercised on its own; nothing here touches the network until the texts are known good.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+enum class SendOutcome {
+    sent,         // the datagram was handed to the network
+    hostNotFound, // the host is no IPv4 address and no name that resolves to one
+    sendFailed,   // the socket could not be opened or sendto refused the datagram
+    invalidMac,   // the MAC text is not twelve hex digits; nothing was sent
+    invalidPort,  // the port text is not a number from 1 to 65535; nothing was sent
+};
+
+using MacAddress = std::array<std::uint8_t, 6>;
+
+inline constexpr std::size_t magicPacketSize = 6 + 16 * 6;
+using MagicPacket = std::array<std::uint8_t, magicPacketSize>;
+
+inline constexpr std::uint16_t defaultWakePort = 9;   // discard, used when the port text is empty
+inline constexpr std::size_t maxHostNameLength = 253; // the longest name DNS can carry, in bytes
+
+// Value of the first hex digit x 16 + the second; 0xFF if either is not a hex digit. The second
+// character is not examined when the first is not a hex digit.
+std::uint8_t hexPairToByte(char high, char low);
+
+// Blanks around the text are ignored and every ':', '-' and '.' is dropped; what is left must be
+// exactly twelve hex digits.
+std::optional<MacAddress> parseMacAddress(std::wstring_view text);
+
+// A decimal number from 1 to 65535, nothing else around it; the empty text means the default.
+std::optional<std::uint16_t> parsePort(std::wstring_view text);
+
+// The host as UTF-8 for the resolver, blanks around it ignored. Nothing for an empty text, a
+// text with characters that have no UTF-8 form (or NUL), or one longer than a DNS name.
+std::optional<std::string> hostForLookup(std::wstring_view text);
+
+MagicPacket buildMagicPacket(const MacAddress& mac);
+
+// The three texts checked, in this order: MAC, port, host. Either a request ready to send or the
+// outcome that refuses the input.
+struct WakeRequest {
+    std::string host;
+    MacAddress mac{};
+    std::uint16_t port = defaultWakePort;
+};
+using WakeInput = std::variant<WakeRequest, SendOutcome>;
+WakeInput parseWakeInput(std::wstring_view host, std::wstring_view mac, std::wstring_view port);
+
+// Checks the texts, resolves the host to an IPv4 address (a dotted address is used as it is),
+// and sends one magic packet through a fresh broadcast-capable UDP socket. Winsock must have
+// been started. Synchronous, name lookup included.
+SendOutcome sendMagicPacket(std::wstring_view host, std::wstring_view mac, std::wstring_view port);

@@ -33,7 +33,7 @@ inline constexpr int inputStretchColumn = 15;
 // Where a field's text label sits, and how tall one line of it is.
 inline constexpr int inputTextTop = 10;
 inline constexpr int textLineHeight = 28;
-inline constexpr Size messageBox{440, 260};
+inline constexpr Size messageBox{440, 232};
 inline constexpr int messageBoxCaptionBand = 58;
 inline constexpr Size backdrop{48, 48};
 inline constexpr Size dotLine{8, 1};

@@ -182,6 +182,20 @@ std::optional<PhysicalResolution> readPhysicalResolution(const std::filesystem::
     return std::nullopt;
 }
 
+std::optional<std::pair<int, int>> readPngSize(const std::filesystem::path& file) {
+    const auto bytes = readFile(file);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    const std::vector<Chunk> chunks = chunksOf(*bytes);
+    if (chunks.empty() || chunks.front().type != "IHDR" || chunks.front().length != 13) {
+        return std::nullopt;
+    }
+    const std::size_t header = chunks.front().dataOffset;
+    return std::pair{static_cast<int>(bigEndianAt(*bytes, header)),
+                     static_cast<int>(bigEndianAt(*bytes, header + 4))};
+}
+
 bool isRgba8(const std::filesystem::path& file) {
     const auto bytes = readFile(file);
     if (!bytes) {

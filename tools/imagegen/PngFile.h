@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace imagegen {
@@ -37,6 +38,8 @@ bool writePng(const std::filesystem::path& file, const Canvas& canvas, int dotsP
 std::optional<PngPixels> readPng(const std::filesystem::path& file, std::string& error);
 // The file's pHYs chunk, if it has one.
 std::optional<PhysicalResolution> readPhysicalResolution(const std::filesystem::path& file);
+// Width and height from the file's header, without decoding it.
+std::optional<std::pair<int, int>> readPngSize(const std::filesystem::path& file);
 // Whether the file's colour type carries an alpha channel at 8 bits a channel.
 bool isRgba8(const std::filesystem::path& file);
 

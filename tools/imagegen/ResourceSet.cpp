@@ -9,6 +9,9 @@ namespace {
 
 using design::Size;
 
+// Left by the program once it has shrunk the images for a small screen.
+constexpr std::string_view rescalingMarker = "AlreadyScalled.txt";
+
 // Frames painted one by one and laid side by side.
 Canvas strip(Size frame, int frames, const std::function<void(Canvas&, int)>& paintFrame) {
     Canvas whole(frame.width * frames, frame.height);
@@ -167,6 +170,28 @@ std::vector<std::string> writeResourceSet(const std::filesystem::path& folder) {
         save(folder / image.file, image.paint(), problems);
     }
     return problems;
+}
+
+bool isPristine(const std::filesystem::path& folder) {
+    if (std::filesystem::exists(folder / rescalingMarker)) {
+        return false;
+    }
+    for (const ImageSpec& image : resourceImages()) {
+        const auto size = readPngSize(folder / image.file);
+        if (!size || size->first != image.size.width || size->second != image.size.height) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<std::string> forgetRescaling(const std::filesystem::path& folder) {
+    std::error_code ec;
+    std::filesystem::remove(folder / rescalingMarker, ec);
+    if (ec) {
+        return {std::string(rescalingMarker) + ": " + ec.message()};
+    }
+    return {};
 }
 
 std::vector<std::string> writeAppIcons(const std::filesystem::path& folder) {

@@ -59,10 +59,12 @@ public:
     explicit Checker(std::filesystem::path folder) : folder_(std::move(folder)) {}
 
     std::vector<std::string> run() {
+        bool allUsable = true;
         for (const ImageSpec& spec : resourceImages()) {
-            checkFile(spec);
+            allUsable = checkFile(spec) && allUsable;
         }
-        if (problems_.empty()) {
+        // The pictures themselves are judged once every file could be decoded at its size.
+        if (allUsable) {
             checkButtonFaces();
             checkInputTiles();
             checkMessageBox();
@@ -77,13 +79,14 @@ private:
         problems_.push_back(std::string(file) + ": " + what);
     }
 
-    void checkFile(const ImageSpec& spec) {
+    // Checks one file's format; returns whether its pixels can be judged.
+    bool checkFile(const ImageSpec& spec) {
         const std::filesystem::path file = folder_ / spec.file;
         std::string error;
         std::optional<PngPixels> image = readPng(file, error);
         if (!image) {
             fail(spec.file, "cannot be read (" + error + ")");
-            return;
+            return false;
         }
         if (!isRgba8(file)) {
             fail(spec.file, "is not stored as 8-bit RGBA");
@@ -95,7 +98,8 @@ private:
             fail(spec.file,
                  "lacks a pHYs chunk of " + std::to_string(expected) + " pixels a metre");
         }
-        if (image->width != spec.size.width || image->height != spec.size.height) {
+        const bool rightSize = image->width == spec.size.width && image->height == spec.size.height;
+        if (!rightSize) {
             fail(spec.file, "is " + std::to_string(image->width) + " x " +
                                 std::to_string(image->height) + ", not " +
                                 std::to_string(spec.size.width) + " x " +
@@ -105,6 +109,7 @@ private:
             fail(spec.file, "does not split into " + std::to_string(spec.frames) + " frames");
         }
         images_.emplace(std::string(spec.file), std::move(*image));
+        return rightSize;
     }
 
     const PngPixels& image(std::string_view file) const { return images_.find(file)->second; }
@@ -181,10 +186,15 @@ private:
                 break;
             }
         }
-        // Buttons stand on the body with their corners blended onto the toolkit's background.
+        // Buttons stand on the body (across its middle and into its bottom band) with their corners
+        // blended onto the toolkit's background.
         const Pixel background = opaque(design::palette::toolkitBackground);
         const int buttonMargin = 10;
-        for (int y : {h / 2, 3 * h / 4, h - h / 6 - 1}) {
+        std::vector<int> rows{h / 2};
+        for (int y = 3 * h / 4; y < h - h / 6; ++y) {
+            rows.push_back(y);
+        }
+        for (int y : rows) {
             for (int x = buttonMargin; x < w - buttonMargin; ++x) {
                 if (pixelAt(box, x, y) != background) {
                     fail(file,

@@ -334,11 +334,12 @@ void drawDotLine(Canvas& canvas) {
 
 void drawMessageBox(Canvas& canvas) {
     const Box frame = whole(canvas);
-    const Box box{4, 2, frame.right - 4, frame.bottom - 6};
+    // The text starts a fiftieth of the width in, so the sides keep no room for a shadow.
+    const Box box{1, 1, frame.right - 1, frame.bottom - 5};
     const Box inner = box.inset(1);
     const double r = 14;
     const double band = design::messageBoxCaptionBand;
-    dropShadow(canvas, roundedRect(box.moved(0, 2), r), 0.5f, 3.0);
+    dropShadow(canvas, roundedRect(box.moved(0, 2.5), r), 0.5f, 2.0);
     fill(canvas, roundedRect(box, r), solid(hex(0x3E4550)));
     // The body is exactly the toolkit's background, on which the buttons' corners are blended.
     fill(canvas, roundedRect(inner, r - 1), solid(toolkitBackground));

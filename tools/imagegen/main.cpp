@@ -3,6 +3,7 @@
 //
 //   imagegen <folder>           write the 21 images into the folder, then check them
 //   imagegen --check <folder>   check an existing set
+//   imagegen --restore <folder> write the images again if the program has rescaled them
 //   imagegen --icons <folder>   write dawnbell-48.png and dawnbell-256.png
 
 #include "ResourceSet.h"
@@ -16,7 +17,7 @@ namespace {
 
 int usage() {
     std::cerr << "usage: imagegen <folder> | imagegen --check <folder> | "
-                 "imagegen --icons <folder>\n";
+                 "imagegen --restore <folder> | imagegen --icons <folder>\n";
     return 2;
 }
 
@@ -41,19 +42,7 @@ bool makeFolder(const std::filesystem::path& folder) {
     return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (argc == 3 && std::string_view(argv[1]) == "--check") {
-        return report(imagegen::checkResourceSet(argv[2]), "check");
-    }
-    if (argc == 3 && std::string_view(argv[1]) == "--icons") {
-        return makeFolder(argv[2]) ? report(imagegen::writeAppIcons(argv[2]), "icons") : 1;
-    }
-    if (argc != 2 || std::string_view(argv[1]).starts_with("-")) {
-        return usage();
-    }
-    const std::filesystem::path folder = argv[1];
+int writeAndCheck(const std::filesystem::path& folder) {
     if (!makeFolder(folder)) {
         return 1;
     }
@@ -61,4 +50,35 @@ int main(int argc, char** argv) {
         return status;
     }
     return report(imagegen::checkResourceSet(folder), "check");
+}
+
+// A run of the program on a small screen shrinks the images in place, once; a build must not
+// leave the full-size set in that state.
+int restore(const std::filesystem::path& folder) {
+    if (imagegen::isPristine(folder)) {
+        return 0;
+    }
+    std::cerr << "imagegen: " << folder.string() << " was rescaled or damaged; drawing it again\n";
+    if (int status = report(imagegen::forgetRescaling(folder), "removing the marker")) {
+        return status;
+    }
+    return writeAndCheck(folder);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string_view(argv[1]) == "--check") {
+        return report(imagegen::checkResourceSet(argv[2]), "check");
+    }
+    if (argc == 3 && std::string_view(argv[1]) == "--restore") {
+        return restore(argv[2]);
+    }
+    if (argc == 3 && std::string_view(argv[1]) == "--icons") {
+        return makeFolder(argv[2]) ? report(imagegen::writeAppIcons(argv[2]), "icons") : 1;
+    }
+    if (argc != 2 || std::string_view(argv[1]).starts_with("-")) {
+        return usage();
+    }
+    return writeAndCheck(argv[1]);
 }

@@ -1,0 +1,103 @@
+// The toolkit's single display frame: the main window, the DirectDraw object and the primary
+// surface, the list of screens, and the window procedure where touch input, the motion timer,
+// focus, repaint requests and rotation arrive. Also the process-wide display state that every
+// widget reads.
+#pragma once
+
+#include "MotionTracker.h"
+
+#include <ddraw.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+class Element;
+class MessageBoxSense;
+
+class DisplayFrame {
+public:
+    // Opens the main window (class name and window name = title) with its primary surface.
+    // Failures of DirectDraw set-up and of hiding the input panel end the process.
+    DisplayFrame(HINSTANCE instance, const wchar_t* title);
+    // Releases the primary surface and the DirectDraw object, deletes the screens. The window,
+    // the tracker and the other surfaces stay.
+    ~DisplayFrame();
+    DisplayFrame(const DisplayFrame&) = delete;
+    DisplayFrame& operator=(const DisplayFrame&) = delete;
+
+    // Takes ownership of the root; screen 0 becomes (or stays) current.
+    void addScreen(Element* root);
+    // Erases dirtyRect first when eraseDirty; then the modal box or one frame step draws.
+    void redraw(bool eraseDirty);
+    // One frame step: a full repaint of the current screen, or a scroll by the target's step.
+    void UpdateFrame();
+
+    static LRESULT CALLBACK staticWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // The diagnostic text of a failed scroll move: "UpdateFrame <bottom>,<top>" of the band.
+    static std::wstring scrollFailureContext(const RECT& band);
+
+    IDirectDraw* directDraw = nullptr;
+    IDirectDrawSurface* primary = nullptr;
+    const wchar_t* title = nullptr;  // the caller's; valid during construction only
+    MotionTracker* motion = nullptr; // the shared tracker, not owned
+    MessageBoxSense* modalBox = nullptr;
+    std::vector<Element*> screens; // root of each screen, owned
+    int currentScreen = -1;
+
+private:
+    bool createWindow(HINSTANCE instance);
+    void createDirectDraw();
+    void placeViewInClientArea(int screenHeight);
+    bool createPrimarySurface();
+    void showAndHideInputPanel();
+    void onActivate(WPARAM wParam);
+    void onSetFocus();
+    void onTimer(WPARAM timerId);
+    void paintUpdateRegion();
+    void checkRotation();
+    void rebuildDisplaySurfaces();
+    void scrollBy(int step);
+};
+
+// --- Hooks for widgets that are built on top of the frame ------------------------------------
+// The frame reaches the Section's scroll-bar hiding and the modal message box only through these
+// pointers, which those classes set when they are first constructed. The frame therefore builds
+// and runs without them: a null hook is simply not called.
+
+// Hides the scroll-bar overlay (Section); called when the main window is deactivated.
+extern void (*hideScrollBarHook)();
+
+struct ModalBoxHooks {
+    void (*paintBox)(MessageBoxSense* box, IDirectDrawSurface* target) = nullptr;
+    void (*loadSurf)(MessageBoxSense* box) = nullptr; // re-lays the box out after a rotation
+    HWND (*window)(MessageBoxSense* box) = nullptr;   // the box's own window
+};
+extern ModalBoxHooks modalBoxHooks;
+
+// --- Display state ----------------------------------------------------------------------------
+extern DisplayFrame* theFrame;
+extern HWND mainWindow;
+extern HINSTANCE appInstance;
+extern IDirectDrawSurface* primarySurface;   // the screen; target of all painting
+extern IDirectDrawSurface* backBuffer;       // off-screen, the screen's size
+extern IDirectDrawSurface* scrollBarSurface; // overlay 6 px wide, the screen's height
+extern RECT viewRect;                        // where the current screen is drawn
+extern RECT clientRect; // the client area in screen coordinates; top converts client y
+extern RECT dirtyRect;  // the band being repainted; every element clips to it
+extern BYTE drawingReady;
+extern BYTE portrait;
+extern BYTE frameHasFocus;
+extern BYTE fullRedraw;
+// motionLock (MotionTracker.h) guards the tracker and its scroll target.
+
+// Colour-fills a rectangle of the primary surface with the background colour, waiting for the
+// blitter. Returns the Blt result (callers ignore it or trace it).
+HRESULT eraseRect(const RECT& rect);
+// Colour-fills `rect` (null: the whole surface) with a raw pixel value, waiting for the blitter.
+HRESULT colourFill(IDirectDrawSurface* surface, RECT* rect, DWORD colour);
+// A surface of the display's format made by the frame's DirectDraw object: off-screen when caps
+// is 0, else with those caps (DDSCAPS_OVERLAY ...). E_POINTER while there is no frame.
+HRESULT createDisplaySurface(DWORD width, DWORD height, DWORD caps, IDirectDrawSurface** surface);

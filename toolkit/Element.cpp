@@ -1,0 +1,108 @@
+#include "Element.h"
+
+#include "DisplayFrame.h"
+#include "MotionTracker.h"
+#include "ResourceManager.h"
+#include "Tunables.h"
+
+#include <algorithm>
+
+std::vector<Element*> allElements;
+
+namespace {
+
+int scaled(int designPx) {
+    return static_cast<int>(designPx * scaleFactor);
+}
+
+// The element's rectangle placed at its screenRect origin and cut to the visible screen.
+RECT visibleRect(const Element& element) {
+    RECT r = element.screenRect;
+    r.right =
+        std::min<LONG>(r.left + (element.right - element.left), GetSystemMetrics(SM_CXSCREEN));
+    r.left = std::max<LONG>(r.left, 0);
+    r.bottom =
+        std::min<LONG>(r.top + (element.bottom - element.top), GetSystemMetrics(SM_CYSCREEN));
+    r.top = std::max<LONG>(r.top, viewRect.top);
+    return r;
+}
+
+} // namespace
+
+Element::Element(int id, int x, int y, int kindCode, bool alreadyScaled)
+    : elementId(id), kind(kindCode) {
+    if (!alreadyScaled) {
+        x = scaled(x);
+        y = scaled(y);
+    }
+    allElements.push_back(this);
+    left = right = x;
+    top = bottom = y;
+    tracker = sharedTracker();
+}
+
+Element::~Element() {
+    {
+        // A destroyed element must not be asked for scroll steps.
+        MotionLockGuard lock;
+        if (tracker != nullptr && tracker->scrollTarget == this) {
+            tracker->scrollTarget = nullptr;
+        }
+    }
+    const auto it = std::find(allElements.begin(), allElements.end(), this);
+    if (it != allElements.end()) {
+        allElements.erase(it);
+    }
+}
+
+void Element::setMustRedraw() {
+    screenRect = visibleRect(*this);
+    if (screenRect.bottom - screenRect.top <= 0 || screenRect.right - screenRect.left <= 0) {
+        return;
+    }
+    dirtyRect = screenRect;
+    fullRedraw = 1;
+    eraseRect(dirtyRect);
+    if (theFrame != nullptr) {
+        theFrame->redraw(false);
+    }
+}
+
+int Element::onClick() {
+    PostMessageW(nullptr, tunables::applicationMessage, tunables::tapNotification,
+                 reinterpret_cast<LPARAM>(this));
+    return 0;
+}
+
+void Element::add(Element* /*child*/, int /*minHeight*/, int /*index*/) {
+    MessageBoxW(nullptr,
+                L"You try to add an element to another element witch can not contain other "
+                L"component !",
+                L"Error : Element.add virtual !", MB_ICONEXCLAMATION);
+}
+
+int Element::onTimer() {
+    return 0;
+}
+
+void Element::unselect() {
+    selected = 0;
+}
+
+void Element::childResized(Element* /*child*/, int width, int height) {
+    right = left + width;
+    bottom = top + height;
+}
+
+Element* findElementById(int id) {
+    const auto it = std::find_if(allElements.begin(), allElements.end(),
+                                 [id](const Element* e) { return e->elementId == id; });
+    return it == allElements.end() ? nullptr : *it;
+}
+
+void redrawAllElements() {
+    // A redraw may not add or remove elements, but index access stays valid even if it did.
+    for (size_t i = 0; i < allElements.size(); ++i) {
+        allElements[i]->setMustRedraw();
+    }
+}

@@ -1,0 +1,73 @@
+// The base of every widget the toolkit draws, the interface through which the toolkit reaches
+// the application, and the registry of every live element.
+#pragma once
+
+#include <ddraw.h>
+#include <windows.h>
+
+#include <vector>
+
+class MotionTracker;
+
+// Kind codes fixed by each widget class; stored only.
+enum ElementKind : int {
+    kindEditControl = 2,
+    kindItem = 3,
+    kindLabel = 4,
+    kindPanel = 5,
+    kindSection = 8,
+};
+
+class Element {
+public:
+    // x and y are in the 480-pixel design space unless alreadyScaled; they are multiplied by
+    // scaleFactor and truncated toward zero.
+    Element(int elementId, int x, int y, int kind, bool alreadyScaled);
+
+    // The virtual operations, in slot order.
+    virtual void loadSurf() = 0;  // (re)create the widget's surfaces
+    virtual ~Element();           // leaves the registry
+    virtual void setMustRedraw(); // erase the visible rectangle, mark it dirty, ask for a frame
+    virtual void paint(IDirectDrawSurface* target, int originX, int originY) = 0;
+    // x, y in window-client coordinates; returns the element hit or null.
+    virtual Element* hitTest(int x, int y) = 0;
+    virtual int onClick(); // posts the tap notification; returns 0
+    // Containers take the child and their own layout arguments; other widgets refuse with a box.
+    virtual void add(Element* child, int minHeight, int index);
+    virtual int onTimer(); // scroll step; 0 here
+    virtual void unselect();
+    virtual void childResized(Element* child, int width, int height);
+
+    Element(const Element&) = delete;
+    Element& operator=(const Element&) = delete;
+
+    int left = 0; // in the parent's coordinate space
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    RECT screenRect{}; // where the element last was on the display (clipped to what is visible)
+    BYTE selected = 0;
+    MotionTracker* tracker = nullptr; // the shared tracker, not owned
+    int elementId = -1;
+    int auxValue = 0; // for the subclass's own use
+    int kind = 0;
+    Element* parent = nullptr; // not owned; set by the container's add
+};
+
+// The application side: widget notifications and the request to build the screen.
+class EventHandler {
+public:
+    virtual void onEvent(Element* element, int code) = 0;
+    virtual void buildScreen() = 0;
+
+protected:
+    ~EventHandler() = default;
+};
+
+// Every live element, in construction order; not owning.
+extern std::vector<Element*> allElements;
+
+// The first element in construction order with this id, or null.
+Element* findElementById(int id);
+// setMustRedraw on every element, in registry order.
+void redrawAllElements();

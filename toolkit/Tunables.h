@@ -1,0 +1,60 @@
+// Every constant of the toolkit in one place, each with its unit. Colours are raw RGB565 pixels
+// of the display surfaces; times are milliseconds of the tick count; velocities are pixels per
+// 100 ms; distances are screen pixels.
+#pragma once
+
+#include "wintypes.h"
+
+namespace tunables {
+
+// --- Colours (RGB565 pixels) -------------------------------------------------------------------
+inline constexpr DWORD backgroundColour = 0xEF5D; // light grey; every erase fills with it
+inline constexpr DWORD scrollBarColour = 0xA515;  // the scroll-bar overlay
+
+// --- Design space -------------------------------------------------------------------------------
+inline constexpr int designWidthPx = 480; // the toolkit is laid out for screens this wide
+inline constexpr int scrollBarWidthPx = 6;
+
+// --- Gestures (MotionTracker) -------------------------------------------------------------------
+inline constexpr int velocitySampleCount = 3;        // ring of the latest samples per axis
+inline constexpr double minMoveIntervalMs = 1.0;     // moves closer together are ignored
+inline constexpr int tapSlopPx = 30;                 // per axis, from where the finger went down
+inline constexpr double swipeMinMeanVelocity = 50.0; // px / 100 ms, mean of the x samples
+inline constexpr int swipeMinTravelPx = 50;          // rightwards from the press
+inline constexpr int swipeMaxDriftPx = 30;           // vertical travel allowed during a swipe
+inline constexpr int swipeMinSamples = 5;            // the mean needs a full ring and more
+inline constexpr double velocityFactor = 100.0;      // px / ms -> px / 100 ms
+inline constexpr double verticalSampleLimit = 500.0; // px / 100 ms, both directions
+inline constexpr double doubleTapWindowMs = 350.0;   // between two completed taps
+inline constexpr int flingMinSamples = 3;
+inline constexpr int flingMinVelocitySum = 10;  // px / 100 ms, two latest vertical samples
+inline constexpr double flingMaxRestMs = 300.0; // finger must have moved this recently
+inline constexpr double minStepIntervalMs = 2.0;
+inline constexpr double flingLatestWeight = 2.0; // the latest sample counts twice ...
+inline constexpr double flingWeightSum = 3.0;    // ... against the one before
+inline constexpr double stepScale = 0.01;        // px / 100 ms x ms -> px
+inline constexpr double flingStepLimitPx = 120.0;
+inline constexpr double flingDecayPxPerMs = 0.01; // taken off every step, per ms of fling
+
+// --- Motion timer (on the main window) ----------------------------------------------------------
+inline constexpr UINT_PTR motionTimerId = 1;
+inline constexpr UINT motionTimerPeriodMs = 30;
+
+// --- Display frame ------------------------------------------------------------------------------
+inline constexpr UINT redrawRequestMessage = 0x0410; // WM_USER + 16: redraw without erasing
+inline constexpr DWORD fullScreenFlags = 0x2 | 0x8;  // SHFS_HIDETASKBAR | SHFS_HIDESIPBUTTON
+inline constexpr LONG_PTR raiseOwnedWindowsBit = 1;  // SetForegroundWindow(hwnd | 1)
+
+// --- Application protocol (thread messages, WM_USER) --------------------------------------------
+inline constexpr UINT applicationMessage = 0x0400; // WM_USER
+inline constexpr WPARAM tapNotification = 1;       // lParam = the tapped element
+
+// --- Resources ----------------------------------------------------------------------------------
+inline constexpr int imageCount = 21;
+inline constexpr size_t pathTailChars = 20;              // file names shown in captions
+inline constexpr int placeholderImagePx = 4;             // side of the stand-in for a missing image
+inline constexpr DWORD installMarkValue = 0x33333333;    // low half of the double 1.2
+inline constexpr DWORD installMarkHighHalf = 0x3FF33333; // high half of the double 1.2
+inline constexpr double installedVersion = 1.2;
+
+} // namespace tunables

@@ -1,0 +1,149 @@
+// Arbitrary host, MAC and port texts through the sender's checks (no network). The input is
+// "host\nmac\nport"; a byte 0xFF followed by four bytes is one wide character of any value, so
+// every wchar_t (NUL, newline, surrogates, beyond Unicode) can be reached.
+#include "WakePacket.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+void require(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+std::vector<std::wstring> splitFields(const std::uint8_t* data, std::size_t size) {
+    std::vector<std::wstring> fields(1);
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] == '\n' && fields.size() < 3) {
+            fields.emplace_back();
+        } else if (data[i] == 0xFF && i + 4 < size) {
+            std::uint32_t value = 0;
+            std::memcpy(&value, data + i + 1, sizeof value);
+            fields.back() += static_cast<wchar_t>(value);
+            i += sizeof value;
+        } else {
+            fields.back() += static_cast<wchar_t>(data[i]);
+        }
+    }
+    fields.resize(3);
+    return fields;
+}
+
+int hexValue(wchar_t c) {
+    if (c >= L'0' && c <= L'9') {
+        return c - L'0';
+    }
+    if (c >= L'a' && c <= L'f') {
+        return c - L'a' + 10;
+    }
+    if (c >= L'A' && c <= L'F') {
+        return c - L'A' + 10;
+    }
+    return -1;
+}
+
+bool isBlank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
+
+void checkMac(const std::wstring& text) {
+    const auto mac = parseMacAddress(text);
+    std::vector<int> digits;
+    bool onlyDigitsAndSeparators = true;
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && isBlank(text[first])) {
+        ++first;
+    }
+    while (last > first && isBlank(text[last - 1])) {
+        --last;
+    }
+    for (std::size_t i = first; i < last; ++i) {
+        const wchar_t c = text[i];
+        if (hexValue(c) >= 0) {
+            digits.push_back(hexValue(c));
+        } else if (c != L':' && c != L'-' && c != L'.') {
+            onlyDigitsAndSeparators = false;
+        }
+    }
+    const bool shouldParse = onlyDigitsAndSeparators && digits.size() == 12;
+    require(mac.has_value() == shouldParse);
+    if (mac) {
+        for (std::size_t i = 0; i < mac->size(); ++i) {
+            require((*mac)[i] == digits[2 * i] * 16 + digits[2 * i + 1]);
+        }
+        const MagicPacket packet = buildMagicPacket(*mac);
+        for (std::size_t i = 0; i < packet.size(); ++i) {
+            require(packet[i] == (i < 6 ? 0xFF : (*mac)[(i - 6) % 6]));
+        }
+    }
+}
+
+void checkPort(const std::wstring& text) {
+    const auto port = parsePort(text);
+    if (text.empty()) {
+        require(port == defaultWakePort);
+        return;
+    }
+    if (!port) {
+        return;
+    }
+    require(*port >= 1);
+    unsigned long value = 0;
+    for (const wchar_t c : text) {
+        require(c >= L'0' && c <= L'9');
+        value = value * 10 + static_cast<unsigned long>(c - L'0');
+        require(value <= 65535);
+    }
+    require(value == *port);
+}
+
+void checkHost(const std::wstring& text) {
+    const auto host = hostForLookup(text);
+    if (host) {
+        require(!host->empty() && host->size() <= maxHostNameLength);
+        require(std::strlen(host->c_str()) == host->size());
+        require(!isBlank(static_cast<wchar_t>(host->front())));
+        require(!isBlank(static_cast<wchar_t>(host->back())));
+    }
+}
+
+void checkCombined(const std::wstring& host, const std::wstring& mac, const std::wstring& port) {
+    const WakeInput input = parseWakeInput(host, mac, port);
+    if (!parseMacAddress(mac)) {
+        require(std::get<SendOutcome>(input) == SendOutcome::invalidMac);
+    } else if (!parsePort(port)) {
+        require(std::get<SendOutcome>(input) == SendOutcome::invalidPort);
+    } else if (!hostForLookup(host)) {
+        require(std::get<SendOutcome>(input) == SendOutcome::hostNotFound);
+    } else {
+        const auto& request = std::get<WakeRequest>(input);
+        require(request.mac == *parseMacAddress(mac));
+        require(request.port == *parsePort(port));
+        require(request.host == *hostForLookup(host));
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const auto fields = splitFields(data, size);
+    checkHost(fields[0]);
+    checkMac(fields[1]);
+    checkPort(fields[2]);
+    checkCombined(fields[0], fields[1], fields[2]);
+    if (size >= 2) {
+        const auto high = static_cast<char>(data[0]);
+        const auto low = static_cast<char>(data[1]);
+        const int h = hexValue(static_cast<unsigned char>(high));
+        const int l = hexValue(static_cast<unsigned char>(low));
+        require(hexPairToByte(high, low) == (h < 0 || l < 0 ? 0xFF : h * 16 + l));
+    }
+    return 0;
+}

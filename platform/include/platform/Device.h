@@ -19,7 +19,7 @@ struct DeviceConfig {
     int width = 480;  // portrait width of the screen, pixels
     int height = 640; // portrait height
     int dpi = 192;
-    std::string backend = "sdl"; // "sdl" or "headless"
+    std::string backend = "sdl";      // "sdl" or "headless"
     std::filesystem::path deviceDir;  // holds \windows and the registry file
     std::filesystem::path programDir; // the program's own folder
 
@@ -61,6 +61,7 @@ public:
     virtual int messageBox(const std::wstring& text, const std::wstring& caption, UINT type) = 0;
     virtual void setCursor(bool wait) = 0;
     virtual std::wstring clipboardText() = 0;
+    virtual void setClipboardText(const std::wstring& text) { (void)text; }
 };
 
 class Device {
@@ -121,6 +122,15 @@ public:
     };
     std::vector<MessageBoxRecord> messageBoxes() const;
     void recordMessageBox(MessageBoxRecord record);
+    void setMessageBoxAnswer(int answer); // IDOK until set
+    int messageBoxAnswer() const;
+
+    // The cursor shape (SetCursor): the wait cursor or the arrow.
+    void setCursor(bool wait);
+    bool waitCursorShown() const;
+    // The clipboard (the native edit control pastes from it); tests put text there.
+    std::wstring clipboardText();
+    void setClipboardText(const std::wstring& text);
 
     // The screen as presented, saved as a PNG file.
     bool saveScreenshot(const std::filesystem::path& file);

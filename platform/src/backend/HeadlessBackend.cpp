@@ -1,0 +1,42 @@
+#include "backend/Backends.h"
+
+#include <mutex>
+
+namespace platform::backend {
+namespace {
+
+class HeadlessBackend final : public Backend {
+public:
+    bool ownsThread() const override { return false; }
+    void waitForEvents(DWORD) override {}
+    void wake() override {}
+
+    int messageBox(const std::wstring& text, const std::wstring& caption, UINT type) override {
+        Device& device = Device::instance();
+        device.recordMessageBox({text, caption, type});
+        return device.messageBoxAnswer();
+    }
+
+    void setCursor(bool) override {}
+
+    std::wstring clipboardText() override {
+        std::lock_guard guard(mutex_);
+        return clipboard_;
+    }
+    void setClipboardText(const std::wstring& text) override {
+        std::lock_guard guard(mutex_);
+        clipboard_ = text;
+    }
+
+private:
+    std::mutex mutex_;
+    std::wstring clipboard_;
+};
+
+} // namespace
+
+std::unique_ptr<Backend> createHeadless() {
+    return std::make_unique<HeadlessBackend>();
+}
+
+} // namespace platform::backend

@@ -1,0 +1,475 @@
+// The device in a real window through SDL2. The screen is our own RGB565 buffer; only its
+// changed rectangle is uploaded to one streaming texture, and the window is presented only
+// when something changed or the window system asks. Mouse and the first finger act as the
+// stylus. Everything SDL needs happens on the thread that created the backend (the program's
+// UI thread); other threads hand their requests over and wake it.
+#include "backend/Backends.h"
+
+#include "kernel/Paths.h"
+#include "kernel/Wait.h"
+#include "user/Desktop.h"
+#include "winbase.h"
+#include "winuser.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace platform::backend {
+namespace {
+
+UINT virtualKeyOf(SDL_Keycode key) {
+    switch (key) {
+    case SDLK_LEFT:
+        return VK_LEFT;
+    case SDLK_RIGHT:
+        return VK_RIGHT;
+    case SDLK_UP:
+        return VK_UP;
+    case SDLK_DOWN:
+        return VK_DOWN;
+    case SDLK_BACKSPACE:
+        return VK_BACK;
+    case SDLK_DELETE:
+        return VK_DELETE;
+    case SDLK_HOME:
+        return VK_HOME;
+    case SDLK_END:
+        return VK_END;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+        return VK_RETURN;
+    case SDLK_ESCAPE:
+        return VK_ESCAPE;
+    case SDLK_TAB:
+        return VK_TAB;
+    default:
+        return 0;
+    }
+}
+
+struct BoxRequest {
+    std::wstring text;
+    std::wstring caption;
+    UINT type = 0;
+    int answer = IDOK;
+    bool done = false;
+};
+
+class SdlBackend final : public Backend {
+public:
+    SdlBackend(int width, int height);
+    ~SdlBackend() override;
+
+    bool ownsThread() const override { return std::this_thread::get_id() == owner_; }
+    void waitForEvents(DWORD timeoutMs) override;
+    void wake() override;
+    int messageBox(const std::wstring& text, const std::wstring& caption, UINT type) override;
+    void setCursor(bool wait) override;
+    std::wstring clipboardText() override;
+    void setClipboardText(const std::wstring& text) override;
+
+private:
+    void handle(const SDL_Event& event);
+    void handleKey(const SDL_KeyboardEvent& key);
+    void fingerToScreen(const SDL_TouchFingerEvent& finger, int& x, int& y) const;
+    void pointer(PointerAction action, int x, int y);
+    void applyPending();
+    void fitScreenSize();
+    void present();
+    int showBox(const std::wstring& text, const std::wstring& caption, UINT type);
+
+    std::thread::id owner_;
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_Texture* texture_ = nullptr;
+    SDL_Cursor* arrowCursor_ = nullptr;
+    SDL_Cursor* waitCursor_ = nullptr;
+    int screenWidth_ = 0;
+    int screenHeight_ = 0;
+    int scale_ = 1;
+    Uint32 wakeEvent_ = 0;
+    std::atomic<bool> wakePending_{false};
+    bool mustPresent_ = true;
+    std::wstring title_;
+    bool fingerDown_ = false;
+    SDL_FingerID finger_ = 0;
+    std::atomic<int> wantedCursor_{-1}; // -1: unchanged, 0: arrow, 1: wait
+
+    std::mutex boxMutex_;
+    std::condition_variable boxDone_;
+    std::deque<std::shared_ptr<BoxRequest>> boxRequests_;
+};
+
+[[noreturn]] void noDisplay() {
+    std::fprintf(stderr, "Dawnbell: no display available (set DISPLAY, or "
+                         "DAWNBELL_BACKEND=headless)\n");
+    std::exit(1);
+}
+
+SdlBackend::SdlBackend(int width, int height)
+    : owner_(std::this_thread::get_id()), screenWidth_(width), screenHeight_(height) {
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        noDisplay();
+    }
+    wakeEvent_ = SDL_RegisterEvents(1);
+    SDL_Rect usable{0, 0, width, height};
+    if (SDL_GetDisplayUsableBounds(0, &usable) == 0) {
+        scale_ = std::max(1, std::min(usable.w / width, usable.h / height));
+    }
+    window_ = SDL_CreateWindow("Dawnbell", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                               width * scale_, height * scale_, SDL_WINDOW_RESIZABLE);
+    if (window_ != nullptr) {
+        renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    }
+    if (renderer_ != nullptr) {
+        texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
+                                     width, height);
+    }
+    if (texture_ == nullptr) {
+        std::fprintf(stderr, "Dawnbell: cannot open a window: %s\n", SDL_GetError());
+        std::exit(1);
+    }
+    SDL_RenderSetLogicalSize(renderer_, width, height);
+    SDL_RenderSetIntegerScale(renderer_, SDL_TRUE);
+    arrowCursor_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
+    waitCursor_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_WAIT);
+    SDL_StartTextInput();
+}
+
+SdlBackend::~SdlBackend() {
+    SDL_StopTextInput();
+    if (arrowCursor_ != nullptr) {
+        SDL_FreeCursor(arrowCursor_);
+    }
+    if (waitCursor_ != nullptr) {
+        SDL_FreeCursor(waitCursor_);
+    }
+    SDL_DestroyTexture(texture_);
+    SDL_DestroyRenderer(renderer_);
+    SDL_DestroyWindow(window_);
+    SDL_Quit();
+}
+
+void SdlBackend::waitForEvents(DWORD timeoutMs) {
+    applyPending();
+    present();
+    SDL_Event event;
+    const int got =
+        timeoutMs == INFINITE
+            ? SDL_WaitEvent(&event)
+            : SDL_WaitEventTimeout(&event, static_cast<int>(std::min<DWORD>(timeoutMs, INT_MAX)));
+    if (got != 0) {
+        handle(event);
+        while (SDL_PollEvent(&event) != 0) {
+            handle(event);
+        }
+    }
+    applyPending();
+    present();
+}
+
+void SdlBackend::wake() {
+    if (!wakePending_.exchange(true)) {
+        SDL_Event event{};
+        event.type = wakeEvent_;
+        SDL_PushEvent(&event);
+    }
+}
+
+void SdlBackend::handle(const SDL_Event& event) {
+    if (event.type == wakeEvent_) {
+        wakePending_ = false;
+        return;
+    }
+    switch (event.type) {
+    case SDL_QUIT:
+        if (HWND main = user::mainWindow()) {
+            PostMessageW(main, WM_CLOSE, 0, 0); // the program's loop takes it
+        } else {
+            PostQuitMessage(0);
+        }
+        break;
+    case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+            event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+            mustPresent_ = true;
+        }
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        if (event.button.which != SDL_TOUCH_MOUSEID && event.button.button == SDL_BUTTON_LEFT) {
+            pointer(event.type == SDL_MOUSEBUTTONDOWN ? PointerAction::down : PointerAction::up,
+                    event.button.x, event.button.y);
+        }
+        break;
+    case SDL_MOUSEMOTION:
+        if (event.motion.which != SDL_TOUCH_MOUSEID && (event.motion.state & SDL_BUTTON_LMASK)) {
+            pointer(PointerAction::move, event.motion.x, event.motion.y);
+        }
+        break;
+    case SDL_FINGERDOWN:
+    case SDL_FINGERMOTION:
+    case SDL_FINGERUP: {
+        const bool first = event.type == SDL_FINGERDOWN && !fingerDown_;
+        if (!first && (!fingerDown_ || event.tfinger.fingerId != finger_)) {
+            break; // only the first finger is the stylus
+        }
+        int x = 0;
+        int y = 0;
+        fingerToScreen(event.tfinger, x, y);
+        if (first) {
+            fingerDown_ = true;
+            finger_ = event.tfinger.fingerId;
+            pointer(PointerAction::down, x, y);
+        } else if (event.type == SDL_FINGERMOTION) {
+            pointer(PointerAction::move, x, y);
+        } else if (event.type == SDL_FINGERUP) {
+            fingerDown_ = false;
+            pointer(PointerAction::up, x, y);
+        }
+        break;
+    }
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        handleKey(event.key);
+        break;
+    case SDL_TEXTINPUT:
+        for (wchar_t c : paths::widen(event.text.text)) {
+            Device::instance().character(c);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void SdlBackend::handleKey(const SDL_KeyboardEvent& key) {
+    const bool down = key.type == SDL_KEYDOWN;
+    const bool rotation = key.keysym.sym == SDLK_F5 ||
+                          (key.keysym.sym == SDLK_r && (key.keysym.mod & KMOD_CTRL) != 0);
+    if (rotation) {
+        if (down && key.repeat == 0) {
+            Device::instance().rotate();
+        }
+        return;
+    }
+    if (const UINT virtualKey = virtualKeyOf(key.keysym.sym)) {
+        Device::instance().key(virtualKey, down);
+    }
+}
+
+// SDL gives finger positions normalised to the renderer's logical screen for its own window;
+// without a window (KMSDRM touch) they are normalised to the whole display.
+void SdlBackend::fingerToScreen(const SDL_TouchFingerEvent& finger, int& x, int& y) const {
+    float fx = finger.x * static_cast<float>(screenWidth_);
+    float fy = finger.y * static_cast<float>(screenHeight_);
+    if (finger.windowID != SDL_GetWindowID(window_)) {
+        int windowWidth = 0;
+        int windowHeight = 0;
+        SDL_GetWindowSize(window_, &windowWidth, &windowHeight);
+        SDL_Rect viewport{};
+        float scaleX = 1.0f;
+        float scaleY = 1.0f;
+        SDL_RenderGetViewport(renderer_, &viewport);
+        SDL_RenderGetScale(renderer_, &scaleX, &scaleY);
+        fx = finger.x * static_cast<float>(windowWidth) / scaleX - static_cast<float>(viewport.x);
+        fy = finger.y * static_cast<float>(windowHeight) / scaleY - static_cast<float>(viewport.y);
+    }
+    x = static_cast<int>(fx);
+    y = static_cast<int>(fy);
+}
+
+void SdlBackend::pointer(PointerAction action, int x, int y) {
+    x = std::clamp(x, 0, screenWidth_ - 1);
+    y = std::clamp(y, 0, screenHeight_ - 1);
+    Device::instance().pointer(action, x, y);
+}
+
+void SdlBackend::applyPending() {
+    std::wstring title = user::mainWindowTitle();
+    if (title.empty()) {
+        title = L"Dawnbell";
+    }
+    if (title != title_) {
+        title_ = title;
+        SDL_SetWindowTitle(window_, paths::narrow(title_).c_str());
+    }
+    const int cursor = wantedCursor_.exchange(-1);
+    if (cursor >= 0) {
+        SDL_SetCursor(cursor == 1 ? waitCursor_ : arrowCursor_);
+    }
+    for (;;) {
+        std::shared_ptr<BoxRequest> request;
+        {
+            std::lock_guard guard(boxMutex_);
+            if (boxRequests_.empty()) {
+                break;
+            }
+            request = boxRequests_.front();
+            boxRequests_.pop_front();
+        }
+        const int answer = showBox(request->text, request->caption, request->type);
+        std::lock_guard guard(boxMutex_);
+        request->answer = answer;
+        request->done = true;
+        boxDone_.notify_all();
+    }
+}
+
+// After a rotation the screen has swapped its sides: the texture and the window follow.
+void SdlBackend::fitScreenSize() {
+    Device& device = Device::instance();
+    const int width = device.width();
+    const int height = device.height();
+    if (width == screenWidth_ && height == screenHeight_) {
+        return;
+    }
+    screenWidth_ = width;
+    screenHeight_ = height;
+    SDL_DestroyTexture(texture_);
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
+                                 width, height);
+    SDL_RenderSetLogicalSize(renderer_, width, height);
+    SDL_SetWindowSize(window_, width * scale_, height * scale_);
+    device.invalidate(RECT{0, 0, width, height});
+}
+
+void SdlBackend::present() {
+    fitScreenSize();
+    Device& device = Device::instance();
+    RECT area{};
+    if (device.takeInvalidArea(area)) {
+        const std::vector<std::uint16_t> pixels = device.compose(area);
+        const int width = area.right - area.left;
+        if (!pixels.empty() && texture_ != nullptr) {
+            const SDL_Rect rect{area.left, area.top, width, area.bottom - area.top};
+            SDL_UpdateTexture(texture_, &rect, pixels.data(),
+                              width * static_cast<int>(sizeof(std::uint16_t)));
+            mustPresent_ = true;
+        }
+    }
+    if (!mustPresent_) {
+        return;
+    }
+    mustPresent_ = false;
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    SDL_RenderPresent(renderer_);
+}
+
+int SdlBackend::messageBox(const std::wstring& text, const std::wstring& caption, UINT type) {
+    if (ownsThread()) {
+        return showBox(text, caption, type);
+    }
+    auto request = std::make_shared<BoxRequest>();
+    request->text = text;
+    request->caption = caption;
+    request->type = type;
+    {
+        std::lock_guard guard(boxMutex_);
+        boxRequests_.push_back(request);
+    }
+    wake();
+    std::unique_lock lock(boxMutex_);
+    kernel::waitUntil(lock, boxDone_, std::nullopt, [&] { return request->done; });
+    return request->answer;
+}
+
+int SdlBackend::showBox(const std::wstring& text, const std::wstring& caption, UINT type) {
+    struct Choice {
+        int id;
+        const char* label;
+    };
+    std::vector<Choice> choices;
+    switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL:
+        choices = {{IDOK, "OK"}, {IDCANCEL, "Cancel"}};
+        break;
+    case MB_ABORTRETRYIGNORE:
+        choices = {{IDABORT, "Abort"}, {IDRETRY, "Retry"}, {IDIGNORE, "Ignore"}};
+        break;
+    case MB_YESNOCANCEL:
+        choices = {{IDYES, "Yes"}, {IDNO, "No"}, {IDCANCEL, "Cancel"}};
+        break;
+    case MB_YESNO:
+        choices = {{IDYES, "Yes"}, {IDNO, "No"}};
+        break;
+    case MB_RETRYCANCEL:
+        choices = {{IDRETRY, "Retry"}, {IDCANCEL, "Cancel"}};
+        break;
+    default:
+        choices = {{IDOK, "OK"}};
+        break;
+    }
+    std::vector<SDL_MessageBoxButtonData> buttons;
+    for (size_t i = 0; i < choices.size(); ++i) {
+        Uint32 flags = 0;
+        if (i == 0) {
+            flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
+        }
+        if (i + 1 == choices.size()) {
+            flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+        }
+        buttons.push_back(SDL_MessageBoxButtonData{flags, choices[i].id, choices[i].label});
+    }
+    Uint32 icon = SDL_MESSAGEBOX_INFORMATION;
+    if ((type & MB_ICONMASK) == MB_ICONHAND) {
+        icon = SDL_MESSAGEBOX_ERROR;
+    } else if ((type & MB_ICONMASK) == MB_ICONEXCLAMATION) {
+        icon = SDL_MESSAGEBOX_WARNING;
+    }
+    const std::string title = paths::narrow(caption);
+    const std::string message = paths::narrow(text);
+    const SDL_MessageBoxData data{
+        icon,           window_, title.c_str(), message.c_str(), static_cast<int>(buttons.size()),
+        buttons.data(), nullptr};
+    int answer = choices.front().id;
+    if (SDL_ShowMessageBox(&data, &answer) != 0 || answer < 0) {
+        answer = choices.front().id;
+    }
+    mustPresent_ = true;
+    return answer;
+}
+
+void SdlBackend::setCursor(bool wait) {
+    wantedCursor_ = wait ? 1 : 0;
+    if (ownsThread()) {
+        applyPending();
+    } else {
+        wake();
+    }
+}
+
+std::wstring SdlBackend::clipboardText() {
+    if (!ownsThread()) {
+        return std::wstring();
+    }
+    char* text = SDL_GetClipboardText();
+    std::wstring result = text != nullptr ? paths::widen(text) : std::wstring();
+    SDL_free(text);
+    return result;
+}
+
+void SdlBackend::setClipboardText(const std::wstring& text) {
+    if (ownsThread()) {
+        SDL_SetClipboardText(paths::narrow(text).c_str());
+    }
+}
+
+} // namespace
+
+std::unique_ptr<Backend> createSdl(int width, int height) {
+    return std::make_unique<SdlBackend>(width, height);
+}
+
+} // namespace platform::backend

@@ -1,0 +1,377 @@
+#include "platform/Device.h"
+
+#include "backend/Backends.h"
+#include "device/TaskBar.h"
+#include "kernel/Paths.h"
+#include "user/Desktop.h"
+#include "winuser.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+namespace platform {
+namespace {
+
+std::atomic<bool> deviceRunning{false};
+
+bool intersect(const RECT& a, const RECT& b, RECT& out) {
+    out = RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+               std::min(a.bottom, b.bottom)};
+    return out.left < out.right && out.top < out.bottom;
+}
+
+} // namespace
+
+struct Device::State {
+    explicit State(Device& device) : taskBar(device) {}
+
+    DeviceConfig config;
+    std::atomic<int> width{0};
+    std::atomic<int> height{0};
+    std::atomic<bool> taskBarVisible{true};
+    std::unique_ptr<Backend> backend;
+    device::TaskBar taskBar;
+
+    std::mutex screenMutex; // the pixels and their size
+    std::vector<std::uint16_t> pixels;
+
+    std::mutex dirtyMutex;
+    RECT dirty{};
+    bool hasDirty = false;
+
+    mutable std::mutex layersMutex;
+    std::vector<Layer*> layers;
+
+    std::mutex composeMutex;
+    std::vector<std::uint16_t> scratch; // the whole screen; only the composed area is touched
+
+    std::mutex listenersMutex;
+    std::vector<std::function<void()>> rotateListeners;
+
+    std::mutex pointerMutex;
+    std::function<bool(PointerAction, int, int)> pointerFilter;
+    bool pressed = false;
+    bool pressInFilter = false;
+
+    mutable std::mutex boxesMutex;
+    std::vector<MessageBoxRecord> boxes;
+    std::atomic<int> boxAnswer{IDOK};
+    std::atomic<bool> waitCursor{false};
+};
+
+Device& Device::instance() {
+    static auto* device = new Device; // outlives every thread that may still ask for it
+    return *device;
+}
+
+bool Device::running() {
+    return deviceRunning;
+}
+
+void Device::start(const DeviceConfig& config) {
+    if (running()) {
+        stop();
+    }
+    Device& device = instance();
+    auto state = std::make_unique<State>(device);
+    state->config = config;
+    state->width = config.width;
+    state->height = config.height;
+    state->pixels.assign(static_cast<size_t>(config.width) * config.height, 0);
+    std::error_code error;
+    std::filesystem::create_directories(config.deviceDir / "windows", error);
+    paths::configure(config.deviceDir, config.programDir);
+    state->backend = config.backend == "headless" ? backend::createHeadless()
+                                                  : backend::createSdl(config.width, config.height);
+    state->layers.push_back(&state->taskBar);
+    device.state_ = std::move(state);
+    user::resetWindowManager();
+    deviceRunning = true;
+    device.invalidate(RECT{0, 0, config.width, config.height});
+}
+
+void Device::stop() {
+    if (!running()) {
+        return;
+    }
+    user::resetWindowManager();
+    deviceRunning = false;
+    instance().state_.reset();
+}
+
+const DeviceConfig& Device::config() const {
+    return state_->config;
+}
+int Device::width() const {
+    return state_->width;
+}
+int Device::height() const {
+    return state_->height;
+}
+int Device::dpi() const {
+    return state_->config.dpi;
+}
+int Device::taskBarHeight() const {
+    return (26 * state_->config.dpi + 48) / 96;
+}
+bool Device::taskBarVisible() const {
+    return state_->taskBarVisible;
+}
+
+void Device::setTaskBarVisible(bool visible) {
+    if (state_->taskBarVisible.exchange(visible) != visible) {
+        invalidate(RECT{0, 0, width(), taskBarHeight()});
+    }
+}
+
+void Device::rotate() {
+    int oldWidth = 0;
+    int oldHeight = 0;
+    {
+        std::lock_guard guard(state_->screenMutex);
+        oldWidth = state_->width;
+        oldHeight = state_->height;
+        state_->width = oldHeight;
+        state_->height = oldWidth;
+        state_->pixels.assign(state_->pixels.size(), 0);
+    }
+    {
+        std::lock_guard guard(state_->dirtyMutex);
+        state_->dirty = RECT{0, 0, oldHeight, oldWidth};
+        state_->hasDirty = true;
+    }
+    std::vector<std::function<void()>> listeners;
+    {
+        std::lock_guard guard(state_->listenersMutex);
+        listeners = state_->rotateListeners;
+    }
+    for (auto& listener : listeners) {
+        listener();
+    }
+    user::screenRotated(oldWidth, oldHeight);
+    state_->backend->wake();
+}
+
+void Device::onRotate(std::function<void()> listener) {
+    std::lock_guard guard(state_->listenersMutex);
+    state_->rotateListeners.push_back(std::move(listener));
+}
+
+std::mutex& Device::screenLock() {
+    return state_->screenMutex;
+}
+std::uint16_t* Device::pixels() {
+    return state_->pixels.data();
+}
+int Device::pitch() const {
+    return state_->width;
+}
+
+void Device::invalidate(const RECT& changed) {
+    RECT area{};
+    if (!intersect(changed, RECT{0, 0, width(), height()}, area)) {
+        return;
+    }
+    {
+        std::lock_guard guard(state_->dirtyMutex);
+        RECT& dirty = state_->dirty;
+        if (state_->hasDirty) {
+            dirty = RECT{std::min(dirty.left, area.left), std::min(dirty.top, area.top),
+                         std::max(dirty.right, area.right), std::max(dirty.bottom, area.bottom)};
+        } else {
+            dirty = area;
+            state_->hasDirty = true;
+        }
+    }
+    state_->backend->wake();
+}
+
+bool Device::takeInvalidArea(RECT& area) {
+    std::lock_guard guard(state_->dirtyMutex);
+    if (!state_->hasDirty) {
+        return false;
+    }
+    area = state_->dirty;
+    state_->hasDirty = false;
+    return true;
+}
+
+void Device::addLayer(Layer* layer) {
+    {
+        std::lock_guard guard(state_->layersMutex);
+        state_->layers.push_back(layer);
+    }
+    if (layer->visible()) {
+        invalidate(layer->bounds());
+    }
+}
+
+void Device::removeLayer(Layer* layer) {
+    RECT bounds{};
+    {
+        std::lock_guard guard(state_->layersMutex);
+        auto& layers = state_->layers;
+        auto it = std::find(layers.begin(), layers.end(), layer);
+        if (it == layers.end()) {
+            return;
+        }
+        bounds = layer->bounds();
+        layers.erase(it);
+    }
+    invalidate(bounds);
+}
+
+std::vector<std::uint16_t> Device::compose(const RECT& requested) {
+    std::lock_guard composeGuard(state_->composeMutex);
+    RECT area{};
+    int pitch = 0;
+    {
+        std::lock_guard guard(state_->screenMutex);
+        pitch = state_->width;
+        if (!intersect(requested, RECT{0, 0, state_->width, state_->height}, area)) {
+            return {};
+        }
+        state_->scratch.resize(state_->pixels.size());
+        for (int y = area.top; y < area.bottom; ++y) {
+            const size_t row = static_cast<size_t>(y) * pitch;
+            std::copy(state_->pixels.begin() + row + area.left,
+                      state_->pixels.begin() + row + area.right,
+                      state_->scratch.begin() + row + area.left);
+        }
+    }
+    {
+        std::lock_guard guard(state_->layersMutex);
+        std::vector<Layer*> layers = state_->layers;
+        std::stable_sort(layers.begin(), layers.end(),
+                         [](Layer* a, Layer* b) { return a->zOrder() < b->zOrder(); });
+        for (Layer* layer : layers) {
+            RECT clip{};
+            if (layer->visible() && intersect(layer->bounds(), area, clip)) {
+                layer->paint(state_->scratch.data(), pitch, clip);
+            }
+        }
+    }
+    std::vector<std::uint16_t> result;
+    result.reserve(static_cast<size_t>(area.right - area.left) * (area.bottom - area.top));
+    for (int y = area.top; y < area.bottom; ++y) {
+        const auto row = state_->scratch.begin() + static_cast<ptrdiff_t>(y) * pitch;
+        result.insert(result.end(), row + area.left, row + area.right);
+    }
+    return result;
+}
+
+void Device::pointer(PointerAction action, int x, int y) {
+    std::function<bool(PointerAction, int, int)> filter;
+    bool toFilter = false;
+    {
+        std::lock_guard guard(state_->pointerMutex);
+        filter = state_->pointerFilter;
+        if (action == PointerAction::down) {
+            state_->pressed = true;
+            state_->pressInFilter = false;
+        } else if (!state_->pressed) {
+            return; // a stylus only moves while it touches the screen
+        }
+        toFilter = state_->pressInFilter;
+        if (action == PointerAction::up) {
+            state_->pressed = false;
+            state_->pressInFilter = false;
+        }
+    }
+    if (action == PointerAction::down) {
+        if (filter && filter(action, x, y)) {
+            std::lock_guard guard(state_->pointerMutex);
+            state_->pressInFilter = true; // the rest of this touch belongs to the filter
+            return;
+        }
+    } else if (toFilter) {
+        if (filter) {
+            filter(action, x, y);
+        }
+        return;
+    }
+    user::routePointer(action, x, y);
+}
+
+void Device::setPointerFilter(std::function<bool(PointerAction, int x, int y)> filter) {
+    std::lock_guard guard(state_->pointerMutex);
+    state_->pointerFilter = std::move(filter);
+}
+
+void Device::key(UINT virtualKey, bool down) {
+    user::routeKey(virtualKey, down);
+}
+void Device::character(wchar_t c) {
+    user::routeCharacter(c);
+}
+
+Backend& Device::backend() {
+    return *state_->backend;
+}
+
+std::vector<Device::MessageBoxRecord> Device::messageBoxes() const {
+    std::lock_guard guard(state_->boxesMutex);
+    return state_->boxes;
+}
+
+void Device::recordMessageBox(MessageBoxRecord record) {
+    std::lock_guard guard(state_->boxesMutex);
+    state_->boxes.push_back(std::move(record));
+}
+
+void Device::setMessageBoxAnswer(int answer) {
+    state_->boxAnswer = answer;
+}
+int Device::messageBoxAnswer() const {
+    return state_->boxAnswer;
+}
+
+void Device::setCursor(bool wait) {
+    state_->waitCursor = wait;
+    state_->backend->setCursor(wait);
+}
+bool Device::waitCursorShown() const {
+    return state_->waitCursor;
+}
+
+std::wstring Device::clipboardText() {
+    return state_->backend->clipboardText();
+}
+void Device::setClipboardText(const std::wstring& text) {
+    state_->backend->setClipboardText(text);
+}
+
+bool Device::saveScreenshot(const std::filesystem::path& file) {
+    const int w = width();
+    const int h = height();
+    const std::vector<std::uint16_t> screen = compose(RECT{0, 0, w, h});
+    if (screen.size() != static_cast<size_t>(w) * h) {
+        return false;
+    }
+    std::vector<std::uint8_t> rgb(screen.size() * 3);
+    for (size_t i = 0; i < screen.size(); ++i) {
+        const std::uint16_t p = screen[i];
+        rgb[i * 3] = static_cast<std::uint8_t>(((p >> 11) & 0x1F) * 255 / 31);
+        rgb[i * 3 + 1] = static_cast<std::uint8_t>(((p >> 5) & 0x3F) * 255 / 63);
+        rgb[i * 3 + 2] = static_cast<std::uint8_t>((p & 0x1F) * 255 / 31);
+    }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(w);
+    image.height = static_cast<png_uint_32>(h);
+    image.format = PNG_FORMAT_RGB;
+    const bool written =
+        png_image_write_to_file(&image, file.c_str(), 0, rgb.data(), w * 3, nullptr) != 0;
+    if (!written) {
+        std::fprintf(stderr, "Dawnbell: screenshot %s not written: %s\n", file.c_str(),
+                     image.message);
+    }
+    png_image_free(&image);
+    return written;
+}
+
+} // namespace platform

@@ -1,0 +1,113 @@
+// The device's configuration from the environment:
+//   DAWNBELL_SCREEN      width x height in pixels, e.g. "480x640" (default) or "240x320"
+//   DAWNBELL_DPI         dots per inch of the screen (default 192; 96 for the small phone)
+//   DAWNBELL_BACKEND     "sdl" (a real window, default) or "headless" (memory only, for tests)
+//   DAWNBELL_DEVICE_DIR  the device's own folder (\windows, the registry file); default
+//                        $XDG_STATE_HOME/dawnbell, else ~/.local/state/dawnbell
+// The program's folder is the folder of the running executable.
+#include "platform/Device.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+#include <system_error>
+
+namespace platform {
+namespace {
+
+const char* variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
+void reject(const char* name, const char* value, const char* expected) {
+    std::fprintf(stderr, "Dawnbell: %s=\"%s\" is not %s; using the default\n", name, value,
+                 expected);
+}
+
+bool parseInt(std::string_view text, int low, int high, int& out) {
+    if (text.empty() || text.size() > 6) {
+        return false;
+    }
+    int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        value = value * 10 + (c - '0');
+    }
+    if (value < low || value > high) {
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+void readScreen(DeviceConfig& config) {
+    const char* value = variable("DAWNBELL_SCREEN");
+    if (value == nullptr) {
+        return;
+    }
+    const std::string_view text(value);
+    const size_t x = text.find_first_of("xX");
+    int width = 0;
+    int height = 0;
+    if (x == std::string_view::npos || !parseInt(text.substr(0, x), 64, 4096, width) ||
+        !parseInt(text.substr(x + 1), 64, 4096, height)) {
+        reject("DAWNBELL_SCREEN", value, "WIDTHxHEIGHT (64 to 4096 pixels each)");
+        return;
+    }
+    config.width = width;
+    config.height = height;
+}
+
+void readDpi(DeviceConfig& config) {
+    const char* value = variable("DAWNBELL_DPI");
+    if (value != nullptr && !parseInt(value, 48, 960, config.dpi)) {
+        reject("DAWNBELL_DPI", value, "a resolution from 48 to 960");
+    }
+}
+
+void readBackend(DeviceConfig& config) {
+    const char* value = variable("DAWNBELL_BACKEND");
+    if (value == nullptr) {
+        return;
+    }
+    const std::string_view name(value);
+    if (name == "sdl" || name == "headless") {
+        config.backend = std::string(name);
+    } else {
+        reject("DAWNBELL_BACKEND", value, "\"sdl\" or \"headless\"");
+    }
+}
+
+std::filesystem::path defaultDeviceDir() {
+    if (const char* state = variable("XDG_STATE_HOME")) {
+        return std::filesystem::path(state) / "dawnbell";
+    }
+    if (const char* home = variable("HOME")) {
+        return std::filesystem::path(home) / ".local" / "state" / "dawnbell";
+    }
+    return std::filesystem::temp_directory_path() / "dawnbell";
+}
+
+std::filesystem::path executableDir() {
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::current_path() : exe.parent_path();
+}
+
+} // namespace
+
+DeviceConfig DeviceConfig::fromEnvironment() {
+    DeviceConfig config;
+    readScreen(config);
+    readDpi(config);
+    readBackend(config);
+    const char* dir = variable("DAWNBELL_DEVICE_DIR");
+    config.deviceDir = dir != nullptr ? std::filesystem::path(dir) : defaultDeviceDir();
+    config.programDir = executableDir();
+    return config;
+}
+
+} // namespace platform

@@ -1,0 +1,103 @@
+// The region calls of the API, and DeleteObject for every GDI object.
+#include "user/Region.h"
+
+#include "winuser.h"
+
+#include <cstring>
+
+using platform::user::RectSet;
+using platform::user::Region;
+
+namespace {
+
+Region* regionOf(HRGN handle) {
+    return platform::GdiObject::fromHandleAs<Region>(handle);
+}
+
+} // namespace
+
+HRGN CreateRectRgn(int left, int top, int right, int bottom) {
+    auto* region = new Region;
+    region->shape = RectSet(RECT{left, top, right, bottom});
+    return region->handleAs<HRGN>();
+}
+
+HRGN CreateRectRgnIndirect(const RECT* rect) {
+    if (rect == nullptr) {
+        return nullptr;
+    }
+    return CreateRectRgn(rect->left, rect->top, rect->right, rect->bottom);
+}
+
+int CombineRgn(HRGN destination, HRGN source1, HRGN source2, int mode) {
+    Region* target = regionOf(destination);
+    Region* a = regionOf(source1);
+    if (target == nullptr || a == nullptr) {
+        return ERROR;
+    }
+    if (mode == RGN_COPY) {
+        target->shape = a->shape;
+        return target->shape.type();
+    }
+    Region* b = regionOf(source2);
+    if (b == nullptr) {
+        return ERROR;
+    }
+    RectSet::Op op{};
+    switch (mode) {
+    case RGN_AND:
+        op = RectSet::Op::intersect;
+        break;
+    case RGN_OR:
+        op = RectSet::Op::unite;
+        break;
+    case RGN_XOR:
+        op = RectSet::Op::exclusiveOr;
+        break;
+    case RGN_DIFF:
+        op = RectSet::Op::subtract;
+        break;
+    default:
+        return ERROR;
+    }
+    target->shape = RectSet::combine(a->shape, b->shape, op);
+    return target->shape.type();
+}
+
+int GetRgnBox(HRGN handle, LPRECT rect) {
+    Region* region = regionOf(handle);
+    if (region == nullptr || rect == nullptr) {
+        return ERROR;
+    }
+    *rect = region->shape.bounds();
+    return region->shape.type();
+}
+
+DWORD GetRegionData(HRGN handle, DWORD count, LPRGNDATA data) {
+    Region* region = regionOf(handle);
+    if (region == nullptr) {
+        return 0;
+    }
+    const auto& rects = region->shape.rects();
+    const DWORD rectBytes = static_cast<DWORD>(rects.size() * sizeof(RECT));
+    const DWORD needed = static_cast<DWORD>(sizeof(RGNDATAHEADER)) + rectBytes;
+    if (data == nullptr) {
+        return needed;
+    }
+    if (count < needed) {
+        return 0;
+    }
+    data->rdh.dwSize = sizeof(RGNDATAHEADER);
+    data->rdh.iType = RDH_RECTANGLES;
+    data->rdh.nCount = static_cast<DWORD>(rects.size());
+    data->rdh.nRgnSize = rectBytes;
+    data->rdh.rcBound = region->shape.bounds();
+    if (!rects.empty()) {
+        std::memcpy(data->Buffer, rects.data(), rectBytes);
+    }
+    return count;
+}
+
+BOOL DeleteObject(HGDIOBJ object) {
+    return platform::deleteGdiObject(object) ? TRUE : FALSE;
+}

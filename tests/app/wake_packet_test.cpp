@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,11 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 const MacAddress ordinaryMac{0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
+
+std::size_t openDescriptorCount() {
+    const std::filesystem::directory_iterator entries("/proc/self/fd");
+    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
+}
 
 Bytes expectedPacket(const MacAddress& mac) {
     Bytes packet(6, 0xFF);
@@ -240,6 +246,20 @@ TEST_F(WakePacketSend, BadMacOrPortIsReportedBeforeAnyNameLookup) {
 TEST_F(WakePacketSend, BroadcastDestinationIsAccepted) {
     // Linux refuses a send to a broadcast address unless the socket allows broadcasts.
     EXPECT_EQ(sendMagicPacket(L"127.255.255.255", L"00:11:22:33:44:55", port()), SendOutcome::sent);
+}
+
+TEST_F(WakePacketSend, LeavesNoSocketOpenWhateverTheOutcome) {
+    const std::size_t before = openDescriptorCount();
+    for (int round = 0; round < 8; ++round) {
+        EXPECT_EQ(sendMagicPacket(L"127.0.0.1", L"001122334455", port()), SendOutcome::sent);
+        EXPECT_EQ(sendMagicPacket(L"127.255.255.255", L"001122334455", port()), SendOutcome::sent);
+        EXPECT_EQ(sendMagicPacket(L"nosuchhost.invalid", L"001122334455", port()),
+                  SendOutcome::hostNotFound);
+        EXPECT_EQ(sendMagicPacket(L"127.0.0.1", L"0011223344", port()), SendOutcome::invalidMac);
+        while (receiver.takeQueued()) {
+        }
+    }
+    EXPECT_EQ(openDescriptorCount(), before);
 }
 
 } // namespace

@@ -26,8 +26,10 @@ inline constexpr Size largeBoxButton{400, 64};
 inline constexpr Size checkBoxFrame{60, 60};
 inline constexpr Size switchFrame{112, 60};
 // One tile of the text field image: 10-pixel caps around a middle whose column 15 is
-// stretched over the field's width.
-inline constexpr Size inputTile{40, 56};
+// stretched over the field's width. The toolkit keeps those column numbers when the image is
+// halved for a small screen, so the tile is wide enough for column 15 of the halved tile to
+// stay clear of the rounded right corner.
+inline constexpr Size inputTile{48, 56};
 inline constexpr int inputCapWidth = 10;
 inline constexpr int inputStretchColumn = 15;
 // Where a field's text label sits, and how tall one line of it is.

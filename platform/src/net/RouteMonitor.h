@@ -1,0 +1,38 @@
+// The machine's routes as the kernel reports them: is there a default route through an
+// interface that is up, and a watcher told of every link or route change.
+#pragma once
+
+#include <functional>
+#include <istream>
+#include <memory>
+#include <string>
+
+namespace platform::net::routes {
+
+struct DefaultRoute {
+    bool present = false;
+    std::string interfaceName;
+};
+
+// From the text of /proc/net/route and /proc/net/ipv6_route: the first default route that is up,
+// not a reject route, not through the loopback interface, and whose interface `isUp` accepts.
+DefaultRoute findDefaultRoute(std::istream& ipv4Routes, std::istream& ipv6Routes,
+                              const std::function<bool(const std::string&)>& isUp);
+// The same, read from the kernel now.
+DefaultRoute findDefaultRoute();
+
+// Calls `changed` on a thread of its own after each link or route change the kernel announces
+// (a netlink route socket; without one, once a second). Stops when destroyed.
+class RouteWatcher {
+public:
+    explicit RouteWatcher(std::function<void()> changed);
+    ~RouteWatcher();
+    RouteWatcher(const RouteWatcher&) = delete;
+    RouteWatcher& operator=(const RouteWatcher&) = delete;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace platform::net::routes

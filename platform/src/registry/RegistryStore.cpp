@@ -356,7 +356,7 @@ LONG Store::queryValue(HKEY handle, LPCWSTR name, DWORD* type, BYTE* data, DWORD
         *size = needed;
         return ERROR_MORE_DATA;
     }
-    if (data) {
+    if (data && needed > 0) {
         std::memcpy(data, value.data.data(), needed);
     }
     if (size) {

@@ -19,13 +19,17 @@ constexpr size_t lineWidth = 78;
 
 std::vector<wchar_t> toWchars(const std::vector<BYTE>& data) {
     std::vector<wchar_t> chars(data.size() / sizeof(WCHAR));
-    std::memcpy(chars.data(), data.data(), chars.size() * sizeof(WCHAR));
+    if (!chars.empty()) {
+        std::memcpy(chars.data(), data.data(), chars.size() * sizeof(WCHAR));
+    }
     return chars;
 }
 
 std::vector<BYTE> fromWchars(const std::vector<wchar_t>& chars) {
     std::vector<BYTE> data(chars.size() * sizeof(WCHAR));
-    std::memcpy(data.data(), chars.data(), data.size());
+    if (!data.empty()) {
+        std::memcpy(data.data(), chars.data(), data.size());
+    }
     return data;
 }
 

@@ -423,22 +423,25 @@ bool isValidName(std::wstring_view name) {
     return true;
 }
 
+// A new key takes the spelling of the keys above it that already exist.
 Key& addKey(Tree& tree, const std::vector<std::wstring>& path) {
-    Key* key = nullptr;
-    for (size_t length = 2; length <= path.size(); ++length) {
-        std::vector<std::wstring> prefix(path.begin(), path.begin() + static_cast<long>(length));
-        auto [it, added] = tree.try_emplace(fold(prefix));
+    std::vector<std::wstring> spelled{path.front()};
+    auto add = [&]() -> Key& {
+        auto [it, added] = tree.try_emplace(fold(spelled));
         if (added) {
-            it->second.path = std::move(prefix);
+            it->second.path = spelled;
+        } else {
+            spelled = it->second.path;
         }
-        key = &it->second;
+        return it->second;
+    };
+    if (path.size() == 1) {
+        return add(); // the root itself holds values
     }
-    if (!key) { // the root itself
-        auto [it, added] = tree.try_emplace(fold(path));
-        if (added) {
-            it->second.path = path;
-        }
-        key = &it->second;
+    Key* key = nullptr;
+    for (size_t i = 1; i < path.size(); ++i) {
+        spelled.push_back(path[i]);
+        key = &add();
     }
     return *key;
 }

@@ -232,6 +232,18 @@ TEST_F(RegistryTest, FileIsARegeditExportOfTheKeysAndValues) {
     EXPECT_FALSE(fs::exists(device.device / "registry.reg.tmp"));
 }
 
+TEST_F(RegistryTest, NewKeyTakesTheSpellingOfTheKeysAboveIt) {
+    RegCloseKey(openSettings());
+    HKEY other = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"software\\Other", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &other, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(other);
+    std::string text = readText(file);
+    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]"), std::string::npos) << text;
+    EXPECT_EQ(text.find("software"), std::string::npos) << text;
+}
+
 TEST_F(RegistryTest, LongValuesAreWrappedOnContinuationLinesAndReadBack) {
     HKEY key = openSettings();
     std::wstring host(254, L'h');

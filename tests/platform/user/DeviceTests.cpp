@@ -1,0 +1,256 @@
+// The emulated phone: rotation, metrics, the task bar, the screen and its layers, message
+// boxes, screenshots and the configuration from the environment.
+#include "UserTestSupport.h"
+
+#include "kernel/Paths.h"
+
+#include <png.h>
+
+#include <atomic>
+#include <cstdlib>
+
+using namespace usertest;
+
+namespace {
+
+class DeviceTest : public UserTest {
+protected:
+    std::uint16_t screenPixel(int x, int y) {
+        auto pixels = device().compose(RECT{x, y, x + 1, y + 1});
+        return pixels.empty() ? 0 : pixels[0];
+    }
+    void fillScreen(std::uint16_t colour) {
+        std::lock_guard guard(device().screenLock());
+        std::fill_n(device().pixels(), device().pitch() * device().height(), colour);
+    }
+};
+
+class Square : public platform::Layer {
+public:
+    Square(RECT r, int z, std::uint16_t c) : rect_(r), z_(z), colour_(c) {}
+    int zOrder() const override { return z_; }
+    bool visible() const override { return true; }
+    RECT bounds() const override { return rect_; }
+    void paint(std::uint16_t* frame, int pitch, const RECT& clip) override {
+        ++paints;
+        lastClip = clip;
+        for (int y = clip.top; y < clip.bottom; ++y) {
+            for (int x = clip.left; x < clip.right; ++x) {
+                frame[y * pitch + x] = colour_;
+            }
+        }
+    }
+    int paints = 0;
+    RECT lastClip{};
+
+private:
+    RECT rect_;
+    int z_;
+    std::uint16_t colour_;
+};
+
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        setenv(name, value, 1);
+    }
+    ~ScopedEnvironment() {
+        if (old_) {
+            setenv(name_, old_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+} // namespace
+
+TEST_F(DeviceTest, RotationSwapsTheScreenAndTellsListenersBeforeWindows) {
+    HWND window = topWindow();
+    platform::pumpMessages();
+    std::vector<std::string> order;
+    device().onRotate(
+        [&] { order.push_back("listener sees " + std::to_string(GetSystemMetrics(SM_CXSCREEN))); });
+    Recorder::handler = [&](HWND, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (message == WM_WINDOWPOSCHANGED) {
+            order.push_back("window");
+        }
+        return std::nullopt;
+    };
+    device().rotate();
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 640);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 480);
+    EXPECT_EQ(device().pitch(), 640);
+    ASSERT_EQ(order.size(), 2u);
+    EXPECT_EQ(order[0], "listener sees 640");
+    EXPECT_EQ(order[1], "window");
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    EXPECT_TRUE(sameRect(rect, RECT{0, 52, 640, 480})) << "the work area turned with the screen";
+    device().rotate();
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 480);
+}
+
+TEST_F(DeviceTest, AnotherThreadsWindowHearsOfTheRotationWhenItReadsItsMessages) {
+    std::atomic<HWND> window{nullptr};
+    std::atomic<int> heard{0};
+    Recorder::handler = [&](HWND, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (message == WM_WINDOWPOSCHANGED) {
+            ++heard;
+        }
+        return std::nullopt;
+    };
+    std::atomic<bool> rotated{false};
+    Worker worker([&] {
+        window = topWindow(0);
+        while (!rotated) {
+            std::this_thread::yield();
+        }
+        platform::pumpMessages();
+    });
+    while (window == nullptr) {
+        std::this_thread::yield();
+    }
+    device().rotate(); // does not wait for the worker
+    rotated = true;
+    worker.join();
+    EXPECT_EQ(heard.load(), 1);
+}
+
+TEST_F(DeviceTest, MessageBoxesAreRecordedWrittenToStandardErrorAndAnswered) {
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(
+        MessageBoxW(nullptr, L"Main function fail...", L"GetMessage", MB_OK | MB_ICONEXCLAMATION),
+        IDOK);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("GetMessage: Main function fail..."), std::string::npos) << errors;
+    device().setMessageBoxAnswer(IDNO);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(MessageBoxW(nullptr, L"Quit?", L"Question", MB_YESNO), IDNO);
+    testing::internal::GetCapturedStderr();
+    auto boxes = device().messageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, L"Main function fail...");
+    EXPECT_EQ(boxes[0].caption, L"GetMessage");
+    EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+}
+
+TEST_F(DeviceTest, TheTaskBarStripIsDrawnAboveTheScreenWhileShown) {
+    fillScreen(0xFFFF);
+    const std::uint16_t strip = screenPixel(240, 26);
+    EXPECT_NE(strip, 0xFFFF);
+    EXPECT_LT(strip & 0x1F, 16) << "a dark strip";
+    EXPECT_EQ(screenPixel(240, 52), 0xFFFF) << "the screen starts below it";
+    device().setTaskBarVisible(false);
+    EXPECT_EQ(screenPixel(240, 26), 0xFFFF);
+}
+
+TEST_F(DeviceTest, LayersAreDrawnInTheirOrderOnlyWhereTheComposedAreaMeetsThem) {
+    fillScreen(0x0000);
+    Square low(RECT{100, 100, 200, 200}, 1, 0x1111);
+    Square high(RECT{150, 150, 250, 250}, 2, 0x2222);
+    device().addLayer(&high);
+    device().addLayer(&low);
+    EXPECT_EQ(screenPixel(175, 175), 0x2222);
+    EXPECT_EQ(screenPixel(120, 120), 0x1111);
+    auto band = device().compose(RECT{0, 160, 480, 170});
+    EXPECT_EQ(band.size(), 4800u);
+    EXPECT_TRUE(sameRect(low.lastClip, RECT{100, 160, 200, 170}));
+    device().removeLayer(&high);
+    EXPECT_EQ(screenPixel(175, 175), 0x1111);
+    device().removeLayer(&low);
+}
+
+TEST_F(DeviceTest, InvalidationsAccumulateUntilTaken) {
+    RECT area{};
+    device().takeInvalidArea(area);
+    EXPECT_FALSE(device().takeInvalidArea(area));
+    device().invalidate(RECT{10, 10, 20, 20});
+    device().invalidate(RECT{100, 5, 110, 15});
+    device().invalidate(RECT{470, 630, 900, 900});
+    ASSERT_TRUE(device().takeInvalidArea(area));
+    EXPECT_TRUE(sameRect(area, RECT{10, 5, 480, 640}));
+    EXPECT_FALSE(device().takeInvalidArea(area));
+}
+
+TEST_F(DeviceTest, AScreenshotIsAPngOfTheComposedScreen) {
+    fillScreen(0xF800); // red
+    const auto file = platform::paths::deviceDir() / "shot.png";
+    ASSERT_TRUE(device().saveScreenshot(file));
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, file.c_str()));
+    image.format = PNG_FORMAT_RGB;
+    std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+    EXPECT_EQ(image.width, 480u);
+    EXPECT_EQ(image.height, 640u);
+    const size_t below = (100 * 480 + 10) * 3;
+    EXPECT_EQ(rgb[below], 255);
+    EXPECT_EQ(rgb[below + 1], 0);
+    const size_t strip = (20 * 480 + 240) * 3;
+    EXPECT_LT(rgb[strip], 128) << "the task bar is in the picture";
+}
+
+TEST_F(DeviceTest, StoppingTheDeviceForgetsEveryWindow) {
+    HWND window = topWindow();
+    SetTimer(window, 1, 10, nullptr);
+    platform::Device::stop();
+    platform::DeviceConfig config;
+    config.backend = "headless";
+    config.deviceDir = platform::paths::deviceDir();
+    config.programDir = platform::paths::programDir();
+    platform::Device::start(config);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(GetFocus(), nullptr);
+    platform::clock::advance(100);
+    EXPECT_EQ(platform::pumpMessages(), 0);
+}
+
+TEST(DeviceConfiguration, ComesFromTheEnvironment) {
+    ScopedEnvironment screen("DAWNBELL_SCREEN", "240x320");
+    ScopedEnvironment dpi("DAWNBELL_DPI", "96");
+    ScopedEnvironment backend("DAWNBELL_BACKEND", "headless");
+    ScopedEnvironment dir("DAWNBELL_DEVICE_DIR", "/tmp/dawnbell-device");
+    const auto config = platform::DeviceConfig::fromEnvironment();
+    EXPECT_EQ(config.width, 240);
+    EXPECT_EQ(config.height, 320);
+    EXPECT_EQ(config.dpi, 96);
+    EXPECT_EQ(config.backend, "headless");
+    EXPECT_EQ(config.deviceDir, std::filesystem::path("/tmp/dawnbell-device"));
+    EXPECT_TRUE(std::filesystem::exists(config.programDir / "platform_user_tests"));
+}
+
+TEST(DeviceConfiguration, BadValuesAreReportedAndReplacedByDefaults) {
+    ScopedEnvironment screen("DAWNBELL_SCREEN", "480by640");
+    ScopedEnvironment dpi("DAWNBELL_DPI", "0");
+    ScopedEnvironment backend("DAWNBELL_BACKEND", "x11");
+    testing::internal::CaptureStderr();
+    const auto config = platform::DeviceConfig::fromEnvironment();
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(config.width, 480);
+    EXPECT_EQ(config.height, 640);
+    EXPECT_EQ(config.dpi, 192);
+    EXPECT_EQ(config.backend, "sdl");
+    EXPECT_NE(errors.find("DAWNBELL_SCREEN"), std::string::npos);
+    EXPECT_NE(errors.find("DAWNBELL_DPI"), std::string::npos);
+    EXPECT_NE(errors.find("DAWNBELL_BACKEND"), std::string::npos);
+}
+
+TEST(DeviceStart, AHeadlessMessageBoxNeverBlocksAProgramOnItsFatalWayOut) {
+    EXPECT_EXIT(
+        {
+            platform::ScopedTestDevice device;
+            MessageBoxW(nullptr, L"Can't start socket...", L"WSAStartup error",
+                        MB_OK | MB_ICONEXCLAMATION);
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "WSAStartup error: Can't start socket");
+}

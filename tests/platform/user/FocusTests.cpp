@@ -1,0 +1,117 @@
+// Focus, activation and showing: the messages they send and where the focus goes.
+#include "UserTestSupport.h"
+
+#include <atomic>
+
+using namespace usertest;
+
+namespace {
+
+class FocusTest : public UserTest {};
+
+} // namespace
+
+TEST_F(FocusTest, SetFocusSendsKillFocusThenSetFocusAtOnce) {
+    HWND parent = topWindow();
+    HWND a = childWindow(parent, RECT{0, 0, 10, 10});
+    HWND b = childWindow(parent, RECT{10, 0, 20, 10});
+    SetFocus(a);
+    Recorder::clear();
+    EXPECT_EQ(SetFocus(b), a);
+    auto seen = Recorder::only({WM_KILLFOCUS, WM_SETFOCUS});
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].window, a);
+    EXPECT_EQ(seen[0].message, static_cast<UINT>(WM_KILLFOCUS));
+    EXPECT_EQ(seen[0].wParam, reinterpret_cast<WPARAM>(b));
+    EXPECT_EQ(seen[1].window, b);
+    EXPECT_EQ(seen[1].message, static_cast<UINT>(WM_SETFOCUS));
+    EXPECT_EQ(seen[1].wParam, reinterpret_cast<WPARAM>(a));
+    EXPECT_EQ(GetFocus(), b);
+    Recorder::clear();
+    SetFocus(b);
+    EXPECT_TRUE(Recorder::only({WM_KILLFOCUS, WM_SETFOCUS}).empty()) << "no change, no message";
+}
+
+TEST_F(FocusTest, HidingTheFocusWindowGivesTheFocusToItsParent) {
+    HWND parent = topWindow();
+    HWND child = childWindow(parent, RECT{0, 0, 10, 10});
+    SetFocus(child);
+    Recorder::clear();
+    ShowWindow(child, SW_HIDE);
+    EXPECT_EQ(GetFocus(), parent);
+    auto seen = Recorder::only({WM_SETFOCUS});
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].window, parent);
+    EXPECT_FALSE(IsWindowVisible(child));
+}
+
+TEST_F(FocusTest, DestroyingTheFocusWindowGivesTheFocusToItsParent) {
+    HWND parent = topWindow();
+    HWND child = childWindow(parent, RECT{0, 0, 10, 10});
+    SetFocus(child);
+    DestroyWindow(child);
+    EXPECT_EQ(GetFocus(), parent);
+}
+
+TEST_F(FocusTest, ShowingATopLevelWindowActivatesItAndDeactivatesTheOther) {
+    HWND first = topWindow(0);
+    ShowWindow(first, SW_SHOWNORMAL);
+    EXPECT_EQ(GetForegroundWindow(), first);
+    HWND second = topWindow(0);
+    Recorder::clear();
+    ShowWindow(second, SW_SHOW);
+    auto seen = Recorder::only({WM_ACTIVATE});
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].window, first);
+    EXPECT_EQ(seen[0].wParam, static_cast<WPARAM>(WA_INACTIVE));
+    EXPECT_EQ(seen[1].window, second);
+    EXPECT_EQ(seen[1].wParam, static_cast<WPARAM>(WA_ACTIVE));
+    EXPECT_EQ(GetFocus(), second) << "the default procedure focuses the activated window";
+}
+
+TEST_F(FocusTest, ForegroundTakesTheHandleWithItsLowBitSet) {
+    HWND first = topWindow();
+    HWND second = topWindow();
+    ASSERT_EQ(GetForegroundWindow(), second);
+    Recorder::clear();
+    const auto marked = reinterpret_cast<HWND>(reinterpret_cast<UINT_PTR>(first) | 1);
+    EXPECT_TRUE(SetForegroundWindow(marked));
+    EXPECT_EQ(GetForegroundWindow(), first);
+    auto seen = Recorder::only({WM_ACTIVATE});
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1].window, first);
+    EXPECT_EQ(seen[1].wParam, static_cast<WPARAM>(WA_ACTIVE));
+    Recorder::clear();
+    SetForegroundWindow(first);
+    EXPECT_TRUE(Recorder::only({WM_ACTIVATE}).empty());
+}
+
+TEST_F(FocusTest, FocusMovesAcrossThreadsWithoutEitherWaitingForTheOther) {
+    HWND main = topWindow();
+    SetFocus(main);
+    platform::pumpMessages();
+    Recorder::clear();
+    // The worker's child of this thread's window takes the focus while this thread is not
+    // reading messages: the worker must still run to its end.
+    Worker worker([&] {
+        HWND own = childWindow(main, RECT{0, 0, 0, 0});
+        SetFocus(own);
+        ShowWindow(own, SW_HIDE);
+        DestroyWindow(own);
+    });
+    worker.join();
+    EXPECT_EQ(GetFocus(), main);
+    platform::pumpMessages();
+    std::vector<Seen> here;
+    for (const Seen& s : Recorder::only({WM_KILLFOCUS, WM_SETFOCUS})) {
+        if (s.window == main) {
+            here.push_back(s);
+        }
+    }
+    ASSERT_EQ(here.size(), 2u);
+    EXPECT_EQ(here[0].window, main);
+    EXPECT_EQ(here[0].message, static_cast<UINT>(WM_KILLFOCUS));
+    EXPECT_EQ(here[1].window, main);
+    EXPECT_EQ(here[1].message, static_cast<UINT>(WM_SETFOCUS));
+    EXPECT_EQ(here[1].thread, GetCurrentThreadId());
+}

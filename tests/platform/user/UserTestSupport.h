@@ -1,0 +1,164 @@
+// Shared pieces of the window-manager tests: a headless device on the manual clock, a window
+// class whose procedure records every message, and small helpers.
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/Device.h"
+#include "platform/Messages.h"
+#include "windows.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace usertest {
+
+struct Seen {
+    HWND window;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD thread;
+};
+
+// Every message that reached a window of the recording class, in order, from any thread.
+class Recorder {
+public:
+    static void record(const Seen& seen) {
+        std::lock_guard guard(mutex());
+        list().push_back(seen);
+    }
+    static std::vector<Seen> all() {
+        std::lock_guard guard(mutex());
+        return list();
+    }
+    static void clear() {
+        std::lock_guard guard(mutex());
+        list().clear();
+    }
+    // The messages of the given kinds, in order.
+    static std::vector<Seen> only(std::initializer_list<UINT> messages) {
+        std::vector<Seen> result;
+        for (const Seen& s : all()) {
+            for (UINT m : messages) {
+                if (s.message == m) {
+                    result.push_back(s);
+                }
+            }
+        }
+        return result;
+    }
+    // A test's own answer to a message; nullopt lets the default procedure answer.
+    static inline std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)> handler;
+
+private:
+    static std::mutex& mutex() {
+        static std::mutex m;
+        return m;
+    }
+    static std::vector<Seen>& list() {
+        static std::vector<Seen> seen;
+        return seen;
+    }
+};
+
+inline LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Recorder::record({window, message, wParam, lParam, GetCurrentThreadId()});
+    if (Recorder::handler) {
+        if (auto answer = Recorder::handler(window, message, wParam, lParam)) {
+            return *answer;
+        }
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+inline constexpr const wchar_t* kClassName = L"Recorder";
+
+inline void registerRecorderClass() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = recordingProc;
+    wc.lpszClassName = kClassName;
+    RegisterClassW(&wc);
+}
+
+inline HWND topWindow(DWORD style = WS_VISIBLE, LPVOID param = nullptr) {
+    return CreateWindowExW(0, kClassName, L"top", style, CW_USEDEFAULT, CW_USEDEFAULT,
+                           CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, param);
+}
+
+inline HWND childWindow(HWND parent, RECT r, DWORD style = WS_CHILD | WS_VISIBLE) {
+    return CreateWindowExW(0, kClassName, L"child", style, r.left, r.top, r.right - r.left,
+                           r.bottom - r.top, parent, nullptr, nullptr, nullptr);
+}
+
+inline bool sameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// A headless device for each test, the manual clock and the recording class.
+class UserTest : public ::testing::Test {
+protected:
+    explicit UserTest(int width = 480, int height = 640, int dpi = 192)
+        : device_(width, height, dpi) {}
+
+    void SetUp() override {
+        platform::clock::useManual(1000);
+        Recorder::clear();
+        Recorder::handler = nullptr;
+        registerRecorderClass();
+    }
+    void TearDown() override {
+        Recorder::handler = nullptr;
+        platform::clock::useSystem();
+    }
+
+    platform::Device& device() { return platform::Device::instance(); }
+
+private:
+    platform::ScopedTestDevice device_;
+};
+
+// Waits (without sleeping) until the thread is blocked in a platform wait.
+inline void waitUntilBlocked(DWORD threadId);
+
+// A kernel thread running `body`; joined by the destructor.
+class Worker {
+public:
+    explicit Worker(std::function<void()> body) : body_(std::move(body)) {
+        handle_ = CreateThread(nullptr, 0, &Worker::run, this, 0, &id_);
+    }
+    ~Worker() { join(); }
+    void join() {
+        if (handle_ != nullptr) {
+            WaitForSingleObject(handle_, INFINITE);
+            CloseHandle(handle_);
+            handle_ = nullptr;
+        }
+    }
+    DWORD id() const { return id_; }
+    HANDLE handle() const { return handle_; }
+
+private:
+    static DWORD WINAPI run(LPVOID self) {
+        static_cast<Worker*>(self)->body_();
+        return 0;
+    }
+    std::function<void()> body_;
+    HANDLE handle_ = nullptr;
+    DWORD id_ = 0;
+};
+
+} // namespace usertest
+
+#include "kernel/Wait.h"
+
+#include <thread>
+
+inline void usertest::waitUntilBlocked(DWORD threadId) {
+    while (!platform::kernel::isBlocked(threadId)) {
+        std::this_thread::yield();
+    }
+}

@@ -34,6 +34,13 @@ bool sourceInPixels(const RECT& units, const RgbaImage& image, SourceArea& area)
         area.bottom > image.height + slack) {
         return false;
     }
+    // The caller's units were rounded from whole pixels: snap edges that lie that close to one.
+    for (double* edge : {&area.left, &area.top, &area.right, &area.bottom}) {
+        const double whole = std::round(*edge);
+        if (std::fabs(*edge - whole) < 0.1) {
+            *edge = whole;
+        }
+    }
     area.left = std::max(0.0, area.left);
     area.top = std::max(0.0, area.top);
     area.right = std::min<double>(image.width, area.right);

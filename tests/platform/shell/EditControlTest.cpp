@@ -1,0 +1,226 @@
+// The native EDIT control: its text, caret keys, paste, taps, blinking caret and drawing.
+#include "ShellTestSupport.h"
+
+#include <algorithm>
+
+using namespace shelltest;
+
+namespace {
+
+constexpr UINT_PTR caretTimer = 0xCA7E;
+
+class EditControlTest : public ShellTest {
+protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        edit = showEdit(field, L"");
+    }
+
+    void key(UINT virtualKey) {
+        SendMessageW(edit, WM_KEYDOWN, virtualKey, 1);
+        SendMessageW(edit, WM_KEYUP, virtualKey, 0xC0000001);
+    }
+    void type(const std::wstring& text) {
+        for (wchar_t c : text)
+            SendMessageW(edit, WM_CHAR, c, 1);
+    }
+    void setText(const wchar_t* text) {
+        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    }
+
+    static int darkPixels(const std::vector<std::uint16_t>& pixels) {
+        return static_cast<int>(std::count_if(pixels.begin(), pixels.end(), [](std::uint16_t p) {
+            return (p >> 11) < 8 && ((p >> 5) & 0x3f) < 16 && (p & 0x1f) < 8;
+        }));
+    }
+
+    const RECT field{40, 200, 440, 260};
+    HWND edit = nullptr;
+};
+
+} // namespace
+
+TEST_F(EditControlTest, ClassNameIsFoundInAnyCase) {
+    HWND lower =
+        CreateWindowExW(0, L"edit", L"start", ES_AUTOHSCROLL, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, ownerWindow(), nullptr, nullptr, nullptr);
+    ASSERT_NE(lower, nullptr);
+    EXPECT_EQ(textOf(lower), L"start") << "the window name is the first text";
+}
+
+TEST_F(EditControlTest, TextMessagesSetAndReadTheText) {
+    setText(L"192.168.1.20");
+    EXPECT_EQ(SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0), 12);
+    EXPECT_EQ(GetWindowTextLengthW(edit), 12);
+    wchar_t buffer[8];
+    EXPECT_EQ(SendMessageW(edit, WM_GETTEXT, 8, reinterpret_cast<LPARAM>(buffer)), 7);
+    EXPECT_STREQ(buffer, L"192.168");
+    EXPECT_TRUE(SetWindowTextW(edit, L"host"));
+    EXPECT_EQ(textOf(edit), L"host");
+}
+
+TEST_F(EditControlTest, LongTextIsCutByGetWindowTextNeverOverflowing) {
+    const std::wstring longText(300, L'7');
+    setText(longText.c_str());
+    wchar_t buffer[256];
+    std::fill(std::begin(buffer), std::end(buffer), L'#');
+    EXPECT_EQ(GetWindowTextW(edit, buffer, 255), 254);
+    EXPECT_EQ(buffer[253], L'7');
+    EXPECT_EQ(buffer[254], L'\0');
+    EXPECT_EQ(buffer[255], L'#') << "nothing written past the count given";
+    EXPECT_EQ(GetWindowTextW(edit, buffer, 1), 0);
+    EXPECT_EQ(buffer[0], L'\0');
+}
+
+TEST_F(EditControlTest, CharactersGoInAtTheCaretWhichTheKeysMove) {
+    setText(L"abc");
+    type(L"d");
+    EXPECT_EQ(textOf(edit), L"abcd") << "a new text puts the caret at its end";
+    key(VK_LEFT);
+    key(VK_LEFT);
+    type(L"X");
+    EXPECT_EQ(textOf(edit), L"abXcd");
+    key(VK_HOME);
+    type(L"Y");
+    key(VK_END);
+    type(L"Z");
+    EXPECT_EQ(textOf(edit), L"YabXcdZ");
+    key(VK_HOME);
+    key(VK_RIGHT);
+    key(VK_DELETE);
+    EXPECT_EQ(textOf(edit), L"YbXcdZ");
+    type(L"\b");
+    EXPECT_EQ(textOf(edit), L"bXcdZ");
+    type(L"\b");
+    EXPECT_EQ(textOf(edit), L"bXcdZ") << "backspace at the start removes nothing";
+}
+
+TEST_F(EditControlTest, ControlCharactersAreNotTyped) {
+    type(L"a\r\n\t\x1b"
+         L"b");
+    EXPECT_EQ(textOf(edit), L"ab");
+}
+
+TEST_F(EditControlTest, PasteInsertsTheClipboardsFirstLine) {
+    device().setClipboardText(L"00:11:22:33:44:55\nsecond line");
+    setText(L"[]");
+    key(VK_LEFT);
+    SendMessageW(edit, WM_PASTE, 0, 0);
+    EXPECT_EQ(textOf(edit), L"[00:11:22:33:44:55]");
+    device().setClipboardText(L"9");
+    type(L"\x16"); // Ctrl+V as a character
+    EXPECT_EQ(textOf(edit), L"[00:11:22:33:44:559]");
+    SendMessageW(edit, WM_KEYDOWN, VK_CONTROL, 1);
+    SendMessageW(edit, WM_KEYDOWN, 'V', 1);
+    SendMessageW(edit, WM_KEYUP, 'V', 0xC0000001);
+    SendMessageW(edit, WM_KEYUP, VK_CONTROL, 0xC0000001);
+    EXPECT_EQ(textOf(edit), L"[00:11:22:33:44:5599]");
+    SendMessageW(edit, WM_KEYDOWN, 'V', 1);
+    EXPECT_EQ(textOf(edit), L"[00:11:22:33:44:5599]") << "V alone pastes nothing";
+}
+
+TEST_F(EditControlTest, PhysicalKeysReachTheFocusedEdit) {
+    device().character(L'4');
+    device().character(L'2');
+    device().key(VK_BACK, true);
+    device().key(VK_BACK, false);
+    device().character(L'7');
+    platform::pumpMessages();
+    EXPECT_EQ(textOf(edit), L"47");
+}
+
+TEST_F(EditControlTest, LimitStopsTyping) {
+    SendMessageW(edit, EM_LIMITTEXT, 5, 0);
+    type(L"1234567");
+    EXPECT_EQ(textOf(edit), L"12345");
+}
+
+TEST_F(EditControlTest, TapPutsTheCaretNearestToTheTouch) {
+    setText(L"wakeonlan");
+    tap(field.left + 1, 230);
+    platform::pumpMessages();
+    type(L"<");
+    EXPECT_EQ(textOf(edit), L"<wakeonlan");
+    tap(field.right - 2, 230);
+    platform::pumpMessages();
+    type(L">");
+    EXPECT_EQ(textOf(edit), L"<wakeonlan>");
+}
+
+TEST_F(EditControlTest, FieldIsDrawnWhiteWithTextWhileShown) {
+    const auto empty = screen(field);
+    setText(L"WWWW");
+    const auto withText = screen(field);
+    EXPECT_GT(darkPixels(withText), darkPixels(empty));
+    EXPECT_EQ(withText[(field.bottom - field.top) / 2 * (field.right - field.left) +
+                       (field.right - field.left) - 8],
+              0xFFFF)
+        << "the field is white behind the text";
+    ShowWindow(edit, SW_HIDE);
+    platform::pumpMessages();
+    EXPECT_NE(screen(field), withText) << "a hidden field is not drawn";
+}
+
+TEST_F(EditControlTest, CaretBlinksOnTheDeviceClockOnlyWhileFocusedAndShown) {
+    const auto on = screen(field);
+    platform::clock::advance(500);
+    platform::pumpMessages();
+    const auto off = screen(field);
+    EXPECT_LT(darkPixels(off), darkPixels(on)) << "the caret went off";
+    platform::clock::advance(500);
+    platform::pumpMessages();
+    EXPECT_EQ(screen(field), on);
+
+    ShowWindow(edit, SW_HIDE);
+    platform::pumpMessages();
+    EXPECT_FALSE(KillTimer(edit, caretTimer)) << "no blinking while hidden";
+    ShowWindow(edit, SW_SHOW);
+    SetFocus(ownerWindow());
+    platform::pumpMessages();
+    EXPECT_FALSE(KillTimer(edit, caretTimer)) << "no blinking without the focus";
+    SetFocus(edit);
+    platform::pumpMessages();
+    EXPECT_TRUE(KillTimer(edit, caretTimer));
+}
+
+TEST_F(EditControlTest, LongTextScrollsToKeepTheCaretInView) {
+    const std::wstring longText(80, L'8');
+    type(longText);
+    const int width = field.right - field.left;
+    const int height = field.bottom - field.top;
+    const auto pixels = screen(field);
+    auto darkInColumns = [&](int from, int to) {
+        int count = 0;
+        for (int y = 4; y < height - 4; ++y) {
+            for (int x = from; x < to; ++x) {
+                const std::uint16_t p = pixels[y * width + x];
+                count += (p >> 11) < 8;
+            }
+        }
+        return count;
+    };
+    EXPECT_GT(darkInColumns(width - 40, width - 4), 0) << "the end of the text is in view";
+    key(VK_HOME);
+    const auto home = screen(field);
+    EXPECT_NE(home, pixels) << "going home scrolls back to the start";
+}
+
+TEST_F(EditControlTest, ChangesAreReportedToTheOwner) {
+    std::vector<WORD> codes;
+    static std::vector<WORD>* seen = nullptr;
+    static HWND from = nullptr;
+    seen = &codes;
+    from = edit;
+    SetWindowLongW(ownerWindow(), GWL_WNDPROC,
+                   reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+                       if (m == WM_COMMAND && reinterpret_cast<HWND>(lp) == from)
+                           seen->push_back(HIWORD(wp));
+                       return DefWindowProcW(w, m, wp, lp);
+                   }));
+    type(L"a");
+    SetFocus(ownerWindow());
+    platform::pumpMessages();
+    EXPECT_NE(std::find(codes.begin(), codes.end(), EN_CHANGE), codes.end());
+    EXPECT_NE(std::find(codes.begin(), codes.end(), EN_KILLFOCUS), codes.end());
+    seen = nullptr;
+}

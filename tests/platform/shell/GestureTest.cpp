@@ -1,0 +1,108 @@
+// Tap-and-hold: SHRecognizeGesture follows the stylus on the device clock.
+#include "ShellTestSupport.h"
+#include "aygshell.h"
+#include "kernel/Wait.h"
+
+#include <atomic>
+#include <thread>
+
+using namespace shelltest;
+
+namespace {
+
+class GestureTest : public ShellTest {
+protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        edit = showEdit({40, 200, 440, 260});
+    }
+
+    SHRGINFO gestureAt(int x, int y) {
+        SHRGINFO info{};
+        info.cbSize = sizeof info;
+        info.hwndClient = ownerWindow();
+        POINT p{x, y};
+        ScreenToClient(ownerWindow(), &p);
+        info.ptDown = p;
+        return info;
+    }
+
+    // Runs `act` on another thread once this thread waits inside SHRecognizeGesture; `settle`
+    // waits until it waits again.
+    DWORD recognizeWhile(SHRGINFO info, std::function<void(const std::function<void()>&)> act) {
+        const DWORD self = GetCurrentThreadId();
+        auto settle = [self] {
+            while (!platform::kernel::isBlocked(self))
+                std::this_thread::yield();
+        };
+        std::thread helper([&] {
+            settle();
+            act(settle);
+        });
+        const DWORD result = SHRecognizeGesture(&info);
+        helper.join();
+        return result;
+    }
+
+    HWND edit = nullptr;
+};
+
+} // namespace
+
+TEST_F(GestureTest, StylusAlreadyUpIsNoGesture) {
+    tap(100, 230);
+    SHRGINFO info = gestureAt(100, 230);
+    EXPECT_EQ(SHRecognizeGesture(&info), 0u);
+}
+
+TEST_F(GestureTest, HoldingForHalfASecondIsAContextMenuGesture) {
+    device().pointer(platform::PointerAction::down, 100, 230);
+    const DWORD result = recognizeWhile(gestureAt(100, 230), [](const auto& settle) {
+        platform::clock::advance(499);
+        settle(); // still following the stylus after 499 ms
+        platform::clock::advance(26);
+    });
+    EXPECT_EQ(result, static_cast<DWORD>(GN_CONTEXTMENU));
+    device().pointer(platform::PointerAction::up, 100, 230);
+}
+
+TEST_F(GestureTest, LiftingBeforeTheHoldEndsAsATap) {
+    device().pointer(platform::PointerAction::down, 100, 230);
+    const DWORD result = recognizeWhile(gestureAt(100, 230), [](const auto&) {
+        platform::clock::advance(100);
+        platform::Device::instance().pointer(platform::PointerAction::up, 100, 230);
+        platform::clock::advance(25);
+    });
+    EXPECT_EQ(result, 0u);
+}
+
+TEST_F(GestureTest, MovingAwayIsNoHold) {
+    device().pointer(platform::PointerAction::down, 100, 230);
+    const DWORD result = recognizeWhile(gestureAt(100, 230), [](const auto&) {
+        platform::Device::instance().pointer(platform::PointerAction::move, 160, 230);
+        platform::clock::advance(25);
+    });
+    EXPECT_EQ(result, 0u);
+    device().pointer(platform::PointerAction::up, 160, 230);
+}
+
+TEST_F(GestureTest, RecordOfAnotherSizeIsRefused) {
+    device().pointer(platform::PointerAction::down, 100, 230);
+    SHRGINFO info = gestureAt(100, 230);
+    info.cbSize = 20 + 1;
+    EXPECT_EQ(SHRecognizeGesture(&info), 0u);
+    EXPECT_EQ(SHRecognizeGesture(nullptr), 0u);
+    device().pointer(platform::PointerAction::up, 100, 230);
+}
+
+TEST_F(GestureTest, StylusMessagesStayQueuedForTheProgram) {
+    tap(100, 230);
+    SHRGINFO info = gestureAt(100, 230);
+    EXPECT_EQ(SHRecognizeGesture(&info), 0u);
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_LBUTTONDOWN, WM_LBUTTONUP, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_LBUTTONDOWN));
+    EXPECT_EQ(msg.hwnd, edit);
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_LBUTTONDOWN, WM_LBUTTONUP, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_LBUTTONUP));
+}

@@ -1,0 +1,89 @@
+// Typing with a finger alone: taps on the input panel's keys reach the focused EDIT window.
+#include "ShellTestSupport.h"
+#include "aygshell.h"
+
+using namespace shelltest;
+using platform::shell::KeyKind;
+
+namespace {
+
+class PanelTypingTest : public ShellTest {
+protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        edit = showEdit({40, 200, 440, 260});
+        ASSERT_TRUE(SipShowIM(SIPF_ON));
+    }
+    HWND edit = nullptr;
+};
+
+class SmallScreenTypingTest : public ShellTest {
+protected:
+    SmallScreenTypingTest() : ShellTest(240, 320, 96) {}
+};
+
+} // namespace
+
+TEST_F(PanelTypingTest, KeysTypeIntoTheFocusedEdit) {
+    typeOnPanel(L"192.168.1.20");
+    EXPECT_EQ(textOf(edit), L"192.168.1.20");
+    typeOnPanel(L" 00:1a-2b");
+    EXPECT_EQ(textOf(edit), L"192.168.1.20 00:1a-2b");
+}
+
+TEST_F(PanelTypingTest, ShiftCapitalisesOneLetter) {
+    tapKey(keyOfKind(KeyKind::shift));
+    EXPECT_TRUE(platform::shell::keyboard().shifted());
+    typeOnPanel(L"ab");
+    EXPECT_EQ(textOf(edit), L"Ab");
+    EXPECT_FALSE(platform::shell::keyboard().shifted());
+    tapKey(keyOfKind(KeyKind::shift));
+    tapKey(keyOfKind(KeyKind::shift));
+    typeOnPanel(L"c");
+    EXPECT_EQ(textOf(edit), L"Abc") << "a second tap takes shift back";
+}
+
+TEST_F(PanelTypingTest, BackspaceRemovesTheCharacterBeforeTheCaret) {
+    typeOnPanel(L"wake");
+    tapKey(keyOfKind(KeyKind::backspace));
+    tapKey(keyOfKind(KeyKind::backspace));
+    EXPECT_EQ(textOf(edit), L"wa");
+    tapKey(keyOfKind(KeyKind::enter));
+    EXPECT_EQ(textOf(edit), L"wa") << "a one-line field takes no line break";
+}
+
+TEST_F(PanelTypingTest, SlidingOffAKeyBeforeLiftingTypesNothing) {
+    const POINT from = centre(keyFor(L'q').face);
+    const POINT to = centre(keyFor(L'p').face);
+    device().pointer(platform::PointerAction::down, from.x, from.y);
+    device().pointer(platform::PointerAction::move, to.x, to.y);
+    device().pointer(platform::PointerAction::move, from.x, 100);
+    device().pointer(platform::PointerAction::up, from.x, 100);
+    platform::pumpMessages();
+    EXPECT_EQ(textOf(edit), L"");
+}
+
+TEST_F(PanelTypingTest, TapsAboveThePanelStillReachTheWindows) {
+    typeOnPanel(L"abc");
+    tap(41, 230); // the edit's left edge: the caret goes to the start
+    platform::pumpMessages();
+    typeOnPanel(L"x");
+    EXPECT_EQ(textOf(edit), L"xabc");
+}
+
+TEST_F(PanelTypingTest, HiddenPanelTakesNoTaps) {
+    ASSERT_TRUE(SipShowIM(SIPF_OFF));
+    const POINT p = centre(keyFor(L'a').face);
+    tap(p.x, p.y);
+    platform::pumpMessages();
+    EXPECT_EQ(textOf(edit), L"");
+}
+
+TEST_F(SmallScreenTypingTest, KeysTypeOnTheSmallPhoneToo) {
+    HWND edit = showEdit({10, 100, 230, 130});
+    ASSERT_TRUE(SipShowIM(SIPF_ON));
+    typeOnPanel(L"9");
+    tapKey(keyOfKind(KeyKind::shift));
+    typeOnPanel(L"z.m-");
+    EXPECT_EQ(textOf(edit), L"9Z.m-");
+}

@@ -1,0 +1,125 @@
+// A headless device on the manual clock with the shell reset, an owner window, EDIT windows,
+// and taps on the input panel's keys.
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/Device.h"
+#include "platform/Messages.h"
+#include "shell/Shell.h"
+#include "windows.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace shelltest {
+
+class ShellTest : public ::testing::Test {
+protected:
+    ShellTest(int width = 480, int height = 640, int dpi = 192)
+        : width_(width), height_(height), dpi_(dpi) {}
+
+    void SetUp() override {
+        platform::clock::useManual(1000);
+        device_ = std::make_unique<platform::ScopedTestDevice>(width_, height_, dpi_);
+        platform::shell::resetShell();
+    }
+    void TearDown() override {
+        platform::shell::resetShell();
+        device_.reset();
+        platform::clock::useSystem();
+    }
+
+    static platform::Device& device() { return platform::Device::instance(); }
+
+    // A top-level window standing for the program's main window.
+    HWND ownerWindow() {
+        if (owner_ == nullptr) {
+            WNDCLASSW windowClass{};
+            windowClass.lpfnWndProc = DefWindowProcW;
+            windowClass.lpszClassName = L"ShellTestOwner";
+            RegisterClassW(&windowClass);
+            owner_ = CreateWindowExW(0, L"ShellTestOwner", L"Owner", WS_SYSMENU, CW_USEDEFAULT,
+                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                     nullptr, nullptr);
+            ShowWindow(owner_, SW_SHOW);
+        }
+        return owner_;
+    }
+
+    // An EDIT window as the program makes it, placed, shown and focused.
+    HWND showEdit(const RECT& rect, const wchar_t* text = L"") {
+        HWND edit = CreateWindowExW(0, L"EDIT", nullptr, ES_AUTOHSCROLL, CW_USEDEFAULT,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, ownerWindow(),
+                                    reinterpret_cast<HMENU>(102), nullptr, nullptr);
+        EXPECT_NE(edit, nullptr);
+        MoveWindow(edit, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
+        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+        ShowWindow(edit, SW_SHOW);
+        UpdateWindow(edit);
+        SetFocus(edit);
+        platform::pumpMessages();
+        return edit;
+    }
+
+    static std::wstring textOf(HWND window) {
+        wchar_t buffer[1024] = {};
+        GetWindowTextW(window, buffer, 1024);
+        return buffer;
+    }
+
+    static void tap(int x, int y) {
+        device().pointer(platform::PointerAction::down, x, y);
+        device().pointer(platform::PointerAction::up, x, y);
+    }
+
+    static POINT centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+    static const platform::shell::Key& keyFor(wchar_t c) {
+        static std::vector<platform::shell::Key> keys;
+        keys = platform::shell::keyboard().keys();
+        for (const auto& key : keys) {
+            if (key.kind == platform::shell::KeyKind::character && key.lower == c)
+                return key;
+        }
+        ADD_FAILURE() << "no key for " << static_cast<int>(c);
+        return keys.front();
+    }
+
+    static const platform::shell::Key& keyOfKind(platform::shell::KeyKind kind) {
+        static std::vector<platform::shell::Key> keys;
+        keys = platform::shell::keyboard().keys();
+        for (const auto& key : keys) {
+            if (key.kind == kind)
+                return key;
+        }
+        ADD_FAILURE() << "no such key";
+        return keys.front();
+    }
+
+    static void tapKey(const platform::shell::Key& key) {
+        const POINT p = centre(key.face);
+        tap(p.x, p.y);
+        platform::pumpMessages();
+    }
+
+    // Types `text` on the input panel, one key tap per character (lower case and digits).
+    static void typeOnPanel(const std::wstring& text) {
+        for (wchar_t c : text)
+            tapKey(keyFor(c));
+    }
+
+    // The screen as presented inside `area`.
+    static std::vector<std::uint16_t> screen(const RECT& area) { return device().compose(area); }
+
+private:
+    int width_;
+    int height_;
+    int dpi_;
+    std::unique_ptr<platform::ScopedTestDevice> device_;
+    HWND owner_ = nullptr;
+};
+
+} // namespace shelltest

@@ -1,0 +1,456 @@
+#include "DisplayFrame.h"
+
+#include "Element.h"
+#include "Tunables.h"
+#include "TraceFailure.h"
+
+#include <aygshell.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+
+DisplayFrame* theFrame = nullptr;
+HWND mainWindow = nullptr;
+HINSTANCE appInstance = nullptr;
+IDirectDrawSurface* primarySurface = nullptr;
+IDirectDrawSurface* backBuffer = nullptr;
+IDirectDrawSurface* scrollBarSurface = nullptr;
+RECT viewRect{};
+RECT clientRect{};
+RECT dirtyRect{};
+BYTE drawingReady = 0;
+BYTE portrait = 0;
+BYTE frameHasFocus = 1;
+BYTE fullRedraw = 1;
+
+void (*hideScrollBarHook)() = nullptr;
+ModalBoxHooks modalBoxHooks;
+
+namespace {
+
+constexpr DWORD kFillFlags = DDBLT_WAITNOTBUSY | DDBLT_COLORFILL;
+
+[[noreturn]] void failSetUp(const wchar_t* text, const wchar_t* caption) {
+    MessageBoxW(mainWindow, text, caption, MB_OK | MB_ICONEXCLAMATION);
+    std::exit(0);
+}
+
+HWND withRaiseBit(HWND window) {
+    return reinterpret_cast<HWND>(reinterpret_cast<LONG_PTR>(window) |
+                                  tunables::raiseOwnedWindowsBit);
+}
+
+void releaseSurface(IDirectDrawSurface*& surface) {
+    if (surface != nullptr) {
+        surface->Release();
+        surface = nullptr;
+    }
+}
+
+} // namespace
+
+HRESULT colourFill(IDirectDrawSurface* surface, RECT* rect, DWORD colour) {
+    DDBLTFX fx{};
+    fx.dwSize = sizeof fx;
+    fx.dwFillColor = colour;
+    return surface->Blt(rect, nullptr, nullptr, kFillFlags, &fx);
+}
+
+HRESULT createDisplaySurface(DWORD width, DWORD height, DWORD caps, IDirectDrawSurface** surface) {
+    if (theFrame == nullptr || theFrame->directDraw == nullptr) {
+        return E_POINTER;
+    }
+    DDSURFACEDESC desc{};
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DDSD_HEIGHT | DDSD_WIDTH | (caps != 0 ? DDSD_CAPS : 0);
+    desc.dwHeight = height;
+    desc.dwWidth = width;
+    desc.ddsCaps.dwCaps = caps;
+    return theFrame->directDraw->CreateSurface(&desc, surface, nullptr);
+}
+
+HRESULT eraseRect(const RECT& rect) {
+    if (primarySurface == nullptr) {
+        return E_POINTER;
+    }
+    // A band reaching past the screen (an oversized scroll step) is erased where it is visible;
+    // the blitter would refuse the whole rectangle otherwise and leave stale pixels behind.
+    RECT visible{std::max<LONG>(rect.left, 0), std::max<LONG>(rect.top, 0),
+                 std::min<LONG>(rect.right, GetSystemMetrics(SM_CXSCREEN)),
+                 std::min<LONG>(rect.bottom, GetSystemMetrics(SM_CYSCREEN))};
+    if (visible.right <= visible.left || visible.bottom <= visible.top) {
+        return S_OK;
+    }
+    return colourFill(primarySurface, &visible, tunables::backgroundColour);
+}
+
+DisplayFrame::DisplayFrame(HINSTANCE instance, const wchar_t* windowTitle)
+    : title(windowTitle), motion(sharedTracker()) {
+    theFrame = this;
+    mainWindow = nullptr;
+    appInstance = instance;
+    if (!createWindow(instance)) {
+        return;
+    }
+    createDirectDraw();
+    placeViewInClientArea(GetSystemMetrics(SM_CYSCREEN));
+    if (!createPrimarySurface()) {
+        return;
+    }
+    showAndHideInputPanel();
+}
+
+bool DisplayFrame::createWindow(HINSTANCE instance) {
+    WNDCLASSW windowClass{};
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = staticWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(0));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    windowClass.lpszClassName = title;
+    RegisterClassW(&windowClass);
+    mainWindow = CreateWindowExW(0, title, title, WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+    return mainWindow != nullptr;
+}
+
+void DisplayFrame::createDirectDraw() {
+    if (FAILED(DirectDrawCreate(nullptr, &directDraw, nullptr))) {
+        failSetUp(L"DirectDrawCreate failed.", L"DirectDrawCreate");
+    }
+    if (FAILED(directDraw->SetCooperativeLevel(mainWindow, DDSCL_FULLSCREEN))) {
+        failSetUp(L"SetCooperativeLevel failed.", L"SetCooperativeLevel");
+    }
+}
+
+// The client area is taken to sit at the bottom of the screen.
+void DisplayFrame::placeViewInClientArea(int screenHeight) {
+    GetClientRect(mainWindow, &viewRect);
+    viewRect.top = screenHeight - viewRect.bottom;
+    viewRect.bottom = screenHeight;
+    clientRect = viewRect;
+    dirtyRect = viewRect;
+}
+
+bool DisplayFrame::createPrimarySurface() {
+    DDSURFACEDESC desc{};
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DDSD_CAPS;
+    desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+    desc.dwHeight = static_cast<DWORD>(GetSystemMetrics(SM_CYSCREEN));
+    desc.dwWidth = static_cast<DWORD>(GetSystemMetrics(SM_CXSCREEN));
+    const HRESULT hr = directDraw->CreateSurface(&desc, &primary, nullptr);
+    if (FAILED(hr)) {
+        traceFailure(hr, L"CreateSurface(Primary SglBuff)");
+        return false;
+    }
+    primarySurface = primary;
+    if (FAILED(directDraw->SetCooperativeLevel(mainWindow, DDSCL_NORMAL))) {
+        failSetUp(L"SetCooperativeLevel failed.", L"SetCooperativeLevel");
+    }
+    return true;
+}
+
+void DisplayFrame::showAndHideInputPanel() {
+    ShowWindow(mainWindow, SW_SHOWNORMAL);
+    UpdateWindow(mainWindow);
+    SetFocus(mainWindow);
+    if (!SipShowIM(SIPF_OFF)) {
+        failSetUp(L"Can't create an input text.", L"SipShowIM(SIPF_OFF)");
+    }
+    SHFullScreen(mainWindow, tunables::fullScreenFlags);
+}
+
+DisplayFrame::~DisplayFrame() {
+    releaseSurface(primary);
+    primarySurface = nullptr;
+    if (directDraw != nullptr) {
+        directDraw->Release();
+        directDraw = nullptr;
+    }
+    for (Element* root : screens) {
+        delete root;
+    }
+    screens.clear();
+    // The window outlives the frame; later messages must not reach a freed frame.
+    if (mainWindow != nullptr) {
+        SetWindowLongW(mainWindow, GWL_USERDATA, 0);
+    }
+    if (theFrame == this) {
+        theFrame = nullptr;
+    }
+}
+
+void DisplayFrame::addScreen(Element* root) {
+    screens.push_back(root);
+    currentScreen = 0;
+}
+
+void DisplayFrame::redraw(bool eraseDirty) {
+    if (screens.empty()) {
+        return;
+    }
+    if (eraseDirty) {
+        eraseRect(dirtyRect);
+    }
+    if (modalBox != nullptr) {
+        if (modalBoxHooks.paintBox != nullptr) {
+            modalBoxHooks.paintBox(modalBox, primarySurface);
+        }
+    } else {
+        UpdateFrame();
+    }
+}
+
+void DisplayFrame::UpdateFrame() {
+    if (drawingReady == 0 || currentScreen == -1) {
+        return;
+    }
+    Element* root = screens[static_cast<size_t>(currentScreen)];
+    if (fullRedraw == 1) {
+        root->paint(primarySurface, viewRect.left, viewRect.top);
+        return;
+    }
+    const int step = motion->tickScrollTarget();
+    if (step == 0) {
+        return;
+    }
+    scrollBy(step);
+    if (frameHasFocus == 1) {
+        root->paint(primarySurface, viewRect.left, viewRect.top);
+    }
+}
+
+// Moves the pixels of the view by `step` and erases the band the move uncovered.
+void DisplayFrame::scrollBy(int step) {
+    const RECT v = viewRect;
+    RECT destination;
+    RECT source;
+    if (step > 0) {
+        destination = RECT{v.left, v.top + step, v.right, v.bottom};
+        source = RECT{v.left, v.top, v.right, v.bottom - step};
+        dirtyRect.top = v.top;
+        dirtyRect.bottom = v.top + step;
+    } else {
+        destination = RECT{v.left, v.top, v.right, v.bottom + step};
+        source = RECT{v.left, v.top - step, v.right, v.bottom};
+        dirtyRect.top = v.bottom + step;
+        dirtyRect.bottom = v.bottom;
+    }
+    if (destination.bottom > destination.top && destination.right > destination.left) {
+        const HRESULT hr =
+            primarySurface->Blt(&destination, primarySurface, &source, DDBLT_WAITNOTBUSY, nullptr);
+        if (FAILED(hr)) {
+            traceFailure(hr, scrollFailureContext(dirtyRect));
+        }
+    }
+    const HRESULT hr = eraseRect(dirtyRect);
+    if (FAILED(hr)) {
+        traceFailure(hr, L"Erase bckground");
+    }
+}
+
+std::wstring DisplayFrame::scrollFailureContext(const RECT& band) {
+    std::ostringstream text;
+    text << "UpdateFrame " << band.bottom << "," << band.top;
+    const std::string narrow = text.str();
+    return std::wstring(narrow.begin(), narrow.end());
+}
+
+LRESULT CALLBACK DisplayFrame::staticWindowProc(HWND hwnd, UINT message, WPARAM wParam,
+                                                LPARAM lParam) {
+    if (message == WM_CREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        auto* frame = static_cast<DisplayFrame*>(create->lpCreateParams);
+        SetWindowLongW(hwnd, GWL_USERDATA, reinterpret_cast<LONG_PTR>(frame));
+        // Known before CreateWindowExW returns, so that messages sent during creation reach the
+        // default procedure with their window.
+        mainWindow = hwnd;
+        return frame->windowProc(message, wParam, lParam);
+    }
+    auto* frame = reinterpret_cast<DisplayFrame*>(GetWindowLongW(hwnd, GWL_USERDATA));
+    if (frame == nullptr) {
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    return frame->windowProc(message, wParam, lParam);
+}
+
+LRESULT DisplayFrame::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    const int x = LOWORD(lParam);
+    const int y = HIWORD(lParam);
+    switch (message) {
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        break;
+    case WM_ACTIVATE:
+        onActivate(wParam);
+        return 0;
+    case WM_SETFOCUS:
+        onSetFocus();
+        return 0;
+    case WM_PAINT:
+        paintUpdateRegion();
+        return 1;
+    case WM_CLOSE:
+        DestroyWindow(mainWindow);
+        break;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_SETTINGCHANGE: {
+        SIPINFO info{};
+        info.cbSize = sizeof info;
+        if (!SipGetInfo(&info)) {
+            failSetUp(L"Internal Failure...", L"SipGetInfo(&pSipInfo)");
+        }
+        break;
+    }
+    case WM_WINDOWPOSCHANGED:
+        checkRotation();
+        break;
+    case WM_TIMER:
+        onTimer(wParam);
+        break;
+    case WM_MOUSEMOVE:
+        motion->onMove(x, y);
+        redraw(false);
+        break;
+    case WM_LBUTTONDOWN:
+        motion->onPress(x, y);
+        redraw(false);
+        break;
+    case WM_LBUTTONUP:
+        motion->onRelease(x, y);
+        redraw(false);
+        break;
+    case tunables::redrawRequestMessage:
+        redraw(false);
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcW(mainWindow, message, wParam, lParam);
+}
+
+void DisplayFrame::onActivate(WPARAM wParam) {
+    if (wParam != 0) {
+        SetForegroundWindow(withRaiseBit(mainWindow));
+        SHFullScreen(mainWindow, tunables::fullScreenFlags);
+        SetFocus(mainWindow);
+        if (modalBox != nullptr && modalBoxHooks.window != nullptr) {
+            PostMessageW(modalBoxHooks.window(modalBox), WM_ACTIVATE, 1, 0);
+        }
+        return;
+    }
+    if (currentScreen >= 0 && scrollBarSurface != nullptr && hideScrollBarHook != nullptr) {
+        hideScrollBarHook();
+    }
+    if (HWND foreground = GetForegroundWindow(); foreground != nullptr) {
+        SetForegroundWindow(withRaiseBit(foreground));
+    }
+}
+
+void DisplayFrame::onSetFocus() {
+    frameHasFocus = 1;
+    fullRedraw = 1;
+    ShowWindow(mainWindow, SW_SHOW);
+    UpdateWindow(mainWindow);
+    InvalidateRect(mainWindow, nullptr, TRUE);
+}
+
+// While the native editor has the screen, the tick only advances the target's animation.
+void DisplayFrame::onTimer(WPARAM timerId) {
+    if (timerId != tunables::motionTimerId) {
+        return;
+    }
+    if (frameHasFocus == 1) {
+        redraw(false);
+        return;
+    }
+    MotionLockGuard lock;
+    if (motion->scrollTarget != nullptr) {
+        motion->scrollTarget->onTimer();
+    }
+}
+
+void DisplayFrame::paintUpdateRegion() {
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    const int type = GetUpdateRgn(mainWindow, region, TRUE);
+    if (drawingReady == 1 && modalBox == nullptr && type != ERROR && type != NULLREGION) {
+        const DWORD size = GetRegionData(region, 0, nullptr);
+        std::vector<BYTE> data(std::max<size_t>(size, sizeof(RGNDATAHEADER)));
+        if (GetRegionData(region, size, reinterpret_cast<RGNDATA*>(data.data())) != 0) {
+            RGNDATAHEADER header;
+            std::memcpy(&header, data.data(), sizeof header);
+            const size_t available = (data.size() - sizeof header) / sizeof(RECT);
+            const size_t count = std::min<size_t>(header.nRgnSize / sizeof(RECT), available);
+            std::vector<RECT> rects(count);
+            if (count > 0) {
+                std::memcpy(rects.data(), data.data() + sizeof header, count * sizeof(RECT));
+            }
+            for (const RECT& r : rects) {
+                dirtyRect =
+                    RECT{r.left, r.top + clientRect.top, r.right, r.bottom + clientRect.top};
+                fullRedraw = 1;
+                redraw(true);
+            }
+        }
+    }
+    DeleteObject(region);
+    PAINTSTRUCT paint;
+    BeginPaint(mainWindow, &paint);
+    EndPaint(mainWindow, &paint);
+}
+
+void DisplayFrame::checkRotation() {
+    const int cx = GetSystemMetrics(SM_CXSCREEN);
+    const int cy = GetSystemMetrics(SM_CYSCREEN);
+    const BYTE before = portrait;
+    if (portrait == 1 && cx > cy) {
+        portrait = 0;
+    } else if (portrait == 0 && cx < cy) {
+        portrait = 1;
+    }
+    if (portrait == before) {
+        return;
+    }
+    placeViewInClientArea(cy);
+    rebuildDisplaySurfaces();
+    dirtyRect = viewRect;
+    {
+        MotionLockGuard lock;
+        if (motion->scrollTarget != nullptr) {
+            motion->scrollTarget->unselect();
+        }
+    }
+    fullRedraw = 1;
+    if (modalBox != nullptr && modalBoxHooks.loadSurf != nullptr) {
+        modalBoxHooks.loadSurf(modalBox);
+    }
+    InvalidateRect(mainWindow, nullptr, TRUE);
+    SHFullScreen(mainWindow, tunables::fullScreenFlags);
+}
+
+void DisplayFrame::rebuildDisplaySurfaces() {
+    const auto cx = static_cast<DWORD>(GetSystemMetrics(SM_CXSCREEN));
+    const auto cy = static_cast<DWORD>(GetSystemMetrics(SM_CYSCREEN));
+    releaseSurface(backBuffer);
+    releaseSurface(scrollBarSurface);
+    directDraw->RestoreAllSurfaces();
+    HRESULT hr = createDisplaySurface(cx, cy, 0, &backBuffer);
+    if (FAILED(hr)) {
+        traceFailure(hr, L"Section::loadSurf 0");
+    }
+    hr = createDisplaySurface(tunables::scrollBarWidthPx, cy, DDSCAPS_OVERLAY, &scrollBarSurface);
+    if (SUCCEEDED(hr)) {
+        hr = colourFill(scrollBarSurface, nullptr, tunables::scrollBarColour);
+        if (FAILED(hr)) {
+            traceFailure(hr, L"Fill scrollBar");
+        }
+    }
+    dirtyRect = viewRect;
+    for (size_t i = 0; i < allElements.size(); ++i) {
+        allElements[i]->loadSurf();
+    }
+}

@@ -1,0 +1,17 @@
+// The wake tool: its main screen, its two button actions and the data-connection worker.
+#pragma once
+
+#include "Application.h"
+
+class MagicPacketApp : public Application {
+public:
+    explicit MagicPacketApp(HINSTANCE instance);
+    // Ends the data-connection worker if it still runs; then the base tears the frame down.
+    ~MagicPacketApp() override;
+
+    void onEvent(Element* element, int code) override;
+    void buildScreen() override;
+
+    HANDLE workerThread = nullptr; // the data-connection worker, once started
+    BYTE saveOnQuit = 0;           // Quit saves the fields only while set
+};

@@ -1,0 +1,87 @@
+#include "MessageLoop.h"
+
+#include "Application.h"
+#include "DisplayFrame.h"
+#include "MyEditControl.h"
+#include "ResourceManager.h"
+
+#include <aygshell.h>
+
+#include <cstdlib>
+
+namespace {
+
+constexpr UINT boxStyle = MB_OK | MB_ICONEXCLAMATION;
+
+void buildAndDrawScreen() {
+    drawingReady = 0;
+    theApplication->buildScreen();
+    dirtyRect = {viewRect.left, clientRect.top, viewRect.right, GetSystemMetrics(SM_CYSCREEN)};
+    drawingReady = 1;
+    fullRedraw = 1;
+    theFrame->redraw(true);
+}
+
+void handleThreadMessage(const MSG& msg) {
+    if (msg.message != WM_USER) {
+        return;
+    }
+    switch (msg.wParam) {
+    case buildScreenRequest:
+        buildAndDrawScreen();
+        break;
+    case widgetTapped:
+    case widgetNotification:
+        theApplication->onEvent(reinterpret_cast<Element*>(msg.lParam),
+                                static_cast<int>(msg.wParam));
+        break;
+    case wakeMessageBox:
+        SetEvent(messageBoxEvent);
+        break;
+    default:
+        break;
+    }
+}
+
+// A press on the native editor may be the start of a tap-and-hold: let the shell recognise it.
+void recogniseGesture(const MSG& msg) {
+    RECT editRect{};
+    GetWindowRect(editWindow, &editRect);
+    SHRGINFO gesture{};
+    gesture.cbSize = sizeof(gesture);
+    gesture.hwndClient = mainWindow;
+    gesture.ptDown.x = editRect.left + LOWORD(msg.lParam);
+    gesture.ptDown.y = editRect.top + HIWORD(msg.lParam) - clientRect.top;
+    gesture.dwFlags = 0;
+    SHRecognizeGesture(&gesture);
+}
+
+} // namespace
+
+void runMessageLoop() {
+    MSG msg{};
+    for (;;) {
+        const BOOL result = GetMessageW(&msg, nullptr, 0, 0);
+        if (result == -1) {
+            MessageBoxW(mainWindow, L"Main function fail...", L"GetMessage", boxStyle);
+            std::exit(0);
+        }
+        if (msg.message == WM_QUIT || (msg.hwnd != nullptr && msg.message == WM_CLOSE)) {
+            return;
+        }
+        if (msg.hwnd == nullptr) {
+            handleThreadMessage(msg);
+        } else if (msg.message == WM_LBUTTONDOWN && msg.hwnd == editWindow) {
+            recogniseGesture(msg);
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+void showMessage(const wchar_t* text, const wchar_t* caption, bool fatal) {
+    MessageBoxW(mainWindow, text, caption, boxStyle);
+    if (fatal) {
+        std::exit(0);
+    }
+}

@@ -1,0 +1,151 @@
+// Start-up, the message loop's protocol with the toolkit, and the fatal paths of WinMain and
+// the loop.
+#include "Application.h"
+#include "DisplayFrame.h"
+#include "MagicPacketApp.h"
+#include "MessageLoop.h"
+#include "ResourceManager.h"
+
+#include "registry/Registry.h"
+
+#include <platform/Device.h>
+#include <platform/Messages.h>
+#include <platform/Network.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+namespace {
+
+// An application that only records what the loop asks of it.
+class RecordingApp : public Application {
+public:
+    explicit RecordingApp(HINSTANCE instance) : Application(instance, L"Dawnbell") {}
+
+    void onEvent(Element* element, int code) override { events.push_back({element, code}); }
+    void buildScreen() override { ++screensBuilt; }
+
+    struct Event {
+        Element* element;
+        int code;
+    };
+    std::vector<Event> events;
+    int screensBuilt = 0;
+};
+
+class StartupTest : public ::testing::Test {
+protected:
+    StartupTest() {
+        platform::registry::reload();
+        std::filesystem::create_directories(device.folder() / "program" / "resources" / "VGA");
+    }
+    ~StartupTest() override { platform::net::resetWinsock(); }
+
+    platform::ScopedTestDevice device;
+};
+
+} // namespace
+
+TEST_F(StartupTest, ScreenIsBuiltByTheLoopNeverByTheConstructor) {
+    RecordingApp app(GetModuleHandleW(nullptr));
+    EXPECT_EQ(app.screensBuilt, 0);
+    EXPECT_EQ(drawingReady, 0);
+
+    PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+    runMessageLoop();
+
+    EXPECT_EQ(app.screensBuilt, 1);
+    EXPECT_EQ(drawingReady, 1);
+    EXPECT_EQ(fullRedraw, 1);
+    EXPECT_EQ(dirtyRect.top, clientRect.top);
+    EXPECT_EQ(dirtyRect.bottom, GetSystemMetrics(SM_CYSCREEN));
+}
+
+TEST_F(StartupTest, CloseForTheMainWindowEndsTheLoopWithoutReachingItsProcedure) {
+    RecordingApp app(GetModuleHandleW(nullptr));
+    PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+    PostMessageW(nullptr, WM_USER, widgetNotification, 0); // after the close: never taken
+    runMessageLoop();
+
+    // The frame's procedure destroys its window on WM_CLOSE: the window must still be there.
+    EXPECT_TRUE(IsWindow(mainWindow));
+    EXPECT_TRUE(app.events.empty());
+}
+
+TEST_F(StartupTest, WidgetNotificationsReachOnEventWithTheirCodeAndElement) {
+    RecordingApp app(GetModuleHandleW(nullptr));
+    auto* element = reinterpret_cast<Element*>(0x1234);
+    PostMessageW(nullptr, WM_USER, widgetTapped, reinterpret_cast<LPARAM>(element));
+    PostMessageW(nullptr, WM_USER, widgetNotification, reinterpret_cast<LPARAM>(element));
+    PostMessageW(nullptr, WM_USER, 3, reinterpret_cast<LPARAM>(element)); // not a notification
+    PostQuitMessage(0);
+    runMessageLoop();
+
+    ASSERT_EQ(app.events.size(), 2u);
+    EXPECT_EQ(app.events[0].code, 1);
+    EXPECT_EQ(app.events[1].code, 2);
+    EXPECT_EQ(app.events[1].element, element);
+}
+
+TEST_F(StartupTest, WakeRequestSetsTheMessageBoxEvent) {
+    RecordingApp app(GetModuleHandleW(nullptr));
+    ResetEvent(messageBoxEvent);
+    PostMessageW(nullptr, WM_USER, wakeMessageBox, 0);
+    PostQuitMessage(0);
+    runMessageLoop();
+
+    EXPECT_EQ(WaitForSingleObject(messageBoxEvent, 0), WAIT_OBJECT_0);
+}
+
+TEST_F(StartupTest, TeardownEndsARunningWorkerAndDestroysTheFrame) {
+    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    auto* app = new MagicPacketApp(GetModuleHandleW(nullptr));
+    EXPECT_EQ(app->saveOnQuit, 1);
+    app->workerThread = CreateThread(
+        nullptr, 0,
+        [](LPVOID event) -> DWORD {
+            WaitForSingleObject(static_cast<HANDLE>(event), INFINITE);
+            return 7;
+        },
+        never, 0, nullptr);
+    HANDLE worker = app->workerThread;
+
+    delete app;
+
+    EXPECT_EQ(theFrame, nullptr);
+    EXPECT_EQ(WaitForSingleObject(worker, INFINITE), WAIT_OBJECT_0);
+    DWORD exitCode = 1;
+    GetExitCodeThread(worker, &exitCode);
+    EXPECT_EQ(exitCode, 0u) << "the worker ran on instead of being terminated";
+    CloseHandle(worker);
+    CloseHandle(never);
+}
+
+using StartupDeathTest = StartupTest;
+
+TEST_F(StartupDeathTest, FailingWinsockShowsItsBoxAndExitsWithZero) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    platform::net::failWinsockStartup(10091);
+    EXPECT_EXIT(WinMain(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOW),
+                ::testing::ExitedWithCode(0), "WSAStartup error.*Can't start socket\\.\\.\\.");
+}
+
+TEST_F(StartupDeathTest, AnotherWinsockVersionShowsItsBoxAndExitsWithZero) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    platform::net::reportWinsockVersion(0x0101);
+    EXPECT_EXIT(WinMain(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOW),
+                ::testing::ExitedWithCode(0), "WSAStartup error.*Wrong version number\\.\\.\\.");
+}
+
+TEST_F(StartupDeathTest, FailingGetMessageShowsItsBoxAndExitsWithZero) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            RecordingApp app(GetModuleHandleW(nullptr));
+            platform::failNextGetMessage();
+            runMessageLoop();
+        },
+        ::testing::ExitedWithCode(0), "GetMessage.*Main function fail\\.\\.\\.");
+}

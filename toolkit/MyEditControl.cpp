@@ -1,0 +1,3 @@
+#include "MyEditControl.h"
+
+HWND editWindow = nullptr;

@@ -5,6 +5,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cwctype>
 #include <mutex>
 #include <optional>
@@ -83,9 +84,36 @@ std::optional<FontChoice> findInWindowsFolder(std::wstring_view faceName, bool b
     return std::nullopt;
 }
 
-std::mutex& fontconfigLock() {
-    static std::mutex lock; // fontconfig's configuration is shared by every caller
-    return lock;
+struct Fontconfig {
+    std::mutex lock; // fontconfig's configuration is shared by every caller
+    bool started = false;
+    bool finished = false;
+};
+
+Fontconfig& fontconfig() {
+    static Fontconfig state;
+    return state;
+}
+
+// fontconfig keeps memory until FcFini; release it when the process ends.
+void finishFontconfig() {
+    Fontconfig& state = fontconfig();
+    std::lock_guard guard(state.lock);
+    FcFini();
+    state.finished = true;
+}
+
+// Under the lock: true when fontconfig can be used.
+bool startFontconfig(Fontconfig& state) {
+    if (!state.started) {
+        state.started = true;
+        if (FcInit() == FcFalse) {
+            state.finished = true;
+            return false;
+        }
+        std::atexit(finishFontconfig);
+    }
+    return !state.finished;
 }
 
 bool familyMatches(FcPattern* match, std::string_view family) {
@@ -99,8 +127,9 @@ bool familyMatches(FcPattern* match, std::string_view family) {
 }
 
 std::optional<FontChoice> findWithFontconfig(std::string_view family, bool bold, bool italic) {
-    std::lock_guard guard(fontconfigLock());
-    if (FcInit() == FcFalse) {
+    Fontconfig& state = fontconfig();
+    std::lock_guard guard(state.lock);
+    if (!startFontconfig(state)) {
         return std::nullopt;
     }
     FcPattern* pattern = FcPatternCreate();

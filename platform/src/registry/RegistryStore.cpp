@@ -155,12 +155,14 @@ std::string timestamp() {
 
 fs::path freeAsideName(const fs::path& file) {
     fs::path base = file;
-    base += ".damaged-" + timestamp();
+    base += ".damaged-";
+    base += timestamp();
     fs::path candidate = base;
     std::error_code ignored;
     for (int n = 2; fs::exists(candidate, ignored); ++n) {
         candidate = base;
-        candidate += "-" + std::to_string(n);
+        candidate += "-";
+        candidate += std::to_string(n);
     }
     return candidate;
 }

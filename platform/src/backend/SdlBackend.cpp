@@ -115,8 +115,29 @@ private:
     std::exit(1);
 }
 
+bool isSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0';
+}
+
+// SDL would fall back to its invisible drivers when no window system is there; the device then
+// says plainly that there is no display. An explicit SDL_VIDEODRIVER is taken as asked.
+void chooseVideoDriver() {
+    if (isSet("SDL_VIDEODRIVER")) {
+        return;
+    }
+    if (isSet("DISPLAY")) {
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    } else if (isSet("WAYLAND_DISPLAY")) {
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "wayland");
+    } else {
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "KMSDRM"); // a touch device without a desktop
+    }
+}
+
 SdlBackend::SdlBackend(int width, int height)
     : owner_(std::this_thread::get_id()), screenWidth_(width), screenHeight_(height) {
+    chooseVideoDriver();
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         noDisplay();
     }

@@ -103,4 +103,32 @@ TEST_F(OverlayTest, TwoThreadsDrawOnThePrimaryWhileTheScreenIsComposed) {
     SUCCEED();
 }
 
+TEST_F(OverlayTest, TwoThreadsMeasureAndDrawTextWithOneFontOnOneSurface) {
+    LOGFONTW description{};
+    description.lfHeight = -24;
+    std::wcsncpy(description.lfFaceName, L"DejaVu Sans", LF_FACESIZE - 1);
+    HFONT font = CreateFontIndirectW(&description);
+    auto backBuffer = makeSurface(*dd, 480, 640);
+    auto measureAndDraw = [&](const wchar_t* text, RECT& measured) {
+        for (int i = 0; i < 30; ++i) {
+            HDC dc = nullptr;
+            ASSERT_EQ(backBuffer->GetDC(&dc), DD_OK);
+            SelectObject(dc, font);
+            measured = RECT{0, 0, 200, 1};
+            DrawTextW(dc, text, -1, &measured, DT_CALCRECT | DT_WORDBREAK);
+            RECT box{0, 0, 480, 80};
+            DrawTextW(dc, text, -1, &box, DT_WORDBREAK);
+            ASSERT_EQ(backBuffer->ReleaseDC(dc), DD_OK);
+        }
+    };
+    RECT fromWorker{};
+    RECT fromUi{};
+    std::thread worker([&] { measureAndDraw(L"Connecting to the Internet...", fromWorker); });
+    measureAndDraw(L"Connecting to the Internet...", fromUi);
+    worker.join();
+    EXPECT_EQ(fromWorker.right, fromUi.right);
+    EXPECT_EQ(fromWorker.bottom, fromUi.bottom);
+    DeleteObject(font);
+}
+
 } // namespace

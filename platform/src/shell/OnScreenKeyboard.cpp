@@ -88,7 +88,7 @@ void OnScreenKeyboard::followScreen() {
     if (keys_.empty() || std::memcmp(&panel, &panel_, sizeof panel) != 0 || device.dpi() != dpi_) {
         panel_ = panel;
         dpi_ = device.dpi();
-        keys_ = layoutKeys(panel_, scaled(4, dpi_));
+        keys_ = layoutKeys(panel_, scaled(3, dpi_));
         imageValid_ = false;
     }
 }
@@ -184,8 +184,9 @@ void OnScreenKeyboard::render() {
     HDC dc = gdi::createBufferDC(image_.data(), width, height, width);
     SetBkMode(dc, TRANSPARENT);
     const int keyHeight = keys_.empty() ? 0 : keys_.front().face.bottom - keys_.front().face.top;
-    HFONT letters = labelFont(keyHeight * 11 / 20);
-    HFONT words = labelFont(keyHeight * 2 / 5);
+    HFONT letters = labelFont(keyHeight * 13 / 20);
+    HFONT symbols = labelFont(keyHeight * 2 / 3);
+    HFONT words = labelFont(keyHeight * 9 / 20);
     const int radius = scaled(4, dpi_);
     const int shadow = scaled(1, dpi_);
     for (std::size_t i = 0; i < keys_.size(); ++i) {
@@ -200,13 +201,14 @@ void OnScreenKeyboard::render() {
                                         : keyColour);
         const bool shiftOn = key.kind == KeyKind::shift && shift_;
         SetTextColor(dc, pressed ? pressedLabelColour : shiftOn ? shiftOnLabelColour : labelColour);
-        SelectObject(dc, key.lower == L' ' ? words : letters);
+        SelectObject(dc, key.lower == L' ' ? words : function ? symbols : letters);
         const std::wstring label = keyLabel(key, shift_);
         DrawTextW(dc, label.c_str(), -1, &face,
                   DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     }
     gdi::deleteBufferDC(dc);
     DeleteObject(letters);
+    DeleteObject(symbols);
     DeleteObject(words);
 }
 

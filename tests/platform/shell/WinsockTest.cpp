@@ -1,6 +1,7 @@
 // Winsock over the host's sockets: start-up, layouts, address parsing, name lookup and real
 // datagrams on loopback.
 #include "platform/Network.h"
+#include "windows.h"
 #include "winsock2.h"
 #include "ws2tcpip.h"
 
@@ -216,6 +217,29 @@ TEST_F(WinsockTest, ReceiveTimeoutInMillisecondsEndsAnEmptyWait) {
     char buffer[8];
     EXPECT_EQ(recvfrom(receiver, buffer, 8, 0, nullptr, nullptr), SOCKET_ERROR);
     EXPECT_EQ(WSAGetLastError(), WSAETIMEDOUT);
+}
+
+DWORD WINAPI receiveForever(LPVOID socketHandle) {
+    char buffer[8];
+    recvfrom(*static_cast<SOCKET*>(socketHandle), buffer, 8, 0, nullptr, nullptr);
+    return 1;
+}
+
+TEST_F(WinsockTest, WaitingReceiveEndsWhenItsThreadIsTerminated) {
+    start();
+    SOCKET receiver = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    bindReceiver(receiver);
+    DWORD threadId = 0;
+    HANDLE thread = CreateThread(nullptr, 0, receiveForever, &receiver, 0, &threadId);
+    ASSERT_NE(thread, nullptr);
+    // No datagram ever comes: wherever the thread is in its receive, terminating it ends it
+    // (a wait that the termination did not wake would hang here).
+    EXPECT_TRUE(TerminateThread(thread, 5));
+    EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+    DWORD exitCode = 0;
+    EXPECT_TRUE(GetExitCodeThread(thread, &exitCode));
+    EXPECT_EQ(exitCode, 5u) << "the receive never returned";
+    CloseHandle(thread);
 }
 
 TEST_F(WinsockTest, SendToAnInvalidAddressLengthOrFamilyFails) {

@@ -72,7 +72,7 @@ struct FieldMetrics {
 // the presenting thread). The lock guards what both sides read.
 class EditField final : public Layer {
 public:
-    explicit EditField(HWND window) : window_(window) {}
+    EditField() = default;
 
     // ---- the window's thread ----
     void setText(std::wstring_view text) {
@@ -230,7 +230,6 @@ private:
         }
     }
 
-    HWND window_;
     mutable std::mutex mutex_;
     EditText text_;
     TextMeasure measure_;
@@ -253,7 +252,7 @@ public:
     EditField* add(HWND window) {
         std::lock_guard lock(mutex_);
         auto& slot = fields_[window];
-        slot = std::make_unique<EditField>(window);
+        slot = std::make_unique<EditField>();
         return slot.get();
     }
     EditField* find(HWND window) {

@@ -8,6 +8,7 @@
 #include "winbase.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -172,6 +173,25 @@ bool takeMessage(std::unique_lock<std::mutex>& lock, MessageQueue& queue, const 
     return takeTimer(queue, filter, remove, out);
 }
 
+// On the backend's thread a busy program (a timer always due, a paint always pending) would
+// otherwise never let the window system in: now and then the backend takes its events and
+// presents without blocking.
+void letTheBackendIn(std::unique_lock<std::mutex>& lock, const MessageQueue& queue) {
+    if (!queue.backendThread || !platform::Device::running()) {
+        return;
+    }
+    using Steady = std::chrono::steady_clock;
+    thread_local Steady::time_point lastTurn{};
+    const auto now = Steady::now();
+    if (now - lastTurn < std::chrono::milliseconds(10)) {
+        return;
+    }
+    lastTurn = now;
+    lock.unlock();
+    platform::Device::instance().backend().waitForEvents(0);
+    lock.lock();
+}
+
 enum class Mode { wait, peek, pump };
 
 // GetMessageW (wait), PeekMessageW (peek) and pumpMessages (pump: no quit).
@@ -187,6 +207,9 @@ int fetchMessage(MSG* out, HWND window, UINT first, UINT last, bool remove, Mode
         }
     }
     const Filter filter{window, first, last};
+    if (mode == Mode::wait) {
+        letTheBackendIn(lock, *queue);
+    }
     for (;;) {
         if (takeMessage(lock, *queue, filter, remove, mode != Mode::pump, *out)) {
             return out->message == WM_QUIT && mode == Mode::wait ? 0 : 1;

@@ -31,7 +31,9 @@ protected:
         EXPECT_EQ(data->rdh.iType, static_cast<DWORD>(RDH_RECTANGLES));
         EXPECT_EQ(data->rdh.nRgnSize, data->rdh.nCount * sizeof(RECT));
         std::vector<RECT> rects(data->rdh.nCount);
-        std::memcpy(rects.data(), buffer.data() + sizeof(RGNDATAHEADER), data->rdh.nRgnSize);
+        if (!rects.empty()) {
+            std::memcpy(rects.data(), buffer.data() + sizeof(RGNDATAHEADER), data->rdh.nRgnSize);
+        }
         DeleteObject(region);
         return rects;
     }

@@ -111,11 +111,16 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
             ::SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return nullptr;
         }
-        const bool child = (style & WS_CHILD) != 0;
-        if (child && parentWindow == nullptr) {
+        if ((style & WS_CHILD) != 0 && parentWindow == nullptr) {
             ::SetLastError(ERROR_TLW_WITH_WSCHILD);
             return nullptr;
         }
+        // The platform has no overlapped owned windows: with a parent, anything but a pop-up is
+        // a child window (the program's native edit window is made so).
+        if (parentWindow != nullptr && (style & WS_POPUP) == 0) {
+            style |= WS_CHILD;
+        }
+        const bool child = (style & WS_CHILD) != 0;
         auto window = std::make_unique<Window>();
         window->windowClass = windowClass;
         window->proc = windowClass->info.lpfnWndProc;

@@ -84,6 +84,24 @@ TEST_F(WindowTest, ADefaultChildHasAnEmptyRectangleAtItsParentsOrigin) {
     EXPECT_EQ(GetParent(child), parent);
 }
 
+TEST_F(WindowTest, AWindowWithAParentAndNoPopUpStyleIsAChild) {
+    HWND parent = topWindow(0);
+    HWND edit = CreateWindowExW(0, kClassName, L"", ES_AUTOHSCROLL, CW_USEDEFAULT, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, parent, reinterpret_cast<HMENU>(102),
+                                nullptr, nullptr);
+    EXPECT_NE(GetWindowLongW(edit, GWL_STYLE) & WS_CHILD, 0);
+    EXPECT_EQ(GetDlgCtrlID(edit), 102);
+    MoveWindow(edit, 10, 20, 100, 30, TRUE);
+    RECT rect{};
+    GetWindowRect(edit, &rect);
+    EXPECT_TRUE(sameRect(rect, RECT{10, 72, 110, 102})) << "placed in the parent's client area";
+    HWND popup = CreateWindowExW(0, kClassName, L"", WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr, nullptr, nullptr);
+    GetWindowRect(popup, &rect);
+    EXPECT_TRUE(sameRect(rect, RECT{0, 52, 480, 640})) << "a pop-up is a top-level window";
+    EXPECT_EQ(GetParent(popup), parent) << "owned by the parent it was given";
+}
+
 TEST_F(WindowTest, ChildRectanglesAreInScreenCoordinatesAfterMoving) {
     HWND parent = topWindow(0);
     HWND child = childWindow(parent, RECT{10, 20, 110, 60});

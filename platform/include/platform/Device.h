@@ -31,7 +31,9 @@ struct DeviceConfig {
 };
 
 // Something drawn above the primary surface when the screen is presented: DirectDraw overlays,
-// the task bar, the input panel's keyboard, the native edit control. Higher z is drawn later.
+// the task bar (z 100), the input panel's keyboard, the native edit control. Higher z is drawn
+// later. paint runs with the device's layer list locked: it must not add or remove layers, and
+// nobody may add or remove a layer while holding a lock that its paint takes.
 class Layer {
 public:
     virtual ~Layer() = default;
@@ -142,7 +144,8 @@ private:
     friend struct DeviceAccess;
 };
 
-// A headless device for one test: started in the constructor, stopped in the destructor.
+// A headless device for one test: started in the constructor, stopped in the destructor. Its
+// device folder is folder()/"device" and the program's folder folder()/"program", both empty.
 class ScopedTestDevice {
 public:
     explicit ScopedTestDevice(int width = 480, int height = 640, int dpi = 192);

@@ -34,16 +34,16 @@ protected:
 
     static platform::Device& device() { return platform::Device::instance(); }
 
-    // A top-level window standing for the program's main window.
+    // A top-level window standing for the program's main window. It covers the whole screen, so
+    // its children's client coordinates are screen coordinates.
     HWND ownerWindow() {
         if (owner_ == nullptr) {
             WNDCLASSW windowClass{};
             windowClass.lpfnWndProc = DefWindowProcW;
             windowClass.lpszClassName = L"ShellTestOwner";
             RegisterClassW(&windowClass);
-            owner_ = CreateWindowExW(0, L"ShellTestOwner", L"Owner", WS_SYSMENU, CW_USEDEFAULT,
-                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                     nullptr, nullptr);
+            owner_ = CreateWindowExW(0, L"ShellTestOwner", L"Owner", WS_SYSMENU, 0, 0, width_,
+                                     height_, nullptr, nullptr, nullptr, nullptr);
             ShowWindow(owner_, SW_SHOW);
         }
         return owner_;

@@ -1,6 +1,7 @@
 #include "platform/Device.h"
 
 #include "backend/Backends.h"
+#include "device/DeviceServices.h"
 #include "device/TaskBar.h"
 #include "kernel/Paths.h"
 #include "user/Desktop.h"
@@ -91,6 +92,7 @@ void Device::start(const DeviceConfig& config) {
     device.state_ = std::move(state);
     user::resetWindowManager();
     deviceRunning = true;
+    runDeviceResets();
     device.invalidate(RECT{0, 0, config.width, config.height});
 }
 
@@ -98,6 +100,7 @@ void Device::stop() {
     if (!running()) {
         return;
     }
+    runDeviceResets();
     user::resetWindowManager();
     deviceRunning = false;
     instance().state_.reset();

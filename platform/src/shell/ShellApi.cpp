@@ -1,6 +1,7 @@
 // The shell's C surface: the input panel (SipShowIM, SipGetInfo, SHSipInfo), full-screen
 // windows (SHFullScreen) and the tap-and-hold gesture (SHRecognizeGesture).
 #include "aygshell.h"
+#include "device/DeviceServices.h"
 #include "platform/Clock.h"
 #include "platform/Device.h"
 #include "shell/Shell.h"
@@ -151,6 +152,11 @@ DWORD followPress(POINT start, int slop) {
 // Registers the class as soon as the program starts.
 const bool editClassRegistered = (registerEditClass(), true);
 
+} // namespace
+
+namespace {
+// The input panel and the EDIT fields belong to one device: a new device starts with neither.
+const bool resetWithDevice = (registerDeviceReset(&resetShell), true);
 } // namespace
 
 void resetShell() {

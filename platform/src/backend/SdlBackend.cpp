@@ -26,6 +26,8 @@
 namespace platform::backend {
 namespace {
 
+constexpr wchar_t pasteCharacter = 0x16; // Ctrl+V as a character
+
 UINT virtualKeyOf(SDL_Keycode key) {
     switch (key) {
     case SDLK_LEFT:
@@ -280,6 +282,13 @@ void SdlBackend::handleKey(const SDL_KeyboardEvent& key) {
     if (rotation) {
         if (down && key.repeat == 0) {
             Device::instance().rotate();
+        }
+        return;
+    }
+    if (key.keysym.sym == SDLK_v && (key.keysym.mod & KMOD_CTRL) != 0) {
+        // Ctrl+V pastes: the focus window gets the control character, as from a desktop keyboard.
+        if (down) {
+            Device::instance().character(pasteCharacter);
         }
         return;
     }

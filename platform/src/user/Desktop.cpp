@@ -130,7 +130,11 @@ std::wstring mainWindowTitle() {
     HWND window = mainWindow();
     auto& wm = manager();
     std::lock_guard guard(wm.mutex);
+    // The title is the program's main window's: climb from a child or an owned window to it.
     Window* target = wm.find(window);
+    while (target != nullptr && (target->parent != nullptr || target->owner != nullptr)) {
+        target = target->parent != nullptr ? target->parent : wm.find(target->owner);
+    }
     return target != nullptr ? target->text : std::wstring();
 }
 

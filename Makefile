@@ -38,7 +38,7 @@ test-tsan:
 # Each fuzz target runs for a bounded time with the address and undefined sanitizers.
 test-fuzz:
 	cmake --preset fuzz >/dev/null
-	cmake --build --preset fuzz -j $(JOBS)
+	cmake --build --preset fuzz -j $(JOBS) --target fuzzers
 	tools/scripts/run-fuzzers build/fuzz 30
 
 bench: deps

@@ -1,15 +1,13 @@
 #include "imaging/PngCodec.h"
 
 #include "imaging.h"
+#include "kernel/AtomicFile.h"
 
 #include <png.h>
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace platform::imaging {
 namespace {
@@ -57,29 +55,6 @@ HRESULT errnoResult(int error) {
         return E_ACCESSDENIED;
     default:
         return E_FAIL;
-    }
-}
-
-bool writeAll(int fd, const std::vector<std::uint8_t>& bytes) {
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-void syncFolder(const std::filesystem::path& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
     }
 }
 
@@ -163,24 +138,9 @@ bool encodePng(const RgbaImage& image, bool withAlpha, std::vector<std::uint8_t>
 
 bool replaceFileAtomically(const std::filesystem::path& file,
                            const std::vector<std::uint8_t>& bytes) {
-    const std::filesystem::path folder =
-        file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
-    std::string name = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) {
-        return false;
-    }
-    // mkstemp makes the file private; the replacement keeps the old file's permissions.
-    struct stat old {};
-    ::fchmod(fd, ::stat(file.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
-    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(name.c_str(), file.c_str()) != 0) {
-        ::unlink(name.c_str());
-        return false;
-    }
-    syncFolder(folder);
-    return true;
+    // The replacement keeps the old file's permissions.
+    return kernel::replaceFileAtomically(
+        file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 } // namespace platform::imaging

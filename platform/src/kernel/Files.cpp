@@ -1,4 +1,5 @@
 // Files at device paths, over POSIX file descriptors.
+#include "kernel/AtomicFile.h"
 #include "kernel/HostErrors.h"
 #include "kernel/KernelObject.h"
 #include "kernel/Paths.h"
@@ -57,21 +58,6 @@ bool hostFileExists(const fs::path& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
-bool writeAll(int fd, const BYTE* data, size_t size, size_t& written) {
-    written = 0;
-    while (written < size) {
-        ssize_t n = ::write(fd, data + written, size - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        written += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 bool copyContents(int from, int to) {
     BYTE buffer[64 * 1024];
     for (;;) {
@@ -82,8 +68,7 @@ bool copyContents(int from, int to) {
         if (n <= 0) {
             return n == 0;
         }
-        size_t written = 0;
-        if (!writeAll(to, buffer, static_cast<size_t>(n), written)) {
+        if (!writeAll(to, buffer, static_cast<size_t>(n))) {
             return false;
         }
     }
@@ -140,6 +125,7 @@ BOOL copyFile(const fs::path& source, const fs::path& target, bool failIfExists)
     if (failIfExists) {
         ::unlink(temporary.c_str());
     }
+    syncFolder(target.has_parent_path() ? target.parent_path() : fs::path("."));
     return TRUE;
 }
 
@@ -190,8 +176,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
         return fail(ERROR_INVALID_PARAMETER);
     }
     size_t written = 0;
-    bool ok =
-        writeAll(file->fd, static_cast<const BYTE*>(lpBuffer), nNumberOfBytesToWrite, written);
+    bool ok = writeAll(file->fd, lpBuffer, nNumberOfBytesToWrite, &written);
     if (lpNumberOfBytesWritten) {
         *lpNumberOfBytesWritten = static_cast<DWORD>(written);
     }

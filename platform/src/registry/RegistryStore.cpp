@@ -1,5 +1,6 @@
 #include "registry/RegistryStore.h"
 
+#include "kernel/AtomicFile.h"
 #include "kernel/Paths.h"
 #include "registry/Registry.h"
 #include "winbase.h"
@@ -94,54 +95,15 @@ bool readWholeFile(const fs::path& path, std::string& text, int& error) {
     return true;
 }
 
-bool writeAll(int fd, const std::string& text) {
-    size_t written = 0;
-    while (written < text.size()) {
-        ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        written += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-void syncFolder(const fs::path& folder) {
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 LONG writeError(int error) {
     return error == ENOSPC || error == EDQUOT ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
 }
 
-// Write the whole text to a temporary file, flush it to the disk, then rename it over the file:
-// whenever the process stops, the file holds either the old or the new registry.
+// Whenever the process stops, the file holds either the old or the new registry.
 LONG writeAtomically(const fs::path& file, const std::string& text) {
     std::error_code ignored;
     fs::create_directories(file.parent_path(), ignored);
-    fs::path temporary = file;
-    temporary += ".tmp";
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return writeError(errno);
-    }
-    bool written = writeAll(fd, text) && ::fsync(fd) == 0;
-    int error = errno;
-    written = ::close(fd) == 0 && written;
-    if (!written || ::rename(temporary.c_str(), file.c_str()) != 0) {
-        error = written ? errno : error;
-        ::unlink(temporary.c_str());
-        return writeError(error);
-    }
-    syncFolder(file.parent_path());
-    return ERROR_SUCCESS;
+    return kernel::replaceFileAtomically(file, text) ? ERROR_SUCCESS : writeError(errno);
 }
 
 std::string timestamp() {

@@ -60,8 +60,8 @@ public:
 
     std::vector<std::string> run() {
         bool allUsable = true;
-        for (const ImageSpec& spec : resourceImages()) {
-            allUsable = checkFile(spec) && allUsable;
+        for (const ImageSpec& wanted : resourceImages()) {
+            allUsable = checkFile(wanted) && allUsable;
         }
         // The pictures themselves are judged once every file could be decoded at its size.
         if (allUsable) {
@@ -80,35 +80,36 @@ private:
     }
 
     // Checks one file's format; returns whether its pixels can be judged.
-    bool checkFile(const ImageSpec& spec) {
-        const std::filesystem::path file = folder_ / spec.file;
+    bool checkFile(const ImageSpec& wanted) {
+        const std::filesystem::path file = folder_ / wanted.file;
         std::string error;
         std::optional<PngPixels> image = readPng(file, error);
         if (!image) {
-            fail(spec.file, "cannot be read (" + error + ")");
+            fail(wanted.file, "cannot be read (" + error + ")");
             return false;
         }
         if (!isRgba8(file)) {
-            fail(spec.file, "is not stored as 8-bit RGBA");
+            fail(wanted.file, "is not stored as 8-bit RGBA");
         }
         const auto resolution = readPhysicalResolution(file);
         const std::uint32_t expected = pixelsPerMetre(design::dotsPerInch);
         if (!resolution || resolution->unit != 1 || resolution->perMetreX != expected ||
             resolution->perMetreY != expected) {
-            fail(spec.file,
+            fail(wanted.file,
                  "lacks a pHYs chunk of " + std::to_string(expected) + " pixels a metre");
         }
-        const bool rightSize = image->width == spec.size.width && image->height == spec.size.height;
+        const bool rightSize =
+            image->width == wanted.size.width && image->height == wanted.size.height;
         if (!rightSize) {
-            fail(spec.file, "is " + std::to_string(image->width) + " x " +
-                                std::to_string(image->height) + ", not " +
-                                std::to_string(spec.size.width) + " x " +
-                                std::to_string(spec.size.height));
+            fail(wanted.file, "is " + std::to_string(image->width) + " x " +
+                                  std::to_string(image->height) + ", not " +
+                                  std::to_string(wanted.size.width) + " x " +
+                                  std::to_string(wanted.size.height));
         }
-        if (image->width % spec.frames != 0) {
-            fail(spec.file, "does not split into " + std::to_string(spec.frames) + " frames");
+        if (image->width % wanted.frames != 0) {
+            fail(wanted.file, "does not split into " + std::to_string(wanted.frames) + " frames");
         }
-        images_.emplace(std::string(spec.file), std::move(*image));
+        images_.emplace(std::string(wanted.file), std::move(*image));
         return rightSize;
     }
 

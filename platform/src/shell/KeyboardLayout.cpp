@@ -40,24 +40,24 @@ int edge(int from, int to, int u, int count) {
 } // namespace
 
 std::vector<Key> layoutKeys(const RECT& panel, int gap) {
-    const auto specs = rows();
-    const int rowCount = static_cast<int>(specs.size());
+    const auto layoutRows = rows();
+    const int rowCount = static_cast<int>(layoutRows.size());
     std::vector<Key> keys;
     for (int r = 0; r < rowCount; ++r) {
         const int top = edge(panel.top, panel.bottom, r, rowCount);
         const int bottom = edge(panel.top, panel.bottom, r + 1, rowCount);
         int unit = 0;
-        for (const auto& spec : specs[r]) {
+        for (const auto& entry : layoutRows[r]) {
             Key key;
-            key.kind = spec.kind;
-            key.lower = spec.character;
-            key.upper = static_cast<wchar_t>(std::towupper(spec.character));
+            key.kind = entry.kind;
+            key.lower = entry.character;
+            key.upper = static_cast<wchar_t>(std::towupper(entry.character));
             key.cell = {edge(panel.left, panel.right, unit, unitsPerRow), top,
-                        edge(panel.left, panel.right, unit + spec.units, unitsPerRow), bottom};
+                        edge(panel.left, panel.right, unit + entry.units, unitsPerRow), bottom};
             const int half = gap / 2;
             key.face = {key.cell.left + half, key.cell.top + half, key.cell.right - (gap - half),
                         key.cell.bottom - (gap - half)};
-            unit += spec.units;
+            unit += entry.units;
             keys.push_back(key);
         }
     }

@@ -105,6 +105,12 @@ void copyStretched(const PixelView& dest, const RECT& dstRect, const PixelView& 
 
 void fillRect(const PixelView& dest, const RECT& rect, std::uint16_t colour) {
     const int w = widthOf(rect);
+    if (w == dest.pitch) {
+        // Whole rows lie back to back: one run over all of them.
+        std::fill_n(dest.row(rect.top), static_cast<std::size_t>(w) * (rect.bottom - rect.top),
+                    colour);
+        return;
+    }
     for (int y = rect.top; y < rect.bottom; ++y) {
         std::fill_n(dest.row(y) + rect.left, w, colour);
     }

@@ -16,7 +16,7 @@ deps:
 
 build-release:
 	cmake --preset release >/dev/null
-	cmake --build --preset release -j $(JOBS)
+	cmake --build --preset release -j $(JOBS) --target dawnbell
 
 build-debug:
 	cmake --preset debug >/dev/null

@@ -1,13 +1,15 @@
 // Focus, activation and showing: the messages they send and where the focus goes.
 #include "UserTestSupport.h"
 
-#include <atomic>
-
 using namespace usertest;
 
 namespace {
 
 class FocusTest : public UserTest {};
+
+// Hiding or destroying the focus window.
+class LosingTheFocusWindow : public UserTest,
+                             public ::testing::WithParamInterface<std::function<void(HWND)>> {};
 
 } // namespace
 
@@ -19,12 +21,10 @@ TEST_F(FocusTest, SetFocusSendsKillFocusThenSetFocusAtOnce) {
     Recorder::clear();
     EXPECT_EQ(SetFocus(b), a);
     auto seen = Recorder::only({WM_KILLFOCUS, WM_SETFOCUS});
+    EXPECT_EQ(kinds(seen), (std::vector<UINT>{WM_KILLFOCUS, WM_SETFOCUS}));
+    EXPECT_EQ(windows(seen), (std::vector<HWND>{a, b}));
     ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].window, a);
-    EXPECT_EQ(seen[0].message, static_cast<UINT>(WM_KILLFOCUS));
     EXPECT_EQ(seen[0].wParam, reinterpret_cast<WPARAM>(b));
-    EXPECT_EQ(seen[1].window, b);
-    EXPECT_EQ(seen[1].message, static_cast<UINT>(WM_SETFOCUS));
     EXPECT_EQ(seen[1].wParam, reinterpret_cast<WPARAM>(a));
     EXPECT_EQ(GetFocus(), b);
     Recorder::clear();
@@ -32,28 +32,22 @@ TEST_F(FocusTest, SetFocusSendsKillFocusThenSetFocusAtOnce) {
     EXPECT_TRUE(Recorder::only({WM_KILLFOCUS, WM_SETFOCUS}).empty()) << "no change, no message";
 }
 
-TEST_F(FocusTest, HidingTheFocusWindowGivesTheFocusToItsParent) {
+TEST_P(LosingTheFocusWindow, GivesTheFocusToItsParent) {
     HWND parent = topWindow();
     HWND child = childWindow(parent, RECT{0, 0, 10, 10});
     SetFocus(child);
     Recorder::clear();
-    ShowWindow(child, SW_HIDE);
+    GetParam()(child);
     EXPECT_EQ(GetFocus(), parent);
-    auto seen = Recorder::only({WM_SETFOCUS});
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].window, parent);
+    EXPECT_EQ(windows(Recorder::only({WM_SETFOCUS})), std::vector<HWND>{parent});
     EXPECT_FALSE(IsWindowVisible(child));
 }
 
-TEST_F(FocusTest, DestroyingTheFocusWindowGivesTheFocusToItsParent) {
-    HWND parent = topWindow();
-    HWND child = childWindow(parent, RECT{0, 0, 10, 10});
-    SetFocus(child);
-    DestroyWindow(child);
-    EXPECT_EQ(GetFocus(), parent);
-}
+INSTANTIATE_TEST_SUITE_P(HideOrDestroy, LosingTheFocusWindow,
+                         ::testing::Values([](HWND w) { ShowWindow(w, SW_HIDE); },
+                                           [](HWND w) { DestroyWindow(w); }));
 
-TEST_F(FocusTest, ShowingATopLevelWindowActivatesItAndDeactivatesTheOther) {
+TEST_F(FocusTest, ActivationMovesOnShowAndOnSetForegroundWithTheHandlesLowBitSet) {
     HWND first = topWindow(0);
     ShowWindow(first, SW_SHOWNORMAL);
     EXPECT_EQ(GetForegroundWindow(), first);
@@ -61,26 +55,18 @@ TEST_F(FocusTest, ShowingATopLevelWindowActivatesItAndDeactivatesTheOther) {
     Recorder::clear();
     ShowWindow(second, SW_SHOW);
     auto seen = Recorder::only({WM_ACTIVATE});
+    EXPECT_EQ(windows(seen), (std::vector<HWND>{first, second}));
     ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].window, first);
     EXPECT_EQ(seen[0].wParam, static_cast<WPARAM>(WA_INACTIVE));
-    EXPECT_EQ(seen[1].window, second);
     EXPECT_EQ(seen[1].wParam, static_cast<WPARAM>(WA_ACTIVE));
     EXPECT_EQ(GetFocus(), second) << "the default procedure focuses the activated window";
-}
 
-TEST_F(FocusTest, ForegroundTakesTheHandleWithItsLowBitSet) {
-    HWND first = topWindow();
-    HWND second = topWindow();
-    ASSERT_EQ(GetForegroundWindow(), second);
     Recorder::clear();
     const auto marked = reinterpret_cast<HWND>(reinterpret_cast<UINT_PTR>(first) | 1);
     EXPECT_TRUE(SetForegroundWindow(marked));
     EXPECT_EQ(GetForegroundWindow(), first);
-    auto seen = Recorder::only({WM_ACTIVATE});
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[1].window, first);
-    EXPECT_EQ(seen[1].wParam, static_cast<WPARAM>(WA_ACTIVE));
+    seen = Recorder::only({WM_ACTIVATE});
+    EXPECT_EQ(windows(seen), (std::vector<HWND>{second, first}));
     Recorder::clear();
     SetForegroundWindow(first);
     EXPECT_TRUE(Recorder::only({WM_ACTIVATE}).empty());
@@ -108,10 +94,7 @@ TEST_F(FocusTest, FocusMovesAcrossThreadsWithoutEitherWaitingForTheOther) {
             here.push_back(s);
         }
     }
+    EXPECT_EQ(kinds(here), (std::vector<UINT>{WM_KILLFOCUS, WM_SETFOCUS}));
     ASSERT_EQ(here.size(), 2u);
-    EXPECT_EQ(here[0].window, main);
-    EXPECT_EQ(here[0].message, static_cast<UINT>(WM_KILLFOCUS));
-    EXPECT_EQ(here[1].window, main);
-    EXPECT_EQ(here[1].message, static_cast<UINT>(WM_SETFOCUS));
     EXPECT_EQ(here[1].thread, GetCurrentThreadId());
 }

@@ -1,8 +1,6 @@
 // The order in which GetMessageW hands out messages, thread messages, quit, and the fatal -1.
 #include "UserTestSupport.h"
 
-#include <atomic>
-
 using namespace usertest;
 
 namespace {
@@ -11,8 +9,7 @@ class MessageQueueTest : public UserTest {};
 
 MSG next() {
     MSG msg{};
-    const BOOL result = GetMessageW(&msg, nullptr, 0, 0);
-    EXPECT_NE(result, -1);
+    EXPECT_NE(GetMessageW(&msg, nullptr, 0, 0), -1);
     return msg;
 }
 
@@ -33,14 +30,13 @@ TEST_F(MessageQueueTest, SentComeFirstThenPostedInputQuitPaintAndTimer) {
     Worker sender([&] { SendMessageW(window, WM_USER + 2, 0, 0); });
     waitUntilBlocked(sender.id());
 
-    MSG msg = next();
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 1));
+    EXPECT_EQ(next().message, static_cast<UINT>(WM_USER + 1));
     auto sent = Recorder::only({WM_USER + 2});
     ASSERT_EQ(sent.size(), 1u) << "the sent message runs inside GetMessageW, before posted ones";
     EXPECT_EQ(sent[0].thread, GetCurrentThreadId());
 
     EXPECT_EQ(next().message, static_cast<UINT>(WM_LBUTTONDOWN));
-    msg = MSG{};
+    MSG msg{};
     EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), 0);
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
     EXPECT_EQ(msg.wParam, 3u);
@@ -51,7 +47,8 @@ TEST_F(MessageQueueTest, SentComeFirstThenPostedInputQuitPaintAndTimer) {
     EXPECT_EQ(msg.wParam, 7u);
 }
 
-TEST_F(MessageQueueTest, PostedWithoutWindowIsAThreadMessageOfTheCallingThread) {
+TEST_F(MessageQueueTest, AWindowlessPostIsAThreadMessageAndQuitWaitsBehindIt) {
+    PostQuitMessage(0);
     PostMessageW(nullptr, WM_USER, 1, 42);
     MSG msg = next();
     EXPECT_EQ(msg.hwnd, nullptr);
@@ -59,22 +56,20 @@ TEST_F(MessageQueueTest, PostedWithoutWindowIsAThreadMessageOfTheCallingThread) 
     EXPECT_EQ(msg.wParam, 1u);
     EXPECT_EQ(msg.lParam, 42);
     EXPECT_EQ(DispatchMessageW(&msg), 0) << "thread messages reach no procedure";
+    EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), 0);
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) << "the quit flag is taken once";
 }
 
-TEST_F(MessageQueueTest, ThreadMessagesReachOnlyTheirThread) {
+TEST_F(MessageQueueTest, AThreadBlockedInGetMessageWakesForItsOwnThreadMessageOnly) {
     std::atomic<UINT> received{0};
-    std::atomic<bool> ready{false};
     Worker worker([&] {
         MSG msg{};
-        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // makes the queue
-        ready = true;
         if (GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.hwnd == nullptr) {
             received = msg.message;
         }
     });
-    while (!ready) {
-        std::this_thread::yield();
-    }
+    waitUntilBlocked(worker.id());
     ASSERT_TRUE(PostThreadMessageW(worker.id(), WM_USER + 5, 0, 0));
     worker.join();
     EXPECT_EQ(received.load(), static_cast<UINT>(WM_USER + 5));
@@ -82,38 +77,21 @@ TEST_F(MessageQueueTest, ThreadMessagesReachOnlyTheirThread) {
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) << "nothing came to this thread";
 }
 
-TEST_F(MessageQueueTest, MessagesPostedAfterQuitAreStillDeliveredFirst) {
-    PostQuitMessage(0);
-    PostMessageW(nullptr, WM_USER, 9, 0);
-    EXPECT_EQ(next().message, static_cast<UINT>(WM_USER));
-    MSG msg{};
-    EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), 0);
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
-    EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) << "the quit flag is taken once";
-}
-
-TEST_F(MessageQueueTest, PeekWithoutRemoveLeavesTheMessageQueued) {
-    PostMessageW(nullptr, WM_USER, 1, 0);
-    MSG msg{};
-    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE));
-    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER));
-    EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
-}
-
-TEST_F(MessageQueueTest, RangeAndWindowFiltersPickMatchingMessagesOnly) {
+TEST_F(MessageQueueTest, PeekFiltersByWindowAndRangeAndNoRemoveLeavesTheMessage) {
     HWND a = topWindow(0);
     HWND b = topWindow(0);
     PostMessageW(a, WM_USER + 1, 0, 0);
     PostMessageW(b, WM_USER + 2, 0, 0);
     PostMessageW(a, WM_USER + 3, 0, 0);
     MSG msg{};
+    ASSERT_TRUE(PeekMessageW(&msg, b, 0, 0, PM_NOREMOVE));
     ASSERT_TRUE(PeekMessageW(&msg, b, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 2));
     ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_USER + 3, WM_USER + 3, PM_REMOVE));
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 3));
     ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 1));
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
 }
 
 TEST_F(MessageQueueTest, GetMessageFailsWhenAskedToAndForAWindowThatIsNotOne) {
@@ -132,23 +110,6 @@ TEST_F(MessageQueueTest, PostingToADestroyedWindowFails) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
 }
 
-TEST_F(MessageQueueTest, TranslateTurnsControlKeysIntoCharactersThatComeNext) {
-    HWND window = topWindow();
-    SetFocus(window);
-    platform::pumpMessages();
-    Recorder::clear();
-    device().key(VK_BACK, true);
-    device().key(VK_LEFT, true);
-    platform::pumpMessages();
-    auto keys = Recorder::only({WM_KEYDOWN, WM_CHAR});
-    ASSERT_EQ(keys.size(), 3u);
-    EXPECT_EQ(keys[0].message, static_cast<UINT>(WM_KEYDOWN));
-    EXPECT_EQ(keys[1].message, static_cast<UINT>(WM_CHAR));
-    EXPECT_EQ(keys[1].wParam, static_cast<WPARAM>(VK_BACK));
-    EXPECT_EQ(keys[2].message, static_cast<UINT>(WM_KEYDOWN));
-    EXPECT_EQ(keys[2].wParam, static_cast<WPARAM>(VK_LEFT));
-}
-
 TEST_F(MessageQueueTest, ATerminatedThreadLeavesGetMessage) {
     std::atomic<bool> returned{false};
     Worker worker([&] {
@@ -160,18 +121,4 @@ TEST_F(MessageQueueTest, ATerminatedThreadLeavesGetMessage) {
     ASSERT_TRUE(TerminateThread(worker.handle(), 77));
     worker.join();
     EXPECT_FALSE(returned) << "the thread ended inside GetMessageW";
-}
-
-TEST_F(MessageQueueTest, AThreadWaitingForMessagesWakesForAPost) {
-    std::atomic<UINT> received{0};
-    Worker worker([&] {
-        MSG msg{};
-        if (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            received = msg.message;
-        }
-    });
-    waitUntilBlocked(worker.id());
-    PostThreadMessageW(worker.id(), WM_USER + 8, 0, 0);
-    worker.join();
-    EXPECT_EQ(received.load(), static_cast<UINT>(WM_USER + 8));
 }

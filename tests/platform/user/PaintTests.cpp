@@ -3,7 +3,7 @@
 
 #include "user/Region.h"
 
-#include <vector>
+#include <cstring>
 
 using namespace usertest;
 using platform::user::RectSet;
@@ -38,6 +38,15 @@ protected:
         return rects;
     }
 
+    int updateRegionKind(HWND target) {
+        HRGN region = CreateRectRgn(0, 0, 0, 0);
+        const int kind = GetUpdateRgn(target, region, FALSE);
+        DeleteObject(region);
+        return kind;
+    }
+
+    size_t paints() { return Recorder::only({WM_PAINT}).size(); }
+
     HWND window = nullptr;
 };
 
@@ -52,33 +61,29 @@ void expectRects(const std::vector<RECT>& actual, const std::vector<RECT>& expec
 
 } // namespace
 
-TEST_F(PaintTest, OverlappingInvalidationsGiveBandedRectangles) {
+TEST_F(PaintTest, UpdateRegionsAreBandedClippedToTheClientAreaAndSayTheirKind) {
+    EXPECT_EQ(updateRegionKind(window), NULLREGION);
+    RECT one{5, 5, 6, 6};
+    InvalidateRect(window, &one, FALSE);
+    EXPECT_EQ(updateRegionKind(window), SIMPLEREGION);
+    ValidateRect(window, nullptr);
     RECT a{10, 10, 110, 60};
     RECT b{60, 40, 160, 100};
     InvalidateRect(window, &a, FALSE);
     InvalidateRect(window, &b, FALSE);
-    HRGN region = CreateRectRgn(0, 0, 0, 0);
-    EXPECT_EQ(GetUpdateRgn(window, region, FALSE), COMPLEXREGION);
-    DeleteObject(region);
+    EXPECT_EQ(updateRegionKind(window), COMPLEXREGION);
     expectRects(updateRects(), {{10, 10, 110, 40}, {10, 40, 160, 60}, {60, 60, 160, 100}});
-}
-
-TEST_F(PaintTest, AWholeInvalidationCoversTheClientAreaAndRectanglesAreClippedToIt) {
-    InvalidateRect(window, nullptr, FALSE);
-    expectRects(updateRects(), {{0, 0, 480, 640 - 52}});
     ValidateRect(window, nullptr);
     RECT outside{400, 500, 900, 900};
     InvalidateRect(window, &outside, FALSE);
     expectRects(updateRects(), {{400, 500, 480, 588}});
+    InvalidateRect(window, nullptr, FALSE);
+    expectRects(updateRects(), {{0, 0, 480, 640 - 52}});
+    EXPECT_EQ(updateRegionKind(reinterpret_cast<HWND>(0x99)), ERROR);
 }
 
-TEST_F(PaintTest, PaintComesBackUntilTheRegionIsValidated) {
-    Recorder::handler = [](HWND, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
-        if (message == WM_PAINT) {
-            return 0; // neither validates nor calls the default procedure
-        }
-        return std::nullopt;
-    };
+TEST_F(PaintTest, PaintComesBackUntilValidatedAndTheDefaultProcedureValidates) {
+    onMessage(WM_PAINT, [](HWND, WPARAM) { return 0; }); // neither validates nor defaults
     InvalidateRect(window, nullptr, FALSE);
     MSG msg{};
     for (int i = 0; i < 3; ++i) {
@@ -91,6 +96,11 @@ TEST_F(PaintTest, PaintComesBackUntilTheRegionIsValidated) {
     EndPaint(window, &paint);
     EXPECT_TRUE(sameRect(paint.rcPaint, RECT{0, 0, 480, 588}));
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+
+    Recorder::handler = nullptr;
+    InvalidateRect(window, nullptr, TRUE);
+    EXPECT_EQ(platform::pumpMessages(), 1);
+    EXPECT_EQ(updateRegionKind(window), NULLREGION);
 }
 
 TEST_F(PaintTest, BeginPaintErasesOnlyWhenAskedAndValidates) {
@@ -106,33 +116,15 @@ TEST_F(PaintTest, BeginPaintErasesOnlyWhenAskedAndValidates) {
     EXPECT_TRUE(updateRects().empty());
 }
 
-TEST_F(PaintTest, TheDefaultProcedureValidatesAndAnEmptyRegionIsNullRegion) {
-    InvalidateRect(window, nullptr, TRUE);
-    EXPECT_EQ(platform::pumpMessages(), 1);
-    HRGN region = CreateRectRgn(0, 0, 0, 0);
-    EXPECT_EQ(GetUpdateRgn(window, region, FALSE), NULLREGION);
-    RECT one{5, 5, 6, 6};
-    InvalidateRect(window, &one, FALSE);
-    EXPECT_EQ(GetUpdateRgn(window, region, FALSE), SIMPLEREGION);
-    EXPECT_EQ(GetUpdateRgn(reinterpret_cast<HWND>(0x99), region, FALSE), ERROR);
-    DeleteObject(region);
-}
-
-TEST_F(PaintTest, HiddenWindowsAreNotPaintedUntilShown) {
+TEST_F(PaintTest, HiddenWindowsWaitToBeShownAndUpdateWindowPaintsOnlyWhatIsInvalid) {
+    UpdateWindow(window);
+    EXPECT_EQ(paints(), 0u);
     ShowWindow(window, SW_HIDE);
     InvalidateRect(window, nullptr, FALSE);
     EXPECT_EQ(platform::pumpMessages(), 0);
     ShowWindow(window, SW_SHOW);
-    platform::pumpMessages();
-    EXPECT_EQ(Recorder::only({WM_PAINT}).size(), 1u);
-}
-
-TEST_F(PaintTest, UpdateWindowPaintsAtOnceOnlyWhenSomethingIsInvalid) {
     UpdateWindow(window);
-    EXPECT_TRUE(Recorder::only({WM_PAINT}).empty());
-    InvalidateRect(window, nullptr, FALSE);
-    UpdateWindow(window);
-    EXPECT_EQ(Recorder::only({WM_PAINT}).size(), 1u);
+    EXPECT_EQ(paints(), 1u);
 }
 
 TEST_F(PaintTest, HidingAChildExposesWhatItCoveredInTheParent) {
@@ -146,11 +138,9 @@ TEST(RegionShape, CombinesIntoTheCanonicalBandedForm) {
     RectSet a(RECT{0, 0, 100, 100});
     RectSet hole(RECT{25, 25, 75, 75});
     RectSet ring = RectSet::combine(a, hole, RectSet::Op::subtract);
-    ASSERT_EQ(ring.rects().size(), 4u);
-    EXPECT_TRUE(sameRect(ring.rects()[0], RECT{0, 0, 100, 25}));
-    EXPECT_TRUE(sameRect(ring.rects()[1], RECT{0, 25, 25, 75}));
-    EXPECT_TRUE(sameRect(ring.rects()[2], RECT{75, 25, 100, 75}));
-    EXPECT_TRUE(sameRect(ring.rects()[3], RECT{0, 75, 100, 100}));
+    const std::vector<RECT> expected{
+        {0, 0, 100, 25}, {0, 25, 25, 75}, {75, 25, 100, 75}, {0, 75, 100, 100}};
+    expectRects(ring.rects(), expected);
     EXPECT_TRUE(RectSet::combine(ring, hole, RectSet::Op::unite) == a);
     EXPECT_TRUE(RectSet::combine(ring, hole, RectSet::Op::intersect).empty());
     RectSet side(RECT{100, 0, 150, 100});
@@ -159,33 +149,13 @@ TEST(RegionShape, CombinesIntoTheCanonicalBandedForm) {
     EXPECT_TRUE(RectSet::combine(a, a, RectSet::Op::exclusiveOr).empty());
 }
 
-TEST(RegionObjects, DeleteObjectDeletesRegionsOnceAndRefusesForeignHandles) {
-    HRGN region = CreateRectRgn(0, 0, 10, 10);
-    RECT box{};
-    EXPECT_EQ(GetRgnBox(region, &box), SIMPLEREGION);
-    EXPECT_TRUE(DeleteObject(region));
-    EXPECT_FALSE(DeleteObject(region)) << "a deleted handle is not a GDI object any more";
-    int notAnObject = 0;
-    EXPECT_FALSE(DeleteObject(&notAnObject));
-    EXPECT_EQ(GetRegionData(region, 0, nullptr), 0u);
-}
-
-TEST(RegionObjects, StockObjectsSurviveDeleteObject) {
-    struct Stock : platform::GdiObject {
-        bool isStock() const override { return true; }
-    };
-    static Stock stock;
-    EXPECT_TRUE(DeleteObject(stock.handle()));
-    EXPECT_EQ(platform::GdiObject::fromHandle(stock.handle()), &stock);
-}
-
 TEST(RegionObjects, CombineRgnFollowsItsMode) {
     HRGN a = CreateRectRgn(0, 0, 10, 10);
     HRGN b = CreateRectRgn(5, 0, 20, 10);
     HRGN out = CreateRectRgn(0, 0, 0, 0);
     EXPECT_EQ(CombineRgn(out, a, b, RGN_OR), SIMPLEREGION);
     RECT box{};
-    GetRgnBox(out, &box);
+    EXPECT_EQ(GetRgnBox(out, &box), SIMPLEREGION);
     EXPECT_TRUE(sameRect(box, RECT{0, 0, 20, 10}));
     EXPECT_EQ(CombineRgn(out, a, b, RGN_XOR), COMPLEXREGION);
     EXPECT_EQ(CombineRgn(out, a, b, RGN_DIFF), SIMPLEREGION);
@@ -194,4 +164,19 @@ TEST(RegionObjects, CombineRgnFollowsItsMode) {
     for (HRGN r : {a, b, out}) {
         DeleteObject(r);
     }
+}
+
+TEST(RegionObjects, DeleteObjectDeletesRegionsOnceSparesStockObjectsAndRefusesForeignOnes) {
+    HRGN region = CreateRectRgn(0, 0, 10, 10);
+    EXPECT_TRUE(DeleteObject(region));
+    EXPECT_FALSE(DeleteObject(region)) << "a deleted handle is not a GDI object any more";
+    EXPECT_EQ(GetRegionData(region, 0, nullptr), 0u);
+    int notAnObject = 0;
+    EXPECT_FALSE(DeleteObject(&notAnObject));
+    struct Stock : platform::GdiObject {
+        bool isStock() const override { return true; }
+    };
+    static Stock stock;
+    EXPECT_TRUE(DeleteObject(stock.handle()));
+    EXPECT_EQ(platform::GdiObject::fromHandle(stock.handle()), &stock);
 }

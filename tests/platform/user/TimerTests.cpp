@@ -1,8 +1,6 @@
 // Timers on the manual clock: never early, one message per due timer, missed ticks collapse.
 #include "UserTestSupport.h"
 
-#include <atomic>
-
 using namespace usertest;
 
 namespace {
@@ -13,9 +11,22 @@ protected:
         UserTest::SetUp();
         window = topWindow(0);
     }
-    size_t ticks() { return Recorder::only({WM_TIMER}).size(); }
+    // Moves the clock, dispatches what is due and gives the ids of the ticks that arrived.
+    std::vector<WPARAM> ticksAfter(DWORD ms) {
+        platform::clock::advance(ms);
+        platform::pumpMessages();
+        std::vector<WPARAM> ids;
+        for (const Seen& s : Recorder::only({WM_TIMER})) {
+            EXPECT_EQ(s.window, window);
+            ids.push_back(s.wParam);
+        }
+        Recorder::clear();
+        return ids;
+    }
     HWND window = nullptr;
 };
+
+using Ids = std::vector<WPARAM>;
 
 std::atomic<int> procCalls{0};
 void CALLBACK countingTimerProc(HWND, UINT, UINT_PTR, DWORD) {
@@ -24,66 +35,37 @@ void CALLBACK countingTimerProc(HWND, UINT, UINT_PTR, DWORD) {
 
 } // namespace
 
-TEST_F(TimerTest, ATimerIsNeverDeliveredBeforeItIsDue) {
+TEST_F(TimerTest, ATimerIsNeverEarlyAndMissedTicksCollapseIntoOne) {
     SetTimer(window, 1, 30, nullptr);
-    platform::clock::advance(29);
-    platform::pumpMessages();
-    EXPECT_EQ(ticks(), 0u);
-    platform::clock::advance(1);
-    platform::pumpMessages();
-    auto seen = Recorder::only({WM_TIMER});
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].window, window);
-    EXPECT_EQ(seen[0].wParam, 1u);
+    EXPECT_EQ(ticksAfter(29), Ids{});
+    EXPECT_EQ(ticksAfter(1), Ids{1});
+    EXPECT_EQ(ticksAfter(300), Ids{1});
+    EXPECT_EQ(ticksAfter(29), Ids{}) << "the next period starts when the tick was taken";
+    EXPECT_EQ(ticksAfter(1), Ids{1});
 }
 
-TEST_F(TimerTest, MissedTicksCollapseIntoOneMessage) {
+TEST_F(TimerTest, TimersOfOneWindowAreKeptApartByTheirIds) {
     SetTimer(window, 1, 30, nullptr);
-    platform::clock::advance(300);
-    platform::pumpMessages();
-    EXPECT_EQ(ticks(), 1u);
-    platform::clock::advance(29);
-    platform::pumpMessages();
-    EXPECT_EQ(ticks(), 1u) << "the next period starts when the tick was taken";
-    platform::clock::advance(1);
-    platform::pumpMessages();
-    EXPECT_EQ(ticks(), 2u);
+    SetTimer(window, 2, 50, nullptr);
+    EXPECT_EQ(ticksAfter(30), Ids{1});
+    EXPECT_EQ(ticksAfter(20), Ids{2});
 }
 
 TEST_F(TimerTest, SettingAgainRestartsAndKillingStops) {
     SetTimer(window, 1, 30, nullptr);
     platform::clock::advance(20);
     SetTimer(window, 1, 30, nullptr);
-    platform::clock::advance(20);
-    platform::pumpMessages();
-    EXPECT_EQ(ticks(), 0u);
+    EXPECT_EQ(ticksAfter(20), Ids{});
     EXPECT_TRUE(KillTimer(window, 1));
-    platform::clock::advance(100);
-    platform::pumpMessages();
-    EXPECT_EQ(ticks(), 0u);
+    EXPECT_EQ(ticksAfter(100), Ids{});
     EXPECT_FALSE(KillTimer(window, 1));
-}
-
-TEST_F(TimerTest, TimersOfOneWindowAreKeptApartByTheirIds) {
-    SetTimer(window, 1, 30, nullptr);
-    SetTimer(window, 2, 50, nullptr);
-    platform::clock::advance(30);
-    platform::pumpMessages();
-    platform::clock::advance(20);
-    platform::pumpMessages();
-    auto seen = Recorder::only({WM_TIMER});
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].wParam, 1u);
-    EXPECT_EQ(seen[1].wParam, 2u);
 }
 
 TEST_F(TimerTest, ATimerProcedureIsCalledInsteadOfTheWindow) {
     procCalls = 0;
     SetTimer(window, 3, 10, countingTimerProc);
-    platform::clock::advance(10);
-    platform::pumpMessages();
+    EXPECT_EQ(ticksAfter(10), Ids{});
     EXPECT_EQ(procCalls.load(), 1);
-    EXPECT_EQ(ticks(), 0u);
 }
 
 TEST_F(TimerTest, DestroyingTheWindowEndsItsTimers) {

@@ -7,11 +7,16 @@
 #include "platform/Messages.h"
 #include "windows.h"
 
+#include "kernel/Wait.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 namespace usertest {
@@ -43,10 +48,8 @@ public:
     static std::vector<Seen> only(std::initializer_list<UINT> messages) {
         std::vector<Seen> result;
         for (const Seen& s : all()) {
-            for (UINT m : messages) {
-                if (s.message == m) {
-                    result.push_back(s);
-                }
+            if (std::find(messages.begin(), messages.end(), s.message) != messages.end()) {
+                result.push_back(s);
             }
         }
         return result;
@@ -64,6 +67,30 @@ private:
         return seen;
     }
 };
+
+// Answers one kind of message with `answer`; every other message goes to the default procedure.
+inline void onMessage(UINT kind, std::function<std::optional<LRESULT>(HWND, WPARAM)> answer) {
+    Recorder::handler = [kind, answer](HWND window, UINT message, WPARAM wParam,
+                                       LPARAM) -> std::optional<LRESULT> {
+        return message == kind ? answer(window, wParam) : std::nullopt;
+    };
+}
+
+inline std::vector<UINT> kinds(const std::vector<Seen>& seen) {
+    std::vector<UINT> result;
+    for (const Seen& s : seen) {
+        result.push_back(s.message);
+    }
+    return result;
+}
+
+inline std::vector<HWND> windows(const std::vector<Seen>& seen) {
+    std::vector<HWND> result;
+    for (const Seen& s : seen) {
+        result.push_back(s.window);
+    }
+    return result;
+}
 
 inline LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Recorder::record({window, message, wParam, lParam, GetCurrentThreadId()});
@@ -84,9 +111,13 @@ inline void registerRecorderClass() {
     RegisterClassW(&wc);
 }
 
+inline HWND createWindow(DWORD style, HWND parent = nullptr, LPVOID param = nullptr) {
+    return CreateWindowExW(0, kClassName, L"", style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                           CW_USEDEFAULT, parent, nullptr, nullptr, param);
+}
+
 inline HWND topWindow(DWORD style = WS_VISIBLE, LPVOID param = nullptr) {
-    return CreateWindowExW(0, kClassName, L"top", style, CW_USEDEFAULT, CW_USEDEFAULT,
-                           CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, param);
+    return createWindow(style, nullptr, param);
 }
 
 inline HWND childWindow(HWND parent, RECT r, DWORD style = WS_CHILD | WS_VISIBLE) {
@@ -96,6 +127,12 @@ inline HWND childWindow(HWND parent, RECT r, DWORD style = WS_CHILD | WS_VISIBLE
 
 inline bool sameRect(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+inline RECT windowRect(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return rect;
 }
 
 // A headless device for each test, the manual clock and the recording class.
@@ -121,8 +158,18 @@ private:
     platform::ScopedTestDevice device_;
 };
 
-// Waits (without sleeping) until the thread is blocked in a platform wait.
-inline void waitUntilBlocked(DWORD threadId);
+// Yields (never sleeps) until `done` holds.
+template <typename Done>
+void spinUntil(Done done) {
+    while (!done()) {
+        std::this_thread::yield();
+    }
+}
+
+// Waits until the thread is blocked in a platform wait.
+inline void waitUntilBlocked(DWORD threadId) {
+    spinUntil([&] { return platform::kernel::isBlocked(threadId); });
+}
 
 // A kernel thread running `body`; joined by the destructor.
 class Worker {
@@ -151,14 +198,31 @@ private:
     DWORD id_ = 0;
 };
 
-} // namespace usertest
-
-#include "kernel/Wait.h"
-
-#include <thread>
-
-inline void usertest::waitUntilBlocked(DWORD threadId) {
-    while (!platform::kernel::isBlocked(threadId)) {
-        std::this_thread::yield();
+// A worker with its own hidden top-level window, reading its messages until WM_QUIT.
+class WindowThread {
+public:
+    WindowThread()
+        : worker_([this] {
+              window_ = topWindow(0);
+              MSG msg{};
+              while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+                  TranslateMessage(&msg);
+                  DispatchMessageW(&msg);
+              }
+          }) {
+        spinUntil([this] { return window_ != nullptr; });
     }
-}
+    ~WindowThread() { quit(); }
+    void quit() {
+        PostThreadMessageW(worker_.id(), WM_QUIT, 0, 0);
+        worker_.join();
+    }
+    HWND window() const { return window_; }
+    DWORD id() const { return worker_.id(); }
+
+private:
+    std::atomic<HWND> window_{nullptr};
+    Worker worker_;
+};
+
+} // namespace usertest

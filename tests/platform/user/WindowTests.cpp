@@ -1,8 +1,6 @@
 // Window classes, creation and destruction, placement, window data and text.
 #include "UserTestSupport.h"
 
-#include <atomic>
-
 using namespace usertest;
 
 namespace {
@@ -30,91 +28,61 @@ TEST_F(WindowTest, ClassNamesAreCaseInsensitiveAndRegisterOnce) {
         nullptr);
 }
 
-TEST_F(WindowTest, CreateHandsTheCreationParameterToWMCreate) {
+TEST_F(WindowTest, WMCreateComesFirstWithTheParameterAndMinusOneCancelsTheWindow) {
     int marker = 0;
     LPVOID seen = nullptr;
     Recorder::handler = [&](HWND, UINT message, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
-        if (message == WM_CREATE) {
-            seen = reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams;
+        if (message != WM_CREATE) {
+            return std::nullopt;
         }
-        return std::nullopt;
+        seen = reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams;
+        return seen == nullptr ? std::optional<LRESULT>(-1) : std::nullopt;
     };
-    HWND window = topWindow(0, &marker);
-    ASSERT_NE(window, nullptr);
+    ASSERT_NE(topWindow(0, &marker), nullptr);
     EXPECT_EQ(seen, &marker);
     EXPECT_EQ(Recorder::all().front().message, static_cast<UINT>(WM_CREATE));
-}
-
-TEST_F(WindowTest, ACreateProcedureAnsweringMinusOneCancelsTheWindow) {
-    Recorder::handler = [](HWND, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
-        if (message == WM_CREATE) {
-            return -1;
-        }
-        return std::nullopt;
-    };
+    Recorder::clear();
     EXPECT_EQ(topWindow(), nullptr);
     EXPECT_EQ(Recorder::only({WM_DESTROY}).size(), 1u);
 }
 
-TEST_F(WindowTest, DefaultTopLevelPlacementIsTheWorkAreaBelowTheTaskBar) {
-    HWND window = topWindow(0);
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    EXPECT_TRUE(sameRect(rect, RECT{0, 52, 480, 640}));
-    GetClientRect(window, &rect);
-    EXPECT_TRUE(sameRect(rect, RECT{0, 0, 480, 588}));
+TEST_F(WindowTest, DefaultPlacementFillsTheWorkAreaOrTheParentsOriginForAChild) {
+    HWND top = topWindow(0);
+    EXPECT_TRUE(sameRect(windowRect(top), RECT{0, 52, 480, 640})) << "below the task bar";
+    RECT client{};
+    GetClientRect(top, &client);
+    EXPECT_TRUE(sameRect(client, RECT{0, 0, 480, 588}));
+
+    HWND child = createWindow(WS_CHILD, top);
+    EXPECT_TRUE(sameRect(windowRect(child), RECT{0, 52, 0, 52}));
+    EXPECT_EQ(GetParent(child), top);
+
+    HWND popup = createWindow(WS_POPUP, top);
+    EXPECT_TRUE(sameRect(windowRect(popup), RECT{0, 52, 480, 640})) << "a pop-up is top-level";
+    EXPECT_EQ(GetParent(popup), top) << "owned by the parent it was given";
 }
 
 TEST_F(SmallPhoneWindowTest, TheTaskBarScalesWithTheResolution) {
-    HWND window = topWindow(0);
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    EXPECT_TRUE(sameRect(rect, RECT{0, 26, 240, 320}));
+    EXPECT_TRUE(sameRect(windowRect(topWindow(0)), RECT{0, 26, 240, 320}));
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 240);
     EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 320);
 }
 
-TEST_F(WindowTest, ADefaultChildHasAnEmptyRectangleAtItsParentsOrigin) {
+TEST_F(WindowTest, AParentedWindowWithoutPopUpStyleIsAChildPlacedInTheParentsClientArea) {
     HWND parent = topWindow(0);
-    HWND child = CreateWindowExW(0, kClassName, L"", WS_CHILD, CW_USEDEFAULT, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr, nullptr, nullptr);
-    RECT rect{};
-    GetWindowRect(child, &rect);
-    EXPECT_TRUE(sameRect(rect, RECT{0, 52, 0, 52}));
-    EXPECT_EQ(GetParent(child), parent);
-}
-
-TEST_F(WindowTest, AWindowWithAParentAndNoPopUpStyleIsAChild) {
-    HWND parent = topWindow(0);
-    HWND edit = CreateWindowExW(0, kClassName, L"", ES_AUTOHSCROLL, CW_USEDEFAULT, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT, parent, reinterpret_cast<HMENU>(102),
-                                nullptr, nullptr);
+    HWND edit = CreateWindowExW(0, kClassName, L"", ES_AUTOHSCROLL, 10, 20, 100, 40, parent,
+                                reinterpret_cast<HMENU>(102), nullptr, nullptr);
     EXPECT_NE(GetWindowLongW(edit, GWL_STYLE) & WS_CHILD, 0);
     EXPECT_EQ(GetDlgCtrlID(edit), 102);
-    MoveWindow(edit, 10, 20, 100, 30, TRUE);
-    RECT rect{};
-    GetWindowRect(edit, &rect);
-    EXPECT_TRUE(sameRect(rect, RECT{10, 72, 110, 102})) << "placed in the parent's client area";
-    HWND popup = CreateWindowExW(0, kClassName, L"", WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr, nullptr, nullptr);
-    GetWindowRect(popup, &rect);
-    EXPECT_TRUE(sameRect(rect, RECT{0, 52, 480, 640})) << "a pop-up is a top-level window";
-    EXPECT_EQ(GetParent(popup), parent) << "owned by the parent it was given";
-}
-
-TEST_F(WindowTest, ChildRectanglesAreInScreenCoordinatesAfterMoving) {
-    HWND parent = topWindow(0);
-    HWND child = childWindow(parent, RECT{10, 20, 110, 60});
+    EXPECT_TRUE(sameRect(windowRect(edit), RECT{10, 72, 110, 112}));
     Recorder::clear();
-    MoveWindow(child, 30, 40, 50, 25, TRUE);
-    RECT rect{};
-    GetWindowRect(child, &rect);
-    EXPECT_TRUE(sameRect(rect, RECT{30, 92, 80, 117}));
+    MoveWindow(edit, 30, 40, 50, 25, TRUE);
+    EXPECT_TRUE(sameRect(windowRect(edit), RECT{30, 92, 80, 117}));
     auto moved = Recorder::only({WM_WINDOWPOSCHANGED, WM_SIZE});
-    ASSERT_EQ(moved.size(), 2u);
-    EXPECT_EQ(moved[1].lParam, MAKELPARAM(50, 25));
+    EXPECT_EQ(kinds(moved), (std::vector<UINT>{WM_WINDOWPOSCHANGED, WM_SIZE}));
+    EXPECT_EQ(moved.back().lParam, MAKELPARAM(50, 25));
     POINT p{0, 0};
-    ClientToScreen(child, &p);
+    ClientToScreen(edit, &p);
     EXPECT_EQ(p.x, 30);
     EXPECT_EQ(p.y, 92);
 }
@@ -125,32 +93,35 @@ TEST_F(WindowTest, DestroyTellsTheWindowThenItsChildrenAndForgetsThemAll) {
     HWND grandChild = childWindow(child, RECT{0, 0, 5, 5});
     Recorder::clear();
     EXPECT_TRUE(DestroyWindow(parent));
-    auto destroyed = Recorder::only({WM_DESTROY});
-    ASSERT_EQ(destroyed.size(), 3u);
-    EXPECT_EQ(destroyed[0].window, parent);
-    EXPECT_EQ(destroyed[1].window, child);
-    EXPECT_EQ(destroyed[2].window, grandChild);
+    EXPECT_EQ(windows(Recorder::only({WM_DESTROY})),
+              (std::vector<HWND>{parent, child, grandChild}));
     for (HWND w : {parent, child, grandChild}) {
         EXPECT_FALSE(IsWindow(w));
     }
     EXPECT_FALSE(DestroyWindow(parent));
 }
 
-TEST_F(WindowTest, TheDefaultProcedureDestroysOnClose) {
-    HWND window = topWindow();
-    SendMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_FALSE(IsWindow(window));
-}
-
-TEST_F(WindowTest, AnotherThreadCannotDestroyAWindow) {
+TEST_F(WindowTest, OnlyTheOwningThreadDestroysAndTheDefaultProcedureDoesSoOnClose) {
     HWND window = topWindow(0);
     BOOL result = TRUE;
     Worker([&] { result = DestroyWindow(window); }).join();
     EXPECT_FALSE(result);
     EXPECT_TRUE(IsWindow(window));
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(window));
 }
 
-TEST_F(WindowTest, UserDataKeepsAWholePointer) {
+TEST_F(WindowTest, WindowsBelongToTheThreadThatMadeThemAndEndWithIt) {
+    WindowThread other;
+    DWORD process = 0;
+    EXPECT_EQ(GetWindowThreadProcessId(topWindow(0), &process), GetCurrentThreadId());
+    EXPECT_EQ(process, GetCurrentProcessId());
+    EXPECT_EQ(GetWindowThreadProcessId(other.window(), nullptr), other.id());
+    other.quit();
+    EXPECT_FALSE(IsWindow(other.window()));
+}
+
+TEST_F(WindowTest, UserDataKeepsAWholePointerAndTheStyleFollowsVisibility) {
     HWND window = topWindow(0);
     static int object = 0;
     const auto pointer = reinterpret_cast<LONG_PTR>(&object);
@@ -169,30 +140,6 @@ TEST_F(WindowTest, TextIsReadThroughTheWindowAndCutToTheBuffer) {
     EXPECT_STREQ(buffer, L"192.168");
     EXPECT_EQ(GetWindowTextLengthW(window), 12);
     EXPECT_EQ(Recorder::only({WM_GETTEXT}).size(), 1u);
-}
-
-TEST_F(WindowTest, WindowsBelongToTheThreadThatMadeThem) {
-    HWND mine = topWindow(0);
-    std::atomic<HWND> theirs{nullptr};
-    std::atomic<DWORD> theirId{0};
-    Worker worker([&] {
-        theirs = topWindow(0);
-        theirId = GetCurrentThreadId();
-        MSG msg{};
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            DispatchMessageW(&msg);
-        }
-    });
-    while (theirs == nullptr) {
-        std::this_thread::yield();
-    }
-    DWORD process = 0;
-    EXPECT_EQ(GetWindowThreadProcessId(mine, &process), GetCurrentThreadId());
-    EXPECT_EQ(process, GetCurrentProcessId());
-    EXPECT_EQ(GetWindowThreadProcessId(theirs, nullptr), theirId.load());
-    PostThreadMessageW(theirId, WM_QUIT, 0, 0);
-    worker.join();
-    EXPECT_FALSE(IsWindow(theirs)) << "a thread's windows end with it";
 }
 
 TEST_F(WindowTest, IconsAndCursorsAreHandlesAndTheWaitCursorReachesTheDevice) {

@@ -3,72 +3,58 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <set>
 #include <sstream>
 
 namespace {
 
-using platform::net::routes::DefaultRoute;
-
 const char* const ipv4Header =
     "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
-const char* const ipv6LoopbackReject =
+const std::string ipv4Subnet = "eth0\t0001A8C0\t00000000\t0001\t0\t0\t100\t00FFFFFF\t0\t0\t0\n";
+const std::string ipv4Default = "eth0\t00000000\t0101A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n";
+const std::string ipv6LoopbackReject =
     "00000000000000000000000000000000 00 00000000000000000000000000000000 00 "
     "00000000000000000000000000000000 ffffffff 00000001 00000000 00200200       lo\n";
+const std::string ipv6Default =
+    "00000000000000000000000000000000 00 00000000000000000000000000000000 00 "
+    "fe800000000000000000000000000001 00000400 00000001 00000000 00000003    wlan0\n";
 
-DefaultRoute find(const std::string& ipv4, const std::string& ipv6,
-                  std::set<std::string> up = {"eth0", "wlan0", "lo"}) {
-    std::istringstream v4(ipv4Header + ipv4);
-    std::istringstream v6(ipv6);
-    return platform::net::routes::findDefaultRoute(
-        v4, v6, [&](const std::string& name) { return up.count(name) != 0; });
-}
+struct RouteCase {
+    const char* why;
+    std::string ipv4;
+    std::string ipv6;
+    std::set<std::string> up;
+    std::string way; // the interface of the default route, empty for none
+};
 
-TEST(DefaultRoute, Ipv4DefaultRouteThroughAnInterfaceThatIsUp) {
-    const auto route = find("eth0\t0001A8C0\t00000000\t0001\t0\t0\t100\t00FFFFFF\t0\t0\t0\n"
-                            "eth0\t00000000\t0101A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n",
-                            ipv6LoopbackReject);
-    EXPECT_TRUE(route.present);
-    EXPECT_EQ(route.interfaceName, "eth0");
-}
-
-TEST(DefaultRoute, NoneWithoutADefaultOrWithItsInterfaceDown) {
-    EXPECT_FALSE(
-        find("eth0\t0001A8C0\t00000000\t0001\t0\t0\t100\t00FFFFFF\t0\t0\t0\n", ipv6LoopbackReject)
-            .present)
-        << "a subnet route alone reaches no further than the subnet";
-    EXPECT_FALSE(
-        find("eth0\t00000000\t0101A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n", "", {"wlan0"})
-            .present)
-        << "the interface is down";
-    EXPECT_FALSE(find("eth0\t00000000\t0101A8C0\t0002\t0\t0\t100\t00000000\t0\t0\t0\n", "").present)
-        << "the route itself is not up";
-    EXPECT_FALSE(find("", ipv6LoopbackReject).present)
-        << "the kernel's reject route on lo is no way out";
-}
-
-TEST(DefaultRoute, Ipv6DefaultRouteCountsToo) {
-    const auto route =
-        find("", std::string(ipv6LoopbackReject) +
-                     "00000000000000000000000000000000 00 00000000000000000000000000000000 00 "
-                     "fe800000000000000000000000000001 00000400 00000001 00000000 00000003 "
-                     "   wlan0\n");
-    EXPECT_TRUE(route.present);
-    EXPECT_EQ(route.interfaceName, "wlan0");
-}
-
-TEST(DefaultRoute, MalformedLinesAreSkipped) {
-    EXPECT_FALSE(find("garbage\nonly three fields\n", "zz\n").present);
-    EXPECT_FALSE(find("eth0\t00000000\t0101A8C0\tXYZ\t0\t0\t100\t00000000\t0\t0\t0\n", "").present);
+TEST(DefaultRoute, OnlyAnUpDefaultRouteThroughAnUpInterfaceLeadsOut) {
+    const std::set<std::string> allUp{"eth0", "wlan0", "lo"};
+    const RouteCase cases[] = {
+        {"ipv4 default", ipv4Subnet + ipv4Default, ipv6LoopbackReject, allUp, "eth0"},
+        {"ipv6 default", "", ipv6LoopbackReject + ipv6Default, allUp, "wlan0"},
+        {"a subnet route reaches no further", ipv4Subnet, ipv6LoopbackReject, allUp, ""},
+        {"the interface is down", ipv4Default, "", {"wlan0"}, ""},
+        {"the route is not up", "eth0\t00000000\t0101A8C0\t0002\t0\t0\t100\t00000000\t0\t0\t0\n",
+         "", allUp, ""},
+        {"the reject route on lo is no way out", "", ipv6LoopbackReject, allUp, ""},
+        {"malformed lines", "garbage\nonly three fields\n", "zz\n", allUp, ""},
+        {"malformed flags", "eth0\t00000000\t0101A8C0\tXYZ\t0\t0\t100\t00000000\t0\t0\t0\n", "",
+         allUp, ""},
+    };
+    for (const auto& c : cases) {
+        std::istringstream v4(ipv4Header + c.ipv4);
+        std::istringstream v6(c.ipv6);
+        const auto route = platform::net::routes::findDefaultRoute(
+            v4, v6, [&](const std::string& name) { return c.up.count(name) != 0; });
+        EXPECT_EQ(route.present, !c.way.empty()) << c.why;
+        if (route.present) {
+            EXPECT_EQ(route.interfaceName, c.way) << c.why;
+        }
+    }
 }
 
 TEST(RouteWatcher, StartsAndStopsWithoutChangesNeeded) {
-    std::atomic<int> calls = 0;
-    {
-        platform::net::routes::RouteWatcher watcher([&] { ++calls; });
-    }
-    SUCCEED();
+    platform::net::routes::RouteWatcher watcher([] {});
 }
 
 } // namespace

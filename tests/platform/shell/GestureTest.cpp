@@ -3,7 +3,7 @@
 #include "aygshell.h"
 #include "kernel/Wait.h"
 
-#include <atomic>
+#include <functional>
 #include <thread>
 
 using namespace shelltest;
@@ -49,10 +49,16 @@ protected:
 
 } // namespace
 
-TEST_F(GestureTest, StylusAlreadyUpIsNoGesture) {
+TEST_F(GestureTest, StylusAlreadyUpIsNoGestureAndItsMessagesStayQueuedForTheProgram) {
     tap(100, 230);
     SHRGINFO info = gestureAt(100, 230);
     EXPECT_EQ(SHRecognizeGesture(&info), 0u);
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_LBUTTONDOWN, WM_LBUTTONUP, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_LBUTTONDOWN));
+    EXPECT_EQ(msg.hwnd, edit);
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_LBUTTONDOWN, WM_LBUTTONUP, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_LBUTTONUP));
 }
 
 TEST_F(GestureTest, HoldingForHalfASecondIsAContextMenuGesture) {
@@ -66,43 +72,28 @@ TEST_F(GestureTest, HoldingForHalfASecondIsAContextMenuGesture) {
     device().pointer(platform::PointerAction::up, 100, 230);
 }
 
-TEST_F(GestureTest, LiftingBeforeTheHoldEndsAsATap) {
-    device().pointer(platform::PointerAction::down, 100, 230);
-    const DWORD result = recognizeWhile(gestureAt(100, 230), [](const auto&) {
-        platform::clock::advance(100);
-        platform::Device::instance().pointer(platform::PointerAction::up, 100, 230);
-        platform::clock::advance(25);
-    });
-    EXPECT_EQ(result, 0u);
-}
-
-TEST_F(GestureTest, MovingAwayIsNoHold) {
-    device().pointer(platform::PointerAction::down, 100, 230);
-    const DWORD result = recognizeWhile(gestureAt(100, 230), [](const auto&) {
-        platform::Device::instance().pointer(platform::PointerAction::move, 160, 230);
-        platform::clock::advance(25);
-    });
-    EXPECT_EQ(result, 0u);
-    device().pointer(platform::PointerAction::up, 160, 230);
+TEST_F(GestureTest, LiftingOrMovingAwayBeforeTheHoldIsNoGesture) {
+    const std::pair<platform::PointerAction, int> interruptions[] = {
+        {platform::PointerAction::up, 100}, {platform::PointerAction::move, 160}};
+    for (const auto& interruption : interruptions) {
+        const auto [action, x] = interruption;
+        device().pointer(platform::PointerAction::down, 100, 230);
+        const DWORD result = recognizeWhile(gestureAt(100, 230), [&](const auto&) {
+            platform::clock::advance(100);
+            platform::Device::instance().pointer(interruption.first, interruption.second, 230);
+            platform::clock::advance(25);
+        });
+        EXPECT_EQ(result, 0u) << static_cast<int>(action);
+        if (action != platform::PointerAction::up)
+            device().pointer(platform::PointerAction::up, x, 230);
+    }
 }
 
 TEST_F(GestureTest, RecordOfAnotherSizeIsRefused) {
     device().pointer(platform::PointerAction::down, 100, 230);
     SHRGINFO info = gestureAt(100, 230);
-    info.cbSize = 20 + 1;
+    info.cbSize += 1;
     EXPECT_EQ(SHRecognizeGesture(&info), 0u);
     EXPECT_EQ(SHRecognizeGesture(nullptr), 0u);
     device().pointer(platform::PointerAction::up, 100, 230);
-}
-
-TEST_F(GestureTest, StylusMessagesStayQueuedForTheProgram) {
-    tap(100, 230);
-    SHRGINFO info = gestureAt(100, 230);
-    EXPECT_EQ(SHRecognizeGesture(&info), 0u);
-    MSG msg{};
-    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_LBUTTONDOWN, WM_LBUTTONUP, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_LBUTTONDOWN));
-    EXPECT_EQ(msg.hwnd, edit);
-    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_LBUTTONDOWN, WM_LBUTTONUP, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_LBUTTONUP));
 }

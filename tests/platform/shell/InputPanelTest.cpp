@@ -3,6 +3,9 @@
 #include "ShellTestSupport.h"
 #include "aygshell.h"
 
+#include <algorithm>
+#include <array>
+
 using namespace shelltest;
 
 namespace {
@@ -25,55 +28,40 @@ SIPINFO sipInfo() {
 }
 
 void expectRect(const RECT& actual, const RECT& expected) {
-    EXPECT_EQ(actual.left, expected.left);
-    EXPECT_EQ(actual.top, expected.top);
-    EXPECT_EQ(actual.right, expected.right);
-    EXPECT_EQ(actual.bottom, expected.bottom);
+    EXPECT_EQ((std::array{actual.left, actual.top, actual.right, actual.bottom}),
+              (std::array{expected.left, expected.top, expected.right, expected.bottom}));
 }
 
-bool anyPixelDiffers(const std::vector<std::uint16_t>& pixels, std::uint16_t from) {
-    for (auto p : pixels) {
-        if (p != from)
-            return true;
-    }
-    return false;
+// The panel's rectangle and the visible desktop, with the panel off and then on.
+void expectPanel(const RECT& panel, const RECT& desktopAbovePanel, LONG screenBottom) {
+    ASSERT_TRUE(SipShowIM(SIPF_OFF));
+    SIPINFO info = sipInfo();
+    EXPECT_EQ(info.fdwFlags & SIPF_ON, 0u);
+    expectRect(info.rcSipRect, panel);
+    RECT wholeDesktop = desktopAbovePanel;
+    wholeDesktop.bottom = screenBottom;
+    expectRect(info.rcVisibleDesktop, wholeDesktop);
+    ASSERT_TRUE(SipShowIM(SIPF_ON));
+    info = sipInfo();
+    EXPECT_EQ(info.fdwFlags & SIPF_ON, static_cast<DWORD>(SIPF_ON));
+    expectRect(info.rcSipRect, panel);
+    expectRect(info.rcVisibleDesktop, desktopAbovePanel);
 }
 
 } // namespace
 
-TEST_F(VgaPanelTest, PanelIsOneHundredSixtyPixelsAtTheBottomAt192Dpi) {
-    ASSERT_TRUE(SipShowIM(SIPF_ON));
-    const SIPINFO info = sipInfo();
-    EXPECT_EQ(info.fdwFlags & SIPF_ON, static_cast<DWORD>(SIPF_ON));
-    expectRect(info.rcSipRect, {0, 480, 480, 640});
-    expectRect(info.rcVisibleDesktop, {0, 52, 480, 480}); // between task bar and panel
-}
-
-TEST_F(QvgaPanelTest, PanelIsEightyPixelsAtTheBottomAt96Dpi) {
-    ASSERT_TRUE(SipShowIM(SIPF_ON));
-    const SIPINFO info = sipInfo();
-    expectRect(info.rcSipRect, {0, 240, 240, 320});
-    expectRect(info.rcVisibleDesktop, {0, 26, 240, 240});
-}
-
-TEST_F(VgaPanelTest, PanelRectangleIsKnownBeforeItIsShown) {
-    ASSERT_TRUE(SipShowIM(SIPF_OFF));
-    const SIPINFO info = sipInfo();
-    EXPECT_EQ(info.fdwFlags & SIPF_ON, 0u);
-    expectRect(info.rcSipRect, {0, 480, 480, 640});
-    expectRect(info.rcVisibleDesktop, {0, 52, 480, 640});
-}
-
-TEST_F(VgaPanelTest, PanelFollowsRotation) {
-    ASSERT_TRUE(SipShowIM(SIPF_ON));
+TEST_F(VgaPanelTest, PanelIsOneHundredSixtyPixelsBelowTheTaskBarAt192DpiAndFollowsRotation) {
+    expectPanel({0, 480, 480, 640}, {0, 52, 480, 480}, 640);
     device().rotate();
-    SIPINFO info = sipInfo();
-    expectRect(info.rcSipRect, {0, 320, 640, 480});
-    expectRect(info.rcVisibleDesktop, {0, 52, 640, 320});
-    const auto keys = platform::shell::keyboard().keys();
-    EXPECT_EQ(keys.back().cell.right, 640) << "the keys spread over the new width";
+    expectPanel({0, 320, 640, 480}, {0, 52, 640, 320}, 480);
+    EXPECT_EQ(platform::shell::keyboard().keys().back().cell.right, 640)
+        << "the keys spread over the new width";
     device().rotate();
     expectRect(sipInfo().rcSipRect, {0, 480, 480, 640});
+}
+
+TEST_F(QvgaPanelTest, PanelIsEightyPixelsBelowTheTaskBarAt96Dpi) {
+    expectPanel({0, 240, 240, 320}, {0, 26, 240, 240}, 320);
 }
 
 TEST_F(VgaPanelTest, HiddenTaskBarGivesTheVisibleDesktopTheTopRows) {
@@ -91,19 +79,7 @@ TEST_F(VgaPanelTest, HiddenTaskBarGivesTheVisibleDesktopTheTopRows) {
     EXPECT_FALSE(SHFullScreen(nullptr, SHFS_SHOWTASKBAR)) << "needs the requesting window";
 }
 
-TEST_F(VgaPanelTest, InfoRecordMustCarryItsOwnSize) {
-    SIPINFO info{};
-    info.cbSize = 48;
-    if (sizeof(SIPINFO) != 48) {
-        EXPECT_FALSE(SipGetInfo(&info));
-        EXPECT_FALSE(SHSipInfo(SPI_GETSIPINFO, 0, &info, 0));
-    }
-    EXPECT_FALSE(SipGetInfo(nullptr));
-    info.cbSize = sizeof info;
-    EXPECT_FALSE(SHSipInfo(1234, 0, &info, 0));
-}
-
-TEST_F(VgaPanelTest, SetSipInfoTurnsThePanelOnAndOffWithItsFlags) {
+TEST_F(VgaPanelTest, SetSipInfoSwitchesThePanelAndRecordsMustCarryTheirOwnSize) {
     SIPINFO info{};
     info.cbSize = sizeof info;
     ASSERT_TRUE(SHSipInfo(SPI_GETSIPINFO, 0, &info, 0));
@@ -114,29 +90,32 @@ TEST_F(VgaPanelTest, SetSipInfoTurnsThePanelOnAndOffWithItsFlags) {
     ASSERT_TRUE(SHSipInfo(SPI_SETSIPINFO, 0, &info, 0));
     EXPECT_EQ(sipInfo().fdwFlags, 0u);
     EXPECT_FALSE(platform::shell::keyboard().visible());
+
+    EXPECT_FALSE(SHSipInfo(1234, 0, &info, 0));
+    EXPECT_FALSE(SipGetInfo(nullptr));
+    info.cbSize = sizeof info + 4;
+    EXPECT_FALSE(SipGetInfo(&info));
+    EXPECT_FALSE(SHSipInfo(SPI_GETSIPINFO, 0, &info, 0));
 }
 
-TEST_F(VgaPanelTest, KeyboardIsDrawnOnlyWhileThePanelIsOn) {
+TEST_F(VgaPanelTest, KeyboardIsDrawnOnlyWhileOnWithThePressedKeyHighlighted) {
     const RECT panel{0, 480, 480, 640};
     const auto before = screen(panel);
-    ASSERT_FALSE(anyPixelDiffers(before, before.front()));
+    ASSERT_TRUE(std::all_of(before.begin(), before.end(), [&](auto p) { return p == before[0]; }));
     ASSERT_TRUE(SipShowIM(SIPF_ON));
     const auto shown = screen(panel);
-    EXPECT_TRUE(anyPixelDiffers(shown, before.front()));
-    ASSERT_TRUE(SipShowIM(SIPF_OFF));
-    EXPECT_EQ(screen(panel), before);
-}
+    EXPECT_FALSE(std::all_of(shown.begin(), shown.end(), [&](auto p) { return p == before[0]; }));
 
-TEST_F(VgaPanelTest, PressedKeyIsHighlightedUntilReleased) {
-    ASSERT_TRUE(SipShowIM(SIPF_ON));
-    const auto& key = keyFor(L'g');
-    const RECT face = key.face;
+    const RECT face = keyFor(L'g').face;
     const auto idle = screen(face);
     const POINT p = centre(face);
     device().pointer(platform::PointerAction::down, p.x, p.y);
     EXPECT_NE(screen(face), idle);
     device().pointer(platform::PointerAction::up, p.x, p.y);
     EXPECT_EQ(screen(face), idle);
+
+    ASSERT_TRUE(SipShowIM(SIPF_OFF));
+    EXPECT_EQ(screen(panel), before);
 }
 
 TEST_F(VgaPanelTest, WithoutADeviceThePanelCannotBeShown) {

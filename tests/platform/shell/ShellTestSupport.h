@@ -77,26 +77,25 @@ protected:
 
     static POINT centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
-    static const platform::shell::Key& keyFor(wchar_t c) {
+    // The panel's first key that `matches` (a copy lives until the next lookup).
+    template <typename Match>
+    static const platform::shell::Key& findKey(Match matches) {
         static std::vector<platform::shell::Key> keys;
         keys = platform::shell::keyboard().keys();
         for (const auto& key : keys) {
-            if (key.kind == platform::shell::KeyKind::character && key.lower == c)
-                return key;
-        }
-        ADD_FAILURE() << "no key for " << static_cast<int>(c);
-        return keys.front();
-    }
-
-    static const platform::shell::Key& keyOfKind(platform::shell::KeyKind kind) {
-        static std::vector<platform::shell::Key> keys;
-        keys = platform::shell::keyboard().keys();
-        for (const auto& key : keys) {
-            if (key.kind == kind)
+            if (matches(key))
                 return key;
         }
         ADD_FAILURE() << "no such key";
         return keys.front();
+    }
+    static const platform::shell::Key& keyFor(wchar_t c) {
+        return findKey([c](const auto& key) {
+            return key.kind == platform::shell::KeyKind::character && key.lower == c;
+        });
+    }
+    static const platform::shell::Key& keyOfKind(platform::shell::KeyKind kind) {
+        return findKey([kind](const auto& key) { return key.kind == kind; });
     }
 
     static void tapKey(const platform::shell::Key& key) {

@@ -1,7 +1,7 @@
 // Connection Manager: the detailed status list in the caller's buffer, and bringing the Internet
 // destination up, scripted on the manual clock.
+#include "ShellTestSupport.h"
 #include "connmgr.h"
-#include "kernel/Wait.h"
 #include "net/RouteMonitor.h"
 #include "platform/Clock.h"
 #include "platform/Network.h"
@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -44,46 +43,18 @@ CONNMGR_CONNECTIONINFO internetRequest() {
     return info;
 }
 
-// ConnMgrEstablishConnectionSync on a platform thread, so that the test can move the clock
-// while it waits, or terminate it.
-class BackgroundEstablish {
-public:
-    explicit BackgroundEstablish(DWORD timeout) : timeout_(timeout) {
-        thread_ = CreateThread(nullptr, 0, &BackgroundEstablish::run, this, 0, &threadId_);
-    }
-    ~BackgroundEstablish() {
-        TerminateThread(thread_, 0);
-        CloseHandle(thread_);
-    }
-    BackgroundEstablish(const BackgroundEstablish&) = delete;
-    BackgroundEstablish& operator=(const BackgroundEstablish&) = delete;
-
-    bool finished() const { return WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0; }
-    // Returns once the call waits, having seen every clock step so far (or has returned).
-    void settle() const {
-        while (!platform::kernel::isBlocked(threadId_) && !finished())
-            std::this_thread::yield();
-    }
-    void join() const { WaitForSingleObject(thread_, INFINITE); }
-    HANDLE thread() const { return thread_; }
-
+struct Establish {
     HRESULT result = E_PENDING;
     HANDLE connection = INVALID_HANDLE_VALUE;
     DWORD status = 0xdead;
-
-private:
-    static DWORD WINAPI run(LPVOID self) {
-        auto* call = static_cast<BackgroundEstablish*>(self);
-        CONNMGR_CONNECTIONINFO info = internetRequest();
-        call->result =
-            ConnMgrEstablishConnectionSync(&info, &call->connection, call->timeout_, &call->status);
-        return 0;
-    }
-
-    DWORD timeout_;
-    DWORD threadId_ = 0;
-    HANDLE thread_ = nullptr;
 };
+
+Establish establish(DWORD timeout) {
+    CONNMGR_CONNECTIONINFO info = internetRequest();
+    Establish out;
+    out.result = ConnMgrEstablishConnectionSync(&info, &out.connection, timeout, &out.status);
+    return out;
+}
 
 class ConnectionManagerTest : public ::testing::Test {
 protected:
@@ -117,7 +88,7 @@ TEST_F(ConnectionManagerTest, InternetDestinationHasItsPlatformGuid) {
 TEST_F(ConnectionManagerTest, BufferGrowsAsOftenAsAskedWithExactSizes) {
     platform::net::scriptConnectionManager(
         script("list=work:connected,internet:disconnected; "
-               "list=work:connected,internet:disconnected,internet:suspended"));
+               "list=work:connected,internet:disconnected,internet:0x11"));
     HRESULT result = E_FAIL;
     const auto buffer = queryGrowing(result);
     ASSERT_EQ(result, S_OK);
@@ -199,7 +170,8 @@ TEST_F(ConnectionManagerTest, EstablishingDecidesAtTheRightMomentOnTheDeviceCloc
     for (const auto& c : cases) {
         SCOPED_TRACE(c.script);
         platform::net::scriptConnectionManager(script(c.script));
-        BackgroundEstablish call(30000);
+        Establish out;
+        shelltest::PlatformThread call([&] { out = establish(30000); });
         if (c.decidedAfterMs > 0) {
             call.settle();
             platform::clock::advance(c.decidedAfterMs - 1);
@@ -208,9 +180,9 @@ TEST_F(ConnectionManagerTest, EstablishingDecidesAtTheRightMomentOnTheDeviceCloc
             platform::clock::advance(1);
         }
         call.join();
-        EXPECT_EQ(call.result, c.result);
-        EXPECT_EQ(call.status, c.status);
-        EXPECT_EQ(call.connection != nullptr, c.result == S_OK);
+        EXPECT_EQ(out.result, c.result);
+        EXPECT_EQ(out.status, c.status);
+        EXPECT_EQ(out.connection != nullptr, c.result == S_OK);
         EXPECT_EQ(platform::net::connectionManagerCalls().establishTimeouts,
                   (std::vector<DWORD>{30000}));
         if (c.result == S_OK) {
@@ -225,15 +197,16 @@ TEST_F(ConnectionManagerTest, EstablishingDecidesAtTheRightMomentOnTheDeviceCloc
 
 TEST_F(ConnectionManagerTest, TerminatingTheWaitingThreadEndsIt) {
     platform::net::scriptConnectionManager(script("disconnected"));
-    BackgroundEstablish call(INFINITE);
+    Establish out;
+    shelltest::PlatformThread call([&] { out = establish(INFINITE); });
     call.settle();
     ASSERT_FALSE(call.finished());
-    EXPECT_TRUE(TerminateThread(call.thread(), 7));
+    EXPECT_TRUE(TerminateThread(call.handle(), 7));
     call.join();
     DWORD exitCode = 0;
-    EXPECT_TRUE(GetExitCodeThread(call.thread(), &exitCode));
+    EXPECT_TRUE(GetExitCodeThread(call.handle(), &exitCode));
     EXPECT_EQ(exitCode, 7u);
-    EXPECT_EQ(call.result, E_PENDING) << "the call never returned";
+    EXPECT_EQ(out.result, E_PENDING) << "the call never returned";
 }
 
 TEST_F(ConnectionManagerTest, RequestsThatNameNoUsableDestinationAreRefused) {
@@ -263,23 +236,7 @@ TEST_F(ConnectionManagerTest, MachineStateShowsTheInternetAsTheRoutesDo) {
     EXPECT_EQ(entry->guidDestNet, IID_DestNetInternet);
     EXPECT_EQ(entry->dwConnectionStatus,
               static_cast<DWORD>(routed ? CONNMGR_STATUS_CONNECTED : CONNMGR_STATUS_DISCONNECTED));
-    CONNMGR_CONNECTIONINFO info = internetRequest();
-    HANDLE connection = nullptr;
-    DWORD status = 0;
-    EXPECT_EQ(ConnMgrEstablishConnectionSync(&info, &connection, 0, &status),
-              routed ? S_OK : timedOut);
-}
-
-TEST(ConnectionScriptText, ReadsNumbersAndTheOneWordForms) {
-    ConnectionScript parsed = script("list=work:0x11; establish=never; failure=0x2a; query=5");
-    ASSERT_EQ(parsed.lists.size(), 1u);
-    EXPECT_EQ(parsed.lists[0][0].destination, platform::net::workDestination);
-    EXPECT_EQ(parsed.lists[0][0].status, static_cast<DWORD>(CONNMGR_STATUS_SUSPENDED));
-    EXPECT_EQ(parsed.establish, platform::net::EstablishOutcome::never);
-    EXPECT_EQ(parsed.failureStatus, 0x2au);
-    EXPECT_EQ(parsed.queryResult, 5);
-    parsed = script("connected");
-    EXPECT_EQ(parsed.lists.at(0).at(0).status, static_cast<DWORD>(CONNMGR_STATUS_CONNECTED));
+    EXPECT_EQ(establish(0).result, routed ? S_OK : timedOut);
 }
 
 TEST(ConnectionScriptText, RefusesMalformedTexts) {

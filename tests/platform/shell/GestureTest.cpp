@@ -1,10 +1,6 @@
 // Tap-and-hold: SHRecognizeGesture follows the stylus on the device clock.
 #include "ShellTestSupport.h"
 #include "aygshell.h"
-#include "kernel/Wait.h"
-
-#include <functional>
-#include <thread>
 
 using namespace shelltest;
 

@@ -1,7 +1,8 @@
 // A headless device on the manual clock with the shell reset, an owner window, EDIT windows,
-// and taps on the input panel's keys.
+// and taps on the input panel's keys; work on a platform thread.
 #pragma once
 
+#include "kernel/Wait.h"
 #include "platform/Clock.h"
 #include "platform/Device.h"
 #include "platform/Messages.h"
@@ -10,11 +11,42 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace shelltest {
+
+// `work` on a platform thread, so that a test can move the clock while it waits, or terminate it.
+class PlatformThread {
+public:
+    explicit PlatformThread(std::function<void()> work) : work_(std::move(work)) {
+        handle_ = CreateThread(nullptr, 0, &PlatformThread::run, this, 0, &id_);
+    }
+    ~PlatformThread() {
+        TerminateThread(handle_, 0);
+        CloseHandle(handle_);
+    }
+    bool finished() const { return WaitForSingleObject(handle_, 0) == WAIT_OBJECT_0; }
+    // Returns once the thread waits, having seen every clock step so far (or has ended).
+    void settle() const {
+        while (!platform::kernel::isBlocked(id_) && !finished())
+            std::this_thread::yield();
+    }
+    void join() const { WaitForSingleObject(handle_, INFINITE); }
+    HANDLE handle() const { return handle_; }
+
+private:
+    static DWORD WINAPI run(LPVOID self) {
+        static_cast<PlatformThread*>(self)->work_();
+        return 0;
+    }
+    std::function<void()> work_;
+    DWORD id_ = 0;
+    HANDLE handle_ = nullptr;
+};
 
 class ShellTest : public ::testing::Test {
 protected:
@@ -77,24 +109,21 @@ protected:
 
     static POINT centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
-    // The panel's first key that `matches` (a copy lives until the next lookup).
-    template <typename Match>
-    static const platform::shell::Key& findKey(Match matches) {
-        static std::vector<platform::shell::Key> keys;
-        keys = platform::shell::keyboard().keys();
-        for (const auto& key : keys) {
+    // A copy of the panel's first key that `matches`.
+    static platform::shell::Key findKey(const auto& matches) {
+        for (const auto& key : platform::shell::keyboard().keys()) {
             if (matches(key))
                 return key;
         }
         ADD_FAILURE() << "no such key";
-        return keys.front();
+        return {};
     }
-    static const platform::shell::Key& keyFor(wchar_t c) {
+    static platform::shell::Key keyFor(wchar_t c) {
         return findKey([c](const auto& key) {
             return key.kind == platform::shell::KeyKind::character && key.lower == c;
         });
     }
-    static const platform::shell::Key& keyOfKind(platform::shell::KeyKind kind) {
+    static platform::shell::Key keyOfKind(platform::shell::KeyKind kind) {
         return findKey([kind](const auto& key) { return key.kind == kind; });
     }
 

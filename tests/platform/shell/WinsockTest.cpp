@@ -1,6 +1,7 @@
 // Winsock over the host's sockets: start-up, layouts, address parsing, name lookup, error codes
 // and real datagrams on loopback.
 #include "HostSocketProbe.h"
+#include "ShellTestSupport.h"
 #include "platform/Network.h"
 #include "windows.h"
 #include "winsock2.h"
@@ -206,25 +207,22 @@ TEST_F(WinsockTest, ReceiveTimeoutInMillisecondsEndsAnEmptyWait) {
     EXPECT_EQ(WSAGetLastError(), WSAETIMEDOUT);
 }
 
-DWORD WINAPI receiveForever(LPVOID socketHandle) {
-    char buffer[8];
-    recvfrom(*static_cast<SOCKET*>(socketHandle), buffer, 8, 0, nullptr, nullptr);
-    return 1;
-}
-
 TEST_F(WinsockTest, WaitingReceiveEndsWhenItsThreadIsTerminated) {
-    SOCKET receiver = startWithSocket();
+    const SOCKET receiver = startWithSocket();
     bindReceiver(receiver);
-    HANDLE thread = CreateThread(nullptr, 0, receiveForever, &receiver, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
+    int received = 0;
+    shelltest::PlatformThread receive([&] {
+        char buffer[8];
+        received = recvfrom(receiver, buffer, 8, 0, nullptr, nullptr);
+    });
     // No datagram ever comes: wherever the thread is in its receive, terminating it ends it
     // (a wait that the termination did not wake would hang here).
-    EXPECT_TRUE(TerminateThread(thread, 5));
-    EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+    EXPECT_TRUE(TerminateThread(receive.handle(), 5));
+    receive.join();
     DWORD exitCode = 0;
-    EXPECT_TRUE(GetExitCodeThread(thread, &exitCode));
+    EXPECT_TRUE(GetExitCodeThread(receive.handle(), &exitCode));
     EXPECT_EQ(exitCode, 5u) << "the receive never returned";
-    CloseHandle(thread);
+    EXPECT_EQ(received, 0);
 }
 
 TEST_F(WinsockTest, FailingCallsSetTheWinsockErrorCode) {

@@ -21,8 +21,8 @@ TEST_F(FocusTest, SetFocusSendsKillFocusThenSetFocusAtOnce) {
     Recorder::clear();
     EXPECT_EQ(SetFocus(b), a);
     auto seen = Recorder::only({WM_KILLFOCUS, WM_SETFOCUS});
-    EXPECT_EQ(kinds(seen), (std::vector<UINT>{WM_KILLFOCUS, WM_SETFOCUS}));
-    EXPECT_EQ(windows(seen), (std::vector<HWND>{a, b}));
+    EXPECT_EQ(pick(seen, &Seen::message), (std::vector<UINT>{WM_KILLFOCUS, WM_SETFOCUS}));
+    EXPECT_EQ(pick(seen, &Seen::window), (std::vector<HWND>{a, b}));
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].wParam, reinterpret_cast<WPARAM>(b));
     EXPECT_EQ(seen[1].wParam, reinterpret_cast<WPARAM>(a));
@@ -39,7 +39,7 @@ TEST_P(LosingTheFocusWindow, GivesTheFocusToItsParent) {
     Recorder::clear();
     GetParam()(child);
     EXPECT_EQ(GetFocus(), parent);
-    EXPECT_EQ(windows(Recorder::only({WM_SETFOCUS})), std::vector<HWND>{parent});
+    EXPECT_EQ(pick(Recorder::only({WM_SETFOCUS}), &Seen::window), std::vector<HWND>{parent});
     EXPECT_FALSE(IsWindowVisible(child));
 }
 
@@ -55,7 +55,7 @@ TEST_F(FocusTest, ActivationMovesOnShowAndOnSetForegroundWithTheHandlesLowBitSet
     Recorder::clear();
     ShowWindow(second, SW_SHOW);
     auto seen = Recorder::only({WM_ACTIVATE});
-    EXPECT_EQ(windows(seen), (std::vector<HWND>{first, second}));
+    EXPECT_EQ(pick(seen, &Seen::window), (std::vector<HWND>{first, second}));
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].wParam, static_cast<WPARAM>(WA_INACTIVE));
     EXPECT_EQ(seen[1].wParam, static_cast<WPARAM>(WA_ACTIVE));
@@ -66,7 +66,7 @@ TEST_F(FocusTest, ActivationMovesOnShowAndOnSetForegroundWithTheHandlesLowBitSet
     EXPECT_TRUE(SetForegroundWindow(marked));
     EXPECT_EQ(GetForegroundWindow(), first);
     seen = Recorder::only({WM_ACTIVATE});
-    EXPECT_EQ(windows(seen), (std::vector<HWND>{second, first}));
+    EXPECT_EQ(pick(seen, &Seen::window), (std::vector<HWND>{second, first}));
     Recorder::clear();
     SetForegroundWindow(first);
     EXPECT_TRUE(Recorder::only({WM_ACTIVATE}).empty());
@@ -94,7 +94,7 @@ TEST_F(FocusTest, FocusMovesAcrossThreadsWithoutEitherWaitingForTheOther) {
             here.push_back(s);
         }
     }
-    EXPECT_EQ(kinds(here), (std::vector<UINT>{WM_KILLFOCUS, WM_SETFOCUS}));
+    EXPECT_EQ(pick(here, &Seen::message), (std::vector<UINT>{WM_KILLFOCUS, WM_SETFOCUS}));
     ASSERT_EQ(here.size(), 2u);
     EXPECT_EQ(here[1].thread, GetCurrentThreadId());
 }

@@ -55,15 +55,17 @@ TEST_F(InputTest, APressGoesToTheTopmostVisibleWindowInClientCoordinates) {
     }
 }
 
-TEST_F(InputTest, APressCapturesTheStylusUntilItIsLifted) {
+TEST_F(InputTest, APressCapturesTheStylusUntilItIsLiftedAndAStylusAboveMakesNoMoves) {
     HWND button = childWindow(main, RECT{0, 0, 100, 100});
-    mouse();
+    device().pointer(PointerAction::move, 50, 102);
+    device().pointer(PointerAction::up, 50, 102);
+    EXPECT_TRUE(mouse().empty());
     device().pointer(PointerAction::down, 50, 102);
     device().pointer(PointerAction::move, 300, 400);
     device().pointer(PointerAction::up, 310, 410);
     device().pointer(PointerAction::down, 300, 400);
     auto seen = mouse();
-    EXPECT_EQ(windows(seen), (std::vector<HWND>{button, button, button, main}))
+    EXPECT_EQ(pick(seen, &Seen::window), (std::vector<HWND>{button, button, button, main}))
         << "the release ended the capture";
     ASSERT_EQ(seen.size(), 4u);
     EXPECT_EQ(seen[2].message, static_cast<UINT>(WM_LBUTTONUP));
@@ -79,7 +81,8 @@ TEST_F(InputTest, ConsecutiveMovesOfOneWindowMergeIntoTheLatest) {
     }
     device().pointer(PointerAction::up, 13, 63);
     auto seen = mouse();
-    EXPECT_EQ(kinds(seen), (std::vector<UINT>{WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}));
+    EXPECT_EQ(pick(seen, &Seen::message),
+              (std::vector<UINT>{WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}));
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[1].lParam, MAKELPARAM(13, 11));
 
@@ -92,12 +95,6 @@ TEST_F(InputTest, ConsecutiveMovesOfOneWindowMergeIntoTheLatest) {
     SetCapture(main);
     device().pointer(PointerAction::move, 14, 64);
     EXPECT_EQ(mouse().size(), 4u);
-}
-
-TEST_F(InputTest, AStylusAboveTheScreenMakesNoMoves) {
-    device().pointer(PointerAction::move, 10, 60);
-    device().pointer(PointerAction::up, 10, 60);
-    EXPECT_TRUE(mouse().empty());
 }
 
 TEST_F(InputTest, AFilterThatTakesThePressKeepsTheWholeTouch) {
@@ -128,14 +125,12 @@ TEST_F(InputTest, KeysGoToTheFocusWindowAndControlCharactersFollowTheirKey) {
     device().key(VK_LEFT, false);
     platform::pumpMessages();
     auto seen = Recorder::only({WM_KEYDOWN, WM_CHAR, WM_KEYUP});
-    EXPECT_EQ(kinds(seen), (std::vector<UINT>{WM_KEYDOWN, WM_CHAR, WM_KEYDOWN, WM_CHAR, WM_KEYUP}))
+    EXPECT_EQ(pick(seen, &Seen::message),
+              (std::vector<UINT>{WM_KEYDOWN, WM_CHAR, WM_KEYDOWN, WM_CHAR, WM_KEYUP}))
         << "only the backspace key makes a character of its own";
-    EXPECT_EQ(windows(seen), std::vector<HWND>(5, edit));
-    std::vector<WPARAM> codes;
-    for (const Seen& s : seen) {
-        codes.push_back(s.wParam);
-    }
-    EXPECT_EQ(codes, (std::vector<WPARAM>{VK_BACK, VK_BACK, VK_LEFT, L'é', VK_LEFT}));
+    EXPECT_EQ(pick(seen, &Seen::window), std::vector<HWND>(5, edit));
+    EXPECT_EQ(pick(seen, &Seen::wParam),
+              (std::vector<WPARAM>{VK_BACK, VK_BACK, VK_LEFT, L'é', VK_LEFT}));
 }
 
 TEST_F(InputTest, InputGoesToTheQueueOfTheWindowsThread) {

@@ -94,16 +94,13 @@ TEST_F(MessageQueueTest, PeekFiltersByWindowAndRangeAndNoRemoveLeavesTheMessage)
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
 }
 
-TEST_F(MessageQueueTest, GetMessageFailsWhenAskedToAndForAWindowThatIsNotOne) {
+TEST_F(MessageQueueTest, GetMessageFailsWhenAskedToAndNeitherCallTakesAWindowThatIsNotOne) {
     MSG msg{};
     PostMessageW(nullptr, WM_USER, 0, 0);
     platform::failNextGetMessage();
     EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), -1);
     EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), TRUE) << "only the next call fails";
     EXPECT_EQ(GetMessageW(&msg, reinterpret_cast<HWND>(0x1234), 0, 0), -1);
-}
-
-TEST_F(MessageQueueTest, PostingToADestroyedWindowFails) {
     HWND window = topWindow(0);
     DestroyWindow(window);
     EXPECT_FALSE(PostMessageW(window, WM_USER, 0, 0));

@@ -82,7 +82,7 @@ TEST_F(PaintTest, UpdateRegionsAreBandedClippedToTheClientAreaAndSayTheirKind) {
     EXPECT_EQ(updateRegionKind(reinterpret_cast<HWND>(0x99)), ERROR);
 }
 
-TEST_F(PaintTest, PaintComesBackUntilValidatedAndTheDefaultProcedureValidates) {
+TEST_F(PaintTest, PaintComesBackUntilBeginPaintValidatesAndErasesOnlyWhenAsked) {
     onMessage(WM_PAINT, [](HWND, WPARAM) { return 0; }); // neither validates nor defaults
     InvalidateRect(window, nullptr, FALSE);
     MSG msg{};
@@ -95,25 +95,21 @@ TEST_F(PaintTest, PaintComesBackUntilValidatedAndTheDefaultProcedureValidates) {
     BeginPaint(window, &paint);
     EndPaint(window, &paint);
     EXPECT_TRUE(sameRect(paint.rcPaint, RECT{0, 0, 480, 588}));
+    EXPECT_TRUE(Recorder::only({WM_ERASEBKGND}).empty());
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
 
-    Recorder::handler = nullptr;
-    InvalidateRect(window, nullptr, TRUE);
-    EXPECT_EQ(platform::pumpMessages(), 1);
-    EXPECT_EQ(updateRegionKind(window), NULLREGION);
-}
-
-TEST_F(PaintTest, BeginPaintErasesOnlyWhenAskedAndValidates) {
     RECT r{0, 0, 10, 10};
-    InvalidateRect(window, &r, FALSE);
-    PAINTSTRUCT paint{};
-    BeginPaint(window, &paint);
-    EXPECT_TRUE(Recorder::only({WM_ERASEBKGND}).empty());
     InvalidateRect(window, &r, TRUE);
     BeginPaint(window, &paint);
+    EndPaint(window, &paint);
     EXPECT_EQ(Recorder::only({WM_ERASEBKGND}).size(), 1u);
     EXPECT_TRUE(paint.fErase) << "the default procedure erased nothing";
     EXPECT_TRUE(updateRects().empty());
+
+    Recorder::handler = nullptr; // the default procedure validates
+    InvalidateRect(window, nullptr, FALSE);
+    EXPECT_EQ(platform::pumpMessages(), 1);
+    EXPECT_EQ(updateRegionKind(window), NULLREGION);
 }
 
 TEST_F(PaintTest, HiddenWindowsWaitToBeShownAndUpdateWindowPaintsOnlyWhatIsInvalid) {

@@ -51,7 +51,7 @@ TEST_F(TimerTest, TimersOfOneWindowAreKeptApartByTheirIds) {
     EXPECT_EQ(ticksAfter(20), Ids{2});
 }
 
-TEST_F(TimerTest, SettingAgainRestartsAndKillingStops) {
+TEST_F(TimerTest, SettingAgainRestartsAndKillingOrDestroyingStops) {
     SetTimer(window, 1, 30, nullptr);
     platform::clock::advance(20);
     SetTimer(window, 1, 30, nullptr);
@@ -59,6 +59,10 @@ TEST_F(TimerTest, SettingAgainRestartsAndKillingStops) {
     EXPECT_TRUE(KillTimer(window, 1));
     EXPECT_EQ(ticksAfter(100), Ids{});
     EXPECT_FALSE(KillTimer(window, 1));
+    SetTimer(window, 2, 10, nullptr);
+    DestroyWindow(window);
+    platform::clock::advance(10);
+    EXPECT_EQ(platform::pumpMessages(), 0);
 }
 
 TEST_F(TimerTest, ATimerProcedureIsCalledInsteadOfTheWindow) {
@@ -66,13 +70,6 @@ TEST_F(TimerTest, ATimerProcedureIsCalledInsteadOfTheWindow) {
     SetTimer(window, 3, 10, countingTimerProc);
     EXPECT_EQ(ticksAfter(10), Ids{});
     EXPECT_EQ(procCalls.load(), 1);
-}
-
-TEST_F(TimerTest, DestroyingTheWindowEndsItsTimers) {
-    SetTimer(window, 1, 10, nullptr);
-    DestroyWindow(window);
-    platform::clock::advance(10);
-    EXPECT_EQ(platform::pumpMessages(), 0);
 }
 
 TEST_F(TimerTest, AWaitingThreadWakesWhenTheClockReachesItsTimer) {

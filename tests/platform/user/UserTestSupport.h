@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -32,40 +33,32 @@ struct Seen {
 // Every message that reached a window of the recording class, in order, from any thread.
 class Recorder {
 public:
-    static void record(const Seen& seen) {
-        std::lock_guard guard(mutex());
-        list().push_back(seen);
+    static void record(const Seen& s) {
+        std::lock_guard guard(mutex_);
+        seen_.push_back(s);
     }
     static std::vector<Seen> all() {
-        std::lock_guard guard(mutex());
-        return list();
+        std::lock_guard guard(mutex_);
+        return seen_;
     }
     static void clear() {
-        std::lock_guard guard(mutex());
-        list().clear();
+        std::lock_guard guard(mutex_);
+        seen_.clear();
     }
     // The messages of the given kinds, in order.
     static std::vector<Seen> only(std::initializer_list<UINT> messages) {
         std::vector<Seen> result;
-        for (const Seen& s : all()) {
-            if (std::find(messages.begin(), messages.end(), s.message) != messages.end()) {
-                result.push_back(s);
-            }
-        }
+        std::ranges::copy_if(all(), std::back_inserter(result), [&](const Seen& s) {
+            return std::ranges::find(messages, s.message) != messages.end();
+        });
         return result;
     }
     // A test's own answer to a message; nullopt lets the default procedure answer.
     static inline std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)> handler;
 
 private:
-    static std::mutex& mutex() {
-        static std::mutex m;
-        return m;
-    }
-    static std::vector<Seen>& list() {
-        static std::vector<Seen> seen;
-        return seen;
-    }
+    static inline std::mutex mutex_;
+    static inline std::vector<Seen> seen_;
 };
 
 // Answers one kind of message with `answer`; every other message goes to the default procedure.
@@ -76,18 +69,12 @@ inline void onMessage(UINT kind, std::function<std::optional<LRESULT>(HWND, WPAR
     };
 }
 
-inline std::vector<UINT> kinds(const std::vector<Seen>& seen) {
-    std::vector<UINT> result;
+// One field of each seen message, e.g. pick(seen, &Seen::window).
+template <typename T>
+std::vector<T> pick(const std::vector<Seen>& seen, T Seen::*field) {
+    std::vector<T> result;
     for (const Seen& s : seen) {
-        result.push_back(s.message);
-    }
-    return result;
-}
-
-inline std::vector<HWND> windows(const std::vector<Seen>& seen) {
-    std::vector<HWND> result;
-    for (const Seen& s : seen) {
-        result.push_back(s.window);
+        result.push_back(s.*field);
     }
     return result;
 }
@@ -104,20 +91,13 @@ inline LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, 
 
 inline constexpr const wchar_t* kClassName = L"Recorder";
 
-inline void registerRecorderClass() {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = recordingProc;
-    wc.lpszClassName = kClassName;
-    RegisterClassW(&wc);
-}
-
 inline HWND createWindow(DWORD style, HWND parent = nullptr, LPVOID param = nullptr) {
     return CreateWindowExW(0, kClassName, L"", style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                            CW_USEDEFAULT, parent, nullptr, nullptr, param);
 }
 
-inline HWND topWindow(DWORD style = WS_VISIBLE, LPVOID param = nullptr) {
-    return createWindow(style, nullptr, param);
+inline HWND topWindow(DWORD style = WS_VISIBLE) {
+    return createWindow(style);
 }
 
 inline HWND childWindow(HWND parent, RECT r, DWORD style = WS_CHILD | WS_VISIBLE) {
@@ -145,7 +125,10 @@ protected:
         platform::clock::useManual(1000);
         Recorder::clear();
         Recorder::handler = nullptr;
-        registerRecorderClass();
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = recordingProc;
+        wc.lpszClassName = kClassName;
+        RegisterClassW(&wc);
     }
     void TearDown() override {
         Recorder::handler = nullptr;

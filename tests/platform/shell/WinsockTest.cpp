@@ -167,18 +167,14 @@ TEST_F(WinsockTest, DatagramOfMagicPacketSizeArrivesOnLoopbackByteForByte) {
     int nameLength = sizeof senderName;
     ASSERT_EQ(getsockname(sender, reinterpret_cast<sockaddr*>(&senderName), &nameLength), 0);
     EXPECT_EQ(from.sin_port, senderName.sin_port);
-    EXPECT_EQ(closesocket(sender), 0);
-    EXPECT_EQ(closesocket(receiver), 0);
-}
 
-TEST_F(WinsockTest, DatagramLargerThanTheBufferIsReportedAsTooLong) {
-    const SOCKET receiver = startWithSocket();
-    const SOCKET sender = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    ASSERT_EQ(sendTo(sender, "123456789", 10, ipv4("127.0.0.1", bindReceiver(receiver))), 10);
+    ASSERT_EQ(sendTo(sender, "123456789", 10, ipv4("127.0.0.1", port)), 10);
     char small[4] = {};
     EXPECT_EQ(recvfrom(receiver, small, 4, 0, nullptr, nullptr), SOCKET_ERROR);
-    EXPECT_EQ(WSAGetLastError(), WSAEMSGSIZE);
+    EXPECT_EQ(WSAGetLastError(), WSAEMSGSIZE) << "a datagram longer than the buffer";
     EXPECT_EQ(std::string(small, 4), "1234");
+    EXPECT_EQ(closesocket(sender), 0);
+    EXPECT_EQ(closesocket(receiver), 0);
 }
 
 TEST_F(WinsockTest, BroadcastNeedsSoBroadcastWhichSetsTheHostOptionAlone) {

@@ -78,13 +78,6 @@ protected:
     }
 };
 
-TEST_F(ConnectionManagerTest, InternetDestinationHasItsPlatformGuid) {
-    EXPECT_EQ(offsetof(CONNMGR_CONNECTIONINFO, guidDestNet), 24u);
-    const GUID expected = {
-        0x436EF144, 0xB4FB, 0x4863, {0xA0, 0x41, 0x8F, 0x90, 0x5A, 0x62, 0xC5, 0x72}};
-    EXPECT_EQ(std::memcmp(&IID_DestNetInternet, &expected, sizeof expected), 0);
-}
-
 TEST_F(ConnectionManagerTest, BufferGrowsAsOftenAsAskedWithExactSizes) {
     platform::net::scriptConnectionManager(
         script("list=work:connected,internet:disconnected; "

@@ -135,22 +135,19 @@ TEST_F(InputTest, KeysGoToTheFocusWindowAndControlCharactersFollowTheirKey) {
 
 TEST_F(InputTest, InputGoesToTheQueueOfTheWindowsThread) {
     std::atomic<HWND> theirs{nullptr};
-    std::atomic<DWORD> receiver{0};
     Worker worker([&] {
         theirs = childWindow(main, RECT{0, 0, 50, 50});
         MSG msg{};
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            if (msg.message == WM_LBUTTONDOWN) {
-                receiver = GetCurrentThreadId();
-                DestroyWindow(msg.hwnd);
-                break;
-            }
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.message != WM_LBUTTONDOWN) {
             DispatchMessageW(&msg);
         }
+        DispatchMessageW(&msg);
+        DestroyWindow(theirs);
     });
     spinUntil([&] { return theirs != nullptr; });
     device().pointer(PointerAction::down, 10, 60);
     worker.join();
-    EXPECT_EQ(receiver.load(), worker.id());
-    EXPECT_TRUE(mouse().empty()) << "nothing reached this thread's window";
+    auto seen = mouse();
+    ASSERT_EQ(seen.size(), 1u) << "nothing reached this thread's window";
+    EXPECT_EQ(seen[0].thread, worker.id());
 }

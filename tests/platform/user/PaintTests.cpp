@@ -6,9 +6,23 @@
 #include <cstring>
 
 using namespace usertest;
-using platform::user::RectSet;
 
 namespace {
+
+std::vector<RECT> regionRects(HRGN region) {
+    const DWORD size = GetRegionData(region, 0, nullptr);
+    std::vector<char> buffer(size);
+    auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
+    EXPECT_EQ(GetRegionData(region, size, data), size);
+    EXPECT_EQ(data->rdh.dwSize, 32u);
+    EXPECT_EQ(data->rdh.iType, static_cast<DWORD>(RDH_RECTANGLES));
+    EXPECT_EQ(data->rdh.nRgnSize, data->rdh.nCount * sizeof(RECT));
+    std::vector<RECT> rects(data->rdh.nCount);
+    if (!rects.empty()) {
+        std::memcpy(rects.data(), buffer.data() + sizeof(RGNDATAHEADER), data->rdh.nRgnSize);
+    }
+    return rects;
+}
 
 class PaintTest : public UserTest {
 protected:
@@ -23,17 +37,7 @@ protected:
     std::vector<RECT> updateRects() {
         HRGN region = CreateRectRgn(0, 0, 0, 0);
         GetUpdateRgn(window, region, FALSE);
-        const DWORD size = GetRegionData(region, 0, nullptr);
-        std::vector<char> buffer(size);
-        auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
-        EXPECT_EQ(GetRegionData(region, size, data), size);
-        EXPECT_EQ(data->rdh.dwSize, 32u);
-        EXPECT_EQ(data->rdh.iType, static_cast<DWORD>(RDH_RECTANGLES));
-        EXPECT_EQ(data->rdh.nRgnSize, data->rdh.nCount * sizeof(RECT));
-        std::vector<RECT> rects(data->rdh.nCount);
-        if (!rects.empty()) {
-            std::memcpy(rects.data(), buffer.data() + sizeof(RGNDATAHEADER), data->rdh.nRgnSize);
-        }
+        auto rects = regionRects(region);
         DeleteObject(region);
         return rects;
     }
@@ -130,40 +134,42 @@ TEST_F(PaintTest, HidingAChildExposesWhatItCoveredInTheParent) {
     expectRects(updateRects(), {{20, 30, 120, 80}});
 }
 
-TEST(RegionShape, CombinesIntoTheCanonicalBandedForm) {
-    RectSet a(RECT{0, 0, 100, 100});
-    RectSet hole(RECT{25, 25, 75, 75});
-    RectSet ring = RectSet::combine(a, hole, RectSet::Op::subtract);
-    const std::vector<RECT> expected{
-        {0, 0, 100, 25}, {0, 25, 25, 75}, {75, 25, 100, 75}, {0, 75, 100, 100}};
-    expectRects(ring.rects(), expected);
-    EXPECT_TRUE(RectSet::combine(ring, hole, RectSet::Op::unite) == a);
-    EXPECT_TRUE(RectSet::combine(ring, hole, RectSet::Op::intersect).empty());
-    RectSet side(RECT{100, 0, 150, 100});
-    EXPECT_EQ(RectSet::combine(a, side, RectSet::Op::unite).rects().size(), 1u)
-        << "touching rectangles of one band join";
-    EXPECT_TRUE(RectSet::combine(a, a, RectSet::Op::exclusiveOr).empty());
-}
-
-TEST(RegionObjects, CombineRgnFollowsItsMode) {
-    HRGN a = CreateRectRgn(0, 0, 10, 10);
-    HRGN b = CreateRectRgn(5, 0, 20, 10);
-    HRGN out = CreateRectRgn(0, 0, 0, 0);
-    EXPECT_EQ(CombineRgn(out, a, b, RGN_OR), SIMPLEREGION);
-    RECT box{};
-    EXPECT_EQ(GetRgnBox(out, &box), SIMPLEREGION);
-    EXPECT_TRUE(sameRect(box, RECT{0, 0, 20, 10}));
-    EXPECT_EQ(CombineRgn(out, a, b, RGN_XOR), COMPLEXREGION);
-    EXPECT_EQ(CombineRgn(out, a, b, RGN_DIFF), SIMPLEREGION);
-    EXPECT_EQ(CombineRgn(out, a, a, RGN_DIFF), NULLREGION);
-    EXPECT_EQ(CombineRgn(out, a, nullptr, 99), ERROR);
-    for (HRGN r : {a, b, out}) {
-        DeleteObject(r);
+TEST(Regions, CombineRgnFollowsItsModeAndGivesTheCanonicalBandedForm) {
+    struct Case {
+        RECT a, b;
+        int mode, kind;
+        std::vector<RECT> rects;
+    };
+    const Case cases[] = {
+        {{0, 0, 100, 100},
+         {25, 25, 75, 75},
+         RGN_DIFF,
+         COMPLEXREGION,
+         {{0, 0, 100, 25}, {0, 25, 25, 75}, {75, 25, 100, 75}, {0, 75, 100, 100}}},
+        {{0, 0, 100, 100}, {100, 0, 150, 100}, RGN_OR, SIMPLEREGION, {{0, 0, 150, 100}}},
+        {{0, 0, 10, 10}, {5, 0, 20, 10}, RGN_XOR, COMPLEXREGION, {{0, 0, 5, 10}, {10, 0, 20, 10}}},
+        {{0, 0, 10, 10}, {5, 0, 20, 10}, RGN_AND, SIMPLEREGION, {{5, 0, 10, 10}}},
+        {{0, 0, 10, 10}, {0, 0, 10, 10}, RGN_DIFF, NULLREGION, {}},
+        {{0, 0, 10, 10}, {20, 20, 30, 30}, RGN_AND, NULLREGION, {}},
+    };
+    for (const Case& c : cases) {
+        HRGN a = CreateRectRgn(c.a.left, c.a.top, c.a.right, c.a.bottom);
+        HRGN b = CreateRectRgn(c.b.left, c.b.top, c.b.right, c.b.bottom);
+        HRGN out = CreateRectRgn(0, 0, 0, 0);
+        EXPECT_EQ(CombineRgn(out, a, b, c.mode), c.kind) << "mode " << c.mode;
+        expectRects(regionRects(out), c.rects);
+        EXPECT_EQ(CombineRgn(out, a, nullptr, 99), ERROR);
+        for (HRGN r : {a, b, out}) {
+            DeleteObject(r);
+        }
     }
 }
 
 TEST(RegionObjects, DeleteObjectDeletesRegionsOnceSparesStockObjectsAndRefusesForeignOnes) {
     HRGN region = CreateRectRgn(0, 0, 10, 10);
+    RECT box{};
+    EXPECT_EQ(GetRgnBox(region, &box), SIMPLEREGION);
+    EXPECT_TRUE(sameRect(box, RECT{0, 0, 10, 10}));
     EXPECT_TRUE(DeleteObject(region));
     EXPECT_FALSE(DeleteObject(region)) << "a deleted handle is not a GDI object any more";
     EXPECT_EQ(GetRegionData(region, 0, nullptr), 0u);

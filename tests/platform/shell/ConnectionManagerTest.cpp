@@ -49,8 +49,7 @@ struct Establish {
     DWORD status = 0xdead;
 };
 
-Establish establish(DWORD timeout) {
-    CONNMGR_CONNECTIONINFO info = internetRequest();
+Establish establish(DWORD timeout, CONNMGR_CONNECTIONINFO info = internetRequest()) {
     Establish out;
     out.result = ConnMgrEstablishConnectionSync(&info, &out.connection, timeout, &out.status);
     return out;
@@ -204,19 +203,19 @@ TEST_F(ConnectionManagerTest, TerminatingTheWaitingThreadEndsIt) {
 
 TEST_F(ConnectionManagerTest, RequestsThatNameNoUsableDestinationAreRefused) {
     platform::net::scriptConnectionManager(ConnectionScript{});
-    HANDLE connection = nullptr;
-    DWORD status = 0;
     CONNMGR_CONNECTIONINFO info = internetRequest();
     info.cbSize += 4;
-    EXPECT_EQ(ConnMgrEstablishConnectionSync(&info, &connection, 0, &status), E_INVALIDARG);
+    EXPECT_EQ(establish(0, info).result, E_INVALIDARG);
     info = internetRequest();
     info.dwParams = 0;
-    EXPECT_EQ(ConnMgrEstablishConnectionSync(&info, &connection, 0, &status), E_INVALIDARG);
+    EXPECT_EQ(establish(0, info).result, E_INVALIDARG);
     info = internetRequest();
+    DWORD status = 0;
     EXPECT_EQ(ConnMgrEstablishConnectionSync(&info, nullptr, 0, &status), E_INVALIDARG);
     info.guidDestNet = platform::net::workDestination;
-    EXPECT_EQ(ConnMgrEstablishConnectionSync(&info, &connection, 0, &status), E_FAIL);
-    EXPECT_EQ(status, static_cast<DWORD>(CONNMGR_STATUS_NOPATHTODESTINATION));
+    const Establish elsewhere = establish(0, info);
+    EXPECT_EQ(elsewhere.result, E_FAIL);
+    EXPECT_EQ(elsewhere.status, static_cast<DWORD>(CONNMGR_STATUS_NOPATHTODESTINATION));
 }
 
 TEST_F(ConnectionManagerTest, MachineStateShowsTheInternetAsTheRoutesDo) {

@@ -9,13 +9,8 @@ namespace {
 
 constexpr UINT_PTR caretTimer = 0xCA7E;
 
-class EditControlTest : public ShellTest {
+class EditControlTest : public EditFieldTest {
 protected:
-    void SetUp() override {
-        ShellTest::SetUp();
-        edit = showEdit(field, L"");
-    }
-
     void key(UINT virtualKey) {
         SendMessageW(edit, WM_KEYDOWN, virtualKey, 1);
         SendMessageW(edit, WM_KEYUP, virtualKey, 0xC0000001);
@@ -33,10 +28,15 @@ protected:
             return (p >> 11) < 8 && ((p >> 5) & 0x3f) < 16 && (p & 0x1f) < 8;
         }));
     }
-
-    const RECT field{40, 200, 440, 260};
-    HWND edit = nullptr;
 };
+
+std::vector<WORD> ownerNotifications;
+
+LRESULT CALLBACK recordingOwner(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND)
+        ownerNotifications.push_back(HIWORD(wParam));
+    return DefWindowProcW(window, message, wParam, lParam);
+}
 
 } // namespace
 
@@ -182,21 +182,11 @@ TEST_F(EditControlTest, LongTextScrollsToKeepTheCaretInView) {
 }
 
 TEST_F(EditControlTest, ChangesAreReportedToTheOwner) {
-    std::vector<WORD> codes;
-    static std::vector<WORD>* seen = nullptr;
-    static HWND from = nullptr;
-    seen = &codes;
-    from = edit;
-    SetWindowLongW(ownerWindow(), GWL_WNDPROC,
-                   reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
-                       if (m == WM_COMMAND && reinterpret_cast<HWND>(lp) == from)
-                           seen->push_back(HIWORD(wp));
-                       return DefWindowProcW(w, m, wp, lp);
-                   }));
+    ownerNotifications.clear();
+    SetWindowLongW(ownerWindow(), GWL_WNDPROC, reinterpret_cast<LONG_PTR>(recordingOwner));
     type(L"a");
     SetFocus(ownerWindow());
     platform::pumpMessages();
-    EXPECT_NE(std::find(codes.begin(), codes.end(), EN_CHANGE), codes.end());
-    EXPECT_NE(std::find(codes.begin(), codes.end(), EN_KILLFOCUS), codes.end());
-    seen = nullptr;
+    EXPECT_EQ(std::count(ownerNotifications.begin(), ownerNotifications.end(), EN_CHANGE), 1);
+    EXPECT_EQ(std::count(ownerNotifications.begin(), ownerNotifications.end(), EN_KILLFOCUS), 1);
 }

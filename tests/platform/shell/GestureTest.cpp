@@ -6,13 +6,8 @@ using namespace shelltest;
 
 namespace {
 
-class GestureTest : public ShellTest {
+class GestureTest : public EditFieldTest {
 protected:
-    void SetUp() override {
-        ShellTest::SetUp();
-        edit = showEdit({40, 200, 440, 260});
-    }
-
     SHRGINFO gestureAt(int x, int y) {
         SHRGINFO info{};
         info.cbSize = sizeof info;
@@ -39,8 +34,6 @@ protected:
         helper.join();
         return result;
     }
-
-    HWND edit = nullptr;
 };
 
 } // namespace

@@ -60,8 +60,13 @@ TEST_F(VgaPanelTest, PanelIsOneHundredSixtyPixelsBelowTheTaskBarAt192DpiAndFollo
     expectRect(sipInfo().rcSipRect, {0, 480, 480, 640});
 }
 
-TEST_F(QvgaPanelTest, PanelIsEightyPixelsBelowTheTaskBarAt96Dpi) {
+TEST_F(QvgaPanelTest, PanelIsEightyPixelsBelowTheTaskBarAt96DpiAndItsKeysType) {
+    HWND edit = showEdit({10, 100, 230, 130});
     expectPanel({0, 240, 240, 320}, {0, 26, 240, 240}, 320);
+    typeOnPanel(L"9");
+    tapKey(keyOfKind(platform::shell::KeyKind::shift));
+    typeOnPanel(L"z.m-");
+    EXPECT_EQ(textOf(edit), L"9Z.m-");
 }
 
 TEST_F(VgaPanelTest, HiddenTaskBarGivesTheVisibleDesktopTheTopRows) {

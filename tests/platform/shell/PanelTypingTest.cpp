@@ -7,19 +7,12 @@ using platform::shell::KeyKind;
 
 namespace {
 
-class PanelTypingTest : public ShellTest {
+class PanelTypingTest : public EditFieldTest {
 protected:
     void SetUp() override {
-        ShellTest::SetUp();
-        edit = showEdit({40, 200, 440, 260});
+        EditFieldTest::SetUp();
         ASSERT_TRUE(SipShowIM(SIPF_ON));
     }
-    HWND edit = nullptr;
-};
-
-class SmallScreenTypingTest : public ShellTest {
-protected:
-    SmallScreenTypingTest() : ShellTest(240, 320, 96) {}
 };
 
 } // namespace
@@ -62,13 +55,4 @@ TEST_F(PanelTypingTest, SlidingOffAKeyOrTappingTheHiddenPanelTypesNothing) {
     tap(from.x, from.y);
     platform::pumpMessages();
     EXPECT_EQ(textOf(edit), L"");
-}
-
-TEST_F(SmallScreenTypingTest, KeysTypeOnTheSmallPhoneToo) {
-    HWND edit = showEdit({10, 100, 230, 130});
-    ASSERT_TRUE(SipShowIM(SIPF_ON));
-    typeOnPanel(L"9");
-    tapKey(keyOfKind(KeyKind::shift));
-    typeOnPanel(L"z.m-");
-    EXPECT_EQ(textOf(edit), L"9Z.m-");
 }

@@ -150,4 +150,15 @@ private:
     HWND owner_ = nullptr;
 };
 
+// A shown, focused EDIT field across the middle of the screen.
+class EditFieldTest : public ShellTest {
+protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        edit = showEdit(field);
+    }
+    const RECT field{40, 200, 440, 260};
+    HWND edit = nullptr;
+};
+
 } // namespace shelltest

@@ -82,13 +82,12 @@ protected:
     }
 
     // An EDIT window as the program makes it, placed, shown and focused.
-    HWND showEdit(const RECT& rect, const wchar_t* text = L"") {
+    HWND showEdit(const RECT& rect) {
         HWND edit = CreateWindowExW(0, L"EDIT", nullptr, ES_AUTOHSCROLL, CW_USEDEFAULT,
                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, ownerWindow(),
                                     reinterpret_cast<HMENU>(102), nullptr, nullptr);
         EXPECT_NE(edit, nullptr);
         MoveWindow(edit, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
-        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
         ShowWindow(edit, SW_SHOW);
         UpdateWindow(edit);
         SetFocus(edit);

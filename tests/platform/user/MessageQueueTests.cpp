@@ -61,17 +61,22 @@ TEST_F(MessageQueueTest, AWindowlessPostIsAThreadMessageAndQuitWaitsBehindIt) {
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) << "the quit flag is taken once";
 }
 
-TEST_F(MessageQueueTest, AThreadBlockedInGetMessageWakesForItsOwnThreadMessageOnly) {
+TEST_F(MessageQueueTest, ABlockedGetMessageWakesForItsOwnThreadMessageOrEndsWhenTerminated) {
     std::atomic<UINT> received{0};
-    Worker worker([&] {
+    auto reader = [&] {
         MSG msg{};
-        if (GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.hwnd == nullptr) {
-            received = msg.message;
-        }
-    });
-    waitUntilBlocked(worker.id());
-    ASSERT_TRUE(PostThreadMessageW(worker.id(), WM_USER + 5, 0, 0));
-    worker.join();
+        const BOOL result = GetMessageW(&msg, nullptr, 0, 0);
+        received = result > 0 && msg.hwnd == nullptr ? msg.message : 1;
+    };
+    Worker woken(reader);
+    Worker terminated(reader);
+    waitUntilBlocked(woken.id());
+    waitUntilBlocked(terminated.id());
+    ASSERT_TRUE(TerminateThread(terminated.handle(), 77));
+    terminated.join();
+    EXPECT_EQ(received.load(), 0u) << "the terminated thread ended inside GetMessageW";
+    ASSERT_TRUE(PostThreadMessageW(woken.id(), WM_USER + 5, 0, 0));
+    woken.join();
     EXPECT_EQ(received.load(), static_cast<UINT>(WM_USER + 5));
     MSG msg{};
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) << "nothing came to this thread";
@@ -105,17 +110,4 @@ TEST_F(MessageQueueTest, GetMessageFailsWhenAskedToAndNeitherCallTakesAWindowTha
     DestroyWindow(window);
     EXPECT_FALSE(PostMessageW(window, WM_USER, 0, 0));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
-}
-
-TEST_F(MessageQueueTest, ATerminatedThreadLeavesGetMessage) {
-    std::atomic<bool> returned{false};
-    Worker worker([&] {
-        MSG msg{};
-        GetMessageW(&msg, nullptr, 0, 0);
-        returned = true;
-    });
-    waitUntilBlocked(worker.id());
-    ASSERT_TRUE(TerminateThread(worker.handle(), 77));
-    worker.join();
-    EXPECT_FALSE(returned) << "the thread ended inside GetMessageW";
 }

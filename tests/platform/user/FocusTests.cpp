@@ -7,10 +7,6 @@ namespace {
 
 class FocusTest : public UserTest {};
 
-// Hiding or destroying the focus window.
-class LosingTheFocusWindow : public UserTest,
-                             public ::testing::WithParamInterface<std::function<void(HWND)>> {};
-
 } // namespace
 
 TEST_F(FocusTest, SetFocusSendsKillFocusThenSetFocusAtOnce) {
@@ -31,20 +27,17 @@ TEST_F(FocusTest, SetFocusSendsKillFocusThenSetFocusAtOnce) {
     EXPECT_TRUE(Recorder::only({WM_KILLFOCUS, WM_SETFOCUS}).empty()) << "no change, no message";
 }
 
-TEST_P(LosingTheFocusWindow, GivesTheFocusToItsParent) {
+TEST_F(FocusTest, HidingOrDestroyingTheFocusWindowGivesTheFocusToItsParent) {
     HWND parent = topWindow();
-    HWND child = childWindow(parent, RECT{0, 0, 10, 10});
-    SetFocus(child);
-    Recorder::clear();
-    GetParam()(child);
-    EXPECT_EQ(GetFocus(), parent);
-    EXPECT_EQ(pick(Recorder::only({WM_SETFOCUS}), &Seen::window), std::vector<HWND>{parent});
-    EXPECT_FALSE(IsWindowVisible(child));
+    for (bool destroy : {false, true}) {
+        HWND child = childWindow(parent, RECT{0, 0, 10, 10});
+        SetFocus(child);
+        Recorder::clear();
+        destroy ? DestroyWindow(child) : ShowWindow(child, SW_HIDE);
+        EXPECT_EQ(GetFocus(), parent) << "destroyed: " << destroy;
+        EXPECT_EQ(pick(Recorder::only({WM_SETFOCUS}), &Seen::window), std::vector<HWND>{parent});
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(HideOrDestroy, LosingTheFocusWindow,
-                         ::testing::Values([](HWND w) { ShowWindow(w, SW_HIDE); },
-                                           [](HWND w) { DestroyWindow(w); }));
 
 TEST_F(FocusTest, ActivationMovesOnShowAndOnSetForegroundWithTheHandlesLowBitSet) {
     HWND first = topWindow(0);

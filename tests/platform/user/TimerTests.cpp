@@ -44,10 +44,14 @@ TEST_F(TimerTest, ATimerIsNeverEarlyAndMissedTicksCollapseIntoOne) {
     EXPECT_EQ(ticksAfter(1), Ids{1});
 }
 
-TEST_F(TimerTest, TimersOfOneWindowAreKeptApartByTheirIds) {
+TEST_F(TimerTest, TimersAreKeptApartByTheirIdsAndATimerProcedureTakesTheWindowsPlace) {
+    procCalls = 0;
     SetTimer(window, 1, 30, nullptr);
     SetTimer(window, 2, 50, nullptr);
-    EXPECT_EQ(ticksAfter(30), Ids{1});
+    SetTimer(window, 3, 10, countingTimerProc);
+    EXPECT_EQ(ticksAfter(10), Ids{});
+    EXPECT_EQ(procCalls.load(), 1);
+    EXPECT_EQ(ticksAfter(20), Ids{1});
     EXPECT_EQ(ticksAfter(20), Ids{2});
 }
 
@@ -63,13 +67,6 @@ TEST_F(TimerTest, SettingAgainRestartsAndKillingOrDestroyingStops) {
     DestroyWindow(window);
     platform::clock::advance(10);
     EXPECT_EQ(platform::pumpMessages(), 0);
-}
-
-TEST_F(TimerTest, ATimerProcedureIsCalledInsteadOfTheWindow) {
-    procCalls = 0;
-    SetTimer(window, 3, 10, countingTimerProc);
-    EXPECT_EQ(ticksAfter(10), Ids{});
-    EXPECT_EQ(procCalls.load(), 1);
 }
 
 TEST_F(TimerTest, AWaitingThreadWakesWhenTheClockReachesItsTimer) {

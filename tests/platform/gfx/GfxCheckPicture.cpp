@@ -10,12 +10,8 @@ using namespace gfxtest;
 namespace {
 
 HFONT toolkitFont(int points, const wchar_t* face, LONG weight, BYTE italic) {
-    LOGFONTW description{};
-    description.lfHeight = -(points * 192) / 72;
-    description.lfWeight = weight;
-    description.lfItalic = italic;
+    LOGFONTW description = describeFont(-(points * 192) / 72, face, weight, italic);
     description.lfQuality = CLEARTYPE_QUALITY;
-    std::wcsncpy(description.lfFaceName, face, LF_FACESIZE - 1);
     return CreateFontIndirectW(&description);
 }
 
@@ -70,17 +66,13 @@ TEST(GfxCheckPicture, ScreenWithBothFontsAndAStretchedImageIsSaved) {
     drawText(dc, large, 0xC4C4C4, L"Send magic packet !", RECT{0, 330, 480, 380},
              DT_CENTER | DT_SINGLELINE);
 
-    IImagingFactory* factory = nullptr;
-    ASSERT_EQ(CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_IImagingFactory, reinterpret_cast<void**>(&factory)),
-              S_OK);
+    auto factory = makeImagingFactory();
     IImage* disc = nullptr;
     ASSERT_EQ(factory->CreateImageFromFile(L"\\windows\\disc.png", &disc), S_OK);
     RECT stretched{40, 400, 440, 600};
     EXPECT_EQ(disc->Draw(dc, &stretched, nullptr), S_OK);
     drawText(dc, large, 0xFFFFFF, L"alpha", stretched, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     disc->Release();
-    factory->Release();
     ASSERT_EQ(primary->ReleaseDC(dc), DD_OK);
 
     auto bar = makeSurface(*dd, 6, 640, DDSCAPS_OVERLAY);

@@ -6,12 +6,14 @@
 #include "imaging.h"
 #include "kernel/Paths.h"
 #include "platform/Device.h"
+#include "gdi/BufferDC.h"
 #include "windows.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
 
 #include <cstdint>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -36,11 +38,17 @@ inline ComPtr<IDirectDraw> makeDirectDraw() {
     return ComPtr<IDirectDraw>(dd);
 }
 
-inline ComPtr<IDirectDrawSurface> makeSurface(IDirectDraw& dd, int width, int height,
-                                              DWORD caps = 0) {
+inline DDSURFACEDESC sizedDesc() {
     DDSURFACEDESC desc{};
     desc.dwSize = sizeof(desc);
-    desc.dwFlags = DDSD_WIDTH | DDSD_HEIGHT | (caps != 0 ? DDSD_CAPS : 0);
+    return desc;
+}
+
+// A surface of the given size, or with width 0 one of the caps' own size (the primary).
+inline ComPtr<IDirectDrawSurface> makeSurface(IDirectDraw& dd, int width, int height,
+                                              DWORD caps = 0) {
+    DDSURFACEDESC desc = sizedDesc();
+    desc.dwFlags = (width != 0 ? DDSD_WIDTH | DDSD_HEIGHT : 0) | (caps != 0 ? DDSD_CAPS : 0);
     desc.dwWidth = static_cast<DWORD>(width);
     desc.dwHeight = static_cast<DWORD>(height);
     desc.ddsCaps.dwCaps = caps;
@@ -50,13 +58,7 @@ inline ComPtr<IDirectDrawSurface> makeSurface(IDirectDraw& dd, int width, int he
 }
 
 inline ComPtr<IDirectDrawSurface> makePrimary(IDirectDraw& dd) {
-    DDSURFACEDESC desc{};
-    desc.dwSize = sizeof(desc);
-    desc.dwFlags = DDSD_CAPS;
-    desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
-    LPDIRECTDRAWSURFACE surface = nullptr;
-    EXPECT_EQ(dd.CreateSurface(&desc, &surface, nullptr), DD_OK);
-    return ComPtr<IDirectDrawSurface>(surface);
+    return makeSurface(dd, 0, 0, DDSCAPS_PRIMARYSURFACE);
 }
 
 inline DDBLTFX fillEffects(DWORD colour) {
@@ -66,36 +68,45 @@ inline DDBLTFX fillEffects(DWORD colour) {
     return fx;
 }
 
+// Blt effects that skip source pixels from `low` to `high`.
+inline DDBLTFX keyEffects(DWORD low, DWORD high) {
+    DDBLTFX fx = fillEffects(0);
+    fx.ddckSrcColorkey = {low, high};
+    return fx;
+}
+
 inline HRESULT fill(IDirectDrawSurface& surface, RECT* rect, DWORD colour) {
     DDBLTFX fx = fillEffects(colour);
     return surface.Blt(rect, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAITNOTBUSY, &fx);
 }
 
-// The surface's pixels, row after row, read through Lock.
-inline std::vector<std::uint16_t> pixelsOf(IDirectDrawSurface& surface) {
-    DDSURFACEDESC desc{};
-    desc.dwSize = sizeof(desc);
-    EXPECT_EQ(surface.Lock(nullptr, &desc, DDLOCK_READONLY, nullptr), DD_OK);
-    std::vector<std::uint16_t> out;
+// Calls `row(y, pixels, width)` for each row of the locked surface.
+template <class RowFunction>
+void forEachRow(IDirectDrawSurface& surface, DWORD lockFlags, RowFunction row) {
+    DDSURFACEDESC desc = sizedDesc();
+    ASSERT_EQ(surface.Lock(nullptr, &desc, lockFlags, nullptr), DD_OK);
     for (DWORD y = 0; y < desc.dwHeight; ++y) {
-        const auto* row = reinterpret_cast<const std::uint16_t*>(
-            static_cast<const std::uint8_t*>(desc.lpSurface) + y * desc.lPitch);
-        out.insert(out.end(), row, row + desc.dwWidth);
+        row(y,
+            reinterpret_cast<std::uint16_t*>(static_cast<std::uint8_t*>(desc.lpSurface) +
+                                             y * desc.lPitch),
+            desc.dwWidth);
     }
     surface.Unlock(nullptr);
+}
+
+// The surface's pixels, row after row, read through Lock.
+inline std::vector<std::uint16_t> pixelsOf(IDirectDrawSurface& surface) {
+    std::vector<std::uint16_t> out;
+    forEachRow(surface, DDLOCK_READONLY, [&](DWORD, const std::uint16_t* row, DWORD width) {
+        out.insert(out.end(), row, row + width);
+    });
     return out;
 }
 
 inline void writePixels(IDirectDrawSurface& surface, const std::vector<std::uint16_t>& pixels) {
-    DDSURFACEDESC desc{};
-    desc.dwSize = sizeof(desc);
-    ASSERT_EQ(surface.Lock(nullptr, &desc, DDLOCK_WRITEONLY, nullptr), DD_OK);
-    for (DWORD y = 0; y < desc.dwHeight; ++y) {
-        auto* row = reinterpret_cast<std::uint16_t*>(static_cast<std::uint8_t*>(desc.lpSurface) +
-                                                     y * desc.lPitch);
-        std::copy_n(pixels.begin() + y * desc.dwWidth, desc.dwWidth, row);
-    }
-    surface.Unlock(nullptr);
+    forEachRow(surface, DDLOCK_WRITEONLY, [&](DWORD y, std::uint16_t* row, DWORD width) {
+        std::copy_n(pixels.begin() + y * width, width, row);
+    });
 }
 
 // A pixel buffer with a device context drawing into it.
@@ -104,21 +115,93 @@ struct BufferCanvas {
     int height;
     std::vector<std::uint16_t> pixels;
     HDC dc;
-    BufferCanvas(int w, int h, std::uint16_t background);
-    ~BufferCanvas();
+    BufferCanvas(int w, int h, std::uint16_t background)
+        : width(w), height(h), pixels(static_cast<std::size_t>(w) * h, background),
+          dc(platform::gdi::createBufferDC(pixels.data(), w, h, w)) {}
+    BufferCanvas(const BufferCanvas&) = delete;
+    BufferCanvas& operator=(const BufferCanvas&) = delete;
+    ~BufferCanvas() { platform::gdi::deleteBufferDC(dc); }
     std::uint16_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
-    // The smallest rectangle holding every pixel that differs from `background`.
-    RECT ink(std::uint16_t background) const;
+    // The smallest rectangle holding every pixel of rows [fromRow, height) that differs from
+    // `background`.
+    RECT ink(std::uint16_t background, int fromRow = 0) const {
+        RECT r{width, height, 0, 0};
+        for (int y = fromRow; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                if (at(x, y) != background) {
+                    r = {std::min<LONG>(r.left, x), std::min<LONG>(r.top, y),
+                         std::max<LONG>(r.right, x + 1), std::max<LONG>(r.bottom, y + 1)};
+                }
+            }
+        }
+        return r;
+    }
 };
 
+inline LOGFONTW describeFont(LONG height, const wchar_t* face = L"DejaVu Sans",
+                             LONG weight = FW_NORMAL, BYTE italic = 0) {
+    LOGFONTW description{};
+    description.lfHeight = height;
+    description.lfWeight = weight;
+    description.lfItalic = italic;
+    std::wcsncpy(description.lfFaceName, face, LF_FACESIZE - 1);
+    return description;
+}
+
+// DrawTextW's DT_CALCRECT answer for `text` starting from `start`.
+inline RECT measure(HDC dc, const wchar_t* text, UINT format, RECT start = {0, 0, 1000, 1}) {
+    DrawTextW(dc, text, -1, &start, format | DT_CALCRECT);
+    return start;
+}
+
+inline ComPtr<IImagingFactory> makeImagingFactory() {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    IImagingFactory* made = nullptr;
+    EXPECT_EQ(CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_IImagingFactory, reinterpret_cast<void**>(&made)),
+              S_OK);
+    return ComPtr<IImagingFactory>(made);
+}
+
+inline void saveBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
 // Writes an RGBA (or RGB) PNG file; returns its bytes too.
-std::vector<std::uint8_t> writePng(const std::filesystem::path& file, int width, int height,
-                                   const std::vector<std::uint8_t>& pixels, bool alpha);
+inline std::vector<std::uint8_t> writePng(const std::filesystem::path& file, int width, int height,
+                                          const std::vector<std::uint8_t>& pixels, bool alpha) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+    png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);
+    std::vector<std::uint8_t> bytes(size);
+    EXPECT_TRUE(
+        png_image_write_to_memory(&image, bytes.data(), &size, 0, pixels.data(), 0, nullptr));
+    bytes.resize(size);
+    saveBytes(file, bytes);
+    return bytes;
+}
 
 // The \windows folder of the running test device, created if needed.
-std::filesystem::path windowsFolder();
+inline std::filesystem::path windowsFolder() {
+    std::filesystem::path folder = platform::paths::toHost(L"\\windows");
+    std::filesystem::create_directories(folder);
+    return folder;
+}
 
 // Where the test program lies (checks write their pictures there).
-std::filesystem::path programFolder();
+inline std::filesystem::path programFolder() {
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path();
+}
+
+inline HFONT makeFont(LONG height, const wchar_t* face = L"DejaVu Sans", LONG weight = FW_NORMAL,
+                      BYTE italic = 0) {
+    const LOGFONTW description = describeFont(height, face, weight, italic);
+    return CreateFontIndirectW(&description);
+}
 
 } // namespace gfxtest

@@ -12,68 +12,58 @@ using platform::gdi::LineSpan;
 
 namespace {
 
-std::vector<std::wstring> linesOf(const std::wstring& text, UINT format, int maxWidth) {
+using Lines = std::vector<std::wstring>;
+
+Lines linesOf(const std::wstring& text, UINT format, int maxWidth) {
     const auto spans = breakLines(text, format, maxWidth, [](std::size_t b, std::size_t e) {
         return static_cast<int>(e - b) * 10;
     });
-    std::vector<std::wstring> lines;
+    Lines lines;
     for (const LineSpan& span : spans) {
         lines.push_back(text.substr(span.begin, span.end - span.begin));
     }
     return lines;
 }
 
-using Lines = std::vector<std::wstring>;
+struct Breaking {
+    std::wstring text;
+    UINT format;
+    int maxWidth;
+    Lines expected;
+};
 
-TEST(LineBreaking, TextThatFitsStaysOnOneLine) {
-    EXPECT_EQ(linesOf(L"aaa bbb", DT_WORDBREAK, 70), Lines{L"aaa bbb"});
-}
+const Breaking breakingRules[] = {
+    // Word breaking walks back to the last space and swallows it; spaces that fit stay on the
+    // line; a word wider than the rectangle overflows unsplit.
+    {L"aaa bbb", DT_WORDBREAK, 70, {L"aaa bbb"}},
+    {L"aaa bbb ccc", DT_WORDBREAK, 65, {L"aaa", L"bbb", L"ccc"}},
+    {L"aaa bbb ccc", DT_WORDBREAK, 70, {L"aaa bbb", L"ccc"}},
+    {L"aa  bbbb", DT_WORDBREAK, 55, {L"aa ", L"bbbb"}},
+    {L"aaaaa bbb", DT_WORDBREAK, 50, {L"aaaaa", L"bbb"}},
+    {L"a verylongword b", DT_WORDBREAK, 50, {L"a", L"verylongword", L"b"}},
+    {L"verylongword", DT_WORDBREAK, 1, {L"verylongword"}},
+    // CR LF and LF CR are one break, two LF or two CR are two; a final break adds no line.
+    {L"a\r\nb", 0, 100, {L"a", L"b"}},
+    {L"a\n\rb", 0, 100, {L"a", L"b"}},
+    {L"a\n\nb", 0, 100, {L"a", L"", L"b"}},
+    {L"a\r\rb", 0, 100, {L"a", L"", L"b"}},
+    {L"a\r\n\r\nb", DT_WORDBREAK, 100, {L"a", L"", L"b"}},
+    {L"a\n", 0, 100, {L"a"}},
+    {L"\n", 0, 100, {L""}},
+    {L"", DT_WORDBREAK, 100, {}},
+    // Without word breaking lines are never split; a single line ignores breaks and width;
+    // each paragraph breaks afresh.
+    {L"aaa bbb ccc", 0, 30, {L"aaa bbb ccc"}},
+    {L"aaa\r\nbbb ccc", DT_SINGLELINE | DT_WORDBREAK, 30, {L"aaa\r\nbbb ccc"}},
+    {L"", DT_SINGLELINE, 30, {L""}},
+    {L"aaa bbb\nccc ddd", DT_WORDBREAK, 40, {L"aaa", L"bbb", L"ccc", L"ddd"}},
+};
 
-TEST(LineBreaking, WordBreakWalksBackToTheLastSpaceAndConsumesIt) {
-    EXPECT_EQ(linesOf(L"aaa bbb ccc", DT_WORDBREAK, 65), (Lines{L"aaa", L"bbb", L"ccc"}));
-    EXPECT_EQ(linesOf(L"aaa bbb ccc", DT_WORDBREAK, 70), (Lines{L"aaa bbb", L"ccc"}));
-}
-
-TEST(LineBreaking, SpacesThatFitStayOnTheLine) {
-    EXPECT_EQ(linesOf(L"aa  bbbb", DT_WORDBREAK, 55), (Lines{L"aa ", L"bbbb"}));
-}
-
-TEST(LineBreaking, ASpaceThatDoesNotFitEndsTheLineAndIsSwallowed) {
-    EXPECT_EQ(linesOf(L"aaaaa bbb", DT_WORDBREAK, 50), (Lines{L"aaaaa", L"bbb"}));
-}
-
-TEST(LineBreaking, AWordWiderThanTheRectangleOverflowsUnsplit) {
-    EXPECT_EQ(linesOf(L"a verylongword b", DT_WORDBREAK, 50), (Lines{L"a", L"verylongword", L"b"}));
-    EXPECT_EQ(linesOf(L"verylongword", DT_WORDBREAK, 1), Lines{L"verylongword"});
-}
-
-TEST(LineBreaking, CrLfAndLfCrAreOneBreakButTwoLfAreTwo) {
-    EXPECT_EQ(linesOf(L"a\r\nb", 0, 100), (Lines{L"a", L"b"}));
-    EXPECT_EQ(linesOf(L"a\n\rb", 0, 100), (Lines{L"a", L"b"}));
-    EXPECT_EQ(linesOf(L"a\n\nb", 0, 100), (Lines{L"a", L"", L"b"}));
-    EXPECT_EQ(linesOf(L"a\r\rb", 0, 100), (Lines{L"a", L"", L"b"}));
-    EXPECT_EQ(linesOf(L"a\r\n\r\nb", DT_WORDBREAK, 100), (Lines{L"a", L"", L"b"}));
-}
-
-TEST(LineBreaking, ABreakAtTheEndAddsNoLine) {
-    EXPECT_EQ(linesOf(L"a\n", 0, 100), Lines{L"a"});
-    EXPECT_EQ(linesOf(L"\n", 0, 100), Lines{L""});
-    EXPECT_EQ(linesOf(L"", DT_WORDBREAK, 100), Lines{});
-}
-
-TEST(LineBreaking, WithoutWordBreakLongLinesAreNotSplit) {
-    EXPECT_EQ(linesOf(L"aaa bbb ccc", 0, 30), Lines{L"aaa bbb ccc"});
-}
-
-TEST(LineBreaking, SingleLineIgnoresBreaksAndWidth) {
-    EXPECT_EQ(linesOf(L"aaa\r\nbbb ccc", DT_SINGLELINE | DT_WORDBREAK, 30),
-              Lines{L"aaa\r\nbbb ccc"});
-    EXPECT_EQ(linesOf(L"", DT_SINGLELINE, 30), Lines{L""});
-}
-
-TEST(LineBreaking, BreaksWithinParagraphsStartAfresh) {
-    EXPECT_EQ(linesOf(L"aaa bbb\nccc ddd", DT_WORDBREAK, 40),
-              (Lines{L"aaa", L"bbb", L"ccc", L"ddd"}));
+TEST(LineBreaking, FollowsThePlatformsRules) {
+    for (const Breaking& rule : breakingRules) {
+        EXPECT_EQ(linesOf(rule.text, rule.format, rule.maxWidth), rule.expected)
+            << ::testing::PrintToString(rule.text) << " in " << rule.maxWidth;
+    }
 }
 
 TEST(Prefixes, AmpersandsAreRemovedUnlessNoPrefix) {

@@ -1,6 +1,6 @@
 // Shared pieces of the toolkit tests: a headless device with a program folder of its own and a
 // fresh toolkit state, a display frame, message pumping, pixels, a counting test element, PNG
-// files written and read with libpng, and the message boxes of death tests.
+// files, and the child processes of the program's fatal and non-fatal paths.
 #pragma once
 
 #include "DisplayFrame.h"
@@ -10,13 +10,13 @@
 #include "ResourceManager.h"
 #include "Tunables.h"
 
+#include "imaging/PngCodec.h"
 #include "kernel/Paths.h"
 
 #include <platform/Clock.h>
 #include <platform/Device.h>
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <algorithm>
 #include <array>
@@ -29,6 +29,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -188,25 +189,18 @@ inline std::string fileText(const std::filesystem::path& file) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// RGBA pixels row by row; empty: an opaque colour ramp.
-inline void writePng(const std::filesystem::path& file, unsigned width, unsigned height,
-                     std::vector<std::uint8_t> pixels = {}) {
-    for (size_t i = pixels.size(); i < static_cast<size_t>(width) * height * 4; ++i) {
-        pixels.push_back(i % 4 == 3 ? 255 : static_cast<std::uint8_t>(i * (i % 4 + 1)));
+// A PNG file of RGBA pixels given row by row, or of an opaque colour ramp.
+inline void writePng(const std::filesystem::path& file, int width, int height,
+                     const std::vector<std::uint8_t>& rgba = {}) {
+    platform::imaging::RgbaImage image(width, height);
+    for (size_t i = 0; i < image.rgba.size(); ++i) {
+        image.rgba[i] = i < rgba.size() ? rgba[i] : i % 4 == 3 ? 255 : (i * (i % 4 + 1)) & 0xFF;
     }
-    std::FILE* out = std::fopen(file.c_str(), "wb");
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_init_io(png, out);
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (unsigned y = 0; y < height; ++y) {
-        png_write_row(png, pixels.data() + static_cast<size_t>(y) * width * 4);
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    std::fclose(out);
+    std::vector<std::uint8_t> bytes;
+    platform::imaging::encodePng(image, true, bytes);
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 struct PngSize {
@@ -216,21 +210,10 @@ struct PngSize {
 };
 
 inline PngSize readPngSize(const std::filesystem::path& file) {
-    PngSize size;
-    std::FILE* in = std::fopen(file.c_str(), "rb");
-    if (in == nullptr) {
-        return size;
-    }
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, in);
-        png_read_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-        size = PngSize{png_get_image_width(png, info), png_get_image_height(png, info), true};
-    }
-    png_destroy_read_struct(&png, &info, nullptr);
-    std::fclose(in);
-    return size;
+    platform::imaging::DecodedPng png;
+    const bool valid = SUCCEEDED(platform::imaging::decodePngFile(file, png));
+    return PngSize{static_cast<unsigned>(png.image.width), static_cast<unsigned>(png.image.height),
+                   valid};
 }
 
 // In a child process on a fresh device, `action` must show a message box matching `box`
@@ -249,6 +232,19 @@ inline void expectBoxAndExit(void (*action)(), const std::string& box) {
             action();
         },
         ::testing::ExitedWithCode(0), "BOX " + box);
+}
+
+// For paths that must return: the program's fatal paths end it with exit code 0, which a test in
+// the same process would take for success. In a child process on a fresh device, `action` must
+// return true.
+inline void expectReturns(bool (*action)()) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ToolkitDevice device;
+            std::exit(action() ? 7 : 8);
+        },
+        ::testing::ExitedWithCode(7), "");
 }
 
 } // namespace toolkit_test

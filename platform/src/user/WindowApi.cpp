@@ -161,11 +161,42 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     return handle;
 }
 
-BOOL DestroyWindow(HWND handle) {
-    HWND focusTo = nullptr;
+namespace {
+
+// What a window leaving the screen (hidden or destroyed) takes along: the focus if it held it
+// or a descendant did, the foreground, and the capture. Noted under the manager's lock; the
+// focus and foreground messages are sent after it.
+struct Departure {
     bool focusInside = false;
+    HWND focusHeir = nullptr;
     bool foregroundLeaves = false;
     HWND nextForeground = nullptr;
+
+    void note(WindowManager& wm, Window* window, HWND heir) {
+        focusInside = wm.focus != nullptr && wm.isAncestorOrSelf(window, wm.find(wm.focus));
+        focusHeir = heir;
+        foregroundLeaves = wm.foreground == window->handle;
+        nextForeground = handleOf(wm.nextForeground(window));
+        if (wm.capture != nullptr && wm.isAncestorOrSelf(window, wm.find(wm.capture))) {
+            wm.capture = nullptr;
+            wm.implicitCapture = false;
+        }
+    }
+
+    void handOn() const {
+        if (focusInside) {
+            changeFocus(focusHeir);
+        }
+        if (foregroundLeaves) {
+            changeForeground(nextForeground);
+        }
+    }
+};
+
+} // namespace
+
+BOOL DestroyWindow(HWND handle) {
+    Departure departure;
     {
         auto& wm = manager();
         std::lock_guard guard(wm.mutex);
@@ -185,23 +216,10 @@ BOOL DestroyWindow(HWND handle) {
             wm.exposeParent(window);
         }
         window->destroying = true;
-        focusInside = wm.focus != nullptr && wm.isAncestorOrSelf(window, wm.find(wm.focus));
-        if (window->parent != nullptr && !window->parent->destroying) {
-            focusTo = window->parent->handle;
-        }
-        foregroundLeaves = wm.foreground == handle;
-        nextForeground = handleOf(wm.nextForeground(window));
-        if (wm.capture != nullptr && wm.isAncestorOrSelf(window, wm.find(wm.capture))) {
-            wm.capture = nullptr;
-            wm.implicitCapture = false;
-        }
+        const bool parentStays = window->parent != nullptr && !window->parent->destroying;
+        departure.note(wm, window, parentStays ? window->parent->handle : nullptr);
     }
-    if (focusInside) {
-        changeFocus(focusTo);
-    }
-    if (foregroundLeaves) {
-        changeForeground(nextForeground);
-    }
+    departure.handOn();
     callWindow(handle, WM_DESTROY, 0, 0);
 
     std::vector<HWND> children;
@@ -307,11 +325,8 @@ BOOL IsWindow(HWND window) {
 BOOL ShowWindow(HWND handle, int command) {
     const bool hide = command == SW_HIDE || command == SW_MINIMIZE;
     bool wasVisible = false;
-    bool focusInside = false;
-    bool foregroundLeaves = false;
     bool activate = false;
-    HWND focusTo = nullptr;
-    HWND nextForeground = nullptr;
+    Departure departure;
     {
         auto& wm = manager();
         std::lock_guard guard(wm.mutex);
@@ -329,14 +344,8 @@ BOOL ShowWindow(HWND handle, int command) {
                 wm.exposeParent(window);
             }
             window->style &= ~static_cast<DWORD>(WS_VISIBLE);
-            focusInside = wm.focus != nullptr && wm.isAncestorOrSelf(window, wm.find(wm.focus));
-            focusTo = handleOf(window->parent);
-            foregroundLeaves = wm.foreground == handle;
-            nextForeground = handleOf(wm.nextForeground(window));
-            if (wm.capture != nullptr && wm.isAncestorOrSelf(window, wm.find(wm.capture))) {
-                wm.capture = nullptr;
-                wm.implicitCapture = false;
-            }
+            // Hiding the focus window gives the focus to its parent.
+            departure.note(wm, window, handleOf(window->parent));
         } else {
             window->style |= WS_VISIBLE;
             if (wm.isVisible(window)) {
@@ -347,12 +356,7 @@ BOOL ShowWindow(HWND handle, int command) {
         }
     }
     sendOrNotify(handle, WM_SHOWWINDOW, hide ? FALSE : TRUE, 0);
-    if (focusInside) {
-        changeFocus(focusTo); // hiding the focus window gives the focus to its parent
-    }
-    if (foregroundLeaves) {
-        changeForeground(nextForeground);
-    }
+    departure.handOn();
     if (activate) {
         changeForeground(handle);
     }

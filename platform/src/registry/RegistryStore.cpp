@@ -232,30 +232,39 @@ HKEY Store::newHandle(Path path) {
     return reinterpret_cast<HKEY>(value);
 }
 
-LONG Store::createKey(HKEY base, LPCWSTR subKey, HKEY* result, DWORD* disposition) {
-    std::lock_guard guard(mutex_);
-    ensureLoaded();
-    auto path = pathOf(base);
-    if (!path) {
+LONG Store::keyPath(HKEY base, LPCWSTR subKey, HKEY* result, Path& path) const {
+    auto basePath = pathOf(base);
+    if (!basePath) {
         return ERROR_INVALID_HANDLE;
     }
     auto parts = splitSubKey(subKey);
     if (!parts || !result) {
         return ERROR_INVALID_PARAMETER;
     }
-    path->insert(path->end(), parts->begin(), parts->end());
+    path = std::move(*basePath);
+    path.insert(path.end(), parts->begin(), parts->end());
+    return ERROR_SUCCESS;
+}
+
+LONG Store::createKey(HKEY base, LPCWSTR subKey, HKEY* result, DWORD* disposition) {
+    std::lock_guard guard(mutex_);
+    ensureLoaded();
+    Path path;
+    if (LONG error = keyPath(base, subKey, result, path); error != ERROR_SUCCESS) {
+        return error;
+    }
     DWORD outcome = REG_OPENED_EXISTING_KEY;
-    if (const Key* existing = find(*path)) {
-        *path = existing->path;
-    } else if (path->size() > 1) {
+    if (const Key* existing = find(path)) {
+        path = existing->path;
+    } else if (path.size() > 1) {
         Tree next = tree_;
-        addKey(next, *path);
+        addKey(next, path);
         if (LONG error = commit(std::move(next)); error != ERROR_SUCCESS) {
             return error;
         }
         outcome = REG_CREATED_NEW_KEY;
     }
-    *result = newHandle(std::move(*path));
+    *result = newHandle(std::move(path));
     if (disposition) {
         *disposition = outcome;
     }
@@ -265,21 +274,16 @@ LONG Store::createKey(HKEY base, LPCWSTR subKey, HKEY* result, DWORD* dispositio
 LONG Store::openKey(HKEY base, LPCWSTR subKey, HKEY* result) {
     std::lock_guard guard(mutex_);
     ensureLoaded();
-    auto path = pathOf(base);
-    if (!path) {
-        return ERROR_INVALID_HANDLE;
+    Path path;
+    if (LONG error = keyPath(base, subKey, result, path); error != ERROR_SUCCESS) {
+        return error;
     }
-    auto parts = splitSubKey(subKey);
-    if (!parts || !result) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    path->insert(path->end(), parts->begin(), parts->end());
-    if (const Key* existing = find(*path)) {
-        *path = existing->path;
-    } else if (path->size() > 1) {
+    if (const Key* existing = find(path)) {
+        path = existing->path;
+    } else if (path.size() > 1) {
         return ERROR_FILE_NOT_FOUND;
     }
-    *result = newHandle(std::move(*path));
+    *result = newHandle(std::move(path));
     return ERROR_SUCCESS;
 }
 

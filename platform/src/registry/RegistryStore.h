@@ -35,6 +35,8 @@ private:
     LONG commit(Tree next);
 
     std::optional<Path> pathOf(HKEY key) const;
+    // The path of `subKey` below `base`, for opening or creating it.
+    LONG keyPath(HKEY base, LPCWSTR subKey, HKEY* result, Path& path) const;
     const Key* find(const Path& path) const;
     HKEY newHandle(Path path);
 

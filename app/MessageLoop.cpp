@@ -2,12 +2,11 @@
 
 #include "Application.h"
 #include "DisplayFrame.h"
+#include "FatalExit.h"
 #include "MyEditControl.h"
 #include "ResourceManager.h"
 
 #include <aygshell.h>
-
-#include <cstdlib>
 
 namespace {
 
@@ -64,7 +63,7 @@ void runMessageLoop() {
         const BOOL result = GetMessageW(&msg, nullptr, 0, 0);
         if (result == -1) {
             MessageBoxW(mainWindow, L"Main function fail...", L"GetMessage", boxStyle);
-            std::exit(0);
+            exitAfterFatalMessage();
         }
         if (msg.message == WM_QUIT || (msg.hwnd != nullptr && msg.message == WM_CLOSE)) {
             return;
@@ -82,6 +81,6 @@ void runMessageLoop() {
 void showMessage(const wchar_t* text, const wchar_t* caption, bool fatal) {
     MessageBoxW(mainWindow, text, caption, boxStyle);
     if (fatal) {
-        std::exit(0);
+        exitAfterFatalMessage();
     }
 }

@@ -14,6 +14,6 @@ inline constexpr WPARAM wakeMessageBox = 1280;  // set the message-box event
 void runMessageLoop();
 
 // A native box owned by the main window (none before it exists) with the exclamation icon and
-// an OK button. A fatal message ends the process with exit code 0 once the box is answered,
-// without tearing anything down.
+// an OK button. A fatal message ends the process with the fatal exit status once the box is
+// answered, without tearing anything down.
 void showMessage(const wchar_t* text, const wchar_t* caption, bool fatal);

@@ -1,13 +1,13 @@
 #include "DisplayFrame.h"
 
 #include "Element.h"
+#include "FatalExit.h"
 #include "Tunables.h"
 #include "TraceFailure.h"
 
 #include <aygshell.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <sstream>
 
 DisplayFrame* theFrame = nullptr;
@@ -33,7 +33,7 @@ constexpr DWORD kFillFlags = DDBLT_WAITNOTBUSY | DDBLT_COLORFILL;
 
 [[noreturn]] void failSetUp(const wchar_t* text, const wchar_t* caption) {
     MessageBoxW(mainWindow, text, caption, MB_OK | MB_ICONEXCLAMATION);
-    std::exit(0);
+    exitAfterFatalMessage();
 }
 
 HWND withRaiseBit(HWND window) {

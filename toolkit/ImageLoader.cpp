@@ -1,13 +1,13 @@
 #include "ImageLoader.h"
 
 #include "DisplayFrame.h"
+#include "FatalExit.h"
 #include "ResourceManager.h"
 #include "TraceFailure.h"
 #include "Tunables.h"
 
 #include <objbase.h>
 
-#include <cstdlib>
 #include <utility>
 
 IImagingFactory* imagingFactory = nullptr;
@@ -255,5 +255,5 @@ void reportImagingError(HRESULT code, const std::wstring& context) {
         return;
     }
     MessageBoxW(mainWindow, name, context.c_str(), MB_ICONEXCLAMATION);
-    std::exit(0);
+    exitAfterFatalMessage();
 }

@@ -26,7 +26,8 @@ void rescaleImageFile(const std::wstring& path);
 void rescaleImageFileTo(const std::wstring& source, const std::wstring& destination);
 
 // For the known Imaging and COM failure codes: a box with the code's name captioned `context`,
-// then the process ends with exit code 0. Any other code is ignored and the function returns.
+// then the process ends with the fatal exit status. Any other code is ignored and the function
+// returns.
 void reportImagingError(HRESULT code, const std::wstring& context);
 // The name shown for a known code, or null.
 const wchar_t* imagingErrorName(HRESULT code);

@@ -1,13 +1,13 @@
 #include "ResourceManager.h"
 
 #include "DisplayFrame.h"
+#include "FatalExit.h"
 #include "ImageLoader.h"
 #include "Tunables.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -141,7 +141,7 @@ bool installMarkPresent(HKEY key) {
     const std::wstring text =
         L"Could not find resources for your application...\r\nCheck this directory:\r\n" + imageDir;
     MessageBoxW(nullptr, text.c_str(), L"Resource not available!", MB_ICONHAND);
-    std::exit(0);
+    exitAfterFatalMessage();
 }
 
 void install(HKEY key, const std::wstring& imageDir) {

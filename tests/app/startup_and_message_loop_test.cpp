@@ -2,6 +2,7 @@
 // the loop.
 #include "Application.h"
 #include "DisplayFrame.h"
+#include "FatalExit.h"
 #include "MagicPacketApp.h"
 #include "MessageLoop.h"
 #include "ResourceManager.h"
@@ -129,14 +130,16 @@ TEST_F(StartupDeathTest, FailingWinsockShowsItsBoxAndExitsWithZero) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     platform::net::failWinsockStartup(10091);
     EXPECT_EXIT(WinMain(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOW),
-                ::testing::ExitedWithCode(0), "WSAStartup error.*Can't start socket\\.\\.\\.");
+                ::testing::ExitedWithCode(fatalExitStatus),
+                "WSAStartup error.*Can't start socket\\.\\.\\.");
 }
 
 TEST_F(StartupDeathTest, AnotherWinsockVersionShowsItsBoxAndExitsWithZero) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     platform::net::reportWinsockVersion(0x0101);
     EXPECT_EXIT(WinMain(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOW),
-                ::testing::ExitedWithCode(0), "WSAStartup error.*Wrong version number\\.\\.\\.");
+                ::testing::ExitedWithCode(fatalExitStatus),
+                "WSAStartup error.*Wrong version number\\.\\.\\.");
 }
 
 TEST_F(StartupDeathTest, FailingGetMessageShowsItsBoxAndExitsWithZero) {
@@ -147,5 +150,5 @@ TEST_F(StartupDeathTest, FailingGetMessageShowsItsBoxAndExitsWithZero) {
             platform::failNextGetMessage();
             runMessageLoop();
         },
-        ::testing::ExitedWithCode(0), "GetMessage.*Main function fail\\.\\.\\.");
+        ::testing::ExitedWithCode(fatalExitStatus), "GetMessage.*Main function fail\\.\\.\\.");
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "DisplayFrame.h"
+#include "FatalExit.h"
 #include "Element.h"
 #include "ImageLoader.h"
 #include "MotionTracker.h"
@@ -217,7 +218,8 @@ inline PngSize readPngSize(const std::filesystem::path& file) {
 }
 
 // In a child process on a fresh device, `action` must show a message box matching `box`
-// ("<caption>|<type as hex>|<text>", a regular expression) and end the program with exit code 0.
+// ("<caption>|<type as hex>|<text>", a regular expression) and end the program with the fatal exit
+// status.
 inline void expectBoxAndExit(void (*action)(), const std::string& box) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
@@ -231,12 +233,11 @@ inline void expectBoxAndExit(void (*action)(), const std::string& box) {
             });
             action();
         },
-        ::testing::ExitedWithCode(0), "BOX " + box);
+        ::testing::ExitedWithCode(fatalExitStatus), "BOX " + box);
 }
 
-// For paths that must return: the program's fatal paths end it with exit code 0, which a test in
-// the same process would take for success. In a child process on a fresh device, `action` must
-// return true.
+// For paths that must return: a fatal path ends the whole process, so it can only be told apart
+// from a return in a child process. On a fresh device there, `action` must return true.
 inline void expectReturns(bool (*action)()) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(

@@ -33,9 +33,12 @@ protected:
 
 std::vector<std::uint8_t> solid(int width, int height, std::uint8_t r, std::uint8_t g,
                                 std::uint8_t b, std::uint8_t a) {
-    std::vector<std::uint8_t> pixels;
-    for (int i = 0; i < width * height; ++i) {
-        pixels.insert(pixels.end(), {r, g, b, a});
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width * height) * 4);
+    for (std::size_t i = 0; i < pixels.size(); i += 4) {
+        pixels[i] = r;
+        pixels[i + 1] = g;
+        pixels[i + 2] = b;
+        pixels[i + 3] = a;
     }
     return pixels;
 }

@@ -1,5 +1,5 @@
 // The graphics paths the toolkit leans on, each against a plain-memory reference measured in the
-// same run (the "ratio" counter is the operation's time over the reference's):
+// same run (the "ratio" counter is the operation's median time over the reference's):
 //   colour fill of the screen        vs memset of the same bytes
 //   scroll self-blit by 10 rows       vs memmove of the same bytes (goal: ratio <= 1.3)
 //   colour-keyed copy of a text label vs memcpy of its rows
@@ -11,13 +11,13 @@
 #include "platform/Device.h"
 #include "windows.h"
 
+#include "SameRunRatio.h"
+
 #include <benchmark/benchmark.h>
 #include <png.h>
 
-#include <chrono>
 #include <cstring>
 #include <fstream>
-#include <functional>
 #include <vector>
 
 namespace {
@@ -25,27 +25,7 @@ namespace {
 constexpr int screenWidth = 480;
 constexpr int screenHeight = 640;
 
-using Clock = std::chrono::steady_clock;
-
-double secondsOf(const std::function<void()>& work) {
-    const auto start = Clock::now();
-    work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Times `operation` and `reference` alternately; the iteration time is the operation's.
-void compare(benchmark::State& state, const std::function<void()>& operation,
-             const std::function<void()>& reference) {
-    double operationTotal = 0;
-    double referenceTotal = 0;
-    for (auto _ : state) {
-        const double op = secondsOf(operation);
-        referenceTotal += secondsOf(reference);
-        operationTotal += op;
-        state.SetIterationTime(op);
-    }
-    state.counters["ratio"] = referenceTotal > 0 ? operationTotal / referenceTotal : 0;
-}
+using bench::compareInOneRun;
 
 struct Screen {
     platform::ScopedTestDevice device{screenWidth, screenHeight, 192};
@@ -87,7 +67,7 @@ void ColourFillScreen(benchmark::State& state) {
     Screen screen;
     DDBLTFX fx = fillWith(0xEF5D);
     std::vector<std::uint16_t> memory(screenWidth * screenHeight);
-    compare(
+    compareInOneRun(
         state,
         [&] {
             screen.primary->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAITNOTBUSY,
@@ -106,7 +86,7 @@ void ScrollSelfBlit(benchmark::State& state) {
     std::vector<std::uint16_t> memory(screenWidth * screenHeight, 1);
     const std::size_t moved =
         std::size_t{screenWidth} * (screenHeight - 10) * sizeof(std::uint16_t);
-    compare(
+    compareInOneRun(
         state,
         [&] { screen.primary->Blt(&dest, screen.primary, &source, DDBLT_WAITNOTBUSY, nullptr); },
         [&] {
@@ -131,7 +111,7 @@ void KeyedLabelCopy(benchmark::State& state) {
     key.ddckSrcColorkey = {0xFFFF, 0xFFFF};
     RECT dest{40, 500, 440, 540};
     std::vector<std::uint16_t> from(400 * 40), to(screenWidth * 40);
-    compare(
+    compareInOneRun(
         state,
         [&] {
             screen.primary->Blt(&dest, label, nullptr, DDBLT_KEYSRCOVERRIDE | DDBLT_WAITNOTBUSY,
@@ -156,7 +136,7 @@ void DrawLabelText(benchmark::State& state) {
     HFONT font = CreateFontIndirectW(&description);
     const wchar_t* text = L"Connection established, ready to wake the host !!";
     std::vector<std::uint16_t> from(480 * 80), to(480 * 80);
-    compare(
+    compareInOneRun(
         state,
         [&] {
             HDC dc = nullptr;
@@ -208,7 +188,7 @@ void DecodePng(benchmark::State& state) {
     CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IImagingFactory,
                      reinterpret_cast<void**>(&factory));
     std::vector<std::uint8_t> decoded(480 * 120 * 4);
-    compare(
+    compareInOneRun(
         state,
         [&] {
             IImage* image = nullptr;

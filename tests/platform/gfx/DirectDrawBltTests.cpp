@@ -47,13 +47,22 @@ protected:
 };
 
 TEST_F(BltTest, ColourFillWritesTheRawPixelValueIntoTheRectangleOnly) {
-    auto surface = makeSurface(*dd, 8, 4);
-    ASSERT_EQ(fill(*surface, nullptr, 0x1234), DD_OK);
-    RECT band{2, 1, 5, 3};
-    ASSERT_EQ(fill(*surface, &band, 0xEF5D), DD_OK);
-    EXPECT_EQ(pixelsOf(*surface), grid(8, 4, [](int x, int y) {
-                  return x >= 2 && x < 5 && y >= 1 && y < 3 ? 0xEF5D : 0x1234;
-              }));
+    // An odd width puts every other row start off a 4-byte boundary; the fill writes pixel pairs.
+    const RECT bands[] = {{2, 1, 5, 3}, {1, 0, 2, 4}, {0, 1, 7, 3}, {3, 0, 7, 4}, {0, 0, 6, 4}};
+    for (const RECT& band : bands) {
+        auto surface = makeSurface(*dd, 7, 4);
+        ASSERT_EQ(fill(*surface, nullptr, 0x1234), DD_OK);
+        RECT target = band;
+        ASSERT_EQ(fill(*surface, &target, 0xEF5D), DD_OK);
+        EXPECT_EQ(pixelsOf(*surface), grid(7, 4,
+                                           [&](int x, int y) {
+                                               const bool inside = x >= band.left &&
+                                                                   x < band.right &&
+                                                                   y >= band.top && y < band.bottom;
+                                               return inside ? 0xEF5D : 0x1234;
+                                           }))
+            << "band " << band.left << "," << band.top << "," << band.right << "," << band.bottom;
+    }
 }
 
 TEST_F(BltTest, SourceColourKeyRangeSkipsItsBothEndsAndNothingOutside) {

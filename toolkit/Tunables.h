@@ -74,4 +74,9 @@ inline constexpr COLORREF clickableTextColour = 0x050505; // near black (COLORRE
 inline constexpr int hitMarginSidePx = 5;                 // labels and items: left and right
 inline constexpr int hitMarginAbovePx = 10;               // labels and items: above, none below
 
+// --- MyItem -------------------------------------------------------------------------------------
+inline constexpr WORD captionKeyColour = 0xE71C; // the faces behind captions, normal and disabled
+inline constexpr COLORREF disabledCaptionColour = 0x808080; // grey (COLORREF)
+inline constexpr double captionGapPx = 6.0; // design px between a box or switch and its caption
+
 } // namespace tunables

@@ -8,6 +8,7 @@
 #include "Element.h"
 #include "ImageLoader.h"
 #include "MotionTracker.h"
+#include "MyItem.h"
 #include "MyLabel.h"
 #include "ResourceManager.h"
 #include "Tunables.h"
@@ -107,6 +108,14 @@ private:
         for (HFONT* font : {&fontLarge, &fontNormal, &fontItalic}) {
             if (*font != nullptr) {
                 DeleteObject(std::exchange(*font, nullptr));
+            }
+        }
+        for (ItemStyleStrips& strips : itemStrips) {
+            for (ItemStrip* strip : {&strips.main, &strips.thirdState}) {
+                if (strip->surface != nullptr) {
+                    strip->surface->Release();
+                }
+                *strip = ItemStrip{};
             }
         }
     }

@@ -90,6 +90,7 @@ protected:
     // The item alone on the screen, painted once over the backdrop.
     std::unique_ptr<MyItem> show(int style, int state, const std::wstring& caption = L"",
                                  int y = 40) {
+        screen->children.clear(); // the item before may be gone
         auto item = std::make_unique<MyItem>(-1, 20, y, static_cast<BYTE>(style),
                                              static_cast<BYTE>(state), caption);
         screen->children.assign(1, item.get());

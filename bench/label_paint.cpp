@@ -3,7 +3,8 @@
 //   painting it once it is rendered (the colour-keyed copy onto the screen; goal: ratio <= 1.5)
 //   re-rendering it (fill, DrawTextW into its surface, then the copy), as a change of colour does
 // each against a plain memcpy of its pixels, row by row into a buffer of the screen's width,
-// measured in the same run. The "ratio" counter is the operation's time over the memcpy's.
+// measured in the same run. The "ratio" counter is the operation's median time over the
+// memcpy's.
 #include "DisplayFrame.h"
 #include "MyLabel.h"
 
@@ -11,6 +12,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -34,6 +36,17 @@ double secondsOf(const std::function<void()>& work) {
     const auto start = Clock::now();
     work();
     return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Medians, not means: a time slice lost to another process on the shared machine lengthens one
+// sample a lot and would move a mean, not the median.
+double median(std::vector<double>& times) {
+    if (times.empty()) {
+        return 0;
+    }
+    const auto middle = times.begin() + static_cast<std::ptrdiff_t>(times.size() / 2);
+    std::nth_element(times.begin(), middle, times.end());
+    return *middle;
 }
 
 // The phone with its display frame and back buffer; the shared fonts go with it.
@@ -67,11 +80,11 @@ void againstMemcpy(benchmark::State& state, const MyLabel& label,
     const int height = label.textRect.bottom;
     std::vector<std::uint16_t> from(static_cast<size_t>(width) * height, 0x1234);
     std::vector<std::uint16_t> to(static_cast<size_t>(kScreenWidth) * height);
-    double operationTotal = 0;
-    double referenceTotal = 0;
+    std::vector<double> operationTimes;
+    std::vector<double> referenceTimes;
     for (auto _ : state) {
         const double op = secondsOf(operation);
-        referenceTotal += secondsOf([&] {
+        referenceTimes.push_back(secondsOf([&] {
             for (int y = 0; y < height; ++y) {
                 std::memcpy(to.data() + static_cast<size_t>(y) * kScreenWidth,
                             from.data() + static_cast<size_t>(y) * width,
@@ -79,13 +92,14 @@ void againstMemcpy(benchmark::State& state, const MyLabel& label,
             }
             benchmark::DoNotOptimize(to.data());
             benchmark::ClobberMemory();
-        });
-        operationTotal += op;
+        }));
+        operationTimes.push_back(op);
         state.SetIterationTime(op);
     }
     state.counters["width"] = width;
     state.counters["height"] = height;
-    state.counters["ratio"] = referenceTotal > 0 ? operationTotal / referenceTotal : 0;
+    const double reference = median(referenceTimes);
+    state.counters["ratio"] = reference > 0 ? median(operationTimes) / reference : 0;
 }
 
 void BM_PaintRenderedLabelAgainstMemcpy(benchmark::State& state) {

@@ -57,4 +57,26 @@ inline constexpr DWORD installMarkValue = 0x33333333;    // low half of the doub
 inline constexpr DWORD installMarkHighHalf = 0x3FF33333; // high half of the double 1.2
 inline constexpr double installedVersion = 1.2;
 
+// --- MyLabel ------------------------------------------------------------------------------------
+inline constexpr int labelLargePoints = 10;   // fontLarge
+inline constexpr int labelNormalPoints = 9;   // fontNormal and fontItalic
+inline constexpr int pointsPerInch = 72;      // font heights: -(points x LOGPIXELSY) / 72
+inline constexpr BYTE labelFontQuality = 5;   // CLEARTYPE_QUALITY
+inline constexpr BYTE labelFontPrecision = 6; // output precision
+inline constexpr BYTE labelFontPitchAndFamily = 0x12;
+inline constexpr BYTE labelFontCharSet = 1;               // DEFAULT_CHARSET
+inline constexpr int labelTextPaddingPx = 5;              // added to the measured text width
+inline constexpr int labelMinSurfacePx = 16;              // smallest side of a label's surface
+inline constexpr WORD labelKeyColour = 0xFFFF;            // white: plain and clickable labels
+inline constexpr WORD pressedKeyColour = 0x3186;          // dark grey: pressed labels and buttons
+inline constexpr COLORREF pressedTextColour = 0xC4C4C4;   // light grey (COLORREF)
+inline constexpr COLORREF clickableTextColour = 0x050505; // near black (COLORREF)
+inline constexpr int hitMarginSidePx = 5;                 // labels and items: left and right
+inline constexpr int hitMarginAbovePx = 10;               // labels and items: above, none below
+
+// --- MyItem -------------------------------------------------------------------------------------
+inline constexpr WORD captionKeyColour = 0xE71C; // the faces behind captions, normal and disabled
+inline constexpr COLORREF disabledCaptionColour = 0x808080; // grey (COLORREF)
+inline constexpr double captionGapPx = 6.0; // design px between a box or switch and its caption
+
 } // namespace tunables

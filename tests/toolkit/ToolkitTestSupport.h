@@ -8,6 +8,8 @@
 #include "Element.h"
 #include "ImageLoader.h"
 #include "MotionTracker.h"
+#include "MyItem.h"
+#include "MyLabel.h"
 #include "ResourceManager.h"
 #include "Tunables.h"
 
@@ -98,11 +100,49 @@ private:
         resourceDir.clear();
         rescaleStepHook = nullptr;
         TestBlock::loadOrder.clear();
+        resetWidgetSharedState();
+    }
+
+    // Fonts and image strips that widgets share for the whole process belong to one device.
+    static void resetWidgetSharedState() {
+        for (HFONT* font : {&fontLarge, &fontNormal, &fontItalic}) {
+            if (*font != nullptr) {
+                DeleteObject(std::exchange(*font, nullptr));
+            }
+        }
+        for (ItemStyleStrips& strips : itemStrips) {
+            for (ItemStrip* strip : {&strips.main, &strips.thirdState}) {
+                if (strip->surface != nullptr) {
+                    strip->surface->Release();
+                }
+                *strip = ItemStrip{};
+            }
+        }
     }
 
     platform::ScopedTestDevice device_;
     std::filesystem::path programDir_;
 };
+
+// The build's real resource set (the 21 images and the two fonts) in the device's program folder,
+// loaded as the program does at start: fonts installed into \windows, image paths set, images
+// shrunk once on a small screen.
+inline void installResourceSet(const ToolkitDevice& device) {
+    const char* bin = std::getenv("DAWNBELL_TEST_BIN");
+    ASSERT_NE(bin, nullptr) << "DAWNBELL_TEST_BIN names the build's bin folder";
+    const std::filesystem::path source = std::filesystem::path(bin) / "resources" / "VGA";
+    const std::filesystem::path target = device.programDir() / "resources" / "VGA";
+    std::filesystem::create_directories(target);
+    for (const auto& entry : std::filesystem::directory_iterator(source)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_regular_file() && name != narrow(scaledMarkerFile) &&
+            name != narrow(rescaleProgressFile)) {
+            std::filesystem::copy_file(entry.path(), target / name,
+                                       std::filesystem::copy_options::overwrite_existing);
+        }
+    }
+    loadResources();
+}
 
 // Dispatches every pending message of the calling thread.
 inline void pumpMessages() {
@@ -129,6 +169,14 @@ public:
 private:
     std::unique_ptr<DisplayFrame> frame_;
 };
+
+// The off-screen buffer that the screen's Section makes in the program.
+inline void createBackBuffer() {
+    if (backBuffer == nullptr) {
+        createDisplaySurface(static_cast<DWORD>(GetSystemMetrics(SM_CXSCREEN)),
+                             static_cast<DWORD>(GetSystemMetrics(SM_CYSCREEN)), 0, &backBuffer);
+    }
+}
 
 // A pixel as presented.
 inline std::uint16_t pixelAt(int x, int y) {
@@ -183,6 +231,42 @@ inline SurfaceShot inspect(IDirectDrawSurface* surface) {
         surface->Unlock(nullptr);
     }
     return shot;
+}
+
+// Pixels of a surface or of an area of the screen buffer, row by row.
+struct Pixels {
+    LONG width = 0;
+    LONG height = 0;
+    std::vector<std::uint16_t> data;
+    std::uint16_t at(LONG x, LONG y) const { return data[static_cast<size_t>(y * width + x)]; }
+};
+
+inline Pixels surfacePixels(IDirectDrawSurface* surface) {
+    DDSURFACEDESC desc{};
+    desc.dwSize = sizeof desc;
+    Pixels pixels;
+    if (SUCCEEDED(surface->Lock(nullptr, &desc, DDLOCK_READONLY | DDLOCK_WAITNOTBUSY, nullptr))) {
+        pixels.width = static_cast<LONG>(desc.dwWidth);
+        pixels.height = static_cast<LONG>(desc.dwHeight);
+        const auto* base = static_cast<const std::uint8_t*>(desc.lpSurface);
+        for (LONG y = 0; y < pixels.height; ++y) {
+            const auto* row = reinterpret_cast<const std::uint16_t*>(base + y * desc.lPitch);
+            pixels.data.insert(pixels.data.end(), row, row + pixels.width);
+        }
+        surface->Unlock(nullptr);
+    }
+    return pixels;
+}
+
+inline Pixels screenPixels(const RECT& area) {
+    platform::Device& screen = platform::Device::instance();
+    std::lock_guard lock(screen.screenLock());
+    Pixels pixels{area.right - area.left, area.bottom - area.top, {}};
+    for (LONG y = area.top; y < area.bottom; ++y) {
+        const std::uint16_t* row = screen.pixels() + static_cast<size_t>(y) * screen.pitch();
+        pixels.data.insert(pixels.data.end(), row + area.left, row + area.right);
+    }
+    return pixels;
 }
 
 inline std::string fileText(const std::filesystem::path& file) {

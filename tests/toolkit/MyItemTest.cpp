@@ -1,0 +1,288 @@
+// MyItem on the real resource set: the frame drawn for every state of every style, the caption's
+// place and colours, the press, tap, release and enable transitions with their notification,
+// the hit margins, the refresh area, the fatal style check and the caption going with its item.
+#include "ToolkitTestSupport.h"
+
+#include <map>
+
+using namespace toolkit_test;
+
+namespace {
+
+constexpr std::uint16_t kBackdrop = 0x07E0;
+constexpr std::uint16_t kNearBlack = 0x0020; // 0x050505 in RGB565
+constexpr std::uint16_t kGrey = 0x8410;      // 0x808080
+constexpr std::uint16_t kLightGrey = 0xC638; // 0xC4C4C4
+
+// A screen that paints its children where they lie, as the containers do.
+class ItemScreen : public Element {
+public:
+    ItemScreen() : Element(100, 0, 0, kindSection, true) {}
+    void loadSurf() override {}
+    Element* hitTest(int, int) override { return nullptr; }
+    void paint(IDirectDrawSurface* target, int originX, int originY) override {
+        for (Element* child : children) {
+            child->paint(target, originX + left, originY + top);
+        }
+        fullRedraw = 0;
+    }
+    std::vector<Element*> children; // not owned
+};
+
+// Where each style's faces come from, written down independently of the item.
+struct Strip {
+    int image;
+    int frames;
+};
+const Strip kMainStrip[] = {{},
+                            {imageCheckbox, 6},
+                            {imageSwitch, 7},
+                            {imageNormalButton, 4},
+                            {imageMsgboxLargeButton, 4},
+                            {imageMsgboxSmallButton, 4}};
+const Strip kThirdStateStrip[] = {{}, {imageCheckboxThirdState, 2}, {imageSwitchThirdState, 2}};
+
+// Push buttons: frame 0 normal, 1 pressed, 2 disabled; boxes and switches have their own strip
+// for the third states.
+std::pair<Strip, int> expectedFace(int style, int state) {
+    if (style >= itemButton) {
+        const int frames[] = {0, 0, 2, 2, 1, 1, 0, 2};
+        return {kMainStrip[style], frames[state]};
+    }
+    if (state >= itemThirdState) {
+        return {kThirdStateStrip[style], state - itemThirdState};
+    }
+    const bool pressedSwitch = style == itemSwitch && state >= itemPressedOff;
+    return {kMainStrip[style], pressedSwitch ? 6 : state};
+}
+
+Pixels face(const Strip& strip, int frame) {
+    IDirectDrawSurface* surface = loadImage(imagePaths[static_cast<size_t>(strip.image)]);
+    const Pixels all = surfacePixels(surface);
+    surface->Release();
+    Pixels one{all.width / strip.frames, all.height, {}};
+    for (LONG y = 0; y < all.height; ++y) {
+        const auto row = all.data.begin() + y * all.width + frame * one.width;
+        one.data.insert(one.data.end(), row, row + one.width);
+    }
+    return one;
+}
+
+class MyItemTest : public ::testing::Test {
+protected:
+    std::optional<ToolkitDevice> device;
+    std::optional<OpenFrame> frame;
+    ItemScreen* screen = nullptr;
+
+    void SetUp() override { start(480, 640, 192); }
+
+    void start(int width, int height, int dpi) {
+        frame.reset();
+        device.reset();
+        device.emplace(width, height, dpi);
+        installResourceSet(*device);
+        frame.emplace();
+        createBackBuffer();
+        screen = new ItemScreen();
+        (*frame)->addScreen(screen);
+    }
+
+    // The item alone on the screen, painted once over the backdrop.
+    std::unique_ptr<MyItem> show(int style, int state, const std::wstring& caption = L"",
+                                 int y = 40) {
+        screen->children.clear(); // the item before may be gone
+        auto item = std::make_unique<MyItem>(-1, 20, y, static_cast<BYTE>(style),
+                                             static_cast<BYTE>(state), caption);
+        screen->children.assign(1, item.get());
+        fillScreen(kBackdrop);
+        dirtyRect = viewRect;
+        fullRedraw = 1;
+        theFrame->redraw(false);
+        return item;
+    }
+
+    static RECT placeOf(const MyItem& item) {
+        return RECT{viewRect.left + item.left, viewRect.top + item.top, viewRect.left + item.right,
+                    viewRect.top + item.bottom};
+    }
+
+    // Client coordinates of the item's top-left corner.
+    static POINT clientCorner(const MyItem& item) {
+        return POINT{viewRect.left + item.left, viewRect.top + item.top - clientRect.top};
+    }
+};
+
+TEST_F(MyItemTest, EveryStateOfEveryStyleShowsItsFrameOfItsStrip) {
+    for (int style = itemCheckBox; style <= itemSmallBoxButton; ++style) {
+        for (int state = itemOff; state <= itemDisabledThirdState; ++state) {
+            const auto item = show(style, state);
+            const auto [strip, frameIndex] = expectedFace(style, state);
+            const Pixels expected = face(strip, frameIndex);
+            const Pixels shown = screenPixels(placeOf(*item));
+            EXPECT_EQ(std::make_pair(shown.width, shown.height),
+                      std::make_pair(expected.width, expected.height));
+            EXPECT_TRUE(shown.data == expected.data) << "style " << style << " state " << state;
+        }
+    }
+}
+
+// What each input makes of each state, and whether a tap notifies.
+struct Transition {
+    BYTE state, afterPress, afterTap, afterRelease, afterToggle;
+    bool notifies;
+};
+
+TEST_F(MyItemTest, PressTapReleaseAndToggleMoveEveryStateAndOnlyEnabledTapsNotify) {
+    const Transition table[] = {
+        {0, 4, 1, 0, 2, true},  {1, 5, 0, 1, 3, true},  {2, 2, 2, 2, 0, false},
+        {3, 3, 3, 3, 1, false}, {4, 4, 1, 0, 2, true},  {5, 5, 0, 1, 3, true},
+        {6, 6, 1, 6, 7, true},  {7, 7, 7, 7, 6, false},
+    };
+    const auto item = show(itemButton, itemOff, L"Send");
+    const POINT corner = clientCorner(*item);
+    MSG msg;
+    for (const Transition& t : table) {
+        item->state = t.state;
+        item->selected = 0;
+        EXPECT_EQ(item->hitTest(corner.x + 10, corner.y + 10), item.get());
+        EXPECT_EQ(std::make_pair(item->selected, item->state),
+                  std::make_pair(BYTE{1}, t.afterPress));
+        item->state = t.state;
+        item->onClick();
+        EXPECT_EQ(item->state, t.afterTap) << int{t.state};
+        EXPECT_EQ(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE) != 0, t.notifies);
+        item->state = t.state;
+        item->unselect();
+        EXPECT_EQ(item->state, t.afterRelease) << int{t.state};
+        item->state = t.state;
+        item->toggleEnabled();
+        EXPECT_EQ(item->state, t.afterToggle) << int{t.state};
+    }
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
+    item->state = itemDisabledOff;
+    item->toggleEnabled();
+    item->toggleEnabled();
+    EXPECT_EQ(item->state, itemDisabledOff);
+}
+
+TEST_F(MyItemTest, HitsAndRefreshesReachTheFaceWithItsMarginsAndACheckBoxesCaption) {
+    const auto button = show(itemButton, itemDisabledOff, L"Quit");
+    const int w = button->right - button->left;
+    const int h = button->bottom - button->top;
+    // Offsets from the button's top-left corner, and whether they hit.
+    const std::tuple<int, int, bool> points[] = {
+        {-4, 0, true}, {-5, 0, false},  {w + 4, 0, true}, {w + 5, 0, false},
+        {0, -9, true}, {0, -10, false}, {0, h - 1, true}, {0, h, false},
+    };
+    const POINT corner = clientCorner(*button);
+    for (const auto& [dx, dy, hits] : points) {
+        EXPECT_EQ(button->hitTest(corner.x + dx, corner.y + dy), hits ? button.get() : nullptr)
+            << dx << "," << dy;
+    }
+    for (const std::wstring caption : {L"", L"Remember"}) {
+        const auto box = show(itemCheckBox, itemDisabledOff, caption);
+        const RECT place = placeOf(*box);
+        const POINT boxCorner = clientCorner(*box);
+        // Past the box and its margin only a caption is hit.
+        EXPECT_EQ(box->hitTest(boxCorner.x + (box->right - box->left) + 20, boxCorner.y),
+                  caption.empty() ? nullptr : box.get());
+        box->setMustRedraw();
+        EXPECT_EQ(edges(RECT{dirtyRect.left, dirtyRect.top, place.right, dirtyRect.bottom}),
+                  edges(place));
+        EXPECT_TRUE(caption.empty() ? dirtyRect.right == place.right
+                                    : dirtyRect.right >= place.left + box->captionLabel->right);
+    }
+}
+
+TEST_F(MyItemTest, PressingShowsThePressedFaceInLightGreyAndDisablingInGrey) {
+    const auto item = show(itemButton, itemOff, L"Send magic packet !");
+    // The caption's colour on the screen, and the face's frame at its sides.
+    const auto expectLook = [&](std::uint16_t caption, int frameIndex) {
+        const Pixels shown = screenPixels(placeOf(*item));
+        const Pixels expected = face(kMainStrip[itemButton], frameIndex);
+        std::map<std::uint16_t, long> counts;
+        for (std::uint16_t colour : {kNearBlack, kGrey, kLightGrey}) {
+            counts[colour] = std::count(shown.data.begin(), shown.data.end(), colour);
+        }
+        // Solid strokes show the text colour; edges blended onto the face may hit another.
+        for (const auto& [colour, count] : counts) {
+            EXPECT_TRUE(colour == caption ? count > 40 : count < counts[caption] / 8)
+                << std::hex << colour << ": " << std::dec << count;
+        }
+        for (LONG y = 0; y < shown.height; ++y) {
+            for (LONG x : {LONG{0}, LONG{5}, shown.width - 6}) {
+                ASSERT_EQ(shown.at(x, y), expected.at(x, y)) << x << "," << y;
+            }
+        }
+    };
+    expectLook(kNearBlack, 0);
+    const POINT corner = clientCorner(*item);
+    item->hitTest(corner.x + 20, corner.y + 20); // repaints by itself
+    expectLook(kLightGrey, 1);
+    item->onClick();
+    expectLook(kNearBlack, 0); // on looks like off for a push button
+    item->toggleEnabled();
+    expectLook(kGrey, 2);
+}
+
+// The ink of the caption: pixels of the face that differ from the bare frame.
+RECT inkWithin(const Pixels& shown, const Pixels& bare) {
+    RECT ink{shown.width, shown.height, 0, 0};
+    for (LONG y = 0; y < shown.height; ++y) {
+        for (LONG x = 0; x < shown.width; ++x) {
+            if (shown.at(x, y) != bare.at(x, y)) {
+                ink = RECT{std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x + 1),
+                           std::max(ink.bottom, y + 1)};
+            }
+        }
+    }
+    return ink;
+}
+
+TEST_F(MyItemTest, ButtonCaptionsAreCentredInTheFaceAndBoxCaptionsStartSixScaledPixelsRight) {
+    // Screen, then the box caption's left edge relative to the item.
+    const std::tuple<int, int, int, int> screens[] = {{480, 640, 192, 66}, {240, 320, 96, 33}};
+    for (const auto& [width, height, dpi, captionLeft] : screens) {
+        start(width, height, dpi);
+        for (int style = itemButton; style <= itemSmallBoxButton; ++style) {
+            const auto item = show(style, itemOff, L"OK");
+            const size_t elements = allElements.size();
+            item->setCaption(L"Cancel"); // the same label takes the new text
+            EXPECT_EQ(allElements.size(), elements);
+            const Pixels shown = screenPixels(placeOf(*item));
+            const RECT ink = inkWithin(shown, face(kMainStrip[style], 0));
+            ASSERT_LT(ink.left, ink.right) << "no caption, style " << style;
+            EXPECT_LE(std::abs((ink.left + ink.right) - shown.width), 2) << style << " " << width;
+            EXPECT_LE(std::abs((ink.top + ink.bottom) - shown.height), 6) << style << " " << width;
+        }
+        EXPECT_EQ(show(itemCheckBox, itemOff, L"Remember")->captionLabel->left, captionLeft);
+    }
+}
+
+TEST(MyItemStyle, AStyleOutsideOneToFiveShowsWhyAndEndsTheProgram) {
+    static BYTE wrongStyle;
+    for (BYTE style : {BYTE{0}, BYTE{6}}) {
+        wrongStyle = style;
+        expectBoxAndExit([] { MyItem item(-1, 0, 0, wrongStyle, 0, L"OK"); },
+                         "Wrong parameter\\|30\\|Can't create this Item\\.");
+    }
+}
+
+TEST_F(MyItemTest, AnItemTakesItsCaptionWithItSoReloadRedrawAndSetTextReachOnlyLiveElements) {
+    const size_t elements = allElements.size();
+    for (int i = 0; i < 50; ++i) {
+        MyItem item(-1, 20, 40 + i, static_cast<BYTE>(itemCheckBox + i % 5), itemOff, L"Yes");
+    }
+    EXPECT_EQ(allElements.size(), elements);
+    platform::Device::instance().rotate(); // reloads every element
+    pumpMessages();
+    redrawAllElements();
+    for (size_t i = 0; i < allElements.size(); ++i) { // a label tells its parent its new size
+        if (auto* label = dynamic_cast<MyLabel*>(allElements[i])) {
+            label->setText(label->text + L"!", true);
+        }
+    }
+    EXPECT_EQ(allElements.size(), elements);
+}
+
+} // namespace

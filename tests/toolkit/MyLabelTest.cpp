@@ -1,0 +1,237 @@
+// MyLabel: the shared fonts, measuring and wrapping, growing but never shrinking, rendering only
+// when needed, painting clipped to the dirty band with the key colour left out, taps and their
+// states, labels built before the display, and the turn of the screen.
+#include "ToolkitTestSupport.h"
+
+using namespace toolkit_test;
+
+namespace {
+
+constexpr std::uint16_t kBackdrop = 0x07E0; // pure green: no label here draws it
+
+class MyLabelTest : public ::testing::Test {
+protected:
+    ToolkitDevice device;
+    OpenFrame frame;
+
+    void SetUp() override { createBackBuffer(); }
+
+    // Paints the label at the view's top-left over the backdrop, `band` dirty; returns its place.
+    static RECT paintOverBackdrop(MyLabel& label, const RECT& band = viewRect) {
+        fillScreen(kBackdrop);
+        dirtyRect = band;
+        label.paint(primarySurface, viewRect.left, viewRect.top);
+        const LONG x = viewRect.left + label.left;
+        const LONG y = viewRect.top + label.top;
+        return RECT{x, y, x + label.textRect.right, y + label.textRect.bottom};
+    }
+};
+
+int pixelsOtherThan(std::uint16_t colour) {
+    const Pixels screen = screenPixels(RECT{0, 0, 480, 640});
+    return static_cast<int>(std::count_if(screen.data.begin(), screen.data.end(),
+                                          [colour](std::uint16_t p) { return p != colour; }));
+}
+
+TEST(MyLabelFonts, TheFirstLabelMakesTheThreeFontsOnceWithHeightsTruncatedAtTheResolution) {
+    // Dots per inch, then the heights of the 10-point and the 9-point fonts.
+    const std::tuple<int, LONG, LONG> resolutions[] = {
+        {96, -13, -12}, {100, -13, -12}, {192, -26, -24}};
+    for (const auto& [dpi, large, normal] : resolutions) {
+        ToolkitDevice device(480, 640, dpi);
+        OpenFrame frame;
+        MyLabel first(-1, 0, 0, L"a", labelFontLarge, 0, true);
+        const std::vector<HFONT> made{fontLarge, fontNormal, fontItalic};
+        MyLabel italic(-1, 0, 0, L"b", labelFontItalic, 0, true);
+        MyLabel other(-1, 0, 0, L"c", 7, 0, true);
+        EXPECT_EQ(std::vector<HFONT>({fontLarge, fontNormal, fontItalic}), made);
+        EXPECT_EQ(std::vector<HFONT>({first.font, other.font, italic.font}), made);
+        const std::tuple<LONG, BYTE> expected[] = {{large, 0}, {normal, 0}, {normal, 1}};
+        for (size_t i = 0; i < made.size(); ++i) {
+            LOGFONTW font{};
+            ASSERT_EQ(GetObjectW(made[i], sizeof font, &font), static_cast<int>(sizeof font));
+            EXPECT_EQ(std::make_tuple(font.lfHeight, font.lfItalic), expected[i]) << dpi;
+            EXPECT_EQ(std::wstring(font.lfFaceName), L"HelveticaNeueOTS.ttf");
+            EXPECT_EQ(std::vector<int>({font.lfQuality, font.lfOutPrecision, font.lfPitchAndFamily,
+                                        font.lfCharSet}),
+                      std::vector<int>({5, 6, 0x12, 1}));
+        }
+    }
+}
+
+TEST(MyLabelMeasure, ATextOf3By12GetsTextRect8By12ASurfaceOf16By16AndALabelAsLargeAsItsText) {
+    ToolkitDevice device(480, 640, 78); // where a full stop in 9 points is 3 x 12
+    OpenFrame frame;
+    createBackBuffer();
+    MyLabel label(-1, 10, 20, L".", labelFontNormal, 0, true);
+    EXPECT_EQ(edges(label.textRect), edges(RECT{0, 0, 8, 12}));
+    const SurfaceShot surface = inspect(label.surface);
+    EXPECT_EQ(std::make_pair(surface.width, surface.height), std::make_pair(16, 16));
+    EXPECT_EQ(edges(RECT{label.left, label.top, label.right, label.bottom}),
+              edges(RECT{10, 20, 18, 32}));
+}
+
+TEST_F(MyLabelTest, TextWrapsWithinTheViewRightOfTheLabelAndAnUnbrokenWordGrowsIt) {
+    const LONG lineHeight = MyLabel(-1, 0, 0, L"Line", labelFontNormal, 0, true).textRect.bottom;
+    MyLabel wrapped(-1, 200, 0,
+                    L"Wake the computer over the network from a touch screen, then wait",
+                    labelFontNormal, 0, true);
+    EXPECT_LE(wrapped.textRect.right, viewRect.right - 200 + 5);
+    EXPECT_GE(wrapped.textRect.bottom, 2 * lineHeight);
+    MyLabel longWord(-1, 200, 0, std::wstring(40, L'W'), labelFontNormal, 0, true);
+    EXPECT_GT(longWord.textRect.right, viewRect.right); // not broken, and the label grows
+    EXPECT_EQ(longWord.textRect.bottom, lineHeight);
+    EXPECT_EQ(longWord.right - longWord.left, longWord.textRect.right);
+}
+
+class ResizeRecorder : public TestBlock {
+public:
+    using TestBlock::TestBlock;
+    void childResized(Element* child, int width, int height) override {
+        resized.emplace_back(child, width, height);
+    }
+    std::vector<std::tuple<Element*, int, int>> resized;
+};
+
+TEST_F(MyLabelTest, SetTextNeverShrinksTheLabelButTellsItsParentTheNewSize) {
+    MyLabel label(-1, 10, 10, L"Connecting to the Internet", labelFontNormal, 0, true);
+    const RECT grown{label.left, label.top, label.right, label.bottom};
+    ResizeRecorder parent(1);
+    label.parent = &parent;
+    label.setText(L"Done", false);
+    EXPECT_EQ(edges(RECT{label.left, label.top, label.right, label.bottom}), edges(grown));
+    EXPECT_LT(label.textRect.right, grown.right - grown.left);
+    EXPECT_EQ(parent.resized, (std::vector<std::tuple<Element*, int, int>>{
+                                  {&label, label.textRect.right, label.textRect.bottom}}));
+}
+
+TEST_F(MyLabelTest, RendersOnlyWhenItsTextItsColourOrItsKeyChanges) {
+    MyLabel label(-1, 20, 100, L"Status", labelFontNormal, RGB(0, 0, 200), true);
+    dirtyRect = viewRect;
+    // What happens before each paint, then the renders counted after it.
+    const std::pair<std::function<void()>, unsigned> steps[] = {
+        {[] {}, 1},
+        {[] {}, 1}, // the same colour: only copied
+        // Drawn over another key, then over the label's own again.
+        {[&] { label.paint(primarySurface, 0, 0, RGB(0, 0, 200), 0x1234); }, 3},
+        {[&] { label.textColour = RGB(0, 150, 0); }, 4},
+        {[&] { label.setText(L"Status", false); }, 5},
+        {[] {}, 5},
+    };
+    for (const auto& [before, renders] : steps) {
+        before();
+        label.paint(primarySurface, 0, viewRect.top);
+        EXPECT_EQ(label.renderCount, renders);
+    }
+}
+
+TEST_F(MyLabelTest, OnlyGlyphPixelsInsideTheDirtyBandReachTheScreenAndNeverTheKey) {
+    MyLabel label(-1, 20, 100, L"Magic packet sent", labelFontLarge, RGB(40, 0, 0), true);
+    const LONG top = viewRect.top + 100;
+    const LONG height = label.textRect.bottom;
+    const LONG right = 20 + label.textRect.right;
+    // A dirty band, then the label's first row drawn (-1: the label is not touched at all).
+    const std::pair<RECT, LONG> bands[] = {{RECT{0, viewRect.top, 480, top}, -1},
+                                           {RECT{0, top + height, 480, 640}, -1},
+                                           {RECT{right, top, 480, 640}, -1},
+                                           {RECT{0, top + height / 2, 480, 640}, height / 2},
+                                           {viewRect, 0}};
+    for (const auto& [band, firstRow] : bands) {
+        const RECT place = paintOverBackdrop(label, band);
+        if (firstRow < 0) {
+            EXPECT_EQ(label.renderCount, 0u);
+            EXPECT_EQ(pixelsOtherThan(kBackdrop), 0);
+            continue;
+        }
+        EXPECT_EQ(edges(label.srcRect), edges(RECT{0, firstRow, label.textRect.right, height}));
+        const Pixels text = surfacePixels(label.surface);
+        const Pixels shown = screenPixels(place);
+        int glyphs = 0;
+        for (LONG y = 0; y < shown.height; ++y) {
+            for (LONG x = 0; x < shown.width; ++x) {
+                const bool glyph =
+                    y >= firstRow && text.at(x, y) != label.keyColour.dwColorSpaceLowValue;
+                glyphs += glyph ? 1 : 0;
+                ASSERT_EQ(shown.at(x, y), glyph ? text.at(x, y) : kBackdrop) << x << "," << y;
+            }
+        }
+        EXPECT_GT(glyphs, 20);
+        EXPECT_EQ(pixelsOtherThan(kBackdrop), glyphs); // nothing else changed
+    }
+}
+
+TEST_F(MyLabelTest, AClickableLabelIsHitBesideAndAboveButNotBelowAndTapsThroughItsStates) {
+    MyLabel label(-1, 100, 200, L"Tap me", labelFontNormal, 0, true);
+    paintOverBackdrop(label);
+    const int x = 100;
+    const int y = static_cast<int>(viewRect.top - clientRect.top) + 200;
+    EXPECT_EQ(label.hitTest(x, y), nullptr); // not clickable
+    label.clickable = 1;
+    const int w = label.right - label.left;
+    const int h = label.bottom - label.top;
+    // Offsets from the label's top-left corner, and whether they hit.
+    const std::tuple<int, int, bool> points[] = {
+        {-4, 0, true}, {-5, 0, false},  {w + 4, 0, true}, {w + 5, 0, false},
+        {0, -9, true}, {0, -10, false}, {0, h - 1, true}, {0, h, false},
+    };
+    for (const auto& [dx, dy, hits] : points) {
+        EXPECT_EQ(label.hitTest(x + dx, y + dy), hits ? &label : nullptr) << dx << "," << dy;
+    }
+    EXPECT_EQ(label.state, MyLabel::labelUntouched); // no state was set: none is entered
+    label.onClick();
+    EXPECT_EQ(label.state, MyLabel::labelUntouched);
+
+    label.state = MyLabel::labelNormal;
+    label.hitTest(x, y);
+    EXPECT_EQ(label.state, MyLabel::labelPressed);
+    paintOverBackdrop(label);
+    EXPECT_EQ(std::make_pair(label.lastColour, label.keyColour.dwColorSpaceLowValue),
+              (std::pair<COLORREF, DWORD>(0xC4C4C4, 0x3186)));
+    label.onClick();
+    EXPECT_EQ(label.state, MyLabel::labelTapped);
+    label.unselect();
+    EXPECT_EQ(label.state, MyLabel::labelNormal);
+    paintOverBackdrop(label);
+    EXPECT_EQ(std::make_pair(label.lastColour, label.keyColour.dwColorSpaceLowValue),
+              (std::pair<COLORREF, DWORD>(0x050505, 0xFFFF)));
+    MSG msg;
+    for (int tap = 0; tap < 2; ++tap) {
+        ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
+        EXPECT_EQ(std::make_pair(msg.wParam, msg.lParam),
+                  std::make_pair(WPARAM{1}, reinterpret_cast<LPARAM>(&label)));
+    }
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
+}
+
+TEST(MyLabelBeforeTheDisplay, IsMeasuredInItsFontAndDrawnOnceTheDisplayExistsAgainOnTheBuffer) {
+    ToolkitDevice device;
+    MyLabel early(-1, 10, 10, L"Early text", labelFontLarge, 0, true);
+    EXPECT_EQ(early.surface, nullptr);
+    OpenFrame frame; // the screen exists, backBuffer not yet
+    fillScreen(kBackdrop);
+    dirtyRect = viewRect;
+    early.paint(primarySurface, 0, viewRect.top);
+    EXPECT_EQ(early.font, fontLarge);
+    const MyLabel reference(-1, 10, 10, L"Early text", labelFontLarge, 0, true);
+    EXPECT_GT(early.textRect.bottom, 0);
+    EXPECT_EQ(edges(early.textRect), edges(reference.textRect));
+    EXPECT_EQ(early.right - early.left, early.textRect.right);
+    EXPECT_GT(pixelsOtherThan(kBackdrop), 20); // the text is on the screen
+    createBackBuffer();
+    for (int paint = 0; paint < 2; ++paint) {
+        early.paint(primarySurface, 0, viewRect.top);
+        EXPECT_EQ(early.renderCount, 2u); // measured again on the buffer, once
+    }
+}
+
+TEST_F(MyLabelTest, AFullWidthLabelSpansTheNewWidthAfterTheScreenTurns) {
+    MyLabel full(-1, 0, 0, L"Full", labelFontNormal, 0, true);
+    full.right = 480;
+    MyLabel part(-1, 0, 0, L"Part", labelFontNormal, 0, true);
+    const LONG partRight = part.right;
+    platform::Device::instance().rotate();
+    pumpMessages();
+    EXPECT_EQ(std::make_pair(full.right, part.right), std::make_pair(640, partRight));
+}
+
+} // namespace

@@ -1,0 +1,85 @@
+// The toolkit's tappable item: a check box, a switch or a push button, drawn from a horizontal
+// strip of equally wide frames in one image, with an optional caption. A tap flips it between
+// off and on and notifies the application, unless the item is disabled.
+#pragma once
+
+#include "Element.h"
+
+#include <ddraw.h>
+#include <windows.h>
+
+#include <array>
+#include <string>
+
+class MyLabel;
+
+enum ItemStyle : BYTE {
+    itemCheckBox = 1,
+    itemSwitch = 2,
+    itemButton = 3,         // push button
+    itemLargeBoxButton = 4, // push button of the message box
+    itemSmallBoxButton = 5, // push button of the message box
+};
+
+enum ItemState : BYTE {
+    itemOff = 0, // the normal look of a push button
+    itemOn = 1,
+    itemDisabledOff = 2,
+    itemDisabledOn = 3,
+    itemPressedOff = 4,
+    itemPressedOn = 5,
+    itemThirdState = 6, // check boxes and switches; push buttons show their normal face
+    itemDisabledThirdState = 7,
+};
+
+// One strip of frames, shared by every item of a style: loaded once, never released.
+struct ItemStrip {
+    IDirectDrawSurface* surface = nullptr;
+    int frameHeight = 0;
+    int frameWidth = 0;
+};
+
+struct ItemStyleStrips {
+    ItemStrip main;
+    ItemStrip thirdState; // check boxes and switches only
+};
+
+// Indexed by style (1 to 5); entry 0 is unused.
+extern std::array<ItemStyleStrips, 6> itemStrips;
+
+class MyItem : public Element {
+public:
+    // x and y in the design space. A style outside 1 to 5 ends the program after a message box.
+    MyItem(int elementId, int x, int y, BYTE itemStyle, BYTE initialState,
+           const std::wstring& caption);
+    // The caption goes with the item.
+    ~MyItem() override;
+
+    void loadSurf() override;
+    void setMustRedraw() override;
+    void paint(IDirectDrawSurface* target, int originX, int originY) override;
+    Element* hitTest(int x, int y) override;
+    int onClick() override;
+    void unselect() override;
+    void childResized(Element* child, int width, int height) override;
+
+    // Creates the caption or changes its text; push buttons centre it in their face, check boxes
+    // and switches put it to their right.
+    void setCaption(const std::wstring& caption);
+    // Swaps the enabled and the disabled look of the current state.
+    void toggleEnabled();
+
+    IDirectDrawSurface* surface = nullptr; // the strip of the last layout or paint, shared
+    RECT srcRect{};                        // the part of the strip the last paint copied
+    int itemHeight = 0;                    // of one frame
+    int frameWidth = 0;
+    BYTE state = itemOff;
+    BYTE style = itemButton;
+    MyLabel* captionLabel = nullptr; // owned
+
+private:
+    bool isPushButton() const;
+    bool isDisabled() const;
+    void setState(BYTE newState);
+    void centreCaption();
+};

@@ -1,0 +1,339 @@
+#include "MyLabel.h"
+
+#include "DisplayFrame.h"
+#include "TraceFailure.h"
+#include "Tunables.h"
+
+#include <algorithm>
+
+HFONT fontLarge = nullptr;
+HFONT fontNormal = nullptr;
+HFONT fontItalic = nullptr;
+
+namespace {
+
+constexpr const wchar_t* kLabelFace = L"HelveticaNeueOTS.ttf";
+
+LONG fontHeight(int points, int dotsPerInch) {
+    return -(points * dotsPerInch) / tunables::pointsPerInch;
+}
+
+void setFaceName(LOGFONTW& description, const wchar_t* face) {
+    size_t i = 0;
+    for (; face[i] != L'\0' && i + 1 < LF_FACESIZE; ++i) {
+        description.lfFaceName[i] = face[i];
+    }
+    std::fill(description.lfFaceName + i, description.lfFaceName + LF_FACESIZE, L'\0');
+}
+
+HFONT createIfMissing(HFONT font, const LOGFONTW& description) {
+    return font != nullptr ? font : CreateFontIndirectW(&description);
+}
+
+// The fonts take everything but the fields set here from the display's current font.
+void createFontsFrom(HDC dc) {
+    LOGFONTW description{};
+    GetObjectW(GetCurrentObject(dc, OBJ_FONT), sizeof description, &description);
+    const int dotsPerInch = GetDeviceCaps(dc, LOGPIXELSY);
+    setFaceName(description, kLabelFace);
+    description.lfQuality = tunables::labelFontQuality;
+    description.lfOutPrecision = tunables::labelFontPrecision;
+    description.lfPitchAndFamily = tunables::labelFontPitchAndFamily;
+    description.lfCharSet = tunables::labelFontCharSet;
+    description.lfHeight = fontHeight(tunables::labelLargePoints, dotsPerInch);
+    fontLarge = createIfMissing(fontLarge, description);
+    description.lfHeight = fontHeight(tunables::labelNormalPoints, dotsPerInch);
+    fontNormal = createIfMissing(fontNormal, description);
+    description.lfItalic = TRUE;
+    fontItalic = createIfMissing(fontItalic, description);
+}
+
+// Needs the display's GDI surface; without it (no display yet) the fonts stay missing.
+void createSharedFonts() {
+    if ((fontLarge != nullptr && fontNormal != nullptr && fontItalic != nullptr) ||
+        theFrame == nullptr || theFrame->directDraw == nullptr) {
+        return;
+    }
+    IDirectDrawSurface* gdiSurface = nullptr;
+    if (FAILED(theFrame->directDraw->GetGDISurface(&gdiSurface)) || gdiSurface == nullptr) {
+        return;
+    }
+    HDC dc = nullptr;
+    if (SUCCEEDED(gdiSurface->GetDC(&dc))) {
+        createFontsFrom(dc);
+        gdiSurface->ReleaseDC(dc);
+    }
+    gdiSurface->Release();
+}
+
+HFONT sharedFont(int fontKind) {
+    switch (fontKind) {
+    case labelFontLarge:
+        return fontLarge;
+    case labelFontItalic:
+        return fontItalic;
+    default:
+        return fontNormal;
+    }
+}
+
+// A device context to measure text on: backBuffer's when it exists, else the screen's, else the
+// display's GDI surface's. All of them have the display's resolution.
+class MeasuringContext {
+public:
+    MeasuringContext() {
+        if (use(backBuffer)) {
+            onBackBuffer = true;
+        } else if (!use(primarySurface) && theFrame != nullptr && theFrame->directDraw != nullptr &&
+                   SUCCEEDED(theFrame->directDraw->GetGDISurface(&gdiSurface_))) {
+            use(gdiSurface_);
+        }
+    }
+    ~MeasuringContext() {
+        if (dc != nullptr) {
+            surface_->ReleaseDC(dc);
+        }
+        if (gdiSurface_ != nullptr) {
+            gdiSurface_->Release();
+        }
+    }
+    MeasuringContext(const MeasuringContext&) = delete;
+    MeasuringContext& operator=(const MeasuringContext&) = delete;
+
+    HDC dc = nullptr;
+    bool onBackBuffer = false;
+
+private:
+    bool use(IDirectDrawSurface* surface) {
+        if (surface == nullptr || FAILED(surface->GetDC(&dc)) || dc == nullptr) {
+            dc = nullptr;
+            return false;
+        }
+        surface_ = surface;
+        return true;
+    }
+
+    IDirectDrawSurface* surface_ = nullptr;
+    IDirectDrawSurface* gdiSurface_ = nullptr;
+};
+
+// Word-wrapped extent of `text` within `width`, measured as DrawTextW will draw it.
+RECT measureWithin(HDC dc, const std::wstring& text, LONG width) {
+    RECT extent{0, 0, width, 1};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &extent, DT_CALCRECT | DT_WORDBREAK);
+    return extent;
+}
+
+bool overlaps(const RECT& a, const RECT& b) {
+    return a.top < b.bottom && a.bottom > b.top && a.left < b.right && a.right > b.left;
+}
+
+} // namespace
+
+MyLabel::MyLabel(int id, int x, int y, const std::wstring& initialText, int kindOfFont,
+                 COLORREF colour, bool alreadyScaled)
+    : Element(id, x, y, kindLabel, alreadyScaled), text(initialText), fontKind(kindOfFont) {
+    right = viewRect.right;
+    createSharedFonts();
+    screenRect = RECT{left, top, right, bottom};
+    textColour = colour;
+    lastColour = ~colour;
+    font = sharedFont(fontKind);
+    loadSurf();
+    right = left + textRect.right;
+    bottom = top + textRect.bottom;
+}
+
+MyLabel::~MyLabel() {
+    releaseSurface();
+}
+
+void MyLabel::releaseSurface() {
+    if (surface != nullptr) {
+        surface->Release();
+        surface = nullptr;
+    }
+}
+
+bool MyLabel::needsMeasuring() const {
+    return surface == nullptr || (!measuredOnBackBuffer && backBuffer != nullptr);
+}
+
+void MyLabel::loadSurf() {
+    if (needsMeasuring()) {
+        setText(text, false);
+    }
+    // A label that spanned the whole width before the screen turned spans it again.
+    if (right == GetSystemMetrics(SM_CYSCREEN)) {
+        right = GetSystemMetrics(SM_CXSCREEN);
+    }
+}
+
+bool MyLabel::measure() {
+    if (font == nullptr) {
+        // Built before the display existed: the fonts can be made now.
+        createSharedFonts();
+        font = sharedFont(fontKind);
+    }
+    MeasuringContext context;
+    if (context.dc == nullptr) {
+        return false;
+    }
+    // Without the shared fonts the text is measured, and later drawn, in the context's font.
+    HGDIOBJ previous = font != nullptr ? SelectObject(context.dc, font) : nullptr;
+    textRect = measureWithin(context.dc, text, viewRect.right - left);
+    if (textRect.right > viewRect.right) {
+        textRect = measureWithin(context.dc, text, right - left);
+    }
+    if (previous != nullptr) {
+        SelectObject(context.dc, previous);
+    }
+    measuredOnBackBuffer = context.onBackBuffer;
+    return true;
+}
+
+void MyLabel::setText(const std::wstring& newText, bool redraw) {
+    text = newText;
+    releaseSurface();
+    lastColour = ~textColour;
+    if (!measure()) {
+        return; // nothing to measure on yet: loadSurf or the next paint measures it
+    }
+    textRect.right += tunables::labelTextPaddingPx;
+    createDisplaySurface(
+        static_cast<DWORD>(std::max<LONG>(textRect.right, tunables::labelMinSurfacePx)),
+        static_cast<DWORD>(std::max<LONG>(textRect.bottom, tunables::labelMinSurfacePx)), 0,
+        &surface);
+    if (parent != nullptr) {
+        parent->childResized(this, textRect.right, textRect.bottom);
+    }
+    if (textRect.right > right - left) {
+        right = left + textRect.right;
+    }
+    if (textRect.bottom > bottom - top) {
+        bottom = top + textRect.bottom;
+    }
+    if (redraw) {
+        setMustRedraw();
+    }
+}
+
+void MyLabel::paint(IDirectDrawSurface* target, int originX, int originY) {
+    COLORREF colour = textColour;
+    WORD key = tunables::labelKeyColour;
+    if (clickable != 0) {
+        const bool pressed = state == labelPressed || state == labelTapped;
+        colour = pressed ? tunables::pressedTextColour : tunables::clickableTextColour;
+        key = pressed ? tunables::pressedKeyColour : tunables::labelKeyColour;
+    }
+    paint(target, originX, originY, colour, key);
+    // Hit tests use the label's own place, without the owner's offsets.
+    screenRect.left = originX + left;
+    screenRect.top = originY + top;
+}
+
+void MyLabel::paint(IDirectDrawSurface* target, int originX, int originY, COLORREF colour,
+                    WORD key) {
+    if (needsMeasuring()) {
+        setText(text, false);
+    }
+    const LONG x = originX + offsetX + left;
+    const LONG y = originY + offsetY + top;
+    screenRect = RECT{x, y, x + textRect.right, y + textRect.bottom};
+    if (!overlaps(screenRect, dirtyRect)) {
+        return;
+    }
+    // Cut the place to the dirty band and the source by the same amounts.
+    srcRect = RECT{0, 0, textRect.right, textRect.bottom};
+    if (screenRect.top < dirtyRect.top) {
+        srcRect.top = dirtyRect.top - screenRect.top;
+        screenRect.top = dirtyRect.top;
+    }
+    if (screenRect.bottom > dirtyRect.bottom) {
+        srcRect.bottom = textRect.bottom - (screenRect.bottom - dirtyRect.bottom);
+        screenRect.bottom = dirtyRect.bottom;
+    }
+    if (screenRect.left < dirtyRect.left) {
+        srcRect.left = dirtyRect.left - screenRect.left;
+        screenRect.left = dirtyRect.left;
+    }
+    if (screenRect.right > dirtyRect.right) {
+        srcRect.right = textRect.right - (screenRect.right - dirtyRect.right);
+        screenRect.right = dirtyRect.right;
+    }
+    if (srcRect.right <= srcRect.left || srcRect.bottom <= srcRect.top || surface == nullptr) {
+        return;
+    }
+    // The key is part of what the surface holds: text drawn over one key and copied with
+    // another would bring its whole background along.
+    const bool rendered = colour == lastColour && key == keyColour.dwColorSpaceLowValue;
+    if (!rendered) {
+        render(colour, key);
+    }
+    DDBLTFX effects{};
+    effects.dwSize = sizeof effects;
+    effects.ddckSrcColorkey = keyColour;
+    const HRESULT hr = target->Blt(&screenRect, surface, &srcRect,
+                                   DDBLT_KEYSRCOVERRIDE | DDBLT_WAITNOTBUSY, &effects);
+    if (FAILED(hr)) {
+        traceFailure(hr, rendered ? L"MyLabel Blt(previousColor);" : L"MyLabel Blt(newColor);");
+    }
+}
+
+void MyLabel::render(COLORREF colour, WORD key) {
+    lastColour = colour;
+    keyColour = DDCOLORKEY{key, key};
+    colourFill(surface, nullptr, key);
+    HDC dc = nullptr;
+    const HRESULT hr = surface->GetDC(&dc);
+    if (FAILED(hr)) {
+        traceFailure(hr, L"MyLabel::paint GetDC(&hdc);");
+    } else {
+        HGDIOBJ previous = font != nullptr ? SelectObject(dc, font) : nullptr;
+        SetTextColor(dc, colour);
+        SetBkMode(dc, TRANSPARENT);
+        RECT area = textRect;
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, DT_WORDBREAK);
+        if (previous != nullptr) {
+            SelectObject(dc, previous);
+        }
+        surface->ReleaseDC(dc);
+    }
+    ++renderCount;
+}
+
+Element* MyLabel::hitTest(int x, int y) {
+    if (clickable == 0) {
+        return nullptr;
+    }
+    screenRect.right = screenRect.left + (right - left);
+    const LONG clientY = screenRect.top - clientRect.top; // the label's top, client coordinates
+    const bool hit = screenRect.left - tunables::hitMarginSidePx < x &&
+                     x < screenRect.right + tunables::hitMarginSidePx &&
+                     clientY - tunables::hitMarginAbovePx < y && y < clientY + (bottom - top);
+    if (!hit) {
+        return nullptr;
+    }
+    selected = 1;
+    if (state == labelNormal || state == labelTapped) {
+        state = labelPressed;
+        setMustRedraw();
+    }
+    return this;
+}
+
+int MyLabel::onClick() {
+    Element::onClick();
+    if (state == labelNormal || state == labelPressed) {
+        state = labelTapped;
+        setMustRedraw();
+    }
+    return 0;
+}
+
+void MyLabel::unselect() {
+    if (state == labelPressed || state == labelTapped) {
+        state = labelNormal;
+        setMustRedraw();
+    }
+}

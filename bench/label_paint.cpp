@@ -3,20 +3,18 @@
 //   painting it once it is rendered (the colour-keyed copy onto the screen; goal: ratio <= 1.5)
 //   re-rendering it (fill, DrawTextW into its surface, then the copy), as a change of colour does
 // each against a plain memcpy of its pixels, row by row into a buffer of the screen's width,
-// measured in the same run. The "ratio" counter is the operation's median time over the
-// memcpy's.
+// measured in the same run (bench/SameRunRatio.h).
 #include "DisplayFrame.h"
 #include "MyLabel.h"
 
 #include <platform/Device.h>
 
+#include "SameRunRatio.h"
+
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <utility>
 #include <vector>
 
@@ -29,25 +27,6 @@ constexpr int kLabelLeftPx = 85; // text wraps within the 395 pixels right of it
 
 const wchar_t* const kText =
     L"Magic packet sent to the computer at 192.168.1.20, port 9; it should wake up soon";
-
-using Clock = std::chrono::steady_clock;
-
-double secondsOf(const std::function<void()>& work) {
-    const auto start = Clock::now();
-    work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Medians, not means: a time slice lost to another process on the shared machine lengthens one
-// sample a lot and would move a mean, not the median.
-double median(std::vector<double>& times) {
-    if (times.empty()) {
-        return 0;
-    }
-    const auto middle = times.begin() + static_cast<std::ptrdiff_t>(times.size() / 2);
-    std::nth_element(times.begin(), middle, times.end());
-    return *middle;
-}
 
 // The phone with its display frame and back buffer; the shared fonts go with it.
 class Phone {
@@ -73,33 +52,24 @@ private:
     DisplayFrame* frame_ = nullptr;
 };
 
-// Times `operation` and the memcpy of the label's pixels alternately.
-void againstMemcpy(benchmark::State& state, const MyLabel& label,
-                   const std::function<void()>& operation) {
+// Times `operation` and a memcpy of the label's pixels alternately, as the screen's rows take
+// them: row by row into a buffer of the screen's width.
+template <typename Operation>
+void againstMemcpy(benchmark::State& state, const MyLabel& label, Operation&& operation) {
     const int width = label.textRect.right;
     const int height = label.textRect.bottom;
     std::vector<std::uint16_t> from(static_cast<size_t>(width) * height, 0x1234);
     std::vector<std::uint16_t> to(static_cast<size_t>(kScreenWidth) * height);
-    std::vector<double> operationTimes;
-    std::vector<double> referenceTimes;
-    for (auto _ : state) {
-        const double op = secondsOf(operation);
-        referenceTimes.push_back(secondsOf([&] {
-            for (int y = 0; y < height; ++y) {
-                std::memcpy(to.data() + static_cast<size_t>(y) * kScreenWidth,
-                            from.data() + static_cast<size_t>(y) * width,
-                            static_cast<size_t>(width) * sizeof(std::uint16_t));
-            }
-            benchmark::DoNotOptimize(to.data());
-            benchmark::ClobberMemory();
-        }));
-        operationTimes.push_back(op);
-        state.SetIterationTime(op);
-    }
+    bench::compareInOneRun(state, operation, [&] {
+        for (int y = 0; y < height; ++y) {
+            std::memcpy(to.data() + static_cast<size_t>(y) * kScreenWidth,
+                        from.data() + static_cast<size_t>(y) * width,
+                        static_cast<size_t>(width) * sizeof(std::uint16_t));
+        }
+        benchmark::DoNotOptimize(to.data());
+    });
     state.counters["width"] = width;
     state.counters["height"] = height;
-    const double reference = median(referenceTimes);
-    state.counters["ratio"] = reference > 0 ? median(operationTimes) / reference : 0;
 }
 
 void BM_PaintRenderedLabelAgainstMemcpy(benchmark::State& state) {

@@ -57,4 +57,20 @@ inline constexpr DWORD installMarkValue = 0x33333333;    // low half of the doub
 inline constexpr DWORD installMarkHighHalf = 0x3FF33333; // high half of the double 1.2
 inline constexpr double installedVersion = 1.2;
 
+// --- MyPanel ------------------------------------------------------------------------------------
+inline constexpr int panelCaptionPoints = 10;   // the title caption, in the label face
+inline constexpr LONG panelCaptionWeight = 600; // FW_SEMIBOLD: white on the dark bar
+inline constexpr COLORREF panelCaptionColour = 0xFFFFFF;
+inline constexpr int panelCaptionLeftPx = 10; // design px from the bar's left edge
+inline constexpr int panelCaptionRaisePx = 5; // design px: centred on the bar, not its shadow
+
+// --- Section ------------------------------------------------------------------------------------
+inline constexpr int sectionTitlePoints = 12;
+inline constexpr LONG sectionTitleWeight = 300; // FW_LIGHT
+inline constexpr BYTE sectionTitleCharSet = 1;  // DEFAULT_CHARSET
+inline constexpr BYTE sectionTitleQuality = 5;  // CLEARTYPE_QUALITY
+inline constexpr COLORREF sectionTitleColour = 0x202020;
+inline constexpr int pointsPerInch = 72;
+inline constexpr int scrollBarVisibleWidthPx = 5; // columns of the overlay shown
+
 } // namespace tunables

@@ -8,7 +8,9 @@
 #include "Element.h"
 #include "ImageLoader.h"
 #include "MotionTracker.h"
+#include "MyPanel.h"
 #include "ResourceManager.h"
+#include "Section.h"
 #include "Tunables.h"
 
 #include "imaging/PngCodec.h"
@@ -79,11 +81,20 @@ public:
 
 private:
     static void resetToolkitState() {
-        for (IDirectDrawSurface** surface : {&backBuffer, &scrollBarSurface}) {
+        for (IDirectDrawSurface** surface : {&backBuffer, &scrollBarSurface, &MyPanel::titleImage,
+                                             &MyPanel::separatorImage, &Section::headerImage}) {
             if (*surface != nullptr) {
                 std::exchange(*surface, nullptr)->Release();
             }
         }
+        for (HFONT* font : {&MyPanel::captionFont, &Section::titleFont}) {
+            if (*font != nullptr) {
+                DeleteObject(std::exchange(*font, nullptr));
+            }
+        }
+        MyPanel::titleImageWidth = MyPanel::titleImageHeight = MyPanel::separatorImageWidth = 0;
+        Section::headerImageWidth = Section::headerImageHeight = 0;
+        Section::scrollBarShown = 0;
         theFrame = nullptr;
         mainWindow = nullptr;
         appInstance = nullptr;
@@ -91,7 +102,6 @@ private:
         viewRect = clientRect = dirtyRect = RECT{};
         drawingReady = portrait = 0;
         frameHasFocus = fullRedraw = 1;
-        hideScrollBarHook = nullptr;
         modalBoxHooks = ModalBoxHooks{};
         *sharedTracker() = MotionTracker();
         scaleFactor = 1.0;
@@ -103,6 +113,20 @@ private:
     platform::ScopedTestDevice device_;
     std::filesystem::path programDir_;
 };
+
+// Copies the build's real resource set (DAWNBELL_TEST_BIN/resources/VGA: the 21 images and the
+// two fonts) into the device's program folder and loads it as the program does at start, for
+// tests that draw the containers' real images and captions.
+inline void loadRealResourceSet(const ToolkitDevice& device) {
+    const char* bin = std::getenv("DAWNBELL_TEST_BIN");
+    ASSERT_NE(bin, nullptr) << "DAWNBELL_TEST_BIN must name the build's bin folder";
+    const std::filesystem::path target = device.programDir() / "resources" / "VGA";
+    std::filesystem::create_directories(target);
+    std::filesystem::copy(std::filesystem::path(bin) / "resources" / "VGA", target,
+                          std::filesystem::copy_options::recursive |
+                              std::filesystem::copy_options::overwrite_existing);
+    loadResources();
+}
 
 // Dispatches every pending message of the calling thread.
 inline void pumpMessages() {

@@ -122,7 +122,8 @@ void MyPanel::computeSurface() {
     bkgSurface->ReleaseDC(dc);
 }
 
-// White, left-aligned and centred on the dark part of the bar (its last rows are a shadow).
+// White, left-aligned, its capitals centred on the dark part of the bar (the last rows of the
+// bar are a shadow).
 void MyPanel::drawCaption(HDC dc) {
     if (captionFont == nullptr) {
         captionFont = createCaptionFont(dc);
@@ -130,7 +131,7 @@ void MyPanel::drawCaption(HDC dc) {
     HGDIOBJ previous = captionFont != nullptr ? SelectObject(dc, captionFont) : nullptr;
     SetTextColor(dc, tunables::panelCaptionColour);
     SetBkMode(dc, TRANSPARENT);
-    RECT caption{scaled(tunables::panelCaptionLeftPx), -scaled(tunables::panelCaptionRaisePx),
+    RECT caption{scaled(tunables::panelCaptionLeftPx), scaled(tunables::panelCaptionTopPx),
                  right - left, titleImageHeight};
     DrawTextW(dc, title.c_str(), -1, &caption, DT_SINGLELINE | DT_VCENTER);
     if (previous != nullptr) {

@@ -62,7 +62,9 @@ inline constexpr int panelCaptionPoints = 10;   // the title caption, in the lab
 inline constexpr LONG panelCaptionWeight = 600; // FW_SEMIBOLD: white on the dark bar
 inline constexpr COLORREF panelCaptionColour = 0xFFFFFF;
 inline constexpr int panelCaptionLeftPx = 10; // design px from the bar's left edge
-inline constexpr int panelCaptionRaisePx = 5; // design px: centred on the bar, not its shadow
+// The caption's line box starts this far (design px) below the bar's top: capitals then sit in
+// the middle of the dark part of the bar, with the room for descenders over its shadow.
+inline constexpr int panelCaptionTopPx = 1;
 
 // --- Section ------------------------------------------------------------------------------------
 inline constexpr int sectionTitlePoints = 12;

@@ -159,6 +159,19 @@ inline std::uint16_t pixelAt(int x, int y) {
     return platform::Device::instance().compose(RECT{x, y, x + 1, y + 1}).at(0);
 }
 
+// The screen buffer without what is drawn above it (overlays, task bar), row by row.
+inline std::vector<std::uint16_t> screenBuffer() {
+    platform::Device& screen = platform::Device::instance();
+    std::lock_guard lock(screen.screenLock());
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    std::vector<std::uint16_t> copy;
+    for (int y = 0; y < GetSystemMetrics(SM_CYSCREEN); ++y) {
+        const std::uint16_t* row = screen.pixels() + static_cast<size_t>(y) * screen.pitch();
+        copy.insert(copy.end(), row, row + width);
+    }
+    return copy;
+}
+
 inline void fillScreen(std::uint16_t colour) {
     colourFill(primarySurface, nullptr, colour);
 }

@@ -49,7 +49,6 @@ public:
     }
 
     void paint(IDirectDrawSurface* target, int originX, int originY) override {
-        ++paints;
         screenRect = RECT{originX + left, originY + top, originX + right, originY + bottom};
         RECT dest{std::max(screenRect.left, dirtyRect.left),
                   std::max(screenRect.top, dirtyRect.top),
@@ -89,7 +88,6 @@ public:
         Element::unselect();
     }
 
-    int paints = 0;
     int hits = 0;
     int clicks = 0;
     int unselects = 0;

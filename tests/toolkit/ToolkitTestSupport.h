@@ -172,6 +172,29 @@ inline std::vector<std::uint16_t> screenBuffer() {
     return copy;
 }
 
+// Whether the screen buffer shows `expected` (a screenBuffer() taken before) inside `area` and
+// black everywhere else.
+inline ::testing::AssertionResult screenMatches(const std::vector<std::uint16_t>& expected,
+                                                const RECT& area) {
+    const std::vector<std::uint16_t> now = screenBuffer();
+    const auto width = static_cast<size_t>(GetSystemMetrics(SM_CXSCREEN));
+    size_t wrong = 0;
+    size_t first = 0;
+    for (size_t i = 0; i < now.size(); ++i) {
+        const auto x = static_cast<LONG>(i % width);
+        const auto y = static_cast<LONG>(i / width);
+        const bool in = x >= area.left && x < area.right && y >= area.top && y < area.bottom;
+        if (now[i] != (in ? expected[i] : kBlack) && wrong++ == 0) {
+            first = i;
+        }
+    }
+    if (wrong == 0) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << wrong << " pixels differ, the first at " << first % width << "," << first / width;
+}
+
 inline void fillScreen(std::uint16_t colour) {
     colourFill(primarySurface, nullptr, colour);
 }
@@ -206,6 +229,8 @@ struct SurfaceShot {
     LONG width = 0;
     LONG height = 0;
     std::vector<std::uint16_t> firstRow;
+    std::vector<std::uint16_t> pixels; // every row
+    std::uint16_t at(LONG x, LONG y) const { return pixels[static_cast<size_t>(y * width + x)]; }
 };
 
 inline SurfaceShot inspect(IDirectDrawSurface* surface) {
@@ -216,7 +241,13 @@ inline SurfaceShot inspect(IDirectDrawSurface* surface) {
         const auto* row = static_cast<const std::uint16_t*>(desc.lpSurface);
         shot = SurfaceShot{static_cast<LONG>(desc.dwWidth),
                            static_cast<LONG>(desc.dwHeight),
-                           {row, row + desc.dwWidth}};
+                           {row, row + desc.dwWidth},
+                           {}};
+        for (DWORD y = 0; y < desc.dwHeight; ++y) {
+            const auto* line = reinterpret_cast<const std::uint16_t*>(
+                static_cast<const BYTE*>(desc.lpSurface) + y * static_cast<DWORD>(desc.lPitch));
+            shot.pixels.insert(shot.pixels.end(), line, line + desc.dwWidth);
+        }
         surface->Unlock(nullptr);
     }
     return shot;

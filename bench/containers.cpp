@@ -70,8 +70,9 @@ std::filesystem::path resourceSet() {
 // The surfaces and fonts the widgets share belong to one device; the next benchmark starts a
 // new one.
 void forgetSharedDisplayState() {
-    for (IDirectDrawSurface** surface : {&backBuffer, &scrollBarSurface, &MyPanel::titleImage,
-                                         &MyPanel::separatorImage, &Section::headerImage}) {
+    for (IDirectDrawSurface** surface :
+         {&backBuffer, &scrollBarSurface, &MyPanel::titleImage, &MyPanel::separatorImage,
+          &MyPanel::separatorLine, &Section::headerImage}) {
         if (*surface != nullptr) {
             std::exchange(*surface, nullptr)->Release();
         }

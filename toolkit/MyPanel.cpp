@@ -83,6 +83,7 @@ void MyPanel::loadSurf() {
         titleImageWidth = surfaceWidth(titleImage, &titleImageHeight);
         separatorImage = loadImage(imagePaths[imageDotLine]);
         separatorImageWidth = surfaceWidth(separatorImage);
+        buildSeparatorLine();
     }
     // After a turn, a panel as wide as the old screen becomes as wide as the new one.
     if (right == GetSystemMetrics(SM_CYSCREEN)) {
@@ -91,6 +92,25 @@ void MyPanel::loadSurf() {
     if (bkgSurface == nullptr) {
         computeSurface();
     }
+}
+
+void MyPanel::buildSeparatorLine() {
+    const int tile = separatorImageWidth;
+    if (tile <= 0 || separatorImage == nullptr) {
+        return;
+    }
+    const int longest = std::max(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    const int width = (longest + tile - 1) / tile * tile;
+    if (FAILED(createDisplaySurface(static_cast<DWORD>(width), 1, 0, &separatorLine))) {
+        separatorLine = nullptr; // separators are then tiled from the image itself
+        return;
+    }
+    RECT source{0, 0, tile, 1};
+    for (LONG x = 0; x < width; x += tile) {
+        RECT dest{x, 0, x + tile, 1};
+        separatorLine->Blt(&dest, separatorImage, &source, DDBLT_WAITNOTBUSY, nullptr);
+    }
+    separatorLineWidth = width;
 }
 
 void MyPanel::computeSurface() {
@@ -289,8 +309,9 @@ bool MyPanel::paintTitle(IDirectDrawSurface* target, const RECT& bar) {
 // The dotted line across the panel at screen row `row`, tiled from the panel's left edge.
 void MyPanel::paintSeparator(IDirectDrawSurface* target, int row) {
     const RECT line = clippedToDirty(RECT{screenRect.left, row, screenRect.right, row + 1});
-    const int tile = separatorImageWidth;
-    if (isEmpty(line) || tile <= 0 || separatorImage == nullptr) {
+    IDirectDrawSurface* pattern = separatorLine != nullptr ? separatorLine : separatorImage;
+    const int tile = separatorLine != nullptr ? separatorLineWidth : separatorImageWidth;
+    if (isEmpty(line) || tile <= 0 || pattern == nullptr) {
         return;
     }
     for (LONG x = line.left; x < line.right;) {
@@ -298,7 +319,7 @@ void MyPanel::paintSeparator(IDirectDrawSurface* target, int row) {
         const LONG end = std::min<LONG>(line.right, x - phase + tile);
         RECT dest{x, row, end, row + 1};
         RECT source{phase, 0, phase + (end - x), 1};
-        const HRESULT hr = target->Blt(&dest, separatorImage, &source, DDBLT_WAITNOTBUSY, nullptr);
+        const HRESULT hr = target->Blt(&dest, pattern, &source, DDBLT_WAITNOTBUSY, nullptr);
         if (FAILED(hr)) {
             traceFailure(hr, L"MyPanel::paint Blt");
             return;

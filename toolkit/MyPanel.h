@@ -48,6 +48,10 @@ public:
     static inline int titleImageHeight = 0;
     static inline IDirectDrawSurface* separatorImage = nullptr;
     static inline int separatorImageWidth = 0;
+    // The dotted image repeated across the longer side of the screen, so that a separator is
+    // one copy rather than one per dot pattern.
+    static inline IDirectDrawSurface* separatorLine = nullptr;
+    static inline int separatorLineWidth = 0;
     static inline HFONT captionFont = nullptr; // the title caption's font
 
 private:
@@ -58,4 +62,5 @@ private:
     bool paintTitle(IDirectDrawSurface* target, const RECT& bar);
     void paintSeparator(IDirectDrawSurface* target, int row);
     void drawCaption(HDC dc);
+    static void buildSeparatorLine();
 };

@@ -81,8 +81,9 @@ public:
 
 private:
     static void resetToolkitState() {
-        for (IDirectDrawSurface** surface : {&backBuffer, &scrollBarSurface, &MyPanel::titleImage,
-                                             &MyPanel::separatorImage, &Section::headerImage}) {
+        for (IDirectDrawSurface** surface :
+             {&backBuffer, &scrollBarSurface, &MyPanel::titleImage, &MyPanel::separatorImage,
+              &MyPanel::separatorLine, &Section::headerImage}) {
             if (*surface != nullptr) {
                 std::exchange(*surface, nullptr)->Release();
             }
@@ -93,6 +94,7 @@ private:
             }
         }
         MyPanel::titleImageWidth = MyPanel::titleImageHeight = MyPanel::separatorImageWidth = 0;
+        MyPanel::separatorLineWidth = 0;
         Section::headerImageWidth = Section::headerImageHeight = 0;
         Section::scrollBarShown = 0;
         theFrame = nullptr;

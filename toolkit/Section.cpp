@@ -236,8 +236,8 @@ void Section::drawCaption(IDirectDrawSurface* canvas) {
 void Section::updateScrollBar() {
     const int viewHeight = viewRect.bottom - viewRect.top;
     const int contentHeight = bottom - top - headerImageHeight;
-    const double ratio = static_cast<double>(viewHeight) / contentHeight;
-    if (contentHeight <= 0 || ratio >= 1.0) {
+    const double ratio = contentHeight > 0 ? static_cast<double>(viewHeight) / contentHeight : 1.0;
+    if (ratio >= 1.0) {
         hideScrollBar();
         scrollBarPlace = RECT{};
         return;

@@ -2,6 +2,7 @@
 
 #include "Element.h"
 #include "FatalExit.h"
+#include "Section.h"
 #include "Tunables.h"
 #include "TraceFailure.h"
 
@@ -24,7 +25,6 @@ BYTE portrait = 0;
 BYTE frameHasFocus = 1;
 BYTE fullRedraw = 1;
 
-void (*hideScrollBarHook)() = nullptr;
 ModalBoxHooks modalBoxHooks;
 
 namespace {
@@ -343,8 +343,9 @@ void DisplayFrame::onActivate(WPARAM wParam) {
         }
         return;
     }
-    if (currentScreen >= 0 && scrollBarSurface != nullptr && hideScrollBarHook != nullptr) {
-        hideScrollBarHook();
+    // The overlay is drawn above every window, so it must not stay over the one taking over.
+    if (currentScreen >= 0 && scrollBarSurface != nullptr) {
+        Section::hideScrollBar();
     }
     if (HWND foreground = GetForegroundWindow(); foreground != nullptr) {
         SetForegroundWindow(withRaiseBit(foreground));
@@ -436,6 +437,8 @@ void DisplayFrame::rebuildDisplaySurfaces() {
     const auto cx = static_cast<DWORD>(GetSystemMetrics(SM_CXSCREEN));
     const auto cy = static_cast<DWORD>(GetSystemMetrics(SM_CYSCREEN));
     releaseSurface(backBuffer);
+    // The new overlay starts hidden; the shown flag must say so, or the bar never comes back.
+    Section::hideScrollBar();
     releaseSurface(scrollBarSurface);
     directDraw->RestoreAllSurfaces();
     HRESULT hr = createDisplaySurface(cx, cy, 0, &backBuffer);

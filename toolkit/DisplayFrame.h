@@ -62,13 +62,10 @@ private:
     void scrollBy(int step);
 };
 
-// --- Hooks for widgets that are built on top of the frame ------------------------------------
-// The frame reaches the Section's scroll-bar hiding and the modal message box only through these
-// pointers, which those classes set when they are first constructed. The frame therefore builds
-// and runs without them: a null hook is simply not called.
-
-// Hides the scroll-bar overlay (Section); called when the main window is deactivated.
-extern void (*hideScrollBarHook)();
+// --- Hooks for the modal message box ---------------------------------------------------------
+// The frame reaches the modal message box only through these pointers, which the box sets when it
+// is first constructed. The frame therefore builds and runs without it: a null hook is simply not
+// called.
 
 struct ModalBoxHooks {
     void (*paintBox)(MessageBoxSense* box, IDirectDrawSurface* target) = nullptr;

@@ -79,4 +79,21 @@ inline constexpr WORD captionKeyColour = 0xE71C; // the faces behind captions, n
 inline constexpr COLORREF disabledCaptionColour = 0x808080; // grey (COLORREF)
 inline constexpr double captionGapPx = 6.0; // design px between a box or switch and its caption
 
+// --- MyPanel ------------------------------------------------------------------------------------
+inline constexpr int panelCaptionPoints = 10;   // the title caption, in the label face
+inline constexpr LONG panelCaptionWeight = 600; // FW_SEMIBOLD: white on the dark bar
+inline constexpr COLORREF panelCaptionColour = 0xFFFFFF;
+inline constexpr int panelCaptionLeftPx = 10; // design px from the bar's left edge
+// The caption's line box starts this far (design px) below the bar's top: capitals then sit in
+// the middle of the dark part of the bar, with the room for descenders over its shadow.
+inline constexpr int panelCaptionTopPx = 1;
+
+// --- Section ------------------------------------------------------------------------------------
+inline constexpr int sectionTitlePoints = 12;
+inline constexpr LONG sectionTitleWeight = 300; // FW_LIGHT
+inline constexpr BYTE sectionTitleCharSet = 1;  // DEFAULT_CHARSET
+inline constexpr BYTE sectionTitleQuality = 5;  // CLEARTYPE_QUALITY
+inline constexpr COLORREF sectionTitleColour = 0x202020;
+inline constexpr int scrollBarVisibleWidthPx = 5; // columns of the overlay shown
+
 } // namespace tunables

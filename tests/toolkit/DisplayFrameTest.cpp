@@ -232,10 +232,17 @@ TEST_F(DisplayFrameTest, StylusDragsTheScreenWithTheFingerAndAFastReleaseFlingsI
     expectStripesAt(40 + 49);
 }
 
+// Shows the scroll-bar overlay over a black screen, as a section places it.
+void showScrollBar() {
+    fillScreen(kBlack);
+    RECT place{474, 200, 479, 300};
+    ASSERT_EQ(
+        scrollBarSurface->UpdateOverlay(nullptr, primarySurface, &place, DDOVER_SHOW, nullptr),
+        DD_OK);
+    Section::scrollBarShown = 1;
+}
+
 TEST_F(DisplayFrameTest, TurnsRebuildTheSurfacesEvenWithoutElementsAndOnlyAScreensBarIsHidden) {
-    static int hides;
-    hides = 0;
-    hideScrollBarHook = [] { ++hides; };
     SendMessageW(mainWindow, WM_ACTIVATE, 0, 0); // neither a screen nor a bar
     for (const auto& [width, height] : std::vector<std::pair<LONG, LONG>>{{640, 480}, {480, 640}}) {
         platform::Device::instance().rotate();
@@ -250,15 +257,17 @@ TEST_F(DisplayFrameTest, TurnsRebuildTheSurfacesEvenWithoutElementsAndOnlyAScree
         EXPECT_EQ(bar.firstRow, std::vector<std::uint16_t>(6, tunables::scrollBarColour));
         EXPECT_EQ(viewRect.bottom, height);
         EXPECT_EQ(clientRect.top, viewRect.top);
+        EXPECT_EQ(Section::scrollBarShown, 0); // the new overlay starts hidden
+        showScrollBar();
     }
     SendMessageW(mainWindow, WM_ACTIVATE, 0, 0); // a bar but no screen
-    EXPECT_EQ(hides, 0);
+    EXPECT_EQ(pixelAt(476, 250), tunables::scrollBarColour);
     frame->addScreen(new StripedScreen());
     SendMessageW(mainWindow, WM_ACTIVATE, 0, 0);
-    EXPECT_EQ(hides, 1);
+    EXPECT_EQ(pixelAt(476, 250), kBlack);
+    EXPECT_EQ(Section::scrollBarShown, 0);
     std::exchange(scrollBarSurface, nullptr)->Release();
     SendMessageW(mainWindow, WM_ACTIVATE, 0, 0); // a screen but no bar
-    EXPECT_EQ(hides, 1);
 }
 
 TEST_F(DisplayFrameTest, OnlyATurnReloadsEveryElementInRegistryOrderAndRepaintsTheView) {

@@ -10,7 +10,10 @@
 #include "MotionTracker.h"
 #include "MyItem.h"
 #include "MyLabel.h"
+#include "MyPanel.h"
 #include "ResourceManager.h"
+#include "Section.h"
+#include "SharedResources.h"
 #include "Tunables.h"
 
 #include "imaging/PngCodec.h"
@@ -81,11 +84,7 @@ public:
 
 private:
     static void resetToolkitState() {
-        for (IDirectDrawSurface** surface : {&backBuffer, &scrollBarSurface}) {
-            if (*surface != nullptr) {
-                std::exchange(*surface, nullptr)->Release();
-            }
-        }
+        releaseSharedWidgetResources();
         theFrame = nullptr;
         mainWindow = nullptr;
         appInstance = nullptr;
@@ -93,31 +92,12 @@ private:
         viewRect = clientRect = dirtyRect = RECT{};
         drawingReady = portrait = 0;
         frameHasFocus = fullRedraw = 1;
-        hideScrollBarHook = nullptr;
         modalBoxHooks = ModalBoxHooks{};
         *sharedTracker() = MotionTracker();
         scaleFactor = 1.0;
         resourceDir.clear();
         rescaleStepHook = nullptr;
         TestBlock::loadOrder.clear();
-        resetWidgetSharedState();
-    }
-
-    // Fonts and image strips that widgets share for the whole process belong to one device.
-    static void resetWidgetSharedState() {
-        for (HFONT* font : {&fontLarge, &fontNormal, &fontItalic}) {
-            if (*font != nullptr) {
-                DeleteObject(std::exchange(*font, nullptr));
-            }
-        }
-        for (ItemStyleStrips& strips : itemStrips) {
-            for (ItemStrip* strip : {&strips.main, &strips.thirdState}) {
-                if (strip->surface != nullptr) {
-                    strip->surface->Release();
-                }
-                *strip = ItemStrip{};
-            }
-        }
     }
 
     platform::ScopedTestDevice device_;
@@ -183,6 +163,42 @@ inline std::uint16_t pixelAt(int x, int y) {
     return platform::Device::instance().compose(RECT{x, y, x + 1, y + 1}).at(0);
 }
 
+// The screen buffer without what is drawn above it (overlays, task bar), row by row.
+inline std::vector<std::uint16_t> screenBuffer() {
+    platform::Device& screen = platform::Device::instance();
+    std::lock_guard lock(screen.screenLock());
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    std::vector<std::uint16_t> copy;
+    for (int y = 0; y < GetSystemMetrics(SM_CYSCREEN); ++y) {
+        const std::uint16_t* row = screen.pixels() + static_cast<size_t>(y) * screen.pitch();
+        copy.insert(copy.end(), row, row + width);
+    }
+    return copy;
+}
+
+// Whether the screen buffer shows `expected` (a screenBuffer() taken before) inside `area` and
+// black everywhere else.
+inline ::testing::AssertionResult screenMatches(const std::vector<std::uint16_t>& expected,
+                                                const RECT& area) {
+    const std::vector<std::uint16_t> now = screenBuffer();
+    const auto width = static_cast<size_t>(GetSystemMetrics(SM_CXSCREEN));
+    size_t wrong = 0;
+    size_t first = 0;
+    for (size_t i = 0; i < now.size(); ++i) {
+        const auto x = static_cast<LONG>(i % width);
+        const auto y = static_cast<LONG>(i / width);
+        const bool in = x >= area.left && x < area.right && y >= area.top && y < area.bottom;
+        if (now[i] != (in ? expected[i] : kBlack) && wrong++ == 0) {
+            first = i;
+        }
+    }
+    if (wrong == 0) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << wrong << " pixels differ, the first at " << first % width << "," << first / width;
+}
+
 inline void fillScreen(std::uint16_t colour) {
     colourFill(primarySurface, nullptr, colour);
 }
@@ -217,6 +233,8 @@ struct SurfaceShot {
     LONG width = 0;
     LONG height = 0;
     std::vector<std::uint16_t> firstRow;
+    std::vector<std::uint16_t> pixels; // every row
+    std::uint16_t at(LONG x, LONG y) const { return pixels[static_cast<size_t>(y * width + x)]; }
 };
 
 inline SurfaceShot inspect(IDirectDrawSurface* surface) {
@@ -227,7 +245,13 @@ inline SurfaceShot inspect(IDirectDrawSurface* surface) {
         const auto* row = static_cast<const std::uint16_t*>(desc.lpSurface);
         shot = SurfaceShot{static_cast<LONG>(desc.dwWidth),
                            static_cast<LONG>(desc.dwHeight),
-                           {row, row + desc.dwWidth}};
+                           {row, row + desc.dwWidth},
+                           {}};
+        for (DWORD y = 0; y < desc.dwHeight; ++y) {
+            const auto* line = reinterpret_cast<const std::uint16_t*>(
+                static_cast<const BYTE*>(desc.lpSurface) + y * static_cast<DWORD>(desc.lPitch));
+            shot.pixels.insert(shot.pixels.end(), line, line + desc.dwWidth);
+        }
         surface->Unlock(nullptr);
     }
     return shot;

@@ -1,0 +1,125 @@
+// A whole screen of containers (a section holding a titled panel with captions and fields, a
+// button and a status line) dragged and flung through the window procedure: the pixels must end
+// up exactly where a fresh paint of the same scroll offset puts them. And the picture of that
+// screen in docs/section.png (tools/scripts/section-picture).
+#include "ContainerTestScreen.h"
+#include "ToolkitTestSupport.h"
+
+using namespace toolkit_test;
+
+namespace {
+
+void paintWhole() {
+    dirtyRect = RECT{viewRect.left, clientRect.top, viewRect.right, GetSystemMetrics(SM_CYSCREEN)};
+    fullRedraw = 1;
+    theFrame->redraw(true);
+}
+
+class ContainerScreenTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        installResourceSet(device);
+        frame = std::make_unique<OpenFrame>();
+        screen = buildContainerScreen(BoxFace::distinct, 1);
+        (*frame)->addScreen(screen.section);
+        paintWhole();
+        bottomBound =
+            (viewRect.bottom - clientRect.top) - (screen.section->bottom - screen.section->top);
+    }
+
+    static void stylus(platform::PointerAction action, int clientX, int clientY) {
+        POINT p{clientX, clientY};
+        ClientToScreen(mainWindow, &p);
+        platform::Device::instance().pointer(action, p.x, p.y);
+        pumpMessages();
+    }
+
+    // Presses at (240, fromY), moves by `steps` every `ms` milliseconds, and releases after
+    // resting `restMs`.
+    static void drag(int fromY, const std::vector<int>& steps, DWORD ms, DWORD restMs) {
+        int y = fromY;
+        stylus(platform::PointerAction::down, 240, y);
+        for (int dy : steps) {
+            platform::clock::advance(ms);
+            stylus(platform::PointerAction::move, 240, y += dy);
+        }
+        platform::clock::advance(restMs);
+        stylus(platform::PointerAction::up, 240, y);
+    }
+
+    // Every pixel of the screen equals a fresh full paint at the same scroll offset: no stale
+    // band, no seam, nothing moved by a wrong amount.
+    static ::testing::AssertionResult showsAFreshPaint() {
+        const std::vector<std::uint16_t> scrolled = screenBuffer();
+        fillScreen(kBlack);
+        paintWhole();
+        return screenMatches(scrolled, RECT{0, clientRect.top, GetSystemMetrics(SM_CXSCREEN),
+                                            GetSystemMetrics(SM_CYSCREEN)});
+    }
+
+    ToolkitDevice device;
+    std::unique_ptr<OpenFrame> frame;
+    ContainerScreen screen;
+    int bottomBound = 0;
+};
+
+TEST_F(ContainerScreenTest, ADragMovesThePixelsExactlyAsAFreshPaintAtTheSameOffsetDrawsThem) {
+    ASSERT_LT(bottomBound, -160); // the screen must be tall enough to scroll
+    // Back down by 25 after 50 up: the panel's title bar comes back through the band in part.
+    drag(500, {-37, -1, -12, 25}, 7, 400);
+    EXPECT_EQ(screen.section->scrollOffset, -25);
+    EXPECT_TRUE(showsAFreshPaint());
+
+    drag(500, {-60, -3, -41, 7, -8, -20}, 7, 400);
+    EXPECT_EQ(screen.section->scrollOffset, -150);
+    EXPECT_TRUE(showsAFreshPaint());
+
+    // Pulled 40 pixels past the end and let go: back to the end in one step.
+    drag(500, {-29, bottomBound + 150 - 40 + 29}, 7, 400);
+    EXPECT_EQ(screen.section->scrollOffset, bottomBound);
+    EXPECT_TRUE(showsAFreshPaint());
+}
+
+TEST_F(ContainerScreenTest, AFlingThatEndsAtTheBottomBoundLeavesAFreshPaint) {
+    drag(500, {-40, -40, -40, -40}, 10, 0);
+    ASSERT_TRUE(sharedTracker()->flinging);
+    for (int tick = 0; tick < 100 && sharedTracker()->flinging; ++tick) {
+        platform::clock::advance(30);
+        pumpMessages();
+    }
+    EXPECT_EQ(screen.section->scrollOffset, bottomBound);
+    EXPECT_TRUE(showsAFreshPaint());
+}
+
+TEST_F(ContainerScreenTest, ATapOnAFieldInsideThePanelReachesThatFieldThroughTheWindow) {
+    const RECT field = screen.hostField->screenRect;
+    const int y = field.top - clientRect.top + 5;
+    stylus(platform::PointerAction::down, field.left + 5, y);
+    platform::clock::advance(40);
+    stylus(platform::PointerAction::up, field.left + 5, y);
+    EXPECT_EQ(screen.hostField->clicks, 1);
+    EXPECT_EQ(screen.sendButton->hits + screen.quitButton->hits, 0);
+}
+
+// docs/section.png: the screen as it first appears on the VGA phone. Written when
+// DAWNBELL_PICTURE_DIR names a folder.
+TEST(ContainerPicture, ShowsTheHeaderATitledPanelWithSeparatorsAndTheScrollBar) {
+    ToolkitDevice device;
+    installResourceSet(device);
+    OpenFrame frame;
+    const ContainerScreen screen = buildContainerScreen(BoxFace::plain, 1);
+    frame->addScreen(screen.section);
+    paintWhole();
+    EXPECT_EQ(pixelAt(476, viewRect.top + 20), tunables::scrollBarColour);
+    std::uint16_t brightest = 0;
+    for (int x = 0; x < 300; ++x) {
+        brightest = std::max(brightest, pixelAt(x, viewRect.top + 22));
+    }
+    EXPECT_EQ(brightest, 0xFFFF); // the panel's caption, white on its bar
+    if (const char* folder = std::getenv("DAWNBELL_PICTURE_DIR")) {
+        EXPECT_TRUE(platform::Device::instance().saveScreenshot(std::filesystem::path(folder) /
+                                                                "section.png"));
+    }
+}
+
+} // namespace

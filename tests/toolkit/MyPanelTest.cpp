@@ -1,0 +1,244 @@
+// MyPanel: its rows and the heights they claim, inserting into a row, growth, the title bar with
+// its caption, the dotted separators, painting clipped to the dirty band, and its own redraw.
+#include "ContainerTestScreen.h"
+#include "ToolkitTestSupport.h"
+
+using namespace toolkit_test;
+
+namespace {
+
+int greenOf(std::uint16_t pixel) {
+    return (pixel >> 5) & 0x3F;
+}
+
+class PanelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        installResourceSet(device);
+        frame = std::make_unique<OpenFrame>();
+        section = new Section(100, 0, 0, 480, L"Dawnbell");
+        (*frame)->addScreen(section);
+    }
+
+    static void paintWhole() {
+        dirtyRect =
+            RECT{viewRect.left, clientRect.top, viewRect.right, GetSystemMetrics(SM_CYSCREEN)};
+        fullRedraw = 1;
+        theFrame->redraw(true);
+    }
+
+    ToolkitDevice device;
+    std::unique_ptr<OpenFrame> frame;
+    Section* section = nullptr;
+};
+
+TEST_F(PanelTest, AWidthBelowOneSpansTheViewAndTheTitleBarStandsAtTheTop) {
+    MyPanel untitled(-1, 20, 10, 0, L"", 0, 0);
+    EXPECT_EQ(edges(RECT{untitled.left, untitled.top, untitled.right, untitled.bottom}),
+              edges(RECT{20, 10, 20 + 480, 10}));
+    MyPanel titled(-1, 0, 6, 300, L"Title", 1, 0);
+    EXPECT_EQ(MyPanel::titleImageHeight, 48);
+    EXPECT_EQ(titled.bottom, 6 + 48);
+    EXPECT_EQ(edges(titled.titleRect), edges(RECT{0, 6, 300, 54}));
+}
+
+TEST_F(PanelTest, AppendedRowsClaimTheirBottomsPlusOnePixelEachWithSeparators) {
+    struct Case {
+        BYTE title;
+        BYTE separators;
+        int height;
+    };
+    for (const Case& c :
+         {Case{1, 0, 48 + 70}, Case{1, 1, 48 + 72}, Case{0, 0, 70}, Case{0, 1, 72}}) {
+        auto* panel = new MyPanel(-1, 0, 0, 480, L"", c.title, c.separators);
+        const int sectionBefore = section->bottom;
+        section->add(panel, -1, -1); // the section grows as the panel fills
+        panel->add(new TestBlock(-1, 10, 40), -1, -1);
+        panel->add(new TestBlock(-1, 10, 30), -1, -1);
+        EXPECT_EQ(panel->bottom, c.height) << int(c.title) << int(c.separators);
+        EXPECT_EQ(section->bottom, sectionBefore + c.height);
+        EXPECT_EQ(panel->newRow, (std::vector<bool>{true, true}));
+    }
+}
+
+TEST_F(PanelTest, AChildInsertedIntoARowGrowsItOnlyBeyondItsTallestMember) {
+    struct Case {
+        int index; // after which child
+        int claimed;
+        int growth;
+    };
+    for (const Case& c : {Case{0, 50, 10}, Case{0, 30, 0}, Case{1, 70, 10}, Case{1, 55, 0}}) {
+        auto* panel = new MyPanel(-1, 0, 0, 480, L"", 1, 1);
+        section->add(panel, -1, -1);
+        auto* first = new Box(-1, 0, 0, 100, 40, BoxFace::distinct);
+        auto* second = new Box(-1, 0, 0, 100, 60, BoxFace::distinct);
+        panel->add(first, -1, -1);
+        panel->add(second, -1, -1);
+        const int before = panel->bottom;
+        auto* joined = new Box(-1, 150, 0, 100, c.claimed, BoxFace::distinct);
+        panel->add(joined, -1, c.index);
+        EXPECT_EQ(panel->bottom - before, c.growth) << c.index << " " << c.claimed;
+        EXPECT_EQ(panel->children[static_cast<size_t>(c.index) + 1], joined);
+        EXPECT_FALSE(panel->newRow[static_cast<size_t>(c.index) + 1]);
+
+        dirtyRect = viewRect;
+        panel->paint(primarySurface, 0, viewRect.top);
+        const Box* rowMate = c.index == 0 ? first : second;
+        EXPECT_EQ(joined->screenRect.top, rowMate->screenRect.top);
+        EXPECT_EQ(joined->screenRect.left, 150);
+        if (c.index == 0) { // the next row starts below the taller of the two, then a separator
+            EXPECT_EQ(second->screenRect.top, first->screenRect.top + std::max(40, c.claimed) + 1);
+        }
+    }
+}
+
+TEST_F(PanelTest, MinimumHeightsAreScaledAndTruncated) {
+    scaleFactor = 0.5;
+    const std::pair<int, int> cases[] = {{60, 30}, {-1, 20}, {30, 20}, {61, 30}};
+    for (const auto& [minHeight, claimed] : cases) {
+        MyPanel panel(-1, 0, 0, 240, L"", 0, 0);
+        panel.add(new TestBlock(-1, 10, 20), minHeight, -1);
+        EXPECT_EQ(panel.rowHeights.back(), claimed) << minHeight;
+        EXPECT_EQ(panel.bottom, claimed);
+    }
+}
+
+TEST_F(PanelTest, AResizedChildOnlyGrowsItsRowCountingItsTopMarginAndTheContainerGrowsAlong) {
+    auto* panel = new MyPanel(-1, 0, 0, 480, L"", 0, 0);
+    section->add(panel, -1, -1);
+    auto* child = new TestBlock(-1, 10, 30, 0, 10); // top margin 10: claims 40
+    panel->add(child, -1, -1);
+    const int panelBefore = panel->bottom;
+    const int sectionBefore = section->bottom;
+    panel->childResized(child, 10, 25);
+    panel->childResized(child, 10, 30);
+    EXPECT_EQ(panel->bottom, panelBefore);
+    panel->childResized(child, 10, 45);
+    EXPECT_EQ(panel->bottom, panelBefore + 15);
+    EXPECT_EQ(panel->rowHeights[0], 55);
+    EXPECT_EQ(section->bottom, sectionBefore + 15);
+    TestBlock stranger(-1, 10, 10);
+    panel->childResized(&stranger, 10, 400);
+    EXPECT_EQ(panel->bottom, panelBefore + 15);
+}
+
+TEST_F(PanelTest, OnlyTheBandOfTheTitleBarIsDrawnAndItsRowsStartBelowItEvenWhenItIsNot) {
+    MyPanel panel(-1, 0, 0, 480, L"Host information :", 1, 0);
+    auto* child = new Box(-1, 0, 0, 100, 30, BoxFace::distinct);
+    panel.add(child, -1, -1);
+    const int originY = 200;
+    fillScreen(kBlack);
+    dirtyRect = RECT{0, 0, 480, 640};
+    panel.paint(primarySurface, 0, originY);
+    const std::vector<std::uint16_t> whole = screenBuffer();
+    for (const LONG top : {originY + 48, originY + 13, originY + 40}) {
+        fillScreen(kBlack);
+        dirtyRect = RECT{0, top, 480, top + 20};
+        panel.paint(primarySurface, 0, originY);
+        EXPECT_EQ(child->screenRect.top, originY + 48);
+        EXPECT_TRUE(screenMatches(whole, dirtyRect)) << "band at " << top - originY;
+    }
+}
+
+TEST_F(PanelTest, SeparatorsTileTheDottedImageBetweenRowsWithinTheBand) {
+    auto* panel = new MyPanel(-1, 0, 0, 480, L"", 0, 1);
+    section->add(panel, -1, -1);
+    for (int i = 0; i < 3; ++i) {
+        panel->add(new Box(-1, 0, 0, 100, 30, BoxFace::distinct), -1, -1);
+    }
+    paintWhole();
+    const std::vector<std::uint16_t> dots = inspect(MyPanel::separatorImage).firstRow;
+    ASSERT_EQ(dots.size(), 8u);
+    const LONG top = viewRect.top;
+    EXPECT_EQ(panel->children[0]->screenRect.top, top); // none above the first row
+    for (const LONG row : {top + 30, top + 61}) {
+        for (int x = 0; x < 480; ++x) {
+            ASSERT_EQ(pixelAt(x, row), dots[static_cast<size_t>(x % 8)]) << x << "," << row;
+        }
+    }
+    EXPECT_EQ(panel->children[2]->screenRect.top, top + 62);
+    const std::vector<std::uint16_t> whole = screenBuffer();
+    fillScreen(kBlack);
+    dirtyRect = RECT{100, top + 25, 205, top + 35};
+    eraseRect(dirtyRect);
+    panel->paint(primarySurface, 0, top);
+    EXPECT_TRUE(screenMatches(whole, dirtyRect));
+}
+
+TEST_F(PanelTest, RowsStartBelowThePanelsOwnMarginAndSetMustRedrawRepaintsExactlyThePanel) {
+    for (const BYTE title : {1, 0}) {
+        auto* above = new Box(-1, 0, 0, 300, 70, BoxFace::distinct);
+        section->add(above, -1, -1);
+        auto* panel = new MyPanel(-1, 0, 20, 480, L"Host information :", title, 1);
+        section->add(panel, -1, -1);
+        auto* caption = new TextLine(-1, 10, 15, L"Host IP or name :");
+        panel->add(caption, -1, -1);
+        panel->add(new Box(-1, 30, 0, 420, 56, BoxFace::distinct), -1, -1);
+        section->add(new Box(-1, 0, 0, 300, 70, BoxFace::distinct), -1, -1);
+        paintWhole();
+        const LONG panelTop = above->screenRect.bottom + 20;
+        EXPECT_EQ(panel->screenRect.top, panelTop);
+        EXPECT_EQ(caption->screenRect.top, panelTop + (title ? 48 : 0) + 15);
+        const std::vector<std::uint16_t> whole = screenBuffer();
+        fillScreen(kBlack);
+        panel->setMustRedraw();
+        EXPECT_TRUE(
+            screenMatches(whole, RECT{0, panelTop, 480, panelTop + panel->bottom - panel->top}));
+    }
+}
+
+TEST_F(PanelTest, OnlyTheLeafUnderTheFingerIsHitNeverTheTitleBar) {
+    auto* panel = new MyPanel(-1, 0, 0, 480, L"Host information :", 1, 0);
+    section->add(panel, -1, -1);
+    auto* field = new Box(-1, 30, 10, 300, 56, BoxFace::distinct);
+    panel->add(field, -1, -1);
+    paintWhole();
+    const int titleY = viewRect.top + 20 - clientRect.top;
+    EXPECT_EQ(section->hitTest(100, titleY), nullptr);
+    EXPECT_EQ(section->hitTest(100, titleY + 48), field);
+    EXPECT_EQ(section->hitTest(10, titleY + 48), nullptr);
+}
+
+// The caption is drawn once into the title background: white, right of the bar's tab, and
+// centred on the dark part of the bar, on both phones.
+class PanelCaptionTest : public ::testing::TestWithParam<std::tuple<int, int, int>> {};
+
+TEST_P(PanelCaptionTest, IsWhiteAndCentredOnTheDarkBar) {
+    const auto [width, height, dpi] = GetParam();
+    ToolkitDevice device(width, height, dpi);
+    installResourceSet(device);
+    OpenFrame frame;
+    MyPanel panel(-1, 0, 0, width, L"Host information :", 1, 0);
+    ASSERT_NE(panel.bkgSurface, nullptr);
+    const SurfaceShot bar = inspect(panel.bkgSurface);
+    const SurfaceShot image = inspect(MyPanel::titleImage);
+    ASSERT_EQ(bar.height, image.height);
+    LONG darkTop = -1, darkBottom = -1, inkTop = -1, inkBottom = -1, inkLeft = bar.width;
+    std::uint16_t brightest = 0;
+    for (LONG y = 0; y < bar.height; ++y) {
+        if (greenOf(image.at(bar.width / 2, y)) < 32) {
+            darkBottom = y;
+            darkTop = darkTop < 0 ? y : darkTop;
+        }
+        for (LONG x = 0; x < bar.width; ++x) {
+            if (bar.at(x, y) != image.at(x, y)) {
+                inkBottom = y;
+                inkTop = inkTop < 0 ? y : inkTop;
+                inkLeft = std::min(inkLeft, x);
+                brightest = std::max(brightest, bar.at(x, y));
+            }
+        }
+    }
+    EXPECT_EQ(brightest, 0xFFFF);
+    const LONG above = inkTop - darkTop;
+    const LONG below = darkBottom - inkBottom;
+    EXPECT_GE(std::min(above, below), 2 * width / 240) << above << " " << below;
+    EXPECT_LE(std::abs(above - below), 2) << above << " " << below;
+    EXPECT_GE(inkLeft, 4 * width / 240);
+    EXPECT_LE(inkLeft, 14 * width / 240);
+}
+
+INSTANTIATE_TEST_SUITE_P(Phones, PanelCaptionTest,
+                         ::testing::Values(std::tuple{480, 640, 192}, std::tuple{240, 320, 96}));
+
+} // namespace

@@ -1,0 +1,300 @@
+// The scrolling Section: its content stacked under the header, the scroll bar in its overlay,
+// the bounds it springs back to, flings stopped at the ends, taps, double taps and swipes turned
+// into calls on its children or its parent, insertion, growth and rotation.
+#include "ContainerTestScreen.h"
+#include "ToolkitTestSupport.h"
+
+using namespace toolkit_test;
+
+namespace {
+
+constexpr int kBarColumn = 476; // inside the bar's five columns on a 480-pixel screen
+
+// A parent that counts the taps forwarded to it.
+class TapCounter : public TestBlock {
+public:
+    TapCounter() : TestBlock(-1) {}
+    int onClick() override {
+        ++taps;
+        return 0;
+    }
+    int taps = 0;
+};
+
+class SectionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        installResourceSet(device);
+        frame = std::make_unique<OpenFrame>();
+    }
+
+    // A section of the screen's width, the frame's screen, with children of these heights at
+    // x 0 and y 0, drawn once in full.
+    Section* showSection(const std::vector<int>& heights) {
+        section = new Section(100, 0, 0, GetSystemMetrics(SM_CXSCREEN), L"Dawnbell");
+        for (int height : heights) {
+            section->add(new Box(-1, 0, 0, 200, height, BoxFace::distinct), -1, -1);
+        }
+        (*frame)->addScreen(section);
+        paintWhole();
+        return section;
+    }
+
+    static void paintWhole() {
+        dirtyRect =
+            RECT{viewRect.left, clientRect.top, viewRect.right, GetSystemMetrics(SM_CYSCREEN)};
+        fullRedraw = 1;
+        theFrame->redraw(true);
+    }
+
+    static void wait(DWORD ms) { platform::clock::advance(ms); }
+
+    // A drag by the tracker as the window procedure feeds it, with a frame step after every move.
+    void drag(int x, int fromY, const std::vector<int>& steps) {
+        tracker.onPress(x, fromY);
+        section->onTimer();
+        int y = fromY;
+        for (int dy : steps) {
+            wait(5);
+            tracker.onMove(x, y += dy);
+            section->onTimer();
+        }
+    }
+
+    // The rows of the bar column that show the bar colour, as [first, last + 1).
+    static std::pair<LONG, LONG> barRows() {
+        LONG first = -1;
+        LONG last = -1;
+        for (LONG y = 0; y < GetSystemMetrics(SM_CYSCREEN); ++y) {
+            if (pixelAt(kBarColumn, y) == tunables::scrollBarColour) {
+                first = first < 0 ? y : first;
+                last = y;
+            }
+        }
+        return {first, last + 1};
+    }
+
+    ToolkitDevice device;
+    std::unique_ptr<OpenFrame> frame;
+    MotionTracker& tracker = *sharedTracker();
+    Section* section = nullptr;
+};
+
+TEST_F(SectionTest, IsTheFirstScrollTargetAndPutsTheViewBelowItsHeader) {
+    Section* first = showSection({});
+    Section second(-1, 0, 0, 480, L"Other");
+    EXPECT_EQ(tracker.scrollTarget, first);
+    EXPECT_EQ(Section::headerImageHeight, 64);
+    EXPECT_EQ(viewRect.top, clientRect.top + 64);
+    EXPECT_EQ(first->bottom, 64);
+    // The header: its image (with its dawn-coloured rule at the bottom) over the whole width,
+    // its caption dark in the middle.
+    for (int x : {2, 240, 470}) {
+        EXPECT_LT(pixelAt(x, clientRect.top + 62) & 0x1F, 8) << x; // little blue: the rule
+    }
+    std::uint16_t darkest = 0xFFFF;
+    for (int x = 180; x < 300; ++x) {
+        darkest = std::min(darkest, pixelAt(x, clientRect.top + 32));
+    }
+    EXPECT_LT(darkest >> 11, 10); // dark red channel: text, not the silver bar
+}
+
+TEST_F(SectionTest, BarLengthAndPlaceFollowTheOffsetAndTheBarLeavesWhenEverythingFits) {
+    showSection({700});
+    viewRect.bottom = viewRect.top + 400;
+    const LONG top = viewRect.top;
+    struct Case {
+        int offset;
+        std::pair<LONG, LONG> rows;
+    };
+    // 400 x 400 / 700 = 228 rows; at -300 the bar touches the bottom of the view. Back at the
+    // top the bar must move back too.
+    for (const Case& c : {Case{0, {top, top + 228}}, Case{-300, {top + 172, top + 400}},
+                          Case{-150, {top + 86, top + 314}}, Case{0, {top, top + 228}}}) {
+        section->scrollOffset = c.offset;
+        paintWhole();
+        EXPECT_EQ(barRows(), c.rows) << "offset " << c.offset;
+        EXPECT_EQ(Section::scrollBarShown, 1);
+    }
+    EXPECT_NE(pixelAt(GetSystemMetrics(SM_CXSCREEN) - 1, top + 10), tunables::scrollBarColour);
+    section->bottom = section->top + 64 + 400; // now exactly as tall as the view
+    paintWhole();
+    EXPECT_EQ(barRows().first, -1);
+    EXPECT_EQ(Section::scrollBarShown, 0);
+}
+
+TEST_F(SectionTest, DeactivationHidesTheBarUntilTheContentMovesAgain) {
+    showSection({900});
+    const auto shown = barRows();
+    ASSERT_EQ(shown.first, viewRect.top);
+    SendMessageW(mainWindow, WM_ACTIVATE, 0, 0);
+    EXPECT_EQ(barRows().first, -1);
+    paintWhole(); // repainting in place while inactive does not bring it back
+    EXPECT_EQ(barRows().first, -1);
+    section->scrollOffset = -100;
+    paintWhole();
+    EXPECT_GT(barRows().first, shown.first);
+}
+
+TEST_F(SectionTest, ReleasedBeyondAnEndTheListSpringsBackInOneStepAndAnyFlingStops) {
+    showSection({400, 400});
+    const int bottomBound = (viewRect.bottom - clientRect.top) - (section->bottom - section->top);
+    struct Case {
+        int startOffset;
+        std::vector<int> moves;
+        DWORD restMs; // before the release: long rests start no fling
+        int springStep;
+    };
+    const Case cases[] = {
+        {0, {10, 10, 10, 10}, 400, -40},
+        {0, {10, 10, 10, 10}, 0, -40},
+        {bottomBound, {-20, -20, -20}, 400, 60},
+        {bottomBound, {-20, -20, -20}, 0, 60},
+    };
+    for (const Case& c : cases) {
+        section->scrollOffset = c.startOffset;
+        drag(200, 300, c.moves);
+        wait(c.restMs);
+        tracker.onRelease(200, 0);
+        wait(30);
+        EXPECT_EQ(section->onTimer(), c.springStep);
+        EXPECT_EQ(section->scrollOffset, c.startOffset);
+        EXPECT_FALSE(tracker.flinging);
+        EXPECT_EQ(section->onTimer(), 0);
+    }
+}
+
+TEST_F(SectionTest, AFlingIntoTheEndStopsThereAndKillsTheMotionTimer) {
+    showSection({400, 400});
+    const int bottomBound = (viewRect.bottom - clientRect.top) - (section->bottom - section->top);
+    section->scrollOffset = bottomBound + 150;
+    drag(200, 400, {-20, -20, -20});
+    tracker.onRelease(200, 0);
+    ASSERT_TRUE(tracker.flinging);
+    for (int tick = 0; tick < 10 && tracker.flinging; ++tick) {
+        wait(30);
+        pumpMessages(); // WM_TIMER: a frame step
+    }
+    EXPECT_EQ(section->scrollOffset, bottomBound);
+    EXPECT_FALSE(tracker.flinging);
+    MSG msg;
+    wait(100);
+    EXPECT_FALSE(PeekMessageW(&msg, mainWindow, WM_TIMER, WM_TIMER, PM_REMOVE));
+}
+
+TEST_F(SectionTest, ATapReachesTheChildOnceAndASecondTapSoonAfterOnlyUnselectsIt) {
+    showSection({100, 100, 400});
+    auto* target = static_cast<Box*>(section->children[1]);
+    section->scrollOffset = -50; // room to move both ways
+    paintWhole();
+    const int y = target->screenRect.top - clientRect.top + 10;
+    tracker.onPress(50, y);
+    section->onTimer();
+    EXPECT_EQ(section->pressedChild, target);
+    wait(50);
+    tracker.onRelease(50, y);
+    section->onTimer();
+    section->onTimer();
+    EXPECT_EQ(target->clicks, 1);
+    EXPECT_EQ(section->pressedChild, nullptr);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, tunables::applicationMessage,
+                             tunables::applicationMessage, PM_REMOVE));
+    EXPECT_EQ(msg.lParam, reinterpret_cast<LPARAM>(target));
+
+    // The second tap moves within the slop: after it, no step is taken until the next press.
+    wait(100);
+    tracker.onPress(50, y);
+    section->onTimer();
+    EXPECT_EQ(target->hits, 2);
+    wait(5);
+    tracker.onMove(50, y + 20);
+    tracker.onRelease(50, y + 20);
+    for (int i = 0; i < 3; ++i) {
+        wait(30);
+        EXPECT_EQ(section->onTimer(), 0);
+    }
+    EXPECT_EQ(target->clicks, 1);
+    EXPECT_EQ(target->unselects, 1);
+    EXPECT_EQ(section->scrollOffset, -50);
+    wait(500);
+    tracker.onPress(50, 400);
+    wait(5);
+    tracker.onMove(50, 420);
+    EXPECT_EQ(section->onTimer(), 20);
+}
+
+TEST_F(SectionTest, AFingerThatLeavesTheSlopUnselectsThePressedChildAndTheHeaderIsNeverHit) {
+    showSection({200});
+    auto* child = static_cast<Box*>(section->children[0]);
+    drag(50, 150, {40});
+    EXPECT_EQ(child->hits, 1);
+    EXPECT_EQ(child->unselects, 1);
+    EXPECT_EQ(section->pressedChild, nullptr);
+    tracker.onRelease(50, 190);
+    section->scrollOffset = -100; // the child's top 100 rows now lie under the header
+    paintWhole();
+    const int headerRow = viewRect.top - clientRect.top - 10;
+    EXPECT_EQ(section->hitTest(50, headerRow), nullptr);
+    EXPECT_EQ(section->hitTest(50, headerRow + 20), child);
+}
+
+TEST_F(SectionTest, ARightwardSwipeInsideAParentGoesToTheParentAndDoesNotScroll) {
+    showSection({400, 400});
+    TapCounter parent;
+    section->parent = &parent;
+    section->scrollOffset = -100;
+    tracker.onPress(100, 300);
+    for (int i = 1; i <= 6; ++i) {
+        wait(10);
+        tracker.onMove(100 + 20 * i, 300 + 3 * i);
+    }
+    ASSERT_TRUE(tracker.swipe);
+    EXPECT_EQ(section->onTimer(), 0);
+    EXPECT_EQ(parent.taps, 1);
+    EXPECT_EQ(section->scrollOffset, -100);
+    section->parent = nullptr;
+}
+
+TEST_F(SectionTest, InsertingAtIndexZeroPutsTheChildOnTopAndContentOnlyEverGrows) {
+    showSection({100, 50});
+    auto* first = new Box(-1, 0, 12, 100, 30, BoxFace::distinct);
+    section->add(first, -1, 0);
+    EXPECT_EQ(section->bottom, 64 + 100 + 50 + 42);
+    EXPECT_EQ(section->children.front(), first);
+    EXPECT_EQ(first->parent, section);
+    paintWhole();
+    EXPECT_EQ(first->screenRect.top, viewRect.top + 12);
+    EXPECT_EQ(section->children[1]->screenRect.top, viewRect.top + 42);
+    EXPECT_EQ(section->children[2]->screenRect.top, viewRect.top + 142);
+    const int before = section->bottom;
+    section->childResized(first, 10, 20); // 30 rows tall: a smaller size changes nothing
+    EXPECT_EQ(section->bottom, before);
+    section->childResized(first, 10, 55);
+    EXPECT_EQ(section->bottom, before + 25);
+}
+
+TEST_F(SectionTest, ATurnRewidensTheSectionAndItsPanelAndExtendsThePanelTitleBar) {
+    showSection({});
+    auto* panel = new MyPanel(-1, 0, 0, 480, L"Host information :", 1, 0);
+    section->add(panel, -1, -1);
+    for (const LONG width : {640, 480}) {
+        platform::Device::instance().rotate();
+        pumpMessages();
+        EXPECT_EQ(section->right, width);
+        EXPECT_EQ(section->headerRect.right, width);
+        EXPECT_EQ(panel->right, width);
+        EXPECT_EQ(panel->titleRect.right, width);
+        EXPECT_EQ(viewRect.top, clientRect.top + 64);
+    }
+    platform::Device::instance().rotate();
+    pumpMessages();
+    // The title bar keeps one colour along each row, right to the new edge.
+    for (int row = 4; row < 44; row += 6) {
+        const int y = viewRect.top + row;
+        EXPECT_EQ(pixelAt(620, y), pixelAt(300, y)) << "row " << row;
+        EXPECT_NE(pixelAt(620, y), tunables::backgroundColour);
+    }
+}
+
+} // namespace

@@ -1,0 +1,368 @@
+#include "Section.h"
+
+#include "DisplayFrame.h"
+#include "ImageLoader.h"
+#include "MotionTracker.h"
+#include "ResourceManager.h"
+#include "TraceFailure.h"
+#include "Tunables.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cwchar>
+#include <optional>
+#include <utility>
+
+namespace {
+
+bool sameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+int screenWidth() {
+    return GetSystemMetrics(SM_CXSCREEN);
+}
+
+int screenHeight() {
+    return GetSystemMetrics(SM_CYSCREEN);
+}
+
+// The header caption's font: the display's default font, made 12 points of the thin face.
+HFONT createTitleFont() {
+    IDirectDrawSurface* gdiSurface = nullptr;
+    const HRESULT hr = theFrame != nullptr && theFrame->directDraw != nullptr
+                           ? theFrame->directDraw->GetGDISurface(&gdiSurface)
+                           : E_POINTER;
+    if (FAILED(hr) || gdiSurface == nullptr) {
+        traceFailure(hr, L"GetGDISurface(gdiSurface)");
+        return nullptr;
+    }
+    HFONT font = nullptr;
+    HDC dc = nullptr;
+    if (SUCCEEDED(gdiSurface->GetDC(&dc))) {
+        LOGFONTW description{};
+        if (GetObjectW(GetCurrentObject(dc, OBJ_FONT), sizeof description, &description) != 0) {
+            description.lfHeight = -(GetDeviceCaps(dc, LOGPIXELSY) * tunables::sectionTitlePoints) /
+                                   tunables::pointsPerInch;
+            description.lfWeight = tunables::sectionTitleWeight;
+            description.lfCharSet = tunables::sectionTitleCharSet;
+            description.lfQuality = tunables::sectionTitleQuality;
+            std::wmemset(description.lfFaceName, L'\0', LF_FACESIZE);
+            std::wcsncpy(description.lfFaceName, thinFontFile, LF_FACESIZE - 1);
+            font = CreateFontIndirectW(&description);
+        }
+        gdiSurface->ReleaseDC(dc);
+    }
+    gdiSurface->Release();
+    return font;
+}
+
+void stopFling(MotionTracker& tracker) {
+    if (tracker.flinging) {
+        tracker.flinging = false;
+        KillTimer(mainWindow, tunables::motionTimerId);
+    }
+}
+
+} // namespace
+
+Section::Section(int id, int x, int y, int width, const std::wstring& sectionTitle)
+    : Element(id, x, y, kindSection, false), title(sectionTitle) {
+    if (headerImage == nullptr) {
+        loadSurf();
+    }
+    right = left + width;
+    bottom = top + headerImageHeight;
+    headerRect = screenRect = RECT{left, top, right, top + headerImageHeight};
+    if (titleFont == nullptr) {
+        titleFont = createTitleFont();
+    }
+    {
+        MotionLockGuard lock;
+        if (tracker->scrollTarget == nullptr) {
+            tracker->scrollTarget = this;
+        }
+    }
+    viewRect.top = clientRect.top + headerImageHeight;
+    fullRedraw = 1;
+}
+
+Section::~Section() {
+    for (Element* child : children) {
+        delete child;
+    }
+}
+
+void Section::loadSurf() {
+    if (backBuffer == nullptr) {
+        const HRESULT hr = createDisplaySurface(static_cast<DWORD>(screenWidth()),
+                                                static_cast<DWORD>(screenHeight()), 0, &backBuffer);
+        if (FAILED(hr)) {
+            backBuffer = nullptr;
+            traceFailure(hr, L"Section::loadSurf 0");
+        }
+    }
+    if (headerImage == nullptr) {
+        loadHeaderImage();
+    }
+    if (scrollBarSurface == nullptr &&
+        SUCCEEDED(createDisplaySurface(tunables::scrollBarWidthPx,
+                                       static_cast<DWORD>(screenHeight()), DDSCAPS_OVERLAY,
+                                       &scrollBarSurface))) {
+        const HRESULT hr = colourFill(scrollBarSurface, nullptr, tunables::scrollBarColour);
+        if (FAILED(hr)) {
+            traceFailure(hr, L"Fill scrollBar");
+        }
+    }
+    // After a turn, a section as wide as the old screen becomes as wide as the new one.
+    if (right == screenHeight()) {
+        right = headerRect.right = screenWidth();
+    }
+    viewRect.top = clientRect.top + headerImageHeight;
+}
+
+void Section::loadHeaderImage() {
+    headerImage = loadImage(imagePaths[imageTitleBar]);
+    DDSURFACEDESC desc{};
+    desc.dwSize = sizeof desc;
+    if (headerImage != nullptr && SUCCEEDED(headerImage->GetSurfaceDesc(&desc))) {
+        headerImageWidth = static_cast<int>(desc.dwWidth);
+        headerImageHeight = static_cast<int>(desc.dwHeight);
+    }
+}
+
+void Section::add(Element* child, int /*minHeight*/, int index) {
+    if (child == nullptr) {
+        return;
+    }
+    bottom += child->bottom;
+    child->parent = this;
+    if (index < 0 || static_cast<size_t>(index) >= children.size()) {
+        children.push_back(child);
+    } else {
+        children.insert(children.begin() + index, child);
+    }
+    if (theFrame != nullptr) {
+        theFrame->redraw(false);
+    }
+}
+
+void Section::childResized(Element* child, int /*width*/, int height) {
+    if (child == nullptr) {
+        return;
+    }
+    const int present = child->bottom - child->top;
+    if (present < height) {
+        bottom += height - present;
+    }
+}
+
+Element* Section::hitTest(int x, int y) {
+    // Content scrolled up under the header is covered by it; a touch there is the header's.
+    if (y + clientRect.top < viewRect.top) {
+        return nullptr;
+    }
+    for (Element* child : children) {
+        if (child == nullptr) {
+            continue;
+        }
+        if (Element* hit = child->hitTest(x, y)) {
+            return hit;
+        }
+    }
+    return nullptr;
+}
+
+void Section::paint(IDirectDrawSurface* target, int originX, int /*originY*/) {
+    int rowTop = viewRect.top + scrollOffset;
+    for (Element* child : children) {
+        if (child != nullptr) {
+            child->paint(target, originX + left, rowTop);
+            rowTop += child->bottom;
+        }
+    }
+    if (fullRedraw == 1) {
+        dirtyRect.left = clientRect.left;
+        dirtyRect.right = clientRect.right;
+        fullRedraw = 0;
+    }
+    if (scrollBarSurface != nullptr) {
+        updateScrollBar();
+    }
+    if (dirtyRect.top < clientRect.top + headerImageHeight && dirtyRect.bottom > dirtyRect.top) {
+        paintHeader(target);
+    }
+}
+
+// The header is composed in the back buffer (image, then caption) and copied to the target.
+void Section::paintHeader(IDirectDrawSurface* target) {
+    const LONG headerTop = viewRect.top - headerImageHeight;
+    screenRect = RECT{viewRect.left, headerTop, viewRect.right, headerTop + headerRect.bottom};
+    headerSrcRect = RECT{0, 0, headerImageWidth, headerImageHeight};
+    IDirectDrawSurface* canvas = backBuffer != nullptr ? backBuffer : target;
+    if (headerImage != nullptr) {
+        const HRESULT hr = canvas->Blt(&screenRect, headerImage, &headerSrcRect, 0, nullptr);
+        if (FAILED(hr)) {
+            traceFailure(hr, L"backBuffer->Blt(&bkgSurface)");
+        }
+    }
+    drawCaption(canvas);
+    if (canvas != target) {
+        const HRESULT hr = target->Blt(&screenRect, canvas, &screenRect, 0, nullptr);
+        if (FAILED(hr)) {
+            traceFailure(hr, L"lpDDraw->Blt(backBuffer)");
+        }
+    }
+}
+
+void Section::drawCaption(IDirectDrawSurface* canvas) {
+    HDC dc = nullptr;
+    const HRESULT hr = canvas->GetDC(&dc);
+    if (FAILED(hr)) {
+        traceFailure(hr, L"Section::paint : GetDC(&hdc);");
+        return;
+    }
+    HGDIOBJ previous = titleFont != nullptr ? SelectObject(dc, titleFont) : nullptr;
+    SetTextColor(dc, tunables::sectionTitleColour);
+    SetBkMode(dc, TRANSPARENT);
+    RECT area = screenRect;
+    DrawTextW(dc, title.c_str(), -1, &area, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    if (previous != nullptr) {
+        SelectObject(dc, previous);
+    }
+    canvas->ReleaseDC(dc);
+}
+
+void Section::updateScrollBar() {
+    const int viewHeight = viewRect.bottom - viewRect.top;
+    const int contentHeight = bottom - top - headerImageHeight;
+    const double ratio = contentHeight > 0 ? static_cast<double>(viewHeight) / contentHeight : 1.0;
+    if (ratio >= 1.0) {
+        hideScrollBar();
+        scrollBarPlace = RECT{};
+        return;
+    }
+    const int barLength = static_cast<int>(std::trunc(viewHeight * ratio));
+    const double permille = -(scrollOffset * 1000.0) / (contentHeight - viewHeight);
+    const int barTop =
+        viewRect.top - static_cast<int>(std::trunc((viewHeight - barLength) * permille * -0.001));
+    const LONG barBottom =
+        barTop + barLength > viewRect.bottom ? viewRect.bottom - 1 : barTop + barLength;
+    RECT place{screenWidth() - tunables::scrollBarWidthPx, std::max<LONG>(barTop, viewRect.top),
+               screenWidth() - 1, barBottom};
+    // Placed once per position: a bar hidden while the window is inactive stays hidden until
+    // the content moves again.
+    if (place.bottom <= place.top || sameRect(place, scrollBarPlace)) {
+        return;
+    }
+    RECT source{0, 0, tunables::scrollBarVisibleWidthPx, barLength};
+    const HRESULT hr =
+        scrollBarSurface->UpdateOverlay(&source, primarySurface, &place, DDOVER_SHOW, nullptr);
+    if (FAILED(hr)) {
+        traceFailure(hr, L"show scrollBar");
+        return;
+    }
+    scrollBarShown = 1;
+    scrollBarPlace = place;
+    scrollBarTop = barTop;
+    scrollBarOffset = scrollOffset;
+}
+
+void Section::hideScrollBar() {
+    if (scrollBarShown == 1 && scrollBarSurface != nullptr) {
+        scrollBarSurface->UpdateOverlay(nullptr, primarySurface, nullptr, DDOVER_HIDE, nullptr);
+    }
+    scrollBarShown = 0;
+}
+
+void Section::forgetPressedChild(bool unselectIt) {
+    Element* child = std::exchange(pressedChild, nullptr);
+    if (unselectIt && child != nullptr) {
+        child->unselect();
+    }
+}
+
+// Delivers a completed tap to the child it landed on; true when the child ends the step.
+bool Section::deliverTap() {
+    bool tapped = false;
+    if (!tracker->tapConsumed) {
+        tracker->tapConsumed = true;
+        tapped = tracker->tapPending;
+    }
+    if (!tapped) {
+        return false;
+    }
+    Element* child = std::exchange(pressedChild, nullptr);
+    return child != nullptr && child->onClick() != 0;
+}
+
+int Section::onTimer() {
+    MotionLockGuard lock;
+    if (tracker->doubleTap) {
+        forgetPressedChild(true);
+        return 0;
+    }
+    const bool fingerDown = tracker->buttonDown;
+    if (deliverTap()) {
+        return 0;
+    }
+    if (tracker->tapCandidate) {
+        if (pressedChild == nullptr) {
+            pressedChild = hitTest(tracker->curPoint.x, tracker->curPoint.y);
+        }
+    } else {
+        forgetPressedChild(true);
+    }
+    if (fullRedraw == 1) {
+        return 0;
+    }
+    if (tracker->swipe && parent != nullptr) {
+        parent->onClick();
+        return 0;
+    }
+    const int step = tracker->nextScrollStep();
+    if (!fingerDown) {
+        if (const std::optional<int> delta = springBack(step)) {
+            return *delta;
+        }
+    }
+    scrollOffset += step;
+    markUncoveredRows(step);
+    return step;
+}
+
+// With the finger up the content may not leave its bounds: a step that would is replaced by
+// the one that lands exactly on the nearer bound, and a running fling ends there.
+std::optional<int> Section::springBack(int step) {
+    const int contentHeight = bottom - top;
+    const int viewHeight = std::min<int>(contentHeight, viewRect.bottom - clientRect.top);
+    int delta = 0;
+    if (scrollOffset + contentHeight + step < viewHeight) {
+        delta = viewHeight - contentHeight - scrollOffset;
+        scrollOffset = viewHeight - contentHeight;
+    } else if (scrollOffset + step >= 1) {
+        delta = -scrollOffset;
+        scrollOffset = 0;
+    } else {
+        return std::nullopt;
+    }
+    stopFling(*tracker);
+    if (delta > 0) {
+        dirtyRect.top = viewRect.top;
+        dirtyRect.bottom = std::max<LONG>(dirtyRect.bottom, viewRect.top + delta);
+    } else if (delta < 0) {
+        dirtyRect.bottom = screenHeight();
+        dirtyRect.top = std::min<LONG>(dirtyRect.top, screenHeight() + delta);
+    }
+    return delta;
+}
+
+void Section::markUncoveredRows(int step) {
+    if (step > 0) {
+        dirtyRect.top = viewRect.top;
+        dirtyRect.bottom = viewRect.top + step;
+    } else if (step < 0) {
+        dirtyRect.top = screenHeight() + step;
+        dirtyRect.bottom = screenHeight();
+    }
+}

@@ -1,0 +1,67 @@
+// The toolkit's screen-level container: a header bar with a centred caption at the top of the
+// client area and, below it, a vertical list of children that the user scrolls by dragging and
+// flinging. The first section built becomes the scroll target of the shared MotionTracker: its
+// onTimer turns the tracker's state into scroll steps, taps and swipes. A thin scroll bar in a
+// DirectDraw overlay at the right edge of the screen shows where the view lies in the content.
+#pragma once
+
+#include "Element.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class Section : public Element {
+public:
+    // x and y are in the design space (scaled); the width is not.
+    Section(int id, int x, int y, int width, const std::wstring& title);
+    ~Section() override;
+
+    // Creates what is missing of the shared surfaces and the header image, follows a rotation
+    // of a full-width section and puts the top of the view below the header.
+    void loadSurf() override;
+    // The children stacked from viewRect.top + scrollOffset, each clipping itself to dirtyRect;
+    // then the scroll bar; then the header over whatever scrolled beneath it.
+    void paint(IDirectDrawSurface* target, int originX, int originY) override;
+    // The first child's answer; nothing is hit under the header.
+    Element* hitTest(int x, int y) override;
+    // Takes ownership of the child: appended (index < 0 or past the end) or inserted at index.
+    // minHeight is not used.
+    void add(Element* child, int minHeight, int index) override;
+    // One step of scrolling and touch handling: the pixels the content moves now (positive
+    // downwards), with the rows that move uncovers left in dirtyRect.
+    int onTimer() override;
+    // Grows the content when the child grew; nothing ever shrinks.
+    void childResized(Element* child, int width, int height) override;
+
+    // Shows the bar at the place that matches scrollOffset, or hides it when everything fits.
+    void updateScrollBar();
+    // Hides the bar if it is shown. The bar comes back with the next move of the content.
+    static void hideScrollBar();
+
+    std::wstring title;
+    RECT headerRect{};               // in the parent's coordinates
+    RECT headerSrcRect{};            // part of the header image the last paint copied
+    int scrollOffset = 0;            // 0 at the top, negative when scrolled down
+    std::vector<Element*> children;  // owned, top to bottom
+    int scrollBarTop = 0;            // the bar's top at its last placement
+    int scrollBarOffset = 0;         // scrollOffset at its last placement
+    RECT scrollBarPlace{};           // where the bar was last shown; empty: not placed
+    Element* pressedChild = nullptr; // the child under a resting finger, not owned
+
+    // Shared by every section, created once.
+    static inline IDirectDrawSurface* headerImage = nullptr;
+    static inline int headerImageWidth = 0;
+    static inline int headerImageHeight = 0;
+    static inline BYTE scrollBarShown = 0; // the overlay is visible
+    static inline HFONT titleFont = nullptr;
+
+private:
+    void loadHeaderImage();
+    void paintHeader(IDirectDrawSurface* target);
+    void drawCaption(IDirectDrawSurface* canvas);
+    void forgetPressedChild(bool unselectIt);
+    bool deliverTap();
+    std::optional<int> springBack(int step);
+    void markUncoveredRows(int step);
+};

@@ -1,0 +1,47 @@
+#include "SharedResources.h"
+
+#include "DisplayFrame.h"
+#include "MyItem.h"
+#include "MyLabel.h"
+#include "MyPanel.h"
+#include "Section.h"
+
+#include <utility>
+
+namespace {
+
+void release(IDirectDrawSurface*& surface) {
+    if (surface != nullptr) {
+        std::exchange(surface, nullptr)->Release();
+    }
+}
+
+void release(HFONT& font) {
+    if (font != nullptr) {
+        DeleteObject(std::exchange(font, nullptr));
+    }
+}
+
+} // namespace
+
+void releaseSharedWidgetResources() {
+    release(backBuffer);
+    release(scrollBarSurface);
+    for (HFONT* font :
+         {&fontLarge, &fontNormal, &fontItalic, &MyPanel::captionFont, &Section::titleFont}) {
+        release(*font);
+    }
+    for (ItemStyleStrips& strips : itemStrips) {
+        release(strips.main.surface);
+        release(strips.thirdState.surface);
+        strips = ItemStyleStrips{};
+    }
+    release(MyPanel::titleImage);
+    release(MyPanel::separatorImage);
+    release(MyPanel::separatorLine);
+    MyPanel::titleImageWidth = MyPanel::titleImageHeight = 0;
+    MyPanel::separatorImageWidth = MyPanel::separatorLineWidth = 0;
+    release(Section::headerImage);
+    Section::headerImageWidth = Section::headerImageHeight = 0;
+    Section::scrollBarShown = 0;
+}

@@ -1,5 +1,5 @@
-// A whole screen of containers (a section holding a titled panel with captions and fields, a
-// button and a status line) dragged and flung through the window procedure: the pixels must end
+// A whole screen of containers (a section holding a titled panel with labels and fields, two
+// buttons and a status label) dragged and flung through the window procedure: the pixels must end
 // up exactly where a fresh paint of the same scroll offset puts them. And the picture of that
 // screen in docs/section.png (tools/scripts/section-picture).
 #include "ContainerTestScreen.h"
@@ -98,7 +98,8 @@ TEST_F(ContainerScreenTest, ATapOnAFieldInsideThePanelReachesThatFieldThroughThe
     platform::clock::advance(40);
     stylus(platform::PointerAction::up, field.left + 5, y);
     EXPECT_EQ(screen.hostField->clicks, 1);
-    EXPECT_EQ(screen.sendButton->hits + screen.quitButton->hits, 0);
+    EXPECT_EQ(screen.sendButton->selected + screen.quitButton->selected, 0);
+    EXPECT_EQ(screen.sendButton->state, itemOff);
 }
 
 // docs/section.png: the screen as it first appears on the VGA phone. Written when

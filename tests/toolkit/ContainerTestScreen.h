@@ -1,14 +1,15 @@
-// Stand-ins for the leaf widgets (labels, text fields, image buttons) that the container tests,
-// the container benchmarks and the documentation picture put into a Section and a MyPanel, and
-// the screen they build from them, laid out like the program's main screen. Like the real
-// widgets, each keeps its picture in a surface of its own made by loadSurf, copies only what
-// lies in dirtyRect, and is hit-tested on the screenRect its last paint stored.
-//
-// Only buildContainerScreen() needs to change to use the real labels and items instead.
+// Stand-ins for leaf widgets (labels, text fields, image buttons) that the container tests put
+// into a Section and a MyPanel, and a screen laid out like the program's main screen, built from
+// real labels and items with stand-ins for its text fields, for the container tests, the
+// container benchmarks and the documentation picture. Like the real widgets, each stand-in keeps
+// its picture in a surface of its own made by loadSurf, copies only what lies in dirtyRect, and
+// is hit-tested on the screenRect its last paint stored.
 #pragma once
 
 #include "DisplayFrame.h"
 #include "Element.h"
+#include "MyItem.h"
+#include "MyLabel.h"
 #include "MyPanel.h"
 #include "ResourceManager.h"
 #include "Section.h"
@@ -244,34 +245,36 @@ struct ContainerScreen {
     Section* section = nullptr;
     MyPanel* panel = nullptr;
     Box* hostField = nullptr;
-    Box* sendButton = nullptr;
-    TextLine* status = nullptr;
-    Box* quitButton = nullptr;
+    MyItem* sendButton = nullptr;
+    MyLabel* status = nullptr;
+    MyItem* quitButton = nullptr;
 };
 
 // A section "Dawnbell" holding a titled panel of three captions with their fields, a send
-// button, a status line and a quit button: taller than the view, so it scrolls. Needs an open
-// frame and the resource set loaded.
+// button, a status line and a quit button: taller than the view, so it scrolls. The fields are
+// stand-ins whose faces are `face`; everything else is the real widgets. Needs an open frame and
+// the resource set loaded.
 inline ContainerScreen buildContainerScreen(BoxFace face, BYTE separators) {
     const int width = viewRect.right;
+    const auto caption = [](int x, int y, const wchar_t* text, int id = -1) {
+        return new MyLabel(id, x, y, text, labelFontNormal, 0x000000, false);
+    };
     ContainerScreen screen;
     screen.section = new Section(100, 0, 0, width, L"Dawnbell");
     screen.panel = new MyPanel(-1, 0, 0, width, L"Host information :", 1, separators);
     const int fieldWidth = width - static_cast<int>(60 * scaleFactor);
-    screen.panel->add(new TextLine(-1, 10, 15, L"Host IP or name :"), -1, -1);
+    screen.panel->add(caption(10, 15, L"Host IP or name :"), -1, -1);
     screen.panel->add(screen.hostField = new Box(1, 30, 0, fieldWidth, 56, face), -1, -1);
-    screen.panel->add(new TextLine(-1, 10, 10, L"Mac address :"), -1, -1);
+    screen.panel->add(caption(10, 10, L"Mac address :"), -1, -1);
     screen.panel->add(new Box(2, 30, 0, fieldWidth, 56, face), -1, -1);
-    screen.panel->add(new TextLine(-1, 10, 5, L"Port :"), -1, -1);
+    screen.panel->add(caption(10, 5, L"Port :"), -1, -1);
     screen.panel->add(new Box(3, 30, 0, fieldWidth, 56, face), -1, -1);
     screen.section->add(screen.panel, -1, -1);
-    screen.sendButton = new Box(4, 10, 30, static_cast<int>(312 * scaleFactor), 68, face,
-                                face == BoxFace::plain ? L"Send magic packet !" : L"");
+    screen.sendButton = new MyItem(4, 10, 30, itemButton, itemOff, L"Send magic packet !");
     screen.section->add(screen.sendButton, -1, -1);
-    screen.status = new TextLine(6, 10, 30, L"Trying to connect...");
+    screen.status = caption(10, 30, L"Trying to connect...", 6);
     screen.section->add(screen.status, -1, -1);
-    screen.quitButton = new Box(5, 150, 150, static_cast<int>(160 * scaleFactor), 60, face,
-                                face == BoxFace::plain ? L"Quit" : L"");
+    screen.quitButton = new MyItem(5, 150, 150, itemSmallBoxButton, itemOff, L"Quit");
     screen.section->add(screen.quitButton, -1, -1);
     return screen;
 }

@@ -29,11 +29,14 @@ inline double median(std::vector<double>& samples) {
 }
 
 // The benchmark's iteration time is the operation's; "op_us" and "ref_us" are the medians.
-template <typename Operation, typename Reference>
-void compareInOneRun(benchmark::State& state, Operation&& operation, Reference&& reference) {
+// `prepare` runs untimed before each operation.
+template <typename Prepare, typename Operation, typename Reference>
+void compareInOneRun(benchmark::State& state, Prepare&& prepare, Operation&& operation,
+                     Reference&& reference) {
     std::vector<double> operationTimes;
     std::vector<double> referenceTimes;
     for (auto _ : state) {
+        prepare();
         const double op = secondsOf(operation);
         referenceTimes.push_back(secondsOf(reference));
         operationTimes.push_back(op);
@@ -44,6 +47,12 @@ void compareInOneRun(benchmark::State& state, Operation&& operation, Reference&&
     state.counters["op_us"] = op * 1e6;
     state.counters["ref_us"] = ref * 1e6;
     state.counters["ratio"] = ref > 0 ? op / ref : 0;
+}
+
+template <typename Operation, typename Reference>
+void compareInOneRun(benchmark::State& state, Operation&& operation, Reference&& reference) {
+    compareInOneRun(
+        state, [] {}, operation, reference);
 }
 
 } // namespace bench

@@ -1,6 +1,6 @@
 // The containers at work on a screen laid out like the main one (a section with its header, a
 // titled panel of captions and fields, a button, a status line, on the VGA phone), each figure
-// against a plain reference measured in the same run (the "ratio" counter):
+// against a plain reference measured in the same run (the "ratio" counter, bench/SameRunRatio.h):
 //   one scroll frame step by 10 px (self-blit of the view, erase and repaint of the band the
 //   move uncovered, every child clipping itself)  vs  memmove of the view's moved bytes
 //                                                    (goal: ratio <= 1.5)
@@ -20,12 +20,12 @@
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
+#include "SameRunRatio.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -33,35 +33,6 @@
 namespace {
 
 constexpr int kStepPx = 10;
-
-using Clock = std::chrono::steady_clock;
-
-double secondsOf(const std::function<void()>& work) {
-    const auto start = Clock::now();
-    work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Times `operation` and `reference` alternately; the iteration time is the operation's.
-// `prepare` runs untimed before each operation.
-void compare(benchmark::State& state, const std::function<void()>& prepare,
-             const std::function<void()>& operation, const std::function<void()>& reference) {
-    double operationTotal = 0;
-    double referenceTotal = 0;
-    for (auto _ : state) {
-        prepare();
-        const double op = secondsOf(operation);
-        referenceTotal += secondsOf(reference);
-        operationTotal += op;
-        state.SetIterationTime(op);
-    }
-    const auto iterations = static_cast<double>(state.iterations());
-    if (iterations > 0 && referenceTotal > 0) {
-        state.counters["op_us"] = 1e6 * operationTotal / iterations;
-        state.counters["reference_us"] = 1e6 * referenceTotal / iterations;
-        state.counters["ratio"] = operationTotal / referenceTotal;
-    }
-}
 
 std::filesystem::path resourceSet() {
     const char* bin = std::getenv("DAWNBELL_TEST_BIN");
@@ -135,7 +106,7 @@ void BM_ScrollStepOfTheScreenAgainstMemmoveOfTheView(benchmark::State& state) {
     const int viewRows = viewRect.bottom - viewRect.top;
     std::vector<std::uint16_t> view(static_cast<size_t>(width) * viewRows, 0x5555);
     const size_t movedBytes = static_cast<size_t>(width) * (viewRows - kStepPx) * 2;
-    compare(
+    bench::compareInOneRun(
         state,
         [&] {
             platform::clock::advance(5);
@@ -167,8 +138,8 @@ void BM_SelfBlitOfTheViewAgainstMemmoveOfTheView(benchmark::State& state) {
     RECT from{viewRect.left, viewRect.top, viewRect.right, viewRect.bottom - kStepPx};
     std::vector<std::uint16_t> view(static_cast<size_t>(width) * viewRows, 0x5555);
     const size_t movedBytes = static_cast<size_t>(width) * (viewRows - kStepPx) * 2;
-    compare(
-        state, [] {},
+    bench::compareInOneRun(
+        state,
         [&] { primarySurface->Blt(&moved, primarySurface, &from, DDBLT_WAITNOTBUSY, nullptr); },
         [&] {
             std::memmove(view.data() + static_cast<size_t>(width) * kStepPx, view.data(),
@@ -183,7 +154,7 @@ BENCHMARK(BM_SelfBlitOfTheViewAgainstMemmoveOfTheView)
 
 void BM_FullRepaintAgainstAColourFillOfTheScreen(benchmark::State& state) {
     Phone phone;
-    compare(
+    bench::compareInOneRun(
         state, [] {}, [&] { phone.repaintWhole(); },
         [] { colourFill(primarySurface, nullptr, 0x1234); });
 }

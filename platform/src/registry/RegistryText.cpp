@@ -150,42 +150,69 @@ bool needsEscape(std::uint32_t code) {
     return false;
 }
 
-std::string escaped(std::uint32_t code) {
+void appendUtf8(std::string& out, std::uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+        return;
+    }
+    const int continuations = code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
+    static constexpr unsigned char lead[] = {0, 0xC0, 0xE0, 0xF0};
+    out += static_cast<char>(lead[continuations] | (code >> (6 * continuations)));
+    for (int shift = 6 * (continuations - 1); shift >= 0; shift -= 6) {
+        out += static_cast<char>(0x80 | ((code >> shift) & 0x3F));
+    }
+}
+
+void appendEscaped(std::string& out, std::uint32_t code) {
     switch (code) {
     case '\\':
-        return "\\\\";
+        out += "\\\\";
+        return;
     case '"':
-        return "\\\"";
+        out += "\\\"";
+        return;
     case '\r':
-        return "\\r";
+        out += "\\r";
+        return;
     case '\n':
-        return "\\n";
+        out += "\\n";
+        return;
     case '\t':
-        return "\\t";
+        out += "\\t";
+        return;
     default:
         break;
     }
     if (!needsEscape(code)) {
-        return paths::narrow(std::wstring(1, static_cast<wchar_t>(code)));
+        appendUtf8(out, code);
+        return;
     }
     char text[16];
-    const char* form = code <= 0xFF ? "\\x%02X" : code <= 0xFFFF ? "\\u%04X" : "\\U%08X";
-    std::snprintf(text, sizeof text, form, static_cast<unsigned>(code));
-    return text;
-}
-
-std::string escaped(const std::vector<std::uint32_t>& codes) {
-    std::string out;
-    for (std::uint32_t code : codes) {
-        out += escaped(code);
+    if (code <= 0xFF) {
+        std::snprintf(text, sizeof text, "\\x%02X", static_cast<unsigned>(code));
+    } else if (code <= 0xFFFF) {
+        std::snprintf(text, sizeof text, "\\u%04X", static_cast<unsigned>(code));
+    } else {
+        std::snprintf(text, sizeof text, "\\U%08X", static_cast<unsigned>(code));
     }
-    return out;
+    out += text;
 }
 
-std::string commentLine(const Value& value, const std::vector<BYTE>& utf16le) {
-    std::vector<std::uint32_t> name(value.name.begin(), value.name.end());
-    return "; " + (name.empty() ? std::string("@") : escaped(name)) + " = \"" +
-           escaped(codePoints(utf16le)) + "\"\n";
+void appendEscaped(std::string& out, const std::vector<std::uint32_t>& codes) {
+    for (std::uint32_t code : codes) {
+        appendEscaped(out, code);
+    }
+}
+
+void appendComment(std::string& out, const Value& value, const std::vector<BYTE>& utf16le) {
+    out += "; ";
+    if (value.name.empty()) {
+        out += "@";
+    }
+    appendEscaped(out, std::vector<std::uint32_t>(value.name.begin(), value.name.end()));
+    out += " = \"";
+    appendEscaped(out, codePoints(utf16le));
+    out += "\"\n";
 }
 
 void appendValue(std::string& out, const Value& value) {
@@ -203,7 +230,7 @@ void appendValue(std::string& out, const Value& value) {
         return;
     }
     auto bytes = toUtf16le(value.data);
-    out += commentLine(value, bytes);
+    appendComment(out, value, bytes);
     appendHexList(out, prefix + typeTag(value.type), bytes);
 }
 

@@ -67,9 +67,7 @@ protected:
     std::vector<Size> shippedSizes;
 
     void SetUp() override {
-        const char* bin = std::getenv("DAWNBELL_TEST_BIN");
-        ASSERT_NE(bin, nullptr) << "DAWNBELL_TEST_BIN names the build's program folder";
-        shipped = fs::path(bin) / "resources" / "VGA";
+        shipped = programFolder() / "resources" / "VGA";
         for (const wchar_t* name : imageFileNames) {
             shippedSizes.push_back(decodedSize(shipped / platform::paths::narrow(name)));
             // Only then do full, half and quarter size differ.
@@ -111,21 +109,25 @@ protected:
 };
 
 TEST_F(FirstSmallStartKillTest, AfterEveryKillACleanStartHalvesEachImageOnceAndMarksItOnce) {
-    const int kills = killCount("DAWNBELL_RESCALE_KILLS", 200);
+    const int kills = killCount("DAWNBELL_RESCALE_KILLS", DAWNBELL_RESCALE_KILL_COUNT);
+    if (kills == 0) {
+        GTEST_SKIP() << "this build asks for no kills";
+    }
     std::mt19937_64 random(startValue);
 
-    // How long the rescaling takes here; the kills fall anywhere in it and a little after.
-    freshDevice();
-    Clock::duration window;
-    {
+    // How long the rescaling takes here (the shorter of two runs: the first one also loads the
+    // program from disk); the kills fall anywhere in it and a little after.
+    Clock::duration window = Clock::duration::max();
+    for (int run = 0; run < 2; ++run) {
+        freshDevice();
         Child first({"first-start", program.string()}, environment);
         ASSERT_TRUE(first.waitFor('S'));
         const auto started = Clock::now();
         ASSERT_TRUE(first.waitFor('D'));
-        window = (Clock::now() - started) * 11 / 10;
+        window = std::min(window, (Clock::now() - started) * 11 / 10);
         EXPECT_TRUE(exitedWell(first.wait()));
+        checkFinished(-1);
     }
-    checkFinished(-1);
 
     int finishedBeforeTheKill = 0;
     int workFilesLeft = 0;

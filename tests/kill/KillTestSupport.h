@@ -44,6 +44,12 @@ inline std::uint64_t randomStartValue() {
     return value;
 }
 
+// The program folder of the build, with the resource set beside the program.
+inline fs::path programFolder() {
+    const char* given = std::getenv("DAWNBELL_TEST_BIN");
+    return given != nullptr && *given ? given : DAWNBELL_PROGRAM_DIR;
+}
+
 // How many times to kill: the variable's value, else `fallback`.
 inline int killCount(const char* variable, int fallback) {
     const char* given = std::getenv(variable);
@@ -97,7 +103,7 @@ public:
             environment.emplace_back(*variable);
         }
         const char* program = std::getenv("DAWNBELL_KILL_CHILD");
-        std::vector<std::string> argv{program != nullptr ? program : "kill_child"};
+        std::vector<std::string> argv{program != nullptr ? program : DAWNBELL_KILL_CHILD_PATH};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);

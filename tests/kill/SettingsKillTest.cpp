@@ -95,12 +95,17 @@ protected:
 // The round numbers the writer reported as saved, in order.
 std::vector<std::uint64_t> savedRounds(const std::string& output) {
     std::vector<std::uint64_t> rounds(output.size() / sizeof(std::uint64_t));
-    std::memcpy(rounds.data(), output.data(), rounds.size() * sizeof(std::uint64_t));
+    if (!rounds.empty()) {
+        std::memcpy(rounds.data(), output.data(), rounds.size() * sizeof(std::uint64_t));
+    }
     return rounds;
 }
 
 TEST_F(SettingsKillTest, AfterEveryKillEachValueIsWholeAsLastSavedOrAsBeingSaved) {
-    const int kills = killCount("DAWNBELL_SETTINGS_KILLS", 1000);
+    const int kills = killCount("DAWNBELL_SETTINGS_KILLS", DAWNBELL_SETTINGS_KILL_COUNT);
+    if (kills == 0) {
+        GTEST_SKIP() << "this build asks for no kills";
+    }
     std::mt19937_64 random(startValue);
     fs::create_directories(device);
 

@@ -51,9 +51,9 @@ bool SettingsKey::showInfo() const {
     return value != 0;
 }
 
-void SettingsKey::clearShowInfo() {
+bool SettingsKey::clearShowInfo() {
     const BYTE value = 0;
-    RegSetValueExW(key_, showInfoName, 0, REG_BINARY, &value, sizeof value);
+    return RegSetValueExW(key_, showInfoName, 0, REG_BINARY, &value, sizeof value) == ERROR_SUCCESS;
 }
 
 StoredFields SettingsKey::readFields() const {
@@ -61,10 +61,11 @@ StoredFields SettingsKey::readFields() const {
             readText(portName, portCapacity)};
 }
 
-void SettingsKey::writeFields(const StoredFields& fields) {
-    writeText(hostName, fields.host);
-    writeText(macName, fields.mac);
-    writeText(portName, fields.port);
+bool SettingsKey::writeFields(const StoredFields& fields) {
+    const bool host = writeText(hostName, fields.host);
+    const bool mac = writeText(macName, fields.mac);
+    const bool port = writeText(portName, fields.port);
+    return host && mac && port;
 }
 
 std::wstring SettingsKey::readText(const wchar_t* name, std::size_t capacity) const {
@@ -84,8 +85,8 @@ std::wstring SettingsKey::readText(const wchar_t* name, std::size_t capacity) co
     return text;
 }
 
-void SettingsKey::writeText(const wchar_t* name, const std::wstring& text) {
+bool SettingsKey::writeText(const wchar_t* name, const std::wstring& text) {
     // Stored without a terminating NUL; readers take the length from the byte count.
-    RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
-                   static_cast<DWORD>(text.size() * sizeof(WCHAR)));
+    return RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
+                          static_cast<DWORD>(text.size() * sizeof(WCHAR))) == ERROR_SUCCESS;
 }

@@ -3,8 +3,9 @@
 // port texts of the last Quit (lastIP, lastMAC, lastPort).
 //
 // A SettingsKey is the open key; it is created when missing and closed when the object goes.
-// No failure is reported: a key that can't be opened is an empty optional, values that can't be
-// read give the defaults.
+// The user is never told of a failure: a key that can't be opened is an empty optional, values
+// that can't be read give the defaults. Writes tell their caller whether every value reached
+// the store (a full disk refuses them and the previous values stay).
 #pragma once
 
 #include <windows.h>
@@ -38,15 +39,15 @@ public:
 
     // True until the question has been answered once; true when the value is missing.
     bool showInfo() const;
-    void clearShowInfo();
+    bool clearShowInfo();
 
     StoredFields readFields() const;
-    void writeFields(const StoredFields& fields);
+    bool writeFields(const StoredFields& fields);
 
 private:
     explicit SettingsKey(HKEY key) : key_(key) {}
     std::wstring readText(const wchar_t* name, std::size_t capacity) const;
-    void writeText(const wchar_t* name, const std::wstring& text);
+    bool writeText(const wchar_t* name, const std::wstring& text);
 
     HKEY key_ = nullptr;
 };

@@ -44,6 +44,7 @@ bool (*rescaleStepHook)(int image, RescaleStep step) = nullptr;
 namespace {
 
 constexpr const wchar_t* kNewline = L"\r\n";
+constexpr const wchar_t* kTemporarySuffix = L".tmp";
 
 bool fileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -89,7 +90,7 @@ bool writeFile(const std::wstring& path, const std::wstring& text) {
 // Writes a temporary file beside `path` and copies it over; the platform's copy appears whole or
 // not at all, so `path` never holds half a text.
 bool replaceFile(const std::wstring& path, const std::wstring& text) {
-    const std::wstring temporary = path + L".tmp";
+    const std::wstring temporary = path + kTemporarySuffix;
     const bool replaced =
         writeFile(temporary, text) && CopyFileW(temporary.c_str(), path.c_str(), FALSE);
     DeleteFileW(temporary.c_str());
@@ -260,7 +261,6 @@ void rescaleImagesOnce(const std::wstring& imageDir) {
     const std::wstring marker = imageDir + scaledMarkerFile;
     const std::wstring progressPath = imageDir + rescaleProgressFile;
     if (fileExists(marker)) {
-        DeleteFileW(progressPath.c_str()); // left over if the last start ended right there
         return;
     }
     bool allDone = true;
@@ -282,6 +282,22 @@ void rescaleImagesOnce(const std::wstring& imageDir) {
     }
 }
 
+// What a start that was cut off may have left: the temporaries of replaceFile, and once the
+// marker is written, the progress file and scaled copies. An unfinished rescale keeps them: the
+// next start on the small screen goes on from them.
+void removeLeftovers(const std::wstring& imageDir) {
+    for (const wchar_t* file : {rescaleProgressFile, scaledMarkerFile}) {
+        DeleteFileW((imageDir + file + kTemporarySuffix).c_str());
+    }
+    if (!fileExists(imageDir + scaledMarkerFile)) {
+        return;
+    }
+    DeleteFileW((imageDir + rescaleProgressFile).c_str());
+    for (const std::wstring& path : imagePaths) {
+        DeleteFileW((path + scaledCopySuffix).c_str());
+    }
+}
+
 } // namespace
 
 std::wstring imageDirectory() {
@@ -297,6 +313,7 @@ void loadResources() {
     for (size_t i = 0; i < imagePaths.size(); ++i) {
         imagePaths[i] = imageDir + imageFileNames[i];
     }
+    removeLeftovers(imageDir);
     if (scaleFactor != 1.0) {
         rescaleImagesOnce(imageDir);
     }

@@ -189,6 +189,20 @@ INSTANTIATE_TEST_SUITE_P(Steps, InterruptedRescaleTest,
                                            Interruptions{{5, RescaleStep::imageReplaced},
                                                          {12, RescaleStep::progressRecorded}}));
 
+TEST_F(ResourceManagerTest, WorkFilesLeftByAStartCutOffAfterTheMarkerAreRemovedAtTheNext) {
+    startDevice(240, 320, 96);
+    loadResources();
+    const std::string scaled = fileText(imageFile(imageSlider));
+    for (const char* left : {"RescaleProgress.txt", "RescaleProgress.txt.tmp",
+                             "AlreadyScalled.txt.tmp", "btn_common_slider.png.part"}) {
+        std::ofstream(imageDir() / left) << "left by a cut-off start";
+    }
+    restart();
+    loadResources();
+    expectNoWorkFilesLeft();
+    EXPECT_EQ(fileText(imageFile(imageSlider)), scaled) << "nothing is scaled again";
+}
+
 struct Installation {
     const char* name;
     long long markBefore; // -2: no key, -1: the key without the value

@@ -11,6 +11,28 @@ using design::Size;
 
 // Left by the program once it has shrunk the images for a small screen.
 constexpr std::string_view rescalingMarker = "AlreadyScalled.txt";
+// Lists the images already shrunk while the program is at it.
+constexpr std::string_view rescalingProgress = "RescaleProgress.txt";
+
+// A file of the program's one-time rescaling rather than of the set: its marker and progress
+// list, the scaled copies (".part"), the program's own temporaries (".tmp") and the hidden
+// temporaries of files the device was replacing (".<name>.writing-<pid>-<unique>").
+bool isRescalingWorkFile(const std::string& name) {
+    return name == rescalingMarker || name == rescalingProgress || name.ends_with(".part") ||
+           name.ends_with(".tmp") ||
+           (name.starts_with(".") && name.find(".writing-") != std::string::npos);
+}
+
+std::vector<std::filesystem::path> rescalingWorkFiles(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> found;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        if (isRescalingWorkFile(entry.path().filename().string())) {
+            found.push_back(entry.path());
+        }
+    }
+    return found;
+}
 
 // Frames painted one by one and laid side by side.
 Canvas strip(Size frame, int frames, const std::function<void(Canvas&, int)>& paintFrame) {
@@ -172,10 +194,7 @@ std::vector<std::string> writeResourceSet(const std::filesystem::path& folder) {
     return problems;
 }
 
-bool isPristine(const std::filesystem::path& folder) {
-    if (std::filesystem::exists(folder / rescalingMarker)) {
-        return false;
-    }
+bool imagesAtTheirSize(const std::filesystem::path& folder) {
     for (const ImageSpec& image : resourceImages()) {
         const auto size = readPngSize(folder / image.file);
         if (!size || size->first != image.size.width || size->second != image.size.height) {
@@ -185,13 +204,20 @@ bool isPristine(const std::filesystem::path& folder) {
     return true;
 }
 
+bool isPristine(const std::filesystem::path& folder) {
+    return rescalingWorkFiles(folder).empty() && imagesAtTheirSize(folder);
+}
+
 std::vector<std::string> forgetRescaling(const std::filesystem::path& folder) {
-    std::error_code ec;
-    std::filesystem::remove(folder / rescalingMarker, ec);
-    if (ec) {
-        return {std::string(rescalingMarker) + ": " + ec.message()};
+    std::vector<std::string> problems;
+    for (const std::filesystem::path& file : rescalingWorkFiles(folder)) {
+        std::error_code ec;
+        std::filesystem::remove(file, ec);
+        if (ec) {
+            problems.push_back(file.filename().string() + ": " + ec.message());
+        }
     }
-    return {};
+    return problems;
 }
 
 std::vector<std::string> writeAppIcons(const std::filesystem::path& folder) {

@@ -24,10 +24,13 @@ const std::vector<ImageSpec>& resourceImages();
 
 // Writes every image into the folder (which must exist); returns the problems met.
 std::vector<std::string> writeResourceSet(const std::filesystem::path& folder);
-// Whether the set in the folder is still as written: every image present at its size, and
-// no marker of the program's one-time rescaling for small screens.
+// Whether every image is present at the size it is written.
+bool imagesAtTheirSize(const std::filesystem::path& folder);
+// Whether the set in the folder is still as written: every image present at its size, and no
+// file of the program's one-time rescaling for small screens (its marker, its progress list,
+// scaled copies, temporaries left by a run that was cut off).
 bool isPristine(const std::filesystem::path& folder);
-// Removes the rescaling marker; the images must then be written again.
+// Removes those files of the rescaling; returns the problems met.
 std::vector<std::string> forgetRescaling(const std::filesystem::path& folder);
 // Writes "dawnbell-<size>.png" for each icon size.
 std::vector<std::string> writeAppIcons(const std::filesystem::path& folder);

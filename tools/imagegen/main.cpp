@@ -3,7 +3,8 @@
 //
 //   imagegen <folder>           write the 21 images into the folder, then check them
 //   imagegen --check <folder>   check an existing set
-//   imagegen --restore <folder> write the images again if the program has rescaled them
+//   imagegen --restore <folder> write the images again if the program has rescaled them, and
+//                               remove the files of its rescaling
 //   imagegen --icons <folder>   write dawnbell-48.png and dawnbell-256.png
 
 #include "ResourceSet.h"
@@ -52,16 +53,21 @@ int writeAndCheck(const std::filesystem::path& folder) {
     return report(imagegen::checkResourceSet(folder), "check");
 }
 
-// A run of the program on a small screen shrinks the images in place, once; a build must not
-// leave the full-size set in that state.
+// A run of the program on a small screen shrinks the images in place, once, and a run cut off
+// while it did so leaves its work files; a build puts back the full-size set without them, so
+// that the next small-screen run starts the rescaling afresh.
 int restore(const std::filesystem::path& folder) {
     if (imagegen::isPristine(folder)) {
         return 0;
     }
-    std::cerr << "imagegen: " << folder.string() << " was rescaled or damaged; drawing it again\n";
-    if (int status = report(imagegen::forgetRescaling(folder), "removing the marker")) {
+    if (int status = report(imagegen::forgetRescaling(folder), "removing the rescaling's files")) {
         return status;
     }
+    if (imagegen::imagesAtTheirSize(folder)) {
+        std::cerr << "imagegen: removed the rescaling's files from " << folder.string() << '\n';
+        return 0;
+    }
+    std::cerr << "imagegen: " << folder.string() << " was rescaled or damaged; drawing it again\n";
     return writeAndCheck(folder);
 }
 

@@ -3,6 +3,7 @@
 #include "backend/Backends.h"
 #include "device/DeviceServices.h"
 #include "device/TaskBar.h"
+#include "kernel/AtomicFile.h"
 #include "kernel/Paths.h"
 #include "user/Desktop.h"
 #include "winuser.h"
@@ -86,6 +87,9 @@ void Device::start(const DeviceConfig& config) {
     std::error_code error;
     std::filesystem::create_directories(config.deviceDir / "windows", error);
     paths::configure(config.deviceDir, config.programDir);
+    // A run killed while it replaced a file (the registry, an image, a copy) left a temporary.
+    kernel::removeAbandonedTemporaries(config.deviceDir);
+    kernel::removeAbandonedTemporaries(config.programDir);
     state->backend = config.backend == "headless" ? backend::createHeadless()
                                                   : backend::createSdl(config.width, config.height);
     state->layers.push_back(&state->taskBar);

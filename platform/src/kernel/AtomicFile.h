@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <sys/types.h>
 
@@ -24,5 +25,15 @@ bool replaceFileAtomically(const std::filesystem::path& target, std::string_view
 
 // Flushes a folder's entries (a rename or a new name) to disk; failures are ignored.
 void syncFolder(const std::filesystem::path& folder);
+
+// Creates a new, empty temporary file beside `target` for writing, named after the target and
+// the writing process (".<name>.writing-<pid>-<six characters>"), with `mode` as open(2) takes
+// it; -1 with errno set on failure. `name` receives its path.
+int createTemporaryFor(const std::filesystem::path& target, mode_t mode, std::string& name);
+
+// Removes, in `folder` and the folders below it, the temporaries of createTemporaryFor that a
+// process which no longer runs left behind (a run killed while it replaced or copied a file).
+// Temporaries of running processes stay. Returns how many were removed.
+int removeAbandonedTemporaries(const std::filesystem::path& folder);
 
 } // namespace platform::kernel

@@ -98,10 +98,9 @@ BOOL copyFile(const fs::path& source, const fs::path& target, bool failIfExists)
         ::close(from);
         return fail(ERROR_FILE_EXISTS);
     }
-    fs::path temporary = target;
-    temporary += ".copy-" + std::to_string(::getpid()) + "-" + std::to_string(::gettid());
-    int to =
-        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, info.st_mode & 0777);
+    std::string temporaryName;
+    int to = createTemporaryFor(target, info.st_mode & 0777, temporaryName);
+    const fs::path temporary = temporaryName;
     if (to < 0) {
         int saved = errno;
         ::close(from);

@@ -57,24 +57,29 @@ std::vector<BYTE> toUtf16le(const std::vector<BYTE>& apiData) {
     return out;
 }
 
-std::vector<BYTE> fromUtf16le(const std::vector<BYTE>& bytes) {
-    std::vector<wchar_t> chars;
+// The characters of UTF-16LE bytes: pairs joined, unpaired surrogates kept as they are.
+std::vector<std::uint32_t> codePoints(const std::vector<BYTE>& utf16le) {
+    std::vector<std::uint32_t> codes;
+    const size_t count = utf16le.size() / 2;
     auto unit = [&](size_t i) {
-        return static_cast<unsigned>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+        return static_cast<std::uint32_t>(utf16le[2 * i] | utf16le[2 * i + 1] << 8);
     };
-    size_t count = bytes.size() / 2;
     for (size_t i = 0; i < count; ++i) {
-        unsigned u = unit(i);
+        std::uint32_t u = unit(i);
         if (u >= 0xD800 && u <= 0xDBFF && i + 1 < count && unit(i + 1) >= 0xDC00 &&
             unit(i + 1) <= 0xDFFF) {
-            chars.push_back(
-                static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (unit(i + 1) - 0xDC00)));
+            codes.push_back(0x10000 + ((u - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
             ++i;
         } else {
-            chars.push_back(static_cast<wchar_t>(u));
+            codes.push_back(u);
         }
     }
-    return fromWchars(chars);
+    return codes;
+}
+
+std::vector<BYTE> fromUtf16le(const std::vector<BYTE>& bytes) {
+    const std::vector<std::uint32_t> codes = codePoints(bytes);
+    return fromWchars(std::vector<wchar_t>(codes.begin(), codes.end()));
 }
 
 // ---- Formatting ------------------------------------------------------------------------------
@@ -116,6 +121,100 @@ std::string typeTag(DWORD type) {
     return tag;
 }
 
+// ---- Comments for a person reading the file ----------------------------------------------------
+// The hex of a text says nothing to a person, so a comment line above it shows the text. The
+// comment is made from the bytes written below it and is always one line that ends in a quote:
+// line breaks, quotes, backslashes, control characters, unpaired surrogates and the characters
+// that are invisible or turn the direction of a line are written as escapes. The reader skips
+// comments; the hex stays the only truth.
+
+struct CodeRange {
+    std::uint32_t first;
+    std::uint32_t last;
+};
+
+// Controls, invisible marks, direction overrides, line and paragraph separators, surrogates,
+// non-characters and tags.
+constexpr CodeRange escapedRanges[] = {
+    {0x00, 0x1F},     {0x7F, 0x9F},     {0xAD, 0xAD},       {0x061C, 0x061C}, {0x180E, 0x180E},
+    {0x200B, 0x200F}, {0x2028, 0x202E}, {0x2060, 0x206F},   {0xD800, 0xDFFF}, {0xFEFF, 0xFEFF},
+    {0xFFF9, 0xFFFB}, {0xFFFE, 0xFFFF}, {0xE0000, 0xE007F},
+};
+
+bool needsEscape(std::uint32_t code) {
+    for (auto [first, last] : escapedRanges) {
+        if (code >= first && code <= last) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void appendUtf8(std::string& out, std::uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+        return;
+    }
+    const int continuations = code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
+    static constexpr unsigned char lead[] = {0, 0xC0, 0xE0, 0xF0};
+    out += static_cast<char>(lead[continuations] | (code >> (6 * continuations)));
+    for (int shift = 6 * (continuations - 1); shift >= 0; shift -= 6) {
+        out += static_cast<char>(0x80 | ((code >> shift) & 0x3F));
+    }
+}
+
+void appendEscaped(std::string& out, std::uint32_t code) {
+    switch (code) {
+    case '\\':
+        out += "\\\\";
+        return;
+    case '"':
+        out += "\\\"";
+        return;
+    case '\r':
+        out += "\\r";
+        return;
+    case '\n':
+        out += "\\n";
+        return;
+    case '\t':
+        out += "\\t";
+        return;
+    default:
+        break;
+    }
+    if (!needsEscape(code)) {
+        appendUtf8(out, code);
+        return;
+    }
+    char text[16];
+    if (code <= 0xFF) {
+        std::snprintf(text, sizeof text, "\\x%02X", static_cast<unsigned>(code));
+    } else if (code <= 0xFFFF) {
+        std::snprintf(text, sizeof text, "\\u%04X", static_cast<unsigned>(code));
+    } else {
+        std::snprintf(text, sizeof text, "\\U%08X", static_cast<unsigned>(code));
+    }
+    out += text;
+}
+
+void appendEscaped(std::string& out, const std::vector<std::uint32_t>& codes) {
+    for (std::uint32_t code : codes) {
+        appendEscaped(out, code);
+    }
+}
+
+void appendComment(std::string& out, const Value& value, const std::vector<BYTE>& utf16le) {
+    out += "; ";
+    if (value.name.empty()) {
+        out += "@";
+    }
+    appendEscaped(out, std::vector<std::uint32_t>(value.name.begin(), value.name.end()));
+    out += " = \"";
+    appendEscaped(out, codePoints(utf16le));
+    out += "\"\n";
+}
+
 void appendValue(std::string& out, const Value& value) {
     std::string prefix = (value.name.empty() ? std::string("@") : quotedName(value.name)) + "=";
     if (value.type == REG_DWORD && value.data.size() == sizeof(DWORD)) {
@@ -126,7 +225,12 @@ void appendValue(std::string& out, const Value& value) {
         out += prefix + text;
         return;
     }
-    auto bytes = isTextType(value.type) ? toUtf16le(value.data) : value.data;
+    if (!isTextType(value.type)) {
+        appendHexList(out, prefix + typeTag(value.type), value.data);
+        return;
+    }
+    auto bytes = toUtf16le(value.data);
+    appendComment(out, value, bytes);
     appendHexList(out, prefix + typeTag(value.type), bytes);
 }
 
@@ -170,8 +274,10 @@ std::vector<std::pair<size_t, std::string>> logicalLines(std::string_view text) 
         } else {
             lines.emplace_back(number, std::string(line));
         }
+        // Key lines and comments never continue: a comment ending in a backslash must not
+        // swallow the value below it.
         continuing = !lines.back().second.empty() && lines.back().second.back() == '\\' &&
-                     lines.back().second.front() != '[';
+                     lines.back().second.front() != '[' && lines.back().second.front() != ';';
         if (continuing) {
             lines.back().second.pop_back();
             if (text.empty()) {

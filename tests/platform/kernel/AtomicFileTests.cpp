@@ -10,6 +10,9 @@
 #include <sstream>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -78,6 +81,49 @@ TEST_F(AtomicFileTest, FailedReplacementLeavesTheTargetAndNoTemporaryAndSaysWhy)
     errno = 0;
     EXPECT_FALSE(replaceFileAtomically(folder / "missing" / "file", "bytes"));
     EXPECT_EQ(errno, ENOENT);
+}
+
+// The pid of a process that has ended.
+pid_t endedProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+TEST_F(AtomicFileTest, OnlyTemporariesOfEndedWritersAreRemovedAlsoInFoldersBelow) {
+    using platform::kernel::createTemporaryFor;
+    std::string ours;
+    const int fd = createTemporaryFor(folder / "registry.reg", 0644, ours);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    const std::string ended = std::to_string(endedProcess());
+    const std::string parent = std::to_string(::getppid());
+    fs::create_directories(folder / "resources" / "VGA" / "a" / "b" / "c");
+    const std::vector<std::pair<fs::path, bool>> files = {
+        {ours, false}, // this process still writes it
+        {folder / (".registry.reg.writing-" + ended + "-a1b2c3"), true},
+        {folder / "resources" / "VGA" / (".sliderBtn.png.part.writing-" + ended + "-zz0099"), true},
+        {folder / "resources" / "VGA" / (".AlreadyScalled.txt.writing-" + ended + "-000000"), true},
+        {folder / (".registry.reg.writing-" + parent + "-a1b2c3"), false}, // still running
+        {folder / ("registry.reg.writing-" + ended + "-a1b2c3"), false},   // not hidden
+        {folder / (".registry.reg.writing-" + ended + "-a1b2c"), false},   // not the same shape
+        {folder / (".registry.reg.writing-x" + ended + "-a1b2c3"), false},
+        {folder / ".writing-1-a1b2c3", false},
+        {folder / "resources/VGA/a/b/c" / (".deep.writing-" + ended + "-a1b2c3"), false},
+    };
+    for (const auto& [file, removed] : files) {
+        std::ofstream(file) << "part";
+    }
+    fs::create_directory(folder / (".folder.writing-" + ended + "-a1b2c3"));
+
+    EXPECT_EQ(platform::kernel::removeAbandonedTemporaries(folder), 3);
+    for (const auto& [file, removed] : files) {
+        EXPECT_EQ(fs::exists(file), !removed) << file;
+    }
+    EXPECT_TRUE(fs::is_directory(folder / (".folder.writing-" + ended + "-a1b2c3")));
 }
 
 } // namespace

@@ -226,6 +226,7 @@ TEST_F(RegistryTest, FileIsARegeditExportOfTheKeysAndValues) {
                               "\n"
                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Dawnbell]\n"
                               "\"a \\\"quoted\\\\\\\" name\"=dword:0000000a\n"
+                              "; lastIP = \"10\"\n"
                               "\"lastIP\"=hex(1):31,00,30,00\n"
                               "\"showInfo\"=hex:00\n"
                               "\n");
@@ -252,7 +253,9 @@ TEST_F(RegistryTest, LongValuesAreWrappedOnContinuationLinesAndReadBack) {
     EXPECT_NE(text.find(",\\\n  68,00"), std::string::npos);
     for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
          start = end + 1) {
-        EXPECT_LE(end - start, 80u);
+        if (text[start] != ';') { // the comment shows the whole text on one line
+            EXPECT_LE(end - start, 80u);
+        }
     }
     key = restart(key);
     std::wstring read;
@@ -266,14 +269,81 @@ TEST_F(RegistryTest, HandWrittenPlainStringReadsAsTextWithTerminator) {
     writeText(file, "Windows Registry Editor Version 5.00\r\n\r\n"
                     "; written by hand\r\n"
                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Dawnbell]\r\n"
-                    "\"lastPort\"=\"9\"\r\n");
+                    "; a comment that ends in a backslash \\\r\n"
+                    "\"lastPort\"=\"9\"\r\n"
+                    "; lastIP = \"what the comment says\"\r\n"
+                    "\"lastIP\"=hex(1):31,00\r\n");
     HKEY key = openSettings();
     std::wstring text;
     DWORD size = 0;
     ASSERT_EQ(readValueText(key, L"lastPort", 5, text, size), ERROR_SUCCESS);
-    EXPECT_EQ(text, std::wstring(L"9\0", 2));
+    EXPECT_EQ(text, std::wstring(L"9\0", 2)) << "the comment above does not continue";
+    ASSERT_EQ(readValueText(key, L"lastIP", 5, text, size), ERROR_SUCCESS);
+    EXPECT_EQ(text, L"1") << "the hex holds the value, never the comment";
     RegCloseKey(key);
 }
+
+// The text as it is written, and the comment line a person reads above its hex.
+struct ShownText {
+    const char* name;
+    std::wstring text;
+    std::string comment;
+};
+
+void PrintTo(const ShownText& shown, std::ostream* out) {
+    *out << shown.name;
+}
+
+class RegistryCommentTest : public RegistryTest, public ::testing::WithParamInterface<ShownText> {};
+
+TEST_P(RegistryCommentTest, TextShowsInOneCommentLineAndComesBackExactlyWithNothingAdded) {
+    const ShownText& shown = GetParam();
+    HKEY key = openSettings();
+    setText(key, L"lastIP", shown.text);
+    setText(key, L"lastMAC", L"00:11:22:33:44:55");
+    const std::string written = readText(file);
+    EXPECT_NE(written.find("\n; lastIP = \"" + shown.comment + "\"\n\"lastIP\"=hex(1):"),
+              std::string::npos)
+        << written;
+
+    key = restart(key);
+    std::wstring text;
+    DWORD size = 0;
+    ASSERT_EQ(readValueText(key, L"lastIP", 254, text, size), ERROR_SUCCESS);
+    EXPECT_EQ(text, shown.text);
+    ASSERT_EQ(readValueText(key, L"lastMAC", 24, text, size), ERROR_SUCCESS);
+    EXPECT_EQ(text, L"00:11:22:33:44:55") << "the value below is still read";
+    RegCloseKey(key);
+    const auto parsed = platform::registry::parse(written);
+    ASSERT_TRUE(parsed.error.empty()) << parsed.error;
+    size_t values = 0;
+    for (const auto& [path, held] : parsed.tree) {
+        values += held.values.size();
+    }
+    EXPECT_EQ(parsed.tree.size(), 2u) << "no key added";
+    EXPECT_EQ(values, 2u) << "no value added";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, RegistryCommentTest,
+    ::testing::Values(
+        ShownText{"Address", L"192.168.1.20", "192.168.1.20"}, ShownText{"Empty", L"", ""},
+        ShownText{"LinesThatLookLikeAKeyAndAValue",
+                  L"a\r\n[HKEY_LOCAL_MACHINE\\Evil]\r\n\"x\"=dword:1\n",
+                  "a\\r\\n[HKEY_LOCAL_MACHINE\\\\Evil]\\r\\n\\\"x\\\"=dword:1\\n"},
+        ShownText{"CommentMarksAndEquals", L"; lastIP = \"x\" ;", "; lastIP = \\\"x\\\" ;"},
+        ShownText{"EndsInABackslash", L"C:\\", "C:\\\\"},
+        ShownText{"NulAndControls", std::wstring(L"a\0b\tc\x1b\x7f\x85", 8),
+                  "a\\x00b\\tc\\x1B\\x7F\\x85"},
+        ShownText{"RightToLeft", L"\u05E9\u05DC\u05D5\u05DD 1", "\u05E9\u05DC\u05D5\u05DD 1"},
+        ShownText{"DirectionOverrides", L"\u202Egpj.exe\u2066", "\\u202Egpj.exe\\u2066"},
+        ShownText{"InvisibleAndLineSeparators", L"a\u200Bb\u2028c\uFEFF",
+                  "a\\u200Bb\\u2028c\\uFEFF"},
+        ShownText{"BeyondTheBasicPlane", L"\U0001F600\U00010348", "\U0001F600\U00010348"},
+        ShownText{"UnpairedSurrogate", std::wstring(1, static_cast<wchar_t>(0xD83D)) + L"x",
+                  "\\uD83Dx"},
+        ShownText{"Tag", L"a\U000E0041", "a\\U000E0041"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(RegistryTest, DamagedFileIsSetAsideWithOneMessageAndTheRegistryStartsEmpty) {
     const std::string damaged = "Windows Registry Editor Version 5.00\n\n"

@@ -1,0 +1,162 @@
+// The first start on a small screen under kills: the program rescaling its images is killed at
+// a random moment, then started again without a kill. That start must finish the job: every
+// image a whole PNG at exactly half its size (never left full, never halved twice), the marker
+// written once with its text, and no scaled copy, progress list or temporary left behind.
+#include "KillTestSupport.h"
+#include "ResourceManager.h"
+#include "imaging/PngCodec.h"
+#include "kernel/Paths.h"
+
+#include <algorithm>
+#include <optional>
+#include <sys/stat.h>
+
+namespace {
+
+using namespace killtest;
+
+struct Size {
+    int width = 0;
+    int height = 0;
+    bool operator==(const Size&) const = default;
+};
+
+// The size of a PNG file that decodes whole; {0, 0} otherwise.
+Size decodedSize(const fs::path& file) {
+    platform::imaging::DecodedPng png;
+    if (FAILED(platform::imaging::decodePngFile(file, png))) {
+        return {};
+    }
+    return {png.image.width, png.image.height};
+}
+
+std::string markerBytes() {
+    std::string bytes;
+    for (wchar_t c : std::wstring(scaledMarkerText)) {
+        bytes += {static_cast<char>(c), '\0'};
+    }
+    return bytes;
+}
+
+// Which file a marker is: a rewrite puts a new file in its place.
+struct Written {
+    ino_t inode = 0;
+    std::int64_t modified = 0;
+    bool operator==(const Written&) const = default;
+};
+
+std::optional<Written> writtenMarker(const fs::path& marker) {
+    struct stat info {};
+    if (::stat(marker.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return Written{info.st_ino, info.st_mtim.tv_sec * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
+class FirstSmallStartKillTest : public ::testing::Test {
+protected:
+    const std::uint64_t startValue = randomStartValue();
+    TemporaryFolder folder;
+    const fs::path program = folder.path / "program";
+    const fs::path device = folder.path / "device";
+    const fs::path images = program / "resources" / "VGA";
+    const fs::path marker = images / platform::paths::narrow(scaledMarkerFile);
+    const std::vector<std::string> environment{"DAWNBELL_DEVICE_DIR=" + device.string(),
+                                               "DAWNBELL_SCREEN=240x320", "DAWNBELL_DPI=96"};
+    fs::path shipped; // the program's resource set, as the build made it
+    std::vector<Size> shippedSizes;
+
+    void SetUp() override {
+        shipped = programFolder() / "resources" / "VGA";
+        for (const wchar_t* name : imageFileNames) {
+            shippedSizes.push_back(decodedSize(shipped / platform::paths::narrow(name)));
+            // Only then do full, half and quarter size differ.
+            ASSERT_GE(std::max(shippedSizes.back().width, shippedSizes.back().height), 4)
+                << platform::paths::narrow(name);
+        }
+    }
+
+    // A device that has never run the program, with the full-size images beside it.
+    void freshDevice() const {
+        fs::remove_all(program);
+        fs::remove_all(device);
+        fs::create_directories(images);
+        for (const wchar_t* name : imageFileNames) {
+            fs::copy_file(shipped / platform::paths::narrow(name),
+                          images / platform::paths::narrow(name));
+        }
+    }
+
+    // Every image at half its size, the marker's text, and nothing else in the folder; no
+    // temporary in the device's folder. Returns how many images are damaged or wrongly sized.
+    int checkFinished(int kill) const {
+        int wrong = 0;
+        for (size_t i = 0; i < shippedSizes.size(); ++i) {
+            // No side shrinks below one pixel (the dotted line is one pixel high).
+            const Size half{std::max(shippedSizes[i].width / 2, 1),
+                            std::max(shippedSizes[i].height / 2, 1)};
+            const Size found = decodedSize(images / platform::paths::narrow(imageFileNames[i]));
+            EXPECT_EQ(found, half) << platform::paths::narrow(imageFileNames[i]) << " is "
+                                   << found.width << "x" << found.height << " after kill " << kill;
+            wrong += found == half ? 0 : 1;
+        }
+        EXPECT_EQ(fileBytes(marker), markerBytes());
+        const auto entries = std::distance(fs::directory_iterator(images), {});
+        EXPECT_EQ(entries, toolkitImageCount + 1) << "a work file is left after kill " << kill;
+        EXPECT_EQ(temporariesIn(device), 0);
+        return wrong;
+    }
+};
+
+TEST_F(FirstSmallStartKillTest, AfterEveryKillACleanStartHalvesEachImageOnceAndMarksItOnce) {
+    const int kills = killCount("DAWNBELL_RESCALE_KILLS", DAWNBELL_RESCALE_KILL_COUNT);
+    if (kills == 0) {
+        GTEST_SKIP() << "this build asks for no kills";
+    }
+    std::mt19937_64 random(startValue);
+
+    // How long the rescaling takes here (the shorter of two runs: the first one also loads the
+    // program from disk); the kills fall anywhere in it and a little after.
+    Clock::duration window = Clock::duration::max();
+    for (int run = 0; run < 2; ++run) {
+        freshDevice();
+        Child first({"first-start", program.string()}, environment);
+        ASSERT_TRUE(first.waitFor('S'));
+        const auto started = Clock::now();
+        ASSERT_TRUE(first.waitFor('D'));
+        window = std::min(window, (Clock::now() - started) * 11 / 10);
+        EXPECT_TRUE(exitedWell(first.wait()));
+        checkFinished(-1);
+    }
+
+    int finishedBeforeTheKill = 0;
+    int workFilesLeft = 0;
+    int damaged = 0;
+    for (int kill = 0; kill < kills && !HasFailure(); ++kill) {
+        freshDevice();
+        {
+            Child cut({"first-start", program.string()}, environment);
+            ASSERT_TRUE(cut.waitFor('S'));
+            waitRandomly(random, window);
+            cut.kill();
+            cut.wait();
+            finishedBeforeTheKill += cut.output().find('D') != std::string::npos ? 1 : 0;
+        }
+        const std::optional<Written> markedBefore = writtenMarker(marker);
+        workFilesLeft += static_cast<int>(std::distance(fs::directory_iterator(images), {})) -
+                         toolkitImageCount - (markedBefore ? 1 : 0) + temporariesIn(device);
+        Child clean({"first-start", program.string()}, environment);
+        EXPECT_EQ(clean.output(), "SD");
+        ASSERT_TRUE(exitedWell(clean.wait())) << "kill " << kill;
+        damaged += checkFinished(kill);
+        if (markedBefore) {
+            EXPECT_EQ(writtenMarker(marker), markedBefore) << "the marker was written again";
+        }
+    }
+    std::printf("First small start: %d kills (%d after the rescaling had finished), %d work files "
+                "left by them and cleared by the next start, %d damaged or wrongly sized images\n",
+                kills, finishedBeforeTheKill, workFilesLeft, damaged);
+    EXPECT_EQ(damaged, 0);
+}
+
+} // namespace

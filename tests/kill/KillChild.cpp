@@ -1,0 +1,176 @@
+// The process that the kill tests start, kill and start again. Each mode is one start of the
+// program's own code on the device that the environment describes (DAWNBELL_DEVICE_DIR,
+// DAWNBELL_SCREEN, DAWNBELL_DPI; always headless):
+//
+//   kill_child save-settings START ROUND   saves the settings of ROUND, ROUND+1, ... until
+//                                          killed; after each save, its round number (8 bytes)
+//                                          on standard output
+//   kill_child save-settings-limited START ROUND BYTES
+//                                          saves the settings of ROUND once with files limited
+//                                          to BYTES; prints "saved" or "refused"
+//   kill_child read-settings               prints each of the four values as the store holds it
+//   kill_child first-start PROGRAM_DIR     prepares the resources of the program in PROGRAM_DIR
+//                                          (on a small screen: the one-time rescaling); writes
+//                                          'S' before and 'D' after
+#include "ResourceManager.h"
+#include "SettingsRounds.h"
+#include "kernel/AtomicFile.h"
+#include "kernel/Paths.h"
+#include "platform/Device.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace killtest;
+
+constexpr int usageStatus = 2;
+constexpr int noKeyStatus = 3;
+
+const wchar_t* const valueNames[] = {L"lastIP", L"lastMAC", L"lastPort", L"showInfo"};
+
+void startDevice(const char* programDir = nullptr) {
+    platform::DeviceConfig config = platform::DeviceConfig::fromEnvironment();
+    config.backend = "headless";
+    if (programDir != nullptr) {
+        config.programDir = programDir;
+    }
+    platform::Device::start(config);
+}
+
+void say(std::string_view text) {
+    platform::kernel::writeAll(STDOUT_FILENO, text.data(), text.size());
+}
+
+// The question flag on: the store itself only ever clears it.
+bool setShowInfo() {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, SettingsKey::path, 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const BYTE one = 1;
+    const bool set =
+        RegSetValueExW(key, L"showInfo", 0, REG_BINARY, &one, sizeof one) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return set;
+}
+
+bool save(SettingsKey& key, const SavedSettings& settings) {
+    const bool fields = key.writeFields(settings.fields);
+    const bool flag = settings.showInfo ? setShowInfo() : key.clearShowInfo();
+    return fields && flag;
+}
+
+[[noreturn]] void saveUntilKilled(std::uint64_t startValue, std::uint64_t round) {
+    auto key = SettingsKey::open();
+    if (!key) {
+        std::exit(noKeyStatus);
+    }
+    for (;; ++round) {
+        save(*key, settingsOfRound(startValue, round));
+        platform::kernel::writeAll(STDOUT_FILENO, &round, sizeof round);
+    }
+}
+
+int saveWithFilesLimited(std::uint64_t startValue, std::uint64_t round, rlim_t bytes) {
+    auto key = SettingsKey::open();
+    if (!key) {
+        return noKeyStatus;
+    }
+    std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead
+    const rlimit limit{bytes, RLIM_INFINITY};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    say(save(*key, settingsOfRound(startValue, round)) ? "saved\n" : "refused\n");
+    return 0;
+}
+
+std::string hex(const BYTE* bytes, DWORD size) {
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string text;
+    for (DWORD i = 0; i < size; ++i) {
+        text += {digits[bytes[i] >> 4], digits[bytes[i] & 0xF]};
+    }
+    return text.empty() ? "-" : text;
+}
+
+std::string textBytes(const std::wstring& text) {
+    return hex(reinterpret_cast<const BYTE*>(text.data()),
+               static_cast<DWORD>(text.size() * sizeof(WCHAR)));
+}
+
+// One line per value: "<name> <type> <bytes in hex>", "<name> missing" when it is not there;
+// then whether the store's own reading agrees: "agrees" or "disagrees".
+int readSettings() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SettingsKey::path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        say("lastIP missing\nlastMAC missing\nlastPort missing\nshowInfo missing\nagrees\n");
+        return 0;
+    }
+    auto store = SettingsKey::open();
+    if (!store) {
+        return noKeyStatus;
+    }
+    std::string report;
+    std::string raw[4];
+    for (int i = 0; i < 4; ++i) {
+        BYTE data[2048];
+        DWORD type = 0;
+        DWORD size = sizeof data;
+        const std::string name = platform::paths::narrow(valueNames[i]);
+        if (RegQueryValueExW(key, valueNames[i], nullptr, &type, data, &size) != ERROR_SUCCESS) {
+            report += name + " missing\n";
+            continue;
+        }
+        raw[i] = hex(data, size);
+        report += name + " " + std::to_string(type) + " " + raw[i] + "\n";
+    }
+    RegCloseKey(key);
+    const StoredFields fields = store->readFields();
+    const bool agrees = (raw[0].empty() || raw[0] == textBytes(fields.host)) &&
+                        (raw[1].empty() || raw[1] == textBytes(fields.mac)) &&
+                        (raw[2].empty() || raw[2] == textBytes(fields.port)) &&
+                        (raw[3].empty() || (raw[3] != "00") == store->showInfo());
+    say(report + (agrees ? "agrees\n" : "disagrees\n"));
+    return 0;
+}
+
+int firstStart(const char* programDir) {
+    startDevice(programDir);
+    say("S");
+    loadResources();
+    say("D");
+    platform::Device::stop();
+    return 0;
+}
+
+std::uint64_t number(const char* text) {
+    return std::strtoull(text, nullptr, 10);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string_view mode = argc > 1 ? argv[1] : "";
+    if (mode == "first-start" && argc == 3) {
+        return firstStart(argv[2]);
+    }
+    startDevice();
+    if (mode == "save-settings" && argc == 4) {
+        saveUntilKilled(number(argv[2]), number(argv[3]));
+    }
+    if (mode == "save-settings-limited" && argc == 5) {
+        return saveWithFilesLimited(number(argv[2]), number(argv[3]), number(argv[4]));
+    }
+    if (mode == "read-settings" && argc == 2) {
+        return readSettings();
+    }
+    std::fprintf(stderr, "kill_child: unknown mode or arguments\n");
+    return usageStatus;
+}

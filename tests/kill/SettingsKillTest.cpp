@@ -1,0 +1,205 @@
+// The settings under kills: a process saving them over and over is killed at random moments;
+// each time a fresh process must find a file that parses and every value whole, either as it
+// was last saved or as it was being saved, never torn and never missing once written, and the
+// temporaries of the cut-off write gone. Files refused part-way (a file size limit) make the
+// save report the failure and leave the previous file as it was.
+#include "KillTestSupport.h"
+#include "SettingsRounds.h"
+#include "registry/RegistryText.h"
+
+#include <map>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <sys/resource.h>
+
+namespace {
+
+using namespace killtest;
+
+constexpr const char* valueNames[] = {"lastIP", "lastMAC", "lastPort", "showInfo"};
+constexpr std::uint64_t roundsPerStart = 1'000'000; // round numbers of one writer never meet
+constexpr int savesTimedAtFirst = 4;
+
+// Each value as read-settings prints it: "<type> <bytes in hex>", or "missing".
+using StoreView = std::map<std::string, std::string>;
+
+std::string hex(const void* data, size_t size) {
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string text;
+    for (size_t i = 0; i < size; ++i) {
+        const auto byte = static_cast<const unsigned char*>(data)[i];
+        text += {digits[byte >> 4], digits[byte & 0xF]};
+    }
+    return text.empty() ? "-" : text;
+}
+
+std::string shown(const std::wstring& text) {
+    return std::to_string(REG_SZ) + " " + hex(text.data(), text.size() * sizeof(WCHAR));
+}
+
+StoreView shown(const SavedSettings& saved) {
+    const unsigned char flag = saved.showInfo ? 1 : 0;
+    return {{"lastIP", shown(saved.fields.host)},
+            {"lastMAC", shown(saved.fields.mac)},
+            {"lastPort", shown(saved.fields.port)},
+            {"showInfo", std::to_string(REG_BINARY) + " " + hex(&flag, 1)}};
+}
+
+class SettingsKillTest : public ::testing::Test {
+protected:
+    const std::uint64_t startValue = randomStartValue();
+    TemporaryFolder folder;
+    const fs::path device = folder.path / "device";
+    const fs::path file = device / "registry.reg";
+    const std::vector<std::string> environment{"DAWNBELL_DEVICE_DIR=" + device.string()};
+
+    SavedSettings round(std::uint64_t n) const { return settingsOfRound(startValue, n); }
+
+    // What a fresh start of the program finds in the store: lines of "<name> <type> <bytes>"
+    // or "<name> missing", then whether the store's own reading agrees.
+    StoreView readStore() const {
+        Child reader({"read-settings"}, environment);
+        std::istringstream lines(reader.output());
+        EXPECT_TRUE(exitedWell(reader.wait()));
+        StoreView view;
+        for (std::string line; std::getline(lines, line);) {
+            const size_t space = line.find(' ');
+            if (space == std::string::npos) {
+                EXPECT_EQ(line, "agrees") << "the store reads other values than the registry";
+                continue;
+            }
+            view[line.substr(0, space)] = line.substr(space + 1);
+        }
+        EXPECT_EQ(view.size(), std::size(valueNames));
+        return view;
+    }
+
+    // The file as a fresh start finds it: it parses, and nothing was set aside as damaged.
+    bool fileIsSound() const {
+        for (const auto& entry : fs::directory_iterator(device)) {
+            if (entry.path().filename().string().find("damaged") != std::string::npos) {
+                ADD_FAILURE() << "set aside: " << entry.path();
+                return false;
+            }
+        }
+        if (!fs::exists(file)) {
+            return true; // nothing has been saved yet
+        }
+        const auto parsed = platform::registry::parse(fileBytes(file));
+        EXPECT_TRUE(parsed.error.empty()) << parsed.error;
+        return parsed.error.empty();
+    }
+};
+
+// The round numbers the writer reported as saved, in order.
+std::vector<std::uint64_t> savedRounds(const std::string& output) {
+    std::vector<std::uint64_t> rounds(output.size() / sizeof(std::uint64_t));
+    if (!rounds.empty()) {
+        std::memcpy(rounds.data(), output.data(), rounds.size() * sizeof(std::uint64_t));
+    }
+    return rounds;
+}
+
+TEST_F(SettingsKillTest, AfterEveryKillEachValueIsWholeAsLastSavedOrAsBeingSaved) {
+    const int kills = killCount("DAWNBELL_SETTINGS_KILLS", DAWNBELL_SETTINGS_KILL_COUNT);
+    if (kills == 0) {
+        GTEST_SKIP() << "this build asks for no kills";
+    }
+    std::mt19937_64 random(startValue);
+    fs::create_directories(device);
+
+    // How long a start and a few saves take here, so that the kills fall on both.
+    const auto timed = Clock::now();
+    {
+        Child writer({"save-settings", std::to_string(startValue), "0"}, environment);
+        writer.readBytes(savesTimedAtFirst * sizeof(std::uint64_t));
+    }
+    const Clock::duration window = Clock::now() - timed;
+    fs::remove_all(device);
+    fs::create_directories(device);
+
+    StoreView known;
+    for (const char* name : valueNames) {
+        known[name] = "missing";
+    }
+    int killedBeforeASave = 0;
+    int temporariesLeft = 0;
+    int damaged = 0;
+    for (int kill = 0; kill < kills; ++kill) {
+        const std::uint64_t first = (static_cast<std::uint64_t>(kill) + 1) * roundsPerStart;
+        Child writer({"save-settings", std::to_string(startValue), std::to_string(first)},
+                     environment);
+        waitRandomly(random, window);
+        writer.kill();
+        writer.wait();
+        const std::vector<std::uint64_t> saved = savedRounds(writer.output());
+        killedBeforeASave += saved.empty() ? 1 : 0;
+        const std::uint64_t beingSaved = saved.empty() ? first : saved.back() + 1;
+        const StoreView lastSaved = saved.empty() ? known : shown(round(saved.back()));
+        const StoreView next = shown(round(beingSaved));
+
+        damaged += fileIsSound() ? 0 : 1;
+        temporariesLeft += temporariesIn(device);
+        const StoreView found = readStore();
+        for (const char* name : valueNames) {
+            EXPECT_TRUE(found.at(name) == lastSaved.at(name) || found.at(name) == next.at(name))
+                << name << " is neither " << lastSaved.at(name) << " nor " << next.at(name)
+                << " but " << found.at(name) << " after kill " << kill;
+        }
+        EXPECT_EQ(temporariesIn(device), 0) << "the fresh start leaves no temporary";
+        if (HasFailure()) {
+            break;
+        }
+        known = found;
+    }
+    std::printf("Settings: %d kills (%d before the first save), %d temporaries left by them and "
+                "removed at the next start, %d damaged files\n",
+                kills, killedBeforeASave, temporariesLeft, damaged);
+    EXPECT_EQ(damaged, 0);
+}
+
+TEST_F(SettingsKillTest, SaveRefusedPartWayReportsItAndLeavesThePreviousFileWhole) {
+    fs::create_directories(device);
+    const auto saveWithoutLimit = [&](int n) {
+        Child writer({"save-settings-limited", std::to_string(startValue), std::to_string(n),
+                      std::to_string(RLIM_INFINITY)},
+                     environment);
+        EXPECT_EQ(writer.output(), "saved\n");
+        return fileBytes(file);
+    };
+    const size_t nextSize = saveWithoutLimit(2).size();
+    const std::string previous = saveWithoutLimit(1);
+    const StoreView before = shown(round(1));
+    const StoreView after = shown(round(2));
+    int refused = 0;
+    bool saved = false;
+    // Limits from nothing up, so that each write is cut at every part, until one lets it pass.
+    const size_t step = nextSize / 20 + 1;
+    for (size_t limit = 0; !saved && limit < 64 * step; limit += step) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << previous;
+        Child writer(
+            {"save-settings-limited", std::to_string(startValue), "2", std::to_string(limit)},
+            environment);
+        const std::string outcome = writer.output();
+        EXPECT_TRUE(exitedWell(writer.wait()));
+        EXPECT_EQ(temporariesIn(device), 0) << "a refused write removes its temporary";
+        ASSERT_TRUE(fileIsSound());
+        const bool fileUnchanged = fileBytes(file) == previous;
+        const StoreView found = readStore();
+        saved = found == after;
+        EXPECT_EQ(outcome, saved ? "saved\n" : "refused\n") << "limit " << limit;
+        for (const char* name : valueNames) {
+            EXPECT_TRUE(found.at(name) == before.at(name) || found.at(name) == after.at(name))
+                << name << " with files limited to " << limit << " bytes";
+        }
+        if (found == before) {
+            EXPECT_TRUE(fileUnchanged) << "limit " << limit;
+        }
+        refused += saved ? 0 : 1;
+    }
+    EXPECT_TRUE(saved) << "no limit let the save through";
+    EXPECT_GE(refused, 10);
+}
+
+} // namespace

@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 CTEST = ctest --output-on-failure -j $(JOBS) --timeout 600
 
-.PHONY: run test deps build-release build-debug test-debug test-asan test-tsan test-fuzz bench format clean
+.PHONY: run test deps build-release build-debug test-debug test-asan test-tsan test-fuzz bench soak format clean
 
 run: deps build-release
 	./build/release/bin/dawnbell
@@ -45,6 +45,11 @@ bench: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS) --target benchmarks
 	for b in build/release/bench/bench_*; do $$b --benchmark_min_time=0.2 || exit 1; done
+
+# The long runs: every kill test at its full count (1,000 settings saves and 200 first starts
+# killed at random moments).
+soak: deps build-debug
+	cd build/debug && DAWNBELL_SETTINGS_KILLS=1000 DAWNBELL_RESCALE_KILLS=200 $(CTEST) -L kill
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

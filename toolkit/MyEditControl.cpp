@@ -362,17 +362,19 @@ void MyEditControl::openEditor() {
         }
     }
     showInputPanel();
-    RECT below{viewRect.left, panelRect().bottom, viewRect.right, viewRect.bottom};
-    if (!isEmpty(below) && primarySurface != nullptr) {
-        colourFill(primarySurface, &below, tunables::screenFillBlack);
+    RECT underPanel{viewRect.left, panelRect().bottom, viewRect.right, viewRect.bottom};
+    if (!isEmpty(underPanel) && primarySurface != nullptr) {
+        colourFill(primarySurface, &underPanel, tunables::screenFillBlack);
     }
     screenRect.bottom = screenRect.top + inputImageHeight;
     savedViewRect = viewRect;
     clientRect.bottom = viewRect.bottom;
+    // Inside the frame, whose edges stay in sight around it.
     const int side = scaled(tunables::editorSideInsetPx);
     const int above = scaled(tunables::editorTopInsetPx);
+    const int below = scaled(tunables::editorBottomInsetPx);
     MoveWindow(editWindow, screenRect.left + side, screenRect.top + above - clientRect.top,
-               (right - left) - 2 * side, inputImageHeight - above, TRUE);
+               (right - left) - 2 * side, inputImageHeight - above - below, TRUE);
     SendMessageW(editWindow, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(label->text.c_str()));
     ShowWindow(editWindow, SW_SHOW);
     UpdateWindow(editWindow);

@@ -104,6 +104,8 @@ inline constexpr double editLabelLeftPx = 4.0;   // design px from the field's l
 inline constexpr double editLabelTopPx = 10.0;   // design px from the field's top to its text
 inline constexpr double editorSideInsetPx = 5.0; // design px, native editor inside the frame
 inline constexpr double editorTopInsetPx = 10.0; // design px, native editor below the frame's top
+// design px, native editor above the frame's bottom: the frame's lower edge stays in sight
+inline constexpr double editorBottomInsetPx = 10.0;
 inline constexpr COLORREF editTextColour = 0x000000;
 inline constexpr WORD editTextKey = 0xFFFF;
 inline constexpr int editorControlId = 102;

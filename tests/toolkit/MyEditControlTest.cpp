@@ -199,7 +199,7 @@ TEST_F(EditControlTest, AFieldInPlaceOpensTheEditorOnTheFirstTickOverItsFrame) {
     RECT editor{};
     GetWindowRect(editWindow, &editor);
     EXPECT_EQ(edges(editor), (std::array<LONG, 4>{place.left + 5, place.top + 10, place.right - 5,
-                                                  place.top + 56}));
+                                                  place.top + 46}));
     EXPECT_EQ(editorText(), L"192.168.1.20");
     // The panel reaches the bottom of the screen here: nothing above it is blacked out, and the
     // field shows its edited tile around the editor.
@@ -396,3 +396,49 @@ TEST_F(EditControlTest, AFieldTakesItsLabelWithIt) {
 }
 
 } // namespace
+
+// docs/editing.png: a screen laid out like the program's, the MAC address field being edited
+// with the on-screen keyboard open under it, as the VGA phone shows it. Written when
+// DAWNBELL_PICTURE_DIR names a folder (tools/scripts/editing-picture).
+TEST(EditingPicture, ShowsTheKeyboardUnderTheFieldBeingEditedAndTheOtherFieldsTexts) {
+    ToolkitDevice device;
+    installResourceSet(device);
+    OpenFrame frame;
+    const int width = viewRect.right;
+    const int fieldWidth = width - static_cast<int>(60 * scaleFactor);
+    auto* section = new Section(100, 0, 0, width, L"Dawnbell");
+    auto* panel = new MyPanel(-1, 0, 0, width, L"Host information :", 1, 1);
+    auto addField = [&](int id, const wchar_t* caption, int captionTop) {
+        panel->add(new MyLabel(-1, 10, captionTop, caption, labelFontNormal, 0, false), -1, -1);
+        auto* field = new MyEditControl(id, 30, 0, fieldWidth);
+        panel->add(field, -1, -1);
+        return field;
+    };
+    MyEditControl* host = addField(1, L"Host IP or name :", 15);
+    MyEditControl* mac = addField(2, L"Mac address :", 10);
+    MyEditControl* port = addField(3, L"Port :", 5);
+    section->add(panel, -1, -1);
+    section->add(new MyItem(4, 10, 30, itemButton, itemOff, L"Send magic packet !"), -1, -1);
+    section->add(new MyLabel(6, 10, 30, L"Connected.", labelFontNormal, 0, false), -1, -1);
+    section->add(new MyItem(5, 150, 150, itemButton, itemOff, L"Quit"), -1, -1);
+    frame->addScreen(section);
+    paintWhole();
+    host->setText(L"wol.example.net");
+    port->setText(L"9");
+    paintWhole();
+
+    const RECT place = mac->screenRect;
+    tapScreen(place.left + 60, place.top + 20);
+    for (int ticks = 0; ticks < 20 && frameHasFocus == 1; ++ticks) {
+        tick();
+    }
+    ASSERT_EQ(frameHasFocus, 0);
+    typeOnPanel(L"00:1a:2b:3c:4d:5e");
+    EXPECT_EQ(editorText(), L"00:1a:2b:3c:4d:5e");
+    EXPECT_LE(mac->screenRect.bottom, panelTop());
+    EXPECT_EQ(host->getText(), L"wol.example.net");
+    if (const char* folder = std::getenv("DAWNBELL_PICTURE_DIR")) {
+        EXPECT_TRUE(platform::Device::instance().saveScreenshot(std::filesystem::path(folder) /
+                                                                "editing.png"));
+    }
+}

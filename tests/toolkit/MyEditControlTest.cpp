@@ -38,17 +38,15 @@ public:
     int taps = 0;
 };
 
-bool panelShown() {
-    SIPINFO info{};
-    info.cbSize = sizeof info;
-    return SipGetInfo(&info) && (info.fdwFlags & SIPF_ON) != 0;
-}
-
-LONG panelTop() {
+SIPINFO panelInfo() {
     SIPINFO info{};
     info.cbSize = sizeof info;
     SipGetInfo(&info);
-    return info.rcSipRect.top;
+    return info;
+}
+
+bool panelShown() {
+    return (panelInfo().fdwFlags & SIPF_ON) != 0;
 }
 
 std::wstring editorText() {
@@ -112,12 +110,12 @@ protected:
     }
 
     // A row of `above` pixels that counts taps, then a field right under it.
-    MyEditControl* addField(int above, int width = kFieldWidth) {
+    MyEditControl* addField(int above) {
         if (above > 0) {
             rows.push_back(new TapTarget(above));
             section->add(rows.back(), -1, -1);
         }
-        auto* field = new MyEditControl(1, kFieldX, 0, width);
+        auto* field = new MyEditControl(1, kFieldX, 0, kFieldWidth);
         section->add(field, -1, -1);
         paintWhole();
         return field;
@@ -150,7 +148,7 @@ protected:
 };
 
 TEST_F(EditControlTest, TheSlideUpTakesAQuarterPlusOnePerTickAndTheRestAtOnceAfter200Ms) {
-    ASSERT_EQ(panelTop(), 480);
+    ASSERT_EQ(panelInfo().rcSipRect.top, 480);
     // The field's bottom 100 pixels below the panel's top.
     MyEditControl* field = addField(580 - kFieldHeight - viewRect.top);
     ASSERT_EQ(field->screenRect.bottom, 580);
@@ -187,7 +185,10 @@ TEST_F(EditControlTest, AFieldInPlaceOpensTheEditorOnTheFirstTickOverItsFrame) {
     field->setText(L"192.168.1.20");
     paintWhole();
     const RECT place = field->screenRect;
-    const std::vector<std::uint16_t> before = screenBuffer();
+    const RECT above{0, clientRect.top, 480, place.top};
+    const RECT below{0, place.bottom, 480, 640};
+    const Pixels aboveBefore = screenPixels(above);
+    const Pixels belowBefore = screenPixels(below);
     tapScreen(place.left + 50, place.top + 20);
     tick();
     EXPECT_EQ(section->scrollOffset, 0);
@@ -203,14 +204,8 @@ TEST_F(EditControlTest, AFieldInPlaceOpensTheEditorOnTheFirstTickOverItsFrame) {
     EXPECT_EQ(editorText(), L"192.168.1.20");
     // The panel reaches the bottom of the screen here: nothing above it is blacked out, and the
     // field shows its edited tile around the editor.
-    const std::vector<std::uint16_t> after = screenBuffer();
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    for (int y = clientRect.top; y < 640; ++y) {
-        if (y < place.top || y >= place.bottom) {
-            ASSERT_EQ(after[static_cast<size_t>(y * width)], before[static_cast<size_t>(y * width)])
-                << "row " << y;
-        }
-    }
+    EXPECT_EQ(screenPixels(above).data, aboveBefore.data);
+    EXPECT_EQ(screenPixels(below).data, belowBefore.data);
     EXPECT_EQ(field->visualState, 1);
     const Pixels tiles = surfacePixels(MyEditControl::inputImage);
     EXPECT_EQ(pixelAt(place.left + 100, place.top),
@@ -248,6 +243,11 @@ TEST_F(EditControlTest, KeyboardTapsKeysAndPasteTypeAndATapElsewhereEndsTheEditT
     EXPECT_EQ(frameHasFocus, 1);
     EXPECT_EQ(field->visualState, 0);
     EXPECT_EQ(sharedTracker()->scrollTarget, section);
+    // With the focus back, the frame painted the whole screen again.
+    const std::vector<std::uint16_t> shown = screenBuffer();
+    fillScreen(kBlack);
+    paintWhole();
+    EXPECT_TRUE(screenMatches(shown, RECT{0, clientRect.top, 480, 640}));
 }
 
 TEST_F(EditControlTest, ATextBeyond254CharactersComesBackCutAt254) {
@@ -346,26 +346,19 @@ TEST_F(EditControlTest, ThePaintOfAnyBandIsThatBandOfTheWholeFrame) {
     };
     const RECT screen{0, 0, 480, 640};
     const std::vector<std::uint16_t> whole = paintIn(screen);
-    const int height = MyEditControl::inputImageHeight;
     const Pixels image = surfacePixels(MyEditControl::inputImage);
     const int tile = MyEditControl::inputTileWidth;
-    for (int y = 0; y < height; ++y) {
-        for (int x : {0, 3, 9, 10, 200, kFieldWidth - 11, kFieldWidth - 10, kFieldWidth - 1}) {
+    // Rows above and below the text; and nothing right of the field.
+    for (int y : {0, 5, 9, 40, 50, kFieldHeight - 1}) {
+        for (int x : {0, 9, 10, 200, kFieldWidth - 11, kFieldWidth - 10, kFieldWidth - 1, 430}) {
             const int tileX = x < 10 ? x : x >= kFieldWidth - 10 ? x - kFieldWidth + tile : 15;
-            if (y < 10 || y >= 40 || x < 4 || x >= kFieldWidth - 5) { // clear of the text
-                ASSERT_EQ(whole[static_cast<size_t>((fieldTop + y) * 480 + kFieldX + x)],
-                          image.at(tileX, y))
-                    << x << "," << y;
-            }
+            const size_t at = static_cast<size_t>((fieldTop + y) * 480 + kFieldX + x);
+            EXPECT_EQ(whole[at], x < kFieldWidth ? image.at(tileX, y) : kBlack) << x << "," << y;
         }
     }
-    for (int y = fieldTop; y < fieldTop + height; ++y) {
-        for (int x = kFieldX + kFieldWidth - 5; x < 480; ++x) {
-            const std::uint16_t pixel = whole[static_cast<size_t>(y * 480 + x)];
-            ASSERT_TRUE(x >= kFieldX + kFieldWidth ? pixel == kBlack : pixel != 0)
-                << "the text stays inside the frame, at " << x << "," << y;
-        }
-    }
+    const Pixels right = screenPixels(RECT{kFieldX + kFieldWidth, fieldTop, 480, fieldTop + 56});
+    EXPECT_EQ(std::count(right.data.begin(), right.data.end(), kBlack), right.data.size())
+        << "the text stays inside the frame";
     const RECT bands[] = {
         {kFieldX + 4, fieldTop + 3, kFieldX + 7, fieldTop + 50},    // inside the left cap
         {kFieldX + 5, fieldTop + 20, kFieldX + 300, fieldTop + 30}, // cap into the middle
@@ -435,7 +428,7 @@ TEST(EditingPicture, ShowsTheKeyboardUnderTheFieldBeingEditedAndTheOtherFieldsTe
     ASSERT_EQ(frameHasFocus, 0);
     typeOnPanel(L"00:1a:2b:3c:4d:5e");
     EXPECT_EQ(editorText(), L"00:1a:2b:3c:4d:5e");
-    EXPECT_LE(mac->screenRect.bottom, panelTop());
+    EXPECT_LE(mac->screenRect.bottom, panelInfo().rcSipRect.top);
     EXPECT_EQ(host->getText(), L"wol.example.net");
     if (const char* folder = std::getenv("DAWNBELL_PICTURE_DIR")) {
         EXPECT_TRUE(platform::Device::instance().saveScreenshot(std::filesystem::path(folder) /

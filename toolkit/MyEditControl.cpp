@@ -320,12 +320,13 @@ int MyEditControl::slideStep() {
         openEditor();
         return 0;
     }
-    scrollPreviousTarget(step);
+    slideSection(*section, step);
     return step;
 }
 
-void MyEditControl::scrollPreviousTarget(int step) {
-    static_cast<Section*>(previousTarget)->scrollOffset += step;
+// Moves the section's content by the step and marks the rows the move uncovers.
+void MyEditControl::slideSection(Section& section, int step) {
+    section.scrollOffset += step;
     if (step < 0) {
         dirtyRect.top = GetSystemMetrics(SM_CYSCREEN) + step;
         dirtyRect.bottom = GetSystemMetrics(SM_CYSCREEN);

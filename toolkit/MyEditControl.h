@@ -15,6 +15,7 @@
 #include <string>
 
 class MyLabel;
+class Section;
 
 // The native editor shared by every field; null until the first field needs it.
 extern HWND editWindow;
@@ -73,7 +74,7 @@ private:
                    bool stretched, const wchar_t* failure);
     void paintLabel(IDirectDrawSurface* target, LONG x, LONG y);
     int slideStep();
-    void scrollPreviousTarget(int step);
+    static void slideSection(Section& section, int step);
     bool touchEndsEdit();
     void takeInputOver();
     void endEdit(bool touchGoesOn);

@@ -1,6 +1,7 @@
 #include "SharedResources.h"
 
 #include "DisplayFrame.h"
+#include "MyEditControl.h"
 #include "MyItem.h"
 #include "MyLabel.h"
 #include "MyPanel.h"
@@ -44,4 +45,13 @@ void releaseSharedWidgetResources() {
     release(Section::headerImage);
     Section::headerImageWidth = Section::headerImageHeight = 0;
     Section::scrollBarShown = 0;
+    release(MyEditControl::inputImage);
+    MyEditControl::inputImageHeight = 0;
+    MyEditControl::inputTileWidth = 0;
+    MyEditControl::savedViewRect = RECT{};
+    // The native editor is a window of the old display; the next field makes a new one.
+    if (editWindow != nullptr && IsWindow(editWindow)) {
+        DestroyWindow(editWindow);
+    }
+    editWindow = nullptr;
 }

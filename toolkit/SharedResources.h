@@ -4,5 +4,6 @@
 #pragma once
 
 // Releases every shared widget surface and font, the back buffer and the scroll-bar overlay, and
-// forgets the sizes read from them, so that the next widget loads them again.
+// forgets the sizes read from them, so that the next widget loads them again. The fields' native
+// editor is destroyed too.
 void releaseSharedWidgetResources();

@@ -96,4 +96,26 @@ inline constexpr BYTE sectionTitleQuality = 5;  // CLEARTYPE_QUALITY
 inline constexpr COLORREF sectionTitleColour = 0x202020;
 inline constexpr int scrollBarVisibleWidthPx = 5; // columns of the overlay shown
 
+// --- MyEditControl ------------------------------------------------------------------------------
+inline constexpr int editTileCount = 3;          // frame image tiles: normal, edited, third
+inline constexpr int editCapWidthPx = 10;        // left and right caps copied as they are
+inline constexpr int editStretchColumn = 15;     // the tile column stretched between the caps
+inline constexpr double editLabelLeftPx = 4.0;   // design px from the field's left to its text
+inline constexpr double editLabelTopPx = 10.0;   // design px from the field's top to its text
+inline constexpr double editorSideInsetPx = 5.0; // design px, native editor inside the frame
+inline constexpr double editorTopInsetPx = 10.0; // design px, native editor below the frame's top
+// design px, native editor above the frame's bottom: the frame's lower edge stays in sight
+inline constexpr double editorBottomInsetPx = 10.0;
+inline constexpr COLORREF editTextColour = 0x000000;
+inline constexpr WORD editTextKey = 0xFFFF;
+inline constexpr int editorControlId = 102;
+inline constexpr int editTextBufferChars = 255;    // text read back: at most 254 characters
+inline constexpr DWORD slideRestAfterMs = 200;     // then the rest of the slide in one step
+inline constexpr int slideDivisor = 4;             // each upward tick moves a quarter, plus one px
+inline constexpr int slideDownDivisor = 2;         // each downward tick moves half, plus one px
+inline constexpr int editTopMarginPx = 50;         // the edited field stays this far below the top
+inline constexpr DWORD sipOnAndDocked = 0x1 | 0x2; // SIPF_ON | SIPF_DOCKED
+inline constexpr DWORD fullScreenWithSipButton = 0x4; // SHFS_SHOWSIPBUTTON
+inline constexpr DWORD screenFillBlack = 0x0000;      // below the input panel while editing
+
 } // namespace tunables

@@ -158,6 +158,12 @@ std::shared_ptr<FontFace> FontFace::load(const std::filesystem::path& file, int 
     face->family_ = ft->family_name != nullptr ? ft->family_name : "";
     face->bold_ = (ft->style_flags & FT_STYLE_FLAG_BOLD) != 0;
     face->italic_ = (ft->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
+    const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2));
+    if (os2 != nullptr && os2->usWeightClass != 0) {
+        face->weight_ = os2->usWeightClass;
+    } else {
+        face->weight_ = face->bold_ ? 700 : 400;
+    }
     lib.faces.emplace(key, face);
     return face;
 }

@@ -60,6 +60,8 @@ public:
     const std::filesystem::path& file() const { return file_; }
     bool bold() const { return bold_; }
     bool italic() const { return italic_; }
+    // The weight class of the face (400 regular, 700 bold), read from its OS/2 table.
+    int weight() const { return weight_; }
 
     // The character height (26.6) whose cell, ascent plus descent, is `pixels` high.
     long emForCellHeight(int pixels) const;
@@ -75,6 +77,7 @@ private:
     std::string family_;
     bool bold_ = false;
     bool italic_ = false;
+    int weight_ = 400;
 };
 
 } // namespace platform::gdi

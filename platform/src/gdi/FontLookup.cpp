@@ -43,8 +43,15 @@ FontChoice withSynthesis(std::shared_ptr<FontFace> face, bool bold, bool italic)
     return choice;
 }
 
+// How far a face is from the asked style, by weight (a family with several weights gives its
+// regular face to a regular request, not its thinnest) and slant, a wrong slant counting half
+// as much as regular for bold.
 int styleDistance(const FontFace& face, bool bold, bool italic) {
-    return (face.bold() != bold ? 2 : 0) + (face.italic() != italic ? 1 : 0);
+    constexpr int regularWeight = 400;
+    constexpr int boldWeight = 700;
+    constexpr int slantMismatch = (boldWeight - regularWeight) / 2;
+    const int weightGap = std::abs(face.weight() - (bold ? boldWeight : regularWeight));
+    return weightGap + (face.italic() != italic ? slantMismatch : 0);
 }
 
 std::optional<FontChoice> findInWindowsFolder(std::wstring_view faceName, bool bold, bool italic) {

@@ -57,13 +57,14 @@ private:
     HDC dc_;
 };
 
-// Pixel sizes of a field at a resolution.
+// Pixel sizes of a field at a resolution. Only a window made with WS_BORDER has a frame.
 struct FieldMetrics {
     int border;
     int padding;
     int caretWidth;
-    explicit FieldMetrics(int dpi)
-        : border(scaled(1, dpi)), padding(scaled(3, dpi)), caretWidth(scaled(1, dpi)) {}
+    FieldMetrics(int dpi, bool bordered)
+        : border(bordered ? scaled(1, dpi) : 0), padding(scaled(3, dpi)),
+          caretWidth(scaled(1, dpi)) {}
     int textLeft() const { return border + padding; }
     int textWidth(int fieldWidth) const { return std::max(0, fieldWidth - 2 * (border + padding)); }
 };
@@ -72,7 +73,7 @@ struct FieldMetrics {
 // the presenting thread). The lock guards what both sides read.
 class EditField final : public Layer {
 public:
-    EditField() = default;
+    explicit EditField(bool bordered) : bordered_(bordered) {}
 
     // ---- the window's thread ----
     void setText(std::wstring_view text) {
@@ -176,7 +177,7 @@ public:
 
 private:
     FieldMetrics metrics() const {
-        return FieldMetrics(Device::running() ? Device::instance().dpi() : 96);
+        return FieldMetrics(Device::running() ? Device::instance().dpi() : 96, bordered_);
     }
 
     // Keeps the caret inside the visible part of the text (with the lock held).
@@ -206,7 +207,10 @@ private:
         const FieldMetrics m = metrics();
         Canvas canvas(image_.data(), width, height, width);
         canvas.fill({0, 0, width, height}, fieldColour);
-        canvas.frame({0, 0, width, height}, m.border, focused_ ? focusBorderColour : borderColour);
+        if (m.border > 0) {
+            canvas.frame({0, 0, width, height}, m.border,
+                         focused_ ? focusBorderColour : borderColour);
+        }
 
         const int innerWidth = width - 2 * m.border;
         const int innerHeight = height - 2 * m.border;
@@ -230,6 +234,7 @@ private:
         }
     }
 
+    const bool bordered_;
     mutable std::mutex mutex_;
     EditText text_;
     TextMeasure measure_;
@@ -249,10 +254,10 @@ public:
         static auto* fields = new EditFields; // window procedures may run during exit
         return *fields;
     }
-    EditField* add(HWND window) {
+    EditField* add(HWND window, bool bordered) {
         std::lock_guard lock(mutex_);
         auto& slot = fields_[window];
-        slot = std::make_unique<EditField>();
+        slot = std::make_unique<EditField>(bordered);
         return slot.get();
     }
     EditField* find(HWND window) {
@@ -397,8 +402,9 @@ thread_local bool controlDown = false;
 
 LRESULT CALLBACK editWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CREATE) {
-        EditField* field = EditFields::instance().add(window);
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        EditField* field = EditFields::instance().add(window, create != nullptr &&
+                                                                  (create->style & WS_BORDER) != 0);
         if (create != nullptr && create->lpszName != nullptr)
             field->setText(create->lpszName);
         followWindow(window, *field);

@@ -107,6 +107,17 @@ TEST_F(FontTest, FacesAreFoundInTheWindowsFolderThenByExactHostFamilyThenDefault
     }
 }
 
+TEST_F(FontTest, AFamilyOfSeveralWeightsGivesItsRegularFaceToARegularRequest) {
+    // The thin face comes first by file name, as the toolkit's two fonts do.
+    std::filesystem::copy_file(dejavu / "DejaVuSans-ExtraLight.ttf", windowsFolder() / "A.ttf");
+    std::filesystem::copy_file(dejavu / "DejaVuSans.ttf", windowsFolder() / "B.ttf");
+    const auto regular = chooseFont(L"DejaVu Sans", false, false);
+    ASSERT_TRUE(regular.face);
+    EXPECT_EQ(regular.face->file().filename(), "B.ttf");
+    EXPECT_EQ(regular.face->weight(), 400);
+    EXPECT_EQ(chooseFont(L"A.ttf", false, false).face->weight(), 200) << "a file asked by name";
+}
+
 TEST_F(FontTest, MissingStylesAreSynthesizedAndPresentOnesAreUsed) {
     const auto realBold = chooseFont(L"DejaVu Serif", true, false);
     ASSERT_TRUE(realBold.face);

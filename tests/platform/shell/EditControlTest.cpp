@@ -150,6 +150,19 @@ TEST_F(EditControlTest, FieldIsDrawnWhiteWithTextWhileShown) {
     EXPECT_NE(screen(field), withText) << "a hidden field is not drawn";
 }
 
+TEST_F(EditControlTest, OnlyAFieldMadeWithABorderStyleHasAFrame) {
+    const int width = field.right - field.left;
+    EXPECT_EQ(screen(field)[0], 0xFFFF) << "the program's field has no border style";
+    HWND framed = CreateWindowExW(0, L"EDIT", nullptr, WS_BORDER | ES_AUTOHSCROLL, 40, 300, 400, 60,
+                                  ownerWindow(), nullptr, nullptr, nullptr);
+    ShowWindow(framed, SW_SHOW);
+    platform::pumpMessages();
+    const auto pixels = screen({40, 300, 440, 360});
+    EXPECT_NE(pixels[0], 0xFFFF);
+    EXPECT_NE(pixels[static_cast<size_t>(width) * 30], 0xFFFF) << "the left edge";
+    EXPECT_EQ(pixels[static_cast<size_t>(width) * 30 + 200], 0xFFFF);
+}
+
 TEST_F(EditControlTest, CaretBlinksOnTheDeviceClockOnlyWhileFocusedAndShown) {
     const auto on = screen(field);
     platform::clock::advance(500);

@@ -1,0 +1,437 @@
+// The text field: its frame drawn from the image's tiles, the slide that brings it above the input
+// panel, the native editor laid over it with the on-screen keyboard, typing by keyboard taps,
+// keys and paste, and the touch that ends the edit and goes on to the section. Everything runs
+// through the frame's window as the program's message loop would run it.
+#include "MyEditControl.h"
+#include "ToolkitTestSupport.h"
+
+#include "shell/Shell.h"
+
+#include <aygshell.h>
+
+using namespace toolkit_test;
+
+namespace {
+
+constexpr int kFieldX = 30;
+constexpr int kFieldWidth = 420;
+constexpr int kFieldHeight = 56; // the frame image's height on the VGA phone
+
+// A row of the screen that takes taps anywhere on it and counts them.
+class TapTarget : public TestBlock {
+public:
+    explicit TapTarget(int height) : TestBlock(-1, GetSystemMetrics(SM_CXSCREEN), height) {}
+    void paint(IDirectDrawSurface*, int originX, int originY) override {
+        screenRect = RECT{originX + left, originY + top, originX + right, originY + bottom};
+    }
+    Element* hitTest(int x, int y) override {
+        const int screenY = y + clientRect.top;
+        return x >= screenRect.left && x < screenRect.right && screenY >= screenRect.top &&
+                       screenY < screenRect.bottom
+                   ? this
+                   : nullptr;
+    }
+    int onClick() override {
+        ++taps;
+        return 0;
+    }
+    int taps = 0;
+};
+
+SIPINFO panelInfo() {
+    SIPINFO info{};
+    info.cbSize = sizeof info;
+    SipGetInfo(&info);
+    return info;
+}
+
+bool panelShown() {
+    return (panelInfo().fdwFlags & SIPF_ON) != 0;
+}
+
+std::wstring editorText() {
+    std::wstring text(20000, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(editWindow, text.data(), 20000)));
+    return text;
+}
+
+void pointer(platform::PointerAction action, int screenX, int screenY) {
+    platform::Device::instance().pointer(action, screenX, screenY);
+    pumpMessages();
+}
+
+// A touch of 40 ms at a screen point.
+void tapScreen(int x, int y) {
+    pointer(platform::PointerAction::down, x, y);
+    platform::clock::advance(40);
+    pointer(platform::PointerAction::up, x, y);
+}
+
+// One tick of the 30 ms motion timer.
+void tick() {
+    platform::clock::advance(tunables::motionTimerPeriodMs);
+    pumpMessages();
+}
+
+void typeOnPanel(const std::wstring& text) {
+    for (wchar_t c : text) {
+        for (const platform::shell::Key& key : platform::shell::keyboard().keys()) {
+            if (key.kind == platform::shell::KeyKind::character && key.lower == c) {
+                tapScreen((key.face.left + key.face.right) / 2,
+                          (key.face.top + key.face.bottom) / 2);
+            }
+        }
+    }
+}
+
+void pressKeys(std::initializer_list<UINT> keys) {
+    for (UINT key : keys) {
+        platform::Device::instance().key(key, true);
+    }
+    for (UINT key : keys) {
+        platform::Device::instance().key(key, false);
+    }
+    pumpMessages();
+}
+
+void paintWhole() {
+    dirtyRect = RECT{viewRect.left, clientRect.top, viewRect.right, GetSystemMetrics(SM_CYSCREEN)};
+    fullRedraw = 1;
+    theFrame->redraw(true);
+}
+
+class EditControlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        installResourceSet(device);
+        frame = std::make_unique<OpenFrame>();
+        section = new Section(100, 0, 0, GetSystemMetrics(SM_CXSCREEN), L"Dawnbell");
+        (*frame)->addScreen(section);
+    }
+
+    // A row of `above` pixels that counts taps, then a field right under it.
+    MyEditControl* addField(int above) {
+        if (above > 0) {
+            rows.push_back(new TapTarget(above));
+            section->add(rows.back(), -1, -1);
+        }
+        auto* field = new MyEditControl(1, kFieldX, 0, kFieldWidth);
+        section->add(field, -1, -1);
+        paintWhole();
+        return field;
+    }
+
+    // Taps the middle of the field and ticks until the editor is open; the section's scroll
+    // offset after each tick.
+    std::vector<int> tapAndSlide(MyEditControl* field) {
+        const RECT place = field->screenRect;
+        tapScreen((place.left + place.right) / 2, place.top + 20);
+        std::vector<int> offsets;
+        for (int ticks = 0; ticks < 20 && frameHasFocus == 1; ++ticks) {
+            tick();
+            offsets.push_back(section->scrollOffset);
+        }
+        return offsets;
+    }
+
+    // Ends the edit by a tap on the top row, long after the tap that began it.
+    void tapTopRow() {
+        platform::clock::advance(500);
+        tapScreen(200, viewRect.top + 10);
+        tick();
+    }
+
+    ToolkitDevice device;
+    std::unique_ptr<OpenFrame> frame;
+    Section* section = nullptr;
+    std::vector<TapTarget*> rows;
+};
+
+TEST_F(EditControlTest, TheSlideUpTakesAQuarterPlusOnePerTickAndTheRestAtOnceAfter200Ms) {
+    ASSERT_EQ(panelInfo().rcSipRect.top, 480);
+    // The field's bottom 100 pixels below the panel's top.
+    MyEditControl* field = addField(580 - kFieldHeight - viewRect.top);
+    ASSERT_EQ(field->screenRect.bottom, 580);
+    const std::vector<int> offsets = tapAndSlide(field);
+    // -26, -19, -14, -11, -8, -6 by quarters; at 210 ms the last 16 at once; then the editor.
+    EXPECT_EQ(offsets, (std::vector<int>{-26, -45, -59, -70, -78, -84, -100, -100}));
+    EXPECT_EQ(field->screenRect.bottom, 480);
+    EXPECT_EQ(frameHasFocus, 0);
+    EXPECT_TRUE(IsWindowVisible(editWindow));
+    // Every band the slide uncovered was painted again: the screen is a fresh paint.
+    const std::vector<std::uint16_t> slid = screenBuffer();
+    fillScreen(kBlack);
+    paintWhole();
+    EXPECT_TRUE(screenMatches(slid, RECT{0, clientRect.top, 480, 640}));
+}
+
+TEST_F(EditControlTest, AFieldNearTheTopSlidesDownByHalfTheGapPlusOneUntilItsTopIsAt50) {
+    MyEditControl* field = addField(0);
+    section->scrollOffset = 20 - viewRect.top; // the field's top at row 20, under the header
+    paintWhole();
+    ASSERT_EQ(field->screenRect.top, 20);
+    field->onClick();
+    std::vector<int> tops;
+    for (int ticks = 0; ticks < 10 && frameHasFocus == 1; ++ticks) {
+        tick();
+        tops.push_back(field->screenRect.top);
+    }
+    EXPECT_EQ(tops, (std::vector<int>{36, 44, 48, 50, 50}));
+    EXPECT_EQ(frameHasFocus, 0);
+}
+
+TEST_F(EditControlTest, AFieldInPlaceOpensTheEditorOnTheFirstTickOverItsFrame) {
+    MyEditControl* field = addField(100);
+    field->setText(L"192.168.1.20");
+    paintWhole();
+    const RECT place = field->screenRect;
+    const RECT above{0, clientRect.top, 480, place.top};
+    const RECT below{0, place.bottom, 480, 640};
+    const Pixels aboveBefore = screenPixels(above);
+    const Pixels belowBefore = screenPixels(below);
+    tapScreen(place.left + 50, place.top + 20);
+    tick();
+    EXPECT_EQ(section->scrollOffset, 0);
+    EXPECT_EQ(frameHasFocus, 0);
+    EXPECT_EQ(sharedTracker()->scrollTarget, field);
+    EXPECT_TRUE(panelShown());
+    EXPECT_TRUE(platform::shell::sipButtonShown());
+    EXPECT_EQ(GetFocus(), editWindow);
+    RECT editor{};
+    GetWindowRect(editWindow, &editor);
+    EXPECT_EQ(edges(editor), (std::array<LONG, 4>{place.left + 5, place.top + 10, place.right - 5,
+                                                  place.top + 46}));
+    EXPECT_EQ(editorText(), L"192.168.1.20");
+    // The panel reaches the bottom of the screen here: nothing above it is blacked out, and the
+    // field shows its edited tile around the editor.
+    EXPECT_EQ(screenPixels(above).data, aboveBefore.data);
+    EXPECT_EQ(screenPixels(below).data, belowBefore.data);
+    EXPECT_EQ(field->visualState, 1);
+    const Pixels tiles = surfacePixels(MyEditControl::inputImage);
+    EXPECT_EQ(pixelAt(place.left + 100, place.top),
+              tiles.at(MyEditControl::inputTileWidth + 15, 0));
+}
+
+TEST_F(EditControlTest, KeyboardTapsKeysAndPasteTypeAndATapElsewhereEndsTheEditThere) {
+    MyEditControl* field = addField(200);
+    field->setText(L"old");
+    tapAndSlide(field);
+    ASSERT_EQ(frameHasFocus, 0);
+    pressKeys({VK_END});
+    for (int i = 0; i < 3; ++i) {
+        pressKeys({VK_BACK});
+    }
+    typeOnPanel(L"192.168.1.2");
+    platform::Device::instance().character(L'0');
+    platform::Device::instance().setClipboardText(L" :9\r\nsecond line");
+    pressKeys({VK_CONTROL, 'V'});
+    pumpMessages();
+    EXPECT_EQ(editorText(), L"192.168.1.20 :9");
+    EXPECT_EQ(field->getText(), L"old") << "the label changes only when the edit ends";
+
+    // Ticks while editing draw nothing.
+    fillScreen(0x1234);
+    tick();
+    tick();
+    EXPECT_TRUE(screenShows(RECT{0, 0, 480, 640}, 0x1234, 0x1234));
+
+    tapTopRow();
+    EXPECT_EQ(field->getText(), L"192.168.1.20 :9");
+    EXPECT_EQ(rows[0]->taps, 1) << "the touch that ended the edit is a tap on the row under it";
+    EXPECT_FALSE(IsWindowVisible(editWindow));
+    EXPECT_FALSE(panelShown());
+    EXPECT_EQ(frameHasFocus, 1);
+    EXPECT_EQ(field->visualState, 0);
+    EXPECT_EQ(sharedTracker()->scrollTarget, section);
+    // With the focus back, the frame painted the whole screen again.
+    const std::vector<std::uint16_t> shown = screenBuffer();
+    fillScreen(kBlack);
+    paintWhole();
+    EXPECT_TRUE(screenMatches(shown, RECT{0, clientRect.top, 480, 640}));
+}
+
+TEST_F(EditControlTest, ATextBeyond254CharactersComesBackCutAt254) {
+    MyEditControl* field = addField(200);
+    tapAndSlide(field);
+    std::wstring pasted;
+    for (int i = 0; i < 10000; ++i) {
+        pasted += static_cast<wchar_t>(L'a' + i % 26);
+    }
+    platform::Device::instance().setClipboardText(pasted);
+    platform::Device::instance().character(0x16); // Ctrl+V from a desktop keyboard
+    pumpMessages();
+    ASSERT_EQ(editorText().size(), 10000u);
+    tapTopRow();
+    EXPECT_EQ(field->getText(), pasted.substr(0, 254));
+}
+
+TEST_F(EditControlTest, AnEditEndedBeforeTheEditorOpenedKeepsTheFieldsOwnText) {
+    MyEditControl* first = addField(100);
+    auto* second = new MyEditControl(2, kFieldX, 300, kFieldWidth);
+    section->add(second, -1, -1);
+    paintWhole();
+    second->setText(L"own");
+    tapAndSlide(first);
+    typeOnPanel(L"abc");
+    tapTopRow();
+    ASSERT_EQ(first->getText(), L"abc");
+
+    // A turn cuts the second field's slide short: the editor still holds "abc".
+    const RECT place = second->screenRect;
+    platform::clock::advance(500); // not a double tap
+    tapScreen(place.left + 50, place.top + 20);
+    tick();
+    ASSERT_EQ(second->slidingIn, 1);
+    platform::Device::instance().rotate();
+    pumpMessages();
+    EXPECT_EQ(second->slidingIn, 0);
+    EXPECT_EQ(second->getText(), L"own");
+    EXPECT_EQ(first->getText(), L"abc");
+    EXPECT_EQ(sharedTracker()->scrollTarget, section);
+    EXPECT_FALSE(panelShown());
+}
+
+TEST_F(EditControlTest, TheThirdTileSurvivesHitsTapsAndTheEndOfAnEdit) {
+    MyEditControl* field = addField(150);
+    field->visualState = 2;
+    tapAndSlide(field);
+    EXPECT_EQ(field->visualState, 2);
+    ASSERT_EQ(frameHasFocus, 0);
+    tapTopRow();
+    EXPECT_EQ(field->visualState, 2);
+
+    // A field that was never tapped: unselect resets only its own state.
+    MyEditControl* idle = field;
+    idle->visualState = 1;
+    idle->slidingIn = 1;
+    ASSERT_TRUE(SipShowIM(SIPF_ON));
+    idle->unselect();
+    EXPECT_EQ(idle->visualState, 0);
+    EXPECT_EQ(idle->slidingIn, 0);
+    EXPECT_TRUE(panelShown());
+    EXPECT_EQ(sharedTracker()->scrollTarget, section);
+}
+
+TEST_F(EditControlTest, LandscapeCentresAFieldThatFitsAndPortraitPutsItBack) {
+    MyEditControl* narrow = addField(100);
+    platform::Device::instance().rotate();
+    pumpMessages();
+    ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), 640);
+    auto* wide = new MyEditControl(2, kFieldX, 0, 580); // laid out for the landscape screen
+    section->add(wide, -1, -1);
+    EXPECT_EQ(narrow->left, kFieldX + 80);
+    EXPECT_EQ(narrow->right, kFieldX + 80 + kFieldWidth);
+    EXPECT_EQ(wide->left, kFieldX) << "moved, it would reach the screen's edge";
+    EXPECT_EQ(wide->right, kFieldX + 580);
+
+    platform::Device::instance().rotate();
+    pumpMessages();
+    EXPECT_EQ(narrow->left, kFieldX);
+    EXPECT_EQ(narrow->right, kFieldX + kFieldWidth);
+    EXPECT_EQ(wide->right, kFieldX + 580 - 160) << "the width the screen lost";
+    EXPECT_LE(wide->right, 480);
+}
+
+// The frame is three pieces of the tile (caps as they are, column 15 stretched between them);
+// a paint clipped to any band draws exactly that band of the whole paint and nothing else.
+TEST_F(EditControlTest, ThePaintOfAnyBandIsThatBandOfTheWholeFrame) {
+    MyEditControl* field = addField(0);
+    field->setText(std::wstring(80, L'W')); // wider than the field
+    const int fieldTop = 300;
+    auto paintIn = [&](const RECT& band) {
+        fillScreen(kBlack);
+        dirtyRect = band;
+        field->paint(primarySurface, 0, fieldTop);
+        return screenBuffer();
+    };
+    const RECT screen{0, 0, 480, 640};
+    const std::vector<std::uint16_t> whole = paintIn(screen);
+    const Pixels image = surfacePixels(MyEditControl::inputImage);
+    const int tile = MyEditControl::inputTileWidth;
+    // Rows above and below the text; and nothing right of the field.
+    for (int y : {0, 5, 9, 40, 50, kFieldHeight - 1}) {
+        for (int x : {0, 9, 10, 200, kFieldWidth - 11, kFieldWidth - 10, kFieldWidth - 1, 430}) {
+            const int tileX = x < 10 ? x : x >= kFieldWidth - 10 ? x - kFieldWidth + tile : 15;
+            const size_t at = static_cast<size_t>((fieldTop + y) * 480 + kFieldX + x);
+            EXPECT_EQ(whole[at], x < kFieldWidth ? image.at(tileX, y) : kBlack) << x << "," << y;
+        }
+    }
+    const Pixels right = screenPixels(RECT{kFieldX + kFieldWidth, fieldTop, 480, fieldTop + 56});
+    EXPECT_EQ(std::count(right.data.begin(), right.data.end(), kBlack), right.data.size())
+        << "the text stays inside the frame";
+    const RECT bands[] = {
+        {kFieldX + 4, fieldTop + 3, kFieldX + 7, fieldTop + 50},    // inside the left cap
+        {kFieldX + 5, fieldTop + 20, kFieldX + 300, fieldTop + 30}, // cap into the middle
+        {kFieldX + 400, fieldTop - 5, 480, fieldTop + 12},          // middle into the right cap
+        {kFieldX + 413, fieldTop + 40, kFieldX + 416, 640},         // inside the right cap
+        {0, fieldTop + 55, 480, 640},                               // the last row only
+    };
+    for (const RECT& band : bands) {
+        const std::vector<std::uint16_t> part = paintIn(band);
+        size_t wrong = 0;
+        for (size_t i = 0; i < part.size(); ++i) {
+            const LONG x = static_cast<LONG>(i % 480);
+            const LONG y = static_cast<LONG>(i / 480);
+            const bool in = x >= band.left && x < band.right && y >= band.top && y < band.bottom;
+            wrong += part[i] != (in ? whole[i] : kBlack) ? 1 : 0;
+        }
+        EXPECT_EQ(wrong, 0u) << "band " << band.left << "," << band.top;
+    }
+}
+
+TEST_F(EditControlTest, AFieldTakesItsLabelWithIt) {
+    const size_t before = allElements.size();
+    auto* field = new MyEditControl(7, kFieldX, 0, kFieldWidth);
+    ASSERT_EQ(allElements.size(), before + 2);
+    field->setText(L"host");
+    delete field;
+    EXPECT_EQ(allElements.size(), before);
+}
+
+} // namespace
+
+// docs/editing.png: a screen laid out like the program's, the MAC address field being edited
+// with the on-screen keyboard open under it, as the VGA phone shows it. Written when
+// DAWNBELL_PICTURE_DIR names a folder (tools/scripts/editing-picture).
+TEST(EditingPicture, ShowsTheKeyboardUnderTheFieldBeingEditedAndTheOtherFieldsTexts) {
+    ToolkitDevice device;
+    installResourceSet(device);
+    OpenFrame frame;
+    const int width = viewRect.right;
+    const int fieldWidth = width - static_cast<int>(60 * scaleFactor);
+    auto* section = new Section(100, 0, 0, width, L"Dawnbell");
+    auto* panel = new MyPanel(-1, 0, 0, width, L"Host information :", 1, 1);
+    auto addField = [&](int id, const wchar_t* caption, int captionTop) {
+        panel->add(new MyLabel(-1, 10, captionTop, caption, labelFontNormal, 0, false), -1, -1);
+        auto* field = new MyEditControl(id, 30, 0, fieldWidth);
+        panel->add(field, -1, -1);
+        return field;
+    };
+    MyEditControl* host = addField(1, L"Host IP or name :", 15);
+    MyEditControl* mac = addField(2, L"Mac address :", 10);
+    MyEditControl* port = addField(3, L"Port :", 5);
+    section->add(panel, -1, -1);
+    section->add(new MyItem(4, 10, 30, itemButton, itemOff, L"Send magic packet !"), -1, -1);
+    section->add(new MyLabel(6, 10, 30, L"Connected.", labelFontNormal, 0, false), -1, -1);
+    section->add(new MyItem(5, 150, 150, itemButton, itemOff, L"Quit"), -1, -1);
+    frame->addScreen(section);
+    paintWhole();
+    host->setText(L"wol.example.net");
+    port->setText(L"9");
+    paintWhole();
+
+    const RECT place = mac->screenRect;
+    tapScreen(place.left + 60, place.top + 20);
+    for (int ticks = 0; ticks < 20 && frameHasFocus == 1; ++ticks) {
+        tick();
+    }
+    ASSERT_EQ(frameHasFocus, 0);
+    typeOnPanel(L"00:1a:2b:3c:4d:5e");
+    EXPECT_EQ(editorText(), L"00:1a:2b:3c:4d:5e");
+    EXPECT_LE(mac->screenRect.bottom, panelInfo().rcSipRect.top);
+    EXPECT_EQ(host->getText(), L"wol.example.net");
+    if (const char* folder = std::getenv("DAWNBELL_PICTURE_DIR")) {
+        EXPECT_TRUE(platform::Device::instance().saveScreenshot(std::filesystem::path(folder) /
+                                                                "editing.png"));
+    }
+}

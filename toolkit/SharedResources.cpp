@@ -1,6 +1,7 @@
 #include "SharedResources.h"
 
 #include "DisplayFrame.h"
+#include "MessageBoxSense.h"
 #include "MyItem.h"
 #include "MyLabel.h"
 #include "MyPanel.h"
@@ -13,6 +14,12 @@ namespace {
 void release(IDirectDrawSurface*& surface) {
     if (surface != nullptr) {
         std::exchange(surface, nullptr)->Release();
+    }
+}
+
+void release(IImage*& image) {
+    if (image != nullptr) {
+        std::exchange(image, nullptr)->Release();
     }
 }
 
@@ -44,4 +51,8 @@ void releaseSharedWidgetResources() {
     release(Section::headerImage);
     Section::headerImageWidth = Section::headerImageHeight = 0;
     Section::scrollBarShown = 0;
+    release(boxImage);
+    release(backdropImage);
+    boxImageWidth = boxImageHeight = 0;
+    boxUnitsPerPixelX = boxUnitsPerPixelY = 0.0;
 }

@@ -3,6 +3,6 @@
 // one, since they belong to its display.
 #pragma once
 
-// Releases every shared widget surface and font, the back buffer and the scroll-bar overlay, and
-// forgets the sizes read from them, so that the next widget loads them again.
+// Releases every shared widget surface, image and font, the back buffer and the scroll-bar
+// overlay, and forgets the sizes read from them, so that the next widget loads them again.
 void releaseSharedWidgetResources();

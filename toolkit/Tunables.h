@@ -96,4 +96,13 @@ inline constexpr BYTE sectionTitleQuality = 5;  // CLEARTYPE_QUALITY
 inline constexpr COLORREF sectionTitleColour = 0x202020;
 inline constexpr int scrollBarVisibleWidthPx = 5; // columns of the overlay shown
 
+// --- MessageBoxSense ----------------------------------------------------------------------------
+inline constexpr WPARAM boxAnsweredParam = 1280; // WM_USER posted to the box's window: answered
+inline constexpr int boxMarginPx = 10;           // buttons from the box's sides, and below the text
+inline constexpr int boxTextInsetDivisor = 50;   // the text keeps 1/50 of the width from each side
+inline constexpr COLORREF boxCaptionColour = 0xFFFFFF; // on the dark caption band
+inline constexpr COLORREF boxTextColour = 0x000000;
+inline constexpr double hundredthsOfMmPerInch = 2540.0; // the Imaging API's source units
+inline constexpr int boxStretchedRows = 2; // rows of the box image stretched down its middle
+
 } // namespace tunables

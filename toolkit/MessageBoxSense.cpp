@@ -12,6 +12,7 @@
 
 #include <aygshell.h>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -41,7 +42,9 @@ constexpr ButtonTexts kButtonTexts[] = {
 class SurfaceContext {
 public:
     explicit SurfaceContext(IDirectDrawSurface* surface) : surface_(surface) {
-        if (surface_ == nullptr || FAILED(surface_->GetDC(&dc))) {
+        const HRESULT hr = surface_ != nullptr ? surface_->GetDC(&dc) : E_POINTER;
+        if (FAILED(hr)) {
+            traceFailure(hr, L"MessageBoxSense GetDC(&hdc);");
             dc = nullptr;
         }
     }
@@ -295,7 +298,9 @@ void MessageBoxSense::drawCaptionAndText(HDC dc) {
     {
         SelectedFont font(dc, fontLarge);
         SetTextColor(dc, tunables::boxCaptionColour);
-        RECT band{left, top, right, top + (bottom - top) / 5};
+        // A fifth of the box, but never below the dark band (the image's top quarter): a box
+        // made tall by a long text would put the white caption on the light body.
+        RECT band{left, top, right, top + std::min((bottom - top) / 5, boxImageHeight / 4)};
         DrawTextW(dc, caption.c_str(), -1, &band, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     }
     SelectedFont font(dc, fontNormal);

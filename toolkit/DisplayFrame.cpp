@@ -2,6 +2,7 @@
 
 #include "Element.h"
 #include "FatalExit.h"
+#include "MessageBoxSense.h"
 #include "Section.h"
 #include "Tunables.h"
 #include "TraceFailure.h"
@@ -24,8 +25,6 @@ BYTE drawingReady = 0;
 BYTE portrait = 0;
 BYTE frameHasFocus = 1;
 BYTE fullRedraw = 1;
-
-ModalBoxHooks modalBoxHooks;
 
 namespace {
 
@@ -188,17 +187,17 @@ void DisplayFrame::addScreen(Element* root) {
     currentScreen = 0;
 }
 
+// A box is painted even before the first screen exists: it could not be answered otherwise.
 void DisplayFrame::redraw(bool eraseDirty) {
-    if (screens.empty()) {
+    MotionLockGuard lock;
+    if (screens.empty() && modalBox == nullptr) {
         return;
     }
     if (eraseDirty) {
         eraseRect(dirtyRect);
     }
     if (modalBox != nullptr) {
-        if (modalBoxHooks.paintBox != nullptr) {
-            modalBoxHooks.paintBox(modalBox, primarySurface);
-        }
+        modalBox->paintBox(primarySurface);
     } else {
         UpdateFrame();
     }
@@ -338,13 +337,15 @@ void DisplayFrame::onActivate(WPARAM wParam) {
         SetForegroundWindow(withRaiseBit(mainWindow));
         SHFullScreen(mainWindow, tunables::fullScreenFlags);
         SetFocus(mainWindow);
-        if (modalBox != nullptr && modalBoxHooks.window != nullptr) {
-            PostMessageW(modalBoxHooks.window(modalBox), WM_ACTIVATE, 1, 0);
+        MotionLockGuard lock;
+        if (modalBox != nullptr) {
+            PostMessageW(modalBox->window, WM_ACTIVATE, WA_ACTIVE, 0);
         }
         return;
     }
     // The overlay is drawn above every window, so it must not stay over the one taking over.
     if (currentScreen >= 0 && scrollBarSurface != nullptr) {
+        MotionLockGuard lock; // a box asked on another thread hides it too
         Section::hideScrollBar();
     }
     if (HWND foreground = GetForegroundWindow(); foreground != nullptr) {
@@ -353,8 +354,11 @@ void DisplayFrame::onActivate(WPARAM wParam) {
 }
 
 void DisplayFrame::onSetFocus() {
-    frameHasFocus = 1;
-    fullRedraw = 1;
+    {
+        MotionLockGuard lock; // a box asked on another thread may be painting
+        frameHasFocus = 1;
+        fullRedraw = 1;
+    }
     ShowWindow(mainWindow, SW_SHOW);
     UpdateWindow(mainWindow);
     InvalidateRect(mainWindow, nullptr, TRUE);
@@ -378,30 +382,40 @@ void DisplayFrame::onTimer(WPARAM timerId) {
 void DisplayFrame::paintUpdateRegion() {
     HRGN region = CreateRectRgn(0, 0, 0, 0);
     const int type = GetUpdateRgn(mainWindow, region, TRUE);
-    if (drawingReady == 1 && modalBox == nullptr && type != ERROR && type != NULLREGION) {
-        const DWORD size = GetRegionData(region, 0, nullptr);
-        std::vector<BYTE> data(std::max<size_t>(size, sizeof(RGNDATAHEADER)));
-        if (GetRegionData(region, size, reinterpret_cast<RGNDATA*>(data.data())) != 0) {
-            RGNDATAHEADER header;
-            std::memcpy(&header, data.data(), sizeof header);
-            const size_t available = (data.size() - sizeof header) / sizeof(RECT);
-            const size_t count = std::min<size_t>(header.nRgnSize / sizeof(RECT), available);
-            std::vector<RECT> rects(count);
-            if (count > 0) {
-                std::memcpy(rects.data(), data.data() + sizeof header, count * sizeof(RECT));
-            }
-            for (const RECT& r : rects) {
-                dirtyRect =
-                    RECT{r.left, r.top + clientRect.top, r.right, r.bottom + clientRect.top};
-                fullRedraw = 1;
-                redraw(true);
-            }
-        }
+    if (type != ERROR && type != NULLREGION) {
+        repaintRegion(region);
     }
     DeleteObject(region);
     PAINTSTRUCT paint;
     BeginPaint(mainWindow, &paint);
     EndPaint(mainWindow, &paint);
+}
+
+// Under motionLock, so that a box asked on another thread meanwhile waits for the screen
+// beneath it, and is not painted over.
+void DisplayFrame::repaintRegion(HRGN region) {
+    MotionLockGuard lock;
+    if (drawingReady != 1 || modalBox != nullptr) {
+        return;
+    }
+    const DWORD size = GetRegionData(region, 0, nullptr);
+    std::vector<BYTE> data(std::max<size_t>(size, sizeof(RGNDATAHEADER)));
+    if (GetRegionData(region, size, reinterpret_cast<RGNDATA*>(data.data())) == 0) {
+        return;
+    }
+    RGNDATAHEADER header;
+    std::memcpy(&header, data.data(), sizeof header);
+    const size_t available = (data.size() - sizeof header) / sizeof(RECT);
+    const size_t count = std::min<size_t>(header.nRgnSize / sizeof(RECT), available);
+    std::vector<RECT> rects(count);
+    if (count > 0) {
+        std::memcpy(rects.data(), data.data() + sizeof header, count * sizeof(RECT));
+    }
+    for (const RECT& r : rects) {
+        dirtyRect = RECT{r.left, r.top + clientRect.top, r.right, r.bottom + clientRect.top};
+        fullRedraw = 1;
+        redraw(true);
+    }
 }
 
 void DisplayFrame::checkRotation() {
@@ -416,18 +430,20 @@ void DisplayFrame::checkRotation() {
     if (portrait == before) {
         return;
     }
-    placeViewInClientArea(cy);
-    rebuildDisplaySurfaces();
-    dirtyRect = viewRect;
     {
+        // A box asked on another thread reads the view and the back buffer while it lays out
+        // and paints.
         MotionLockGuard lock;
+        placeViewInClientArea(cy);
+        rebuildDisplaySurfaces();
+        dirtyRect = viewRect;
         if (motion->scrollTarget != nullptr) {
             motion->scrollTarget->unselect();
         }
-    }
-    fullRedraw = 1;
-    if (modalBox != nullptr && modalBoxHooks.loadSurf != nullptr) {
-        modalBoxHooks.loadSurf(modalBox);
+        fullRedraw = 1;
+        if (modalBox != nullptr) {
+            modalBox->loadSurf();
+        }
     }
     InvalidateRect(mainWindow, nullptr, TRUE);
     SHFullScreen(mainWindow, tunables::fullScreenFlags);

@@ -28,7 +28,9 @@ public:
 
     // Takes ownership of the root; screen 0 becomes (or stays) current.
     void addScreen(Element* root);
-    // Erases dirtyRect first when eraseDirty; then the modal box or one frame step draws.
+    // Erases dirtyRect first when eraseDirty; then the modal box or one frame step draws. Nothing
+    // at all while there is neither a screen nor a box. Under motionLock: the thread that asked
+    // a modal box redraws too.
     void redraw(bool eraseDirty);
     // One frame step: a full repaint of the current screen, or a scroll by the target's step.
     void UpdateFrame();
@@ -43,6 +45,8 @@ public:
     IDirectDrawSurface* primary = nullptr;
     const wchar_t* title = nullptr;  // the caller's; valid during construction only
     MotionTracker* motion = nullptr; // the shared tracker, not owned
+    // The message box shown over the screen, or none. It may be asked on another thread: read
+    // and written under motionLock only.
     MessageBoxSense* modalBox = nullptr;
     std::vector<Element*> screens; // root of each screen, owned
     int currentScreen = -1;
@@ -57,22 +61,11 @@ private:
     void onSetFocus();
     void onTimer(WPARAM timerId);
     void paintUpdateRegion();
+    void repaintRegion(HRGN region);
     void checkRotation();
     void rebuildDisplaySurfaces();
     void scrollBy(int step);
 };
-
-// --- Hooks for the modal message box ---------------------------------------------------------
-// The frame reaches the modal message box only through these pointers, which the box sets when it
-// is first constructed. The frame therefore builds and runs without it: a null hook is simply not
-// called.
-
-struct ModalBoxHooks {
-    void (*paintBox)(MessageBoxSense* box, IDirectDrawSurface* target) = nullptr;
-    void (*loadSurf)(MessageBoxSense* box) = nullptr; // re-lays the box out after a rotation
-    HWND (*window)(MessageBoxSense* box) = nullptr;   // the box's own window
-};
-extern ModalBoxHooks modalBoxHooks;
 
 // --- Display state ----------------------------------------------------------------------------
 extern DisplayFrame* theFrame;

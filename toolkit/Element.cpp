@@ -35,19 +35,19 @@ Element::Element(int id, int x, int y, int kindCode, bool alreadyScaled)
         x = scaled(x);
         y = scaled(y);
     }
-    allElements.push_back(this);
     left = right = x;
     top = bottom = y;
-    tracker = sharedTracker();
+    tracker = sharedTracker(); // first: it makes motionLock usable
+    // The registry is shared with the thread that asks a modal box, which builds its buttons.
+    MotionLockGuard lock;
+    allElements.push_back(this);
 }
 
 Element::~Element() {
-    {
-        // A destroyed element must not be asked for scroll steps.
-        MotionLockGuard lock;
-        if (tracker != nullptr && tracker->scrollTarget == this) {
-            tracker->scrollTarget = nullptr;
-        }
+    MotionLockGuard lock;
+    // A destroyed element must not be asked for scroll steps.
+    if (tracker != nullptr && tracker->scrollTarget == this) {
+        tracker->scrollTarget = nullptr;
     }
     const auto it = std::find(allElements.begin(), allElements.end(), this);
     if (it != allElements.end()) {
@@ -95,12 +95,14 @@ void Element::childResized(Element* /*child*/, int width, int height) {
 }
 
 Element* findElementById(int id) {
+    MotionLockGuard lock;
     const auto it = std::find_if(allElements.begin(), allElements.end(),
                                  [id](const Element* e) { return e->elementId == id; });
     return it == allElements.end() ? nullptr : *it;
 }
 
 void redrawAllElements() {
+    MotionLockGuard lock;
     // A redraw may not add or remove elements, but index access stays valid even if it did.
     for (size_t i = 0; i < allElements.size(); ++i) {
         allElements[i]->setMustRedraw();

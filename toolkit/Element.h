@@ -64,7 +64,8 @@ protected:
     ~EventHandler() = default;
 };
 
-// Every live element, in construction order; not owning.
+// Every live element, in construction order; not owning. Changed and searched under motionLock
+// (a modal box asked on another thread builds and deletes its buttons there).
 extern std::vector<Element*> allElements;
 
 // The first element in construction order with this id, or null.

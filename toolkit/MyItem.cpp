@@ -138,7 +138,7 @@ void MyItem::setState(BYTE newState) {
     setMustRedraw();
 }
 
-void MyItem::loadSurf() {
+void loadItemStrips(BYTE style) {
     if (!validStyle(style)) {
         return;
     }
@@ -147,6 +147,10 @@ void MyItem::loadSurf() {
     if (images.thirdState >= 0) {
         loadStrip(itemStrips[style].thirdState, images.thirdState, kThirdStateFrames);
     }
+}
+
+void MyItem::loadSurf() {
+    loadItemStrips(style);
 }
 
 void MyItem::setCaption(const std::wstring& caption) {

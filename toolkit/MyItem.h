@@ -47,6 +47,10 @@ struct ItemStyleStrips {
 // Indexed by style (1 to 5); entry 0 is unused.
 extern std::array<ItemStyleStrips, 6> itemStrips;
 
+// Loads the strips of a style that are not loaded yet (a missing image shows its box). Lets a
+// widget that builds items while it holds motionLock load their images before taking it.
+void loadItemStrips(BYTE style);
+
 class MyItem : public Element {
 public:
     // x and y in the design space. A style outside 1 to 5 ends the program after a message box.

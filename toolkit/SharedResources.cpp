@@ -1,6 +1,7 @@
 #include "SharedResources.h"
 
 #include "DisplayFrame.h"
+#include "MessageBoxSense.h"
 #include "MyEditControl.h"
 #include "MyItem.h"
 #include "MyLabel.h"
@@ -14,6 +15,12 @@ namespace {
 void release(IDirectDrawSurface*& surface) {
     if (surface != nullptr) {
         std::exchange(surface, nullptr)->Release();
+    }
+}
+
+void release(IImage*& image) {
+    if (image != nullptr) {
+        std::exchange(image, nullptr)->Release();
     }
 }
 
@@ -54,4 +61,8 @@ void releaseSharedWidgetResources() {
         DestroyWindow(editWindow);
     }
     editWindow = nullptr;
+    release(boxImage);
+    release(backdropImage);
+    boxImageWidth = boxImageHeight = 0;
+    boxUnitsPerPixelX = boxUnitsPerPixelY = 0.0;
 }

@@ -3,7 +3,7 @@
 // one, since they belong to its display.
 #pragma once
 
-// Releases every shared widget surface and font, the back buffer and the scroll-bar overlay, and
-// forgets the sizes read from them, so that the next widget loads them again. The fields' native
-// editor is destroyed too.
+// Releases every shared widget surface, image and font, the back buffer and the scroll-bar
+// overlay, and forgets the sizes read from them, so that the next widget loads them again. The
+// fields' native editor is destroyed too.
 void releaseSharedWidgetResources();

@@ -118,4 +118,13 @@ inline constexpr DWORD sipOnAndDocked = 0x1 | 0x2; // SIPF_ON | SIPF_DOCKED
 inline constexpr DWORD fullScreenWithSipButton = 0x4; // SHFS_SHOWSIPBUTTON
 inline constexpr DWORD screenFillBlack = 0x0000;      // below the input panel while editing
 
+// --- MessageBoxSense ----------------------------------------------------------------------------
+inline constexpr WPARAM boxAnsweredParam = 1280; // WM_USER posted to the box's window: answered
+inline constexpr int boxMarginPx = 10;           // buttons from the box's sides, and below the text
+inline constexpr int boxTextInsetDivisor = 50;   // the text keeps 1/50 of the width from each side
+inline constexpr COLORREF boxCaptionColour = 0xFFFFFF; // on the dark caption band
+inline constexpr COLORREF boxTextColour = 0x000000;
+inline constexpr double hundredthsOfMmPerInch = 2540.0; // the Imaging API's source units
+inline constexpr int boxStretchedRows = 2; // rows of the box image stretched down its middle
+
 } // namespace tunables

@@ -196,22 +196,23 @@ TEST_F(DisplayFrameTest, PaintRepaintsEachRectangleOfTheUpdateRegionInScreenCoor
 
 TEST_F(DisplayFrameTest, PaintBeforeDrawingIsReadyOrUnderAModalBoxOnlyValidates) {
     showStripedScreen();
-    static int boxPaints;
-    boxPaints = 0;
-    modalBoxHooks.paintBox = [](MessageBoxSense*, IDirectDrawSurface*) { ++boxPaints; };
-    alignas(8) static char boxStandIn[8];
+    installResourceSet(device);
+    MessageBoxSense box(L"Warning !", L"Text", messageBoxOk);
+    screen->painted.clear();
     fillScreen(kBlack);
     for (bool ready : {false, true}) {
         drawingReady = ready ? 1 : 0;
-        frame->modalBox = ready ? reinterpret_cast<MessageBoxSense*>(boxStandIn) : nullptr;
+        frame->modalBox = ready ? &box : nullptr;
         InvalidateRect(mainWindow, nullptr, FALSE);
         pumpMessages();
         RECT pending;
         EXPECT_FALSE(GetUpdateRect(mainWindow, &pending, FALSE));
     }
-    frame->redraw(false); // the box repaints itself in its own loop, through redraw
-    EXPECT_EQ(boxPaints, 1);
+    EXPECT_TRUE(screen->painted.empty());
     EXPECT_TRUE(screenShows(RECT{}, 0, kBlack));
+    frame->redraw(false); // the box repaints itself in its own loop, through redraw
+    const RECT button = box.buttonPlace(0);
+    EXPECT_EQ(pixelAt(box.left + 20, button.top + 5), tunables::backgroundColour); // its body
     frame->modalBox = nullptr;
 }
 

@@ -7,6 +7,7 @@
 #include "FatalExit.h"
 #include "Element.h"
 #include "ImageLoader.h"
+#include "MessageBoxSense.h"
 #include "MotionTracker.h"
 #include "MyItem.h"
 #include "MyLabel.h"
@@ -92,7 +93,7 @@ private:
         viewRect = clientRect = dirtyRect = RECT{};
         drawingReady = portrait = 0;
         frameHasFocus = fullRedraw = 1;
-        modalBoxHooks = ModalBoxHooks{};
+        boxResult = 0;
         *sharedTracker() = MotionTracker();
         scaleFactor = 1.0;
         resourceDir.clear();

@@ -1,0 +1,290 @@
+// The touch message box asked on the user-interface thread over a screen of containers: the
+// answer taken when a tap is released on a button, a finger that slides off, WM_QUIT and other
+// WM_USER messages reaching its loop, the layout, focus changes and rotation, the calls that
+// must show nothing, and the screen given back. Also docs/messagebox.png
+// (tools/scripts/messagebox-picture).
+#include "MessageBoxTestSupport.h"
+
+#include <platform/Messages.h>
+
+using namespace toolkit_test;
+using platform::PointerAction;
+
+namespace {
+
+constexpr const wchar_t* kCaption = L"Warning !";
+constexpr const wchar_t* kQuestion =
+    L"OK for a data connection ?\n(be careful not exceed the plan limit)";
+
+MessageBoxSense& box() {
+    MessageBoxSense* shown = shownBox();
+    if (shown == nullptr) {
+        throw std::runtime_error("no box is shown");
+    }
+    return *shown;
+}
+
+POINT buttonCentre(size_t index) {
+    return centreOf(box().buttonPlace(index));
+}
+
+// Taps a button of the box in two steps, the clock first moved past the double-tap window.
+LoopScript& tap(LoopScript& script, size_t index) {
+    platform::clock::advance(1000);
+    return script.then([=] { touch(PointerAction::down, buttonCentre(index)); }).then([=] {
+        touch(PointerAction::up, buttonCentre(index));
+    });
+}
+
+class MessageBoxSenseTest : public ::testing::Test {
+protected:
+    ToolkitDevice device;
+    BoxOverScreen screen{device};
+};
+
+struct AnswerCase {
+    int buttons;
+    size_t button;
+    const wchar_t* label;
+    int answer;
+};
+
+void PrintTo(const AnswerCase& c, std::ostream* out) {
+    *out << narrow(c.label);
+}
+
+class AnswerTest : public MessageBoxSenseTest, public ::testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(AnswerTest, IsTakenWhenTheTapIsReleasedOnTheButtonThenTheScreenComesBack) {
+    const AnswerCase c = GetParam();
+    boxResult = 1 - c.answer; // the answer must come from the tap
+    bool openWhilePressed = false;
+    LoopScript script;
+    script.then([&] { touch(PointerAction::down, buttonCentre(c.button)); }).then([&] {
+        EXPECT_EQ(box().buttonItems[c.button]->captionLabel->text, c.label);
+        EXPECT_TRUE(showsButtonFrame(box().buttonPlace(c.button), 1)); // pressed
+        openWhilePressed = !box().answered;
+        touch(PointerAction::up, buttonCentre(c.button));
+    });
+    script.start();
+    EXPECT_EQ(showMessageBoxSense(kCaption, kQuestion, c.buttons), c.answer);
+    EXPECT_TRUE(openWhilePressed);
+    EXPECT_EQ(shownBox(), nullptr);
+    EXPECT_TRUE(screen.isBack());
+}
+
+INSTANTIATE_TEST_SUITE_P(ButtonSets, AnswerTest,
+                         ::testing::Values(AnswerCase{messageBoxYesNo, 0, L"Yes", 1},
+                                           AnswerCase{messageBoxYesNo, 1, L"No", 0},
+                                           AnswerCase{messageBoxRetryAbort, 1, L"Abort", 0}));
+
+TEST_F(MessageBoxSenseTest, AFingerThatLeavesTheSlopLeavesTheBoxOpenAndTheButtonUnpressed) {
+    boxResult = 1;
+    bool openAfterRelease = false;
+    const auto slidOff = [] {
+        const POINT centre = buttonCentre(1);
+        return POINT{centre.x, centre.y + tunables::tapSlopPx + 1};
+    };
+    LoopScript script;
+    script.then([] { touch(PointerAction::down, buttonCentre(1)); })
+        .then([&] { touch(PointerAction::move, slidOff()); })
+        .then([&] {
+            EXPECT_TRUE(showsButtonFrame(box().buttonPlace(1), 0));
+            touch(PointerAction::up, buttonCentre(1)); // back on the button: no longer a tap
+        })
+        .then([&] { openAfterRelease = !box().answered; });
+    script.start();
+    EXPECT_EQ(showMessageBoxSense(kCaption, kQuestion, messageBoxYesNo), 1); // WM_QUIT's answer
+    EXPECT_TRUE(openAfterRelease);
+}
+
+TEST_F(MessageBoxSenseTest, WmQuitEndsTheBoxWithThePreviousAnswerOtherWmUserMessagesAreLost) {
+    for (size_t button : {0u, 1u}) {
+        const int previous = [button] {
+            LoopScript answering; // gone before the next box, with its WM_QUIT to come
+            tap(answering, button).start();
+            return showMessageBoxSense(kCaption, kQuestion, messageBoxYesNo);
+        }();
+        LoopScript script;
+        script
+            .then([&] {
+                for (WPARAM code : {WPARAM{0}, WPARAM{1}, WPARAM{2}}) {
+                    PostMessageW(nullptr, WM_USER, code, 0); // the application's notifications
+                }
+                PostMessageW(script.window(), WM_USER, 1, 0);
+            })
+            .then([] { PostQuitMessage(0); });
+        script.start();
+        EXPECT_EQ(showMessageBoxSense(kCaption, kQuestion, messageBoxOkCancel), previous);
+        EXPECT_TRUE(script.finished()); // the WM_USER messages did not end it
+        EXPECT_EQ(script.userMessages, 0);
+        MSG msg;
+        EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
+        EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    }
+}
+
+TEST_F(MessageBoxSenseTest, AOneButtonBoxCentresItsButtonAndItsPressedLook) {
+    LoopScript script;
+    script.then([] {
+        const RECT ok = box().buttonPlace(0);
+        EXPECT_LE(std::abs((ok.left + ok.right) - (box().left + box().right)), 1);
+        touch(PointerAction::down, POINT{ok.left + 3, ok.top + 3});
+    });
+    script.then([] {
+        const RECT ok = box().buttonPlace(0);
+        EXPECT_TRUE(showsButtonFrame(ok, 1));
+        touch(PointerAction::up, POINT{ok.left + 3, ok.top + 3});
+    });
+    script.start();
+    EXPECT_EQ(showMessageBoxSense(kCaption, L"Connected.", messageBoxOk), 1);
+}
+
+// A whole redraw paints the screen beneath afresh: the box looks exactly as before, instead of
+// dimming the screen twice. After a rotation it is laid out in the new view.
+TEST_F(MessageBoxSenseTest, AFocusChangeOrARotationDrawsTheWholeBoxAgain) {
+    std::vector<std::uint16_t> withBox;
+    LoopScript script;
+    script
+        .then([&] {
+            withBox = screenBuffer();
+            fillScreen(kBlack);
+            SendMessageW(mainWindow, WM_ACTIVATE, WA_ACTIVE, 0); // the frame tells the box
+        })
+        .then([&] {
+            EXPECT_TRUE(screenMatches(withBox, RECT{0, clientRect.top, 480, 640}));
+            platform::Device::instance().rotate();
+        })
+        .then([] {
+            ASSERT_EQ(viewRect.right, 640);
+            const int height = box().bottom - box().top;
+            EXPECT_EQ(box().left + box().right, viewRect.right);
+            EXPECT_EQ(box().top - clientRect.top, (viewRect.bottom - viewRect.top - height) / 2);
+            EXPECT_TRUE(showsButtonFrame(box().buttonPlace(0), 0));
+        });
+    tap(script, 1).start();
+    EXPECT_EQ(showMessageBoxSense(kCaption, kQuestion, messageBoxYesNo), 0);
+}
+
+// A box that could not be answered shows nothing and gives 0 at once, leaving a pending WM_QUIT
+// in the queue (a box that waited would have taken it and answered 1).
+TEST_F(MessageBoxSenseTest, ABadButtonSetOrAWindowThatCantBeMadeShowsNothingAndAnswersZero) {
+    const std::vector<std::uint16_t> before = screenBuffer();
+    boxResult = 1;
+    PostQuitMessage(0);
+    for (int buttons : {0, 5, -1}) {
+        EXPECT_EQ(showMessageBoxSense(kCaption, kQuestion, buttons), 0) << buttons;
+    }
+    EXPECT_EQ(GetFocus(), mainWindow);
+    DestroyWindow(mainWindow); // the box's window has no parent to go into
+    EXPECT_EQ(showMessageBoxSense(kCaption, kQuestion, messageBoxYesNo), 0);
+    EXPECT_TRUE(screenMatches(before, RECT{0, 0, 480, 640}));
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+// The lowest screen row above the buttons with text (near-black pixels) inside the box.
+LONG lowestTextRow() {
+    const LONG top = box().top + boxImageHeight / 4;
+    const Pixels pixels =
+        screenPixels(RECT{box().left + 4, top, box().right - 4, box().buttonPlace(0).top});
+    LONG lowest = -1;
+    for (size_t i = 0; i < pixels.data.size(); ++i) {
+        if (pixels.data[i] < 0x4208) { // darker than a quarter grey
+            lowest = static_cast<LONG>(i) / pixels.width;
+        }
+    }
+    return top + lowest;
+}
+
+// One line that fits the box image's width but not the narrower column the text is drawn in:
+// measured as wide as the image it would be given one line, drawn in two, the second under the
+// buttons.
+TEST_F(MessageBoxSenseTest, TheTextIsMeasuredAsWideAsItIsDrawnAndStaysAboveTheButtons) {
+    MyLabel probe(-1, 0, 0, L"x", labelFontNormal, 0, true); // makes the shared fonts
+    HDC dc = nullptr;
+    ASSERT_EQ(backBuffer->GetDC(&dc), DD_OK);
+    SelectObject(dc, fontNormal);
+    std::wstring text = L"Connection ";
+    for (RECT line{}; line.right <= 426;) {
+        text += L'i';
+        line = RECT{};
+        DrawTextW(dc, text.c_str(), -1, &line, DT_CALCRECT | DT_SINGLELINE);
+    }
+    backBuffer->ReleaseDC(dc);
+    LoopScript script;
+    script.then([] { EXPECT_LT(lowestTextRow(), box().buttonPlace(0).top - 4); });
+    script.start();
+    showMessageBoxSense(kCaption, text, messageBoxYesNo);
+}
+
+// Whether the white caption lies in the middle of the dark band at the box's top, within a few
+// pixels: the ink of a line is not its advance and its line box.
+::testing::AssertionResult captionCentredInItsBand() {
+    const int band = boxImageHeight / 4;
+    const Pixels shown = screenPixels(RECT{box().left, box().top, box().right, box().top + band});
+    RECT ink{shown.width, band, 0, 0};
+    for (size_t i = 0; i < shown.data.size(); ++i) {
+        const auto x = static_cast<LONG>(i) % shown.width;
+        const auto y = static_cast<LONG>(i) / shown.width;
+        if (shown.data[i] == 0xFFFF) {
+            ink = RECT{std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x + 1),
+                       std::max(ink.bottom, y + 1)};
+        }
+    }
+    if (std::abs((ink.left + ink.right) - shown.width) > 6 ||
+        std::abs((ink.top + ink.bottom) - band) > 10) {
+        return ::testing::AssertionFailure() << "caption ink " << ink.left << "," << ink.top
+                                             << " to " << ink.right << "," << ink.bottom;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST_F(MessageBoxSenseTest, ALongTextKeepsTheCaptionInTheDarkBand) {
+    LoopScript script;
+    script.then([] { EXPECT_TRUE(captionCentredInItsBand()); });
+    script.start();
+    showMessageBoxSense(kCaption, L"1\n2\n3\n4\n5\n6\n7\n8", messageBoxOk);
+}
+
+// docs/messagebox.png, written when DAWNBELL_PICTURE_DIR names a folder: the data-connection
+// question over the dimmed screen on the VGA phone. The caption in the middle of the dark band,
+// the whole text above the buttons, the buttons evenly inside the box.
+TEST_F(MessageBoxSenseTest, PictureShowsTheYesNoQuestionOverTheDimmedScreen) {
+    LoopScript script;
+    script.then([] {
+        EXPECT_TRUE(captionCentredInItsBand());
+        EXPECT_GT(lowestTextRow(), box().top + boxImageHeight / 2 + 40); // two lines at least
+        EXPECT_LT(lowestTextRow(), box().buttonPlace(0).top - 4);
+        EXPECT_EQ(box().buttonPlace(0).left - box().left, box().right - box().buttonPlace(1).right);
+        if (const char* folder = std::getenv("DAWNBELL_PICTURE_DIR")) {
+            EXPECT_TRUE(platform::Device::instance().saveScreenshot(std::filesystem::path(folder) /
+                                                                    "messagebox.png"));
+        }
+    });
+    script.start();
+    showMessageBoxSense(kCaption, kQuestion, messageBoxYesNo);
+}
+
+TEST(MessageBoxSenseWithoutScreen, IsDrawnAndAnsweredBeforeTheFirstScreenExists) {
+    ToolkitDevice device;
+    installResourceSet(device);
+    OpenFrame frame;
+    createBackBuffer();
+    LoopScript script;
+    script.then([] { EXPECT_TRUE(showsButtonFrame(box().buttonPlace(0), 0)); });
+    tap(script, 0).start();
+    EXPECT_EQ(showMessageBoxSense(kCaption, L"Starting.", messageBoxOkCancel), 1);
+}
+
+TEST(MessageBoxSenseFatal, AFailingGetMessageShowsItsBoxAndEndsTheProgram) {
+    expectBoxAndExit(
+        [] {
+            OpenFrame frame;
+            platform::failNextGetMessage();
+            showMessageBoxSense(kCaption, kQuestion, messageBoxYesNo);
+        },
+        "GetMessage\\|30\\|Main MsgBox function failed\\.\\.\\.");
+}
+
+} // namespace

@@ -34,7 +34,7 @@ void handleThreadMessage(const MSG& msg) {
         theApplication->onEvent(reinterpret_cast<Element*>(msg.lParam),
                                 static_cast<int>(msg.wParam));
         break;
-    case wakeMessageBox:
+    case messageBoxAnswered:
         SetEvent(messageBoxEvent);
         break;
     default:

@@ -1,6 +1,7 @@
 #include "MessageLoop.h"
 
 #include "Application.h"
+#include "ConnectionWorker.h"
 #include "DisplayFrame.h"
 #include "FatalExit.h"
 #include "MyEditControl.h"
@@ -36,6 +37,10 @@ void handleThreadMessage(const MSG& msg) {
         break;
     case messageBoxAnswered:
         SetEvent(messageBoxEvent);
+        break;
+    case workerStatusReport:
+    case workerSendReady:
+        applyWorkerReport(msg.wParam, msg.lParam);
         break;
     default:
         break;

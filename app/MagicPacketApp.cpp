@@ -1,8 +1,28 @@
 #include "MagicPacketApp.h"
 
+#include "ConnectionWorker.h"
+#include "DisplayFrame.h"
+#include "MainScreen.h"
+#include "MessageLoop.h"
+#include "SettingsStore.h"
+#include "StatusTexts.h"
+#include "WakePacket.h"
+
+#include <algorithm>
+
 namespace {
+
 constexpr const wchar_t* windowTitle = L"Dawnbell";
+
+bool isLiveElement(const Element* element) {
+    return std::find(allElements.begin(), allElements.end(), element) != allElements.end();
 }
+
+StoredFields typedFields() {
+    return {fieldText(hostFieldId), fieldText(macFieldId), fieldText(portFieldId)};
+}
+
+} // namespace
 
 MagicPacketApp::MagicPacketApp(HINSTANCE instance) : Application(instance, windowTitle) {
     saveOnQuit = 1;
@@ -15,6 +35,63 @@ MagicPacketApp::~MagicPacketApp() {
     }
 }
 
-void MagicPacketApp::onEvent(Element* /*element*/, int /*code*/) {}
+void MagicPacketApp::buildScreen() {
+    buildMainScreen();
+    StoredFields stored;
+    if (auto settings = SettingsKey::open()) {
+        startConnectionWorker(settings->showInfo());
+        stored = settings->readFields();
+    }
+    // Without the key the connection is never brought up: Send stays disabled.
+    setFieldText(hostFieldId, stored.host);
+    setFieldText(macFieldId, stored.mac);
+    setFieldText(portFieldId, stored.port);
+}
 
-void MagicPacketApp::buildScreen() {}
+void MagicPacketApp::startConnectionWorker(bool askConsent) {
+    auto* parameter = new BYTE(askConsent ? 1 : 0);
+    workerThread = CreateThread(nullptr, 0, connectionWorker, parameter, 0, nullptr);
+    if (workerThread == nullptr) {
+        delete parameter;
+    }
+}
+
+void MagicPacketApp::onEvent(Element* element, int code) {
+    // A notification may outlive its widget (a message box deletes its buttons).
+    if (code != widgetTapped || !isLiveElement(element)) {
+        return;
+    }
+    switch (element->elementId) {
+    case sendButtonId:
+        sendPacket();
+        break;
+    case quitButtonId:
+        quitAndSave();
+        break;
+    default:
+        break;
+    }
+}
+
+void MagicPacketApp::sendPacket() {
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    const StoredFields typed = typedFields();
+    const SendOutcome outcome = sendMagicPacket(typed.host, typed.mac, typed.port);
+    if (outcome == SendOutcome::sendFailed) {
+        // The network may come back: the user is told and can try again, losing nothing.
+        showMessage(sendFailedMessage, sendFailedCaption, false);
+    }
+    showStatus(statusTextFor(outcome));
+    SetCursor(nullptr);
+    redrawAllElements();
+}
+
+void MagicPacketApp::quitAndSave() {
+    showStatus(statusGoodbye);
+    if (saveOnQuit != 0) {
+        if (auto settings = SettingsKey::open()) {
+            settings->writeFields(typedFields());
+        }
+    }
+    PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+}

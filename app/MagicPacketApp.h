@@ -14,4 +14,12 @@ public:
 
     HANDLE workerThread = nullptr; // the data-connection worker, once started
     BYTE saveOnQuit = 0;           // Quit saves the fields only while set
+
+private:
+    void startConnectionWorker(bool askConsent);
+    // "Send magic packet !": the typed texts to the wake packet sender, its outcome to the
+    // status line.
+    void sendPacket();
+    // "Quit": the typed texts to the settings store, then the program ends.
+    void quitAndSave();
 };

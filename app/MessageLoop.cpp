@@ -1,6 +1,7 @@
 #include "MessageLoop.h"
 
 #include "Application.h"
+#include "ConnectionWorker.h"
 #include "DisplayFrame.h"
 #include "FatalExit.h"
 #include "MyEditControl.h"
@@ -34,8 +35,12 @@ void handleThreadMessage(const MSG& msg) {
         theApplication->onEvent(reinterpret_cast<Element*>(msg.lParam),
                                 static_cast<int>(msg.wParam));
         break;
-    case wakeMessageBox:
+    case messageBoxAnswered:
         SetEvent(messageBoxEvent);
+        break;
+    case workerStatusReport:
+    case workerSendReady:
+        applyWorkerReport(msg.wParam, msg.lParam);
         break;
     default:
         break;

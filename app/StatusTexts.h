@@ -20,11 +20,11 @@ inline constexpr wchar_t statusInvalidPort[] = L"Invalid port...";
 // Quit.
 inline constexpr wchar_t statusGoodbye[] = L"Goodbye !!!";
 
-// A refused datagram is not a status: it ends the program with this message box.
+// A refused datagram is told in a message box too, since the user may have to fix the network.
 inline constexpr wchar_t sendFailedMessage[] = L"Can't send magic packet...";
 inline constexpr wchar_t sendFailedCaption[] = L"sendto error";
 
-// The status line's text for an outcome; nullptr for sendFailed, which has no status line text.
+// The status line's text for an outcome.
 constexpr const wchar_t* statusTextFor(SendOutcome outcome) {
     switch (outcome) {
     case SendOutcome::sent:
@@ -36,7 +36,7 @@ constexpr const wchar_t* statusTextFor(SendOutcome outcome) {
     case SendOutcome::invalidPort:
         return statusInvalidPort;
     case SendOutcome::sendFailed:
-        break;
+        return sendFailedMessage;
     }
     return nullptr;
 }

@@ -69,8 +69,7 @@ void Element::setMustRedraw() {
 }
 
 int Element::onClick() {
-    PostMessageW(nullptr, tunables::applicationMessage, tunables::tapNotification,
-                 reinterpret_cast<LPARAM>(this));
+    PostMessageW(nullptr, WM_USER, widgetTapped, reinterpret_cast<LPARAM>(this));
     return 0;
 }
 

@@ -54,6 +54,16 @@ public:
     Element* parent = nullptr; // not owned; set by the container's add
 };
 
+// Thread messages between the toolkit and the application: WM_USER posted without a window to
+// the user-interface thread, wParam telling what it is.
+enum ApplicationRequest : WPARAM {
+    buildScreenRequest = 0, // build the screen and draw it the first time
+    widgetTapped = 1,       // lParam: the tapped widget
+    widgetNotification = 2, // lParam: the widget; the toolkit never posts it
+    // Sets the message-box event. A message box also posts it to its own window when answered.
+    messageBoxAnswered = 1280,
+};
+
 // The application side: widget notifications and the request to build the screen.
 class EventHandler {
 public:

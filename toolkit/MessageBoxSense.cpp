@@ -359,7 +359,7 @@ void MessageBoxSense::answer() {
     boxResult = pressedButton->elementId == 1 ? 1 : 0;
     answered = true;
     pressedButton = nullptr;
-    PostMessageW(window, WM_USER, tunables::boxAnsweredParam, 0);
+    PostMessageW(window, WM_USER, messageBoxAnswered, 0);
 }
 
 void MessageBoxSense::noteDrawFailure(HRESULT hr) {
@@ -526,8 +526,8 @@ void runModalLoop(MessageBoxSense& box) {
         if (msg.message == WM_QUIT) {
             return;
         }
-        if (msg.message == tunables::applicationMessage) {
-            if (msg.wParam == tunables::boxAnsweredParam) {
+        if (msg.message == WM_USER) {
+            if (msg.wParam == messageBoxAnswered) {
                 return;
             }
             continue; // the application's notifications are lost while the box waits

@@ -64,6 +64,15 @@ void stopFling(MotionTracker& tracker) {
     }
 }
 
+// The motion timer may outlive what started it: a text field leaves it running when its edit
+// ends, so that the touch that ended the edit is delivered. Once the finger is up and nothing
+// moves, it is stopped, so that the idle program does not wake every 30 ms.
+void stopTimerWhenIdle(const MotionTracker& tracker) {
+    if (!tracker.buttonDown && !tracker.flinging) {
+        KillTimer(mainWindow, tunables::motionTimerId);
+    }
+}
+
 } // namespace
 
 Section::Section(int id, int x, int y, int width, const std::wstring& sectionTitle)
@@ -300,6 +309,7 @@ int Section::onTimer() {
     MotionLockGuard lock;
     if (tracker->doubleTap) {
         forgetPressedChild(true);
+        stopTimerWhenIdle(*tracker);
         return 0;
     }
     const bool fingerDown = tracker->buttonDown;
@@ -328,6 +338,9 @@ int Section::onTimer() {
     }
     scrollOffset += step;
     markUncoveredRows(step);
+    if (step == 0) {
+        stopTimerWhenIdle(*tracker);
+    }
     return step;
 }
 

@@ -45,12 +45,7 @@ inline constexpr UINT redrawRequestMessage = 0x0410; // WM_USER + 16: redraw wit
 inline constexpr DWORD fullScreenFlags = 0x2 | 0x8;  // SHFS_HIDETASKBAR | SHFS_HIDESIPBUTTON
 inline constexpr LONG_PTR raiseOwnedWindowsBit = 1;  // SetForegroundWindow(hwnd | 1)
 
-// --- Application protocol (thread messages, WM_USER) --------------------------------------------
-inline constexpr UINT applicationMessage = 0x0400; // WM_USER
-inline constexpr WPARAM tapNotification = 1;       // lParam = the tapped element
-
 // --- Resources ----------------------------------------------------------------------------------
-inline constexpr int imageCount = 21;
 inline constexpr size_t pathTailChars = 20;              // file names shown in captions
 inline constexpr int placeholderImagePx = 4;             // side of the stand-in for a missing image
 inline constexpr DWORD installMarkValue = 0x33333333;    // low half of the double 1.2
@@ -119,9 +114,8 @@ inline constexpr DWORD fullScreenWithSipButton = 0x4; // SHFS_SHOWSIPBUTTON
 inline constexpr DWORD screenFillBlack = 0x0000;      // below the input panel while editing
 
 // --- MessageBoxSense ----------------------------------------------------------------------------
-inline constexpr WPARAM boxAnsweredParam = 1280; // WM_USER posted to the box's window: answered
-inline constexpr int boxMarginPx = 10;           // buttons from the box's sides, and below the text
-inline constexpr int boxTextInsetDivisor = 50;   // the text keeps 1/50 of the width from each side
+inline constexpr int boxMarginPx = 10;         // buttons from the box's sides, and below the text
+inline constexpr int boxTextInsetDivisor = 50; // the text keeps 1/50 of the width from each side
 inline constexpr COLORREF boxCaptionColour = 0xFFFFFF; // on the dark caption band
 inline constexpr COLORREF boxTextColour = 0x000000;
 inline constexpr double hundredthsOfMmPerInch = 2540.0; // the Imaging API's source units

@@ -93,7 +93,7 @@ TEST_F(StartupTest, WidgetNotificationsReachOnEventWithTheirCodeAndElement) {
 TEST_F(StartupTest, WakeRequestSetsTheMessageBoxEvent) {
     RecordingApp app(GetModuleHandleW(nullptr));
     ResetEvent(messageBoxEvent);
-    PostMessageW(nullptr, WM_USER, wakeMessageBox, 0);
+    PostMessageW(nullptr, WM_USER, messageBoxAnswered, 0);
     PostQuitMessage(0);
     runMessageLoop();
 

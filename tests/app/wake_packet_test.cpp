@@ -152,7 +152,7 @@ TEST(StatusTexts, EachShownOutcomeHasItsText) {
     EXPECT_STREQ(statusTextFor(SendOutcome::hostNotFound), L"Host not found...");
     EXPECT_STREQ(statusTextFor(SendOutcome::invalidMac), L"Invalid MAC address...");
     EXPECT_STREQ(statusTextFor(SendOutcome::invalidPort), L"Invalid port...");
-    EXPECT_EQ(statusTextFor(SendOutcome::sendFailed), nullptr);
+    EXPECT_STREQ(statusTextFor(SendOutcome::sendFailed), L"Can't send magic packet...");
 }
 
 // ---- Sending on loopback ----

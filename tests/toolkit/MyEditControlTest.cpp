@@ -243,6 +243,9 @@ TEST_F(EditControlTest, KeyboardTapsKeysAndPasteTypeAndATapElsewhereEndsTheEditT
     EXPECT_EQ(frameHasFocus, 1);
     EXPECT_EQ(field->visualState, 0);
     EXPECT_EQ(sharedTracker()->scrollTarget, section);
+    tick();
+    EXPECT_FALSE(KillTimer(mainWindow, tunables::motionTimerId))
+        << "the motion timer still runs: the idle program would wake every 30 ms";
     // With the focus back, the frame painted the whole screen again.
     const std::vector<std::uint16_t> shown = screenBuffer();
     fillScreen(kBlack);

@@ -198,8 +198,7 @@ TEST_F(SectionTest, ATapReachesTheChildOnceAndASecondTapSoonAfterOnlyUnselectsIt
     EXPECT_EQ(target->clicks, 1);
     EXPECT_EQ(section->pressedChild, nullptr);
     MSG msg;
-    ASSERT_TRUE(PeekMessageW(&msg, nullptr, tunables::applicationMessage,
-                             tunables::applicationMessage, PM_REMOVE));
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
     EXPECT_EQ(msg.lParam, reinterpret_cast<LPARAM>(target));
 
     // The second tap moves within the slop: after it, no step is taken until the next press.

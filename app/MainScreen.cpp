@@ -1,0 +1,80 @@
+#include "MainScreen.h"
+
+#include "DisplayFrame.h"
+#include "MyEditControl.h"
+#include "MyItem.h"
+#include "MyLabel.h"
+#include "MyPanel.h"
+#include "Section.h"
+#include "StatusTexts.h"
+
+namespace {
+
+// Item styles and states used here.
+constexpr int normalButton = 3;
+constexpr int smallButton = 5;
+constexpr int enabledState = 0;
+constexpr int disabledState = 2;
+
+constexpr int normalFont = 0;
+constexpr COLORREF black = 0x000000;
+constexpr int append = -1;
+constexpr int noMinimumHeight = -1;
+
+MyLabel* caption(int x, int y, const wchar_t* text, int id = unnamedId) {
+    return new MyLabel(id, x, y, text, normalFont, black, false);
+}
+
+void addTo(Element* container, Element* child) {
+    container->add(child, noMinimumHeight, append);
+}
+
+template <typename Widget>
+Widget* widgetWithId(MainScreenId id) {
+    return dynamic_cast<Widget*>(findElementById(id));
+}
+
+} // namespace
+
+void buildMainScreen() {
+    const int width = viewRect.right;
+    auto* section = new Section(screenSectionId, 0, 0, width, L"Dawnbell");
+    auto* panel = new MyPanel(unnamedId, 0, 0, width, L"Host information :", true, false);
+    addTo(panel, caption(10, 15, L"Host IP or name :"));
+    addTo(panel, new MyEditControl(hostFieldId, 30, 0, width - 60));
+    addTo(panel, caption(10, 10, L"Mac address :"));
+    addTo(panel, new MyEditControl(macFieldId, 30, 0, width - 60));
+    addTo(panel, caption(10, 5, L"Port :"));
+    addTo(panel, new MyEditControl(portFieldId, 30, 0, width - 60));
+    addTo(section, panel);
+    addTo(section,
+          new MyItem(sendButtonId, 10, 30, normalButton, disabledState, L"Send magic packet !"));
+    addTo(section, caption(10, 30, statusTryingToConnect, statusLineId));
+    addTo(section, new MyItem(quitButtonId, 150, 150, smallButton, enabledState, L"Quit"));
+    theFrame->addScreen(section);
+}
+
+std::wstring fieldText(MainScreenId field) {
+    const auto* edit = widgetWithId<MyEditControl>(field);
+    return edit != nullptr ? edit->getText() : std::wstring();
+}
+
+void setFieldText(MainScreenId field, const std::wstring& text) {
+    if (auto* edit = widgetWithId<MyEditControl>(field)) {
+        edit->setText(text);
+    }
+}
+
+void showStatus(const wchar_t* text) {
+    if (auto* status = widgetWithId<MyLabel>(statusLineId)) {
+        status->setText(text, true);
+    }
+}
+
+void enableSendButton() {
+    auto* send = widgetWithId<MyItem>(sendButtonId);
+    // Only ever from disabled to enabled: a second report must not disable it again.
+    if (send != nullptr && send->state == disabledState) {
+        send->toggleEnabled();
+    }
+}

@@ -1,0 +1,29 @@
+// The program's only screen: a section "Dawnbell" holding the "Host information :" panel with
+// the host, MAC and port fields, the Send button, the status line and Quit. Everything here runs
+// on the user-interface thread.
+#pragma once
+
+#include <string>
+
+// Element ids of the main screen; findElementById finds the widgets by them.
+enum MainScreenId : int {
+    hostFieldId = 1,
+    macFieldId = 2,
+    portFieldId = 3,
+    sendButtonId = 4,
+    quitButtonId = 5,
+    statusLineId = 6,
+    screenSectionId = 100,
+    unnamedId = -1, // widgets nobody looks up
+};
+
+// Creates the widgets and hands the section to the display frame as its screen.
+void buildMainScreen();
+
+// The text of a field of the main screen; empty if there is no such field.
+std::wstring fieldText(MainScreenId field);
+void setFieldText(MainScreenId field, const std::wstring& text);
+// Replaces the status line's text and repaints it.
+void showStatus(const wchar_t* text);
+// Turns the Send button from its disabled state to enabled (once, when the connection is up).
+void enableSendButton();

@@ -1,0 +1,412 @@
+// The whole application on the headless phone, run by its own message loop: the main screen and
+// its stored texts, the data-connection worker with its consent question and the Connection
+// Manager's answers, and the two buttons, Send reaching a receiver on loopback and Quit keeping
+// the texts for the next start. Steps run inside the loop (LoopScript), as a user's touches would.
+#include "ConnectionWorker.h"
+#include "LoopbackReceiver.h"
+#include "MagicPacketApp.h"
+#include "MainScreen.h"
+#include "MessageLoop.h"
+#include "SettingsStore.h"
+#include "StatusTexts.h"
+
+#include "kernel/Paths.h"
+#include "registry/Registry.h"
+#include "toolkit/MessageBoxTestSupport.h"
+
+#include <platform/Network.h>
+
+#include <winsock2.h>
+
+#include <sched.h>
+#include <unistd.h>
+
+using namespace toolkit_test;
+using platform::PointerAction;
+using platform::net::ConnectionScript;
+using platform::net::EstablishOutcome;
+using platform::net::ScriptedConnection;
+
+namespace {
+
+std::wstring statusText() {
+    const auto* status = dynamic_cast<MyLabel*>(findElementById(statusLineId));
+    return status != nullptr ? status->text : L"(no status line)";
+}
+
+BYTE sendState() {
+    return dynamic_cast<MyItem*>(findElementById(sendButtonId))->state;
+}
+
+// A condition that a script waits for, which fails the test instead of waiting for good: each
+// try is a millisecond of the manual clock, and no step here takes a minute of it. Meanwhile the
+// user-interface thread keeps painting, as during a fling, whatever the worker does.
+std::function<bool()> bounded(std::function<bool()> condition, const std::string& what) {
+    auto tries = std::make_shared<int>(0);
+    return [condition = std::move(condition), what, tries] {
+        PostMessageW(mainWindow, tunables::redrawRequestMessage, 0, 0);
+        if (condition()) {
+            return true;
+        }
+        if (++*tries == 60000) {
+            ADD_FAILURE() << "waited in vain for " << what;
+            PostQuitMessage(0);
+            return true;
+        }
+        return false;
+    };
+}
+
+std::function<bool()> statusIs(const std::wstring& text) {
+    return bounded([text] { return statusText() == text; },
+                   "the status " + platform::paths::narrow(text));
+}
+
+// The first button of the box on screen (Yes) or the second (No), once the box is drawn.
+std::optional<POINT> boxButton(size_t index) {
+    MotionLockGuard lock;
+    const MessageBoxSense* box = theFrame != nullptr ? theFrame->modalBox : nullptr;
+    if (box == nullptr || box->painted == 0 || box->buttonItems.size() <= index) {
+        return std::nullopt;
+    }
+    return centreOf(box->buttonPlace(index));
+}
+
+// Adds a tap at a screen point to the script: down, up 50 ms later, and time for the tap to
+// be delivered and for the next one not to be taken for the second half of a double tap.
+void tap(LoopScript& script, std::function<POINT()> where) {
+    auto point = std::make_shared<POINT>();
+    script.then([where = std::move(where), point] { touch(PointerAction::down, *point = where()); })
+        .then([] { platform::clock::advance(50); })
+        .then([point] { touch(PointerAction::up, *point); })
+        .then([] { platform::clock::advance(400); });
+}
+
+void tapBoxButton(LoopScript& script, size_t index) {
+    script.waitFor(bounded([index] { return boxButton(index).has_value(); }, "the box"));
+    tap(script, [index] { return *boxButton(index); });
+}
+
+POINT centreOfElement(int id) {
+    return centreOf(findElementById(id)->screenRect);
+}
+
+std::optional<std::vector<BYTE>> storedValue(const wchar_t* name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SettingsKey::path, 0, KEY_ALL_ACCESS, &key) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    std::vector<BYTE> value(1024);
+    DWORD size = static_cast<DWORD>(value.size());
+    const LONG result = RegQueryValueExW(key, name, nullptr, nullptr, value.data(), &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    value.resize(size);
+    return value;
+}
+
+bool keyExists() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SettingsKey::path, 0, KEY_ALL_ACCESS, &key) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+ConnectionScript connectionsSeen(std::vector<ScriptedConnection> list) {
+    ConnectionScript script;
+    script.lists = {std::move(list)};
+    return script;
+}
+
+ScriptedConnection internet(DWORD status) {
+    return ScriptedConnection{IID_DestNetInternet, status};
+}
+
+ScriptedConnection work(DWORD status) {
+    return ScriptedConnection{platform::net::workDestination, status};
+}
+
+class MainScreenTest : public ::testing::Test {
+protected:
+    MainScreenTest() {
+        WSADATA winsock{};
+        WSAStartup(0x0202, &winsock); // as WinMain does
+        platform::registry::reload();
+        installResourceSet(device);
+        platform::net::scriptConnectionManager(connectionsSeen({internet(0x10)}));
+    }
+    ~MainScreenTest() override {
+        platform::net::useRealConnectionManager();
+        platform::net::resetWinsock(); // and every WSAStartup with it
+    }
+
+    // The question was answered Yes on an earlier run.
+    static void questionAnsweredBefore() { ASSERT_TRUE(SettingsKey::open()->clearShowInfo()); }
+
+    // One run of the program: start-up, the loop with the script's steps, the teardown. True if
+    // the loop ended before the script did (the program closed itself).
+    static bool runProgram(LoopScript& script) {
+        auto* app = new MagicPacketApp(GetModuleHandleW(nullptr));
+        script.start();
+        runMessageLoop();
+        delete app;
+        return !script.finished();
+    }
+
+    // A restart: the registry as the next run reads it from its file.
+    static void restart() { platform::registry::reload(); }
+
+    ToolkitDevice device;
+};
+
+TEST_F(MainScreenTest, FirstRunCreatesTheKeyAsksOnceAndYesClearsTheQuestionForTheNextRun) {
+    LoopScript first;
+    first.waitFor(bounded([] { return boxButton(0).has_value(); }, "the box")).then([] {
+        EXPECT_TRUE(keyExists());
+        EXPECT_EQ(fieldText(hostFieldId), L"");
+        EXPECT_EQ(statusText(), statusTryingToConnect);
+        EXPECT_EQ(sendState(), itemDisabledOff);
+    });
+    tapBoxButton(first, 0);
+    first.waitFor(statusIs(statusReadyToSend)).then([] { EXPECT_EQ(sendState(), itemOff); });
+    EXPECT_FALSE(runProgram(first));
+    EXPECT_EQ(storedValue(L"showInfo"), std::vector<BYTE>{0});
+
+    restart();
+    bool asked = false;
+    LoopScript second;
+    second.waitFor([&] {
+        asked = asked || shownBox() != nullptr;
+        return statusText() == statusReadyToSend;
+    });
+    EXPECT_FALSE(runProgram(second));
+    EXPECT_FALSE(asked);
+}
+
+TEST_F(MainScreenTest, NoEndsTheProgramAndLeavesTheQuestionForTheNextRun) {
+    LoopScript script;
+    tapBoxButton(script, 1);
+    script.waitFor(bounded([] { return false; }, "the program to end by itself"));
+    EXPECT_TRUE(runProgram(script));
+    EXPECT_EQ(storedValue(L"showInfo"), std::nullopt);
+    EXPECT_EQ(storedValue(L"lastIP"), std::nullopt);
+    EXPECT_TRUE(platform::net::connectionManagerCalls().queryBufferSizes.empty());
+}
+
+TEST_F(MainScreenTest, TheLastInternetEntryDecidesAndOnlyADisconnectedOneIsBroughtUp) {
+    struct Case {
+        const char* what;
+        ConnectionScript connections;
+        const wchar_t* status;
+        size_t establishCalls;
+    };
+    ConnectionScript failing = connectionsSeen({internet(0x20)});
+    failing.establish = EstablishOutcome::fail;
+    ConnectionScript queryFails;
+    queryFails.queryResult = E_FAIL;
+    const Case cases[] = {
+        {"connected", connectionsSeen({internet(0x10)}), statusReadyToSend, 0},
+        {"suspended", connectionsSeen({internet(0x11)}), statusReadyToSend, 0},
+        {"the later entry is connected",
+         connectionsSeen({internet(0x20), work(0x10), internet(0x10)}), statusReadyToSend, 0},
+        {"the later entry is disconnected", connectionsSeen({internet(0x10), internet(0x20)}),
+         statusReadyToSend, 1},
+        {"only another destination", connectionsSeen({work(0x10)}), statusCantFindWebConnections,
+         0},
+        {"no connection at all", connectionsSeen({}), statusCantFindWebConnections, 0},
+        {"the query fails", queryFails, statusCantRetrieveConnections, 0},
+        {"connecting fails", failing, statusCantEstablishConnection, 1},
+    };
+    questionAnsweredBefore();
+    for (const Case& c : cases) {
+        platform::net::scriptConnectionManager(c.connections);
+        LoopScript script;
+        script.waitFor(statusIs(c.status)).then([&] {
+            EXPECT_EQ(sendState(), c.status == statusReadyToSend ? itemOff : itemDisabledOff)
+                << c.what;
+        });
+        EXPECT_FALSE(runProgram(script)) << c.what;
+        const auto calls = platform::net::connectionManagerCalls();
+        EXPECT_EQ(calls.establishTimeouts.size(), c.establishCalls) << c.what;
+        for (DWORD timeout : calls.establishTimeouts) {
+            EXPECT_EQ(timeout, 30000u) << c.what;
+        }
+    }
+}
+
+TEST_F(MainScreenTest, AConnectionThatNeverComesUpGivesUpAfterThirtySeconds) {
+    questionAnsweredBefore();
+    ConnectionScript never = connectionsSeen({internet(0x20)});
+    never.establish = EstablishOutcome::never;
+    platform::net::scriptConnectionManager(never);
+    LoopScript script;
+    script
+        .waitFor(bounded(
+            [] { return !platform::net::connectionManagerCalls().establishTimeouts.empty(); },
+            "the connection attempt"))
+        .then([] { platform::clock::advance(29900); })
+        .then([] { EXPECT_EQ(statusText(), statusTryingToConnect) << "gave up too early"; })
+        .then([] { platform::clock::advance(200); })
+        .waitFor(statusIs(statusCantEstablishConnection));
+    EXPECT_FALSE(runProgram(script));
+}
+
+TEST_F(MainScreenTest, TheStatusBufferGrowsToExactlyTheSizesTheQueriesReport) {
+    questionAnsweredBefore();
+    std::vector<ScriptedConnection> many(6, work(0x10));
+    many.push_back(internet(0x10));
+    platform::net::scriptConnectionManager(connectionsSeen(many));
+    LoopScript script;
+    script.waitFor(statusIs(statusReadyToSend));
+    EXPECT_FALSE(runProgram(script));
+    const std::vector<DWORD> sizes = platform::net::connectionManagerCalls().queryBufferSizes;
+    ASSERT_EQ(sizes.size(), 2u);
+    EXPECT_EQ(sizes[0], 192u);
+    DWORD needed = 0;
+    EXPECT_EQ(ConnMgrQueryDetailedStatus(nullptr, &needed),
+              HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(sizes[1], needed);
+}
+
+TEST_F(MainScreenTest, SendTakesTheFieldsToTheReceiverAndEachOutcomeToTheStatusLine) {
+    LoopbackReceiver receiver;
+    ASSERT_TRUE(receiver.isOpen());
+    questionAnsweredBefore();
+    struct Send {
+        std::wstring host, mac, port;
+        const wchar_t* status;
+    };
+    const std::wstring port = std::to_wstring(receiver.port());
+    const Send sends[] = {
+        {L"127.0.0.1", L"00:11:22:33:44:55", L"9x", statusInvalidPort},
+        {L"127.0.0.1", L"00:11:22:33:44", port, statusInvalidMac},
+        {L"no-such-host.invalid", L"00:11:22:33:44:55", port, statusHostNotFound},
+        {L"127.0.0.1", L"0A-1b-2C-3d-4E-5f", port, statusPacketSent},
+    };
+    LoopScript script;
+    script.waitFor(statusIs(statusReadyToSend));
+    for (const Send& send : sends) {
+        script.then([&] {
+            setFieldText(hostFieldId, send.host);
+            setFieldText(macFieldId, send.mac);
+            setFieldText(portFieldId, send.port);
+        });
+        tap(script, [] { return centreOfElement(sendButtonId); });
+        script.waitFor(statusIs(send.status)).then([] {
+            EXPECT_FALSE(platform::Device::instance().waitCursorShown());
+        });
+    }
+    EXPECT_FALSE(runProgram(script));
+
+    const auto packet = receiver.takeQueued();
+    ASSERT_TRUE(packet.has_value());
+    std::vector<std::uint8_t> expected(6, 0xFF);
+    for (int i = 0; i < 16; ++i) {
+        expected.insert(expected.end(), {0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x5F});
+    }
+    EXPECT_EQ(*packet, expected);
+    EXPECT_FALSE(receiver.takeQueued().has_value()) << "only the good input sends";
+}
+
+TEST_F(MainScreenTest, ATapOnTheDisabledSendDoesNothing) {
+    LoopbackReceiver receiver;
+    questionAnsweredBefore();
+    ConnectionScript never = connectionsSeen({internet(0x20)});
+    never.establish = EstablishOutcome::never;
+    platform::net::scriptConnectionManager(never);
+    LoopScript script;
+    script.then([&] {
+        setFieldText(hostFieldId, L"127.0.0.1");
+        setFieldText(macFieldId, L"00:11:22:33:44:55");
+        setFieldText(portFieldId, std::to_wstring(receiver.port()));
+    });
+    tap(script, [] { return centreOfElement(sendButtonId); });
+    script.then([] {
+        EXPECT_EQ(statusText(), statusTryingToConnect);
+        EXPECT_EQ(sendState(), itemDisabledOff);
+    });
+    EXPECT_FALSE(runProgram(script));
+    EXPECT_FALSE(receiver.takeQueued().has_value());
+}
+
+TEST_F(MainScreenTest, QuitKeepsTheTypedTextsEvenEmptyOnesAndTheNextRunShowsThem) {
+    questionAnsweredBefore();
+    ASSERT_TRUE(SettingsKey::open()->writeFields({L"old.host", L"00:00:00:00:00:01", L"7"}));
+    restart();
+    LoopScript script;
+    script.waitFor(statusIs(statusReadyToSend))
+        .then([] {
+            EXPECT_EQ(fieldText(hostFieldId), L"old.host");
+            EXPECT_EQ(fieldText(portFieldId), L"7");
+            setFieldText(hostFieldId, L"wol.example.net");
+            setFieldText(macFieldId, L"");
+            setFieldText(portFieldId, L"");
+            theApplication->onEvent(findElementById(quitButtonId), widgetTapped);
+            EXPECT_EQ(statusText(), statusGoodbye);
+        })
+        .waitFor(bounded([] { return false; }, "Quit to end the program"));
+    EXPECT_TRUE(runProgram(script));
+    EXPECT_EQ(storedValue(L"lastMAC"), std::vector<BYTE>{}) << "stored with byte count 0";
+    EXPECT_EQ(storedValue(L"lastPort"), std::vector<BYTE>{});
+
+    restart();
+    LoopScript next;
+    next.waitFor(statusIs(statusReadyToSend)).then([] {
+        EXPECT_EQ(fieldText(hostFieldId), L"wol.example.net");
+        EXPECT_EQ(fieldText(macFieldId), L"");
+        EXPECT_EQ(fieldText(portFieldId), L"");
+    });
+    EXPECT_FALSE(runProgram(next));
+}
+
+TEST_F(MainScreenTest, NotificationsOfOtherCodesOrWidgetsDoNothing) {
+    questionAnsweredBefore();
+    LoopScript script;
+    script.waitFor(statusIs(statusReadyToSend)).then([] {
+        theApplication->onEvent(findElementById(quitButtonId), widgetNotification);
+        theApplication->onEvent(findElementById(hostFieldId), widgetTapped);
+        theApplication->onEvent(nullptr, widgetTapped);
+        EXPECT_EQ(statusText(), statusReadyToSend);
+    });
+    EXPECT_FALSE(runProgram(script)) << "Quit ran on a notification that was not a tap";
+}
+
+// Without a route anywhere (a network namespace of its own, holding only a loopback that is
+// down), sendto refuses the datagram. The user is told and the program goes on.
+TEST_F(MainScreenTest, AFailedSendIsToldAndTheProgramGoesOnWithNothingLost) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "a network namespace of its own needs root";
+    }
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            if (unshare(CLONE_NEWNET) != 0) {
+                std::exit(6);
+            }
+            questionAnsweredBefore();
+            LoopScript script;
+            script.waitFor(statusIs(statusReadyToSend))
+                .then([] {
+                    setFieldText(hostFieldId, L"10.1.2.3");
+                    setFieldText(macFieldId, L"00:11:22:33:44:55");
+                    setFieldText(portFieldId, L"9");
+                    theApplication->onEvent(findElementById(sendButtonId), widgetTapped);
+                })
+                .waitFor(statusIs(sendFailedMessage))
+                .then([] { EXPECT_EQ(fieldText(hostFieldId), L"10.1.2.3"); });
+            const bool endedEarly = runProgram(script);
+            const auto boxes = shownBoxes();
+            const bool told = boxes.size() == 1 && boxes[0].text == sendFailedMessage &&
+                              boxes[0].caption == sendFailedCaption;
+            std::exit(!endedEarly && told && !HasFailure() ? 7 : 8);
+        },
+        ::testing::ExitedWithCode(7), "");
+}
+
+} // namespace

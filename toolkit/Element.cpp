@@ -93,6 +93,25 @@ void Element::childResized(Element* /*child*/, int width, int height) {
     bottom = top + height;
 }
 
+bool Element::touchLandsOn(int x, int y, LONG width) const {
+    const LONG clientTop = screenRect.top - clientRect.top;
+    return screenRect.left - tunables::hitMarginSidePx < x &&
+           x < screenRect.left + width + tunables::hitMarginSidePx &&
+           clientTop - tunables::hitMarginAbovePx < y && y < clientTop + (bottom - top);
+}
+
+Element* firstChildHit(const std::vector<Element*>& children, int x, int y) {
+    for (Element* child : children) {
+        if (child == nullptr) {
+            continue;
+        }
+        if (Element* hit = child->hitTest(x, y)) {
+            return hit;
+        }
+    }
+    return nullptr;
+}
+
 Element* findElementById(int id) {
     MotionLockGuard lock;
     const auto it = std::find_if(allElements.begin(), allElements.end(),

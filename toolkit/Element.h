@@ -52,7 +52,16 @@ public:
     int auxValue = 0; // for the subclass's own use
     int kind = 0;
     Element* parent = nullptr; // not owned; set by the container's add
+
+protected:
+    // Whether a touch at (x, y), client coordinates, lands on the element's place on the screen
+    // as its last paint left it (screenRect's left and top) with `width`, taking the margins a
+    // finger needs: a few pixels at the sides and more above, where the finger hides the target.
+    bool touchLandsOn(int x, int y, LONG width) const;
 };
+
+// The first answer of the children's hit tests, in their order; null children are skipped.
+Element* firstChildHit(const std::vector<Element*>& children, int x, int y);
 
 // Thread messages between the toolkit and the application: WM_USER posted without a window to
 // the user-interface thread, wParam telling what it is.

@@ -218,11 +218,7 @@ Element* MyItem::hitTest(int x, int y) {
         width = captionLabel->right; // the caption of a box or switch is part of the target
     }
     screenRect.right = screenRect.left + width;
-    const LONG clientY = screenRect.top - clientRect.top; // the item's top, client coordinates
-    const bool hit = screenRect.left - tunables::hitMarginSidePx < x &&
-                     x < screenRect.right + tunables::hitMarginSidePx &&
-                     clientY - tunables::hitMarginAbovePx < y && y < clientY + (bottom - top);
-    if (!hit) {
+    if (!touchLandsOn(x, y, width)) {
         return nullptr;
     }
     selected = 1;

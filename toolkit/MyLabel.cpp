@@ -307,11 +307,7 @@ Element* MyLabel::hitTest(int x, int y) {
         return nullptr;
     }
     screenRect.right = screenRect.left + (right - left);
-    const LONG clientY = screenRect.top - clientRect.top; // the label's top, client coordinates
-    const bool hit = screenRect.left - tunables::hitMarginSidePx < x &&
-                     x < screenRect.right + tunables::hitMarginSidePx &&
-                     clientY - tunables::hitMarginAbovePx < y && y < clientY + (bottom - top);
-    if (!hit) {
+    if (!touchLandsOn(x, y, right - left)) {
         return nullptr;
     }
     selected = 1;

@@ -225,15 +225,7 @@ void MyPanel::childResized(Element* child, int /*width*/, int height) {
 }
 
 Element* MyPanel::hitTest(int x, int y) {
-    for (Element* child : children) {
-        if (child == nullptr) {
-            continue;
-        }
-        if (Element* hit = child->hitTest(x, y)) {
-            return hit;
-        }
-    }
-    return nullptr;
+    return firstChildHit(children, x, y);
 }
 
 void MyPanel::paint(IDirectDrawSurface* target, int originX, int originY) {

@@ -171,15 +171,7 @@ Element* Section::hitTest(int x, int y) {
     if (y + clientRect.top < viewRect.top) {
         return nullptr;
     }
-    for (Element* child : children) {
-        if (child == nullptr) {
-            continue;
-        }
-        if (Element* hit = child->hitTest(x, y)) {
-            return hit;
-        }
-    }
-    return nullptr;
+    return firstChildHit(children, x, y);
 }
 
 void Section::paint(IDirectDrawSurface* target, int originX, int /*originY*/) {

@@ -9,12 +9,6 @@ using namespace toolkit_test;
 
 namespace {
 
-void paintWhole() {
-    dirtyRect = RECT{viewRect.left, clientRect.top, viewRect.right, GetSystemMetrics(SM_CYSCREEN)};
-    fullRedraw = 1;
-    theFrame->redraw(true);
-}
-
 class ContainerScreenTest : public ::testing::Test {
 protected:
     void SetUp() override {

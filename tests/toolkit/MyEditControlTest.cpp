@@ -94,12 +94,6 @@ void pressKeys(std::initializer_list<UINT> keys) {
     pumpMessages();
 }
 
-void paintWhole() {
-    dirtyRect = RECT{viewRect.left, clientRect.top, viewRect.right, GetSystemMetrics(SM_CYSCREEN)};
-    fullRedraw = 1;
-    theFrame->redraw(true);
-}
-
 class EditControlTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -20,13 +20,6 @@ protected:
         (*frame)->addScreen(section);
     }
 
-    static void paintWhole() {
-        dirtyRect =
-            RECT{viewRect.left, clientRect.top, viewRect.right, GetSystemMetrics(SM_CYSCREEN)};
-        fullRedraw = 1;
-        theFrame->redraw(true);
-    }
-
     ToolkitDevice device;
     std::unique_ptr<OpenFrame> frame;
     Section* section = nullptr;

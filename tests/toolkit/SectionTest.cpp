@@ -40,13 +40,6 @@ protected:
         return section;
     }
 
-    static void paintWhole() {
-        dirtyRect =
-            RECT{viewRect.left, clientRect.top, viewRect.right, GetSystemMetrics(SM_CYSCREEN)};
-        fullRedraw = 1;
-        theFrame->redraw(true);
-    }
-
     static void wait(DWORD ms) { platform::clock::advance(ms); }
 
     // A drag by the tracker as the window procedure feeds it, with a frame step after every move.

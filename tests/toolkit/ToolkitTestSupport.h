@@ -200,6 +200,13 @@ inline ::testing::AssertionResult screenMatches(const std::vector<std::uint16_t>
            << wrong << " pixels differ, the first at " << first % width << "," << first / width;
 }
 
+// The whole screen painted again, as the message loop paints it after building the screen.
+inline void paintWhole() {
+    dirtyRect = RECT{viewRect.left, clientRect.top, viewRect.right, GetSystemMetrics(SM_CYSCREEN)};
+    fullRedraw = 1;
+    theFrame->redraw(true);
+}
+
 inline void fillScreen(std::uint16_t colour) {
     colourFill(primarySurface, nullptr, colour);
 }

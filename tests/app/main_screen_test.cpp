@@ -417,6 +417,10 @@ struct Phone {
     int fieldMargin; // screen pixels on each side of a field
 };
 
+void PrintTo(const Phone& phone, std::ostream* out) {
+    *out << phone.width << "x" << phone.height;
+}
+
 class MainScreenLayoutTest : public ::testing::TestWithParam<Phone> {};
 
 // The small phone shows the VGA layout at half its size: the fields stay in the middle.

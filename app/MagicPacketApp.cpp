@@ -4,6 +4,7 @@
 #include "DisplayFrame.h"
 #include "MainScreen.h"
 #include "MessageLoop.h"
+#include "ScreenReport.h"
 #include "SettingsStore.h"
 #include "StatusTexts.h"
 #include "WakePacket.h"
@@ -46,6 +47,7 @@ void MagicPacketApp::buildScreen() {
     setFieldText(hostFieldId, stored.host);
     setFieldText(macFieldId, stored.mac);
     setFieldText(portFieldId, stored.port);
+    startScreenReportIfAsked();
 }
 
 void MagicPacketApp::startConnectionWorker(bool askConsent) {

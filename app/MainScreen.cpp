@@ -5,6 +5,7 @@
 #include "MyItem.h"
 #include "MyLabel.h"
 #include "MyPanel.h"
+#include "ResourceManager.h"
 #include "Section.h"
 #include "StatusTexts.h"
 
@@ -34,6 +35,16 @@ Widget* widgetWithId(MainScreenId id) {
     return dynamic_cast<Widget*>(findElementById(id));
 }
 
+// The fields' margin on each side, design pixels.
+constexpr int fieldMargin = 30;
+
+// Widget constructors scale x but take widths as they are: the field's width must lose both
+// margins as the screen shows them, or a small screen shows the field off centre (15 pixels on
+// the left, 45 on the right at 240 pixels).
+int fieldWidth(int screenWidth) {
+    return screenWidth - 2 * static_cast<int>(fieldMargin * scaleFactor);
+}
+
 } // namespace
 
 void buildMainScreen() {
@@ -41,11 +52,11 @@ void buildMainScreen() {
     auto* section = new Section(screenSectionId, 0, 0, width, L"Dawnbell");
     auto* panel = new MyPanel(unnamedId, 0, 0, width, L"Host information :", true, false);
     addTo(panel, caption(10, 15, L"Host IP or name :"));
-    addTo(panel, new MyEditControl(hostFieldId, 30, 0, width - 60));
+    addTo(panel, new MyEditControl(hostFieldId, fieldMargin, 0, fieldWidth(width)));
     addTo(panel, caption(10, 10, L"Mac address :"));
-    addTo(panel, new MyEditControl(macFieldId, 30, 0, width - 60));
+    addTo(panel, new MyEditControl(macFieldId, fieldMargin, 0, fieldWidth(width)));
     addTo(panel, caption(10, 5, L"Port :"));
-    addTo(panel, new MyEditControl(portFieldId, 30, 0, width - 60));
+    addTo(panel, new MyEditControl(portFieldId, fieldMargin, 0, fieldWidth(width)));
     addTo(section, panel);
     addTo(section,
           new MyItem(sendButtonId, 10, 30, normalButton, disabledState, L"Send magic packet !"));

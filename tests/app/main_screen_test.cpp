@@ -409,4 +409,39 @@ TEST_F(MainScreenTest, AFailedSendIsToldAndTheProgramGoesOnWithNothingLost) {
         ::testing::ExitedWithCode(7), "");
 }
 
+struct Phone {
+    const char* name;
+    int width;
+    int height;
+    int dpi;
+    int fieldMargin; // screen pixels on each side of a field
+};
+
+void PrintTo(const Phone& phone, std::ostream* out) {
+    *out << phone.width << "x" << phone.height;
+}
+
+class MainScreenLayoutTest : public ::testing::TestWithParam<Phone> {};
+
+// The small phone shows the VGA layout at half its size: the fields stay in the middle.
+TEST_P(MainScreenLayoutTest, TheFieldsKeepTheSameMarginOnBothSides) {
+    const Phone phone = GetParam();
+    ToolkitDevice device(phone.width, phone.height, phone.dpi);
+    installResourceSet(device);
+    auto* app = new MagicPacketApp(GetModuleHandleW(nullptr));
+    buildMainScreen();
+    for (int id : {hostFieldId, macFieldId, portFieldId}) {
+        const Element* field = findElementById(id);
+        ASSERT_NE(field, nullptr);
+        EXPECT_EQ(field->left, phone.fieldMargin) << "field " << id;
+        EXPECT_EQ(phone.width - field->right, phone.fieldMargin) << "field " << id;
+    }
+    delete app;
+}
+
+INSTANTIATE_TEST_SUITE_P(VgaAndSmallPhone, MainScreenLayoutTest,
+                         ::testing::Values(Phone{"Vga", 480, 640, 192, 30},
+                                           Phone{"Small", 240, 320, 96, 15}),
+                         [](const auto& phone) { return std::string(phone.param.name); });
+
 } // namespace

@@ -277,8 +277,9 @@ LRESULT CALLBACK DisplayFrame::staticWindowProc(HWND hwnd, UINT message, WPARAM 
 }
 
 LRESULT DisplayFrame::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    const int x = LOWORD(lParam);
-    const int y = HIWORD(lParam);
+    // Signed: a finger held down and dragged out of the window has negative coordinates.
+    const int x = static_cast<SHORT>(LOWORD(lParam));
+    const int y = static_cast<SHORT>(HIWORD(lParam));
     switch (message) {
     case WM_DESTROY:
         PostQuitMessage(0);

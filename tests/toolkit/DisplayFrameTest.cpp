@@ -216,6 +216,22 @@ TEST_F(DisplayFrameTest, PaintBeforeDrawingIsReadyOrUnderAModalBoxOnlyValidates)
     frame->modalBox = nullptr;
 }
 
+// Found by the main screen's touch fuzzer: a finger dragged up past the top of the client area
+// (onto the strip of the hidden task bar) has a negative client y, which read unsigned made the
+// screen jump 65,000 pixels down.
+TEST_F(DisplayFrameTest, AFingerDraggedAboveTheClientAreaScrollsByItsSignedDistance) {
+    showStripedScreen();
+    ASSERT_GE(clientRect.top, 20) << "the strip above the client area";
+    stylus(platform::PointerAction::down, 200, 100);
+    platform::clock::advance(10);
+    stylus(platform::PointerAction::move, 200, -20);
+    EXPECT_EQ(sharedTracker()->curPoint.y, -20);
+    EXPECT_EQ(screen->offset, -120);
+    platform::clock::advance(10);
+    stylus(platform::PointerAction::move, 200, 30);
+    EXPECT_EQ(screen->offset, -70);
+}
+
 TEST_F(DisplayFrameTest, StylusDragsTheScreenWithTheFingerAndAFastReleaseFlingsItOnTheTimer) {
     showStripedScreen();
     stylus(platform::PointerAction::down, 200, 100);

@@ -364,8 +364,8 @@ private:
         return true;
     }
 
-    // One try of the settling: true once the finger is up and, over a whole period of the
-    // motion timer, nothing moved, no field was being edited and no tap waited to be delivered.
+    // One try of the settling: true once the finger is up, nothing moves, no field is being
+    // edited, no tap waits to be delivered and the motion timer has stopped.
     // An edit still open is ended as a user would: shift off, then a tap on the header.
     bool settle() {
         if (++settleTries_ > settleTries) {
@@ -373,29 +373,25 @@ private:
         }
         if (fingerDown_) {
             pointer(PointerAction::up, lastPoint_);
-            quietTries_ = 0;
             return false;
         }
         if (animating()) {
-            quietTries_ = 0;
             platform::clock::advance(settleTickMs);
             return false;
         }
         if (fieldsBeingEdited() > 0) {
             endEdit();
-            quietTries_ = 0;
             return false;
         }
         if (tapWaiting()) {
-            quietTries_ = 0;
             platform::clock::advance(settleTickMs);
             return false;
         }
-        if (++quietTries_ < 2) {
-            platform::clock::advance(settleTickMs);
-            return false;
-        }
-        return true;
+        // The motion timer has run out once a whole period passes without it falling due; while
+        // it runs, the loop takes its tick (a fling's step, or one the finger left behind) first.
+        platform::clock::advance(tunables::motionTimerPeriodMs);
+        MSG tick{};
+        return PeekMessageW(&tick, mainWindow, WM_TIMER, WM_TIMER, PM_NOREMOVE) == FALSE;
     }
 
     void endEdit() {
@@ -546,7 +542,6 @@ private:
     POINT tapPoint_{};
     int settleTries_ = 0;
     int editEndings_ = 0;
-    int quietTries_ = 0;
     // Kept between streams, so that no stream pays for their memory.
     static inline std::vector<std::uint16_t> atRest_;
     static inline std::vector<std::uint16_t> repainted_;

@@ -427,10 +427,13 @@ private:
         return state;
     }
 
-    // What the next ticks of the motion timer carry on by themselves: a fling, a slide.
+    // What the next ticks of the motion timer carry on by themselves: a fling of the screen, a
+    // slide. (A fling flagged while a field holds the input never runs: the next touch, which
+    // ends the edit, stops it.)
     static bool animating() {
         MotionLockGuard lock;
-        if (sharedTracker()->flinging) {
+        const MotionTracker& tracker = *sharedTracker();
+        if (tracker.flinging && tracker.scrollTarget == screenSection()) {
             return true;
         }
         return std::any_of(fieldIds.begin(), fieldIds.end(),

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,6 +42,7 @@ constexpr DWORD moveIntervalMs = 10;
 constexpr DWORD timerTickMs = 29; // with the script's own millisecond: the motion timer's period
 constexpr int dragMoves = 6;
 constexpr int dragStepPx = 40;
+constexpr int flingTicksAtMost = 2000; // a minute of the clock
 
 struct Sample {
     int done = 0; // sends or cycles so far
@@ -79,28 +81,48 @@ void touch(PointerAction action, POINT at) {
     platform::Device::instance().pointer(action, at.x, at.y);
 }
 
-// A tap as a finger gives it: press, release after a while, then a pause that keeps the next tap
-// from being taken for the second half of a double tap.
-void addTap(LoopScript& script, int elementId) {
-    auto at = std::make_shared<POINT>();
-    script.then([at, elementId] { touch(PointerAction::down, *at = centreOfElement(elementId)); })
-        .then([at] {
-            platform::clock::advance(tapHoldMs);
-            touch(PointerAction::up, *at);
-        })
-        .then([] { platform::clock::advance(pastDoubleTapMs); });
+// Runs the steps in turn inside the program's loop, `times` over, each once the loop has nothing
+// else to do; a step returns false while it waits. The same steps serve every round, so that the
+// run itself takes no more memory as it goes on.
+void repeat(const std::vector<std::function<bool()>>& steps, int times, const char* what) {
+    LoopScript script;
+    std::size_t next = 0;
+    int rounds = 0;
+    script.waitFor([&] {
+        if (steps[next]() && ++next == steps.size()) {
+            next = 0;
+            ++rounds;
+        }
+        return rounds == times;
+    });
+    if (HeadlessProgram::run(script)) {
+        fail(std::string("the program ended while ") + what);
+    }
 }
 
-// The Send button is tapped `count` times; each tap must bring exactly one whole packet.
+std::function<bool()> step(std::function<void()> action) {
+    return [action = std::move(action)] { return action(), true; };
+}
+
+// The Send button tapped as a finger does it (press, release after a while, then a pause that
+// keeps the next tap from being taken for the second half of a double tap); each tap must bring
+// exactly one whole packet.
 void sendMany(LoopbackReceiver& receiver, int count) {
-    LoopScript script;
-    for (int i = 0; i < count; ++i) {
+    bool dashes = false;
+    POINT at{};
+    const std::vector<std::function<bool()>> steps{
         // Two spellings of one MAC in turn: the field's label is drawn again every time.
-        script.then([i] {
-            setFieldText(macFieldId, i % 2 == 0 ? L"0A:1B:2C:3D:4E:5F" : L"0a-1b-2c-3d-4e-5f");
-        });
-        addTap(script, sendButtonId);
-        script.then([&receiver] {
+        step([&] {
+            setFieldText(macFieldId,
+                         (dashes = !dashes) ? L"0a-1b-2c-3d-4e-5f" : L"0A:1B:2C:3D:4E:5F");
+        }),
+        step([&] { touch(PointerAction::down, at = centreOfElement(sendButtonId)); }),
+        step([&] {
+            platform::clock::advance(tapHoldMs);
+            touch(PointerAction::up, at);
+        }),
+        step([] { platform::clock::advance(pastDoubleTapMs); }),
+        step([&] {
             const auto packet = receiver.takeQueued();
             if (!packet || packet->size() != magicPacketSize || (*packet)[6] != 0x0A ||
                 (*packet)[101] != 0x5F) {
@@ -109,35 +131,38 @@ void sendMany(LoopbackReceiver& receiver, int count) {
             if (receiver.takeQueued()) {
                 fail("a tap on Send brought two packets");
             }
-        });
-    }
-    if (HeadlessProgram::run(script)) {
-        fail("the program ended while sending");
-    }
+        }),
+    };
+    repeat(steps, count, "sending");
 }
 
 // A drag of the screen by `dy` per move, released at once so that it flings, then left alone
-// until the fling ends.
-void addDragAndFling(LoopScript& script, int dy) {
+// until the fling ends, which must leave the screen within its bounds.
+void addDragAndFling(std::vector<std::function<bool()>>& steps, int dy) {
     const POINT start{GetSystemMetrics(SM_CXSCREEN) / 2, dy < 0 ? 600 : 150};
-    script.then([start] { touch(PointerAction::down, start); });
+    steps.push_back(step([start] { touch(PointerAction::down, start); }));
     for (int move = 1; move <= dragMoves; ++move) {
-        script.then([start, dy, move] {
+        steps.push_back(step([start, dy, move] {
             platform::clock::advance(moveIntervalMs);
             touch(PointerAction::move, POINT{start.x, start.y + move * dy});
-        });
+        }));
     }
-    script.then([start, dy] {
+    steps.push_back(step([start, dy] {
         touch(PointerAction::up, POINT{start.x, start.y + dragMoves * dy});
+    }));
+    steps.push_back([tries = 0]() mutable {
+        platform::clock::advance(timerTickMs);
+        MotionLockGuard lock;
+        if (!sharedTracker()->flinging) {
+            tries = 0;
+            return true;
+        }
+        if (++tries == flingTicksAtMost) {
+            fail("a fling that never ends");
+        }
+        return false;
     });
-    script.waitFor(program_harness::bounded(
-        [] {
-            platform::clock::advance(timerTickMs);
-            MotionLockGuard lock;
-            return !sharedTracker()->flinging;
-        },
-        "the fling to end"));
-    script.then([] {
+    steps.push_back(step([] {
         const Section* section = screenSection();
         const int content = section->bottom - section->top;
         const int lowest =
@@ -146,18 +171,14 @@ void addDragAndFling(LoopScript& script, int dy) {
             fail("a fling left the screen beyond an end");
         }
         platform::clock::advance(pastDoubleTapMs);
-    });
+    }));
 }
 
 void dragMany(int cycles) {
-    LoopScript script;
-    for (int i = 0; i < cycles; ++i) {
-        addDragAndFling(script, -dragStepPx);
-        addDragAndFling(script, dragStepPx);
-    }
-    if (HeadlessProgram::run(script)) {
-        fail("the program ended while dragging");
-    }
+    std::vector<std::function<bool()>> steps;
+    addDragAndFling(steps, -dragStepPx);
+    addDragAndFling(steps, dragStepPx);
+    repeat(steps, cycles, "dragging");
 }
 
 void print(const char* part, const std::vector<Sample>& samples) {

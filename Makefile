@@ -53,9 +53,13 @@ bench: deps
 	else xvfb-run -a -s '-screen 0 800x700x24' build/release/bench/bench_startup; fi
 
 # The long runs: every kill test at its full count (1,000 settings saves and 200 first starts
-# killed at random moments).
+# killed at random moments), then the main screen's soak run (10,000 sends and 1,000
+# drag-and-fling cycles, failing unless descriptors, elements and resident memory stay flat).
 soak: deps build-debug
 	cd build/debug && DAWNBELL_SETTINGS_KILLS=1000 DAWNBELL_RESCALE_KILLS=200 $(CTEST) -L kill
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target soak_main_screen
+	build/release/bench/soak_main_screen
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -238,6 +238,11 @@ void DisplayFrame::scrollBy(int step) {
         dirtyRect.top = v.bottom + step;
         dirtyRect.bottom = v.bottom;
     }
+    // A step longer than the view uncovers the whole view, never more: the widgets clip their
+    // painting to the band, and the blitter refuses a rectangle that leaves the screen (a field
+    // below the bottom edge lost its frame after a fast swipe).
+    dirtyRect.top = std::max(dirtyRect.top, v.top);
+    dirtyRect.bottom = std::min(dirtyRect.bottom, v.bottom);
     if (destination.bottom > destination.top && destination.right > destination.left) {
         const HRESULT hr =
             primarySurface->Blt(&destination, primarySurface, &source, DDBLT_WAITNOTBUSY, nullptr);
@@ -277,8 +282,9 @@ LRESULT CALLBACK DisplayFrame::staticWindowProc(HWND hwnd, UINT message, WPARAM 
 }
 
 LRESULT DisplayFrame::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    const int x = LOWORD(lParam);
-    const int y = HIWORD(lParam);
+    // Signed: a finger held down and dragged out of the window has negative coordinates.
+    const int x = static_cast<SHORT>(LOWORD(lParam));
+    const int y = static_cast<SHORT>(HIWORD(lParam));
     switch (message) {
     case WM_DESTROY:
         PostQuitMessage(0);

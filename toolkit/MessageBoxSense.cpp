@@ -404,8 +404,9 @@ LRESULT CALLBACK MessageBoxSense::boxStaticWindowProc(HWND hwnd, UINT message, W
 }
 
 LRESULT MessageBoxSense::boxWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    const int x = LOWORD(lParam);
-    const int y = HIWORD(lParam);
+    // Signed: a finger held down and dragged out of the window has negative coordinates.
+    const int x = static_cast<SHORT>(LOWORD(lParam));
+    const int y = static_cast<SHORT>(HIWORD(lParam));
     switch (message) {
     case WM_ACTIVATE:
         if (wParam == WA_ACTIVE) {

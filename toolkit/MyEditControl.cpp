@@ -283,6 +283,9 @@ void MyEditControl::handInputBack(bool touchGoesOn) {
 int MyEditControl::onTimer() {
     MotionLockGuard lock;
     if (slidingIn == 1) {
+        // The slide runs on the motion timer, which a press stops with any fling (a quick drag
+        // during the slide flags one): every step sets it going again.
+        SetTimer(mainWindow, tunables::motionTimerId, tunables::motionTimerPeriodMs, nullptr);
         return slideStep();
     }
     if (!touchEndsEdit()) {

@@ -301,6 +301,13 @@ int Section::onTimer() {
     MotionLockGuard lock;
     if (tracker->doubleTap) {
         forgetPressedChild(true);
+        // The second press may have pulled the content a little past an end (within the tap
+        // slop): it must not stay there once the finger is up.
+        if (!tracker->buttonDown) {
+            if (const std::optional<int> delta = springBack(0)) {
+                return *delta;
+            }
+        }
         stopTimerWhenIdle(*tracker);
         return 0;
     }
@@ -336,15 +343,26 @@ int Section::onTimer() {
     return step;
 }
 
+int Section::lowestOffset() const {
+    const int contentHeight = bottom - top;
+    const int viewHeight = std::min<int>(contentHeight, viewRect.bottom - clientRect.top);
+    return viewHeight - contentHeight;
+}
+
+void Section::unselect() {
+    Element::unselect();
+    MotionLockGuard lock;
+    scrollOffset = std::clamp(scrollOffset, lowestOffset(), 0);
+}
+
 // With the finger up the content may not leave its bounds: a step that would is replaced by
 // the one that lands exactly on the nearer bound, and a running fling ends there.
 std::optional<int> Section::springBack(int step) {
-    const int contentHeight = bottom - top;
-    const int viewHeight = std::min<int>(contentHeight, viewRect.bottom - clientRect.top);
+    const int lowest = lowestOffset();
     int delta = 0;
-    if (scrollOffset + contentHeight + step < viewHeight) {
-        delta = viewHeight - contentHeight - scrollOffset;
-        scrollOffset = viewHeight - contentHeight;
+    if (scrollOffset + step < lowest) {
+        delta = lowest - scrollOffset;
+        scrollOffset = lowest;
     } else if (scrollOffset + step >= 1) {
         delta = -scrollOffset;
         scrollOffset = 0;

@@ -33,6 +33,9 @@ public:
     int onTimer() override;
     // Grows the content when the child grew; nothing ever shrinks.
     void childResized(Element* child, int width, int height) override;
+    // Called when the screen turned: content that now lies beyond an end of the new view is put
+    // back at that end, since nothing else would move it until the next touch.
+    void unselect() override;
 
     // Shows the bar at the place that matches scrollOffset, or hides it when everything fits.
     void updateScrollBar();
@@ -63,5 +66,6 @@ private:
     void forgetPressedChild(bool unselectIt);
     bool deliverTap();
     std::optional<int> springBack(int step);
+    int lowestOffset() const; // the offset that shows the end of the content
     void markUncoveredRows(int step);
 };

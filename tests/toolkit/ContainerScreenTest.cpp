@@ -74,6 +74,27 @@ TEST_F(ContainerScreenTest, ADragMovesThePixelsExactlyAsAFreshPaintAtTheSameOffs
     EXPECT_TRUE(showsAFreshPaint());
 }
 
+// Found by the main screen's touch fuzzer: moves that add up to more than the view between two
+// frame steps (a swipe from the bottom edge to the top and back) marked a band reaching below the
+// screen, and every widget cut by the bottom edge lost its picture there (the blitter refuses a
+// rectangle that leaves the screen), to be scrolled up into sight later.
+TEST_F(ContainerScreenTest, AMoveLongerThanTheViewInOneStepLeavesAFreshPaint) {
+    const int bottomEdge = GetSystemMetrics(SM_CYSCREEN) - clientRect.top - 1;
+    for (int offset = 0; offset >= bottomBound; offset -= 20) {
+        screen.section->scrollOffset = offset;
+        paintWhole();
+        stylus(platform::PointerAction::down, 240, bottomEdge);
+        platform::clock::advance(7);
+        stylus(platform::PointerAction::move, 240, -clientRect.top); // the top of the screen
+        platform::clock::advance(7);
+        stylus(platform::PointerAction::move, 240, bottomEdge);
+        ASSERT_EQ(screen.section->scrollOffset, offset);
+        EXPECT_TRUE(showsAFreshPaint()) << "at offset " << offset;
+        platform::clock::advance(400);
+        stylus(platform::PointerAction::up, 240, bottomEdge);
+    }
+}
+
 TEST_F(ContainerScreenTest, AFlingThatEndsAtTheBottomBoundLeavesAFreshPaint) {
     drag(500, {-40, -40, -40, -40}, 10, 0);
     ASSERT_TRUE(sharedTracker()->flinging);

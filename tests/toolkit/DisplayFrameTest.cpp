@@ -134,9 +134,12 @@ TEST_P(FrameStepTest, MovesThePixelsAndRepaintsOnlyTheUncoveredBand) {
         step(pixels);
         offset += pixels;
     }
+    // The band, never beyond the view: a longer step uncovers the whole view.
     const int last = GetParam().back();
-    EXPECT_EQ(dirtyRect.top, last > 0 ? viewRect.top : viewRect.bottom + last);
-    EXPECT_EQ(dirtyRect.bottom, last > 0 ? viewRect.top + last : viewRect.bottom);
+    EXPECT_EQ(dirtyRect.top,
+              last > 0 ? viewRect.top : std::max(viewRect.top, viewRect.bottom + last));
+    EXPECT_EQ(dirtyRect.bottom,
+              last > 0 ? std::min(viewRect.bottom, viewRect.top + last) : viewRect.bottom);
     expectStripesAt(offset);
 }
 
@@ -214,6 +217,22 @@ TEST_F(DisplayFrameTest, PaintBeforeDrawingIsReadyOrUnderAModalBoxOnlyValidates)
     const RECT button = box.buttonPlace(0);
     EXPECT_EQ(pixelAt(box.left + 20, button.top + 5), tunables::backgroundColour); // its body
     frame->modalBox = nullptr;
+}
+
+// Found by the main screen's touch fuzzer: a finger dragged up past the top of the client area
+// (onto the strip of the hidden task bar) has a negative client y, which read unsigned made the
+// screen jump 65,000 pixels down.
+TEST_F(DisplayFrameTest, AFingerDraggedAboveTheClientAreaScrollsByItsSignedDistance) {
+    showStripedScreen();
+    ASSERT_GE(clientRect.top, 20) << "the strip above the client area";
+    stylus(platform::PointerAction::down, 200, 100);
+    platform::clock::advance(10);
+    stylus(platform::PointerAction::move, 200, -20);
+    EXPECT_EQ(sharedTracker()->curPoint.y, -20);
+    EXPECT_EQ(screen->offset, -120);
+    platform::clock::advance(10);
+    stylus(platform::PointerAction::move, 200, 30);
+    EXPECT_EQ(screen->offset, -70);
 }
 
 TEST_F(DisplayFrameTest, StylusDragsTheScreenWithTheFingerAndAFastReleaseFlingsItOnTheTimer) {

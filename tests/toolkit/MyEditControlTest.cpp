@@ -159,6 +159,33 @@ TEST_F(EditControlTest, TheSlideUpTakesAQuarterPlusOnePerTickAndTheRestAtOnceAft
     EXPECT_TRUE(screenMatches(slid, RECT{0, clientRect.top, 480, 640}));
 }
 
+// Found by the main screen's touch fuzzer: a quick drag while the field slid into place flagged
+// a fling, the next press stopped it and with it the motion timer the slide runs on, and the
+// field stayed half-way with no keyboard until the screen was touched again.
+TEST_F(EditControlTest, TouchesDuringTheSlideNeitherStopNorStallIt) {
+    MyEditControl* field = addField(580 - kFieldHeight - viewRect.top);
+    const RECT place = field->screenRect;
+    tapScreen((place.left + place.right) / 2, place.top + 20);
+    tick();
+    ASSERT_EQ(field->slidingIn, 1);
+    const int x = 200;
+    const int y = viewRect.top + 10;
+    pointer(platform::PointerAction::down, x, y);
+    for (int step = 1; step <= 4; ++step) {
+        platform::clock::advance(10);
+        pointer(platform::PointerAction::move, x, y + 40 * step);
+    }
+    pointer(platform::PointerAction::up, x, y + 160);
+    tapScreen(x, y);
+    for (int ticks = 0; ticks < 20 && frameHasFocus == 1; ++ticks) {
+        platform::clock::advance(tunables::motionTimerPeriodMs);
+        pumpMessages();
+    }
+    EXPECT_EQ(field->slidingIn, 0);
+    EXPECT_TRUE(field->editorOpen);
+    EXPECT_EQ(field->screenRect.bottom, 480) << "above the input panel";
+}
+
 TEST_F(EditControlTest, AFieldNearTheTopSlidesDownByHalfTheGapPlusOneUntilItsTopIsAt50) {
     MyEditControl* field = addField(0);
     section->scrollOffset = 20 - viewRect.top; // the field's top at row 20, under the header

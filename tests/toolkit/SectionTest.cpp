@@ -216,6 +216,28 @@ TEST_F(SectionTest, ATapReachesTheChildOnceAndASecondTapSoonAfterOnlyUnselectsIt
     EXPECT_EQ(section->onTimer(), 20);
 }
 
+// Found by the main screen's touch fuzzer: the second press of a double tap pulled the list down
+// within the tap slop, and the release left it there, with a gap above it, until the next touch.
+TEST_F(SectionTest, ADoubleTapReleasedPastAnEndSpringsBackOnceAndThenTakesNoStep) {
+    showSection({400, 400});
+    const int y = 300;
+    tracker.onPress(50, y);
+    section->onTimer();
+    wait(50);
+    tracker.onRelease(50, y);
+    section->onTimer();
+    wait(100);
+    drag(50, y, {10, 10});
+    EXPECT_EQ(section->scrollOffset, 20) << "the pull follows the finger";
+    tracker.onRelease(50, y + 20);
+    ASSERT_TRUE(tracker.doubleTap);
+    wait(30);
+    EXPECT_EQ(section->onTimer(), -20);
+    EXPECT_EQ(section->scrollOffset, 0);
+    wait(30);
+    EXPECT_EQ(section->onTimer(), 0);
+}
+
 TEST_F(SectionTest, AFingerThatLeavesTheSlopUnselectsThePressedChildAndTheHeaderIsNeverHit) {
     showSection({200});
     auto* child = static_cast<Box*>(section->children[0]);
@@ -264,6 +286,29 @@ TEST_F(SectionTest, InsertingAtIndexZeroPutsTheChildOnTopAndContentOnlyEverGrows
     EXPECT_EQ(section->bottom, before);
     section->childResized(first, 10, 55);
     EXPECT_EQ(section->bottom, before + 25);
+}
+
+// Found by the main screen's touch fuzzer: scrolled to the end in landscape, the list stayed
+// there after a turn to portrait, beyond its new end, with nothing to bring it back.
+TEST_F(SectionTest, ATurnPutsContentBeyondTheNewEndBackAtThatEnd) {
+    showSection({400, 400});
+    const auto lowestOffset = [this] {
+        const int content = section->bottom - section->top;
+        return std::min(content, static_cast<int>(viewRect.bottom - clientRect.top)) - content;
+    };
+    const int portraitEnd = lowestOffset();
+    platform::Device::instance().rotate();
+    pumpMessages();
+    const int landscapeEnd = lowestOffset();
+    ASSERT_LT(landscapeEnd, portraitEnd) << "a shorter view scrolls further";
+    section->scrollOffset = landscapeEnd;
+    platform::Device::instance().rotate();
+    pumpMessages();
+    EXPECT_EQ(section->scrollOffset, portraitEnd);
+    section->scrollOffset = -10; // within the bounds: a turn leaves it
+    platform::Device::instance().rotate();
+    pumpMessages();
+    EXPECT_EQ(section->scrollOffset, -10);
 }
 
 TEST_F(SectionTest, ATurnRewidensTheSectionAndItsPanelAndExtendsThePanelTitleBar) {

@@ -15,6 +15,7 @@
 #include "ResourceManager.h"
 #include "Section.h"
 #include "SharedResources.h"
+#include "ToolkitState.h"
 #include "Tunables.h"
 
 #include "imaging/PngCodec.h"
@@ -85,19 +86,7 @@ public:
 
 private:
     static void resetToolkitState() {
-        releaseSharedWidgetResources();
-        theFrame = nullptr;
-        mainWindow = nullptr;
-        appInstance = nullptr;
-        primarySurface = nullptr;
-        viewRect = clientRect = dirtyRect = RECT{};
-        drawingReady = portrait = 0;
-        frameHasFocus = fullRedraw = 1;
-        boxResult = 0;
-        *sharedTracker() = MotionTracker();
-        scaleFactor = 1.0;
-        resourceDir.clear();
-        rescaleStepHook = nullptr;
+        toolkit_test::resetToolkitState();
         TestBlock::loadOrder.clear();
     }
 

@@ -15,8 +15,14 @@ namespace platform::net {
 void failWinsockStartup(int error);
 // Every following WSAStartup succeeds but reports `version` in wVersion until resetWinsock().
 void reportWinsockVersion(WORD version);
-// Back to the normal start-up; closes every socket and forgets every WSAStartup.
+// Back to the normal start-up; closes every socket and forgets every WSAStartup, and lifts
+// confineToLoopback.
 void resetWinsock();
+// Until resetWinsock(), the network is what a machine without a way out sees: sendto refuses
+// every destination but loopback with WSAENETUNREACH, and getaddrinfo takes only numeric
+// addresses (a name is not found, no lookup leaves the machine). For runs that type arbitrary
+// hosts (fuzzing, soak) and must never send anything anywhere else.
+void confineToLoopback();
 
 // The host's file descriptor behind a Winsock socket, or -1 if the socket is not open.
 int hostDescriptor(UINT_PTR socket);

@@ -126,6 +126,18 @@ void copyStretched(const PixelView& dest, const RECT& dstRect, const PixelView& 
     const int dh = heightOf(dstRect);
     const std::int64_t stepX = (static_cast<std::int64_t>(widthOf(srcRect)) << 16) / dw;
     const std::int64_t stepY = (static_cast<std::int64_t>(heightOf(srcRect)) << 16) / dh;
+    if (widthOf(srcRect) == 1) {
+        // One source column (a text field's plain middle stretched across it): every row of the
+        // destination is one colour.
+        for (int y = 0; y < dh; ++y) {
+            const std::uint16_t p =
+                source.row(srcRect.top + static_cast<int>((y * stepY) >> 16))[srcRect.left];
+            if (!key || !key->excludes(p)) {
+                fillRun(dest.row(dstRect.top + y) + dstRect.left, static_cast<std::size_t>(dw), p);
+            }
+        }
+        return;
+    }
     std::vector<int> columns(static_cast<std::size_t>(dw));
     for (int x = 0; x < dw; ++x) {
         columns[static_cast<std::size_t>(x)] = srcRect.left + static_cast<int>((x * stepX) >> 16);

@@ -6,6 +6,7 @@
 #include "ws2tcpip.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <map>
 #include <memory>
@@ -20,6 +21,24 @@ namespace {
 constexpr WORD highestVersion = MAKEWORD(2, 2);
 
 thread_local int lastError = 0;
+
+// Set by confineToLoopback: nothing leaves the machine and no name is looked up.
+std::atomic<bool> loopbackOnly{false};
+
+bool isLoopback(const net::host::Endpoint& endpoint) {
+    if (endpoint.family == AF_INET)
+        return endpoint.address[0] == 127;
+    if (endpoint.family != AF_INET6)
+        return false;
+    static constexpr std::array<std::uint8_t, 16> ipv6Loopback{0, 0, 0, 0, 0, 0, 0, 0,
+                                                               0, 0, 0, 0, 0, 0, 0, 1};
+    static constexpr std::array<std::uint8_t, 12> mappedPrefix{0, 0, 0, 0, 0,    0,
+                                                               0, 0, 0, 0, 0xff, 0xff};
+    const bool mappedLoopback =
+        std::equal(mappedPrefix.begin(), mappedPrefix.end(), endpoint.address.begin()) &&
+        endpoint.address[12] == 127;
+    return endpoint.address == ipv6Loopback || mappedLoopback;
+}
 
 void setError(int error) {
     lastError = error;
@@ -387,6 +406,8 @@ int sendto(SOCKET s, const char* buf, int len, int flags, const sockaddr* to, in
     net::host::Endpoint endpoint;
     if (to != nullptr && !toEndpoint(to, tolen, endpoint))
         return SOCKET_ERROR;
+    if (to != nullptr && loopbackOnly && !isLoopback(endpoint))
+        return fail(WSAENETUNREACH);
     int error = 0;
     const long sent = net::host::sendDatagram(descriptor->fd(), buf, static_cast<std::size_t>(len),
                                               flags, to != nullptr ? &endpoint : nullptr, error);
@@ -455,9 +476,11 @@ int getaddrinfo(const char* nodename, const char* servname, const ADDRINFOA* hin
     net::host::LookupHints hostHints;
     if (hints != nullptr)
         hostHints = {hints->ai_flags, hints->ai_family, hints->ai_socktype, hints->ai_protocol};
+    if (loopbackOnly)
+        hostHints.flags |= AI_NUMERICHOST;
     std::vector<net::host::LookupResult> results;
-    const int code =
-        net::host::lookUp(nodename, servname, hints != nullptr ? &hostHints : nullptr, results);
+    const int code = net::host::lookUp(
+        nodename, servname, hints != nullptr || loopbackOnly ? &hostHints : nullptr, results);
     if (code != 0) {
         setError(code);
         return code;
@@ -500,6 +523,11 @@ void reportWinsockVersion(WORD version) {
 
 void resetWinsock() {
     winsock::Winsock::instance().reset();
+    winsock::loopbackOnly = false;
+}
+
+void confineToLoopback() {
+    winsock::loopbackOnly = true;
 }
 
 int hostDescriptor(UINT_PTR socket) {

@@ -13,6 +13,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace platform::registry {
 namespace {
@@ -161,6 +162,7 @@ void Store::load() {
     file_ = filePath();
     loaded_ = true;
     persistent_ = true;
+    writeFailureTold_ = false;
     tree_.clear();
     openKeys_.clear();
     std::string text;
@@ -200,6 +202,14 @@ void Store::setAside(const std::string& reason) {
 LONG Store::commit(Tree next) {
     if (persistent_) {
         if (LONG error = writeAtomically(file_, format(next)); error != ERROR_SUCCESS) {
+            // The caller may say nothing (the settings are saved on the way out): the user
+            // learns at least here that the file still holds what it held.
+            if (!std::exchange(writeFailureTold_, true)) {
+                std::fprintf(stderr,
+                             "dawnbell: the registry file %s could not be written (%s); it keeps "
+                             "its previous contents.\n",
+                             file_.c_str(), std::strerror(errno));
+            }
             return error;
         }
     }

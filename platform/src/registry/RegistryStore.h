@@ -43,7 +43,8 @@ private:
     std::mutex mutex_;
     bool loaded_ = false;
     std::filesystem::path file_;
-    bool persistent_ = true; // false when a damaged file could not be set aside
+    bool persistent_ = true;        // false when a damaged file could not be set aside
+    bool writeFailureTold_ = false; // a failed write has been reported since the last load
     Tree tree_;
     std::unordered_map<DWORD_PTR, Path> openKeys_;
     DWORD_PTR nextHandle_ = 0x40000000;

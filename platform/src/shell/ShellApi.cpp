@@ -15,7 +15,6 @@ namespace {
 // How long the stylus must stay down for a tap-and-hold, and how often the gesture looks.
 constexpr DWORD holdMs = 500;
 constexpr UINT gestureCheckMs = 25;
-constexpr UINT_PTR gestureTimer = 0x5E57;
 
 class InputPanel {
 public:
@@ -123,7 +122,8 @@ private:
 // holdMs (GN_CONTEXTMENU). Runs the calling thread's timers meanwhile, as a modal loop does.
 DWORD followPress(POINT start, int slop) {
     const DWORD begin = clock::now();
-    SetTimer(nullptr, gestureTimer, gestureCheckMs, nullptr);
+    // A timer without a window gets an id of its own, which is the one to take and to kill.
+    const UINT_PTR timer = SetTimer(nullptr, 0, gestureCheckMs, nullptr);
     DWORD result = 0;
     for (;;) {
         if (GetCapture() == nullptr)
@@ -142,10 +142,10 @@ DWORD followPress(POINT start, int slop) {
             PostQuitMessage(static_cast<int>(msg.wParam)); // leave the quit for the program's loop
         if (got <= 0)
             break;
-        if (msg.hwnd != nullptr || msg.wParam != gestureTimer)
+        if (msg.hwnd != nullptr || msg.wParam != timer)
             DispatchMessageW(&msg);
     }
-    KillTimer(nullptr, gestureTimer);
+    KillTimer(nullptr, timer);
     return result;
 }
 

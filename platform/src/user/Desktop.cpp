@@ -59,7 +59,16 @@ bool routePointer(PointerAction action, int x, int y) {
     auto& wm = manager();
     std::lock_guard guard(wm.mutex);
     wm.lastPointer = POINT{x, y};
+    // A touch that began where no window is belongs to no window to its end (the desktop holds
+    // it, as it holds the capture on the platform): the windows it crosses see none of it.
+    if (action != PointerAction::down && wm.capture == nullptr && wm.touchOnNothing) {
+        wm.touchOnNothing = action != PointerAction::up;
+        return false;
+    }
     Window* target = wm.capture != nullptr ? wm.find(wm.capture) : wm.windowAt(x, y);
+    if (action == PointerAction::down) {
+        wm.touchOnNothing = wm.capture == nullptr && target == nullptr;
+    }
     if (target != nullptr) {
         if (action == PointerAction::down && wm.capture == nullptr) {
             wm.capture = target->handle; // a press captures until the release

@@ -282,6 +282,7 @@ void WindowManager::reset() {
     classes_.clear();
     focus = foreground = capture = nullptr;
     implicitCapture = false;
+    touchOnNothing = false;
     lastPointer = POINT{0, 0};
 }
 

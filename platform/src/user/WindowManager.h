@@ -126,6 +126,7 @@ public:
     HWND foreground = nullptr;
     HWND capture = nullptr;
     bool implicitCapture = false;
+    bool touchOnNothing = false; // the stylus went down where no window is, and is still down
     POINT lastPointer{0, 0};
 
 private:

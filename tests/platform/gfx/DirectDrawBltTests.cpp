@@ -95,7 +95,10 @@ TEST_F(BltTest, StretchingPicksColumnsAndRowsInSixteenDotSixteenSteps) {
         std::vector<int> columns, rows;
     };
     // Growing 3 x 2 to 5 x 3: step x = (3 << 16) / 5 = 39321, step y = (2 << 16) / 3.
-    const Case cases[] = {{3, 2, 5, 3, {0, 0, 1, 1, 2}, {0, 0, 1}}, {4, 4, 2, 2, {0, 2}, {0, 2}}};
+    // A single column across a width (a text field's middle) takes the row steps alone.
+    const Case cases[] = {{3, 2, 5, 3, {0, 0, 1, 1, 2}, {0, 0, 1}},
+                          {4, 4, 2, 2, {0, 2}, {0, 2}},
+                          {1, 3, 6, 5, {0, 0, 0, 0, 0, 0}, {0, 0, 1, 1, 2}}};
     for (const Case& c : cases) {
         auto source = numbered(c.sourceWidth, c.sourceHeight);
         auto dest = makeSurface(*dd, c.destWidth, c.destHeight);

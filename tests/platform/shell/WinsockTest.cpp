@@ -170,6 +170,32 @@ TEST_F(WinsockTest, DatagramOfMagicPacketSizeArrivesOnLoopbackByteForByte) {
     EXPECT_EQ(closesocket(receiver), 0);
 }
 
+// The runs that type arbitrary hosts (fuzzing, soak) rely on this: nothing leaves the machine.
+TEST_F(WinsockTest, ConfinedToLoopbackOnlyLoopbackIsReachedAndNoNameIsLookedUpUntilReset) {
+    const SOCKET receiver = startWithSocket();
+    const SOCKET sender = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    const u_short port = bindReceiver(receiver);
+    ASSERT_EQ(setOption(sender, SO_BROADCAST, 1), 0);
+    platform::net::confineToLoopback();
+    for (const char* away : {"10.1.2.3", "255.255.255.255", "192.168.1.255"}) {
+        EXPECT_EQ(sendTo(sender, "x", 1, ipv4(away, 9)), SOCKET_ERROR) << away;
+        EXPECT_EQ(WSAGetLastError(), WSAENETUNREACH) << away;
+    }
+    EXPECT_EQ(sendTo(sender, "x", 1, ipv4("127.0.0.1", port)), 1);
+    char received[4] = {};
+    EXPECT_EQ(recvfrom(receiver, received, 4, 0, nullptr, nullptr), 1);
+    ADDRINFOA* result = nullptr;
+    EXPECT_EQ(getaddrinfo("localhost", "9", nullptr, &result), WSAHOST_NOT_FOUND);
+    ASSERT_EQ(getaddrinfo("127.0.0.1", "9", nullptr, &result), 0);
+    freeaddrinfo(result);
+
+    platform::net::resetWinsock();
+    const SOCKET again = startWithSocket();
+    ASSERT_EQ(setOption(again, SO_BROADCAST, 1), 0);
+    ASSERT_EQ(getaddrinfo("localhost", "9", nullptr, &result), 0) << "the confinement is lifted";
+    freeaddrinfo(result);
+}
+
 TEST_F(WinsockTest, BroadcastNeedsSoBroadcastWhichSetsTheHostOptionAlone) {
     const SOCKET sender = startWithSocket();
     const int fd = platform::net::hostDescriptor(sender);

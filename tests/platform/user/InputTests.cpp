@@ -55,6 +55,20 @@ TEST_F(InputTest, APressGoesToTheTopmostVisibleWindowInClientCoordinates) {
     }
 }
 
+// Found by the main screen's touch fuzzer: a stylus put down on the strip above the program's
+// window and drawn into it gave the window moves and a release of a touch it never saw begin,
+// which the program took for a fling.
+TEST_F(InputTest, ATouchBegunWhereNoWindowIsReachesNoWindowItCrosses) {
+    device().pointer(PointerAction::down, 200, 20); // above the main window, which starts at 52
+    device().pointer(PointerAction::move, 200, 300);
+    device().pointer(PointerAction::up, 200, 310);
+    EXPECT_TRUE(mouse().empty());
+    device().pointer(PointerAction::down, 200, 300);
+    device().pointer(PointerAction::up, 200, 300);
+    EXPECT_EQ(pick(mouse(), &Seen::window), (std::vector<HWND>{main, main}))
+        << "the next touch is the window's again";
+}
+
 TEST_F(InputTest, APressCapturesTheStylusUntilItIsLiftedAndAStylusAboveMakesNoMoves) {
     HWND button = childWindow(main, RECT{0, 0, 100, 100});
     device().pointer(PointerAction::move, 50, 102);

@@ -1,0 +1,166 @@
+// What the tests of the whole program share: the program run by its own message loop on the
+// headless phone, with steps inside the loop (LoopScript) as a user's touches would come, the
+// status line and the buttons read back, taps on the screen and on a message box, the settings as
+// stored, and a scripted Connection Manager.
+#pragma once
+
+#include "ConnectionWorker.h"
+#include "MagicPacketApp.h"
+#include "MainScreen.h"
+#include "MessageLoop.h"
+#include "SettingsStore.h"
+#include "StatusTexts.h"
+
+#include "kernel/Paths.h"
+#include "registry/Registry.h"
+#include "toolkit/MessageBoxTestSupport.h"
+
+#include <platform/Network.h>
+
+#include <winsock2.h>
+
+namespace program_test {
+
+using namespace toolkit_test;
+using platform::PointerAction;
+using platform::net::ConnectionScript;
+using platform::net::EstablishOutcome;
+using platform::net::ScriptedConnection;
+
+inline std::wstring statusText() {
+    const auto* status = dynamic_cast<MyLabel*>(findElementById(statusLineId));
+    return status != nullptr ? status->text : L"(no status line)";
+}
+
+inline BYTE sendState() {
+    return dynamic_cast<MyItem*>(findElementById(sendButtonId))->state;
+}
+
+// A condition that a script waits for, which fails the test instead of waiting for good: each
+// try is a millisecond of the manual clock, and no step here takes a minute of it. Meanwhile the
+// user-interface thread keeps painting, as during a fling, whatever the worker does.
+inline std::function<bool()> bounded(std::function<bool()> condition, const std::string& what) {
+    auto tries = std::make_shared<int>(0);
+    return [condition = std::move(condition), what, tries] {
+        PostMessageW(mainWindow, tunables::redrawRequestMessage, 0, 0);
+        if (condition()) {
+            return true;
+        }
+        if (++*tries == 60000) {
+            ADD_FAILURE() << "waited in vain for " << what;
+            PostQuitMessage(0);
+            return true;
+        }
+        return false;
+    };
+}
+
+inline std::function<bool()> statusIs(const std::wstring& text) {
+    return bounded([text] { return statusText() == text; },
+                   "the status " + platform::paths::narrow(text));
+}
+
+// The first button of the box on screen (Yes) or the second (No), once the box is drawn.
+inline std::optional<POINT> boxButton(size_t index) {
+    MotionLockGuard lock;
+    const MessageBoxSense* box = theFrame != nullptr ? theFrame->modalBox : nullptr;
+    if (box == nullptr || box->painted == 0 || box->buttonItems.size() <= index) {
+        return std::nullopt;
+    }
+    return centreOf(box->buttonPlace(index));
+}
+
+// Adds a tap at a screen point to the script: down, up 50 ms later, and time for the tap to
+// be delivered and for the next one not to be taken for the second half of a double tap.
+inline void tap(LoopScript& script, std::function<POINT()> where) {
+    auto point = std::make_shared<POINT>();
+    script.then([where = std::move(where), point] { touch(PointerAction::down, *point = where()); })
+        .then([] { platform::clock::advance(50); })
+        .then([point] { touch(PointerAction::up, *point); })
+        .then([] { platform::clock::advance(400); });
+}
+
+inline void tapBoxButton(LoopScript& script, size_t index) {
+    script.waitFor(bounded([index] { return boxButton(index).has_value(); }, "the box"));
+    tap(script, [index] { return *boxButton(index); });
+}
+
+inline POINT centreOfElement(int id) {
+    return centreOf(findElementById(id)->screenRect);
+}
+
+inline std::optional<std::vector<BYTE>> storedValue(const wchar_t* name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SettingsKey::path, 0, KEY_ALL_ACCESS, &key) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    std::vector<BYTE> value(1024);
+    DWORD size = static_cast<DWORD>(value.size());
+    const LONG result = RegQueryValueExW(key, name, nullptr, nullptr, value.data(), &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    value.resize(size);
+    return value;
+}
+
+inline bool keyExists() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SettingsKey::path, 0, KEY_ALL_ACCESS, &key) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+inline ConnectionScript connectionsSeen(std::vector<ScriptedConnection> list) {
+    ConnectionScript script;
+    script.lists = {std::move(list)};
+    return script;
+}
+
+inline ScriptedConnection internet(DWORD status) {
+    return ScriptedConnection{IID_DestNetInternet, status};
+}
+
+inline ScriptedConnection work(DWORD status) {
+    return ScriptedConnection{platform::net::workDestination, status};
+}
+
+class ProgramTest : public ::testing::Test {
+protected:
+    ProgramTest() {
+        WSADATA winsock{};
+        WSAStartup(0x0202, &winsock); // as WinMain does
+        platform::registry::reload();
+        installResourceSet(device);
+        platform::net::scriptConnectionManager(connectionsSeen({internet(0x10)}));
+    }
+    ~ProgramTest() override {
+        platform::net::useRealConnectionManager();
+        platform::net::resetWinsock(); // and every WSAStartup with it
+    }
+
+    // The question was answered Yes on an earlier run.
+    static void questionAnsweredBefore() { ASSERT_TRUE(SettingsKey::open()->clearShowInfo()); }
+
+    // One run of the program: start-up, the loop with the script's steps, the teardown. True if
+    // the loop ended before the script did (the program closed itself).
+    static bool runProgram(LoopScript& script) {
+        auto* app = new MagicPacketApp(GetModuleHandleW(nullptr));
+        script.start();
+        runMessageLoop();
+        delete app;
+        return !script.finished();
+    }
+
+    // A restart: the registry as the next run reads it from its file.
+    static void restart() { platform::registry::reload(); }
+
+    ToolkitDevice device;
+};
+
+} // namespace program_test

@@ -1,0 +1,391 @@
+// The whole program under bad input and faults of its surroundings: strange texts in the fields
+// (empty, 10,000 characters pasted, right-to-left, beyond the BMP, control characters), a damaged,
+// unreadable or unwritable settings file, its fonts or images missing or corrupt, and a machine
+// without a network. Each must end in a clear message or a sound default, never in a crash, a
+// hang or lost settings. docs/robustness.md lists every fault tried and the test that shows it.
+#include "MyEditControl.h"
+#include "ProgramTestSupport.h"
+
+#include "registry/RegistryText.h"
+
+#include <gmock/gmock.h>
+
+#include <sched.h>
+#include <sys/fsuid.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+using namespace program_test;
+namespace fs = std::filesystem;
+
+void PrintTo(const StoredFields& fields, std::ostream* out) {
+    *out << "{" << narrow(fields.host) << " | " << narrow(fields.mac) << " | "
+         << narrow(fields.port) << "}";
+}
+
+namespace {
+
+constexpr int pastedCharacters = 10000;
+constexpr size_t fieldTextLimit = 254; // what the field takes back from the native editor
+constexpr uid_t nobody = 65534;
+
+POINT headerPoint() {
+    return POINT{GetSystemMetrics(SM_CXSCREEN) / 2,
+                 clientRect.top + Section::headerImageHeight / 2};
+}
+
+MyEditControl* field(MainScreenId id) {
+    return dynamic_cast<MyEditControl*>(findElementById(id));
+}
+
+// A text pasted into an empty field through the native editor, as a user does: a tap on the
+// field, Ctrl+V once the editor is open, then a tap on the header, which ends the edit.
+void pasteInto(LoopScript& script, MainScreenId id, const std::wstring& text) {
+    script.then([id] { setFieldText(id, L""); }); // as if the user had cleared it
+    tap(script, [id] { return centreOfElement(id); });
+    script.waitFor(bounded([id] { return field(id)->editorOpen; }, "the editor")).then([text] {
+        platform::Device::instance().setClipboardText(text);
+        platform::Device::instance().character(0x16);
+    });
+    tap(script, headerPoint);
+    script.waitFor(bounded([id] { return !field(id)->editorOpen; }, "the end of the edit"));
+}
+
+void quitNow(LoopScript& script) {
+    script.then([] { theApplication->onEvent(findElementById(quitButtonId), widgetTapped); })
+        .waitFor(bounded([] { return false; }, "Quit to end the program"));
+}
+
+StoredFields shownFields() {
+    return {fieldText(hostFieldId), fieldText(macFieldId), fieldText(portFieldId)};
+}
+
+std::string fileBytes(const fs::path& file) {
+    return fileText(file);
+}
+
+std::vector<fs::path> setAsideFiles() {
+    std::vector<fs::path> aside;
+    for (const auto& entry : fs::directory_iterator(platform::registry::filePath().parent_path())) {
+        if (entry.path().filename().string().starts_with("registry.reg.damaged-")) {
+            aside.push_back(entry.path());
+        }
+    }
+    return aside;
+}
+
+// File permissions that hold for this thread even when the tests run as root: root's file
+// system identity becomes nobody's, which takes away its power to read and write anything.
+class FilePermissionsApply {
+public:
+    FilePermissionsApply() {
+        if (geteuid() == 0) {
+            setfsuid(nobody);
+            applied_ = static_cast<uid_t>(setfsuid(nobody)) == nobody;
+        } else {
+            applied_ = true;
+        }
+    }
+    ~FilePermissionsApply() {
+        if (geteuid() == 0) {
+            setfsuid(0);
+        }
+    }
+    FilePermissionsApply(const FilePermissionsApply&) = delete;
+    FilePermissionsApply& operator=(const FilePermissionsApply&) = delete;
+    bool applied() const { return applied_; }
+
+private:
+    bool applied_ = false;
+};
+
+// Everything of the test device readable and its folders open to everyone (the test device
+// is made for its owner alone), before some of it is taken away again.
+void openToEveryone(const fs::path& folder) {
+    fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec);
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        fs::permissions(entry.path(), entry.is_directory()
+                                          ? fs::perms::owner_all | fs::perms::group_read |
+                                                fs::perms::group_exec | fs::perms::others_read |
+                                                fs::perms::others_exec
+                                          : fs::perms::owner_read | fs::perms::owner_write |
+                                                fs::perms::group_read | fs::perms::others_read);
+    }
+}
+
+class FaultsTest : public ProgramTest {
+protected:
+    // Settings saved by an earlier run: the question answered, three texts.
+    static void savedBefore(const StoredFields& fields) {
+        questionAnsweredBefore();
+        ASSERT_TRUE(SettingsKey::open()->writeFields(fields));
+        restart();
+    }
+
+    fs::path testFolder() const { return device.programDir().parent_path(); }
+    fs::path resourceFolder() const { return device.programDir() / "resources" / "VGA"; }
+
+    const StoredFields oldFields{L"old.example", L"00:00:00:00:00:01", L"7"};
+};
+
+TEST_F(FaultsTest, BadTextsInTheFieldsGetTheirStatusAndComeBackAsFarAsTheStoreReadsThem) {
+    struct Case {
+        const char* what;
+        StoredFields typed;
+        bool pasted; // through the native editor, which keeps 254 characters
+        const wchar_t* status;
+        StoredFields readBack;
+    };
+    const std::wstring tenThousand(pastedCharacters, L'1');
+    const std::wstring kept(fieldTextLimit, L'1');
+    const Case cases[] = {
+        {"empty", {L"", L"", L""}, false, statusInvalidMac, {L"", L"", L""}},
+        {"10,000 characters pasted",
+         {tenThousand, tenThousand, tenThousand},
+         true,
+         statusInvalidMac,
+         {kept, L"", L""}}, // longer than the MAC's and the port's readers take: empty
+        {"right-to-left",
+         {L"\x05E9\x05DC\x05D5\x05DD.example", L"00:11:22:33:44:55", L"9"},
+         true,
+         statusHostNotFound,
+         {L"\x05E9\x05DC\x05D5\x05DD.example", L"00:11:22:33:44:55", L"9"}},
+        {"beyond the BMP",
+         {L"\U0001F600.example", L"00-11-22-33-44-55", L"7"},
+         true,
+         statusHostNotFound,
+         {L"\U0001F600.example", L"00-11-22-33-44-55", L"7"}},
+        {"control characters (pasting drops them)",
+         {L"a\x01z\tb", L"00:11:22:33:44:55\a", L"9\x1b"},
+         true,
+         statusHostNotFound,
+         {L"azb", L"00:11:22:33:44:55", L"9"}},
+        {"control characters (from a stored setting)",
+         {L"a\x01z\tb", L"00:11:22:33:44:55\a", L"9\x1b"},
+         false,
+         statusInvalidMac,
+         {L"a\x01z\tb", L"00:11:22:33:44:55\a", L"9\x1b"}},
+    };
+    questionAnsweredBefore();
+    platform::net::confineToLoopback(); // a name is never looked up beyond the machine
+    for (const Case& c : cases) {
+        LoopScript script;
+        script.waitFor(statusIs(statusReadyToSend));
+        for (auto [id, text] :
+             {std::pair{hostFieldId, &c.typed.host}, std::pair{macFieldId, &c.typed.mac},
+              std::pair{portFieldId, &c.typed.port}}) {
+            if (c.pasted) {
+                pasteInto(script, id, *text);
+            } else {
+                script.then([id, text] { setFieldText(id, *text); });
+            }
+        }
+        tap(script, [] { return centreOfElement(sendButtonId); });
+        script.waitFor(statusIs(c.status));
+        quitNow(script);
+        EXPECT_TRUE(runProgram(script)) << c.what;
+        EXPECT_TRUE(
+            platform::registry::parse(fileText(platform::registry::filePath())).error.empty())
+            << c.what;
+
+        restart();
+        LoopScript next;
+        next.waitFor(statusIs(statusReadyToSend)).then([&] {
+            EXPECT_EQ(shownFields(), c.readBack) << c.what;
+        });
+        EXPECT_FALSE(runProgram(next)) << c.what;
+        restart();
+    }
+    EXPECT_TRUE(shownBoxes().empty());
+}
+
+// A settings file cut short (as by a full disk under another writer) or not a registry at all:
+// set aside with a message, kept as it was, and the program starts as on its first run.
+TEST_F(FaultsTest, ADamagedSettingsFileIsSetAsideAndTheProgramStartsAsOnItsFirstRun) {
+    savedBefore(oldFields);
+    const std::string whole = fileText(platform::registry::filePath());
+    for (const std::string& damaged : {whole.substr(0, whole.size() / 2), std::string("\x89PNG")}) {
+        std::ofstream(platform::registry::filePath(), std::ios::binary) << damaged;
+        restart();
+        ::testing::internal::CaptureStderr();
+        LoopScript script;
+        script.waitFor(bounded([] { return boxButton(1).has_value(); }, "the question")).then([] {
+            EXPECT_EQ(shownFields(), (StoredFields{L"", L"", L""}));
+        });
+        tapBoxButton(script, 1); // No: the program ends
+        script.waitFor(bounded([] { return false; }, "the program to end"));
+        EXPECT_TRUE(runProgram(script));
+        const std::string message = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(message.find("is damaged"), std::string::npos) << message;
+        const auto aside = setAsideFiles();
+        ASSERT_EQ(aside.size(), 1u);
+        EXPECT_EQ(fileBytes(aside[0]), damaged) << "kept as it was";
+        fs::remove(aside[0]);
+    }
+}
+
+TEST_F(FaultsTest, AnUnreadableSettingsFileIsSetAsideUntouchedAndANewOneKeepsTheNextTexts) {
+    savedBefore(oldFields);
+    const std::string before = fileText(platform::registry::filePath());
+    openToEveryone(testFolder());
+    fs::permissions(platform::registry::filePath().parent_path(), fs::perms::all);
+    fs::permissions(platform::registry::filePath(), fs::perms::none);
+    {
+        FilePermissionsApply asNobody;
+        ASSERT_TRUE(asNobody.applied());
+        restart();
+        ::testing::internal::CaptureStderr();
+        LoopScript script;
+        script.waitFor(bounded([] { return boxButton(0).has_value(); }, "the question")).then([] {
+            EXPECT_EQ(shownFields(), (StoredFields{L"", L"", L""}));
+        });
+        tapBoxButton(script, 0);
+        script.waitFor(statusIs(statusReadyToSend)).then([] {
+            setFieldText(hostFieldId, L"new.example");
+        });
+        quitNow(script);
+        EXPECT_TRUE(runProgram(script));
+        const std::string message = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(message.find("cannot be read"), std::string::npos) << message;
+    }
+    const auto aside = setAsideFiles();
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(fileText(aside[0]), before) << "the old settings are kept, not overwritten";
+    restart();
+    EXPECT_EQ(SettingsKey::open()->readFields().host, L"new.example");
+}
+
+TEST_F(FaultsTest, AReadOnlyDeviceFolderKeepsTheSavedSettingsAndSaysTheNewOnesWereNotWritten) {
+    savedBefore(oldFields);
+    const std::string before = fileText(platform::registry::filePath());
+    openToEveryone(testFolder());
+    const fs::path deviceFolder = platform::registry::filePath().parent_path();
+    for (const auto& entry : fs::recursive_directory_iterator(deviceFolder)) {
+        fs::permissions(entry.path(),
+                        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                        fs::perm_options::remove);
+    }
+    fs::permissions(deviceFolder, fs::perms::owner_write, fs::perm_options::remove);
+    {
+        FilePermissionsApply asNobody;
+        ASSERT_TRUE(asNobody.applied());
+        restart();
+        ::testing::internal::CaptureStderr();
+        LoopScript script;
+        script.waitFor(statusIs(statusReadyToSend)).then([this] {
+            EXPECT_EQ(shownFields(), oldFields);
+            setFieldText(hostFieldId, L"new.example");
+        });
+        quitNow(script);
+        EXPECT_TRUE(runProgram(script));
+        const std::string message = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(message.find("could not be written"), std::string::npos) << message;
+    }
+    fs::permissions(deviceFolder, fs::perms::owner_all);
+    EXPECT_EQ(fileText(platform::registry::filePath()), before);
+    EXPECT_TRUE(setAsideFiles().empty());
+    restart();
+    EXPECT_EQ(SettingsKey::open()->readFields(), oldFields);
+}
+
+// The fonts are found by name in \windows first, then among the machine's fonts, then the
+// default face is taken: the texts are drawn all the same, and nobody is bothered with a box.
+TEST_F(FaultsTest, WithoutItsFontsTheProgramDrawsItsTextsInAnotherFace) {
+    questionAnsweredBefore();
+    for (const wchar_t* font : {thinFontFile, labelFontFile}) {
+        fs::remove(resourceFolder() / narrow(font));
+        fs::remove(platform::paths::toHost(std::wstring(L"\\windows\\") + font));
+    }
+    LoopScript script;
+    script.waitFor(statusIs(statusReadyToSend)).then([] {
+        const RECT status = findElementById(statusLineId)->screenRect;
+        const Pixels shown = screenPixels(status);
+        const auto dark = std::count_if(shown.data.begin(), shown.data.end(),
+                                        [](std::uint16_t pixel) { return pixel < 0x4000; });
+        EXPECT_GT(dark, 50) << "the status line's text is drawn";
+    });
+    EXPECT_FALSE(runProgram(script));
+    EXPECT_TRUE(shownBoxes().empty());
+}
+
+// A missing image and one cut short each show "Image not found!" with the file's name; the
+// widget draws a small placeholder and the program goes on.
+TEST_F(FaultsTest, AMissingAndATruncatedImageEachShowTheirBoxAndTheProgramGoesOn) {
+    questionAnsweredBefore();
+    fs::remove(resourceFolder() / "btn_common_input.png");
+    const fs::path cut = resourceFolder() / "bg_common_divider_section.png";
+    fs::resize_file(cut, fs::file_size(cut) / 2);
+    LoopScript script;
+    script.waitFor(statusIs(statusReadyToSend)).then([] {
+        setFieldText(hostFieldId, L"127.0.0.1");
+        EXPECT_EQ(fieldText(hostFieldId), L"127.0.0.1");
+    });
+    EXPECT_FALSE(runProgram(script));
+    std::vector<std::wstring> captions;
+    for (const auto& box : shownBoxes()) {
+        EXPECT_EQ(box.text.substr(0, 16), L"Image not found!");
+        captions.push_back(box.caption);
+    }
+    // Each is named by the last 20 characters of its path.
+    EXPECT_THAT(captions,
+                ::testing::UnorderedElementsAre(L"btn_common_input.png", L"_divider_section.png"));
+}
+
+// A machine of its own network, in which no interface is up and no route leads anywhere.
+bool inANetworkOfItsOwn() {
+    return unshare(CLONE_NEWNET) == 0;
+}
+
+TEST_F(FaultsTest, WithNoInterfaceUpTheConnectionGivesUpAfterItsTimeoutAndSendStaysOff) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "a network namespace of its own needs root";
+    }
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            if (!inANetworkOfItsOwn()) {
+                std::exit(6);
+            }
+            platform::net::useRealConnectionManager();
+            questionAnsweredBefore();
+            LoopScript script;
+            bool sendOff = false;
+            script.waitFor(statusIs(statusCantEstablishConnection)).then([&] {
+                sendOff = sendState() == itemDisabledOff;
+            });
+            const bool endedEarly = runProgram(script);
+            std::exit(!endedEarly && sendOff && !HasFailure() ? 7 : 8);
+        },
+        ::testing::ExitedWithCode(7), "");
+}
+
+TEST_F(FaultsTest, AFailingNameLookupIsToldAsHostNotFoundAndTheProgramGoesOn) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "a network namespace of its own needs root";
+    }
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            if (!inANetworkOfItsOwn()) {
+                std::exit(6);
+            }
+            questionAnsweredBefore();
+            LoopScript script;
+            script.waitFor(statusIs(statusReadyToSend))
+                .then([] {
+                    setFieldText(hostFieldId, L"wol.example.net");
+                    setFieldText(macFieldId, L"00:11:22:33:44:55");
+                    setFieldText(portFieldId, L"9");
+                })
+                .then([] { theApplication->onEvent(findElementById(sendButtonId), widgetTapped); })
+                .then([] { EXPECT_EQ(statusText(), statusHostNotFound); });
+            const bool endedEarly = runProgram(script);
+            std::exit(!endedEarly && shownBoxes().empty() && !HasFailure() ? 7 : 8);
+        },
+        ::testing::ExitedWithCode(7), "");
+}
+
+} // namespace

@@ -1,0 +1,584 @@
+// Touch fuzzing of the main screen. The input becomes a stream of finger presses, moves and
+// releases, clock ticks, typed characters, key presses, keyboard taps, clipboard texts and screen
+// turns, given to the real program on the headless VGA phone through its real message loop. After
+// each event at most one field is being edited. After each stream the finger is lifted, the
+// timers run out and the taps are delivered, an edit still open is ended by a tap on the header
+// (as a user would), and then:
+//   - the scroll offset lies within its bounds;
+//   - the frame still paints, and what the screen shows at rest, drawn bit by bit as things
+//     moved, is exactly what a full repaint over a fill draws (no stale pixels);
+//   - if Quit was tapped, the settings file parses and a fresh read of the store gives back each
+//     text as its field held it (empty where it is longer than its reader takes), and the
+//     answered data-connection question stays answered;
+//   - every datagram the loopback receiver got is a whole magic packet.
+// The sanitizers (address, undefined, leaks) watch throughout; a fatal message box ends the
+// process, and a screen that never comes to rest ends the run, which the fuzzer reports too.
+//
+// One program serves every input, for speed; before each stream it is put back to the state of
+// a fresh start: portrait, scrolled to the top, the start texts in the fields, "Ready to send" in
+// the status line, a fresh tracker, an empty clipboard, the clock past any double tap. (The
+// on-screen keyboard's shift is the one thing carried over when a stream leaves it on with no
+// field open.) DAWNBELL_FUZZ_TRACE keeps the inputs for a replay in order, should a failure ever
+// depend on the streams before it.
+//
+// Input: events, each an opcode byte (taken modulo the opcode count) and its operand bytes:
+//   0 x y  finger down     1 x y  finger moves    2 x y  finger up
+//     (x, y: 0..255 across the screen as it is now)
+//   3 t    the clock moves on 2t ms (the loop handles what falls due)
+//   4 c    a typed character: printable ASCII as it is, any other byte picks one of
+//          `specialCharacters` (control, right-to-left, combining, beyond the BMP ...)
+//   5 k    a key of `keys`: pressed and released, or held down when k has its high bit
+//   6      the screen turns
+//   7 k    a tap on key k of the on-screen keyboard (where it is while shown)
+//   8 e    a tap on element e: host, MAC, port, Send, Quit, status line, header
+//   9 c    clipboard text c of `clipboardTexts`
+#include "HeadlessProgram.h"
+#include "LoopbackReceiver.h"
+
+#include "Tunables.h"
+
+#include "registry/RegistryText.h"
+#include "shell/Shell.h"
+
+#include <platform/Device.h>
+
+#include <algorithm>
+#include <utility>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+using platform::PointerAction;
+using program_harness::fail;
+using program_harness::field;
+using program_harness::fieldIds;
+using program_harness::HeadlessProgram;
+using program_harness::screenSection;
+using toolkit_test::LoopScript;
+
+constexpr std::size_t maxEvents = 300;
+constexpr DWORD tickUnitMs = 2;
+constexpr DWORD tapHoldMs = 50;
+constexpr DWORD settleTickMs = 29; // with the script's own millisecond: the motion timer's period
+constexpr int settleTries = 2000;  // a minute of the clock: no fling lasts that long
+constexpr DWORD pastDoubleTapMs = 1000;
+constexpr DWORD idleCheckMs = 1000;
+constexpr std::uint16_t fillColour = 0xF81F; // magenta, under the full repaint
+
+const wchar_t* const startHost = L"127.0.0.1";
+const wchar_t* const startMac = L"00:11:22:33:44:55";
+
+const std::vector<wchar_t> specialCharacters{
+    0x08,   0x09,   0x0D,   0x16,   0x01,   0x1B,   0x7F,   0x00E9, 0x05D0,  0x0627,  0x202E,
+    0x200F, 0x0301, 0x4E2D, 0xFEFF, 0xFFFD, 0xFFFF, 0x00A0, 0x2028, 0x1F600, 0x10348, 0x10FFFD};
+
+const std::vector<UINT> keys{VK_LEFT, VK_RIGHT, VK_UP,     VK_DOWN,   VK_BACK, VK_DELETE,
+                             VK_HOME, VK_END,   VK_RETURN, VK_ESCAPE, VK_TAB,  VK_CONTROL,
+                             'V',     VK_SHIFT, 'A',       VK_CONTROL};
+
+std::vector<std::wstring> makeClipboardTexts() {
+    return {L"",
+            std::wstring(10000, L'7'),
+            L"00-11-22-33-44-55",
+            L"\x05E9\x05DC\x05D5\x05DD 192.168.0.1",
+            L"\U0001F600\U0001F4A1\U00010348",
+            L"a\tb\r\nsecond line",
+            L"\x01\x02\x1B[31m\x7F"};
+}
+
+const std::vector<std::wstring>& clipboardTexts() {
+    static const std::vector<std::wstring> texts = makeClipboardTexts();
+    return texts;
+}
+
+enum class Op : std::uint8_t {
+    down,
+    move,
+    up,
+    tick,
+    character,
+    key,
+    rotate,
+    keyboardTap,
+    elementTap,
+    clipboard,
+    count
+};
+
+struct Event {
+    Op op;
+    std::uint8_t a = 0;
+    std::uint8_t b = 0;
+};
+
+int operandCount(Op op) {
+    switch (op) {
+    case Op::down:
+    case Op::move:
+    case Op::up:
+        return 2;
+    case Op::rotate:
+        return 0;
+    default:
+        return 1;
+    }
+}
+
+std::vector<Event> decode(const std::uint8_t* data, std::size_t size) {
+    std::vector<Event> events;
+    std::size_t i = 0;
+    while (i < size && events.size() < maxEvents) {
+        Event event{static_cast<Op>(data[i++] % static_cast<std::uint8_t>(Op::count))};
+        const int operands = operandCount(event.op);
+        if (i + static_cast<std::size_t>(operands) > size) {
+            break;
+        }
+        if (operands > 0) {
+            event.a = data[i++];
+        }
+        if (operands > 1) {
+            event.b = data[i++];
+        }
+        events.push_back(event);
+    }
+    return events;
+}
+
+int screenWidth() {
+    return GetSystemMetrics(SM_CXSCREEN);
+}
+
+int screenHeight() {
+    return GetSystemMetrics(SM_CYSCREEN);
+}
+
+// Anywhere on the screen, as the backends deliver it (they keep the pointer on the screen).
+POINT pointOf(std::uint8_t x, std::uint8_t y) {
+    return POINT{x * screenWidth() / 256, y * screenHeight() / 256};
+}
+
+POINT centreOf(const RECT& r) {
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+POINT headerPoint() {
+    return POINT{screenWidth() / 2, clientRect.top + Section::headerImageHeight / 2};
+}
+
+// The client area of the screen buffer, row by row, into `pixels` (kept between calls: a new
+// buffer for every look costs more than the look).
+void clientAreaPixels(std::vector<std::uint16_t>& pixels) {
+    platform::Device& screen = platform::Device::instance();
+    std::lock_guard lock(screen.screenLock());
+    const auto width = static_cast<std::size_t>(screenWidth());
+    const int top = std::max<int>(clientRect.top, 0);
+    pixels.resize(width * static_cast<std::size_t>(screenHeight() - top));
+    for (int y = top; y < screenHeight(); ++y) {
+        std::memcpy(pixels.data() + static_cast<std::size_t>(y - top) * width,
+                    screen.pixels() + static_cast<std::size_t>(y) * screen.pitch(),
+                    width * sizeof(std::uint16_t));
+    }
+}
+
+int fieldsBeingEdited() {
+    int editing = 0;
+    for (MainScreenId id : fieldIds) {
+        const MyEditControl* edit = field(id);
+        if (edit == nullptr) {
+            fail("a field of the main screen is gone");
+        }
+        editing += edit->editorOpen || edit->slidingIn != 0 ? 1 : 0;
+    }
+    return editing;
+}
+
+std::wstring fitting(const std::wstring& text, std::size_t capacity) {
+    return text.size() <= capacity ? text : std::wstring();
+}
+
+// Everything one input does to the program, step by step inside its message loop.
+class Stream {
+public:
+    Stream(HeadlessProgram& program, LoopbackReceiver& receiver)
+        : program_(program), receiver_(receiver) {}
+
+    void run(const std::vector<Event>& events) {
+        LoopScript script;
+        script.then([this] { putBackToStart(); });
+        for (const Event& event : events) {
+            addEvent(script, event);
+        }
+        script.waitFor([this] { return settle(); });
+        script.then([] { checkSettled(); });
+        script.then([&script] { checkIdle(script.window()); });
+        script.then([] {
+            clientAreaPixels(atRest_);
+            repaintOver(fillColour);
+        });
+        script.then([] { checkPainting(); });
+        program_.run(script, [this] { onQuit(); });
+        drainReceiver();
+    }
+
+private:
+    void addEvent(LoopScript& script, const Event& event) {
+        if (event.op == Op::keyboardTap || event.op == Op::elementTap) {
+            // A tap is two steps: the press, then the release after the loop took the press.
+            script.then([this, event] { whenRunning([&] { pressForTap(event); }); });
+            script.then([this] {
+                whenRunning([&] {
+                    platform::clock::advance(tapHoldMs);
+                    pointer(PointerAction::up, tapPoint_);
+                });
+            });
+            return;
+        }
+        script.then([this, event] { whenRunning([&] { perform(event); }); });
+    }
+
+    // After Quit the program has ended: the rest of the stream is not given to it.
+    template <typename Action>
+    void whenRunning(Action action) {
+        if (!quit_) {
+            action();
+            if (fieldsBeingEdited() > 1) {
+                fail("two fields are being edited at once");
+            }
+        }
+    }
+
+    void perform(const Event& event) {
+        switch (event.op) {
+        case Op::down:
+            pointer(PointerAction::down, pointOf(event.a, event.b));
+            break;
+        case Op::move:
+            pointer(PointerAction::move, pointOf(event.a, event.b));
+            break;
+        case Op::up:
+            pointer(PointerAction::up, pointOf(event.a, event.b));
+            break;
+        case Op::tick:
+            platform::clock::advance(event.a * tickUnitMs);
+            break;
+        case Op::character:
+            type(event.a);
+            break;
+        case Op::key:
+            pressKey(event.a);
+            break;
+        case Op::rotate:
+            platform::Device::instance().rotate();
+            break;
+        case Op::clipboard:
+            platform::Device::instance().setClipboardText(
+                clipboardTexts()[event.a % clipboardTexts().size()]);
+            break;
+        default:
+            break;
+        }
+    }
+
+    void type(std::uint8_t c) {
+        const wchar_t character = c >= 0x20 && c < 0x7F
+                                      ? static_cast<wchar_t>(c)
+                                      : specialCharacters[c % specialCharacters.size()];
+        platform::Device::instance().character(character);
+    }
+
+    void pressKey(std::uint8_t k) {
+        const UINT key = keys[(k & 0x7F) % keys.size()];
+        platform::Device::instance().key(key, true);
+        if ((k & 0x80) == 0) {
+            platform::Device::instance().key(key, false);
+        }
+    }
+
+    void pressForTap(const Event& event) {
+        if (event.op == Op::keyboardTap) {
+            const auto keyboard = platform::shell::keyboard().keys();
+            tapPoint_ = centreOf(keyboard[event.a % keyboard.size()].cell);
+        } else {
+            static constexpr int targets[] = {hostFieldId,  macFieldId,   portFieldId,
+                                              sendButtonId, quitButtonId, statusLineId};
+            const std::size_t index = event.a % (std::size(targets) + 1);
+            tapPoint_ = index < std::size(targets)
+                            ? centreOf(findElementById(targets[index])->screenRect)
+                            : headerPoint();
+        }
+        pointer(PointerAction::down, tapPoint_);
+    }
+
+    // One finger, as the backends give it: a press while it is down lifts it first.
+    void pointer(PointerAction action, POINT at) {
+        if (action == PointerAction::down && fingerDown_) {
+            platform::Device::instance().pointer(PointerAction::up, lastPoint_.x, lastPoint_.y);
+        }
+        platform::Device::instance().pointer(action, at.x, at.y);
+        fingerDown_ = action != PointerAction::up;
+        lastPoint_ = at;
+    }
+
+    // The state of a fresh start, as far as the user can see and the next stream can reach.
+    // Only what differs is changed, and then the screen is drawn whole, as after the screen was
+    // built: most streams leave most of it as it was.
+    void putBackToStart() {
+        drainReceiver();
+        if (screenWidth() > screenHeight()) {
+            platform::Device::instance().rotate();
+        }
+        Section* section = screenSection();
+        bool changed = std::exchange(section->scrollOffset, 0) != 0;
+        changed = setIfDifferent(hostFieldId, startHost) || changed;
+        changed = setIfDifferent(macFieldId, startMac) || changed;
+        changed = setIfDifferent(portFieldId, std::to_wstring(receiver_.port())) || changed;
+        if (program_harness::statusText() != statusReadyToSend) {
+            showStatus(statusReadyToSend);
+            changed = true;
+        }
+        {
+            MotionLockGuard lock;
+            MotionTracker fresh;
+            fresh.scrollTarget = section;
+            *sharedTracker() = fresh;
+        }
+        KillTimer(mainWindow, tunables::motionTimerId);
+        platform::Device::instance().setClipboardText(L"");
+        platform::clock::advance(pastDoubleTapMs);
+        if (changed) {
+            InvalidateRect(mainWindow, nullptr, TRUE);
+        }
+    }
+
+    static bool setIfDifferent(MainScreenId id, const std::wstring& text) {
+        if (fieldText(id) == text) {
+            return false;
+        }
+        setFieldText(id, text);
+        return true;
+    }
+
+    // One try of the settling: true once the finger is up, nothing moves, no field is being
+    // edited, no tap waits to be delivered and the motion timer has stopped.
+    // An edit still open is ended as a user would: shift off, then a tap on the header.
+    bool settle() {
+        if (++settleTries_ > settleTries) {
+            fail("the screen never comes to rest: " + restState());
+        }
+        if (fingerDown_) {
+            pointer(PointerAction::up, lastPoint_);
+            return false;
+        }
+        if (animating()) {
+            platform::clock::advance(settleTickMs);
+            return false;
+        }
+        if (fieldsBeingEdited() > 0) {
+            endEdit();
+            return false;
+        }
+        if (tapWaiting()) {
+            platform::clock::advance(settleTickMs);
+            return false;
+        }
+        // The motion timer has run out once a whole period passes without it falling due; while
+        // it runs, the loop takes its tick (a fling's step, or one the finger left behind) first.
+        platform::clock::advance(tunables::motionTimerPeriodMs);
+        MSG tick{};
+        return PeekMessageW(&tick, mainWindow, WM_TIMER, WM_TIMER, PM_NOREMOVE) == FALSE;
+    }
+
+    void endEdit() {
+        if (++editEndings_ > 3) {
+            fail("a tap on the header does not end the edit");
+        }
+        tapPoint_ = platform::shell::keyboard().shifted() ? shiftKeyPoint() : headerPoint();
+        pointer(PointerAction::down, tapPoint_);
+    }
+
+    static POINT shiftKeyPoint() {
+        for (const auto& key : platform::shell::keyboard().keys()) {
+            if (key.kind == platform::shell::KeyKind::shift) {
+                return centreOf(key.cell);
+            }
+        }
+        fail("the keyboard has no shift key");
+    }
+
+    static std::string restState() {
+        const MotionTracker& tracker = *sharedTracker();
+        std::string state = "fling " + std::to_string(tracker.flinging) + ", tap waiting " +
+                            std::to_string(tracker.tapPending && !tracker.tapConsumed) +
+                            ", pressed child " +
+                            std::to_string(screenSection()->pressedChild != nullptr) + ", offset " +
+                            std::to_string(screenSection()->scrollOffset);
+        for (MainScreenId id : fieldIds) {
+            state += ", field " + std::to_string(id) + " sliding " +
+                     std::to_string(field(id)->slidingIn) + " editing " +
+                     std::to_string(field(id)->editorOpen) + " top " +
+                     std::to_string(field(id)->screenRect.top);
+        }
+        return state;
+    }
+
+    // What the next ticks of the motion timer carry on by themselves: a fling of the screen, a
+    // slide. (A fling flagged while a field holds the input never runs: the next touch, which
+    // ends the edit, stops it.)
+    static bool animating() {
+        MotionLockGuard lock;
+        const MotionTracker& tracker = *sharedTracker();
+        if (tracker.flinging && tracker.scrollTarget == screenSection()) {
+            return true;
+        }
+        return std::any_of(fieldIds.begin(), fieldIds.end(),
+                           [](MainScreenId id) { return field(id)->slidingIn != 0; });
+    }
+
+    // A touch the section has not finished with: a completed tap not delivered yet, or the
+    // widget it pressed.
+    static bool tapWaiting() {
+        MotionLockGuard lock;
+        const MotionTracker& tracker = *sharedTracker();
+        return (tracker.tapPending && !tracker.tapConsumed) ||
+               screenSection()->pressedChild != nullptr;
+    }
+
+    static void checkSettled() {
+        const Section* section = screenSection();
+        const int contentHeight = section->bottom - section->top;
+        const int viewHeight = std::min<int>(contentHeight, viewRect.bottom - clientRect.top);
+        const int lowest = viewHeight - contentHeight;
+        if (section->scrollOffset > 0 || section->scrollOffset < lowest) {
+            fail("the scroll offset " + std::to_string(section->scrollOffset) +
+                 " lies outside 0 .. " + std::to_string(lowest) + " at rest");
+        }
+        if (frameHasFocus != 1 || drawingReady != 1) {
+            fail("the frame does not paint with no field open");
+        }
+    }
+
+    // At rest the program wants no time: a second passes with no timer of its own falling due
+    // (only the script's, which runs these steps).
+    static void checkIdle(HWND scriptWindow) {
+        platform::clock::advance(idleCheckMs);
+        MSG msg{};
+        while (PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+            if (msg.hwnd != scriptWindow) {
+                fail("a timer runs while the program is at rest (timer " +
+                     std::to_string(msg.wParam) + (msg.hwnd == nullptr ? " of the thread)" : ")"));
+            }
+        }
+    }
+
+    static void repaintOver(std::uint16_t fill) {
+        RECT client{0, clientRect.top, screenWidth(), screenHeight()};
+        colourFill(primarySurface, &client, fill);
+        InvalidateRect(mainWindow, nullptr, TRUE);
+    }
+
+    // What the screen shows at rest, painted bit by bit as things moved, is what a full repaint
+    // draws over a fill: no stale pixels, and the frame still paints.
+    static void checkPainting() {
+        clientAreaPixels(repainted_);
+        if (repainted_ != atRest_) {
+            std::size_t first = 0;
+            while (repainted_[first] == atRest_[first]) {
+                ++first;
+            }
+            const auto width = static_cast<std::size_t>(screenWidth());
+            fail("the screen at rest differs from a full repaint, first at " +
+                 std::to_string(first % width) + "," +
+                 std::to_string(first / width + static_cast<std::size_t>(clientRect.top)));
+        }
+    }
+
+    // The program wrote the settings and ended: what it wrote must be whole, and read back as
+    // the next start reads it.
+    void onQuit() {
+        quit_ = true;
+        const StoredFields typed{fieldText(hostFieldId), fieldText(macFieldId),
+                                 fieldText(portFieldId)};
+        std::ifstream file(platform::registry::filePath(), std::ios::binary);
+        const std::string text{std::istreambuf_iterator<char>(file), {}};
+        if (!platform::registry::parse(text).error.empty()) {
+            fail("the settings file does not parse after Quit");
+        }
+        platform::registry::reload();
+        auto settings = SettingsKey::open();
+        if (!settings) {
+            fail("the settings key is gone after Quit");
+        }
+        if (settings->showInfo()) {
+            fail("the answered question is asked again after Quit");
+        }
+        const StoredFields expected{fitting(typed.host, SettingsKey::hostCapacity),
+                                    fitting(typed.mac, SettingsKey::macCapacity),
+                                    fitting(typed.port, SettingsKey::portCapacity)};
+        if (!(settings->readFields() == expected)) {
+            fail("the texts read back after Quit are not the texts the fields held");
+        }
+    }
+
+    void drainReceiver() {
+        while (auto packet = receiver_.takeQueued()) {
+            const bool whole = packet->size() == magicPacketSize &&
+                               std::all_of(packet->begin(), packet->begin() + 6,
+                                           [](std::uint8_t b) { return b == 0xFF; }) &&
+                               std::equal(packet->begin() + 12, packet->end(), packet->begin() + 6);
+            if (!whole) {
+                fail("a datagram that is not a whole magic packet");
+            }
+        }
+    }
+
+    HeadlessProgram& program_;
+    LoopbackReceiver& receiver_;
+    bool quit_ = false;
+    bool fingerDown_ = false;
+    POINT lastPoint_{};
+    POINT tapPoint_{};
+    int settleTries_ = 0;
+    int editEndings_ = 0;
+    // Kept between streams, so that no stream pays for their memory.
+    static inline std::vector<std::uint16_t> atRest_;
+    static inline std::vector<std::uint16_t> repainted_;
+};
+
+HeadlessProgram* program = nullptr;
+LoopbackReceiver* receiver = nullptr;
+
+// With DAWNBELL_FUZZ_TRACE naming a folder, every input is also written there, numbered: a
+// failure that needs the streams before it is replayed by passing the files in order.
+void keepForReplay(const std::uint8_t* data, std::size_t size) {
+    static const char* const folder = std::getenv("DAWNBELL_FUZZ_TRACE");
+    static int count = 0;
+    if (folder != nullptr) {
+        char name[16];
+        std::snprintf(name, sizeof name, "/%06d", count++);
+        std::ofstream(std::string(folder) + name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
+    receiver = new LoopbackReceiver();
+    if (!receiver->isOpen()) {
+        fail("no loopback receiver");
+    }
+    program = new HeadlessProgram(program_harness::resourceSet(DAWNBELL_BIN_DIR));
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    keepForReplay(data, size);
+    Stream(*program, *receiver).run(decode(data, size));
+    return 0;
+}

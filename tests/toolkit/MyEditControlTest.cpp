@@ -233,6 +233,37 @@ TEST_F(EditControlTest, AFieldInPlaceOpensTheEditorOnTheFirstTickOverItsFrame) {
               tiles.at(MyEditControl::inputTileWidth + 15, 0));
 }
 
+// The top left corner of the dark ink (glyphs) in an area of the presented screen.
+POINT inkCorner(const RECT& area) {
+    const std::vector<std::uint16_t> shown = platform::Device::instance().compose(area);
+    const LONG width = area.right - area.left;
+    POINT corner{area.right, area.bottom};
+    for (size_t i = 0; i < shown.size(); ++i) {
+        if ((shown[i] >> 11) < 8) { // red below a quarter: ink, not the white field
+            corner.x = std::min(corner.x, area.left + static_cast<LONG>(i) % width);
+            corner.y = std::min(corner.y, area.top + static_cast<LONG>(i) / width);
+        }
+    }
+    return corner;
+}
+
+TEST_F(EditControlTest, TheTextStaysWhereItWasWhenTheEditorOpens) {
+    MyEditControl* field = addField(100);
+    field->setText(L"wol.example.net");
+    paintWhole();
+    const RECT place = field->screenRect;
+    // The glyphs, clear of the frame's rounded edges (and of the caret, after the text).
+    const RECT text{place.left + 3, place.top + 3, place.left + 120, place.bottom - 3};
+    const POINT before = inkCorner(text);
+    tapScreen(place.right - 20, place.top + 20);
+    tick();
+    ASSERT_EQ(GetFocus(), editWindow);
+    const POINT after = inkCorner(text);
+    // The editor sits 5 pixels into the frame, the label 4.
+    EXPECT_LE(std::abs(after.x - before.x), 1);
+    EXPECT_EQ(after.y, before.y);
+}
+
 TEST_F(EditControlTest, KeyboardTapsKeysAndPasteTypeAndATapElsewhereEndsTheEditThere) {
     MyEditControl* field = addField(200);
     field->setText(L"old");

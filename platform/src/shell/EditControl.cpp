@@ -57,13 +57,15 @@ private:
     HDC dc_;
 };
 
-// Pixel sizes of a field at a resolution. Only a window made with WS_BORDER has a frame.
+// Pixel sizes of a field at a resolution. Only a window made with WS_BORDER has a frame and a
+// margin inside it, with its line centred; a bare window puts its line at its top left corner,
+// so that an editor laid over text drawn elsewhere shows it where it was.
 struct FieldMetrics {
     int border;
     int padding;
     int caretWidth;
     FieldMetrics(int dpi, bool bordered)
-        : border(bordered ? scaled(1, dpi) : 0), padding(scaled(3, dpi)),
+        : border(bordered ? scaled(1, dpi) : 0), padding(bordered ? scaled(3, dpi) : 0),
           caretWidth(scaled(1, dpi)) {}
     int textLeft() const { return border + padding; }
     int textWidth(int fieldWidth) const { return std::max(0, fieldWidth - 2 * (border + padding)); }
@@ -223,13 +225,13 @@ private:
         RECT line{m.padding - scroll_, 0, m.padding - scroll_ + caretX_ + width * 4, innerHeight};
         const std::wstring& text = text_.text();
         DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &line,
-                  DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+                  DT_LEFT | (bordered_ ? DT_VCENTER : DT_TOP) | DT_SINGLELINE | DT_NOPREFIX);
         gdi::deleteBufferDC(dc);
 
         if (focused_ && caretOn_) {
             const int lineHeight = std::min(measure_.lineHeight(), innerHeight);
             const int x = m.textLeft() + caretX_ - scroll_;
-            const int top = m.border + (innerHeight - lineHeight) / 2;
+            const int top = bordered_ ? m.border + (innerHeight - lineHeight) / 2 : 0;
             canvas.fill({x, top, x + m.caretWidth, top + lineHeight}, caretColour);
         }
     }

@@ -152,7 +152,9 @@ TEST_F(EditControlTest, FieldIsDrawnWhiteWithTextWhileShown) {
 
 TEST_F(EditControlTest, OnlyAFieldMadeWithABorderStyleHasAFrame) {
     const int width = field.right - field.left;
-    EXPECT_EQ(screen(field)[0], 0xFFFF) << "the program's field has no border style";
+    // Its top right corner (the caret stands at the top left).
+    EXPECT_EQ(screen(field)[static_cast<size_t>(width) - 1], 0xFFFF)
+        << "the program's field has no border style";
     HWND framed = CreateWindowExW(0, L"EDIT", nullptr, WS_BORDER | ES_AUTOHSCROLL, 40, 300, 400, 60,
                                   ownerWindow(), nullptr, nullptr, nullptr);
     ShowWindow(framed, SW_SHOW);

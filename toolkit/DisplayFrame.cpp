@@ -339,6 +339,7 @@ LRESULT DisplayFrame::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void DisplayFrame::onActivate(WPARAM wParam) {
+    Section::windowInactive = wParam == 0;
     if (wParam != 0) {
         SetForegroundWindow(withRaiseBit(mainWindow));
         SHFullScreen(mainWindow, tunables::fullScreenFlags);

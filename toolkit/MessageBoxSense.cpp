@@ -272,8 +272,7 @@ void MessageBoxSense::drawWhole(IDirectDrawSurface* target) {
 
 // The box is drawn over the screen dimmed by the backdrop: the screen is painted afresh first,
 // so that drawing the box again (focus, rotation) neither dims it twice nor dims a stale
-// picture. The scroll bar's overlay would show above the backdrop: it goes until the content
-// moves again.
+// picture. The scroll bar's overlay would show above the backdrop: it goes while the box is up.
 void MessageBoxSense::repaintScreenBeneath(const RECT& area) {
     dirtyRect = area;
     eraseRect(area);

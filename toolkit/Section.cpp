@@ -251,9 +251,9 @@ void Section::updateScrollBar() {
         barTop + barLength > viewRect.bottom ? viewRect.bottom - 1 : barTop + barLength;
     RECT place{screenWidth() - tunables::scrollBarWidthPx, std::max<LONG>(barTop, viewRect.top),
                screenWidth() - 1, barBottom};
-    // Placed once per position: a bar hidden while the window is inactive stays hidden until
-    // the content moves again.
-    if (place.bottom <= place.top || sameRect(place, scrollBarPlace)) {
+    const bool boxShown = theFrame != nullptr && theFrame->modalBox != nullptr;
+    if (place.bottom <= place.top || windowInactive || boxShown ||
+        (scrollBarShown == 1 && sameRect(place, scrollBarPlace))) {
         return;
     }
     RECT source{0, 0, tunables::scrollBarVisibleWidthPx, barLength};

@@ -38,8 +38,10 @@ public:
     void unselect() override;
 
     // Shows the bar at the place that matches scrollOffset, or hides it when everything fits.
+    // Nothing is shown while the window is inactive or a message box is up: the overlay would
+    // lie above them.
     void updateScrollBar();
-    // Hides the bar if it is shown. The bar comes back with the next move of the content.
+    // Hides the bar if it is shown. The next paint of the section shows it again.
     static void hideScrollBar();
 
     std::wstring title;
@@ -56,7 +58,8 @@ public:
     static inline IDirectDrawSurface* headerImage = nullptr;
     static inline int headerImageWidth = 0;
     static inline int headerImageHeight = 0;
-    static inline BYTE scrollBarShown = 0; // the overlay is visible
+    static inline BYTE scrollBarShown = 0;     // the overlay is visible
+    static inline bool windowInactive = false; // the frame's window lost the activation
     static inline HFONT titleFont = nullptr;
 
 private:

@@ -52,6 +52,7 @@ void releaseSharedWidgetResources() {
     release(Section::headerImage);
     Section::headerImageWidth = Section::headerImageHeight = 0;
     Section::scrollBarShown = 0;
+    Section::windowInactive = false;
     release(MyEditControl::inputImage);
     MyEditControl::inputImageHeight = 0;
     MyEditControl::inputTileWidth = 0;

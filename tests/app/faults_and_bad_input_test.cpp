@@ -180,7 +180,7 @@ TEST_F(FaultsTest, BadTextsInTheFieldsGetTheirStatusAndComeBackAsFarAsTheStoreRe
             if (c.pasted) {
                 pasteInto(script, id, *text);
             } else {
-                script.then([id, text] { setFieldText(id, *text); });
+                script.then([id = id, text = text] { setFieldText(id, *text); });
             }
         }
         tap(script, [] { return centreOfElement(sendButtonId); });

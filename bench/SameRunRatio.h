@@ -1,5 +1,5 @@
-// Times an operation against a reference in the same run, alternating the two so that both see
-// the same machine, and reports the ratio of their median times as the "ratio" counter. Medians
+// Times an operation against a reference in the same run, interleaved so that both see the same
+// machine, and reports the ratio of their median times as the "ratio" counter. Medians
 // keep the figure steady on a shared, noisy machine: a burst of other work lengthens a few
 // samples of either side, not the middle one.
 #pragma once
@@ -29,17 +29,25 @@ inline double median(std::vector<double>& samples) {
 }
 
 // The benchmark's iteration time is the operation's; "op_us" and "ref_us" are the medians.
-// `prepare` runs untimed before each operation.
+// `prepare` runs untimed before each operation. The order alternates from one iteration to the
+// next (operation first, then reference first), so that neither always finds the caches warmed
+// by the other.
 template <typename Prepare, typename Operation, typename Reference>
 void compareInOneRun(benchmark::State& state, Prepare&& prepare, Operation&& operation,
                      Reference&& reference) {
     std::vector<double> operationTimes;
     std::vector<double> referenceTimes;
     for (auto _ : state) {
+        const bool referenceFirst = operationTimes.size() % 2 == 1;
+        if (referenceFirst) {
+            referenceTimes.push_back(secondsOf(reference));
+        }
         prepare();
         const double op = secondsOf(operation);
-        referenceTimes.push_back(secondsOf(reference));
         operationTimes.push_back(op);
+        if (!referenceFirst) {
+            referenceTimes.push_back(secondsOf(reference));
+        }
         state.SetIterationTime(op);
     }
     const double op = median(operationTimes);

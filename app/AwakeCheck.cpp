@@ -101,6 +101,11 @@ DWORD WINAPI runCheck(LPVOID parameter) {
             report(AwakeState::noAnswer, checkDurationMs);
             return 0;
         }
+        const DWORD step = elapsed / progressStepMs;
+        if (step > shownStep) {
+            shownStep = step;
+            report(AwakeState::waiting, elapsed);
+        }
         if (static_cast<std::int32_t>(now - nextProbe) >= 0) {
             nextProbe = now + probeIntervalMs;
             const DWORD timeout = std::min(probeTimeoutMs, checkDurationMs - elapsed);
@@ -114,11 +119,6 @@ DWORD WINAPI runCheck(LPVOID parameter) {
             case ProbeResult::silent:
                 continue;
             }
-        }
-        const DWORD step = elapsed / progressStepMs;
-        if (step > shownStep) {
-            shownStep = step;
-            report(AwakeState::waiting, elapsed);
         }
         const DWORD toNextStep = (step + 1) * progressStepMs - elapsed;
         Sleep(std::min({toNextStep, nextProbe - now, checkDurationMs - elapsed}));

@@ -42,6 +42,7 @@ void inANetworkOfItsOwn(Body body) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
+            dup2(STDERR_FILENO, STDOUT_FILENO); // the failures, for the parent to show
             if (!TestNetwork::enterOwnNamespace()) {
                 std::exit(6);
             }
@@ -60,9 +61,37 @@ void inANetworkOfItsOwn(Body body) {
         GTEST_SKIP() << "network namespaces and veth pairs need root";                             \
     }
 
+// Steps of the device clock, half a second each, until `condition` holds: for waits longer than
+// the loop's own millisecond steps allow.
+std::function<bool()> afterWaiting(std::function<bool()> condition, const std::string& what) {
+    return bounded(
+        [condition = std::move(condition)] {
+            platform::clock::advance(500);
+            return condition();
+        },
+        what);
+}
+
+bool waiting() {
+    return statusText().starts_with(L"Waiting for the computer to wake... ");
+}
+
+// A drag of the screen up and back while the check runs.
+void scrollTheScreen(LoopScript& script) {
+    for (const int y : {400, 300, 200, 300, 400}) {
+        script.then([y] {
+                  touch(y == 400 ? PointerAction::down : PointerAction::move, {240, y});
+              })
+            .then([] { platform::clock::advance(30); });
+    }
+    script.then([] { touch(PointerAction::up, {240, 400}); });
+}
+
 // The card of a computer that sleeps is up but has no address and answers no address lookup:
 // the unicast waits for a neighbour that never answers and is dropped; the subnet's broadcast
-// reaches the card. The check then probes in vain until it gives up.
+// reaches the card. The check probes in vain while the user scrolls; a new Send starts it
+// again, and it gives up a whole check's time after that. A typed broadcast goes out once. Quit
+// during a check ends the program.
 TEST_F(WakeOnARealNetworkTest, ASleepingCardGetsTheBroadcastNotTheUnicastAndTheCheckGivesUp) {
     SKIP_WITHOUT_ROOT();
     inANetworkOfItsOwn([](TestNetwork& network) {
@@ -73,10 +102,11 @@ TEST_F(WakeOnARealNetworkTest, ASleepingCardGetsTheBroadcastNotTheUnicastAndTheC
             return false;
         }
         Wire card(network.nameOf("card"), "eth0");
+        const std::wstring sent = L"Magic packet sended ;-) (also to 10.77.0.255)";
         questionAnsweredBefore();
         LoopScript script;
         sendTo(script, L"10.77.0.2");
-        script.waitFor(statusIs(L"Magic packet sended ;-) (also to 10.77.0.255)"))
+        script.waitFor(statusIs(sent))
             .waitFor(bounded([&] { return !card.magicPacketsFor(macBytes).empty(); },
                              "the magic packet on the card's wire"))
             .waitFor(bounded(
@@ -85,19 +115,34 @@ TEST_F(WakeOnARealNetworkTest, ASleepingCardGetsTheBroadcastNotTheUnicastAndTheC
             .then([&] {
                 EXPECT_EQ(card.magicPacketsFor(macBytes), std::vector<std::string>{"10.77.0.255"});
             })
-            .waitFor(bounded(
-                [] {
-                    platform::clock::advance(500);
-                    return statusText().starts_with(L"Waiting for the computer to wake... ");
-                },
-                "the waiting time shown"))
-            .waitFor(bounded(
-                [] {
-                    platform::clock::advance(500);
-                    return statusText() == noAnswerText(60);
-                },
-                "the check to give up"));
-        return !runProgram(script);
+            .waitFor(bounded(waiting, "the waiting time shown"));
+        scrollTheScreen(script);
+        DWORD sentAgain = 0;
+        tap(script, [] { return centreOfElement(sendButtonId); });
+        script.waitFor(statusIs(sent))
+            .then([&] { sentAgain = platform::clock::now(); })
+            .waitFor(afterWaiting([] { return statusText() == noAnswerText(60); },
+                                  "the check to give up"))
+            .then([&] {
+                EXPECT_GE(platform::clock::now() - sentAgain, awake_check::checkDurationMs);
+            });
+        // A broadcast address typed goes out once, as it is, and no single computer can answer.
+        script.then([] { setFieldText(hostFieldId, L"10.77.0.255"); });
+        tap(script, [] { return centreOfElement(sendButtonId); });
+        script.waitFor(statusIs(statusCantCheckAwake))
+            .waitFor(bounded([&] { return card.magicPacketsFor(macBytes).size() == 3; },
+                             "the typed broadcast on the wire"))
+            .then([&] {
+                EXPECT_EQ(card.magicPacketsFor(macBytes),
+                          std::vector<std::string>(3, "10.77.0.255"));
+            });
+        script.then([] { setFieldText(hostFieldId, L"10.77.0.2"); });
+        tap(script, [] { return centreOfElement(sendButtonId); });
+        script.waitFor(bounded(waiting, "a new check"));
+        // Quit lies below the screen's end on the phone; its notification is what a tap posts.
+        script.then([] { theApplication->onEvent(findElementById(quitButtonId), widgetTapped); })
+            .waitFor(bounded([] { return false; }, "Quit to end the program"));
+        return runProgram(script);
     });
 }
 

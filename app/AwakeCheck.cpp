@@ -14,34 +14,34 @@ using namespace awake_check;
 
 enum class AwakeState : std::uint8_t { waiting, awake, noAnswer, cantCheck };
 
-// A report packed into lParam: the check it comes from, the state and the seconds waited.
+// A report packed into the 32 bits of lParam: the check it comes from (numbered modulo 256:
+// only the reports of the last few checks can be in the queue), the state and the seconds waited.
 struct AwakeReport {
-    std::uint32_t check = 0;
+    std::uint8_t check = 0;
     AwakeState state = AwakeState::waiting;
     std::uint16_t seconds = 0;
 
     LPARAM packed() const {
-        return static_cast<LPARAM>((std::uint64_t{check} << 24) |
-                                   (std::uint64_t{static_cast<std::uint8_t>(state)} << 16) |
+        return static_cast<LPARAM>((std::uint32_t{check} << 24) |
+                                   (std::uint32_t{static_cast<std::uint8_t>(state)} << 16) |
                                    seconds);
     }
     static AwakeReport unpacked(LPARAM value) {
-        const auto bits = static_cast<std::uint64_t>(value);
-        return {static_cast<std::uint32_t>(bits >> 24),
-                static_cast<AwakeState>((bits >> 16) & 0xFF),
+        const auto bits = static_cast<std::uint32_t>(value);
+        return {static_cast<std::uint8_t>(bits >> 24), static_cast<AwakeState>((bits >> 16) & 0xFF),
                 static_cast<std::uint16_t>(bits & 0xFFFF)};
     }
 };
 
 struct CheckOrder {
     std::uint32_t host;
-    std::uint32_t check;
+    std::uint8_t check;
     DWORD interfaceThread;
 };
 
 // The user-interface thread's view of the check.
 HANDLE checkThread = nullptr;
-std::uint32_t currentCheck = 0;
+std::uint8_t currentCheck = 0;
 
 enum class ProbeResult { answered, silent, impossible };
 

@@ -33,12 +33,6 @@ void sendTo(LoopScript& script, const std::wstring& host) {
 // tells the parent whether all held.
 template <typename Body>
 void inANetworkOfItsOwn(Body body) {
-    if (getenv("NSDEBUG")) {
-        TestNetwork::enterOwnNamespace();
-        TestNetwork network;
-        body(network);
-        return;
-    }
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {

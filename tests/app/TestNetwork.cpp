@@ -48,6 +48,11 @@ bool TestNetwork::run(const std::string& command, const std::string& peer) {
     return shell(peer.empty() ? command : "ip netns exec " + nameOf(peer) + " " + command);
 }
 
+bool TestNetwork::set(const std::string& setting, const std::string& value,
+                      const std::string& peer) {
+    return run("sh -c 'echo " + value + " > /proc/sys/net/" + setting + "'", peer);
+}
+
 bool TestNetwork::addNamespace(const std::string& peer) {
     if (!shell("ip netns add " + nameOf(peer))) {
         return false;

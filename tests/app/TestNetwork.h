@@ -18,8 +18,10 @@ public:
     TestNetwork(const TestNetwork&) = delete;
     TestNetwork& operator=(const TestNetwork&) = delete;
 
-    // Runs a command line (ip, sysctl) here, or inside peer `peer`; false if it fails.
+    // Runs a command line (ip) here, or inside peer `peer`; false if it fails.
     bool run(const std::string& command, const std::string& peer = "");
+    // Sets a kernel setting of the namespace, given by its path under /proc/sys/net.
+    bool set(const std::string& setting, const std::string& value, const std::string& peer = "");
     // A peer namespace with loopback up and nothing else.
     bool addNamespace(const std::string& peer);
     // A peer namespace joined to this one by a veth pair: `local` here with `localCidr`, "eth0"

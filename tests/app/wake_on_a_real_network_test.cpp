@@ -53,6 +53,9 @@ void inANetworkOfItsOwn(Body body) {
 #define SKIP_WITHOUT_ROOT()                                                                        \
     if (geteuid() != 0) {                                                                          \
         GTEST_SKIP() << "network namespaces and veth pairs need root";                             \
+    }                                                                                              \
+    if (std::system("command -v ip >/dev/null") != 0) {                                            \
+        GTEST_SKIP() << "making networks needs ip (iproute2)";                                     \
     }
 
 // Steps of the device clock, half a second each, until `condition` holds: for waits longer than
@@ -91,8 +94,8 @@ TEST_F(WakeOnARealNetworkTest, ASleepingCardGetsTheBroadcastNotTheUnicastAndTheC
     inANetworkOfItsOwn([](TestNetwork& network) {
         // The neighbour lookup gives up within milliseconds instead of three seconds.
         if (!network.addPeer("card", "lan0", "10.77.0.1/24", "") ||
-            !network.run("sysctl -qw net.ipv4.neigh.lan0.mcast_solicit=1 "
-                         "net.ipv4.neigh.lan0.retrans_time_ms=10")) {
+            !network.set("ipv4/neigh/lan0/mcast_solicit", "1") ||
+            !network.set("ipv4/neigh/lan0/retrans_time_ms", "10")) {
             return false;
         }
         Wire card(network.nameOf("card"), "eth0");
@@ -152,13 +155,16 @@ void PrintTo(const AwakeHost& host, std::ostream* out) {
     *out << host.name;
 }
 
-bool answersPing(TestNetwork& network) {
-    return network.addPeer("host", "lan0", "10.78.0.1/24", "10.78.0.2/24");
+// Its answers to connections are thrown away: only an echo can find it up.
+bool answersPingOnly(TestNetwork& network) {
+    return network.addPeer("host", "lan0", "10.78.0.1/24", "10.78.0.2/24") &&
+           network.run("ip rule add ipproto tcp table 100", "host") &&
+           network.run("ip route add blackhole default table 100", "host");
 }
 
 bool dropsPingRefusesConnections(TestNetwork& network) {
     return network.addPeer("host", "lan0", "10.79.0.1/24", "10.79.0.2/24") &&
-           network.run("sysctl -qw net.ipv4.icmp_echo_ignore_all=1", "host");
+           network.set("ipv4/icmp_echo_ignore_all", "1", "host");
 }
 
 // 10.81.0.2 is reached through the router at 10.80.0.2.
@@ -171,7 +177,7 @@ bool behindARouter(TestNetwork& network) {
                        far) &&
            network.run("ip addr add 10.81.0.1/24 dev r1", "router") &&
            network.run("ip link set r1 up", "router") &&
-           network.run("sysctl -qw net.ipv4.ip_forward=1", "router") &&
+           network.set("ipv4/ip_forward", "1", "router") &&
            network.run("ip addr add 10.81.0.2/24 dev eth0", "far") &&
            network.run("ip link set eth0 up", "far") &&
            network.run("ip route add default via 10.81.0.1", "far") &&
@@ -184,9 +190,7 @@ TEST_P(AwakeHostTest, TheStatusTurnsToAwake) {
     SKIP_WITHOUT_ROOT();
     inANetworkOfItsOwn([](TestNetwork& network) {
         const AwakeHost host = GetParam();
-        if (!host.make(network) ||
-            !network.run(std::string("sysctl -qw net.ipv4.ping_group_range='") + host.pingGroups +
-                         "'")) {
+        if (!host.make(network) || !network.set("ipv4/ping_group_range", host.pingGroups)) {
             return false;
         }
         questionAnsweredBefore();
@@ -199,7 +203,7 @@ TEST_P(AwakeHostTest, TheStatusTurnsToAwake) {
 
 INSTANTIATE_TEST_SUITE_P(Hosts, AwakeHostTest,
                          ::testing::Values(AwakeHost{"AnsweringPing", L"10.78.0.2", "0 2147483647",
-                                                     answersPing},
+                                                     answersPingOnly},
                                            AwakeHost{"DroppingPingWithoutPingSockets", L"10.79.0.2",
                                                      "1 0", dropsPingRefusesConnections}),
                          [](const auto& host) { return std::string(host.param.name); });
@@ -209,8 +213,7 @@ INSTANTIATE_TEST_SUITE_P(Hosts, AwakeHostTest,
 TEST_F(WakeOnARealNetworkTest, AHostBehindARouterGetsTheUnicastOnly) {
     SKIP_WITHOUT_ROOT();
     inANetworkOfItsOwn([](TestNetwork& network) {
-        if (!behindARouter(network) ||
-            !network.run("sysctl -qw net.ipv4.ping_group_range='0 2147483647'")) {
+        if (!behindARouter(network) || !network.set("ipv4/ping_group_range", "0 2147483647")) {
             return false;
         }
         Wire far(network.nameOf("far"), "eth0");

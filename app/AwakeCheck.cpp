@@ -6,6 +6,7 @@
 #include <icmpapi.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -78,18 +79,19 @@ private:
     HANDLE handle_;
 };
 
-// The check's own thread: reports the seconds waited, every progress step, and how it ended.
-DWORD WINAPI runCheck(LPVOID parameter) {
-    const std::unique_ptr<CheckOrder> order(static_cast<CheckOrder*>(parameter));
-    const auto report = [&order](AwakeState state, DWORD elapsedMs) {
-        const AwakeReport message{order->check, state,
-                                  static_cast<std::uint16_t>(elapsedMs / 1000)};
-        PostThreadMessageW(order->interfaceThread, WM_USER, awakeCheckReport, message.packed());
-    };
+using Reporter = std::function<void(AwakeState, DWORD)>;
+
+struct Ending {
+    AwakeState state;
+    DWORD elapsedMs;
+};
+
+// Probes until the computer answers or the check's time is up, reporting the seconds waited at
+// every progress step; how it ended.
+Ending watchForWake(std::uint32_t host, const Reporter& report) {
     const IcmpHandle icmp;
     if (!icmp.isOpen()) {
-        report(AwakeState::cantCheck, 0);
-        return 0;
+        return {AwakeState::cantCheck, 0};
     }
     const DWORD start = GetTickCount();
     DWORD nextProbe = start;
@@ -98,8 +100,7 @@ DWORD WINAPI runCheck(LPVOID parameter) {
         const DWORD now = GetTickCount();
         const DWORD elapsed = now - start;
         if (elapsed >= checkDurationMs) {
-            report(AwakeState::noAnswer, checkDurationMs);
-            return 0;
+            return {AwakeState::noAnswer, checkDurationMs};
         }
         const DWORD step = elapsed / progressStepMs;
         if (step > shownStep) {
@@ -109,13 +110,11 @@ DWORD WINAPI runCheck(LPVOID parameter) {
         if (static_cast<std::int32_t>(now - nextProbe) >= 0) {
             nextProbe = now + probeIntervalMs;
             const DWORD timeout = std::min(probeTimeoutMs, checkDurationMs - elapsed);
-            switch (probe(icmp.get(), order->host, timeout)) {
+            switch (probe(icmp.get(), host, timeout)) {
             case ProbeResult::answered:
-                report(AwakeState::awake, GetTickCount() - start);
-                return 0;
+                return {AwakeState::awake, GetTickCount() - start};
             case ProbeResult::impossible:
-                report(AwakeState::cantCheck, GetTickCount() - start);
-                return 0;
+                return {AwakeState::cantCheck, GetTickCount() - start};
             case ProbeResult::silent:
                 continue;
             }
@@ -123,6 +122,19 @@ DWORD WINAPI runCheck(LPVOID parameter) {
         const DWORD toNextStep = (step + 1) * progressStepMs - elapsed;
         Sleep(std::min({toNextStep, nextProbe - now, checkDurationMs - elapsed}));
     }
+}
+
+// The check's own thread. The ending is reported once everything the check held is released.
+DWORD WINAPI runCheck(LPVOID parameter) {
+    const std::unique_ptr<CheckOrder> order(static_cast<CheckOrder*>(parameter));
+    const Reporter report = [&order](AwakeState state, DWORD elapsedMs) {
+        const AwakeReport message{order->check, state,
+                                  static_cast<std::uint16_t>(elapsedMs / 1000)};
+        PostThreadMessageW(order->interfaceThread, WM_USER, awakeCheckReport, message.packed());
+    };
+    const Ending ending = watchForWake(order->host, report);
+    report(ending.state, ending.elapsedMs);
+    return 0;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "MagicPacketApp.h"
 
+#include "AwakeCheck.h"
 #include "ConnectionWorker.h"
 #include "DisplayFrame.h"
 #include "MainScreen.h"
@@ -31,6 +32,7 @@ MagicPacketApp::MagicPacketApp(HINSTANCE instance) : Application(instance, windo
 }
 
 MagicPacketApp::~MagicPacketApp() {
+    stopAwakeCheck();
     if (workerThread != nullptr) {
         TerminateThread(workerThread, 0);
     }
@@ -78,17 +80,25 @@ void MagicPacketApp::onEvent(Element* element, int code) {
 void MagicPacketApp::sendPacket() {
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     const StoredFields typed = typedFields();
-    const SendOutcome outcome = sendMagicPacket(typed.host, typed.mac, typed.port);
+    stopAwakeCheck(); // what it would still say is about the last send
+    WakeDelivery delivery;
+    const SendOutcome outcome = sendMagicPacket(typed.host, typed.mac, typed.port, &delivery);
     if (outcome == SendOutcome::sendFailed) {
         // The network may come back: the user is told and can try again, losing nothing.
         showMessage(sendFailedMessage, sendFailedCaption, false);
     }
-    showStatus(statusTextFor(outcome));
+    if (outcome == SendOutcome::sent) {
+        showStatus(sentStatusText(delivery).c_str());
+        startAwakeCheck(delivery.host);
+    } else {
+        showStatus(statusTextFor(outcome));
+    }
     SetCursor(nullptr);
     redrawAllElements();
 }
 
 void MagicPacketApp::quitAndSave() {
+    stopAwakeCheck();
     showStatus(statusGoodbye);
     if (saveOnQuit != 0) {
         if (auto settings = SettingsKey::open()) {

@@ -1,6 +1,7 @@
 #include "MessageLoop.h"
 
 #include "Application.h"
+#include "AwakeCheck.h"
 #include "ConnectionWorker.h"
 #include "DisplayFrame.h"
 #include "FatalExit.h"
@@ -41,6 +42,9 @@ void handleThreadMessage(const MSG& msg) {
     case workerStatusReport:
     case workerSendReady:
         applyWorkerReport(msg.wParam, msg.lParam);
+        break;
+    case awakeCheckReport:
+        applyAwakeReport(msg.lParam);
         break;
     default:
         break;

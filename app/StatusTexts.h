@@ -3,6 +3,9 @@
 
 #include "WakePacket.h"
 
+#include <cstdint>
+#include <string>
+
 // Data-connection bring-up.
 inline constexpr wchar_t statusTryingToConnect[] = L"Trying to connect...";
 inline constexpr wchar_t statusReadyToSend[] = L"Ready to send the magic packet !";
@@ -16,6 +19,30 @@ inline constexpr wchar_t statusHostNotFound[] = L"Host not found...";
 inline constexpr wchar_t statusPacketSent[] = L"Magic packet sended ;-)";
 inline constexpr wchar_t statusInvalidMac[] = L"Invalid MAC address...";
 inline constexpr wchar_t statusInvalidPort[] = L"Invalid port...";
+
+// The same, when the packet went to the host's subnet as a broadcast too.
+inline std::wstring sentStatusText(const WakeDelivery& delivery) {
+    if (!delivery.subnetBroadcast) {
+        return statusPacketSent;
+    }
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&*delivery.subnetBroadcast);
+    std::wstring dotted;
+    for (int i = 0; i < 4; ++i) {
+        dotted += (i > 0 ? L"." : L"") + std::to_wstring(bytes[i]);
+    }
+    return std::wstring(statusPacketSent) + L" (also to " + dotted + L")";
+}
+
+// The awake check.
+inline constexpr wchar_t statusComputerAwake[] = L"The computer is awake ;-)";
+inline constexpr wchar_t statusCantCheckAwake[] = L"Can't check whether the computer woke";
+inline std::wstring waitingForWakeText(unsigned seconds) {
+    return L"Waiting for the computer to wake... " + std::to_wstring(seconds) + L" s";
+}
+inline std::wstring noAnswerText(unsigned seconds) {
+    return L"No answer after " + std::to_wstring(seconds) +
+           L" s: is Wake-on-LAN on in the computer's settings?";
+}
 
 // Quit.
 inline constexpr wchar_t statusGoodbye[] = L"Goodbye !!!";

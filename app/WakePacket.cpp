@@ -1,5 +1,7 @@
 #include "WakePacket.h"
 
+#include "LocalSubnet.h"
+
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -243,7 +245,8 @@ private:
 
 } // namespace
 
-SendOutcome sendMagicPacket(std::wstring_view host, std::wstring_view mac, std::wstring_view port) {
+SendOutcome sendMagicPacket(std::wstring_view host, std::wstring_view mac, std::wstring_view port,
+                            WakeDelivery* delivery) {
     const WakeInput input = parseWakeInput(host, mac, port);
     if (const auto* refusal = std::get_if<SendOutcome>(&input)) {
         return *refusal;
@@ -261,6 +264,21 @@ SendOutcome sendMagicPacket(std::wstring_view host, std::wstring_view mac, std::
     destination.sin_family = AF_INET;
     destination.sin_port = htons(request.port);
     destination.sin_addr = *address;
-    return socket.sendWhole(buildMagicPacket(request.mac), destination) ? SendOutcome::sent
-                                                                        : SendOutcome::sendFailed;
+    const MagicPacket packet = buildMagicPacket(request.mac);
+    if (!socket.sendWhole(packet, destination)) {
+        return SendOutcome::sendFailed;
+    }
+    WakeDelivery delivered;
+    delivered.host = address->s_addr;
+    if (const auto broadcast = directedBroadcastFor(address->s_addr)) {
+        destination.sin_addr.s_addr = *broadcast;
+        // The unicast is on its way: a subnet that refuses broadcasts leaves the send a success.
+        if (socket.sendWhole(packet, destination)) {
+            delivered.subnetBroadcast = broadcast;
+        }
+    }
+    if (delivery != nullptr) {
+        *delivery = delivered;
+    }
+    return SendOutcome::sent;
 }

@@ -56,7 +56,17 @@ struct WakeRequest {
 using WakeInput = std::variant<WakeRequest, SendOutcome>;
 WakeInput parseWakeInput(std::wstring_view host, std::wstring_view mac, std::wstring_view port);
 
+// Where a sent packet went.
+struct WakeDelivery {
+    std::uint32_t host = 0; // the host's IPv4 address, network byte order
+    // The directed broadcast of the host's subnet, when the device is attached to it: a sleeping
+    // computer answers no address lookup, so the unicast alone may never reach its card.
+    std::optional<std::uint32_t> subnetBroadcast;
+};
+
 // Checks the texts, resolves the host to an IPv4 address (a dotted address is used as it is),
-// and sends one magic packet through a fresh broadcast-capable UDP socket. Winsock must have
-// been started. Synchronous, name lookup included.
-SendOutcome sendMagicPacket(std::wstring_view host, std::wstring_view mac, std::wstring_view port);
+// and sends one magic packet through a fresh broadcast-capable UDP socket to the host and, when
+// the host is on a directly attached subnet, to that subnet's broadcast too. Winsock must have
+// been started. Synchronous, name lookup included. `delivery`, if given, tells where it went.
+SendOutcome sendMagicPacket(std::wstring_view host, std::wstring_view mac, std::wstring_view port,
+                            WakeDelivery* delivery = nullptr);

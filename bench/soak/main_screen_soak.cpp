@@ -132,6 +132,8 @@ void sendMany(LoopbackReceiver& receiver, int count) {
                 fail("a tap on Send brought two packets");
             }
         }),
+        // The check that follows each send has ended and let go of what it held.
+        [] { return program_harness::statusText() == statusComputerAwake; },
     };
     repeat(steps, count, "sending");
 }

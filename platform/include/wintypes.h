@@ -8,6 +8,7 @@
 #include <cwchar>
 
 using BYTE = std::uint8_t;
+using UCHAR = unsigned char;
 using BOOLEAN = std::uint8_t;
 using WORD = std::uint16_t;
 using USHORT = std::uint16_t;
@@ -42,6 +43,9 @@ using LPVOID = void*;
 using LPCVOID = const void*;
 using LPBYTE = BYTE*;
 using LPDWORD = DWORD*;
+using PDWORD = DWORD*;
+using PULONG = ULONG*;
+using PUCHAR = UCHAR*;
 using LPLONG = LONG*;
 using LPSTR = char*;
 using LPCSTR = const char*;

@@ -19,9 +19,11 @@ void reportWinsockVersion(WORD version);
 // confineToLoopback.
 void resetWinsock();
 // Until resetWinsock(), the network is what a machine without a way out sees: sendto refuses
-// every destination but loopback with WSAENETUNREACH, and getaddrinfo takes only numeric
-// addresses (a name is not found, no lookup leaves the machine). For runs that type arbitrary
-// hosts (fuzzing, soak) and must never send anything anywhere else.
+// every destination but loopback with WSAENETUNREACH, getaddrinfo takes only numeric addresses
+// (a name is not found, no lookup leaves the machine), the IP Helper shows only the loopback
+// interface and finds no route elsewhere, and an ICMP echo anywhere else fails with
+// IP_DEST_NET_UNREACHABLE. For runs that type arbitrary hosts (fuzzing, soak) and must never
+// send anything anywhere else.
 void confineToLoopback();
 
 // The host's file descriptor behind a Winsock socket, or -1 if the socket is not open.

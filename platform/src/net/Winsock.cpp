@@ -1,5 +1,6 @@
 // Winsock's C surface: start-up and clean-up, the socket handles and their calls, with
 // Winsock's results and error codes. The host's sockets are reached through HostSockets.
+#include "net/Confinement.h"
 #include "net/HostSockets.h"
 #include "platform/Network.h"
 #include "winsock2.h"
@@ -528,6 +529,10 @@ void resetWinsock() {
 
 void confineToLoopback() {
     winsock::loopbackOnly = true;
+}
+
+bool confinedToLoopback() {
+    return winsock::loopbackOnly;
 }
 
 int hostDescriptor(UINT_PTR socket) {

@@ -2,6 +2,8 @@
 // and real datagrams on loopback.
 #include "HostSocketProbe.h"
 #include "ShellTestSupport.h"
+#include "icmpapi.h"
+#include "iphlpapi.h"
 #include "platform/Network.h"
 #include "windows.h"
 #include "winsock2.h"
@@ -194,6 +196,46 @@ TEST_F(WinsockTest, ConfinedToLoopbackOnlyLoopbackIsReachedAndNoNameIsLookedUpUn
     ASSERT_EQ(setOption(again, SO_BROADCAST, 1), 0);
     ASSERT_EQ(getaddrinfo("localhost", "9", nullptr, &result), 0) << "the confinement is lifted";
     freeaddrinfo(result);
+}
+
+// The same runs ask the IP Helper for subnets and send echoes: confined, the machine shows only
+// its loopback interface, finds no route elsewhere, and no echo leaves it. Loopback answers.
+TEST_F(WinsockTest, ConfinedToLoopbackTheIpHelperSeesOnlyLoopbackAndNoEchoLeaves) {
+    platform::net::confineToLoopback();
+    DWORD index = 0;
+    EXPECT_EQ(GetBestInterface(inet_addr("10.1.2.3"), &index), ERROR_NETWORK_UNREACHABLE);
+    ULONG size = 0;
+    ASSERT_EQ(GetIpAddrTable(nullptr, &size, TRUE), ERROR_INSUFFICIENT_BUFFER);
+    std::vector<DWORD> storage(size / sizeof(DWORD) + 1);
+    auto* table = reinterpret_cast<MIB_IPADDRTABLE*>(storage.data());
+    ASSERT_EQ(GetIpAddrTable(table, &size, TRUE), NO_ERROR);
+    ASSERT_GE(table->dwNumEntries, 1u);
+    const MIB_IPADDRROW* rows = table->table;
+    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
+        EXPECT_EQ(reinterpret_cast<const BYTE*>(&rows[i].dwAddr)[0], 127) << "row " << i;
+    }
+
+    const HANDLE icmp = IcmpCreateFile();
+    ASSERT_NE(icmp, INVALID_HANDLE_VALUE);
+    char data[] = "ping";
+    alignas(ICMP_ECHO_REPLY) unsigned char reply[sizeof(ICMP_ECHO_REPLY) + sizeof data + 8];
+    EXPECT_EQ(IcmpSendEcho(icmp, inet_addr("10.1.2.3"), data, sizeof data, nullptr, reply,
+                           sizeof reply, 1000),
+              0u);
+    EXPECT_EQ(GetLastError(), IP_DEST_NET_UNREACHABLE);
+    EXPECT_EQ(IcmpSendEcho(icmp, inet_addr("127.0.0.1"), data, sizeof data, nullptr, reply,
+                           sizeof reply - 1, 1000),
+              0u);
+    EXPECT_EQ(GetLastError(), IP_BUF_TOO_SMALL);
+    ASSERT_EQ(IcmpSendEcho(icmp, inet_addr("127.0.0.1"), data, sizeof data, nullptr, reply,
+                           sizeof reply, 1000),
+              1u);
+    const auto* echo = reinterpret_cast<const ICMP_ECHO_REPLY*>(reply);
+    EXPECT_EQ(echo->Status, IP_SUCCESS);
+    EXPECT_EQ(std::string(static_cast<const char*>(echo->Data), echo->DataSize),
+              std::string(data, sizeof data));
+    EXPECT_TRUE(IcmpCloseHandle(icmp));
+    EXPECT_FALSE(IcmpCloseHandle(icmp));
 }
 
 TEST_F(WinsockTest, BroadcastNeedsSoBroadcastWhichSetsTheHostOptionAlone) {

@@ -1,0 +1,59 @@
+#include "LocalSubnet.h"
+
+#include <iphlpapi.h>
+
+#include <vector>
+
+namespace {
+
+// Netmasks of /31 and /32 (point-to-point links) leave no room for a broadcast address.
+constexpr std::uint32_t pointToPointMask = 0xFFFFFFFEu;
+
+std::uint32_t hostOrder(std::uint32_t networkOrder) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&networkOrder);
+    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
+           (std::uint32_t{bytes[2]} << 8) | bytes[3];
+}
+
+bool isLoopbackNet(std::uint32_t networkOrder) {
+    return (hostOrder(networkOrder) >> 24) == 127;
+}
+
+// The IPv4 address table in storage aligned for its rows; empty when it can't be read.
+std::vector<MIB_IPADDRROW> addressTable() {
+    ULONG size = 0;
+    if (GetIpAddrTable(nullptr, &size, FALSE) != ERROR_INSUFFICIENT_BUFFER) {
+        return {};
+    }
+    std::vector<DWORD> storage((size + sizeof(DWORD) - 1) / sizeof(DWORD));
+    size = static_cast<ULONG>(storage.size() * sizeof(DWORD));
+    auto* table = reinterpret_cast<MIB_IPADDRTABLE*>(storage.data());
+    if (GetIpAddrTable(table, &size, FALSE) != NO_ERROR) {
+        return {};
+    }
+    const MIB_IPADDRROW* rows = table->table;
+    return std::vector<MIB_IPADDRROW>(rows, rows + table->dwNumEntries);
+}
+
+} // namespace
+
+std::optional<std::uint32_t> directedBroadcastFor(std::uint32_t host) {
+    DWORD interfaceIndex = 0;
+    if (isLoopbackNet(host) || GetBestInterface(host, &interfaceIndex) != NO_ERROR) {
+        return std::nullopt;
+    }
+    for (const MIB_IPADDRROW& row : addressTable()) {
+        const std::uint32_t mask = row.dwMask;
+        const bool attached = row.dwIndex == interfaceIndex && (row.dwAddr & mask) == (host & mask);
+        if (!attached || (row.wType & MIB_IPADDR_DISCONNECTED) != 0 ||
+            (hostOrder(mask) & pointToPointMask) == pointToPointMask) {
+            continue;
+        }
+        const std::uint32_t broadcast = row.dwAddr | ~mask;
+        if (host == broadcast) {
+            return std::nullopt;
+        }
+        return broadcast;
+    }
+    return std::nullopt;
+}

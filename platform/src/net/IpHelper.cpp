@@ -1,0 +1,173 @@
+// IP Helper over the kernel: the interface of the route to an address from a netlink route
+// request (the kernel's own lookup, policy rules included), the interfaces' IPv4 addresses from
+// getifaddrs.
+#include "iphlpapi.h"
+
+#include "kernel/Wait.h"
+#include "net/Confinement.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+#include <ifaddrs.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <net/if.h>
+#include <optional>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr DWORD largestDatagram = 0xFFFF; // dwReasmSize: what the stack reassembles
+
+class NetlinkSocket {
+public:
+    NetlinkSocket() : fd_(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE)) {}
+    ~NetlinkSocket() {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    NetlinkSocket(const NetlinkSocket&) = delete;
+    NetlinkSocket& operator=(const NetlinkSocket&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// The interface index of the kernel's route to `destination`; ERROR_NETWORK_UNREACHABLE when the
+// kernel has none, ERROR_CAN_NOT_COMPLETE when it can't be asked.
+DWORD routeInterface(IPAddr destination, DWORD& index) {
+    NetlinkSocket netlink;
+    if (netlink.fd() < 0)
+        return ERROR_CAN_NOT_COMPLETE;
+    struct {
+        nlmsghdr header;
+        rtmsg route;
+        rtattr destinationAttribute;
+        IPAddr address;
+    } request{};
+    request.header.nlmsg_len = sizeof request;
+    request.header.nlmsg_type = RTM_GETROUTE;
+    request.header.nlmsg_flags = NLM_F_REQUEST;
+    request.header.nlmsg_seq = 1;
+    request.route.rtm_family = AF_INET;
+    request.route.rtm_dst_len = 32;
+    request.destinationAttribute.rta_type = RTA_DST;
+    request.destinationAttribute.rta_len = RTA_LENGTH(sizeof(IPAddr));
+    request.address = destination;
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    if (::sendto(netlink.fd(), &request, sizeof request, 0, reinterpret_cast<sockaddr*>(&kernel),
+                 sizeof kernel) < 0)
+        return ERROR_CAN_NOT_COMPLETE;
+    alignas(nlmsghdr) char reply[8192];
+    const ssize_t got = ::recv(netlink.fd(), reply, sizeof reply, 0);
+    if (got < 0)
+        return ERROR_CAN_NOT_COMPLETE;
+    auto* header = reinterpret_cast<nlmsghdr*>(reply);
+    for (auto left = static_cast<unsigned>(got); NLMSG_OK(header, left);
+         header = NLMSG_NEXT(header, left)) {
+        if (header->nlmsg_type == NLMSG_ERROR) {
+            const auto* error = static_cast<const nlmsgerr*>(NLMSG_DATA(header));
+            return error->error == 0 ? ERROR_CAN_NOT_COMPLETE : ERROR_NETWORK_UNREACHABLE;
+        }
+        if (header->nlmsg_type != RTM_NEWROUTE)
+            continue;
+        auto* route = static_cast<rtmsg*>(NLMSG_DATA(header));
+        if (route->rtm_type != RTN_UNICAST && route->rtm_type != RTN_LOCAL &&
+            route->rtm_type != RTN_BROADCAST)
+            return ERROR_NETWORK_UNREACHABLE;
+        int length = static_cast<int>(RTM_PAYLOAD(header));
+        for (auto* attribute = RTM_RTA(route); RTA_OK(attribute, length);
+             attribute = RTA_NEXT(attribute, length)) {
+            if (attribute->rta_type == RTA_OIF) {
+                std::memcpy(&index, RTA_DATA(attribute), sizeof index);
+                return NO_ERROR;
+            }
+        }
+    }
+    return ERROR_NETWORK_UNREACHABLE;
+}
+
+IPAddr addressOf(const sockaddr* address) {
+    IPAddr value = 0;
+    if (address != nullptr && address->sa_family == AF_INET)
+        value = reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr;
+    return value;
+}
+
+// An address label ("eth0:1") names its interface before the colon.
+DWORD interfaceIndex(const char* label) {
+    std::string name(label);
+    name = name.substr(0, name.find(':'));
+    return if_nametoindex(name.c_str());
+}
+
+std::vector<MIB_IPADDRROW> addressRows(bool sorted) {
+    std::vector<MIB_IPADDRROW> rows;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0)
+        return rows;
+    std::vector<DWORD> seenInterfaces;
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET)
+            continue;
+        MIB_IPADDRROW row{};
+        row.dwAddr = addressOf(entry->ifa_addr);
+        if (platform::net::confinedToLoopback() && !platform::net::isLoopbackIPv4(row.dwAddr))
+            continue;
+        row.dwIndex = interfaceIndex(entry->ifa_name);
+        row.dwMask = addressOf(entry->ifa_netmask);
+        if ((entry->ifa_flags & IFF_BROADCAST) != 0)
+            row.dwBCastAddr = addressOf(entry->ifa_broadaddr);
+        row.dwReasmSize = largestDatagram;
+        if (std::find(seenInterfaces.begin(), seenInterfaces.end(), row.dwIndex) ==
+            seenInterfaces.end()) {
+            row.wType |= MIB_IPADDR_PRIMARY;
+            seenInterfaces.push_back(row.dwIndex);
+        }
+        if ((entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_RUNNING) == 0)
+            row.wType |= MIB_IPADDR_DISCONNECTED;
+        rows.push_back(row);
+    }
+    freeifaddrs(list);
+    if (sorted) {
+        std::sort(rows.begin(), rows.end(),
+                  [](const auto& a, const auto& b) { return ntohl(a.dwAddr) < ntohl(b.dwAddr); });
+    }
+    return rows;
+}
+
+} // namespace
+
+DWORD WINAPI GetBestInterface(IPAddr dwDestAddr, PDWORD pdwBestIfIndex) {
+    platform::kernel::cancellationPoint();
+    if (pdwBestIfIndex == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    if (platform::net::confinedToLoopback() && !platform::net::isLoopbackIPv4(dwDestAddr))
+        return ERROR_NETWORK_UNREACHABLE;
+    return routeInterface(dwDestAddr, *pdwBestIfIndex);
+}
+
+DWORD WINAPI GetIpAddrTable(PMIB_IPADDRTABLE pIpAddrTable, PULONG pdwSize, BOOL bOrder) {
+    platform::kernel::cancellationPoint();
+    if (pdwSize == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    const std::vector<MIB_IPADDRROW> rows = addressRows(bOrder != FALSE);
+    const std::size_t needed =
+        std::max(sizeof(MIB_IPADDRTABLE),
+                 offsetof(MIB_IPADDRTABLE, table) + rows.size() * sizeof(MIB_IPADDRROW));
+    if (pIpAddrTable == nullptr || *pdwSize < needed) {
+        *pdwSize = static_cast<ULONG>(needed);
+        return ERROR_INSUFFICIENT_BUFFER;
+    }
+    pIpAddrTable->dwNumEntries = static_cast<DWORD>(rows.size());
+    std::memcpy(pIpAddrTable->table, rows.data(), rows.size() * sizeof(MIB_IPADDRROW));
+    return NO_ERROR;
+}

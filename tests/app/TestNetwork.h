@@ -1,0 +1,54 @@
+// Networks a test makes for itself: the test process moves into a network namespace of its own,
+// and peer namespaces are joined to it by veth pairs, so that whatever is sent never leaves the
+// machine. Needs root. The peers go when the object goes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class TestNetwork {
+public:
+    // Moves the calling process into a new network namespace with loopback up; false where that
+    // isn't allowed.
+    static bool enterOwnNamespace();
+
+    TestNetwork();
+    ~TestNetwork();
+    TestNetwork(const TestNetwork&) = delete;
+    TestNetwork& operator=(const TestNetwork&) = delete;
+
+    // Runs a command line (ip) here, or inside peer `peer`; false if it fails.
+    bool run(const std::string& command, const std::string& peer = "");
+    // Sets a kernel setting of the namespace, given by its path under /proc/sys/net.
+    bool set(const std::string& setting, const std::string& value, const std::string& peer = "");
+    // A peer namespace with loopback up and nothing else.
+    bool addNamespace(const std::string& peer);
+    // A peer namespace joined to this one by a veth pair: `local` here with `localCidr`, "eth0"
+    // there with `peerCidr`, or up with no address at all when `peerCidr` is empty (a card
+    // whose computer sleeps).
+    bool addPeer(const std::string& peer, const std::string& local, const std::string& localCidr,
+                 const std::string& peerCidr);
+    std::string nameOf(const std::string& peer) const;
+
+private:
+    std::vector<std::string> peers_;
+};
+
+// Every frame on an interface of a peer, read as a sleeping card's wake logic reads them.
+class Wire {
+public:
+    Wire(const std::string& namespaceName, const std::string& interface);
+    ~Wire();
+    Wire(const Wire&) = delete;
+    Wire& operator=(const Wire&) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+    // The IPv4 destinations (dotted) of the frames read so far that carry a magic packet for
+    // `mac`: six 0xFF bytes, then the MAC sixteen times.
+    std::vector<std::string> magicPacketsFor(const std::vector<std::uint8_t>& mac);
+
+private:
+    int fd_ = -1;
+    std::vector<std::string> seen_;
+};

@@ -1,0 +1,238 @@
+// Send and the awake check on real networks the test builds for itself (network namespaces and
+// veth pairs): a computer that sleeps, one that is up and answers ping, one that drops ping but
+// refuses a connection, one behind a router. The whole program runs on the headless phone; the
+// frames are read on the far side of the wire.
+#include "ProgramTestSupport.h"
+#include "TestNetwork.h"
+
+#include "AwakeCheck.h"
+
+#include <platform/Clock.h>
+
+#include <unistd.h>
+
+using namespace program_test;
+
+namespace {
+
+const std::vector<std::uint8_t> macBytes{0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
+
+class WakeOnARealNetworkTest : public ProgramTest {};
+
+// Types the host and taps Send, as a user would.
+void sendTo(LoopScript& script, const std::wstring& host) {
+    script.waitFor(statusIs(statusReadyToSend)).then([host] {
+        setFieldText(hostFieldId, host);
+        setFieldText(macFieldId, L"00:11:22:33:44:55");
+        setFieldText(portFieldId, L"9");
+    });
+    tap(script, [] { return centreOfElement(sendButtonId); });
+}
+
+// Runs `body` in a network of the test's own, in a child process; the child's exit status
+// tells the parent whether all held.
+template <typename Body>
+void inANetworkOfItsOwn(Body body) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            dup2(STDERR_FILENO, STDOUT_FILENO); // the failures, for the parent to show
+            if (!TestNetwork::enterOwnNamespace()) {
+                std::exit(6);
+            }
+            bool held = false;
+            {
+                TestNetwork network;
+                held = body(network) && !::testing::Test::HasFailure();
+            }
+            std::exit(held ? 7 : 8);
+        },
+        ::testing::ExitedWithCode(7), "");
+}
+
+#define SKIP_WITHOUT_ROOT()                                                                        \
+    if (geteuid() != 0) {                                                                          \
+        GTEST_SKIP() << "network namespaces and veth pairs need root";                             \
+    }                                                                                              \
+    if (std::system("command -v ip >/dev/null") != 0) {                                            \
+        GTEST_SKIP() << "making networks needs ip (iproute2)";                                     \
+    }
+
+// Steps of the device clock, half a second each, until `condition` holds: for waits longer than
+// the loop's own millisecond steps allow.
+std::function<bool()> afterWaiting(std::function<bool()> condition, const std::string& what) {
+    return bounded(
+        [condition = std::move(condition)] {
+            platform::clock::advance(500);
+            return condition();
+        },
+        what);
+}
+
+bool waiting() {
+    return statusText().starts_with(L"Waiting for the computer to wake... ");
+}
+
+// A drag of the screen up and back while the check runs.
+void scrollTheScreen(LoopScript& script) {
+    for (const int y : {400, 300, 200, 300, 400}) {
+        script.then([y] {
+                  touch(y == 400 ? PointerAction::down : PointerAction::move, {240, y});
+              })
+            .then([] { platform::clock::advance(30); });
+    }
+    script.then([] { touch(PointerAction::up, {240, 400}); });
+}
+
+// The card of a computer that sleeps is up but has no address and answers no address lookup:
+// the unicast waits for a neighbour that never answers and is dropped; the subnet's broadcast
+// reaches the card. The check probes in vain while the user scrolls; a new Send starts it
+// again, and it gives up a whole check's time after that. A typed broadcast goes out once. Quit
+// during a check ends the program.
+TEST_F(WakeOnARealNetworkTest, ASleepingCardGetsTheBroadcastNotTheUnicastAndTheCheckGivesUp) {
+    SKIP_WITHOUT_ROOT();
+    inANetworkOfItsOwn([](TestNetwork& network) {
+        // The neighbour lookup gives up within milliseconds instead of three seconds.
+        if (!network.addPeer("card", "lan0", "10.77.0.1/24", "") ||
+            !network.set("ipv4/neigh/lan0/mcast_solicit", "1") ||
+            !network.set("ipv4/neigh/lan0/retrans_time_ms", "10")) {
+            return false;
+        }
+        Wire card(network.nameOf("card"), "eth0");
+        const std::wstring sent = L"Magic packet sended ;-) (also to 10.77.0.255)";
+        questionAnsweredBefore();
+        LoopScript script;
+        sendTo(script, L"10.77.0.2");
+        script.waitFor(statusIs(sent))
+            .waitFor(bounded([&] { return !card.magicPacketsFor(macBytes).empty(); },
+                             "the magic packet on the card's wire"))
+            .waitFor(bounded(
+                [&] { return network.run("sh -c 'ip neigh show 10.77.0.2 | grep -q FAILED'"); },
+                "the neighbour lookup to fail"))
+            .then([&] {
+                EXPECT_EQ(card.magicPacketsFor(macBytes), std::vector<std::string>{"10.77.0.255"});
+            })
+            .waitFor(bounded(waiting, "the waiting time shown"));
+        scrollTheScreen(script);
+        DWORD sentAgain = 0;
+        tap(script, [] { return centreOfElement(sendButtonId); });
+        script.waitFor(statusIs(sent))
+            .then([&] { sentAgain = platform::clock::now(); })
+            .waitFor(afterWaiting([] { return statusText() == noAnswerText(60); },
+                                  "the check to give up"))
+            .then([&] {
+                EXPECT_GE(platform::clock::now() - sentAgain, awake_check::checkDurationMs);
+            });
+        // A broadcast address typed goes out once, as it is, and no single computer can answer.
+        script.then([] { setFieldText(hostFieldId, L"10.77.0.255"); });
+        tap(script, [] { return centreOfElement(sendButtonId); });
+        script.waitFor(statusIs(statusCantCheckAwake))
+            .waitFor(bounded([&] { return card.magicPacketsFor(macBytes).size() == 3; },
+                             "the typed broadcast on the wire"))
+            .then([&] {
+                EXPECT_EQ(card.magicPacketsFor(macBytes),
+                          std::vector<std::string>(3, "10.77.0.255"));
+            });
+        script.then([] { setFieldText(hostFieldId, L"10.77.0.2"); });
+        tap(script, [] { return centreOfElement(sendButtonId); });
+        script.waitFor(bounded(waiting, "a new check"));
+        // Quit lies below the screen's end on the phone; its notification is what a tap posts.
+        script.then([] { theApplication->onEvent(findElementById(quitButtonId), widgetTapped); })
+            .waitFor(bounded([] { return false; }, "Quit to end the program"));
+        return runProgram(script);
+    });
+}
+
+struct AwakeHost {
+    const char* name;
+    const wchar_t* host;
+    const char* pingGroups; // who may open ping sockets on the phone
+    // Makes the peer: the phone's side is lan0.
+    bool (*make)(TestNetwork&);
+};
+
+void PrintTo(const AwakeHost& host, std::ostream* out) {
+    *out << host.name;
+}
+
+// Its answers to connections are thrown away: only an echo can find it up.
+bool answersPingOnly(TestNetwork& network) {
+    return network.addPeer("host", "lan0", "10.78.0.1/24", "10.78.0.2/24") &&
+           network.run("ip rule add ipproto tcp table 100", "host") &&
+           network.run("ip route add blackhole default table 100", "host");
+}
+
+bool dropsPingRefusesConnections(TestNetwork& network) {
+    return network.addPeer("host", "lan0", "10.79.0.1/24", "10.79.0.2/24") &&
+           network.set("ipv4/icmp_echo_ignore_all", "1", "host");
+}
+
+// 10.81.0.2 is reached through the router at 10.80.0.2.
+bool behindARouter(TestNetwork& network) {
+    const std::string router = network.nameOf("router");
+    const std::string far = network.nameOf("far");
+    return network.addPeer("router", "lan0", "10.80.0.1/24", "10.80.0.2/24") &&
+           network.addNamespace("far") &&
+           network.run("ip link add r1 netns " + router + " type veth peer name eth0 netns " +
+                       far) &&
+           network.run("ip addr add 10.81.0.1/24 dev r1", "router") &&
+           network.run("ip link set r1 up", "router") &&
+           network.set("ipv4/ip_forward", "1", "router") &&
+           network.run("ip addr add 10.81.0.2/24 dev eth0", "far") &&
+           network.run("ip link set eth0 up", "far") &&
+           network.run("ip route add default via 10.81.0.1", "far") &&
+           network.run("ip route add 10.81.0.0/24 via 10.80.0.2");
+}
+
+class AwakeHostTest : public ProgramTest, public ::testing::WithParamInterface<AwakeHost> {};
+
+TEST_P(AwakeHostTest, TheStatusTurnsToAwake) {
+    SKIP_WITHOUT_ROOT();
+    inANetworkOfItsOwn([](TestNetwork& network) {
+        const AwakeHost host = GetParam();
+        if (!host.make(network) || !network.set("ipv4/ping_group_range", host.pingGroups)) {
+            return false;
+        }
+        questionAnsweredBefore();
+        LoopScript script;
+        sendTo(script, host.host);
+        script.waitFor(statusIs(statusComputerAwake));
+        return !runProgram(script);
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, AwakeHostTest,
+                         ::testing::Values(AwakeHost{"AnsweringPing", L"10.78.0.2", "0 2147483647",
+                                                     answersPingOnly},
+                                           AwakeHost{"DroppingPingWithoutPingSockets", L"10.79.0.2",
+                                                     "1 0", dropsPingRefusesConnections}),
+                         [](const auto& host) { return std::string(host.param.name); });
+
+// Nothing is broadcast for a host behind a gateway: the router must forward the unicast. The
+// host answers ping through the router.
+TEST_F(WakeOnARealNetworkTest, AHostBehindARouterGetsTheUnicastOnly) {
+    SKIP_WITHOUT_ROOT();
+    inANetworkOfItsOwn([](TestNetwork& network) {
+        if (!behindARouter(network) || !network.set("ipv4/ping_group_range", "0 2147483647")) {
+            return false;
+        }
+        Wire far(network.nameOf("far"), "eth0");
+        Wire routerLan(network.nameOf("router"), "eth0");
+        questionAnsweredBefore();
+        LoopScript script;
+        sendTo(script, L"10.81.0.2");
+        script
+            .waitFor(bounded([&] { return !far.magicPacketsFor(macBytes).empty(); },
+                             "the magic packet behind the router"))
+            .then([&] {
+                EXPECT_EQ(far.magicPacketsFor(macBytes), std::vector<std::string>{"10.81.0.2"});
+                EXPECT_EQ(routerLan.magicPacketsFor(macBytes),
+                          std::vector<std::string>{"10.81.0.2"});
+                EXPECT_EQ(statusText().find(L"also to"), std::wstring::npos) << "no broadcast told";
+            })
+            .waitFor(statusIs(statusComputerAwake));
+        return !runProgram(script);
+    });
+}
+
+} // namespace

@@ -31,6 +31,8 @@ std::string plain(const std::wstring& text) {
     for (wchar_t c : text) {
         if (c == L'\n') {
             result += '|';
+        } else if (c == L'\u00a0') {
+            result += ' '; // a no-break space reads as a space
         } else {
             result += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
         }

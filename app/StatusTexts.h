@@ -36,12 +36,16 @@ inline std::wstring sentStatusText(const WakeDelivery& delivery) {
 // The awake check.
 inline constexpr wchar_t statusComputerAwake[] = L"The computer is awake ;-)";
 inline constexpr wchar_t statusCantCheckAwake[] = L"Can't check whether the computer woke";
+// No-break spaces keep "wake... 12 s" and "60 s:" whole where the line wraps: a lone "s" on a
+// line of its own read as a fault.
+inline constexpr wchar_t noBreakSpace = L'\u00a0';
 inline std::wstring waitingForWakeText(unsigned seconds) {
-    return L"Waiting for the computer to wake... " + std::to_wstring(seconds) + L" s";
+    return L"Waiting for the computer to wake..." + std::wstring(1, noBreakSpace) +
+           std::to_wstring(seconds) + noBreakSpace + L's';
 }
 inline std::wstring noAnswerText(unsigned seconds) {
-    return L"No answer after " + std::to_wstring(seconds) +
-           L" s: is Wake-on-LAN on in the computer's settings?";
+    return L"No answer after " + std::to_wstring(seconds) + noBreakSpace +
+           L"s: is Wake-on-LAN on in the computer's settings?";
 }
 
 // Quit.

@@ -70,7 +70,7 @@ std::function<bool()> afterWaiting(std::function<bool()> condition, const std::s
 }
 
 bool waiting() {
-    return statusText().starts_with(L"Waiting for the computer to wake... ");
+    return statusText().starts_with(L"Waiting for the computer to wake...\u00a0");
 }
 
 // A drag of the screen up and back while the check runs.

@@ -59,6 +59,11 @@ public:
     virtual void waitForEvents(DWORD timeoutMs) = 0;
     // Any thread: make waitForEvents return soon; also asks for a present of changed pixels.
     virtual void wake() = 0;
+    // Shows what changed since the last present (SDL: on its own thread only).
+    virtual void present() = 0;
+    // The picture the user sees now, RGB565, the screen's size row by row (SDL: read back from
+    // the window, on its own thread only).
+    virtual std::vector<std::uint16_t> picture() = 0;
     // A native message box. Blocks until the user answers; returns the button id (IDOK ...).
     virtual int messageBox(const std::wstring& text, const std::wstring& caption, UINT type) = 0;
     virtual void setCursor(bool wait) = 0;
@@ -100,8 +105,13 @@ public:
     void removeLayer(Layer* layer);
     // The screen as presented (buffer + visible layers) for `area`, row by row.
     std::vector<std::uint16_t> compose(const RECT& area);
-    // The area changed since the last call, and forgets it (for the backend's present).
-    bool takeInvalidArea(RECT& area);
+    // What a present hands to the backend: one changed area of the screen as presented, `pixels`
+    // pointing at its top-left pixel with rows `pitch` pixels apart, valid during the call.
+    // Areas no layer covers come straight from the screen buffer, with its lock held.
+    using Upload = std::function<void(const RECT& area, const std::uint16_t* pixels, int pitch)>;
+    // Hands every area changed since the last call to `upload` and forgets them; false when
+    // nothing changed. Only the changed areas travel, never the whole screen for a few rows.
+    bool presentChanges(const Upload& upload);
 
     // Input in screen coordinates (from the backend or from tests). The pointer goes to the
     // input filter first (the input panel's keyboard), then to the window under it, with

@@ -79,6 +79,8 @@ public:
     void setCursor(bool wait) override;
     std::wstring clipboardText() override;
     void setClipboardText(const std::wstring& text) override;
+    void present() override;
+    std::vector<std::uint16_t> picture() override;
 
 private:
     void handle(const SDL_Event& event);
@@ -87,7 +89,6 @@ private:
     void pointer(PointerAction action, int x, int y);
     void applyPending();
     void fitScreenSize();
-    void present();
     void endIfPictureShown();
     int showBox(const std::wstring& text, const std::wstring& caption, UINT type);
 
@@ -380,17 +381,16 @@ void SdlBackend::fitScreenSize() {
 
 void SdlBackend::present() {
     fitScreenSize();
-    Device& device = Device::instance();
-    RECT area{};
-    if (device.takeInvalidArea(area)) {
-        const std::vector<std::uint16_t> pixels = device.compose(area);
-        const int width = area.right - area.left;
-        if (!pixels.empty() && texture_ != nullptr) {
-            const SDL_Rect rect{area.left, area.top, width, area.bottom - area.top};
-            SDL_UpdateTexture(texture_, &rect, pixels.data(),
-                              width * static_cast<int>(sizeof(std::uint16_t)));
-            mustPresent_ = true;
-        }
+    if (texture_ != nullptr) {
+        // Each changed area goes from the screen buffer (or the composed copy where a layer
+        // covers it) straight to the texture: no copy of the screen in between.
+        mustPresent_ |= Device::instance().presentChanges(
+            [this](const RECT& area, const std::uint16_t* pixels, int pitch) {
+                const SDL_Rect rect{area.left, area.top, area.right - area.left,
+                                    area.bottom - area.top};
+                SDL_UpdateTexture(texture_, &rect, pixels,
+                                  pitch * static_cast<int>(sizeof(std::uint16_t)));
+            });
     }
     if (!mustPresent_) {
         return;
@@ -403,6 +403,36 @@ void SdlBackend::present() {
     if (endAfterFirstPicture_) {
         endIfPictureShown();
     }
+}
+
+// What the window shows, read back at the window's own size, then one sample per screen pixel
+// of the whole-multiple picture centred in it.
+std::vector<std::uint16_t> SdlBackend::picture() {
+    int outputWidth = 0;
+    int outputHeight = 0;
+    SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
+    std::vector<std::uint16_t> output(static_cast<size_t>(outputWidth) * outputHeight);
+    SDL_RenderSetLogicalSize(renderer_, 0, 0);
+    const bool read =
+        SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_RGB565, output.data(),
+                             outputWidth * static_cast<int>(sizeof(std::uint16_t))) == 0;
+    SDL_RenderSetLogicalSize(renderer_, screenWidth_, screenHeight_);
+    const int scale =
+        std::max(1, std::min(outputWidth / screenWidth_, outputHeight / screenHeight_));
+    const int left = (outputWidth - screenWidth_ * scale) / 2;
+    const int top = (outputHeight - screenHeight_ * scale) / 2;
+    std::vector<std::uint16_t> shown;
+    if (!read || left < 0 || top < 0) {
+        return shown;
+    }
+    shown.reserve(static_cast<size_t>(screenWidth_) * screenHeight_);
+    for (int y = 0; y < screenHeight_; ++y) {
+        for (int x = 0; x < screenWidth_; ++x) {
+            shown.push_back(
+                output[static_cast<size_t>(top + y * scale) * outputWidth + left + x * scale]);
+        }
+    }
+    return shown;
 }
 
 // The program has drawn its screen once the middle of the screen is no longer black.

@@ -26,6 +26,63 @@ bool intersect(const RECT& a, const RECT& b, RECT& out) {
     return out.left < out.right && out.top < out.bottom;
 }
 
+RECT unite(const RECT& a, const RECT& b) {
+    return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                std::max(a.bottom, b.bottom)};
+}
+
+long long areaOf(const RECT& r) {
+    return static_cast<long long>(r.right - r.left) * (r.bottom - r.top);
+}
+
+bool overlapsOrTouches(const RECT& a, const RECT& b) {
+    return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
+}
+
+// A caret blinking in a field and a clock ticking in the task bar are two small areas, not the
+// band between them; past this many, areas merge where that adds the least.
+constexpr size_t maxChangedAreas = 4;
+
+void addChangedArea(std::vector<RECT>& areas, RECT area) {
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (auto it = areas.begin(); it != areas.end(); ++it) {
+            if (overlapsOrTouches(*it, area)) {
+                area = unite(*it, area);
+                areas.erase(it);
+                merged = true;
+                break;
+            }
+        }
+    }
+    if (areas.size() < maxChangedAreas) {
+        areas.push_back(area);
+        return;
+    }
+    auto cheapest = std::min_element(areas.begin(), areas.end(), [&](const RECT& a, const RECT& b) {
+        return areaOf(unite(a, area)) - areaOf(a) < areaOf(unite(b, area)) - areaOf(b);
+    });
+    const RECT grown = unite(*cheapest, area);
+    areas.erase(cheapest);
+    addChangedArea(areas, grown); // it may now touch another
+}
+
+// The rows of `area` split where a layer begins or ends, so that within a band the same layers
+// cover the same columns.
+std::vector<int> bandEdges(const RECT& area, const std::vector<RECT>& covers) {
+    std::vector<int> edges{area.top, area.bottom};
+    for (const RECT& cover : covers) {
+        for (int y : {cover.top, cover.bottom}) {
+            if (y > area.top && y < area.bottom) {
+                edges.push_back(y);
+            }
+        }
+    }
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    return edges;
+}
+
 } // namespace
 
 struct Device::State {
@@ -42,14 +99,19 @@ struct Device::State {
     std::vector<std::uint16_t> pixels;
 
     std::mutex dirtyMutex;
-    RECT dirty{};
-    bool hasDirty = false;
+    std::vector<RECT> changed; // disjoint areas changed since the last present
 
     mutable std::mutex layersMutex;
     std::vector<Layer*> layers;
 
     std::mutex composeMutex;
     std::vector<std::uint16_t> scratch; // the whole screen; only the composed area is touched
+
+    // Hands `area` to `upload` as presented: straight from the screen where no layer covers it,
+    // composed in the scratch buffer where one does.
+    void composeArea(const RECT& area, const Upload& upload);
+    void uploadFromScreen(const RECT& area, const Upload& upload);
+    void uploadComposed(const RECT& area, const Upload& upload);
 
     std::mutex listenersMutex;
     std::vector<std::function<void()>> rotateListeners;
@@ -148,8 +210,7 @@ void Device::rotate() {
     }
     {
         std::lock_guard guard(state_->dirtyMutex);
-        state_->dirty = RECT{0, 0, oldHeight, oldWidth};
-        state_->hasDirty = true;
+        state_->changed.assign(1, RECT{0, 0, oldHeight, oldWidth});
     }
     std::vector<std::function<void()>> listeners;
     {
@@ -185,26 +246,22 @@ void Device::invalidate(const RECT& changed) {
     }
     {
         std::lock_guard guard(state_->dirtyMutex);
-        RECT& dirty = state_->dirty;
-        if (state_->hasDirty) {
-            dirty = RECT{std::min(dirty.left, area.left), std::min(dirty.top, area.top),
-                         std::max(dirty.right, area.right), std::max(dirty.bottom, area.bottom)};
-        } else {
-            dirty = area;
-            state_->hasDirty = true;
-        }
+        addChangedArea(state_->changed, area);
     }
     state_->backend->wake();
 }
 
-bool Device::takeInvalidArea(RECT& area) {
-    std::lock_guard guard(state_->dirtyMutex);
-    if (!state_->hasDirty) {
-        return false;
+bool Device::presentChanges(const Upload& upload) {
+    std::vector<RECT> areas;
+    {
+        std::lock_guard guard(state_->dirtyMutex);
+        areas.swap(state_->changed);
     }
-    area = state_->dirty;
-    state_->hasDirty = false;
-    return true;
+    std::lock_guard composeGuard(state_->composeMutex);
+    for (const RECT& area : areas) {
+        state_->composeArea(area, upload);
+    }
+    return !areas.empty();
 }
 
 void Device::addLayer(Layer* layer) {
@@ -233,42 +290,105 @@ void Device::removeLayer(Layer* layer) {
 }
 
 std::vector<std::uint16_t> Device::compose(const RECT& requested) {
+    RECT whole{};
+    if (!intersect(requested, RECT{0, 0, width(), height()}, whole)) {
+        return {};
+    }
+    const int wholeWidth = whole.right - whole.left;
+    std::vector<std::uint16_t> result(static_cast<size_t>(wholeWidth) * (whole.bottom - whole.top));
     std::lock_guard composeGuard(state_->composeMutex);
-    RECT area{};
-    int pitch = 0;
-    {
-        std::lock_guard guard(state_->screenMutex);
-        pitch = state_->width;
-        if (!intersect(requested, RECT{0, 0, state_->width, state_->height}, area)) {
-            return {};
+    // The area comes in pieces (beside a layer, under it): each goes to its place.
+    state_->composeArea(whole, [&](const RECT& piece, const std::uint16_t* pixels, int pitch) {
+        for (int y = piece.top; y < piece.bottom; ++y) {
+            const std::uint16_t* row = pixels + static_cast<ptrdiff_t>(y - piece.top) * pitch;
+            std::copy(row, row + (piece.right - piece.left),
+                      result.begin() + static_cast<ptrdiff_t>(y - whole.top) * wholeWidth +
+                          (piece.left - whole.left));
         }
-        state_->scratch.resize(state_->pixels.size());
-        for (int y = area.top; y < area.bottom; ++y) {
-            const size_t row = static_cast<size_t>(y) * pitch;
-            std::copy(state_->pixels.begin() + row + area.left,
-                      state_->pixels.begin() + row + area.right,
-                      state_->scratch.begin() + row + area.left);
+    });
+    return result;
+}
+
+void Device::State::composeArea(const RECT& requested, const Upload& upload) {
+    RECT area{};
+    std::vector<RECT> covers;
+    {
+        std::lock_guard guard(screenMutex);
+        if (!intersect(requested, RECT{0, 0, width, height}, area)) {
+            return;
         }
     }
     {
-        std::lock_guard guard(state_->layersMutex);
-        std::vector<Layer*> layers = state_->layers;
-        std::stable_sort(layers.begin(), layers.end(),
-                         [](Layer* a, Layer* b) { return a->zOrder() < b->zOrder(); });
+        std::lock_guard guard(layersMutex);
         for (Layer* layer : layers) {
-            RECT clip{};
-            if (layer->visible() && intersect(layer->bounds(), area, clip)) {
-                layer->paint(state_->scratch.data(), pitch, clip);
+            RECT cover{};
+            if (layer->visible() && intersect(layer->bounds(), area, cover)) {
+                covers.push_back(cover);
             }
         }
     }
-    std::vector<std::uint16_t> result;
-    result.reserve(static_cast<size_t>(area.right - area.left) * (area.bottom - area.top));
-    for (int y = area.top; y < area.bottom; ++y) {
-        const auto row = state_->scratch.begin() + static_cast<ptrdiff_t>(y) * pitch;
-        result.insert(result.end(), row + area.left, row + area.right);
+    const std::vector<int> edges = bandEdges(area, covers);
+    for (size_t i = 0; i + 1 < edges.size(); ++i) {
+        const RECT band{area.left, edges[i], area.right, edges[i + 1]};
+        RECT covered{band.right, band.top, band.left, band.bottom};
+        for (const RECT& cover : covers) {
+            if (cover.top < band.bottom && band.top < cover.bottom) {
+                covered.left = std::min(covered.left, cover.left);
+                covered.right = std::max(covered.right, cover.right);
+            }
+        }
+        if (covered.left >= covered.right) {
+            uploadFromScreen(band, upload);
+            continue;
+        }
+        if (band.left < covered.left) {
+            uploadFromScreen(RECT{band.left, band.top, covered.left, band.bottom}, upload);
+        }
+        uploadComposed(covered, upload);
+        if (covered.right < band.right) {
+            uploadFromScreen(RECT{covered.right, band.top, band.right, band.bottom}, upload);
+        }
     }
-    return result;
+}
+
+void Device::State::uploadFromScreen(const RECT& area, const Upload& upload) {
+    std::lock_guard guard(screenMutex);
+    RECT inside{};
+    if (intersect(area, RECT{0, 0, width, height}, inside)) { // a rotation may have come between
+        upload(inside, pixels.data() + static_cast<ptrdiff_t>(inside.top) * width + inside.left,
+               width);
+    }
+}
+
+void Device::State::uploadComposed(const RECT& requested, const Upload& upload) {
+    RECT area{};
+    int pitch = 0;
+    {
+        std::lock_guard guard(screenMutex);
+        pitch = width;
+        if (!intersect(requested, RECT{0, 0, width, height}, area)) {
+            return;
+        }
+        scratch.resize(pixels.size());
+        for (int y = area.top; y < area.bottom; ++y) {
+            const size_t row = static_cast<size_t>(y) * pitch;
+            std::copy(pixels.begin() + row + area.left, pixels.begin() + row + area.right,
+                      scratch.begin() + row + area.left);
+        }
+    }
+    {
+        std::lock_guard guard(layersMutex);
+        std::vector<Layer*> ordered = layers;
+        std::stable_sort(ordered.begin(), ordered.end(),
+                         [](Layer* a, Layer* b) { return a->zOrder() < b->zOrder(); });
+        for (Layer* layer : ordered) {
+            RECT clip{};
+            if (layer->visible() && intersect(layer->bounds(), area, clip)) {
+                layer->paint(scratch.data(), pitch, clip);
+            }
+        }
+    }
+    upload(area, scratch.data() + static_cast<ptrdiff_t>(area.top) * pitch + area.left, pitch);
 }
 
 void Device::pointer(PointerAction action, int x, int y) {

@@ -24,6 +24,10 @@ protected:
     }
 };
 
+bool overlap(const RECT& a, const RECT& b) {
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
 struct Square : platform::Layer {
     Square(RECT r, int z, std::uint16_t c) : area(r), order(z), colour(c) {}
     int zOrder() const override { return order; }
@@ -126,16 +130,70 @@ TEST_F(DeviceTest, LayersAreDrawnInTheirOrderOnlyWhereTheComposedAreaMeetsThem) 
     device().removeLayer(&low);
 }
 
-TEST_F(DeviceTest, InvalidationsAccumulateUntilTaken) {
-    RECT area{};
-    device().takeInvalidArea(area);
-    EXPECT_FALSE(device().takeInvalidArea(area));
-    device().invalidate(RECT{10, 10, 20, 20});
-    device().invalidate(RECT{100, 5, 110, 15});
-    device().invalidate(RECT{470, 630, 900, 900});
-    ASSERT_TRUE(device().takeInvalidArea(area));
-    EXPECT_TRUE(sameRect(area, RECT{10, 5, 480, 640}));
-    EXPECT_FALSE(device().takeInvalidArea(area));
+// What a present hands the backend: the changed areas only, each straight from the screen
+// buffer unless a layer covers it, and each pixel as the composed screen shows it.
+TEST_F(DeviceTest, APresentUploadsTheChangedAreasOnlyAsTheScreenShowsThem) {
+    struct Case {
+        const char* what;
+        std::vector<RECT> changes;
+        std::vector<RECT> uploaded;
+    };
+    const Case cases[] = {
+        {"nothing", {}, {}},
+        {"a caret and a far area stay apart",
+         {RECT{100, 300, 102, 320}, RECT{10, 600, 40, 610}},
+         {RECT{100, 300, 102, 320}, RECT{10, 600, 40, 610}}},
+        {"overlapping and touching areas merge, the screen's edge clips",
+         {RECT{10, 100, 20, 110}, RECT{15, 105, 30, 120}, RECT{30, 100, 40, 101},
+          RECT{470, 630, 900, 900}},
+         {RECT{10, 100, 40, 120}, RECT{470, 630, 480, 640}}},
+        {"past four areas, the cheapest merge",
+         {RECT{0, 100, 1, 101}, RECT{0, 200, 1, 201}, RECT{0, 300, 1, 301}, RECT{0, 400, 1, 401},
+          RECT{0, 402, 1, 403}},
+         {RECT{0, 100, 1, 101}, RECT{0, 200, 1, 201}, RECT{0, 300, 1, 301}, RECT{0, 400, 1, 403}}},
+        {"a layer splits an area into bands and columns",
+         {RECT{0, 140, 480, 220}},
+         {RECT{0, 140, 480, 150}, RECT{0, 150, 150, 200}, RECT{150, 150, 250, 200},
+          RECT{250, 150, 480, 200}, RECT{0, 200, 480, 220}}},
+    };
+    fillScreen(0x1234);
+    Square layer(RECT{150, 150, 250, 200}, 1, 0x2222);
+    device().addLayer(&layer);
+    device().presentChanges([](const RECT&, const std::uint16_t*, int) {});
+    for (const Case& c : cases) {
+        for (const RECT& change : c.changes) {
+            device().invalidate(change);
+        }
+        std::vector<RECT> uploaded;
+        std::vector<std::vector<std::uint16_t>> contents;
+        const bool any =
+            device().presentChanges([&](const RECT& area, const std::uint16_t* pixels, int pitch) {
+                uploaded.push_back(area);
+                const bool fromScreen =
+                    pixels >= device().pixels() && pixels < device().pixels() + 480 * 640;
+                EXPECT_EQ(fromScreen, !overlap(area, layer.area)) << c.what;
+                auto& copy = contents.emplace_back();
+                for (int y = area.top; y < area.bottom; ++y) {
+                    const std::uint16_t* row = pixels + (y - area.top) * pitch;
+                    copy.insert(copy.end(), row, row + area.right - area.left);
+                }
+            });
+        for (size_t i = 0; i < uploaded.size(); ++i) {
+            EXPECT_EQ(contents[i], device().compose(uploaded[i])) << c.what;
+        }
+        EXPECT_EQ(any, !c.changes.empty()) << c.what;
+        auto byPlace = [](const RECT& a, const RECT& b) {
+            return std::tuple(a.top, a.left) < std::tuple(b.top, b.left);
+        };
+        std::vector<RECT> expected = c.uploaded;
+        std::sort(uploaded.begin(), uploaded.end(), byPlace);
+        std::sort(expected.begin(), expected.end(), byPlace);
+        ASSERT_EQ(uploaded.size(), expected.size()) << c.what;
+        for (size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_TRUE(sameRect(uploaded[i], expected[i])) << c.what << " #" << i;
+        }
+    }
+    device().removeLayer(&layer);
 }
 
 TEST_F(DeviceTest, AScreenshotIsAPngOfTheScreenBelowTheTaskBarStrip) {

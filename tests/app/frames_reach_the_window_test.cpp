@@ -1,0 +1,80 @@
+// What the window shows is what the screen holds: the program runs on the SDL backend (SDL's
+// dummy video driver, a real renderer and texture without a display), and after every kind of
+// frame the picture read back from the window equals the composed screen, pixel for pixel, as
+// only the changed areas travelled to the texture.
+#include "MyEditControl.h"
+#include "ProgramTestSupport.h"
+
+#include <cstdlib>
+
+using namespace program_test;
+
+namespace {
+
+class FramesReachTheWindowTest : public ProgramTest {
+protected:
+    FramesReachTheWindowTest() {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        platform::DeviceConfig config = platform::Device::instance().config();
+        config.backend = "sdl";
+        platform::Device::start(config);
+        platform::clock::useManual(1000);
+    }
+    ~FramesReachTheWindowTest() override { unsetenv("SDL_VIDEODRIVER"); }
+};
+
+// Presents what changed and compares the window with the screen.
+std::function<void()> windowShowsTheScreen(const char* after) {
+    return [after] {
+        platform::Device& device = platform::Device::instance();
+        device.backend().present();
+        const auto screen = device.compose(RECT{0, 0, device.width(), device.height()});
+        const auto shown = device.backend().picture();
+        ASSERT_EQ(shown.size(), screen.size()) << after;
+        size_t differing = 0;
+        for (size_t i = 0; i < screen.size(); ++i) {
+            differing += shown[i] != screen[i] ? 1 : 0;
+        }
+        EXPECT_EQ(differing, 0u) << "pixels the window shows wrong after " << after;
+    };
+}
+
+bool fieldEditorOpen(MainScreenId id) {
+    const auto* field = dynamic_cast<MyEditControl*>(findElementById(id));
+    return field != nullptr && field->editorOpen;
+}
+
+void touch(platform::PointerAction action, int x, int y) {
+    platform::Device::instance().pointer(action, x, y);
+}
+
+TEST_F(FramesReachTheWindowTest, EveryKindOfFrameShowsInTheWindowAsTheScreenHoldsIt) {
+    LoopScript script;
+    script.waitFor(bounded([] { return boxButton(0).has_value(); }, "the question"))
+        .then(windowShowsTheScreen("the message box"));
+    tapBoxButton(script, 0);
+    script.waitFor(statusIs(statusReadyToSend)).then(windowShowsTheScreen("the box went"));
+    // A drag: every move scrolls the view and repaints the band it uncovered.
+    script.then([] { touch(platform::PointerAction::down, 240, 500); });
+    for (int y = 480; y >= 380; y -= 20) {
+        script.then([y] {
+            platform::clock::advance(10);
+            touch(platform::PointerAction::move, 240, y);
+        });
+        script.then(windowShowsTheScreen("a scroll step"));
+    }
+    script.then([] { touch(platform::PointerAction::up, 240, 380); });
+    script.waitFor([] {
+        platform::clock::advance(30);
+        return !sharedTracker()->flinging;
+    });
+    script.then(windowShowsTheScreen("the fling"));
+    tap(script, [] { return centreOfElement(portFieldId); });
+    script.waitFor(bounded([] { return fieldEditorOpen(portFieldId); }, "the port's editor"))
+        .then(windowShowsTheScreen("the field's slide and the input panel"));
+    script.then([] { platform::Device::instance().rotate(); });
+    script.waitFor([] { return true; }).then(windowShowsTheScreen("a turn to landscape"));
+    EXPECT_FALSE(runProgram(script));
+}
+
+} // namespace

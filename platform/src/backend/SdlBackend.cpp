@@ -1,9 +1,14 @@
 // The device in a real window through SDL2. The screen is our own RGB565 buffer; only its
 // changed rectangle is uploaded to one streaming texture, and the window is presented only
-// when something changed or the window system asks. Mouse and the first finger act as the
-// stylus. Everything SDL needs happens on the thread that created the backend (the program's
-// UI thread); other threads hand their requests over and wake it.
+// when something changed or the window system asks. The window draws at the display's own
+// density and shows the screen at a whole scale; mouse and the first finger act as the stylus
+// through the same fit. A native device fills the display and turns with it. Everything SDL
+// needs happens on the thread that created the backend (the program's UI thread); other threads
+// hand their requests over and wake it.
 #include "backend/Backends.h"
+
+#include "backend/KmsAccess.h"
+#include "backend/ScreenFit.h"
 
 #include "kernel/Paths.h"
 #include "kernel/Wait.h"
@@ -21,11 +26,17 @@
 #include <cstdlib>
 #include <deque>
 #include <mutex>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 namespace platform::backend {
 namespace {
+
+bool isSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0';
+}
 
 constexpr wchar_t pasteCharacter = 0x16; // Ctrl+V as a character
 
@@ -59,6 +70,27 @@ UINT virtualKeyOf(SDL_Keycode key) {
     }
 }
 
+// The character a key types on a US layout, for when the window system's text input is off
+// (the platform's own input panel is up); 0 for keys that type nothing.
+wchar_t typedCharacter(SDL_Keycode key, Uint16 modifiers) {
+    if (key < 0x20 || key > 0x7E || (modifiers & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)) != 0) {
+        return 0;
+    }
+    const bool shift = (modifiers & KMOD_SHIFT) != 0;
+    if (key >= 'a' && key <= 'z') {
+        const bool upper = shift != ((modifiers & KMOD_CAPS) != 0);
+        return static_cast<wchar_t>(upper ? key - 'a' + 'A' : key);
+    }
+    if (!shift) {
+        return static_cast<wchar_t>(key);
+    }
+    static constexpr std::string_view plain = "1234567890-=[]\\;',./`";
+    static constexpr std::string_view shifted = "!@#$%^&*()_+{}|:\"<>?~";
+    const size_t at = plain.find(static_cast<char>(key));
+    return at == std::string_view::npos ? static_cast<wchar_t>(key)
+                                        : static_cast<wchar_t>(shifted[at]);
+}
+
 struct BoxRequest {
     std::wstring text;
     std::wstring caption;
@@ -69,7 +101,7 @@ struct BoxRequest {
 
 class SdlBackend final : public Backend {
 public:
-    SdlBackend(int width, int height);
+    explicit SdlBackend(DeviceConfig& config);
     ~SdlBackend() override;
 
     bool ownsThread() const override { return std::this_thread::get_id() == owner_; }
@@ -83,9 +115,12 @@ public:
 private:
     void handle(const SDL_Event& event);
     void handleKey(const SDL_KeyboardEvent& key);
-    void fingerToScreen(const SDL_TouchFingerEvent& finger, int& x, int& y) const;
-    void pointer(PointerAction action, int x, int y);
+    void pointerAtWindowPoint(PointerAction action, int x, int y);
+    void pointerAtFinger(PointerAction action, const SDL_TouchFingerEvent& finger);
     void applyPending();
+    void followTextInput();
+    void followDisplayShape(bool landscape);
+    void refit();
     void fitScreenSize();
     void present();
     void endIfPictureShown();
@@ -99,7 +134,10 @@ private:
     SDL_Cursor* waitCursor_ = nullptr;
     int screenWidth_ = 0;
     int screenHeight_ = 0;
-    int scale_ = 1;
+    int scale_ = 1; // the emulated phone's window size in screen sizes
+    bool native_ = false;
+    ScreenFit fit_;
+    bool textInput_ = false;
     Uint32 wakeEvent_ = 0;
     std::atomic<bool> wakePending_{false};
     bool mustPresent_ = true;
@@ -115,22 +153,30 @@ private:
     std::deque<std::shared_ptr<BoxRequest>> boxRequests_;
 };
 
+// Where the display card and the input devices live; a test gives other folders.
+KmsDevices kmsDevices() {
+    KmsDevices devices;
+    if (isSet("DAWNBELL_DEV_DRI")) {
+        devices.dri = std::getenv("DAWNBELL_DEV_DRI");
+    }
+    if (isSet("DAWNBELL_DEV_INPUT")) {
+        devices.input = std::getenv("DAWNBELL_DEV_INPUT");
+    }
+    return devices;
+}
+
 [[noreturn]] void noDisplay() {
     std::fprintf(stderr, "Dawnbell: no display available (set DISPLAY, or "
                          "DAWNBELL_BACKEND=headless)\n");
     std::exit(1);
 }
 
-bool isSet(const char* variable) {
-    const char* value = std::getenv(variable);
-    return value != nullptr && *value != '\0';
-}
-
 // SDL would fall back to its invisible drivers when no window system is there; the device then
 // says plainly that there is no display. An explicit SDL_VIDEODRIVER is taken as asked.
-void chooseVideoDriver() {
-    if (isSet("SDL_VIDEODRIVER")) {
-        return;
+// Returns true when the display is taken without a window system.
+bool chooseVideoDriver() {
+    if (const char* driver = std::getenv("SDL_VIDEODRIVER"); driver != nullptr && *driver) {
+        return std::string_view(driver) == "KMSDRM";
     }
     if (isSet("DISPLAY")) {
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
@@ -138,37 +184,87 @@ void chooseVideoDriver() {
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "wayland");
     } else {
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "KMSDRM"); // a touch device without a desktop
+        return true;
+    }
+    return false;
+}
+
+// A display without a window system is only taken when the user may also give input.
+void requireKmsAccess() {
+    const KmsCheck check = checkKmsAccess(kmsDevices());
+    if (check.access == KmsAccess::noDisplay) {
+        noDisplay();
+    }
+    if (check.access == KmsAccess::refused) {
+        std::fprintf(stderr, "%s\n", check.message.c_str());
+        std::exit(1);
     }
 }
 
-SdlBackend::SdlBackend(int width, int height)
-    : owner_(std::this_thread::get_id()), screenWidth_(width), screenHeight_(height) {
-    chooseVideoDriver();
+SdlBackend::SdlBackend(DeviceConfig& config)
+    : owner_(std::this_thread::get_id()), native_(config.native) {
+    if (chooseVideoDriver()) {
+        requireKmsAccess();
+    }
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         noDisplay();
     }
     wakeEvent_ = SDL_RegisterEvents(1);
-    SDL_Rect usable{0, 0, width, height};
-    if (SDL_GetDisplayUsableBounds(0, &usable) == 0) {
-        scale_ = std::max(1, std::min(usable.w / width, usable.h / height));
+    Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI;
+    int windowWidth = config.width;
+    int windowHeight = config.height;
+    int windowX = SDL_WINDOWPOS_CENTERED;
+    int windowY = SDL_WINDOWPOS_CENTERED;
+    if (native_) {
+        // Full screen, and the display's size from the start for a window system that leaves
+        // full screen to a window manager that is not there.
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+        SDL_Rect display{0, 0, windowWidth, windowHeight};
+        if (SDL_GetDisplayBounds(0, &display) == 0) {
+            windowX = display.x;
+            windowY = display.y;
+            windowWidth = display.w;
+            windowHeight = display.h;
+        }
+    } else {
+        flags |= SDL_WINDOW_RESIZABLE;
+        SDL_Rect usable{0, 0, config.width, config.height};
+        if (SDL_GetDisplayUsableBounds(0, &usable) == 0) {
+            scale_ = std::max(1, std::min(usable.w / config.width, usable.h / config.height));
+        }
+        windowWidth *= scale_;
+        windowHeight *= scale_;
     }
-    window_ = SDL_CreateWindow("Dawnbell", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                               width * scale_, height * scale_, SDL_WINDOW_RESIZABLE);
+    window_ = SDL_CreateWindow("Dawnbell", windowX, windowY, windowWidth, windowHeight, flags);
     if (window_ != nullptr) {
         renderer_ = SDL_CreateRenderer(window_, -1, 0);
     }
+    int outputWidth = 0;
+    int outputHeight = 0;
+    if (renderer_ != nullptr &&
+        SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight) == 0 && native_ &&
+        outputWidth > 0 && outputHeight > 0) {
+        const NativeScreen screen = nativeScreen(outputWidth, outputHeight);
+        config.width = screen.width;
+        config.height = screen.height;
+        config.dpi = screen.dpi;
+    }
+    screenWidth_ = config.width;
+    screenHeight_ = config.height;
     if (renderer_ != nullptr) {
         texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
-                                     width, height);
+                                     screenWidth_, screenHeight_);
     }
     if (texture_ == nullptr) {
         std::fprintf(stderr, "Dawnbell: cannot open a window: %s\n", SDL_GetError());
         std::exit(1);
     }
-    SDL_RenderSetLogicalSize(renderer_, width, height);
-    SDL_RenderSetIntegerScale(renderer_, SDL_TRUE);
+    refit();
     arrowCursor_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
     waitCursor_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_WAIT);
+    // The window system's text input (and with it a system keyboard) is asked for only while
+    // the platform's own input panel is down (followTextInput).
+    textInput_ = true;
     SDL_StartTextInput();
     endAfterFirstPicture_ = isSet("DAWNBELL_END_AFTER_FIRST_PICTURE");
 }
@@ -190,6 +286,8 @@ SdlBackend::~SdlBackend() {
 void SdlBackend::waitForEvents(DWORD timeoutMs) {
     applyPending();
     present();
+    // The task bar's clock turns over on the minute even when nothing else happens.
+    timeoutMs = std::min(timeoutMs, Device::instance().taskBarRefreshDelayMs());
     SDL_Event event;
     const int got =
         timeoutMs == INFINITE
@@ -227,21 +325,40 @@ void SdlBackend::handle(const SDL_Event& event) {
         }
         break;
     case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+            int width = 0;
+            int height = 0;
+            SDL_GetRendererOutputSize(renderer_, &width, &height);
+            if (native_ && width != height) {
+                followDisplayShape(width > height);
+            }
+            refit();
+        }
         if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
             event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
             mustPresent_ = true;
         }
         break;
+    case SDL_DISPLAYEVENT:
+        if (native_ && event.display.event == SDL_DISPLAYEVENT_ORIENTATION) {
+            const auto orientation = static_cast<SDL_DisplayOrientation>(event.display.data1);
+            if (orientation != SDL_ORIENTATION_UNKNOWN) {
+                followDisplayShape(orientation == SDL_ORIENTATION_LANDSCAPE ||
+                                   orientation == SDL_ORIENTATION_LANDSCAPE_FLIPPED);
+            }
+        }
+        break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
         if (event.button.which != SDL_TOUCH_MOUSEID && event.button.button == SDL_BUTTON_LEFT) {
-            pointer(event.type == SDL_MOUSEBUTTONDOWN ? PointerAction::down : PointerAction::up,
-                    event.button.x, event.button.y);
+            pointerAtWindowPoint(event.type == SDL_MOUSEBUTTONDOWN ? PointerAction::down
+                                                                   : PointerAction::up,
+                                 event.button.x, event.button.y);
         }
         break;
     case SDL_MOUSEMOTION:
         if (event.motion.which != SDL_TOUCH_MOUSEID && (event.motion.state & SDL_BUTTON_LMASK)) {
-            pointer(PointerAction::move, event.motion.x, event.motion.y);
+            pointerAtWindowPoint(PointerAction::move, event.motion.x, event.motion.y);
         }
         break;
     case SDL_FINGERDOWN:
@@ -251,18 +368,15 @@ void SdlBackend::handle(const SDL_Event& event) {
         if (!first && (!fingerDown_ || event.tfinger.fingerId != finger_)) {
             break; // only the first finger is the stylus
         }
-        int x = 0;
-        int y = 0;
-        fingerToScreen(event.tfinger, x, y);
         if (first) {
             fingerDown_ = true;
             finger_ = event.tfinger.fingerId;
-            pointer(PointerAction::down, x, y);
+            pointerAtFinger(PointerAction::down, event.tfinger);
         } else if (event.type == SDL_FINGERMOTION) {
-            pointer(PointerAction::move, x, y);
+            pointerAtFinger(PointerAction::move, event.tfinger);
         } else if (event.type == SDL_FINGERUP) {
             fingerDown_ = false;
-            pointer(PointerAction::up, x, y);
+            pointerAtFinger(PointerAction::up, event.tfinger);
         }
         break;
     }
@@ -271,8 +385,10 @@ void SdlBackend::handle(const SDL_Event& event) {
         handleKey(event.key);
         break;
     case SDL_TEXTINPUT:
-        for (wchar_t c : paths::widen(event.text.text)) {
-            Device::instance().character(c);
+        if (textInput_) {
+            for (wchar_t c : paths::widen(event.text.text)) {
+                Device::instance().character(c);
+            }
         }
         break;
     default:
@@ -299,34 +415,39 @@ void SdlBackend::handleKey(const SDL_KeyboardEvent& key) {
     }
     if (const UINT virtualKey = virtualKeyOf(key.keysym.sym)) {
         Device::instance().key(virtualKey, down);
+    } else if (down && !textInput_) {
+        if (const wchar_t c = typedCharacter(key.keysym.sym, key.keysym.mod)) {
+            Device::instance().character(c);
+        }
     }
 }
 
-// SDL gives finger positions normalised to the renderer's logical screen for its own window;
-// without a window (KMSDRM touch) they are normalised to the whole display.
-void SdlBackend::fingerToScreen(const SDL_TouchFingerEvent& finger, int& x, int& y) const {
-    float fx = finger.x * static_cast<float>(screenWidth_);
-    float fy = finger.y * static_cast<float>(screenHeight_);
-    if (finger.windowID != SDL_GetWindowID(window_)) {
-        int windowWidth = 0;
-        int windowHeight = 0;
-        SDL_GetWindowSize(window_, &windowWidth, &windowHeight);
-        SDL_Rect viewport{};
-        float scaleX = 1.0f;
-        float scaleY = 1.0f;
-        SDL_RenderGetViewport(renderer_, &viewport);
-        SDL_RenderGetScale(renderer_, &scaleX, &scaleY);
-        fx = finger.x * static_cast<float>(windowWidth) / scaleX - static_cast<float>(viewport.x);
-        fy = finger.y * static_cast<float>(windowHeight) / scaleY - static_cast<float>(viewport.y);
+// Mouse positions come in window points; the window may have more pixels than points (a
+// high-density display).
+void SdlBackend::pointerAtWindowPoint(PointerAction action, int x, int y) {
+    int points = 0;
+    int unused = 0;
+    int pixels = 0;
+    SDL_GetWindowSize(window_, &points, &unused);
+    SDL_GetRendererOutputSize(renderer_, &pixels, &unused);
+    if (points > 0 && pixels != points) {
+        x = x * pixels / points;
+        y = y * pixels / points;
     }
-    x = static_cast<int>(fx);
-    y = static_cast<int>(fy);
+    const ScreenPoint at = screenPixelAt(fit_, x, y);
+    Device::instance().pointer(action, at.x, at.y);
 }
 
-void SdlBackend::pointer(PointerAction action, int x, int y) {
-    x = std::clamp(x, 0, screenWidth_ - 1);
-    y = std::clamp(y, 0, screenHeight_ - 1);
-    Device::instance().pointer(action, x, y);
+// Fingers come normalised to the window (on KMSDRM, without a window, to the display, which
+// the native window fills).
+void SdlBackend::pointerAtFinger(PointerAction action, const SDL_TouchFingerEvent& finger) {
+    int width = 0;
+    int height = 0;
+    SDL_GetRendererOutputSize(renderer_, &width, &height);
+    const ScreenPoint at =
+        screenPixelAt(fit_, static_cast<int>(finger.x * static_cast<float>(width)),
+                      static_cast<int>(finger.y * static_cast<float>(height)));
+    Device::instance().pointer(action, at.x, at.y);
 }
 
 void SdlBackend::applyPending() {
@@ -338,6 +459,8 @@ void SdlBackend::applyPending() {
         title_ = title;
         SDL_SetWindowTitle(window_, paths::narrow(title_).c_str());
     }
+    followTextInput();
+    Device::instance().refreshTaskBar();
     const int cursor = wantedCursor_.exchange(-1);
     if (cursor >= 0) {
         SDL_SetCursor(cursor == 1 ? waitCursor_ : arrowCursor_);
@@ -360,6 +483,35 @@ void SdlBackend::applyPending() {
     }
 }
 
+void SdlBackend::followTextInput() {
+    const bool wanted = !Device::instance().inputPanelShown();
+    if (wanted == textInput_) {
+        return;
+    }
+    textInput_ = wanted;
+    if (wanted) {
+        SDL_StartTextInput();
+    } else {
+        SDL_StopTextInput();
+    }
+}
+
+// A native device turns when the display does, as a press of F5 turns it.
+void SdlBackend::followDisplayShape(bool landscape) {
+    Device& device = Device::instance();
+    if (landscape != (device.width() > device.height())) {
+        device.rotate();
+    }
+}
+
+void SdlBackend::refit() {
+    int width = 0;
+    int height = 0;
+    SDL_GetRendererOutputSize(renderer_, &width, &height);
+    fit_ = fitScreen(width, height, screenWidth_, screenHeight_);
+    mustPresent_ = true;
+}
+
 // After a rotation the screen has swapped its sides: the texture and the window follow.
 void SdlBackend::fitScreenSize() {
     Device& device = Device::instance();
@@ -373,8 +525,10 @@ void SdlBackend::fitScreenSize() {
     SDL_DestroyTexture(texture_);
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
                                  width, height);
-    SDL_RenderSetLogicalSize(renderer_, width, height);
-    SDL_SetWindowSize(window_, width * scale_, height * scale_);
+    if (!native_) {
+        SDL_SetWindowSize(window_, width * scale_, height * scale_);
+    }
+    refit();
     device.invalidate(RECT{0, 0, width, height});
 }
 
@@ -398,7 +552,8 @@ void SdlBackend::present() {
     mustPresent_ = false;
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    const SDL_Rect placed{fit_.left, fit_.top, fit_.width * fit_.scale, fit_.height * fit_.scale};
+    SDL_RenderCopy(renderer_, texture_, nullptr, &placed);
     SDL_RenderPresent(renderer_);
     if (endAfterFirstPicture_) {
         endIfPictureShown();
@@ -517,8 +672,8 @@ void SdlBackend::setClipboardText(const std::wstring& text) {
 
 } // namespace
 
-std::unique_ptr<Backend> createSdl(int width, int height) {
-    return std::make_unique<SdlBackend>(width, height);
+std::unique_ptr<Backend> createSdl(DeviceConfig& config) {
+    return std::make_unique<SdlBackend>(config);
 }
 
 } // namespace platform::backend

@@ -134,7 +134,8 @@ private:
     SDL_Cursor* waitCursor_ = nullptr;
     int screenWidth_ = 0;
     int screenHeight_ = 0;
-    int scale_ = 1; // the emulated phone's window size in screen sizes
+    int scale_ = 1;        // the emulated phone's window size in screen sizes
+    int displayWidth_ = 0; // a native device's display, in its pixels
     bool native_ = false;
     ScreenFit fit_;
     bool textInput_ = false;
@@ -244,7 +245,11 @@ SdlBackend::SdlBackend(DeviceConfig& config)
     if (renderer_ != nullptr &&
         SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight) == 0 && native_ &&
         outputWidth > 0 && outputHeight > 0) {
-        const NativeScreen screen = nativeScreen(outputWidth, outputHeight);
+        // The device follows the display's own pixels. SDL 2.26 on a Wayland output scaled by
+        // the compositor draws full screen into a buffer of twice those pixels each way, which
+        // the compositor halves exactly: the fit's whole scale stays sharp there too.
+        displayWidth_ = windowWidth;
+        const NativeScreen screen = nativeScreen(windowWidth, windowHeight);
         config.width = screen.width;
         config.height = screen.height;
         config.dpi = screen.dpi;
@@ -560,12 +565,21 @@ void SdlBackend::present() {
     }
 }
 
-// The program has drawn its screen once the middle of the screen is no longer black.
+// The program has drawn its screen once the middle of the screen is no longer black; it says
+// how the screen was shown.
 void SdlBackend::endIfPictureShown() {
     const int x = screenWidth_ / 2;
     const int y = screenHeight_ / 2;
     const std::vector<std::uint16_t> middle = Device::instance().compose(RECT{x, y, x + 1, y + 1});
     if (!middle.empty() && middle[0] != 0) {
+        int outputWidth = 0;
+        int outputHeight = 0;
+        SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
+        const int onDisplay = displayWidth_ > 0 && outputWidth > 0
+                                  ? fit_.scale * displayWidth_ / outputWidth
+                                  : fit_.scale;
+        std::printf("Dawnbell: first picture, a %dx%d screen at scale %d on the display\n",
+                    screenWidth_, screenHeight_, onDisplay);
         std::fflush(nullptr);
         std::_Exit(0);
     }

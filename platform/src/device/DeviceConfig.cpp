@@ -1,6 +1,7 @@
 // The device's configuration from the environment:
 //   DAWNBELL_SCREEN      width x height in pixels, e.g. "480x640" (default) or "240x320", or
-//                        "native": the display itself (the default without a window system)
+//                        "native": the display itself (the default without a window system
+//                        and under the phone shells Phosh and Plasma Mobile)
 //   DAWNBELL_DPI         dots per inch of the screen (default 192; 96 for the small phone)
 //   DAWNBELL_BACKEND     "sdl" (a real window, default) or "headless" (memory only, for tests)
 //   DAWNBELL_DEVICE_DIR  the device's own folder (\windows, the registry file); default
@@ -102,6 +103,15 @@ std::filesystem::path executableDir() {
     return error ? std::filesystem::current_path() : exe.parent_path();
 }
 
+// Phosh and Plasma Mobile: the shell gives the program the whole screen anyway.
+bool onPhoneShell() {
+    const char* desktop = variable("XDG_CURRENT_DESKTOP");
+    const char* plasma = variable("PLASMA_PLATFORM");
+    return (desktop != nullptr &&
+            std::string_view(desktop).find("Phosh") != std::string_view::npos) ||
+           (plasma != nullptr && std::string_view(plasma).starts_with("phone"));
+}
+
 } // namespace
 
 DeviceConfig DeviceConfig::fromEnvironment() {
@@ -114,7 +124,8 @@ DeviceConfig DeviceConfig::fromEnvironment() {
     const bool windowSystem = driver != nullptr
                                   ? std::string_view(driver) != "KMSDRM"
                                   : variable("DISPLAY") || variable("WAYLAND_DISPLAY");
-    if (config.backend == "sdl" && variable("DAWNBELL_SCREEN") == nullptr && !windowSystem) {
+    if (config.backend == "sdl" && variable("DAWNBELL_SCREEN") == nullptr &&
+        (!windowSystem || onPhoneShell())) {
         config.native = true;
     }
     config.ownImageSet = true;

@@ -182,6 +182,26 @@ TEST(DeviceConfiguration, BadValuesAreReportedAndReplacedByDefaults) {
     }
 }
 
+TEST(DeviceConfiguration, NativeScreenIsAskedForOrTheDefaultOnlyWithoutADesktopOrOnAPhoneShell) {
+    struct Case {
+        const char *screen, *display, *driver, *desktop;
+        bool native;
+    };
+    for (const Case& c : {Case{"native", ":0", "", "GNOME", true}, Case{"", "", "", "", true},
+                          Case{"", ":0", "", "GNOME", false}, Case{"", "", "KMSDRM", "", true},
+                          Case{"", "", "x11", "", false}, Case{"", ":0", "", "Phosh:GNOME", true},
+                          Case{"480x640", "", "", "", false}}) {
+        ScopedEnvironment environment{{"DAWNBELL_SCREEN", c.screen},
+                                      {"DISPLAY", c.display},
+                                      {"WAYLAND_DISPLAY", ""},
+                                      {"SDL_VIDEODRIVER", c.driver},
+                                      {"XDG_CURRENT_DESKTOP", c.desktop},
+                                      {"DAWNBELL_BACKEND", "sdl"}};
+        EXPECT_EQ(platform::DeviceConfig::fromEnvironment().native, c.native)
+            << c.screen << "|" << c.display << "|" << c.driver << "|" << c.desktop;
+    }
+}
+
 TEST(DeviceStart, AHeadlessMessageBoxNeverBlocksAProgramOnItsFatalWayOut) {
     EXPECT_EXIT(
         {

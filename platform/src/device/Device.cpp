@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -42,6 +43,7 @@ struct Device::State {
     std::atomic<bool> stripUncovered{false};
     std::mutex probeMutex;
     std::function<bool()> connectionProbe;
+    std::chrono::steady_clock::time_point lastProbe{};
     std::unique_ptr<Backend> backend;
     device::TaskBar taskBar;
 
@@ -167,12 +169,17 @@ void Device::refreshTaskBar() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    std::function<bool()> probe;
+    // The connection is asked for at most once a second: this runs on every turn of the loop.
+    const auto asked = std::chrono::steady_clock::now();
+    bool connected = state_->taskBar.status().connected;
     {
         std::lock_guard guard(state_->probeMutex);
-        probe = state_->connectionProbe;
+        if (asked - state_->lastProbe >= std::chrono::seconds(1)) {
+            state_->lastProbe = asked;
+            connected = state_->connectionProbe && state_->connectionProbe();
+        }
     }
-    const device::TaskBarStatus status{local.tm_hour * 60 + local.tm_min, probe && probe()};
+    const device::TaskBarStatus status{local.tm_hour * 60 + local.tm_min, connected};
     if (state_->taskBar.setStatus(status)) {
         invalidate(RECT{0, 0, width(), taskBarHeight()});
     }

@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 CTEST = ctest --output-on-failure -j $(JOBS) --timeout 600
 
-.PHONY: run test deps build-release build-debug test-debug test-asan test-tsan test-fuzz bench soak format clean
+.PHONY: run test package deps build-release build-debug test-debug test-asan test-tsan test-fuzz bench soak format clean
 
 run: deps build-release
 	./build/release/bin/dawnbell
@@ -13,6 +13,12 @@ test: deps test-debug test-asan test-tsan test-fuzz
 
 deps:
 	@tools/scripts/install-deps
+
+# A Debian package of the release build (what `cmake --install` installs, under /usr).
+package: deps build-release
+	cmake --build --preset release -j $(JOBS) --target resource_set debian_doc
+	cd build/release && umask 022 && cpack
+	@ls build/release/dawnbell_*.deb
 
 build-release:
 	cmake --preset release >/dev/null

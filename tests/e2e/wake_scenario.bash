@@ -357,16 +357,21 @@ second_run() {
   [ "$exit_status" -eq 0 ] || fail "closing the window ended the program with status $exit_status"
 }
 
-# The program's images as the first start left them: rescaled once to the screen's width (and
-# marked so) on a phone narrower than 480 pixels, untouched on the VGA phone.
+# The images as the first start left them: on a phone narrower than 480 pixels, the device's
+# own copy rescaled once to the screen's width (and marked so) while the program's set stays as
+# drawn; on the VGA phone the program's set, untouched.
 check_first_start_images() {
   local work=$1 original=$2
   local images=$work/program/resources/VGA expected_width
   expected_width=$(identify -format %w "$original/btn_common_normal.png")
   if [ "$device_width" -lt 480 ]; then
+    diff <(cd "$original" && md5sum -- *.png) <(cd "$images" && md5sum -- *.png) >/dev/null ||
+      fail "the first start on a small phone changed the program's own images"
+    images=$work/device/resources/${device_width}x${device_height}-${DAWNBELL_DPI}dpi/VGA
     [ -f "$images/AlreadyScalled.txt" ] || fail "the first start did not mark the images rescaled"
     expected_width=$((expected_width * device_width / 480))
   fi
+  echo "$images" >"$work/image-folder"
   [ "$(identify -format %w "$images/btn_common_normal.png")" -eq "$expected_width" ] ||
     fail "the button image is not $expected_width pixels wide after the first start"
   (cd "$images" && md5sum -- *) >"$work/images-after-first-start"
@@ -379,7 +384,7 @@ picture() {
 }
 
 # The whole scenario on a phone of WIDTHxHEIGHT at DPI, with the program of BIN_DIR copied into a
-# fresh folder (a first start on a small screen rescales the copy's images) and a fresh device.
+# fresh folder and a fresh device (a first start on a small screen rescales the device's copy).
 wake_a_computer() {
   local screen=$1 dpi=$2 bin=$3
   local tests
@@ -404,7 +409,7 @@ wake_a_computer() {
      first_run "$2" "$3"
      check_first_start_images "$2" "$4"
      second_run "$2"
-     (cd "$2/program/resources/VGA" && md5sum -- *) | cmp -s - "$2/images-after-first-start" ||
+     (cd "$(cat "$2/image-folder")" && md5sum -- *) | cmp -s - "$2/images-after-first-start" ||
        fail "the second start changed the images"' \
     session "$here/wake_scenario.bash" "$work" "$tests" "$bin/resources/VGA"
   echo "woke a computer on the ${screen} phone in $((SECONDS - started)) s"

@@ -1,7 +1,8 @@
-// The first start on a small screen under kills: the program rescaling its images is killed at
-// a random moment, then started again without a kill. That start must finish the job: every
-// image a whole PNG at exactly half its size (never left full, never halved twice), the marker
-// written once with its text, and no scaled copy, progress list or temporary left behind.
+// The first start on a small screen under kills: the program copying its images for the device
+// and rescaling that copy is killed at a random moment, then started again without a kill. That
+// start must finish the job: every image of the copy a whole PNG at exactly half its size (never
+// left full, never halved twice), the marker written once with its text, no half-made copy,
+// scaled copy, progress list or temporary left behind, and the program's own set as shipped.
 #include "KillTestSupport.h"
 #include "ResourceManager.h"
 #include "imaging/PngCodec.h"
@@ -60,7 +61,9 @@ protected:
     const fs::path program = folder.path / "program";
     const fs::path device = folder.path / "device";
     const fs::path images = program / "resources" / "VGA";
-    const fs::path marker = images / platform::paths::narrow(scaledMarkerFile);
+    // The device's own copy, which the small screen rescales.
+    const fs::path scaled = device / "resources" / "240x320-96dpi" / "VGA";
+    const fs::path marker = scaled / platform::paths::narrow(scaledMarkerFile);
     const std::vector<std::string> environment{"DAWNBELL_DEVICE_DIR=" + device.string(),
                                                "DAWNBELL_SCREEN=240x320", "DAWNBELL_DPI=96"};
     fs::path shipped; // the program's resource set, as the build made it
@@ -95,14 +98,19 @@ protected:
             // No side shrinks below one pixel (the dotted line is one pixel high).
             const Size half{std::max(shippedSizes[i].width / 2, 1),
                             std::max(shippedSizes[i].height / 2, 1)};
-            const Size found = decodedSize(images / platform::paths::narrow(imageFileNames[i]));
+            EXPECT_EQ(decodedSize(images / platform::paths::narrow(imageFileNames[i])),
+                      shippedSizes[i])
+                << "the program's own image changed";
+            const Size found = decodedSize(scaled / platform::paths::narrow(imageFileNames[i]));
             EXPECT_EQ(found, half) << platform::paths::narrow(imageFileNames[i]) << " is "
                                    << found.width << "x" << found.height << " after kill " << kill;
             wrong += found == half ? 0 : 1;
         }
         EXPECT_EQ(fileBytes(marker), markerBytes());
-        const auto entries = std::distance(fs::directory_iterator(images), {});
+        const auto entries = std::distance(fs::directory_iterator(scaled), {});
         EXPECT_EQ(entries, toolkitImageCount + 1) << "a work file is left after kill " << kill;
+        EXPECT_EQ(std::distance(fs::directory_iterator(scaled.parent_path().parent_path()), {}), 1)
+            << "a half-made copy is left after kill " << kill;
         EXPECT_EQ(temporariesIn(device), 0);
         return wrong;
     }
@@ -143,8 +151,10 @@ TEST_F(FirstSmallStartKillTest, AfterEveryKillACleanStartHalvesEachImageOnceAndM
             finishedBeforeTheKill += cut.output().find('D') != std::string::npos ? 1 : 0;
         }
         const std::optional<Written> markedBefore = writtenMarker(marker);
-        workFilesLeft += static_cast<int>(std::distance(fs::directory_iterator(images), {})) -
-                         toolkitImageCount - (markedBefore ? 1 : 0) + temporariesIn(device);
+        std::error_code noCopyYet;
+        workFilesLeft +=
+            static_cast<int>(std::distance(fs::directory_iterator(scaled, noCopyYet), {})) -
+            (noCopyYet ? 0 : toolkitImageCount) - (markedBefore ? 1 : 0) + temporariesIn(device);
         Child clean({"first-start", program.string()}, environment);
         EXPECT_EQ(clean.output(), "SD");
         ASSERT_TRUE(exitedWell(clean.wait())) << "kill " << kill;

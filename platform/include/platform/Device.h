@@ -19,11 +19,19 @@ struct DeviceConfig {
     int width = 480;  // portrait width of the screen, pixels
     int height = 640; // portrait height
     int dpi = 192;
+    // The device is the real display: the backend sets width, height and dpi from it when it
+    // starts, the screen fills the display, and there is no emulated task bar.
+    bool native = false;
+    // A screen narrower than 480 pixels gets its own copy of the program's images in the
+    // device folder (the program rescales that copy, never its own set). The program's start
+    // asks for it; test devices see the program folder as it is.
+    bool ownImageSet = false;
     std::string backend = "sdl";      // "sdl" or "headless"
     std::filesystem::path deviceDir;  // holds \windows and the registry file
     std::filesystem::path programDir; // the program's own folder
 
-    // DAWNBELL_SCREEN ("480x640"), DAWNBELL_DPI, DAWNBELL_BACKEND, DAWNBELL_DEVICE_DIR
+    // DAWNBELL_SCREEN ("480x640", or "native": the default without a window system),
+    // DAWNBELL_DPI, DAWNBELL_BACKEND, DAWNBELL_DEVICE_DIR
     // (default: $XDG_STATE_HOME/dawnbell, else ~/.local/state/dawnbell) and the folder of the
     // running executable as the program folder. Bad values are reported on standard error and
     // replaced by the defaults.
@@ -85,9 +93,23 @@ public:
     int width() const;  // current orientation
     int height() const; // current orientation
     int dpi() const;
-    int taskBarHeight() const; // scales with dpi: 26 px at 96 dpi, 52 at 192
+    int taskBarHeight() const; // scales with dpi: 26 px at 96 dpi, 52 at 192; 0 when native
     bool taskBarVisible() const;
     void setTaskBarVisible(bool visible);
+    // The strip shows the time and whether the Internet connection is up, while the task bar
+    // is shown and also where a program hid it without covering its place. The backend calls
+    // this before presenting; it repaints the strip when anything of it changed.
+    void refreshTaskBar();
+    bool taskBarDrawn() const;
+    // How long until the strip's clock must change, for a backend that waits for events.
+    DWORD taskBarRefreshDelayMs() const;
+
+    // While the platform's own input panel is up the backend asks the window system for no
+    // text input (no second on-screen keyboard) and types physical keys itself.
+    void setInputPanelShown(bool shown);
+    bool inputPanelShown() const;
+    // Whether the Internet connection is up, for the task bar (the network service sets it).
+    void setConnectionProbe(std::function<bool()> probe);
 
     // Swaps width and height, updates the system metrics and sends WM_WINDOWPOSCHANGED to every
     // top-level window. Listeners (surfaces, input panel) are told first.

@@ -11,7 +11,8 @@ namespace platform::backend {
 std::unique_ptr<Backend> createHeadless();
 
 // A real window through SDL2, owned by the calling thread. Without a display, says so on
-// standard error and ends the process with exit code 1.
-std::unique_ptr<Backend> createSdl(int width, int height);
+// standard error and ends the process with exit code 1. A native device takes its width, height
+// and dpi from the display into `config`.
+std::unique_ptr<Backend> createSdl(DeviceConfig& config);
 
 } // namespace platform::backend

@@ -1,9 +1,14 @@
 // The device in a real window through SDL2. The screen is our own RGB565 buffer; only its
 // changed rectangle is uploaded to one streaming texture, and the window is presented only
-// when something changed or the window system asks. Mouse and the first finger act as the
-// stylus. Everything SDL needs happens on the thread that created the backend (the program's
-// UI thread); other threads hand their requests over and wake it.
+// when something changed or the window system asks. The window draws at the display's own
+// density and shows the screen at a whole scale; mouse and the first finger act as the stylus
+// through the same fit. A native device fills the display and turns with it. Everything SDL
+// needs happens on the thread that created the backend (the program's UI thread); other threads
+// hand their requests over and wake it.
 #include "backend/Backends.h"
+
+#include "backend/KmsAccess.h"
+#include "backend/ScreenFit.h"
 
 #include "kernel/Paths.h"
 #include "kernel/Wait.h"
@@ -21,11 +26,17 @@
 #include <cstdlib>
 #include <deque>
 #include <mutex>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 namespace platform::backend {
 namespace {
+
+bool isSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0';
+}
 
 constexpr wchar_t pasteCharacter = 0x16; // Ctrl+V as a character
 
@@ -59,6 +70,27 @@ UINT virtualKeyOf(SDL_Keycode key) {
     }
 }
 
+// The character a key types on a US layout, for when the window system's text input is off
+// (the platform's own input panel is up); 0 for keys that type nothing.
+wchar_t typedCharacter(SDL_Keycode key, Uint16 modifiers) {
+    if (key < 0x20 || key > 0x7E || (modifiers & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)) != 0) {
+        return 0;
+    }
+    const bool shift = (modifiers & KMOD_SHIFT) != 0;
+    if (key >= 'a' && key <= 'z') {
+        const bool upper = shift != ((modifiers & KMOD_CAPS) != 0);
+        return static_cast<wchar_t>(upper ? key - 'a' + 'A' : key);
+    }
+    if (!shift) {
+        return static_cast<wchar_t>(key);
+    }
+    static constexpr std::string_view plain = "1234567890-=[]\\;',./`";
+    static constexpr std::string_view shifted = "!@#$%^&*()_+{}|:\"<>?~";
+    const size_t at = plain.find(static_cast<char>(key));
+    return at == std::string_view::npos ? static_cast<wchar_t>(key)
+                                        : static_cast<wchar_t>(shifted[at]);
+}
+
 struct BoxRequest {
     std::wstring text;
     std::wstring caption;
@@ -69,7 +101,7 @@ struct BoxRequest {
 
 class SdlBackend final : public Backend {
 public:
-    SdlBackend(int width, int height);
+    explicit SdlBackend(DeviceConfig& config);
     ~SdlBackend() override;
 
     bool ownsThread() const override { return std::this_thread::get_id() == owner_; }
@@ -85,9 +117,12 @@ public:
 private:
     void handle(const SDL_Event& event);
     void handleKey(const SDL_KeyboardEvent& key);
-    void fingerToScreen(const SDL_TouchFingerEvent& finger, int& x, int& y) const;
-    void pointer(PointerAction action, int x, int y);
+    void pointerAtWindowPoint(PointerAction action, int x, int y);
+    void pointerAtFinger(PointerAction action, const SDL_TouchFingerEvent& finger);
     void applyPending();
+    void followTextInput();
+    void followDisplayShape(bool landscape);
+    void refit();
     void fitScreenSize();
     void endIfPictureShown();
     int showBox(const std::wstring& text, const std::wstring& caption, UINT type);
@@ -100,7 +135,11 @@ private:
     SDL_Cursor* waitCursor_ = nullptr;
     int screenWidth_ = 0;
     int screenHeight_ = 0;
-    int scale_ = 1;
+    int scale_ = 1;        // the emulated phone's window size in screen sizes
+    int displayWidth_ = 0; // a native device's display, in its pixels
+    bool native_ = false;
+    ScreenFit fit_;
+    bool textInput_ = false;
     Uint32 wakeEvent_ = 0;
     std::atomic<bool> wakePending_{false};
     bool mustPresent_ = true;
@@ -116,22 +155,30 @@ private:
     std::deque<std::shared_ptr<BoxRequest>> boxRequests_;
 };
 
+// Where the display card and the input devices live; a test gives other folders.
+KmsDevices kmsDevices() {
+    KmsDevices devices;
+    if (isSet("DAWNBELL_DEV_DRI")) {
+        devices.dri = std::getenv("DAWNBELL_DEV_DRI");
+    }
+    if (isSet("DAWNBELL_DEV_INPUT")) {
+        devices.input = std::getenv("DAWNBELL_DEV_INPUT");
+    }
+    return devices;
+}
+
 [[noreturn]] void noDisplay() {
     std::fprintf(stderr, "Dawnbell: no display available (set DISPLAY, or "
                          "DAWNBELL_BACKEND=headless)\n");
     std::exit(1);
 }
 
-bool isSet(const char* variable) {
-    const char* value = std::getenv(variable);
-    return value != nullptr && *value != '\0';
-}
-
 // SDL would fall back to its invisible drivers when no window system is there; the device then
 // says plainly that there is no display. An explicit SDL_VIDEODRIVER is taken as asked.
-void chooseVideoDriver() {
-    if (isSet("SDL_VIDEODRIVER")) {
-        return;
+// Returns true when the display is taken without a window system.
+bool chooseVideoDriver() {
+    if (const char* driver = std::getenv("SDL_VIDEODRIVER"); driver != nullptr && *driver) {
+        return std::string_view(driver) == "KMSDRM";
     }
     if (isSet("DISPLAY")) {
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
@@ -139,37 +186,91 @@ void chooseVideoDriver() {
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "wayland");
     } else {
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "KMSDRM"); // a touch device without a desktop
+        return true;
+    }
+    return false;
+}
+
+// A display without a window system is only taken when the user may also give input.
+void requireKmsAccess() {
+    const KmsCheck check = checkKmsAccess(kmsDevices());
+    if (check.access == KmsAccess::noDisplay) {
+        noDisplay();
+    }
+    if (check.access == KmsAccess::refused) {
+        std::fprintf(stderr, "%s\n", check.message.c_str());
+        std::exit(1);
     }
 }
 
-SdlBackend::SdlBackend(int width, int height)
-    : owner_(std::this_thread::get_id()), screenWidth_(width), screenHeight_(height) {
-    chooseVideoDriver();
+SdlBackend::SdlBackend(DeviceConfig& config)
+    : owner_(std::this_thread::get_id()), native_(config.native) {
+    if (chooseVideoDriver()) {
+        requireKmsAccess();
+    }
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         noDisplay();
     }
     wakeEvent_ = SDL_RegisterEvents(1);
-    SDL_Rect usable{0, 0, width, height};
-    if (SDL_GetDisplayUsableBounds(0, &usable) == 0) {
-        scale_ = std::max(1, std::min(usable.w / width, usable.h / height));
+    Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI;
+    int windowWidth = config.width;
+    int windowHeight = config.height;
+    int windowX = SDL_WINDOWPOS_CENTERED;
+    int windowY = SDL_WINDOWPOS_CENTERED;
+    if (native_) {
+        // Full screen, and the display's size from the start for a window system that leaves
+        // full screen to a window manager that is not there.
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+        SDL_Rect display{0, 0, windowWidth, windowHeight};
+        if (SDL_GetDisplayBounds(0, &display) == 0) {
+            windowX = display.x;
+            windowY = display.y;
+            windowWidth = display.w;
+            windowHeight = display.h;
+        }
+    } else {
+        flags |= SDL_WINDOW_RESIZABLE;
+        SDL_Rect usable{0, 0, config.width, config.height};
+        if (SDL_GetDisplayUsableBounds(0, &usable) == 0) {
+            scale_ = std::max(1, std::min(usable.w / config.width, usable.h / config.height));
+        }
+        windowWidth *= scale_;
+        windowHeight *= scale_;
     }
-    window_ = SDL_CreateWindow("Dawnbell", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                               width * scale_, height * scale_, SDL_WINDOW_RESIZABLE);
+    window_ = SDL_CreateWindow("Dawnbell", windowX, windowY, windowWidth, windowHeight, flags);
     if (window_ != nullptr) {
         renderer_ = SDL_CreateRenderer(window_, -1, 0);
     }
+    int outputWidth = 0;
+    int outputHeight = 0;
+    if (renderer_ != nullptr &&
+        SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight) == 0 && native_ &&
+        outputWidth > 0 && outputHeight > 0) {
+        // The device follows the display's own pixels. SDL 2.26 on a Wayland output scaled by
+        // the compositor draws full screen into a buffer of twice those pixels each way, which
+        // the compositor halves exactly: the fit's whole scale stays sharp there too.
+        displayWidth_ = windowWidth;
+        const NativeScreen screen = nativeScreen(windowWidth, windowHeight);
+        config.width = screen.width;
+        config.height = screen.height;
+        config.dpi = screen.dpi;
+    }
+    screenWidth_ = config.width;
+    screenHeight_ = config.height;
     if (renderer_ != nullptr) {
         texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
-                                     width, height);
+                                     screenWidth_, screenHeight_);
     }
     if (texture_ == nullptr) {
         std::fprintf(stderr, "Dawnbell: cannot open a window: %s\n", SDL_GetError());
         std::exit(1);
     }
-    SDL_RenderSetLogicalSize(renderer_, width, height);
-    SDL_RenderSetIntegerScale(renderer_, SDL_TRUE);
+    refit();
     arrowCursor_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
     waitCursor_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_WAIT);
+    // The window system's text input (and with it a system keyboard) is asked for only while
+    // the platform's own input panel is down (followTextInput).
+    textInput_ = true;
     SDL_StartTextInput();
     endAfterFirstPicture_ = isSet("DAWNBELL_END_AFTER_FIRST_PICTURE");
 }
@@ -191,6 +292,8 @@ SdlBackend::~SdlBackend() {
 void SdlBackend::waitForEvents(DWORD timeoutMs) {
     applyPending();
     present();
+    // The task bar's clock turns over on the minute even when nothing else happens.
+    timeoutMs = std::min(timeoutMs, Device::instance().taskBarRefreshDelayMs());
     SDL_Event event;
     const int got =
         timeoutMs == INFINITE
@@ -228,21 +331,40 @@ void SdlBackend::handle(const SDL_Event& event) {
         }
         break;
     case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+            int width = 0;
+            int height = 0;
+            SDL_GetRendererOutputSize(renderer_, &width, &height);
+            if (native_ && width != height) {
+                followDisplayShape(width > height);
+            }
+            refit();
+        }
         if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
             event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
             mustPresent_ = true;
         }
         break;
+    case SDL_DISPLAYEVENT:
+        if (native_ && event.display.event == SDL_DISPLAYEVENT_ORIENTATION) {
+            const auto orientation = static_cast<SDL_DisplayOrientation>(event.display.data1);
+            if (orientation != SDL_ORIENTATION_UNKNOWN) {
+                followDisplayShape(orientation == SDL_ORIENTATION_LANDSCAPE ||
+                                   orientation == SDL_ORIENTATION_LANDSCAPE_FLIPPED);
+            }
+        }
+        break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
         if (event.button.which != SDL_TOUCH_MOUSEID && event.button.button == SDL_BUTTON_LEFT) {
-            pointer(event.type == SDL_MOUSEBUTTONDOWN ? PointerAction::down : PointerAction::up,
-                    event.button.x, event.button.y);
+            pointerAtWindowPoint(event.type == SDL_MOUSEBUTTONDOWN ? PointerAction::down
+                                                                   : PointerAction::up,
+                                 event.button.x, event.button.y);
         }
         break;
     case SDL_MOUSEMOTION:
         if (event.motion.which != SDL_TOUCH_MOUSEID && (event.motion.state & SDL_BUTTON_LMASK)) {
-            pointer(PointerAction::move, event.motion.x, event.motion.y);
+            pointerAtWindowPoint(PointerAction::move, event.motion.x, event.motion.y);
         }
         break;
     case SDL_FINGERDOWN:
@@ -252,18 +374,15 @@ void SdlBackend::handle(const SDL_Event& event) {
         if (!first && (!fingerDown_ || event.tfinger.fingerId != finger_)) {
             break; // only the first finger is the stylus
         }
-        int x = 0;
-        int y = 0;
-        fingerToScreen(event.tfinger, x, y);
         if (first) {
             fingerDown_ = true;
             finger_ = event.tfinger.fingerId;
-            pointer(PointerAction::down, x, y);
+            pointerAtFinger(PointerAction::down, event.tfinger);
         } else if (event.type == SDL_FINGERMOTION) {
-            pointer(PointerAction::move, x, y);
+            pointerAtFinger(PointerAction::move, event.tfinger);
         } else if (event.type == SDL_FINGERUP) {
             fingerDown_ = false;
-            pointer(PointerAction::up, x, y);
+            pointerAtFinger(PointerAction::up, event.tfinger);
         }
         break;
     }
@@ -272,8 +391,10 @@ void SdlBackend::handle(const SDL_Event& event) {
         handleKey(event.key);
         break;
     case SDL_TEXTINPUT:
-        for (wchar_t c : paths::widen(event.text.text)) {
-            Device::instance().character(c);
+        if (textInput_) {
+            for (wchar_t c : paths::widen(event.text.text)) {
+                Device::instance().character(c);
+            }
         }
         break;
     default:
@@ -300,34 +421,39 @@ void SdlBackend::handleKey(const SDL_KeyboardEvent& key) {
     }
     if (const UINT virtualKey = virtualKeyOf(key.keysym.sym)) {
         Device::instance().key(virtualKey, down);
+    } else if (down && !textInput_) {
+        if (const wchar_t c = typedCharacter(key.keysym.sym, key.keysym.mod)) {
+            Device::instance().character(c);
+        }
     }
 }
 
-// SDL gives finger positions normalised to the renderer's logical screen for its own window;
-// without a window (KMSDRM touch) they are normalised to the whole display.
-void SdlBackend::fingerToScreen(const SDL_TouchFingerEvent& finger, int& x, int& y) const {
-    float fx = finger.x * static_cast<float>(screenWidth_);
-    float fy = finger.y * static_cast<float>(screenHeight_);
-    if (finger.windowID != SDL_GetWindowID(window_)) {
-        int windowWidth = 0;
-        int windowHeight = 0;
-        SDL_GetWindowSize(window_, &windowWidth, &windowHeight);
-        SDL_Rect viewport{};
-        float scaleX = 1.0f;
-        float scaleY = 1.0f;
-        SDL_RenderGetViewport(renderer_, &viewport);
-        SDL_RenderGetScale(renderer_, &scaleX, &scaleY);
-        fx = finger.x * static_cast<float>(windowWidth) / scaleX - static_cast<float>(viewport.x);
-        fy = finger.y * static_cast<float>(windowHeight) / scaleY - static_cast<float>(viewport.y);
+// Mouse positions come in window points; the window may have more pixels than points (a
+// high-density display).
+void SdlBackend::pointerAtWindowPoint(PointerAction action, int x, int y) {
+    int points = 0;
+    int unused = 0;
+    int pixels = 0;
+    SDL_GetWindowSize(window_, &points, &unused);
+    SDL_GetRendererOutputSize(renderer_, &pixels, &unused);
+    if (points > 0 && pixels != points) {
+        x = x * pixels / points;
+        y = y * pixels / points;
     }
-    x = static_cast<int>(fx);
-    y = static_cast<int>(fy);
+    const ScreenPoint at = screenPixelAt(fit_, x, y);
+    Device::instance().pointer(action, at.x, at.y);
 }
 
-void SdlBackend::pointer(PointerAction action, int x, int y) {
-    x = std::clamp(x, 0, screenWidth_ - 1);
-    y = std::clamp(y, 0, screenHeight_ - 1);
-    Device::instance().pointer(action, x, y);
+// Fingers come normalised to the window (on KMSDRM, without a window, to the display, which
+// the native window fills).
+void SdlBackend::pointerAtFinger(PointerAction action, const SDL_TouchFingerEvent& finger) {
+    int width = 0;
+    int height = 0;
+    SDL_GetRendererOutputSize(renderer_, &width, &height);
+    const ScreenPoint at =
+        screenPixelAt(fit_, static_cast<int>(finger.x * static_cast<float>(width)),
+                      static_cast<int>(finger.y * static_cast<float>(height)));
+    Device::instance().pointer(action, at.x, at.y);
 }
 
 void SdlBackend::applyPending() {
@@ -339,6 +465,8 @@ void SdlBackend::applyPending() {
         title_ = title;
         SDL_SetWindowTitle(window_, paths::narrow(title_).c_str());
     }
+    followTextInput();
+    Device::instance().refreshTaskBar();
     const int cursor = wantedCursor_.exchange(-1);
     if (cursor >= 0) {
         SDL_SetCursor(cursor == 1 ? waitCursor_ : arrowCursor_);
@@ -361,6 +489,35 @@ void SdlBackend::applyPending() {
     }
 }
 
+void SdlBackend::followTextInput() {
+    const bool wanted = !Device::instance().inputPanelShown();
+    if (wanted == textInput_) {
+        return;
+    }
+    textInput_ = wanted;
+    if (wanted) {
+        SDL_StartTextInput();
+    } else {
+        SDL_StopTextInput();
+    }
+}
+
+// A native device turns when the display does, as a press of F5 turns it.
+void SdlBackend::followDisplayShape(bool landscape) {
+    Device& device = Device::instance();
+    if (landscape != (device.width() > device.height())) {
+        device.rotate();
+    }
+}
+
+void SdlBackend::refit() {
+    int width = 0;
+    int height = 0;
+    SDL_GetRendererOutputSize(renderer_, &width, &height);
+    fit_ = fitScreen(width, height, screenWidth_, screenHeight_);
+    mustPresent_ = true;
+}
+
 // After a rotation the screen has swapped its sides: the texture and the window follow.
 void SdlBackend::fitScreenSize() {
     Device& device = Device::instance();
@@ -374,8 +531,10 @@ void SdlBackend::fitScreenSize() {
     SDL_DestroyTexture(texture_);
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
                                  width, height);
-    SDL_RenderSetLogicalSize(renderer_, width, height);
-    SDL_SetWindowSize(window_, width * scale_, height * scale_);
+    if (!native_) {
+        SDL_SetWindowSize(window_, width * scale_, height * scale_);
+    }
+    refit();
     device.invalidate(RECT{0, 0, width, height});
 }
 
@@ -398,49 +557,56 @@ void SdlBackend::present() {
     mustPresent_ = false;
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    const SDL_Rect placed{fit_.left, fit_.top, fit_.width * fit_.scale, fit_.height * fit_.scale};
+    SDL_RenderCopy(renderer_, texture_, nullptr, &placed);
     SDL_RenderPresent(renderer_);
     if (endAfterFirstPicture_) {
         endIfPictureShown();
     }
 }
 
-// What the window shows, read back at the window's own size, then one sample per screen pixel
-// of the whole-multiple picture centred in it.
+// What the window shows, read back at the renderer's output size, then one sample per screen
+// pixel of the picture as the fit places it.
 std::vector<std::uint16_t> SdlBackend::picture() {
     int outputWidth = 0;
     int outputHeight = 0;
     SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
     std::vector<std::uint16_t> output(static_cast<size_t>(outputWidth) * outputHeight);
-    SDL_RenderSetLogicalSize(renderer_, 0, 0);
     const bool read =
         SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_RGB565, output.data(),
                              outputWidth * static_cast<int>(sizeof(std::uint16_t))) == 0;
-    SDL_RenderSetLogicalSize(renderer_, screenWidth_, screenHeight_);
-    const int scale =
-        std::max(1, std::min(outputWidth / screenWidth_, outputHeight / screenHeight_));
-    const int left = (outputWidth - screenWidth_ * scale) / 2;
-    const int top = (outputHeight - screenHeight_ * scale) / 2;
+    const bool inside = fit_.left >= 0 && fit_.top >= 0 &&
+                        fit_.left + fit_.width * fit_.scale <= outputWidth &&
+                        fit_.top + fit_.height * fit_.scale <= outputHeight;
     std::vector<std::uint16_t> shown;
-    if (!read || left < 0 || top < 0) {
+    if (!read || !inside) {
         return shown;
     }
-    shown.reserve(static_cast<size_t>(screenWidth_) * screenHeight_);
-    for (int y = 0; y < screenHeight_; ++y) {
-        for (int x = 0; x < screenWidth_; ++x) {
-            shown.push_back(
-                output[static_cast<size_t>(top + y * scale) * outputWidth + left + x * scale]);
+    shown.reserve(static_cast<size_t>(fit_.width) * fit_.height);
+    for (int y = 0; y < fit_.height; ++y) {
+        for (int x = 0; x < fit_.width; ++x) {
+            shown.push_back(output[static_cast<size_t>(fit_.top + y * fit_.scale) * outputWidth +
+                                   fit_.left + x * fit_.scale]);
         }
     }
     return shown;
 }
 
-// The program has drawn its screen once the middle of the screen is no longer black.
+// The program has drawn its screen once the middle of the screen is no longer black; it says
+// how the screen was shown.
 void SdlBackend::endIfPictureShown() {
     const int x = screenWidth_ / 2;
     const int y = screenHeight_ / 2;
     const std::vector<std::uint16_t> middle = Device::instance().compose(RECT{x, y, x + 1, y + 1});
     if (!middle.empty() && middle[0] != 0) {
+        int outputWidth = 0;
+        int outputHeight = 0;
+        SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
+        const int onDisplay = displayWidth_ > 0 && outputWidth > 0
+                                  ? fit_.scale * displayWidth_ / outputWidth
+                                  : fit_.scale;
+        std::printf("Dawnbell: first picture, a %dx%d screen at scale %d on the display\n",
+                    screenWidth_, screenHeight_, onDisplay);
         std::fflush(nullptr);
         std::_Exit(0);
     }
@@ -547,8 +713,8 @@ void SdlBackend::setClipboardText(const std::wstring& text) {
 
 } // namespace
 
-std::unique_ptr<Backend> createSdl(int width, int height) {
-    return std::make_unique<SdlBackend>(width, height);
+std::unique_ptr<Backend> createSdl(DeviceConfig& config) {
+    return std::make_unique<SdlBackend>(config);
 }
 
 } // namespace platform::backend

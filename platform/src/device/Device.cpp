@@ -2,18 +2,22 @@
 
 #include "backend/Backends.h"
 #include "device/DeviceServices.h"
+#include "device/ImageSet.h"
 #include "device/TaskBar.h"
 #include "kernel/AtomicFile.h"
 #include "kernel/Paths.h"
 #include "user/Desktop.h"
+#include "winbase.h"
 #include "winuser.h"
 
 #include <png.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 namespace platform {
 namespace {
@@ -92,6 +96,11 @@ struct Device::State {
     std::atomic<int> width{0};
     std::atomic<int> height{0};
     std::atomic<bool> taskBarVisible{true};
+    std::atomic<bool> inputPanelShown{false};
+    std::atomic<bool> stripUncovered{false};
+    std::mutex probeMutex;
+    std::function<bool()> connectionProbe;
+    std::chrono::steady_clock::time_point lastProbe{};
     std::unique_ptr<Backend> backend;
     device::TaskBar taskBar;
 
@@ -143,23 +152,30 @@ void Device::start(const DeviceConfig& config) {
     Device& device = instance();
     auto state = std::make_unique<State>(device);
     state->config = config;
-    state->width = config.width;
-    state->height = config.height;
-    state->pixels.assign(static_cast<size_t>(config.width) * config.height, 0);
+    // A native device learns its screen from the display.
+    state->backend = config.backend == "headless" ? backend::createHeadless()
+                                                  : backend::createSdl(state->config);
+    const DeviceConfig& actual = state->config;
+    state->width = actual.width;
+    state->height = actual.height;
+    state->pixels.assign(static_cast<size_t>(actual.width) * actual.height, 0);
     std::error_code error;
     std::filesystem::create_directories(config.deviceDir / "windows", error);
     paths::configure(config.deviceDir, config.programDir);
     // A run killed while it replaced a file (the registry, an image, a copy) left a temporary.
     kernel::removeAbandonedTemporaries(config.deviceDir);
     kernel::removeAbandonedTemporaries(config.programDir);
-    state->backend = config.backend == "headless" ? backend::createHeadless()
-                                                  : backend::createSdl(config.width, config.height);
+    if (config.ownImageSet && actual.width < 480) {
+        paths::useImageFolder(
+            device::ownImageSet(config.deviceDir, config.programDir / "resources" / "VGA",
+                                device::imageSetKey(actual.width, actual.height, actual.dpi)));
+    }
     state->layers.push_back(&state->taskBar);
     device.state_ = std::move(state);
     user::resetWindowManager();
     deviceRunning = true;
     runDeviceResets();
-    device.invalidate(RECT{0, 0, config.width, config.height});
+    device.invalidate(RECT{0, 0, device.width(), device.height()});
 }
 
 void Device::stop() {
@@ -185,7 +201,7 @@ int Device::dpi() const {
     return state_->config.dpi;
 }
 int Device::taskBarHeight() const {
-    return (26 * state_->config.dpi + 48) / 96;
+    return state_->config.native ? 0 : (26 * state_->config.dpi + 48) / 96;
 }
 bool Device::taskBarVisible() const {
     return state_->taskBarVisible;
@@ -195,6 +211,69 @@ void Device::setTaskBarVisible(bool visible) {
     if (state_->taskBarVisible.exchange(visible) != visible) {
         invalidate(RECT{0, 0, width(), taskBarHeight()});
     }
+}
+
+void Device::refreshTaskBar() {
+    if (taskBarHeight() == 0) {
+        return;
+    }
+    // A program that hides the task bar without covering its place leaves the strip showing.
+    bool uncovered = true;
+    for (const int x : {0, width() / 2, width() - 1}) {
+        uncovered = uncovered && !user::windowAt(x, taskBarHeight() / 2);
+    }
+    if (state_->stripUncovered.exchange(uncovered) != uncovered) {
+        invalidate(RECT{0, 0, width(), taskBarHeight()});
+    }
+    if (!taskBarDrawn()) {
+        return;
+    }
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    // The connection is asked for at most once a second: this runs on every turn of the loop.
+    const auto asked = std::chrono::steady_clock::now();
+    bool connected = state_->taskBar.status().connected;
+    {
+        std::lock_guard guard(state_->probeMutex);
+        if (asked - state_->lastProbe >= std::chrono::seconds(1)) {
+            state_->lastProbe = asked;
+            connected = state_->connectionProbe && state_->connectionProbe();
+        }
+    }
+    const device::TaskBarStatus status{local.tm_hour * 60 + local.tm_min, connected};
+    if (state_->taskBar.setStatus(status)) {
+        invalidate(RECT{0, 0, width(), taskBarHeight()});
+    }
+}
+
+bool Device::taskBarDrawn() const {
+    return taskBarHeight() > 0 && (taskBarVisible() || state_->stripUncovered);
+}
+
+DWORD Device::taskBarRefreshDelayMs() const {
+    if (!taskBarDrawn()) {
+        return INFINITE;
+    }
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return static_cast<DWORD>(60 - local.tm_sec) * 1000;
+}
+
+void Device::setInputPanelShown(bool shown) {
+    if (state_->inputPanelShown.exchange(shown) != shown) {
+        state_->backend->wake();
+    }
+}
+
+bool Device::inputPanelShown() const {
+    return state_->inputPanelShown;
+}
+
+void Device::setConnectionProbe(std::function<bool()> probe) {
+    std::lock_guard guard(state_->probeMutex);
+    state_->connectionProbe = std::move(probe);
 }
 
 void Device::rotate() {

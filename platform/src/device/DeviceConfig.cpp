@@ -1,5 +1,7 @@
 // The device's configuration from the environment:
-//   DAWNBELL_SCREEN      width x height in pixels, e.g. "480x640" (default) or "240x320"
+//   DAWNBELL_SCREEN      width x height in pixels, e.g. "480x640" (default) or "240x320", or
+//                        "native": the display itself (the default without a window system
+//                        and under the phone shells Phosh and Plasma Mobile)
 //   DAWNBELL_DPI         dots per inch of the screen (default 192; 96 for the small phone)
 //   DAWNBELL_BACKEND     "sdl" (a real window, default) or "headless" (memory only, for tests)
 //   DAWNBELL_DEVICE_DIR  the device's own folder (\windows, the registry file); default
@@ -49,12 +51,16 @@ void readScreen(DeviceConfig& config) {
         return;
     }
     const std::string_view text(value);
+    if (text == "native") {
+        config.native = true;
+        return;
+    }
     const size_t x = text.find_first_of("xX");
     int width = 0;
     int height = 0;
     if (x == std::string_view::npos || !parseInt(text.substr(0, x), 64, 4096, width) ||
         !parseInt(text.substr(x + 1), 64, 4096, height)) {
-        reject("DAWNBELL_SCREEN", value, "WIDTHxHEIGHT (64 to 4096 pixels each)");
+        reject("DAWNBELL_SCREEN", value, "WIDTHxHEIGHT (64 to 4096 pixels each) or native");
         return;
     }
     config.width = width;
@@ -97,6 +103,15 @@ std::filesystem::path executableDir() {
     return error ? std::filesystem::current_path() : exe.parent_path();
 }
 
+// Phosh and Plasma Mobile: the shell gives the program the whole screen anyway.
+bool onPhoneShell() {
+    const char* desktop = variable("XDG_CURRENT_DESKTOP");
+    const char* plasma = variable("PLASMA_PLATFORM");
+    return (desktop != nullptr &&
+            std::string_view(desktop).find("Phosh") != std::string_view::npos) ||
+           (plasma != nullptr && std::string_view(plasma).starts_with("phone"));
+}
+
 } // namespace
 
 DeviceConfig DeviceConfig::fromEnvironment() {
@@ -104,6 +119,16 @@ DeviceConfig DeviceConfig::fromEnvironment() {
     readScreen(config);
     readDpi(config);
     readBackend(config);
+    // Without a window system the SDL device draws on the display itself (KMSDRM).
+    const char* driver = variable("SDL_VIDEODRIVER");
+    const bool windowSystem = driver != nullptr
+                                  ? std::string_view(driver) != "KMSDRM"
+                                  : variable("DISPLAY") || variable("WAYLAND_DISPLAY");
+    if (config.backend == "sdl" && variable("DAWNBELL_SCREEN") == nullptr &&
+        (!windowSystem || onPhoneShell())) {
+        config.native = true;
+    }
+    config.ownImageSet = true;
     const char* dir = variable("DAWNBELL_DEVICE_DIR");
     config.deviceDir = dir != nullptr ? std::filesystem::path(dir) : defaultDeviceDir();
     config.programDir = executableDir();

@@ -28,7 +28,37 @@ void fill(std::uint16_t* frame, int pitch, const RECT& clip, const Box& box) {
     }
 }
 
+// Digits 3 units wide and 5 high, one row per nibble (bit 2 is the left column); 10 is the colon.
+constexpr std::uint8_t kGlyphs[11][5] = {{7, 5, 5, 5, 7}, {2, 6, 2, 2, 7}, {7, 1, 7, 4, 7},
+                                         {7, 1, 3, 1, 7}, {5, 5, 7, 1, 1}, {7, 4, 7, 1, 7},
+                                         {7, 4, 7, 5, 7}, {7, 1, 1, 2, 2}, {7, 5, 7, 5, 7},
+                                         {7, 5, 7, 1, 7}, {0, 2, 0, 2, 0}};
+
+// Draws glyph `index` with its top left at (x, y), each dot `dot` pixels square.
+void glyph(std::uint16_t* frame, int pitch, const RECT& clip, int index, int x, int y, int dot,
+           std::uint16_t colour) {
+    for (int row = 0; row < 5; ++row) {
+        for (int column = 0; column < 3; ++column) {
+            if ((kGlyphs[index][row] >> (2 - column)) & 1) {
+                const int left = x + column * dot;
+                const int top = y + row * dot;
+                fill(frame, pitch, clip, Box{left, top, left + dot, top + dot, colour});
+            }
+        }
+    }
+}
+
 } // namespace
+
+bool TaskBar::setStatus(TaskBarStatus status) {
+    const bool minuteChanged = minuteOfDay_.exchange(status.minuteOfDay) != status.minuteOfDay;
+    const bool connectionChanged = connected_.exchange(status.connected) != status.connected;
+    return minuteChanged || connectionChanged;
+}
+
+TaskBarStatus TaskBar::status() const {
+    return TaskBarStatus{std::max(0, minuteOfDay_.load()), connected_.load()};
+}
 
 void TaskBar::paint(std::uint16_t* frame, int pitch, const RECT& clip) {
     const RECT strip = bounds();
@@ -53,14 +83,31 @@ void TaskBar::paint(std::uint16_t* frame, int pitch, const RECT& clip) {
         fill(frame, pitch, clip, Box{x, y, x + unit, y + unit, panes[i]});
     }
 
-    // Signal strength: four rising white bars at the right.
+    // The clock at the right: "H:MM" or "HH:MM" in white.
+    const TaskBarStatus shown = status();
+    const std::uint16_t white = rgb565(0xF0, 0xF0, 0xF0);
+    const int dot = std::max(1, (height - 2 * unit) * 3 / 20);
+    const int advance = 4 * dot;
+    const int hours = shown.minuteOfDay / 60;
+    const int minutes = shown.minuteOfDay % 60;
+    int glyphs[5] = {hours / 10, hours % 10, 10, minutes / 10, minutes % 10};
+    const int first = hours < 10 ? 1 : 0;
+    const int clockWidth = (5 - first) * advance - dot;
+    const int clockLeft = strip.right - unit - clockWidth;
+    const int glyphTop = (height - 5 * dot) / 2;
+    for (int i = first; i < 5; ++i) {
+        glyph(frame, pitch, clip, glyphs[i], clockLeft + (i - first) * advance, glyphTop, dot,
+              white);
+    }
+
+    // Signal strength left of the clock: four rising bars, dim without a data connection.
+    const std::uint16_t barColour = shown.connected ? white : rgb565(0x5A, 0x60, 0x70);
     const int barWidth = std::max(2, height / 10);
     const int baseline = height - unit;
     for (int i = 0; i < 4; ++i) {
-        const int x = strip.right - unit - (4 - i) * (barWidth + barWidth / 2 + 1);
+        const int x = clockLeft - unit - (4 - i) * (barWidth + barWidth / 2 + 1);
         const int barHeight = (i + 1) * (height - 2 * unit) / 4;
-        fill(frame, pitch, clip,
-             Box{x, baseline - barHeight, x + barWidth, baseline, rgb565(0xF0, 0xF0, 0xF0)});
+        fill(frame, pitch, clip, Box{x, baseline - barHeight, x + barWidth, baseline, barColour});
     }
 }
 

@@ -37,6 +37,7 @@ void createWindowsFolder(const fs::path& deviceDir) {
 struct Folders {
     fs::path device;
     fs::path program;
+    fs::path images; // empty: the program's own
 };
 
 Folders& folders() {
@@ -140,8 +141,12 @@ char32_t decodeUtf8(std::string_view text, size_t& at) {
 } // namespace
 
 void configure(const fs::path& deviceDir, const fs::path& programDir) {
-    folders() = Folders{deviceDir, programDir};
+    folders() = Folders{deviceDir, programDir, {}};
     createWindowsFolder(deviceDir);
+}
+
+void useImageFolder(const fs::path& folder) {
+    folders().images = folder;
 }
 
 const fs::path& deviceDir() {
@@ -165,6 +170,12 @@ fs::path toHost(std::wstring_view devicePath) {
         equalsIgnoringAsciiCase(parts[1], L"Dawnbell")) {
         host = programDir();
         first = 2;
+        if (!folders().images.empty() && parts.size() >= 4 &&
+            equalsIgnoringAsciiCase(parts[2], L"resources") &&
+            equalsIgnoringAsciiCase(parts[3], L"VGA")) {
+            host = folders().images;
+            first = 4;
+        }
     } else if (!parts.empty() && equalsIgnoringAsciiCase(parts[0], L"windows")) {
         host /= "windows";
         first = 1;

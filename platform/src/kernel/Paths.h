@@ -18,6 +18,9 @@ inline constexpr std::wstring_view programFile = L"dawnbell.exe";
 void configure(const std::filesystem::path& deviceDir, const std::filesystem::path& programDir);
 const std::filesystem::path& deviceDir();
 const std::filesystem::path& programDir();
+// The program's image folder ("resources\VGA\" in the program folder) maps to `folder`
+// instead: the device's own copy of the set. configure() forgets it.
+void useImageFolder(const std::filesystem::path& folder);
 
 std::filesystem::path toHost(std::wstring_view devicePath);
 // The running program's device path: programFolder + programFile.

@@ -1,6 +1,8 @@
 // The shell's C surface: the input panel (SipShowIM, SipGetInfo, SHSipInfo), full-screen
 // windows (SHFullScreen) and the tap-and-hold gesture (SHRecognizeGesture).
 #include "aygshell.h"
+#include "connmgr.h"
+#include "connmgr_status.h"
 #include "device/DeviceServices.h"
 #include "platform/Clock.h"
 #include "platform/Device.h"
@@ -8,6 +10,7 @@
 #include "windows.h"
 
 #include <mutex>
+#include <vector>
 
 namespace platform::shell {
 namespace {
@@ -32,6 +35,7 @@ public:
         }
         keyboard_.setShown(on);
         Device& device = Device::instance();
+        device.setInputPanelShown(on);
         device.removeLayer(&keyboard_);
         if (on) {
             device.addLayer(&keyboard_);
@@ -79,6 +83,7 @@ public:
         }
         keyboard_.setShown(false);
         if (Device::running()) {
+            Device::instance().setInputPanelShown(false);
             Device::instance().removeLayer(&keyboard_);
             Device::instance().setPointerFilter(nullptr);
         }
@@ -159,11 +164,32 @@ namespace {
 const bool resetWithDevice = (registerDeviceReset(&resetShell), true);
 } // namespace
 
+// The task bar's signal bars: the Connection Manager's Internet destination, as the program
+// itself would see it.
+bool internetConnected() {
+    DWORD size = 0;
+    ConnMgrQueryDetailedStatus(nullptr, &size);
+    std::vector<std::uint64_t> buffer((size + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t));
+    auto* list = reinterpret_cast<CONNMGR_CONNECTION_DETAILED_STATUS*>(buffer.data());
+    if (buffer.empty() || FAILED(ConnMgrQueryDetailedStatus(list, &size))) {
+        return false;
+    }
+    for (auto* entry = list; entry != nullptr; entry = entry->pNext) {
+        if (entry->guidDestNet == IID_DestNetInternet &&
+            entry->dwConnectionStatus == CONNMGR_STATUS_CONNECTED) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void resetShell() {
     InputPanel::instance().reset();
     forgetEditFields();
-    if (Device::running())
+    if (Device::running()) {
         Device::instance().setTaskBarVisible(true);
+        Device::instance().setConnectionProbe(internetConnected);
+    }
 }
 
 bool sipButtonShown() {

@@ -55,6 +55,12 @@ void resetWindowManager() {
     manager().reset();
 }
 
+bool windowAt(int x, int y) {
+    auto& wm = manager();
+    std::lock_guard guard(wm.mutex);
+    return wm.windowAt(x, y) != nullptr;
+}
+
 bool routePointer(PointerAction action, int x, int y) {
     auto& wm = manager();
     std::lock_guard guard(wm.mutex);

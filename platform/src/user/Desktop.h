@@ -19,6 +19,8 @@ void resetWindowManager();
 // Pointer input in screen coordinates: to the capture window, else to the window under the
 // point; a press captures until the release. Returns whether a window took it.
 bool routePointer(PointerAction action, int x, int y);
+// Whether a visible window lies under the screen point.
+bool windowAt(int x, int y);
 // Keys and characters go to the focus window (else the foreground window).
 void routeKey(UINT virtualKey, bool down);
 void routeCharacter(wchar_t c);

@@ -44,26 +44,6 @@ struct Square : platform::Layer {
     std::uint16_t colour;
 };
 
-// Sets environment variables for its lifetime and then restores them.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(std::initializer_list<std::pair<const char*, const char*>> values) {
-        for (auto [name, value] : values) {
-            const char* old = std::getenv(name);
-            saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-            setenv(name, value, 1);
-        }
-    }
-    ~ScopedEnvironment() {
-        for (const auto& [name, old] : saved_) {
-            old ? setenv(name, old->c_str(), 1) : unsetenv(name);
-        }
-    }
-
-private:
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
-};
-
 } // namespace
 
 TEST_F(DeviceTest, RotationSwapsTheScreenAndTellsListenersThenWindowsOtherThreadsLater) {
@@ -257,6 +237,26 @@ TEST(DeviceConfiguration, BadValuesAreReportedAndReplacedByDefaults) {
     EXPECT_EQ(config.backend, "sdl");
     for (const char* name : {"DAWNBELL_SCREEN", "DAWNBELL_DPI", "DAWNBELL_BACKEND"}) {
         EXPECT_NE(errors.find(name), std::string::npos) << name;
+    }
+}
+
+TEST(DeviceConfiguration, NativeScreenIsAskedForOrTheDefaultOnlyWithoutADesktopOrOnAPhoneShell) {
+    struct Case {
+        const char *screen, *display, *driver, *desktop;
+        bool native;
+    };
+    for (const Case& c : {Case{"native", ":0", "", "GNOME", true}, Case{"", "", "", "", true},
+                          Case{"", ":0", "", "GNOME", false}, Case{"", "", "KMSDRM", "", true},
+                          Case{"", "", "x11", "", false}, Case{"", ":0", "", "Phosh:GNOME", true},
+                          Case{"480x640", "", "", "", false}}) {
+        ScopedEnvironment environment{{"DAWNBELL_SCREEN", c.screen},
+                                      {"DISPLAY", c.display},
+                                      {"WAYLAND_DISPLAY", ""},
+                                      {"SDL_VIDEODRIVER", c.driver},
+                                      {"XDG_CURRENT_DESKTOP", c.desktop},
+                                      {"DAWNBELL_BACKEND", "sdl"}};
+        EXPECT_EQ(platform::DeviceConfig::fromEnvironment().native, c.native)
+            << c.screen << "|" << c.display << "|" << c.driver << "|" << c.desktop;
     }
 }
 

@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <string>
 #include <atomic>
 #include <iterator>
 #include <functional>
@@ -139,6 +141,26 @@ protected:
 
 private:
     platform::ScopedTestDevice device_;
+};
+
+// Sets environment variables for its lifetime and then restores them.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(std::initializer_list<std::pair<const char*, const char*>> values) {
+        for (auto [name, value] : values) {
+            const char* old = std::getenv(name);
+            saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+            setenv(name, value, 1);
+        }
+    }
+    ~ScopedEnvironment() {
+        for (const auto& [name, old] : saved_) {
+            old ? setenv(name, old->c_str(), 1) : unsetenv(name);
+        }
+    }
+
+private:
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
 };
 
 // Yields (never sleeps) until `done` holds.

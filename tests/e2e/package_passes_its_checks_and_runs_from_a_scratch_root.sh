@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# `make package` in short: CPack builds the .deb of this build; its desktop entry and AppStream
+# metadata pass their validators, lintian finds no error in it, it holds exactly what
+# `cmake --install` installs, and unpacked into a scratch root (dpkg -x) the program starts from
+# there and shows its first picture.
+# Usage: package_passes_its_checks_and_runs_from_a_scratch_root.sh BIN_DIR
+set -euo pipefail
+build=$(cd "$1/.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+for tool in cpack dpkg-deb lintian appstreamcli desktop-file-validate xvfb-run; do
+  command -v "$tool" >/dev/null || fail "$tool is needed (tools/scripts/install-deps)"
+done
+
+umask 022
+(cd "$build" && cpack -B "$work/package" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack"; }
+deb=$(ls "$work"/package/dawnbell_*.deb)
+dpkg -x "$deb" "$work/root"
+appstreamcli validate --no-net "$work/root/usr/share/metainfo/io.github.dawnbell.dawnbell.metainfo.xml" ||
+  fail "the AppStream metadata"
+desktop-file-validate "$work/root/usr/share/applications/dawnbell.desktop" || fail "the desktop entry"
+grep -qx 'X-Purism-FormFactor=Workstation;Mobile;' "$work/root/usr/share/applications/dawnbell.desktop" ||
+  fail "the desktop entry does not ask for the phone's app grid"
+lintian --fail-on error --suppress-tags no-manual-page "$deb" || fail "lintian"
+
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+diff <(cd "$work/prefix" && find . -type f | sort) <(cd "$work/root/usr" && find . -type f | sort) ||
+  fail "the package and cmake --install hold different files"
+
+XDG_STATE_HOME=$work/state DAWNBELL_BACKEND=sdl DAWNBELL_CONNMGR=connected \
+  DAWNBELL_END_AFTER_FIRST_PICTURE=1 timeout 30 \
+  xvfb-run -a -s '-screen 0 800x700x24' "$work/root/usr/bin/dawnbell" >"$work/run.log" 2>&1 ||
+  { cat "$work/run.log"; fail "the program unpacked from the package did not show its picture"; }
+echo "the package passes its checks and runs from a scratch root"

@@ -4,6 +4,7 @@
 #include "DisplayFrame.h"
 #include "MainScreen.h"
 #include "MessageLoop.h"
+#include "RecentPanel.h"
 #include "ScreenReport.h"
 #include "SettingsStore.h"
 #include "StatusTexts.h"
@@ -71,6 +72,9 @@ void MagicPacketApp::onEvent(Element* element, int code) {
         quitAndSave();
         break;
     default:
+        if (std::size_t row = 0; isRecentRow(element, row)) {
+            fillFieldsFromRecentRow(row);
+        }
         break;
     }
 }
@@ -83,6 +87,9 @@ void MagicPacketApp::sendPacket() {
         // The network may come back: the user is told and can try again, losing nothing.
         showMessage(sendFailedMessage, sendFailedCaption, false);
     }
+    if (outcome == SendOutcome::sent) {
+        rememberRecentComputer(typed);
+    }
     showStatus(statusTextFor(outcome));
     SetCursor(nullptr);
     redrawAllElements();
@@ -90,10 +97,15 @@ void MagicPacketApp::sendPacket() {
 
 void MagicPacketApp::quitAndSave() {
     showStatus(statusGoodbye);
-    if (saveOnQuit != 0) {
-        if (auto settings = SettingsKey::open()) {
-            settings->writeFields(typedFields());
-        }
-    }
     PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+}
+
+void MagicPacketApp::onClose() {
+    // Refusing the data connection ends the program before anything could be typed.
+    if (saveOnQuit == 0 || consentRefused()) {
+        return;
+    }
+    if (auto settings = SettingsKey::open()) {
+        settings->writeFields(typedFields());
+    }
 }

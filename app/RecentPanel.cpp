@@ -55,14 +55,26 @@ void showListAgain() {
     }
 }
 
+// Whether the press that went down on the row is over, although the gesture found the finger
+// down: it was lifted and put down again between two looks, or the row was let go meanwhile.
+bool pressEnded(const Section& section, const Element* row) {
+    MSG button{};
+    if (PeekMessageW(&button, nullptr, WM_LBUTTONDOWN, WM_LBUTTONUP, PM_NOREMOVE)) {
+        return true;
+    }
+    MotionLockGuard lock;
+    const MotionTracker& tracker = *sharedTracker();
+    return !tracker.buttonDown || !tracker.tapCandidate || section.pressedChild != row;
+}
+
 // The finger that held the row will lift over the question: that must not answer it, nor tap
 // the row.
-void cancelTheTap(Element* row) {
+void cancelTheTap(Section& section) {
     {
         MotionLockGuard lock;
         sharedTracker()->tapCandidate = false;
     }
-    row->unselect();
+    section.letGoOfPressedChild();
 }
 
 } // namespace
@@ -123,10 +135,14 @@ void followPressOnRecentRow(const MSG& press) {
     gesture.hwndClient = mainWindow;
     gesture.ptDown =
         POINT{static_cast<SHORT>(LOWORD(press.lParam)), static_cast<SHORT>(HIWORD(press.lParam))};
-    if (SHRecognizeGesture(&gesture) != GN_CONTEXTMENU) {
+    const DWORD gestureFound = SHRecognizeGesture(&gesture);
+    // What had to be painted while the finger was followed (a turn of the screen) is painted
+    // before the rest of the touch is handled, as the message loop would have done.
+    UpdateWindow(mainWindow);
+    if (gestureFound != GN_CONTEXTMENU || pressEnded(*section, pressed)) {
         return;
     }
-    cancelTheTap(pressed);
+    cancelTheTap(*section);
     const int answer = showMessageBoxSense(forgetCaption, forgetQuestion, messageBoxYesNo);
     if (!IsWindow(mainWindow)) {
         // The window was closed while the question was up, and the question's loop took the

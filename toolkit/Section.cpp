@@ -375,6 +375,11 @@ void Section::replaceChild(Element* child, Element* replacement) {
     }
 }
 
+void Section::letGoOfPressedChild() {
+    MotionLockGuard lock;
+    forgetPressedChild(true);
+}
+
 void Section::showTop() {
     MotionLockGuard lock;
     stopFling(*tracker);

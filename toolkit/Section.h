@@ -42,6 +42,9 @@ public:
     void replaceChild(Element* child, Element* replacement);
     // Scrolls back to the top of the content and repaints the view.
     void showTop();
+    // The child under the resting finger goes back to its normal look and gets no tap: the
+    // touch went to something else (a tap-and-hold).
+    void letGoOfPressedChild();
 
     // Shows the bar at the place that matches scrollOffset, or hides it when everything fits.
     // Nothing is shown while the window is inactive or a message box is up: the overlay would

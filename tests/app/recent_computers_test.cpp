@@ -227,7 +227,9 @@ TEST_F(RecentPanelTest, ASendAddsARowAndATapOnARowFillsTheFieldsWithoutSending) 
 // tap of its own answers it.
 TEST_F(RecentPanelTest, HoldAndYesForgetsTheRowHoldAndNoKeepsIt) {
     const std::pair<size_t, size_t> answers[] = {{0, 1}, {1, 2}}; // button (Yes, No), rows left
-    for (const auto& [button, rowsLeft] : answers) {
+    for (const auto& answer : answers) {
+        const size_t button = answer.first;
+        const size_t rowsLeft = answer.second;
         std::filesystem::remove(platform::registry::filePath());
         platform::registry::reload();
         questionAnsweredBefore();
@@ -258,7 +260,9 @@ TEST_F(RecentPanelTest, HoldAndYesForgetsTheRowHoldAndNoKeepsIt) {
 }
 
 TEST_F(RecentPanelTest, ALongHostEndsInDotsInsideItsRowOnBothPhones) {
-    for (const auto& [width, height, dpi] : {std::tuple{480, 640, 192}, std::tuple{240, 320, 96}}) {
+    for (const auto& [screenWidth, height, dpi] :
+         {std::tuple{480, 640, 192}, std::tuple{240, 320, 96}}) {
+        const int width = screenWidth;
         ToolkitDevice phone(width, height, dpi);
         installResourceSet(phone);
         questionAnsweredBefore();

@@ -14,6 +14,9 @@ public:
     Application(HINSTANCE instance, const wchar_t* title);
     // Destroys the display frame and with it every widget of its screens.
     virtual ~Application();
+    // The message loop ends: the main window was asked to close (Quit, the window's close button,
+    // the end of the session). Runs before the teardown, on the user-interface thread.
+    virtual void onClose() {}
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 

@@ -8,6 +8,7 @@
 
 #include <connmgr.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -102,13 +103,21 @@ const wchar_t* bringUpInternetConnection() {
     return statusReadyToSend;
 }
 
+std::atomic<bool> refused{false};
+
 } // namespace
+
+bool consentRefused() {
+    return refused;
+}
 
 DWORD WINAPI connectionWorker(LPVOID parameter) {
     const std::unique_ptr<BYTE> askConsent(static_cast<BYTE*>(parameter));
+    refused = false;
     if (*askConsent != 0 &&
         showMessageBoxSense(consentCaption, consentText, messageBoxYesNo) == 0) {
         // Refused: the program ends, and the question stays for the next start.
+        refused = true;
         PostMessageW(mainWindow, WM_CLOSE, 0, 0);
         return 0;
     }

@@ -21,5 +21,8 @@ inline constexpr DWORD connectionTimeoutMs = 30000;
 // is to be asked; the worker owns and frees it. Returns 0 on every path.
 DWORD WINAPI connectionWorker(LPVOID parameter);
 
+// Whether the user refused the data connection (the program then ends without keeping anything).
+bool consentRefused();
+
 // On the user-interface thread: carries out a report of the worker taken from the queue.
 void applyWorkerReport(WPARAM code, LPARAM text);

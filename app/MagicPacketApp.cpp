@@ -5,6 +5,7 @@
 #include "DisplayFrame.h"
 #include "MainScreen.h"
 #include "MessageLoop.h"
+#include "RecentPanel.h"
 #include "ScreenReport.h"
 #include "SettingsStore.h"
 #include "StatusTexts.h"
@@ -73,6 +74,9 @@ void MagicPacketApp::onEvent(Element* element, int code) {
         quitAndSave();
         break;
     default:
+        if (std::size_t row = 0; isRecentRow(element, row)) {
+            fillFieldsFromRecentRow(row);
+        }
         break;
     }
 }
@@ -88,6 +92,7 @@ void MagicPacketApp::sendPacket() {
         showMessage(sendFailedMessage, sendFailedCaption, false);
     }
     if (outcome == SendOutcome::sent) {
+        rememberRecentComputer(typed);
         showStatus(sentStatusText(delivery).c_str());
         startAwakeCheck(delivery.host);
     } else {
@@ -100,10 +105,15 @@ void MagicPacketApp::sendPacket() {
 void MagicPacketApp::quitAndSave() {
     stopAwakeCheck();
     showStatus(statusGoodbye);
-    if (saveOnQuit != 0) {
-        if (auto settings = SettingsKey::open()) {
-            settings->writeFields(typedFields());
-        }
-    }
     PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+}
+
+void MagicPacketApp::onClose() {
+    // Refusing the data connection ends the program before anything could be typed.
+    if (saveOnQuit == 0 || consentRefused()) {
+        return;
+    }
+    if (auto settings = SettingsKey::open()) {
+        settings->writeFields(typedFields());
+    }
 }

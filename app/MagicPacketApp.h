@@ -11,6 +11,8 @@ public:
 
     void onEvent(Element* element, int code) override;
     void buildScreen() override;
+    // However the program is asked to close, the typed texts are kept as Quit keeps them.
+    void onClose() override;
 
     HANDLE workerThread = nullptr; // the data-connection worker, once started
     BYTE saveOnQuit = 0;           // Quit saves the fields only while set
@@ -20,6 +22,6 @@ private:
     // "Send magic packet !": the typed texts to the wake packet sender, its outcome to the
     // status line.
     void sendPacket();
-    // "Quit": the typed texts to the settings store, then the program ends.
+    // "Quit": the program ends, keeping the typed texts (onClose).
     void quitAndSave();
 };

@@ -5,6 +5,7 @@
 #include "MyItem.h"
 #include "MyLabel.h"
 #include "MyPanel.h"
+#include "RecentPanel.h"
 #include "ResourceManager.h"
 #include "Section.h"
 #include "StatusTexts.h"
@@ -61,6 +62,7 @@ void buildMainScreen() {
     addTo(section,
           new MyItem(sendButtonId, 10, 30, normalButton, disabledState, L"Send magic packet !"));
     addTo(section, caption(10, 30, statusTryingToConnect, statusLineId));
+    addTo(section, buildRecentPanel());
     addTo(section, new MyItem(quitButtonId, 150, 150, smallButton, enabledState, L"Quit"));
     theFrame->addScreen(section);
 }

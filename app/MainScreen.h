@@ -1,5 +1,6 @@
 // The program's only screen: a section "Dawnbell" holding the "Host information :" panel with
-// the host, MAC and port fields, the Send button, the status line and Quit. Everything here runs
+// the host, MAC and port fields, the Send button, the status line, the "Recent computers :"
+// panel (RecentPanel.h) and Quit. Everything here runs
 // on the user-interface thread.
 #pragma once
 

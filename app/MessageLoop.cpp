@@ -6,6 +6,7 @@
 #include "DisplayFrame.h"
 #include "FatalExit.h"
 #include "MyEditControl.h"
+#include "RecentPanel.h"
 #include "ResourceManager.h"
 
 #include <aygshell.h>
@@ -74,7 +75,11 @@ void runMessageLoop() {
             MessageBoxW(mainWindow, L"Main function fail...", L"GetMessage", boxStyle);
             exitAfterFatalMessage();
         }
-        if (msg.message == WM_QUIT || (msg.hwnd != nullptr && msg.message == WM_CLOSE)) {
+        if (msg.message == WM_QUIT) {
+            return;
+        }
+        if (msg.hwnd != nullptr && msg.message == WM_CLOSE) {
+            theApplication->onClose();
             return;
         }
         if (msg.hwnd == nullptr) {
@@ -84,6 +89,9 @@ void runMessageLoop() {
         }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
+        if (msg.message == WM_LBUTTONDOWN && msg.hwnd == mainWindow) {
+            followPressOnRecentRow(msg);
+        }
     }
 }
 

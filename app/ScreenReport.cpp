@@ -7,6 +7,8 @@
 #include "MyEditControl.h"
 #include "MyItem.h"
 #include "MyLabel.h"
+#include "RecentComputers.h"
+#include "RecentPanel.h"
 
 #include <aygshell.h>
 
@@ -66,6 +68,25 @@ std::wstring widgetText(const Element* element) {
     return {};
 }
 
+// Each place of the recent computers' panel: its row's place and texts (host, then the second
+// line), or none.
+void addRecentRowFacts(Facts& facts) {
+    for (std::size_t i = 0; i < RecentComputers::maxRows; ++i) {
+        const std::string id = std::to_string(recentRowFirstId + static_cast<int>(i));
+        const auto* row =
+            dynamic_cast<const MyItem*>(findElementById(recentRowFirstId + static_cast<int>(i)));
+        if (row == nullptr) {
+            facts["element " + id] = "none";
+            facts["text " + id] = "none";
+            continue;
+        }
+        facts["element " + id] = rectangle(wholePlace(*row));
+        const std::wstring host = row->captionLabel != nullptr ? row->captionLabel->text : L"";
+        const std::wstring detail = row->detailLabel != nullptr ? row->detailLabel->text : L"";
+        facts["text " + id] = plain(host + L"\n" + detail);
+    }
+}
+
 void addScreenFacts(Facts& facts) {
     for (MainScreenId id : reportedWidgets) {
         if (const Element* element = findElementById(id)) {
@@ -75,6 +96,7 @@ void addScreenFacts(Facts& facts) {
     for (MainScreenId id : reportedTexts) {
         facts["text " + std::to_string(id)] = plain(widgetText(findElementById(id)));
     }
+    addRecentRowFacts(facts);
     if (const auto* send = dynamic_cast<const MyItem*>(findElementById(sendButtonId))) {
         facts["send"] = send->state == itemDisabledOff ? "disabled" : "enabled";
     }

@@ -9,6 +9,8 @@
 //   box-button <n> <left> <top> <right> <bottom> <text>   its buttons, while it is up (n from 1)
 //   element <id> <left> <top> <right> <bottom> where a widget of the main screen lies, unclipped
 //   text <id> <text>                           the text of a field (1 to 3) or of the status (6)
+//   element <row id> ... | element <row id> none   a row of the recent computers (ids 200 to 209,
+//   text <row id> <host>|<MAC and port> | none      newest first), its place and its two lines
 //   send enabled | send disabled               the Send button
 //   view <left> <top> <right> <bottom>         where the scrolled content is shown
 //   keyboard <left> <top> <right> <bottom> | keyboard none   the input panel

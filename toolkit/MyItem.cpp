@@ -10,7 +10,7 @@
 
 #include <algorithm>
 
-std::array<ItemStyleStrips, 6> itemStrips;
+std::array<ItemStyleStrips, 7> itemStrips;
 
 namespace {
 
@@ -30,6 +30,7 @@ constexpr StyleImages kStyleImages[] = {
     {imageNormalButton, 4, -1},
     {imageMsgboxLargeButton, 4, -1},
     {imageMsgboxSmallButton, 4, -1},
+    {imageListItem, 2, -1},
 };
 
 // Push-button frames: 0 normal, 1 pressed, 2 disabled (3, focused, is not used).
@@ -39,7 +40,7 @@ constexpr int kButtonDisabledFrame = 2;
 constexpr int kSwitchPressedFrame = 6;
 
 bool validStyle(BYTE style) {
-    return style >= itemCheckBox && style <= itemSmallBoxButton;
+    return style >= itemCheckBox && style <= itemListRow;
 }
 
 void loadStrip(ItemStrip& strip, int image, int frames) {
@@ -69,6 +70,10 @@ FrameChoice frameFor(BYTE style, BYTE state) {
         const bool pressedSwitch =
             style == itemSwitch && (state == itemPressedOff || state == itemPressedOn);
         return {&strips.main, pressedSwitch ? kSwitchPressedFrame : state};
+    }
+    if (style == itemListRow) { // normal and pressed only
+        const bool pressed = state == itemPressedOff || state == itemPressedOn;
+        return {&strips.main, pressed ? kButtonPressedFrame : kButtonNormalFrame};
     }
     switch (state) {
     case itemDisabledOff:
@@ -123,6 +128,7 @@ MyItem::MyItem(int id, int x, int y, BYTE itemStyle, BYTE initialState, const st
 
 MyItem::~MyItem() {
     delete captionLabel;
+    delete detailLabel;
 }
 
 bool MyItem::isPushButton() const {
@@ -162,10 +168,50 @@ void MyItem::setCaption(const std::wstring& caption) {
                           : static_cast<int>(tunables::captionGapPx * scaleFactor + frameWidth);
         captionLabel = new MyLabel(-1, x, 0, caption, labelFontNormal, 0, true);
     }
-    centreCaption();
     captionLabel->clickable = 1;
     captionLabel->parent = this;
+    if (style == itemListRow) {
+        captionLabel->setTextOnOneLine(caption, rowTextWidth());
+        placeRowText();
+    } else {
+        centreCaption();
+    }
     setMustRedraw();
+}
+
+void MyItem::setDetail(const std::wstring& detail) {
+    if (style != itemListRow) {
+        return;
+    }
+    if (detailLabel == nullptr) {
+        detailLabel = new MyLabel(-1, 0, 0, L"", labelFontSmall, 0, true);
+        detailLabel->parent = this;
+    }
+    detailLabel->setTextOnOneLine(detail, rowTextWidth());
+    placeRowText();
+    setMustRedraw();
+}
+
+LONG MyItem::rowTextWidth() const {
+    return (right - left) -
+           static_cast<LONG>((tunables::listRowTextInsetPx + tunables::listRowArrowRoomPx) *
+                             scaleFactor);
+}
+
+// The caption and the second line as one block, centred from top to bottom, on the left.
+void MyItem::placeRowText() {
+    const int inset = static_cast<int>(tunables::listRowTextInsetPx * scaleFactor);
+    const LONG captionHeight = captionLabel != nullptr ? captionLabel->textRect.bottom : 0;
+    const LONG detailHeight = detailLabel != nullptr ? detailLabel->textRect.bottom : 0;
+    const int blockTop = (itemHeight - static_cast<int>(captionHeight + detailHeight)) / 2;
+    if (captionLabel != nullptr) {
+        captionLabel->offsetX = inset;
+        captionLabel->offsetY = blockTop;
+    }
+    if (detailLabel != nullptr) {
+        detailLabel->offsetX = inset;
+        detailLabel->offsetY = blockTop + static_cast<int>(captionHeight);
+    }
 }
 
 // The text is centred, not the padding that its measured rectangle carries on the right:
@@ -209,6 +255,10 @@ void MyItem::paint(IDirectDrawSurface* target, int originX, int originY) {
     if (captionLabel != nullptr) {
         const CaptionColours colours = captionColours(style, state);
         captionLabel->paint(target, originX + left, originY + top, colours.text, colours.key);
+    }
+    if (detailLabel != nullptr) {
+        const CaptionColours colours = captionColours(style, state);
+        detailLabel->paint(target, originX + left, originY + top, colours.text, colours.key);
     }
 }
 
@@ -308,13 +358,13 @@ void MyItem::setMustRedraw() {
 }
 
 void MyItem::childResized(Element* child, int width, int height) {
-    if (child != captionLabel || captionLabel == nullptr || !isPushButton()) {
+    if (child == nullptr || (child != captionLabel && child != detailLabel) || !isPushButton()) {
         return;
     }
     if (right - left < width) {
-        captionLabel->right = captionLabel->left + (right - left);
+        child->right = child->left + (right - left);
     }
     if (bottom - top < height) {
-        captionLabel->bottom = captionLabel->top + (bottom - top);
+        child->bottom = child->top + (bottom - top);
     }
 }

@@ -19,6 +19,7 @@ enum ItemStyle : BYTE {
     itemButton = 3,         // push button
     itemLargeBoxButton = 4, // push button of the message box
     itemSmallBoxButton = 5, // push button of the message box
+    itemListRow = 6, // push button as a row of a list: caption on the left, a second line below
 };
 
 enum ItemState : BYTE {
@@ -44,8 +45,8 @@ struct ItemStyleStrips {
     ItemStrip thirdState; // check boxes and switches only
 };
 
-// Indexed by style (1 to 5); entry 0 is unused.
-extern std::array<ItemStyleStrips, 6> itemStrips;
+// Indexed by style (1 to 6); entry 0 is unused.
+extern std::array<ItemStyleStrips, 7> itemStrips;
 
 // Loads the strips of a style that are not loaded yet (a missing image shows its box). Lets a
 // widget that builds items while it holds motionLock load their images before taking it.
@@ -53,7 +54,7 @@ void loadItemStrips(BYTE style);
 
 class MyItem : public Element {
 public:
-    // x and y in the design space. A style outside 1 to 5 ends the program after a message box.
+    // x and y in the design space. A style outside 1 to 6 ends the program after a message box.
     MyItem(int elementId, int x, int y, BYTE itemStyle, BYTE initialState,
            const std::wstring& caption);
     // The caption goes with the item.
@@ -70,6 +71,9 @@ public:
     // Creates the caption or changes its text; push buttons centre it in their face, check boxes
     // and switches put it to their right.
     void setCaption(const std::wstring& caption);
+    // A list row's second line, in the small font below the caption. Both lines of a list row
+    // stay on one line within the face, ending in "..." where they would not fit.
+    void setDetail(const std::wstring& detail);
     // Swaps the enabled and the disabled look of the current state.
     void toggleEnabled();
 
@@ -80,10 +84,13 @@ public:
     BYTE state = itemOff;
     BYTE style = itemButton;
     MyLabel* captionLabel = nullptr; // owned
+    MyLabel* detailLabel = nullptr;  // owned; list rows only
 
 private:
     bool isPushButton() const;
     bool isDisabled() const;
     void setState(BYTE newState);
     void centreCaption();
+    void placeRowText();
+    LONG rowTextWidth() const;
 };

@@ -9,6 +9,7 @@
 HFONT fontLarge = nullptr;
 HFONT fontNormal = nullptr;
 HFONT fontItalic = nullptr;
+HFONT fontSmall = nullptr;
 
 namespace {
 
@@ -46,11 +47,15 @@ void createFontsFrom(HDC dc) {
     fontNormal = createIfMissing(fontNormal, description);
     description.lfItalic = TRUE;
     fontItalic = createIfMissing(fontItalic, description);
+    description.lfItalic = FALSE;
+    description.lfHeight = fontHeight(tunables::labelSmallPoints, dotsPerInch);
+    fontSmall = createIfMissing(fontSmall, description);
 }
 
 // Needs the display's GDI surface; without it (no display yet) the fonts stay missing.
 void createSharedFonts() {
-    if ((fontLarge != nullptr && fontNormal != nullptr && fontItalic != nullptr) ||
+    if ((fontLarge != nullptr && fontNormal != nullptr && fontItalic != nullptr &&
+         fontSmall != nullptr) ||
         theFrame == nullptr || theFrame->directDraw == nullptr) {
         return;
     }
@@ -72,6 +77,8 @@ HFONT sharedFont(int fontKind) {
         return fontLarge;
     case labelFontItalic:
         return fontItalic;
+    case labelFontSmall:
+        return fontSmall;
     default:
         return fontNormal;
     }
@@ -122,6 +129,13 @@ RECT measureWithin(HDC dc, const std::wstring& text, LONG width) {
     RECT extent{0, 0, width, 1};
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &extent, DT_CALCRECT | DT_WORDBREAK);
     return extent;
+}
+
+LONG singleLineWidth(HDC dc, const std::wstring& text) {
+    RECT extent{0, 0, 0, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &extent,
+              DT_CALCRECT | DT_SINGLELINE);
+    return extent.right - extent.left;
 }
 
 bool overlaps(const RECT& a, const RECT& b) {
@@ -216,6 +230,38 @@ void MyLabel::setText(const std::wstring& newText, bool redraw) {
     if (redraw) {
         setMustRedraw();
     }
+}
+
+void MyLabel::setTextOnOneLine(const std::wstring& newText, LONG width) {
+    static constexpr wchar_t ellipsis[] = L"...";
+    std::wstring fitted = newText;
+    MeasuringContext context;
+    if (context.dc != nullptr && font != nullptr) {
+        HGDIOBJ previous = SelectObject(context.dc, font);
+        const LONG room = width - tunables::labelTextPaddingPx;
+        if (singleLineWidth(context.dc, newText) > room) {
+            // The longest start that fits with the ellipsis after it.
+            size_t fits = 0;
+            size_t tooLong = newText.size();
+            while (tooLong - fits > 1) {
+                const size_t middle = fits + (tooLong - fits) / 2;
+                if (singleLineWidth(context.dc, newText.substr(0, middle) + ellipsis) <= room) {
+                    fits = middle;
+                } else {
+                    tooLong = middle;
+                }
+            }
+            fitted = newText.substr(0, fits) + ellipsis;
+        }
+        SelectObject(context.dc, previous);
+    }
+    // Line breaks would make more lines: a one-line text shows them as spaces.
+    for (wchar_t& c : fitted) {
+        if (c == L'\n' || c == L'\r') {
+            c = L' ';
+        }
+    }
+    setText(fitted, false);
 }
 
 void MyLabel::paint(IDirectDrawSurface* target, int originX, int originY) {

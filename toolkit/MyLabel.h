@@ -16,11 +16,13 @@
 extern HFONT fontLarge;  // font kind 1: 10 points
 extern HFONT fontNormal; // font kind 0 (and any kind but 1 and 2): 9 points
 extern HFONT fontItalic; // font kind 2: 9 points, italic
+extern HFONT fontSmall;  // font kind 3: 7 points, for second lines
 
 enum LabelFontKind : int {
     labelFontNormal = 0,
     labelFontLarge = 1,
     labelFontItalic = 2,
+    labelFontSmall = 3,
 };
 
 class MyLabel : public Element {
@@ -52,6 +54,9 @@ public:
     // Replaces the text and measures it again; the label grows to fit but never shrinks. With
     // `redraw`, its place on the screen is erased and repainted.
     void setText(const std::wstring& newText, bool redraw);
+    // Sets a text that must stay on one line no wider than `width` pixels: a longer one loses its
+    // end to "...".
+    void setTextOnOneLine(const std::wstring& newText, LONG width);
 
     HFONT font = nullptr;                  // one of the shared fonts, not owned
     IDirectDrawSurface* surface = nullptr; // the rendered text, owned; at least 16 x 16

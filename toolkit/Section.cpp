@@ -355,6 +355,42 @@ void Section::unselect() {
     scrollOffset = std::clamp(scrollOffset, lowestOffset(), 0);
 }
 
+void Section::replaceChild(Element* child, Element* replacement) {
+    MotionLockGuard lock;
+    const auto place = std::find(children.begin(), children.end(), child);
+    if (place == children.end() || replacement == nullptr) {
+        return;
+    }
+    // The finger may rest on something inside the child: it must not be reached once gone.
+    pressedChild = nullptr;
+    *place = replacement;
+    replacement->parent = this;
+    bottom += replacement->bottom - child->bottom;
+    delete child;
+    scrollOffset = std::clamp(scrollOffset, lowestOffset(), 0);
+    fullRedraw = 1;
+    dirtyRect = RECT{viewRect.left, viewRect.top, viewRect.right, viewRect.bottom};
+    if (theFrame != nullptr) {
+        theFrame->redraw(true);
+    }
+}
+
+void Section::letGoOfPressedChild() {
+    MotionLockGuard lock;
+    forgetPressedChild(true);
+}
+
+void Section::showTop() {
+    MotionLockGuard lock;
+    stopFling(*tracker);
+    scrollOffset = 0;
+    fullRedraw = 1;
+    dirtyRect = RECT{viewRect.left, viewRect.top, viewRect.right, viewRect.bottom};
+    if (theFrame != nullptr) {
+        theFrame->redraw(true);
+    }
+}
+
 // With the finger up the content may not leave its bounds: a step that would is replaced by
 // the one that lands exactly on the nearer bound, and a running fling ends there.
 std::optional<int> Section::springBack(int step) {

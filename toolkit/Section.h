@@ -37,6 +37,15 @@ public:
     // back at that end, since nothing else would move it until the next touch.
     void unselect() override;
 
+    // Puts `replacement` where `child` was and destroys `child` with everything in it; the
+    // content grows or shrinks by the difference. Nothing happens if `child` is not a child.
+    void replaceChild(Element* child, Element* replacement);
+    // Scrolls back to the top of the content and repaints the view.
+    void showTop();
+    // The child under the resting finger goes back to its normal look and gets no tap: the
+    // touch went to something else (a tap-and-hold).
+    void letGoOfPressedChild();
+
     // Shows the bar at the place that matches scrollOffset, or hides it when everything fits.
     // Nothing is shown while the window is inactive or a message box is up: the overlay would
     // lie above them.

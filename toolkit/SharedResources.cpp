@@ -35,8 +35,8 @@ void release(HFONT& font) {
 void releaseSharedWidgetResources() {
     release(backBuffer);
     release(scrollBarSurface);
-    for (HFONT* font :
-         {&fontLarge, &fontNormal, &fontItalic, &MyPanel::captionFont, &Section::titleFont}) {
+    for (HFONT* font : {&fontLarge, &fontNormal, &fontItalic, &fontSmall, &MyPanel::captionFont,
+                        &Section::titleFont}) {
         release(*font);
     }
     for (ItemStyleStrips& strips : itemStrips) {

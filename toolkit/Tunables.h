@@ -55,6 +55,7 @@ inline constexpr double installedVersion = 1.2;
 // --- MyLabel ------------------------------------------------------------------------------------
 inline constexpr int labelLargePoints = 10;   // fontLarge
 inline constexpr int labelNormalPoints = 9;   // fontNormal and fontItalic
+inline constexpr int labelSmallPoints = 7;    // fontSmall
 inline constexpr int pointsPerInch = 72;      // font heights: -(points x LOGPIXELSY) / 72
 inline constexpr BYTE labelFontQuality = 5;   // CLEARTYPE_QUALITY
 inline constexpr BYTE labelFontPrecision = 6; // output precision
@@ -73,6 +74,8 @@ inline constexpr int hitMarginAbovePx = 10;               // labels and items: a
 inline constexpr WORD captionKeyColour = 0xE71C; // the faces behind captions, normal and disabled
 inline constexpr COLORREF disabledCaptionColour = 0x808080; // grey (COLORREF)
 inline constexpr double captionGapPx = 6.0; // design px between a box or switch and its caption
+inline constexpr double listRowTextInsetPx = 16.0; // design px from a list row's left to its text
+inline constexpr double listRowArrowRoomPx = 56.0; // design px at a list row's right: its arrow
 
 // --- MyPanel ------------------------------------------------------------------------------------
 inline constexpr int panelCaptionPoints = 10;   // the title caption, in the label face

@@ -1,8 +1,10 @@
-/* Receives one UDP datagram on loopback for the end-to-end tests: binds 127.0.0.1 on a port the
+/* Receives UDP datagrams on loopback for the end-to-end tests: binds 127.0.0.1 on a port the
  * system chooses, writes that port to PORT_FILE (whole, by renaming a finished temporary file),
- * waits at most TIMEOUT_SECONDS for one datagram and writes its bytes to DATAGRAM_FILE.
- * Usage: udp_receiver PORT_FILE DATAGRAM_FILE TIMEOUT_SECONDS
- * Exit status 0 once a datagram was written, 1 on any failure or when none came in time. */
+ * waits at most TIMEOUT_SECONDS for each of COUNT datagrams (1 if not given) and writes the bytes
+ * of the first to DATAGRAM_FILE, of the n-th to DATAGRAM_FILE.n.
+ * Usage: udp_receiver PORT_FILE DATAGRAM_FILE TIMEOUT_SECONDS [COUNT]
+ * Exit status 0 once every datagram was written, 1 on any failure or when one did not come in
+ * time. */
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <stdio.h>
@@ -29,8 +31,8 @@ static int writeFile(const char* path, const void* bytes, size_t count) {
 }
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        fprintf(stderr, "usage: udp_receiver PORT_FILE DATAGRAM_FILE TIMEOUT_SECONDS\n");
+    if (argc != 4 && argc != 5) {
+        fprintf(stderr, "usage: udp_receiver PORT_FILE DATAGRAM_FILE TIMEOUT_SECONDS [COUNT]\n");
         return 1;
     }
     const int receiver = socket(AF_INET, SOCK_DGRAM, 0);
@@ -55,16 +57,25 @@ int main(int argc, char** argv) {
         perror("udp_receiver: port file");
         return 1;
     }
-    unsigned char datagram[65536];
-    const ssize_t received = recv(receiver, datagram, sizeof datagram, 0);
-    if (received < 0) {
-        perror("udp_receiver: no datagram");
-        return 1;
+    const int count = argc == 5 ? atoi(argv[4]) : 1;
+    for (int n = 1; n <= count; ++n) {
+        static unsigned char datagram[65536];
+        const ssize_t received = recv(receiver, datagram, sizeof datagram, 0);
+        if (received < 0) {
+            perror("udp_receiver: no datagram");
+            return 1;
+        }
+        char path[4096];
+        if (n == 1) {
+            snprintf(path, sizeof path, "%s", argv[2]);
+        } else if (snprintf(path, sizeof path, "%s.%d", argv[2], n) >= (int)sizeof path) {
+            return 1;
+        }
+        if (!writeFile(path, datagram, (size_t)received)) {
+            perror("udp_receiver: datagram file");
+            return 1;
+        }
     }
     close(receiver);
-    if (!writeFile(argv[2], datagram, (size_t)received)) {
-        perror("udp_receiver: datagram file");
-        return 1;
-    }
     return 0;
 }

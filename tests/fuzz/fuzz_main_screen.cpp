@@ -3,20 +3,22 @@
 // turns, given to the real program on the headless VGA phone through its real message loop. After
 // each event at most one field is being edited. After each stream the finger is lifted, the
 // timers run out and the taps are delivered, an edit still open is ended by a tap on the header
-// (as a user would), and then:
+// (as a user would), a forget question still open is answered No, and then:
 //   - the scroll offset lies within its bounds;
 //   - the frame still paints, and what the screen shows at rest, drawn bit by bit as things
 //     moved, is exactly what a full repaint over a fill draws (no stale pixels);
 //   - if Quit was tapped, the settings file parses and a fresh read of the store gives back each
 //     text as its field held it (empty where it is longer than its reader takes), and the
-//     answered data-connection question stays answered;
+//     answered data-connection question stays answered, and the recent computers read back
+//     are the rows the screen showed;
 //   - every datagram the loopback receiver got is a whole magic packet.
 // The sanitizers (address, undefined, leaks) watch throughout; a fatal message box ends the
 // process, and a screen that never comes to rest ends the run, which the fuzzer reports too.
 //
 // One program serves every input, for speed; before each stream it is put back to the state of
 // a fresh start: portrait, scrolled to the top, the start texts in the fields, "Ready to send" in
-// the status line, a fresh tracker, an empty clipboard, the clock past any double tap. (The
+// the status line, a full list of recent computers (ten rows: sends move them, holds may forget
+// them), a fresh tracker, an empty clipboard, the clock past any double tap. (The
 // on-screen keyboard's shift is the one thing carried over when a stream leaves it on with no
 // field open.) DAWNBELL_FUZZ_TRACE keeps the inputs for a replay in order, should a failure ever
 // depend on the streams before it.
@@ -30,10 +32,15 @@
 //   5 k    a key of `keys`: pressed and released, or held down when k has its high bit
 //   6      the screen turns
 //   7 k    a tap on key k of the on-screen keyboard (where it is while shown)
-//   8 e    a tap on element e: host, MAC, port, Send, Quit, status line, header
+//   8 e    a tap on element e: host, MAC, port, Send, Quit, status line, the first and the
+//          last recent computer, header
 //   9 c    clipboard text c of `clipboardTexts`
 #include "HeadlessProgram.h"
 #include "LoopbackReceiver.h"
+#include "MessageBoxSense.h"
+#include "MyItem.h"
+#include "RecentComputers.h"
+#include "RecentPanel.h"
 
 #include "Tunables.h"
 
@@ -161,6 +168,12 @@ int screenHeight() {
 // Anywhere on the screen, as the backends deliver it (they keep the pointer on the screen).
 POINT pointOf(std::uint8_t x, std::uint8_t y) {
     return POINT{x * screenWidth() / 256, y * screenHeight() / 256};
+}
+
+// The message box on the screen, read as the frame's painters read it.
+const MessageBoxSense* shownBox() {
+    MotionLockGuard lock;
+    return theFrame != nullptr ? theFrame->modalBox : nullptr;
 }
 
 POINT centreOf(const RECT& r) {
@@ -305,12 +318,15 @@ private:
             const auto keyboard = platform::shell::keyboard().keys();
             tapPoint_ = centreOf(keyboard[event.a % keyboard.size()].cell);
         } else {
-            static constexpr int targets[] = {hostFieldId,  macFieldId,   portFieldId,
-                                              sendButtonId, quitButtonId, statusLineId};
+            const int lastRow =
+                recentRowFirstId +
+                std::max<int>(static_cast<int>(recentComputers().rows().size()) - 1, 0);
+            const int targets[] = {hostFieldId,  macFieldId,   portFieldId,      sendButtonId,
+                                   quitButtonId, statusLineId, recentRowFirstId, lastRow};
             const std::size_t index = event.a % (std::size(targets) + 1);
-            tapPoint_ = index < std::size(targets)
-                            ? centreOf(findElementById(targets[index])->screenRect)
-                            : headerPoint();
+            const Element* target =
+                index < std::size(targets) ? findElementById(targets[index]) : nullptr;
+            tapPoint_ = target != nullptr ? centreOf(target->screenRect) : headerPoint();
         }
         pointer(PointerAction::down, tapPoint_);
     }
@@ -340,6 +356,12 @@ private:
         changed = setIfDifferent(portFieldId, std::to_wstring(receiver_.port())) || changed;
         if (program_harness::statusText() != statusReadyToSend) {
             showStatus(statusReadyToSend);
+            changed = true;
+        }
+        for (int n = 0; recentComputers().rows().size() < RecentComputers::maxRows; ++n) {
+            rememberRecentComputer({L"pc" + std::to_wstring(n) + L".example.net",
+                                    L"02:00:00:00:00:" + std::to_wstring(10 + n % 90),
+                                    std::to_wstring(receiver_.port())});
             changed = true;
         }
         {
@@ -373,6 +395,16 @@ private:
         }
         if (fingerDown_) {
             pointer(PointerAction::up, lastPoint_);
+            return false;
+        }
+        if (const MessageBoxSense* box = shownBox()) {
+            if (box->painted != 0 && box->buttonItems.size() == 2) {
+                platform::clock::advance(pastDoubleTapMs);
+                tapPoint_ = centreOf(box->buttonPlace(1)); // No: the list stays full
+                pointer(PointerAction::down, tapPoint_);
+            } else {
+                platform::clock::advance(settleTickMs);
+            }
             return false;
         }
         if (animating()) {
@@ -522,6 +554,11 @@ private:
                                     fitting(typed.port, SettingsKey::portCapacity)};
         if (!(settings->readFields() == expected)) {
             fail("the texts read back after Quit are not the texts the fields held");
+        }
+        RecentComputers stored;
+        stored.load();
+        if (stored.rows() != recentComputers().rows()) {
+            fail("the recent computers read back after Quit are not the rows shown");
         }
     }
 

@@ -8,7 +8,9 @@
 //   kill_child save-settings-limited START ROUND BYTES
 //                                          saves the settings of ROUND once with files limited
 //                                          to BYTES; prints "saved" or "refused"
-//   kill_child read-settings               prints each of the four values as the store holds it
+//   kill_child save-settings ...           also changes the recent computers each round
+//   kill_child read-settings               prints each of the four values as the store holds it,
+//                                          then the recent computers' hosts, newest first
 //   kill_child first-start PROGRAM_DIR     prepares the resources of the program in PROGRAM_DIR
 //                                          (on a small screen: the one-time rescaling); writes
 //                                          'S' before and 'D' after
@@ -68,13 +70,24 @@ bool save(SettingsKey& key, const SavedSettings& settings) {
     return fields && flag;
 }
 
+void applyListStep(RecentComputers& list, const ListStep& step) {
+    if (step.forget) {
+        list.forget(step.row);
+    } else {
+        list.remember(poolComputer(step.computer));
+    }
+}
+
 [[noreturn]] void saveUntilKilled(std::uint64_t startValue, std::uint64_t round) {
     auto key = SettingsKey::open();
     if (!key) {
         std::exit(noKeyStatus);
     }
+    RecentComputers list;
+    list.load();
     for (;; ++round) {
         save(*key, settingsOfRound(startValue, round));
+        applyListStep(list, listStepOfRound(startValue, round));
         platform::kernel::writeAll(STDOUT_FILENO, &round, sizeof round);
     }
 }
@@ -110,7 +123,8 @@ std::string textBytes(const std::wstring& text) {
 int readSettings() {
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SettingsKey::path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        say("lastIP missing\nlastMAC missing\nlastPort missing\nshowInfo missing\nagrees\n");
+        say("lastIP missing\nlastMAC missing\nlastPort missing\nshowInfo missing\nrecent -\n"
+            "agrees\n");
         return 0;
     }
     auto store = SettingsKey::open();
@@ -137,6 +151,13 @@ int readSettings() {
                         (raw[1].empty() || raw[1] == textBytes(fields.mac)) &&
                         (raw[2].empty() || raw[2] == textBytes(fields.port)) &&
                         (raw[3].empty() || (raw[3] != "00") == store->showInfo());
+    RecentComputers list;
+    list.load();
+    std::string hosts;
+    for (const StoredFields& row : list.rows()) {
+        hosts += (hosts.empty() ? "" : ",") + platform::paths::narrow(row.host);
+    }
+    report += "recent " + (hosts.empty() ? std::string("-") : hosts) + "\n";
     say(report + (agrees ? "agrees\n" : "disagrees\n"));
     return 0;
 }

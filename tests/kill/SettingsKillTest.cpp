@@ -1,10 +1,13 @@
 // The settings under kills: a process saving them over and over is killed at random moments;
 // each time a fresh process must find a file that parses and every value whole, either as it
 // was last saved or as it was being saved, never torn and never missing once written, and the
-// temporaries of the cut-off write gone. Files refused part-way (a file size limit) make the
-// save report the failure and leave the previous file as it was.
+// temporaries of the cut-off write gone. The recent computers, changed after each save, must be
+// the list as it was or as the cut-off change makes it: no row lost, torn or out of order. Files
+// refused part-way (a file size limit) make the save report the failure and leave the previous file
+// as it was.
 #include "KillTestSupport.h"
 #include "SettingsRounds.h"
+#include "kernel/Paths.h"
 #include "registry/RegistryText.h"
 
 #include <map>
@@ -71,7 +74,7 @@ protected:
             }
             view[line.substr(0, space)] = line.substr(space + 1);
         }
-        EXPECT_EQ(view.size(), std::size(valueNames));
+        EXPECT_EQ(view.size(), std::size(valueNames) + 1);
         return view;
     }
 
@@ -89,6 +92,33 @@ protected:
         const auto parsed = platform::registry::parse(fileBytes(file));
         EXPECT_TRUE(parsed.error.empty()) << parsed.error;
         return parsed.error.empty();
+    }
+};
+
+// The recent computers as a list of pool numbers, newest first, changed as the program changes
+// its list; shown as read-settings prints them.
+struct ListModel {
+    std::vector<int> rows;
+
+    void apply(const ListStep& step) {
+        if (step.forget) {
+            if (step.row < rows.size()) {
+                rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(step.row));
+            }
+            return;
+        }
+        std::erase(rows, step.computer);
+        rows.insert(rows.begin(), step.computer);
+        if (rows.size() > RecentComputers::maxRows) {
+            rows.pop_back();
+        }
+    }
+    std::string shown() const {
+        std::string hosts;
+        for (int n : rows) {
+            hosts += (hosts.empty() ? "" : ",") + platform::paths::narrow(poolComputer(n).host);
+        }
+        return hosts.empty() ? "-" : hosts;
     }
 };
 
@@ -123,6 +153,7 @@ TEST_F(SettingsKillTest, AfterEveryKillEachValueIsWholeAsLastSavedOrAsBeingSaved
     for (const char* name : valueNames) {
         known[name] = "missing";
     }
+    ListModel knownList;
     int killedBeforeASave = 0;
     int temporariesLeft = 0;
     int damaged = 0;
@@ -138,6 +169,12 @@ TEST_F(SettingsKillTest, AfterEveryKillEachValueIsWholeAsLastSavedOrAsBeingSaved
         const std::uint64_t beingSaved = saved.empty() ? first : saved.back() + 1;
         const StoreView lastSaved = saved.empty() ? known : shown(round(saved.back()));
         const StoreView next = shown(round(beingSaved));
+        ListModel lastSavedList = knownList;
+        for (std::uint64_t n : saved) {
+            lastSavedList.apply(listStepOfRound(startValue, n));
+        }
+        ListModel nextList = lastSavedList;
+        nextList.apply(listStepOfRound(startValue, beingSaved));
 
         damaged += fileIsSound() ? 0 : 1;
         temporariesLeft += temporariesIn(device);
@@ -147,11 +184,16 @@ TEST_F(SettingsKillTest, AfterEveryKillEachValueIsWholeAsLastSavedOrAsBeingSaved
                 << name << " is neither " << lastSaved.at(name) << " nor " << next.at(name)
                 << " but " << found.at(name) << " after kill " << kill;
         }
+        const std::string list = found.at("recent");
+        EXPECT_TRUE(list == lastSavedList.shown() || list == nextList.shown())
+            << "the recent computers are neither " << lastSavedList.shown() << " nor "
+            << nextList.shown() << " but " << list << " after kill " << kill;
         EXPECT_EQ(temporariesIn(device), 0) << "the fresh start leaves no temporary";
         if (HasFailure()) {
             break;
         }
         known = found;
+        knownList = list == nextList.shown() ? nextList : lastSavedList;
     }
     std::printf("Settings: %d kills (%d before the first save), %d temporaries left by them and "
                 "removed at the next start, %d damaged files\n",
@@ -186,7 +228,8 @@ TEST_F(SettingsKillTest, SaveRefusedPartWayReportsItAndLeavesThePreviousFileWhol
         EXPECT_EQ(temporariesIn(device), 0) << "a refused write removes its temporary";
         ASSERT_TRUE(fileIsSound());
         const bool fileUnchanged = fileBytes(file) == previous;
-        const StoreView found = readStore();
+        StoreView found = readStore();
+        found.erase("recent"); // this writer saves the settings only
         saved = found == after;
         EXPECT_EQ(outcome, saved ? "saved\n" : "refused\n") << "limit " << limit;
         for (const char* name : valueNames) {

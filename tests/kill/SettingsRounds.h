@@ -6,6 +6,7 @@
 // text and characters beyond the basic plane.
 #pragma once
 
+#include "RecentComputers.h"
 #include "SettingsStore.h"
 
 #include <cstdint>
@@ -49,6 +50,31 @@ public:
 private:
     std::uint64_t state_;
 };
+
+// What a round does to the recent computers after saving the settings: one of a pool of 14
+// computers gets a packet (so the list fills, rows move up and the oldest go), or, one round in
+// five, a row is forgotten (nothing when there is no such row).
+struct ListStep {
+    bool forget = false;
+    std::size_t row = 0;
+    int computer = 0;
+};
+
+inline constexpr int listPoolSize = 14;
+
+inline StoredFields poolComputer(int n) {
+    const wchar_t digits[] = L"0123456789abcdef";
+    return {L"pc" + std::to_wstring(n) + L".lan", std::wstring(L"00:11:22:33:44:0") + digits[n],
+            std::to_wstring(n + 1)};
+}
+
+inline ListStep listStepOfRound(std::uint64_t startValue, std::uint64_t round) {
+    Draw draw(mix(startValue ^ mix(round)));
+    if (draw.below(5) == 0) {
+        return {true, draw.below(RecentComputers::maxRows), 0};
+    }
+    return {false, 0, static_cast<int>(draw.below(listPoolSize))};
+}
 
 inline SavedSettings settingsOfRound(std::uint64_t startValue, std::uint64_t round) {
     Draw draw(startValue ^ mix(round));

@@ -259,9 +259,9 @@ TEST_F(MyItemTest, ButtonCaptionsAreCentredInTheFaceAndBoxCaptionsStartSixScaled
     }
 }
 
-TEST(MyItemStyle, AStyleOutsideOneToFiveShowsWhyAndEndsTheProgram) {
+TEST(MyItemStyle, AStyleOutsideOneToSixShowsWhyAndEndsTheProgram) {
     static BYTE wrongStyle;
-    for (BYTE style : {BYTE{0}, BYTE{6}}) {
+    for (BYTE style : {BYTE{0}, BYTE{7}}) {
         wrongStyle = style;
         expectBoxAndExit([] { MyItem item(-1, 0, 0, wrongStyle, 0, L"OK"); },
                          "Wrong parameter\\|30\\|Can't create this Item\\.");

@@ -1,0 +1,256 @@
+#include "RecentComputers.h"
+
+#include "WakePacket.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cwctype>
+#include <optional>
+#include <string_view>
+
+namespace {
+
+constexpr std::size_t orderDigitsMax = 20; // the largest 64-bit number
+
+std::wstring valueName(std::size_t slot) {
+    return L"computer" + std::to_wstring(slot + 1);
+}
+
+std::wstring trimmed(const std::wstring& text) {
+    const auto blank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
+    auto first = std::find_if_not(text.begin(), text.end(), blank);
+    auto last = std::find_if_not(text.rbegin(), text.rend(), blank).base();
+    return first < last ? std::wstring(first, last) : std::wstring();
+}
+
+bool hasBlank(const std::wstring& text) {
+    return text.find_first_of(L" \t") != std::wstring::npos;
+}
+
+// Texts that could have been sent and can go back into the fields.
+bool keepable(const StoredFields& fields) {
+    return !fields.host.empty() && fields.host.size() <= SettingsKey::hostCapacity &&
+           fields.mac.size() <= SettingsKey::macCapacity &&
+           fields.port.size() <= SettingsKey::portCapacity && !hasBlank(fields.mac) &&
+           !hasBlank(fields.port) && parseMacAddress(fields.mac).has_value() &&
+           parsePort(fields.port).has_value() && hostForLookup(fields.host).has_value();
+}
+
+std::wstring foldedHost(const std::wstring& host) {
+    std::wstring folded = host;
+    for (wchar_t& c : folded) {
+        if (c < 0x80) {
+            c = static_cast<wchar_t>(std::towlower(c));
+        }
+    }
+    return folded;
+}
+
+bool sameComputer(const StoredFields& a, const StoredFields& b) {
+    return foldedHost(a.host) == foldedHost(b.host) &&
+           parseMacAddress(a.mac) == parseMacAddress(b.mac) &&
+           parsePort(a.port) == parsePort(b.port);
+}
+
+struct StoredRow {
+    std::uint64_t order = 0;
+    StoredFields fields;
+};
+
+// "<order> <MAC> <port> <host>"; nothing if the text is not one that remember writes.
+std::optional<StoredRow> parseRow(std::wstring_view text) {
+    StoredRow row;
+    std::size_t digits = 0;
+    while (digits < text.size() && text[digits] >= L'0' && text[digits] <= L'9') {
+        ++digits;
+    }
+    if (digits == 0 || digits > orderDigitsMax || digits == text.size() || text[digits] != L' ') {
+        return std::nullopt;
+    }
+    std::uint64_t order = 0;
+    for (std::size_t i = 0; i < digits; ++i) {
+        const std::uint64_t digit = static_cast<std::uint64_t>(text[i] - L'0');
+        if (order > (UINT64_MAX - digit) / 10) {
+            return std::nullopt;
+        }
+        order = order * 10 + digit;
+    }
+    text.remove_prefix(digits + 1);
+    const std::size_t macEnd = text.find(L' ');
+    if (macEnd == std::wstring_view::npos) {
+        return std::nullopt;
+    }
+    const std::size_t portEnd = text.find(L' ', macEnd + 1);
+    if (portEnd == std::wstring_view::npos) {
+        return std::nullopt;
+    }
+    row.order = order;
+    row.fields.mac = text.substr(0, macEnd);
+    row.fields.port = text.substr(macEnd + 1, portEnd - macEnd - 1);
+    row.fields.host = text.substr(portEnd + 1);
+    if (!keepable(row.fields) || trimmed(row.fields.host) != row.fields.host) {
+        return std::nullopt;
+    }
+    return row;
+}
+
+std::wstring rowText(std::uint64_t order, const StoredFields& fields) {
+    return std::to_wstring(order) + L" " + fields.mac + L" " + fields.port + L" " + fields.host;
+}
+
+class RecentKey {
+public:
+    RecentKey() {
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, RecentComputers::keyPath, 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &key_, nullptr) != ERROR_SUCCESS) {
+            key_ = nullptr;
+        }
+    }
+    ~RecentKey() {
+        if (key_ != nullptr) {
+            RegCloseKey(key_);
+        }
+    }
+    RecentKey(const RecentKey&) = delete;
+    RecentKey& operator=(const RecentKey&) = delete;
+    HKEY get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+enum class Entry { missing, damaged, read };
+
+Entry readEntry(HKEY key, std::size_t slot, StoredRow& row) {
+    std::wstring buffer(RecentComputers::textCapacity, L'\0');
+    DWORD type = 0;
+    DWORD size = static_cast<DWORD>(buffer.size() * sizeof(WCHAR));
+    const LONG result = RegQueryValueExW(key, valueName(slot).c_str(), nullptr, &type,
+                                         reinterpret_cast<BYTE*>(buffer.data()), &size);
+    if (result == ERROR_FILE_NOT_FOUND) {
+        return Entry::missing;
+    }
+    if (result != ERROR_SUCCESS || type != REG_SZ) {
+        return Entry::damaged;
+    }
+    buffer.resize(size / sizeof(WCHAR));
+    std::optional<StoredRow> parsed = parseRow(buffer);
+    if (!parsed) {
+        return Entry::damaged;
+    }
+    row = *parsed;
+    return Entry::read;
+}
+
+} // namespace
+
+void RecentComputers::load() {
+    rows_.clear();
+    slots_.clear();
+    nextOrder_ = 1;
+    RecentKey key;
+    if (key.get() == nullptr) {
+        return;
+    }
+    struct Found {
+        StoredRow row;
+        std::size_t slot;
+    };
+    std::vector<Found> found;
+    std::wstring leftOut;
+    for (std::size_t slot = 0; slot < maxRows; ++slot) {
+        StoredRow row;
+        switch (readEntry(key.get(), slot, row)) {
+        case Entry::read:
+            found.push_back({row, slot});
+            nextOrder_ = std::max(nextOrder_, row.order + 1);
+            break;
+        case Entry::damaged:
+            leftOut += (leftOut.empty() ? L"" : L", ") + valueName(slot);
+            break;
+        case Entry::missing:
+            break;
+        }
+    }
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Found& a, const Found& b) { return a.row.order > b.row.order; });
+    for (const Found& entry : found) {
+        const bool known = std::any_of(rows_.begin(), rows_.end(), [&](const StoredFields& row) {
+            return sameComputer(row, entry.row.fields);
+        });
+        if (!known) { // an older copy of a computer gives its slot up
+            rows_.push_back(entry.row.fields);
+            slots_.push_back({entry.row.order, entry.slot});
+        }
+    }
+    if (!leftOut.empty()) {
+        std::fprintf(stderr,
+                     "Dawnbell: recent computers that could not be read are left out: %ls\n",
+                     leftOut.c_str());
+    }
+}
+
+std::size_t RecentComputers::freeSlot() const {
+    for (std::size_t number = 0; number < maxRows; ++number) {
+        const bool taken = std::any_of(slots_.begin(), slots_.end(),
+                                       [&](const Slot& slot) { return slot.number == number; });
+        if (!taken) {
+            return number;
+        }
+    }
+    return slots_.back().number; // full: the oldest row's
+}
+
+bool RecentComputers::store(const StoredFields& fields, const Slot& slot) {
+    RecentKey key;
+    const std::wstring text = rowText(slot.order, fields);
+    return key.get() != nullptr &&
+           RegSetValueExW(key.get(), valueName(slot.number).c_str(), 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(text.data()),
+                          static_cast<DWORD>(text.size() * sizeof(WCHAR))) == ERROR_SUCCESS;
+}
+
+bool RecentComputers::remember(const StoredFields& target) {
+    const StoredFields fields{trimmed(target.host), trimmed(target.mac), trimmed(target.port)};
+    if (!keepable(fields)) {
+        return false;
+    }
+    Slot slot{nextOrder_++, 0};
+    const auto same = std::find_if(rows_.begin(), rows_.end(), [&](const StoredFields& row) {
+        return sameComputer(row, fields);
+    });
+    if (same != rows_.end()) {
+        const auto index = same - rows_.begin();
+        slot.number = slots_[static_cast<std::size_t>(index)].number;
+        rows_.erase(same);
+        slots_.erase(slots_.begin() + index);
+    } else {
+        slot.number = freeSlot();
+        if (rows_.size() == maxRows) {
+            rows_.pop_back();
+            slots_.pop_back();
+        }
+    }
+    rows_.insert(rows_.begin(), fields);
+    slots_.insert(slots_.begin(), slot);
+    return store(fields, slot);
+}
+
+bool RecentComputers::forget(std::size_t row) {
+    if (row >= rows_.size()) {
+        return false;
+    }
+    const std::size_t number = slots_[row].number;
+    rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(row));
+    slots_.erase(slots_.begin() + static_cast<std::ptrdiff_t>(row));
+    RecentKey key;
+    return key.get() != nullptr &&
+           RegDeleteValueW(key.get(), valueName(number).c_str()) == ERROR_SUCCESS;
+}
+
+std::wstring recentDetailText(const StoredFields& row) {
+    const std::wstring port = row.port.empty() ? std::to_wstring(defaultWakePort) : row.port;
+    return row.mac + L"   port " + port;
+}

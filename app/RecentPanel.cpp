@@ -1,0 +1,158 @@
+#include "RecentPanel.h"
+
+#include "Application.h"
+#include "DisplayFrame.h"
+#include "MainScreen.h"
+#include "MessageBoxSense.h"
+#include "MotionTracker.h"
+#include "MyItem.h"
+#include "MyLabel.h"
+#include "MyPanel.h"
+#include "RecentComputers.h"
+#include "Section.h"
+
+#include <aygshell.h>
+
+namespace {
+
+constexpr int rowLeft = 10;      // design px
+constexpr int firstRowTop = 10;  // design px below the panel's title
+constexpr int rowGap = 4;        // design px between rows
+constexpr int emptyLineTop = 15; // design px
+constexpr int panelTop = 30;     // design px below the status line
+constexpr int noMinimumHeight = -1;
+constexpr int append = -1;
+constexpr int answerYes = 1;
+
+Element* panelFor(const RecentComputers& list) {
+    const int width = viewRect.right;
+    auto* panel = new MyPanel(recentPanelId, 0, panelTop, width, recentPanelTitle, true, false);
+    const auto& rows = list.rows();
+    if (rows.empty()) {
+        panel->add(new MyLabel(recentEmptyLineId, rowLeft, emptyLineTop, recentEmptyText,
+                               labelFontNormal, 0, false),
+                   noMinimumHeight, append);
+    }
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        auto* row = new MyItem(recentRowFirstId + static_cast<int>(i), rowLeft,
+                               i == 0 ? firstRowTop : rowGap, itemListRow, itemOff, rows[i].host);
+        row->setDetail(recentDetailText(rows[i]));
+        panel->add(row, noMinimumHeight, append);
+    }
+    return panel;
+}
+
+Section* screenSection() {
+    return dynamic_cast<Section*>(findElementById(screenSectionId));
+}
+
+// The panel again, for the list as it is now.
+void showListAgain() {
+    Section* section = screenSection();
+    Element* panel = findElementById(recentPanelId);
+    if (section != nullptr && panel != nullptr) {
+        section->replaceChild(panel, panelFor(recentComputers()));
+    }
+}
+
+// Whether the press that went down on the row is over, although the gesture found the finger
+// down: it was lifted and put down again between two looks, or the row was let go meanwhile.
+bool pressEnded(const Section& section, const Element* row) {
+    MSG button{};
+    if (PeekMessageW(&button, nullptr, WM_LBUTTONDOWN, WM_LBUTTONUP, PM_NOREMOVE)) {
+        return true;
+    }
+    MotionLockGuard lock;
+    const MotionTracker& tracker = *sharedTracker();
+    return !tracker.buttonDown || !tracker.tapCandidate || section.pressedChild != row;
+}
+
+// The finger that held the row will lift over the question: that must not answer it, nor tap
+// the row.
+void cancelTheTap(Section& section) {
+    {
+        MotionLockGuard lock;
+        sharedTracker()->tapCandidate = false;
+    }
+    section.letGoOfPressedChild();
+}
+
+} // namespace
+
+RecentComputers& recentComputers() {
+    static RecentComputers list;
+    return list;
+}
+
+Element* buildRecentPanel() {
+    recentComputers().load();
+    return panelFor(recentComputers());
+}
+
+void rememberRecentComputer(const StoredFields& target) {
+    recentComputers().remember(target);
+    showListAgain();
+}
+
+bool isRecentRow(const Element* element, std::size_t& row) {
+    if (element == nullptr || element->elementId < recentRowFirstId) {
+        return false;
+    }
+    row = static_cast<std::size_t>(element->elementId - recentRowFirstId);
+    return row < recentComputers().rows().size() && dynamic_cast<const MyItem*>(element);
+}
+
+void fillFieldsFromRecentRow(std::size_t row) {
+    const auto& rows = recentComputers().rows();
+    if (row >= rows.size()) {
+        return;
+    }
+    const StoredFields texts = rows[row];
+    setFieldText(hostFieldId, texts.host);
+    setFieldText(macFieldId, texts.mac);
+    setFieldText(portFieldId, texts.port);
+    if (Section* section = screenSection()) {
+        section->showTop();
+    }
+}
+
+void followPressOnRecentRow(const MSG& press) {
+    Section* section = screenSection();
+    if (section == nullptr) {
+        return;
+    }
+    Element* pressed = nullptr;
+    {
+        MotionLockGuard lock;
+        pressed = section->pressedChild;
+    }
+    std::size_t row = 0;
+    if (!isRecentRow(pressed, row)) {
+        return;
+    }
+    SHRGINFO gesture{};
+    gesture.cbSize = sizeof gesture;
+    gesture.hwndClient = mainWindow;
+    gesture.ptDown =
+        POINT{static_cast<SHORT>(LOWORD(press.lParam)), static_cast<SHORT>(HIWORD(press.lParam))};
+    const DWORD gestureFound = SHRecognizeGesture(&gesture);
+    // What had to be painted while the finger was followed (a turn of the screen) is painted
+    // before the rest of the touch is handled, as the message loop would have done.
+    UpdateWindow(mainWindow);
+    if (gestureFound != GN_CONTEXTMENU || pressEnded(*section, pressed)) {
+        return;
+    }
+    cancelTheTap(*section);
+    const int answer = showMessageBoxSense(forgetCaption, forgetQuestion, messageBoxYesNo);
+    if (!IsWindow(mainWindow)) {
+        // The window was closed while the question was up, and the question's loop took the
+        // end of the program with it: the program ends now, as from its own loop.
+        theApplication->onClose();
+        PostQuitMessage(0);
+        return;
+    }
+    if (answer == answerYes) {
+        recentComputers().forget(row);
+        showListAgain();
+    }
+}

@@ -1,0 +1,331 @@
+// The recent computers: the list as the registry keeps it across starts (order, one row per
+// computer, the oldest dropped, damaged entries left out and the rest kept), and the panel on the
+// main screen: a send adds a row, a tap fills the fields without sending, a tap-and-hold forgets
+// on Yes only, a long host stays inside its row; and closing the window keeps the typed texts as
+// Quit does.
+#include "LoopbackReceiver.h"
+#include "MyItem.h"
+#include "ProgramTestSupport.h"
+#include "RecentComputers.h"
+#include "RecentPanel.h"
+#include "Section.h"
+
+#include <algorithm>
+#include <filesystem>
+
+using namespace program_test;
+
+namespace {
+
+// Computer n; n + 100 is the same computer written otherwise (letter case, MAC separators).
+StoredFields computer(int n) {
+    const std::wstring number = std::to_wstring(n % 100);
+    const std::wstring byte = (n % 100 < 10 ? L"0" : L"") + number;
+    return n < 100 ? StoredFields{L"host" + number + L".lan", L"0a:11:22:33:44:" + byte, L"9"}
+                   : StoredFields{L"HOST" + number + L".lan", L"0A-11-22-33-44-" + byte, L"9"};
+}
+
+std::vector<std::wstring> hostsAfterRestart() {
+    platform::registry::reload();
+    RecentComputers list;
+    list.load();
+    std::vector<std::wstring> hosts;
+    for (const StoredFields& row : list.rows()) {
+        hosts.push_back(row.host);
+    }
+    return hosts;
+}
+
+class RecentComputersTest : public ProgramTest {};
+
+// Steps: n > 0 sends to computer n, n <= 0 forgets row -n. Rows: the computers, newest first,
+// as the next start reads them from the registry file.
+TEST_F(RecentComputersTest, TheStoredListKeepsOneRowPerComputerNewestFirstAndAtMostTen) {
+    struct Case {
+        const char* what;
+        std::vector<int> steps;
+        std::vector<int> rows;
+    };
+    const Case cases[] = {
+        {"one", {1}, {1}},
+        {"again moves to the top", {1, 2, 3, 2}, {2, 3, 1}},
+        {"the same computer written otherwise", {1, 2, 101}, {101, 2}},
+        {"the eleventh drops the oldest",
+         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11},
+         {11, 10, 9, 8, 7, 6, 5, 4, 3, 2}},
+        {"the oldest again before the eleventh",
+         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 1, 11},
+         {11, 1, 10, 9, 8, 7, 6, 5, 4, 3}},
+        {"forgetting the middle row", {1, 2, 3, -1}, {3, 1}},
+        {"a forgotten place is taken again",
+         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, -9, -3, 11, 12, 13},
+         {13, 12, 11, 10, 9, 8, 6, 5, 4, 3}},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(platform::registry::filePath());
+        platform::registry::reload();
+        RecentComputers list;
+        list.load();
+        for (int step : c.steps) {
+            if (step > 0) {
+                EXPECT_TRUE(list.remember(computer(step))) << c.what;
+            } else {
+                EXPECT_TRUE(list.forget(static_cast<size_t>(-step))) << c.what;
+            }
+        }
+        std::vector<std::wstring> expected;
+        for (int n : c.rows) {
+            expected.push_back(computer(n).host);
+        }
+        EXPECT_EQ(hostsAfterRestart(), expected) << c.what;
+    }
+}
+
+// Entries a person or a broken tool left in the registry: each is left out and named once, and
+// the rows around them stay.
+TEST_F(RecentComputersTest, DamagedEntriesAreLeftOutAndTheOthersStay) {
+    struct Entry {
+        const wchar_t* name;
+        DWORD type;
+        std::wstring text;
+    };
+    const Entry entries[] = {
+        {L"computer1", REG_SZ, L"7 00:11:22:33:44:01 9 kept-newer.lan"},
+        {L"computer2", REG_BINARY, L"6 00:11:22:33:44:02 9 binary.lan"},
+        {L"computer3", REG_SZ, L"no order 00:11:22:33:44:03 9 x.lan"},
+        {L"computer4", REG_SZ, L"5 00:11:22:33:44 9 short-mac.lan"},
+        {L"computer5", REG_SZ, L"4 00:11:22:33:44:05 99999 bad-port.lan"},
+        {L"computer6", REG_SZ, L"3 00:11:22:33:44:06 9 " + std::wstring(400, L'h')},
+        {L"computer7", REG_SZ, L"3 00:11:22:33:44:07 9"},
+        {L"computer8", REG_SZ, L"99999999999999999999999 00:11:22:33:44:08 9 big.lan"},
+        {L"computer9", REG_SZ, L"1 00:11:22:33:44:09 9 kept-older.lan"},
+    };
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, RecentComputers::keyPath, 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    for (const Entry& entry : entries) {
+        RegSetValueExW(key, entry.name, 0, entry.type,
+                       reinterpret_cast<const BYTE*>(entry.text.data()),
+                       static_cast<DWORD>(entry.text.size() * sizeof(WCHAR)));
+    }
+    RegCloseKey(key);
+    platform::registry::reload();
+
+    testing::internal::CaptureStderr();
+    RecentComputers list;
+    list.load();
+    const std::string told = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(list.rows().size(), 2u);
+    EXPECT_EQ(list.rows()[0].host, L"kept-newer.lan");
+    EXPECT_EQ(list.rows()[1].host, L"kept-older.lan");
+    EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
+    for (const char* name : {"computer2", "computer3", "computer4", "computer5", "computer6",
+                             "computer7", "computer8"}) {
+        EXPECT_NE(told.find(name), std::string::npos) << name;
+    }
+    // New rows take the places of the damaged entries, never those of the rows that stay.
+    for (int n = 1; n <= 7; ++n) {
+        list.remember(computer(n));
+    }
+    testing::internal::CaptureStderr();
+    const std::vector<std::wstring> hosts = hostsAfterRestart();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    ASSERT_EQ(hosts.size(), 9u);
+    EXPECT_EQ(hosts[7], L"kept-newer.lan");
+    EXPECT_EQ(hosts[8], L"kept-older.lan");
+}
+
+// ---- The panel on the main screen ------------------------------------------------------------
+
+MyItem* row(size_t index) {
+    return dynamic_cast<MyItem*>(findElementById(recentRowFirstId + static_cast<int>(index)));
+}
+
+size_t rowsShown() {
+    size_t count = 0;
+    while (row(count) != nullptr) {
+        ++count;
+    }
+    return count;
+}
+
+StoredFields shownFields() {
+    return {fieldText(hostFieldId), fieldText(macFieldId), fieldText(portFieldId)};
+}
+
+void typeFields(const StoredFields& fields) {
+    setFieldText(hostFieldId, fields.host);
+    setFieldText(macFieldId, fields.mac);
+    setFieldText(portFieldId, fields.port);
+}
+
+// Sends what the fields hold, as the Send button does.
+void send(LoopScript& script, const StoredFields& fields) {
+    script.then([fields] {
+        typeFields(fields);
+        theApplication->onEvent(findElementById(sendButtonId), widgetTapped);
+    });
+}
+
+// The end of the content into view, where the rows are.
+void scrollToTheRows(LoopScript& script) {
+    script.then([] {
+        auto* section = dynamic_cast<Section*>(findElementById(screenSectionId));
+        section->scrollOffset = -section->bottom;
+        section->unselect(); // puts the content back at its end
+        dirtyRect = RECT{viewRect.left, viewRect.top, viewRect.right, viewRect.bottom};
+        fullRedraw = 1;
+        theFrame->redraw(true);
+    });
+}
+
+POINT centreOfRow(size_t index) {
+    return centreOf(row(index)->screenRect);
+}
+
+class RecentPanelTest : public ProgramTest {
+protected:
+    RecentPanelTest() { questionAnsweredBefore(); }
+
+    LoopbackReceiver receiver;
+    const std::wstring port = std::to_wstring(receiver.port());
+    const StoredFields older{L"127.0.0.1", L"00:11:22:33:44:55", port};
+    const StoredFields newer{L"localhost", L"66:77:88:99:aa:bb", port};
+};
+
+TEST_F(RecentPanelTest, ASendAddsARowAndATapOnARowFillsTheFieldsWithoutSending) {
+    LoopScript script;
+    script.waitFor(statusIs(statusReadyToSend)).then([] {
+        EXPECT_EQ(rowsShown(), 0u);
+        EXPECT_NE(findElementById(recentEmptyLineId), nullptr);
+    });
+    send(script, older);
+    tap(script, [] { return centreOfElement(sendButtonId); }); // the button itself, once
+    send(script, newer);
+    script.then([this] {
+        ASSERT_EQ(rowsShown(), 2u);
+        EXPECT_EQ(row(0)->captionLabel->text, newer.host);
+        EXPECT_EQ(row(1)->captionLabel->text, older.host);
+        EXPECT_EQ(findElementById(recentEmptyLineId), nullptr);
+        while (receiver.takeQueued()) {
+        }
+    });
+    scrollToTheRows(script);
+    tap(script, [] { return centreOfRow(1); });
+    script.then([this] {
+        EXPECT_EQ(shownFields(), older);
+        EXPECT_EQ(dynamic_cast<Section*>(findElementById(screenSectionId))->scrollOffset, 0)
+            << "the fields are shown";
+        EXPECT_FALSE(receiver.takeQueued().has_value()) << "a tap on a row sent a packet";
+        EXPECT_EQ(rowsShown(), 2u);
+    });
+    EXPECT_FALSE(runProgram(script));
+}
+
+// The finger that held the row lifts over the question (the box lies over the rows): only a
+// tap of its own answers it.
+TEST_F(RecentPanelTest, HoldAndYesForgetsTheRowHoldAndNoKeepsIt) {
+    const std::pair<size_t, size_t> answers[] = {{0, 1}, {1, 2}}; // button (Yes, No), rows left
+    for (const auto& answer : answers) {
+        const size_t button = answer.first;
+        const size_t rowsLeft = answer.second;
+        std::filesystem::remove(platform::registry::filePath());
+        platform::registry::reload();
+        questionAnsweredBefore();
+        LoopScript script;
+        script.waitFor(statusIs(statusReadyToSend));
+        send(script, older);
+        send(script, newer);
+        scrollToTheRows(script);
+        auto held = std::make_shared<POINT>();
+        script.then([held] { touch(PointerAction::down, *held = centreOfRow(1)); })
+            .then([] { platform::clock::advance(600); })
+            .waitFor(bounded([] { return boxButton(0).has_value(); }, "the question"))
+            .then([held] {
+                EXPECT_EQ(shownBox()->text, forgetQuestion);
+                touch(PointerAction::up, *held);
+            })
+            .then([] { platform::clock::advance(400); })
+            .then([] { EXPECT_NE(shownBox(), nullptr) << "lifting the finger answered"; });
+        tapBoxButton(script, button);
+        script.waitFor(bounded([] { return shownBox() == nullptr; }, "the answer")).then([&] {
+            EXPECT_EQ(rowsShown(), rowsLeft);
+            EXPECT_EQ(row(0)->captionLabel->text, newer.host);
+            EXPECT_EQ(fieldText(hostFieldId), newer.host) << "the held row was tapped";
+        });
+        EXPECT_FALSE(runProgram(script));
+        EXPECT_EQ(hostsAfterRestart().size(), rowsLeft);
+    }
+}
+
+TEST_F(RecentPanelTest, ALongHostEndsInDotsInsideItsRowOnBothPhones) {
+    for (const auto& [screenWidth, height, dpi] :
+         {std::tuple{480, 640, 192}, std::tuple{240, 320, 96}}) {
+        const int width = screenWidth;
+        ToolkitDevice phone(width, height, dpi);
+        installResourceSet(phone);
+        questionAnsweredBefore();
+        RecentComputers().remember({std::wstring(200, L'w') + L".lan", L"00:11:22:33:44:55", L"9"});
+        platform::registry::reload();
+        LoopScript script;
+        script.waitFor(statusIs(statusReadyToSend));
+        scrollToTheRows(script);
+        script.then([width] {
+            const MyItem* item = row(0);
+            ASSERT_NE(item, nullptr);
+            const MyLabel* host = item->captionLabel;
+            EXPECT_TRUE(host->text.ends_with(L"...")) << width;
+            EXPECT_LE(host->screenRect.right, item->screenRect.left + item->frameWidth) << width;
+            EXPECT_LE(item->detailLabel->screenRect.right,
+                      item->screenRect.left + item->frameWidth);
+            EXPECT_LE(item->screenRect.left + item->frameWidth, width);
+            EXPECT_LE(host->screenRect.bottom, item->detailLabel->screenRect.top) << "one line";
+        });
+        EXPECT_FALSE(runProgram(script));
+    }
+}
+
+// The window manager's close button and the session's end (SIGTERM, which the device turns
+// into the same WM_CLOSE) keep what was typed, as Quit does.
+TEST_F(RecentPanelTest, ClosingTheWindowKeepsTheTypedTextsAsQuitDoes) {
+    LoopScript script;
+    script.waitFor(statusIs(statusReadyToSend)).then([this] {
+        typeFields(older);
+        PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+    });
+    script.waitFor(bounded([] { return false; }, "the window to close"));
+    EXPECT_TRUE(runProgram(script));
+    restart();
+    LoopScript next;
+    next.waitFor(statusIs(statusReadyToSend)).then([this] { EXPECT_EQ(shownFields(), older); });
+    EXPECT_FALSE(runProgram(next));
+}
+
+// Two processes: the first sends to two computers and quits, the second shows both rows.
+TEST_F(RecentPanelTest, RowsSurviveARestartOfTheProgram) {
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(
+        {
+            LoopScript script;
+            script.waitFor(statusIs(statusReadyToSend));
+            send(script, older);
+            send(script, newer);
+            script
+                .then([] { theApplication->onEvent(findElementById(quitButtonId), widgetTapped); })
+                .waitFor(bounded([] { return false; }, "Quit"));
+            std::exit(runProgram(script) && !HasFailure() ? 7 : 8);
+        },
+        ::testing::ExitedWithCode(7), "");
+    restart();
+    LoopScript script;
+    script.waitFor(statusIs(statusReadyToSend)).then([this] {
+        ASSERT_EQ(rowsShown(), 2u);
+        EXPECT_EQ(row(0)->captionLabel->text, newer.host);
+        EXPECT_EQ(row(1)->captionLabel->text, older.host);
+        EXPECT_EQ(shownFields(), newer);
+    });
+    EXPECT_FALSE(runProgram(script));
+}
+
+} // namespace

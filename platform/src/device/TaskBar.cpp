@@ -71,17 +71,7 @@ void TaskBar::paint(std::uint16_t* frame, int pitch, const RECT& clip) {
         fill(frame, pitch, clip, Box{clip.left, y, clip.right, y + 1, colour});
     }
 
-    // The start flag: four coloured panes.
     const int unit = std::max(2, height / 5);
-    const int flagLeft = unit;
-    const int flagTop = (height - 2 * unit - 1) / 2;
-    const std::uint16_t panes[4] = {rgb565(0xF2, 0x50, 0x22), rgb565(0x7F, 0xBA, 0x00),
-                                    rgb565(0x00, 0xA4, 0xEF), rgb565(0xFF, 0xB9, 0x00)};
-    for (int i = 0; i < 4; ++i) {
-        const int x = flagLeft + (i % 2) * (unit + 1);
-        const int y = flagTop + (i / 2) * (unit + 1);
-        fill(frame, pitch, clip, Box{x, y, x + unit, y + unit, panes[i]});
-    }
 
     // The clock at the right: "H:MM" or "HH:MM" in white.
     const TaskBarStatus shown = status();

@@ -20,7 +20,8 @@ export DAWNBELL_DEVICE_DIR="$work/device" DAWNBELL_BACKEND=sdl DAWNBELL_CONNMGR=
 export DAWNBELL_SCREEN=480x640 DAWNBELL_DPI=192
 "$bin/dawnbell" >"$work/out.log" 2>&1 &
 pid=$!
-trap 'kill $pid 2>/dev/null || true' EXIT
+# SIGTERM saves the texts as Quit does: the folder is removed only once the program has ended.
+trap 'kill $pid 2>/dev/null || true; wait $pid 2>/dev/null || true' EXIT
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Dawnbell$' | head -n 1)
 [ -n "$window" ] || { echo "no Dawnbell window"; cat "$work/out.log"; exit 1; }
 ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }

@@ -18,6 +18,7 @@ namespace {
 constexpr const wchar_t* windowTitle = L"Dawnbell";
 
 bool isLiveElement(const Element* element) {
+    MotionLockGuard lock; // a box asked on the worker's thread adds and removes its buttons
     return std::find(allElements.begin(), allElements.end(), element) != allElements.end();
 }
 

@@ -72,7 +72,7 @@ bool pressEnded(const Section& section, const Element* row) {
 void cancelTheTap(Section& section) {
     {
         MotionLockGuard lock;
-        sharedTracker()->tapCandidate = false;
+        sharedTracker()->cancelTap();
     }
     section.letGoOfPressedChild();
 }

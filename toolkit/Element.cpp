@@ -46,8 +46,8 @@ Element::Element(int id, int x, int y, int kindCode, bool alreadyScaled)
 Element::~Element() {
     MotionLockGuard lock;
     // A destroyed element must not be asked for scroll steps.
-    if (tracker != nullptr && tracker->scrollTarget == this) {
-        tracker->scrollTarget = nullptr;
+    if (tracker != nullptr) {
+        tracker->restoreScrollTarget(this, nullptr);
     }
     const auto it = std::find(allElements.begin(), allElements.end(), this);
     if (it != allElements.end()) {

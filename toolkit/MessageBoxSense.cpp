@@ -318,11 +318,7 @@ void MessageBoxSense::paintButton(size_t index, IDirectDrawSurface* target) {
 // tap slop, or lifts elsewhere, gives the button its normal look back.
 void MessageBoxSense::followTouch(IDirectDrawSurface* target) {
     MotionTracker& tracker = *sharedTracker();
-    bool tap = false;
-    if (!tracker.tapConsumed) {
-        tap = tracker.tapPending;
-        tracker.tapConsumed = true;
-    }
+    const bool tap = tracker.takeTap();
     if (answered) {
         return;
     }

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 CRITICAL_SECTION motionLock;
 
@@ -47,7 +48,57 @@ MotionTracker* sharedTracker() {
 void MotionTracker::stopFling() {
     if (flinging) {
         flinging = false;
-        KillTimer(mainWindow, tunables::motionTimerId);
+        stopMotionTimer();
+    }
+}
+
+bool MotionTracker::takeTap() {
+    if (tapConsumed) {
+        return false;
+    }
+    tapConsumed = true;
+    return tapPending;
+}
+
+void MotionTracker::forgetTouch() {
+    swipe = false;
+    changed = true;
+    stopFling();
+    tapCandidate = false;
+    tapPending = false;
+    doubleTap = false;
+    tapConsumed = false;
+}
+
+void MotionTracker::cancelTap() {
+    tapCandidate = false;
+}
+
+bool MotionTracker::takeChange() {
+    return std::exchange(changed, false);
+}
+
+void MotionTracker::startMotionTimer() {
+    SetTimer(mainWindow, tunables::motionTimerId, tunables::motionTimerPeriodMs, nullptr);
+}
+
+void MotionTracker::stopMotionTimer() {
+    KillTimer(mainWindow, tunables::motionTimerId);
+}
+
+Element* MotionTracker::setScrollTarget(Element* target) {
+    return std::exchange(scrollTarget, target);
+}
+
+void MotionTracker::setScrollTargetIfNone(Element* target) {
+    if (scrollTarget == nullptr) {
+        scrollTarget = target;
+    }
+}
+
+void MotionTracker::restoreScrollTarget(const Element* leaving, Element* successor) {
+    if (scrollTarget == leaving) {
+        scrollTarget = successor;
     }
 }
 
@@ -137,7 +188,7 @@ void MotionTracker::startFlingIfFast(double sinceMove) {
         velocityY[ringIndex(sampleCount - 2)] + velocityY[ringIndex(sampleCount - 1)];
     if (std::abs(static_cast<long long>(std::trunc(sum))) > tunables::flingMinVelocitySum &&
         sinceMove < tunables::flingMaxRestMs) {
-        SetTimer(mainWindow, tunables::motionTimerId, tunables::motionTimerPeriodMs, nullptr);
+        startMotionTimer();
         flinging = true;
         flingStartTime = lastStepTime = GetTickCount();
     }

@@ -56,24 +56,6 @@ void setPanelFlags(DWORD flags) {
     SHSipInfo(SPI_SETSIPINFO, 0, &info, 0);
 }
 
-void stopFling(MotionTracker& tracker) {
-    if (tracker.flinging) {
-        tracker.flinging = false;
-        KillTimer(mainWindow, tunables::motionTimerId);
-    }
-}
-
-// A touch that began before the hand-over must not be taken for one on the new target.
-void forgetTouch(MotionTracker& tracker) {
-    tracker.swipe = false;
-    tracker.changed = true;
-    stopFling(tracker);
-    tracker.tapCandidate = false;
-    tracker.tapPending = false;
-    tracker.doubleTap = false;
-    tracker.tapConsumed = false;
-}
-
 RECT intersection(const RECT& a, const RECT& b) {
     return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
                 std::min(a.bottom, b.bottom)};
@@ -103,9 +85,7 @@ MyEditControl::MyEditControl(int id, int x, int y, int width)
 MyEditControl::~MyEditControl() {
     {
         MotionLockGuard lock;
-        if (tracker->scrollTarget == this) {
-            tracker->scrollTarget = previousTarget;
-        }
+        tracker->restoreScrollTarget(this, previousTarget);
     }
     delete label;
 }
@@ -255,7 +235,7 @@ int MyEditControl::onClick() {
     }
     takeInputOver();
     slidingIn = 1;
-    SetTimer(mainWindow, tunables::motionTimerId, tunables::motionTimerPeriodMs, nullptr);
+    MotionTracker::startMotionTimer();
     slideStartTime = GetTickCount();
     return 1;
 }
@@ -263,11 +243,12 @@ int MyEditControl::onClick() {
 // From now on the frame asks this field, not the section, how far to scroll.
 void MyEditControl::takeInputOver() {
     MotionLockGuard lock;
-    forgetTouch(*tracker);
-    if (tracker->scrollTarget != this) {
-        previousTarget = tracker->scrollTarget;
+    // A touch that began before the hand-over must not be taken for one on the new target.
+    tracker->forgetTouch();
+    Element* replaced = tracker->setScrollTarget(this);
+    if (replaced != this) {
+        previousTarget = replaced;
     }
-    tracker->scrollTarget = this;
 }
 
 // The touch under way is forgotten, unless it is the one that ended the edit: that one goes on
@@ -275,9 +256,9 @@ void MyEditControl::takeInputOver() {
 void MyEditControl::handInputBack(bool touchGoesOn) {
     MotionLockGuard lock;
     if (!touchGoesOn) {
-        forgetTouch(*tracker);
+        tracker->forgetTouch();
     }
-    tracker->scrollTarget = previousTarget;
+    tracker->setScrollTarget(previousTarget);
 }
 
 int MyEditControl::onTimer() {
@@ -285,7 +266,7 @@ int MyEditControl::onTimer() {
     if (slidingIn == 1) {
         // The slide runs on the motion timer, which a press stops with any fling (a quick drag
         // during the slide flags one): every step sets it going again.
-        SetTimer(mainWindow, tunables::motionTimerId, tunables::motionTimerPeriodMs, nullptr);
+        MotionTracker::startMotionTimer();
         return slideStep();
     }
     if (!touchEndsEdit()) {
@@ -318,7 +299,7 @@ int MyEditControl::slideStep() {
         step = (tunables::editTopMarginPx - screenRect.top) / tunables::slideDownDivisor + 1;
     } else {
         // In place (or nothing to slide): the editor opens where the field is.
-        stopFling(*tracker);
+        tracker->stopFling();
         slidingIn = 0;
         openEditor();
         return 0;
@@ -343,7 +324,7 @@ void MyEditControl::slideSection(Section& section, int step) {
 // Whether the tracker saw a new touch on the frame's window since the last look: a finger
 // down, a tap the section has not taken yet (left for it to deliver), or a double tap.
 bool MyEditControl::touchEndsEdit() {
-    const bool changed = std::exchange(tracker->changed, false);
+    const bool changed = tracker->takeChange();
     if (!changed && !tracker->flinging) {
         return false;
     }

@@ -214,12 +214,10 @@ void MyItem::placeRowText() {
     }
 }
 
-// The text is centred, not the padding that its measured rectangle carries on the right:
-// centring both would put every caption a few pixels left of the middle.
+// A push button centres the caption's measured rectangle, the padding on its right included.
 void MyItem::centreCaption() {
     if (isPushButton()) {
-        const LONG textWidth = captionLabel->textRect.right - tunables::labelTextPaddingPx;
-        captionLabel->offsetX = ((right - left) - textWidth) / 2;
+        captionLabel->offsetX = ((right - left) - captionLabel->textRect.right) / 2;
     }
     captionLabel->offsetY = (itemHeight - captionLabel->textRect.bottom) / 2;
 }

@@ -207,6 +207,8 @@ bool MyLabel::measure() {
 }
 
 void MyLabel::setText(const std::wstring& newText, bool redraw) {
+    // A box asked on another thread may be painting the screen, this label with it.
+    MotionLockGuard lock;
     text = newText;
     releaseSurface();
     lastColour = ~textColour;

@@ -57,19 +57,12 @@ HFONT createTitleFont() {
     return font;
 }
 
-void stopFling(MotionTracker& tracker) {
-    if (tracker.flinging) {
-        tracker.flinging = false;
-        KillTimer(mainWindow, tunables::motionTimerId);
-    }
-}
-
 // The motion timer may outlive what started it: a text field leaves it running when its edit
 // ends, so that the touch that ended the edit is delivered. Once the finger is up and nothing
 // moves, it is stopped, so that the idle program does not wake every 30 ms.
 void stopTimerWhenIdle(const MotionTracker& tracker) {
     if (!tracker.buttonDown && !tracker.flinging) {
-        KillTimer(mainWindow, tunables::motionTimerId);
+        MotionTracker::stopMotionTimer();
     }
 }
 
@@ -88,9 +81,7 @@ Section::Section(int id, int x, int y, int width, const std::wstring& sectionTit
     }
     {
         MotionLockGuard lock;
-        if (tracker->scrollTarget == nullptr) {
-            tracker->scrollTarget = this;
-        }
+        tracker->setScrollTargetIfNone(this);
     }
     viewRect.top = clientRect.top + headerImageHeight;
     fullRedraw = 1;
@@ -285,12 +276,7 @@ void Section::forgetPressedChild(bool unselectIt) {
 
 // Delivers a completed tap to the child it landed on; true when the child ends the step.
 bool Section::deliverTap() {
-    bool tapped = false;
-    if (!tracker->tapConsumed) {
-        tracker->tapConsumed = true;
-        tapped = tracker->tapPending;
-    }
-    if (!tapped) {
+    if (!tracker->takeTap()) {
         return false;
     }
     Element* child = std::exchange(pressedChild, nullptr);
@@ -382,7 +368,7 @@ void Section::letGoOfPressedChild() {
 
 void Section::showTop() {
     MotionLockGuard lock;
-    stopFling(*tracker);
+    tracker->stopFling();
     scrollOffset = 0;
     fullRedraw = 1;
     dirtyRect = RECT{viewRect.left, viewRect.top, viewRect.right, viewRect.bottom};
@@ -405,7 +391,7 @@ std::optional<int> Section::springBack(int step) {
     } else {
         return std::nullopt;
     }
-    stopFling(*tracker);
+    tracker->stopFling();
     if (delta > 0) {
         dirtyRect.top = viewRect.top;
         dirtyRect.bottom = std::max<LONG>(dirtyRect.bottom, viewRect.top + delta);

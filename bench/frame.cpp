@@ -54,9 +54,18 @@ std::filesystem::path resourceSet() {
     return std::filesystem::path(bin != nullptr ? bin : DAWNBELL_BIN_DIR) / "resources" / "VGA";
 }
 
-bool hasDisplay() {
+bool isSdl(const char* backend) {
+    return std::strcmp(backend, "sdl") == 0;
+}
+
+// The SDL backend needs a display; without one its figures are skipped, said so.
+bool backendAvailable(benchmark::State& state, const char* backend) {
     const char* display = std::getenv("DISPLAY");
-    return display != nullptr && *display != '\0';
+    if (isSdl(backend) && (display == nullptr || *display == '\0')) {
+        state.SkipWithError("no display: run under Xvfb (make bench does)");
+        return false;
+    }
+    return true;
 }
 
 void pumpMessages() {
@@ -201,12 +210,11 @@ private:
 };
 
 void scrollFrame(benchmark::State& state, const char* backend) {
-    if (std::strcmp(backend, "sdl") == 0 && !hasDisplay()) {
-        state.SkipWithError("no display: run under Xvfb (make bench does)");
+    if (!backendAvailable(state, backend)) {
         return;
     }
     Phone phone(backend);
-    Reference reference(std::strcmp(backend, "sdl") == 0);
+    Reference reference(isSdl(backend));
     // A finger resting mid-list moves 10 px up and down in turn; every move is one frame.
     const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
     int y = 400;
@@ -238,12 +246,11 @@ void scrollFrame(benchmark::State& state, const char* backend) {
 // A tap on the host field, then the ticks until its panel is up; the edit is ended beside the
 // field, untimed, before the next tap.
 void fieldTapFrame(benchmark::State& state, const char* backend) {
-    if (std::strcmp(backend, "sdl") == 0 && !hasDisplay()) {
-        state.SkipWithError("no display: run under Xvfb (make bench does)");
+    if (!backendAvailable(state, backend)) {
         return;
     }
     Phone phone(backend);
-    Reference reference(std::strcmp(backend, "sdl") == 0);
+    Reference reference(isSdl(backend));
     const RECT field = findElementById(hostFieldId)->screenRect;
     const int x = (field.left + field.right) / 2;
     const int y = (field.top + field.bottom) / 2;
@@ -298,14 +305,13 @@ void fieldTapFrame(benchmark::State& state, const char* backend) {
 
 // A drag of 6 moves of 40 px released at speed, then the fling's frames, down and up in turn.
 void flingFrames(benchmark::State& state, const char* backend) {
-    if (std::strcmp(backend, "sdl") == 0 && !hasDisplay()) {
-        state.SkipWithError("no display: run under Xvfb (make bench does)");
+    if (!backendAvailable(state, backend)) {
         return;
     }
     constexpr int frames = 60;
     constexpr double frameBudgetSeconds = 1.0 / 60;
     Phone phone(backend);
-    Reference reference(std::strcmp(backend, "sdl") == 0);
+    Reference reference(isSdl(backend));
     const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
     const RECT view = viewRect;
     int dy = -40;

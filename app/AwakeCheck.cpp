@@ -42,6 +42,8 @@ struct CheckOrder {
 
 // The user-interface thread's view of the check.
 HANDLE checkThread = nullptr;
+// Owned here, not by the thread: a check stopped before its thread ran would leave it behind.
+std::unique_ptr<CheckOrder> checkOrder;
 std::uint8_t currentCheck = 0;
 
 enum class ProbeResult { answered, silent, impossible };
@@ -126,8 +128,8 @@ Ending watchForWake(std::uint32_t host, const Reporter& report) {
 
 // The check's own thread. The ending is reported once everything the check held is released.
 DWORD WINAPI runCheck(LPVOID parameter) {
-    const std::unique_ptr<CheckOrder> order(static_cast<CheckOrder*>(parameter));
-    const Reporter report = [&order](AwakeState state, DWORD elapsedMs) {
+    const CheckOrder* order = static_cast<const CheckOrder*>(parameter);
+    const Reporter report = [order](AwakeState state, DWORD elapsedMs) {
         const AwakeReport message{order->check, state,
                                   static_cast<std::uint16_t>(elapsedMs / 1000)};
         PostThreadMessageW(order->interfaceThread, WM_USER, awakeCheckReport, message.packed());
@@ -141,10 +143,10 @@ DWORD WINAPI runCheck(LPVOID parameter) {
 
 void startAwakeCheck(std::uint32_t host) {
     stopAwakeCheck();
-    auto* order = new CheckOrder{host, currentCheck, GetCurrentThreadId()};
-    checkThread = CreateThread(nullptr, 0, runCheck, order, 0, nullptr);
+    checkOrder = std::make_unique<CheckOrder>(CheckOrder{host, currentCheck, GetCurrentThreadId()});
+    checkThread = CreateThread(nullptr, 0, runCheck, checkOrder.get(), 0, nullptr);
     if (checkThread == nullptr) {
-        delete order;
+        checkOrder.reset();
         showStatus(statusCantCheckAwake);
     }
 }
@@ -152,10 +154,11 @@ void startAwakeCheck(std::uint32_t host) {
 void stopAwakeCheck() {
     ++currentCheck; // reports of the stopped check still in the queue are stale
     if (checkThread != nullptr) {
-        TerminateThread(checkThread, 0);
+        TerminateThread(checkThread, 0); // returns once the thread has ended
         CloseHandle(checkThread);
         checkThread = nullptr;
     }
+    checkOrder.reset();
 }
 
 void applyAwakeReport(LPARAM value) {

@@ -11,7 +11,6 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -112,10 +111,9 @@ bool consentRefused() {
 }
 
 DWORD WINAPI connectionWorker(LPVOID parameter) {
-    const std::unique_ptr<BYTE> askConsent(static_cast<BYTE*>(parameter));
+    const BYTE askConsent = *static_cast<const BYTE*>(parameter);
     refused = false;
-    if (*askConsent != 0 &&
-        showMessageBoxSense(consentCaption, consentText, messageBoxYesNo) == 0) {
+    if (askConsent != 0 && showMessageBoxSense(consentCaption, consentText, messageBoxYesNo) == 0) {
         // Refused: the program ends, and the question stays for the next start.
         refused = true;
         PostMessageW(mainWindow, WM_CLOSE, 0, 0);

@@ -17,8 +17,9 @@ inline constexpr WPARAM workerSendReady = 1282;    // the Send button may be ena
 // How long bringing the connection up may take.
 inline constexpr DWORD connectionTimeoutMs = 30000;
 
-// The thread procedure. `parameter` is a heap-allocated BYTE, non-zero when the consent question
-// is to be asked; the worker owns and frees it. Returns 0 on every path.
+// The thread procedure. `parameter` points to a BYTE, non-zero when the consent question is to be
+// asked; the starter keeps it alive while the worker runs (a worker ended before it ran would
+// leave a BYTE of its own behind). Returns 0 on every path.
 DWORD WINAPI connectionWorker(LPVOID parameter);
 
 // Whether the user refused the data connection (the program then ends without keeping anything).

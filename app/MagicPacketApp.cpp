@@ -55,11 +55,8 @@ void MagicPacketApp::buildScreen() {
 }
 
 void MagicPacketApp::startConnectionWorker(bool askConsent) {
-    auto* parameter = new BYTE(askConsent ? 1 : 0);
-    workerThread = CreateThread(nullptr, 0, connectionWorker, parameter, 0, nullptr);
-    if (workerThread == nullptr) {
-        delete parameter;
-    }
+    workerAskConsent = askConsent ? 1 : 0;
+    workerThread = CreateThread(nullptr, 0, connectionWorker, &workerAskConsent, 0, nullptr);
 }
 
 void MagicPacketApp::onEvent(Element* element, int code) {

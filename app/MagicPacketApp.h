@@ -15,6 +15,7 @@ public:
     void onClose() override;
 
     HANDLE workerThread = nullptr; // the data-connection worker, once started
+    BYTE workerAskConsent = 0;     // its parameter: ask the consent question
     BYTE saveOnQuit = 0;           // Quit saves the fields only while set
 
 private:

@@ -35,6 +35,7 @@
 //   8 e    a tap on element e: host, MAC, port, Send, Quit, status line, the first and the
 //          last recent computer, header
 //   9 c    clipboard text c of `clipboardTexts`
+#include "AwakeCheck.h"
 #include "HeadlessProgram.h"
 #include "LoopbackReceiver.h"
 #include "MessageBoxSense.h"
@@ -228,6 +229,10 @@ public:
             addEvent(script, event);
         }
         script.waitFor([this] { return settle(); });
+        // The awake check of a send runs on its own thread and on the clock these steps advance:
+        // a report of it could change the status line between the picture at rest and the full
+        // repaint. What it shows is checked by its own tests.
+        script.then([] { stopAwakeCheck(); });
         script.then([] { checkSettled(); });
         script.then([&script] { checkIdle(script.window()); });
         script.then([] {

@@ -3,6 +3,7 @@
 #include "Element.h"
 #include "FatalExit.h"
 #include "MessageBoxSense.h"
+#include "Rect.h"
 #include "Section.h"
 #include "Tunables.h"
 #include "TraceFailure.h"
@@ -75,10 +76,9 @@ HRESULT eraseRect(const RECT& rect) {
     }
     // A band reaching past the screen (an oversized scroll step) is erased where it is visible;
     // the blitter would refuse the whole rectangle otherwise and leave stale pixels behind.
-    RECT visible{std::max<LONG>(rect.left, 0), std::max<LONG>(rect.top, 0),
-                 std::min<LONG>(rect.right, GetSystemMetrics(SM_CXSCREEN)),
-                 std::min<LONG>(rect.bottom, GetSystemMetrics(SM_CYSCREEN))};
-    if (visible.right <= visible.left || visible.bottom <= visible.top) {
+    RECT visible = intersection(
+        rect, RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+    if (isEmpty(visible)) {
         return S_OK;
     }
     return colourFill(primarySurface, &visible, tunables::backgroundColour);
@@ -243,7 +243,7 @@ void DisplayFrame::scrollBy(int step) {
     // below the bottom edge lost its frame after a fast swipe).
     dirtyRect.top = std::max(dirtyRect.top, v.top);
     dirtyRect.bottom = std::min(dirtyRect.bottom, v.bottom);
-    if (destination.bottom > destination.top && destination.right > destination.left) {
+    if (!isEmpty(destination)) {
         const HRESULT hr =
             primarySurface->Blt(&destination, primarySurface, &source, DDBLT_WAITNOTBUSY, nullptr);
         if (FAILED(hr)) {

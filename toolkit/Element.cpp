@@ -2,6 +2,7 @@
 
 #include "DisplayFrame.h"
 #include "MotionTracker.h"
+#include "Rect.h"
 #include "ResourceManager.h"
 #include "Tunables.h"
 
@@ -17,14 +18,11 @@ int scaled(int designPx) {
 
 // The element's rectangle placed at its screenRect origin and cut to the visible screen.
 RECT visibleRect(const Element& element) {
-    RECT r = element.screenRect;
-    r.right =
-        std::min<LONG>(r.left + (element.right - element.left), GetSystemMetrics(SM_CXSCREEN));
-    r.left = std::max<LONG>(r.left, 0);
-    r.bottom =
-        std::min<LONG>(r.top + (element.bottom - element.top), GetSystemMetrics(SM_CYSCREEN));
-    r.top = std::max<LONG>(r.top, viewRect.top);
-    return r;
+    const RECT& at = element.screenRect;
+    const RECT placed{at.left, at.top, at.left + (element.right - element.left),
+                      at.top + (element.bottom - element.top)};
+    return intersection(placed, RECT{0, viewRect.top, GetSystemMetrics(SM_CXSCREEN),
+                                     GetSystemMetrics(SM_CYSCREEN)});
 }
 
 } // namespace
@@ -57,7 +55,7 @@ Element::~Element() {
 
 void Element::setMustRedraw() {
     screenRect = visibleRect(*this);
-    if (screenRect.bottom - screenRect.top <= 0 || screenRect.right - screenRect.left <= 0) {
+    if (isEmpty(screenRect)) {
         return;
     }
     dirtyRect = screenRect;
@@ -95,9 +93,10 @@ void Element::childResized(Element* /*child*/, int width, int height) {
 
 bool Element::touchLandsOn(int x, int y, LONG width) const {
     const LONG clientTop = screenRect.top - clientRect.top;
-    return screenRect.left - tunables::hitMarginSidePx < x &&
-           x < screenRect.left + width + tunables::hitMarginSidePx &&
-           clientTop - tunables::hitMarginAbovePx < y && y < clientTop + (bottom - top);
+    const RECT target{
+        screenRect.left - tunables::hitMarginSidePx, clientTop - tunables::hitMarginAbovePx,
+        screenRect.left + width + tunables::hitMarginSidePx, clientTop + (bottom - top)};
+    return strictlyInside(target, x, y);
 }
 
 Element* firstChildHit(const std::vector<Element*>& children, int x, int y) {

@@ -5,6 +5,7 @@
 #include "ImageLoader.h"
 #include "MotionTracker.h"
 #include "MyLabel.h"
+#include "Rect.h"
 #include "ResourceManager.h"
 #include "Section.h"
 #include "TraceFailure.h"
@@ -54,15 +55,6 @@ void setPanelFlags(DWORD flags) {
     SHSipInfo(SPI_GETSIPINFO, 0, &info, 0);
     info.fdwFlags = flags;
     SHSipInfo(SPI_SETSIPINFO, 0, &info, 0);
-}
-
-RECT intersection(const RECT& a, const RECT& b) {
-    return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                std::min(a.bottom, b.bottom)};
-}
-
-bool isEmpty(const RECT& r) {
-    return r.right <= r.left || r.bottom <= r.top;
 }
 
 } // namespace
@@ -153,12 +145,12 @@ void MyEditControl::paint(IDirectDrawSurface* target, int originX, int originY) 
     const RECT place{left + originX, top + originY, right + originX, bottom + originY};
     // Stored even when nothing is drawn: the slide reads where the field is now.
     screenRect = place;
-    const RECT visible = intersection(place, dirtyRect);
+    const auto [visible, inField] =
+        clipPlaceAndSource(place, RECT{0, 0, right - left, bottom - top}, dirtyRect);
     if (isEmpty(visible)) {
         return;
     }
-    clipRect = RECT{visible.left - place.left, visible.top - place.top, visible.right - place.left,
-                    visible.bottom - place.top};
+    clipRect = inField;
     screenRect = visible;
     const LONG width = right - left;
     const LONG leftCapEnd = std::min<LONG>(tunables::editCapWidthPx, width);
@@ -183,14 +175,13 @@ void MyEditControl::paint(IDirectDrawSurface* target, int originX, int originY) 
 // (field column + sourceOffset); the middle stretches the tile's one plain column over its width.
 void MyEditControl::blitPiece(IDirectDrawSurface* target, LONG fromX, LONG toX, LONG sourceOffset,
                               bool stretched, const wchar_t* failure) {
-    const LONG from = std::max(fromX, clipRect.left);
-    const LONG to = std::min(toX, clipRect.right);
-    if (to <= from) {
+    const RECT piece = intersection(RECT{fromX, clipRect.top, toX, clipRect.bottom}, clipRect);
+    if (isEmpty(piece)) {
         return;
     }
-    const LONG fieldLeft = screenRect.left - clipRect.left;
-    RECT destination{fieldLeft + from, screenRect.top, fieldLeft + to, screenRect.bottom};
-    RECT source{from + sourceOffset, clipRect.top, to + sourceOffset, clipRect.bottom};
+    RECT destination =
+        translated(piece, screenRect.left - clipRect.left, screenRect.top - clipRect.top);
+    RECT source = translated(piece, sourceOffset, 0);
     if (stretched) {
         source.left = sourceOffset;
         source.right = sourceOffset + 1;
@@ -215,9 +206,8 @@ void MyEditControl::paintLabel(IDirectDrawSurface* target, LONG x, LONG y) {
 
 Element* MyEditControl::hitTest(int x, int y) {
     const LONG clientTop = screenRect.top - clientRect.top;
-    const bool hit = screenRect.left < x && x < screenRect.right && clientTop < y &&
-                     y < clientTop + (bottom - top);
-    if (!hit) {
+    const RECT target{screenRect.left, clientTop, screenRect.right, clientTop + (bottom - top)};
+    if (!strictlyInside(target, x, y)) {
         return nullptr;
     }
     selected = 1;

@@ -4,11 +4,10 @@
 #include "FatalExit.h"
 #include "ImageLoader.h"
 #include "MyLabel.h"
+#include "Rect.h"
 #include "ResourceManager.h"
 #include "TraceFailure.h"
 #include "Tunables.h"
-
-#include <algorithm>
 
 std::array<ItemStyleStrips, 7> itemStrips;
 
@@ -230,19 +229,15 @@ void MyItem::paint(IDirectDrawSurface* target, int originX, int originY) {
     const RECT place{originX + left, originY + top, originX + left + frameWidth,
                      originY + top + itemHeight};
     screenRect = place;
-    if (place.top >= dirtyRect.bottom || place.bottom <= dirtyRect.top ||
-        place.left >= dirtyRect.right || place.right <= dirtyRect.left) {
+    if (!overlaps(place, dirtyRect)) {
         return;
     }
-    const RECT clipped{std::max(place.left, dirtyRect.left), std::max(place.top, dirtyRect.top),
-                       std::min(place.right, dirtyRect.right),
-                       std::min(place.bottom, dirtyRect.bottom)};
     const LONG frameLeft = choice.frame * frameWidth;
-    srcRect = RECT{frameLeft + (clipped.left - place.left), clipped.top - place.top,
-                   frameLeft + frameWidth - (place.right - clipped.right),
-                   itemHeight - (place.bottom - clipped.bottom)};
+    const auto [clipped, source] = clipPlaceAndSource(
+        place, RECT{frameLeft, 0, frameLeft + frameWidth, itemHeight}, dirtyRect);
+    srcRect = source;
     screenRect = clipped;
-    if (clipped.right > clipped.left && clipped.bottom > clipped.top && surface != nullptr) {
+    if (!isEmpty(clipped) && surface != nullptr) {
         const HRESULT hr = target->Blt(&screenRect, surface, &srcRect, DDBLT_WAITNOTBUSY, nullptr);
         if (FAILED(hr)) {
             traceFailure(hr, L"MyItem Blt(mySurface);");
@@ -340,12 +335,10 @@ void MyItem::setMustRedraw() {
     if (!isPushButton() && captionLabel != nullptr) {
         area.right += captionLabel->right;
     }
-    area.right = std::min<LONG>(area.right, GetSystemMetrics(SM_CXSCREEN));
-    area.left = std::max<LONG>(area.left, 0);
-    area.bottom = std::min<LONG>(area.bottom, GetSystemMetrics(SM_CYSCREEN));
-    area.top = std::max<LONG>(area.top, viewRect.top);
+    area = intersection(
+        area, RECT{0, viewRect.top, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
     screenRect = area;
-    if (area.bottom - area.top < 1 || area.right - area.left < 1) {
+    if (isEmpty(area)) {
         return;
     }
     dirtyRect = area;

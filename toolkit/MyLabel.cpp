@@ -1,6 +1,7 @@
 #include "MyLabel.h"
 
 #include "DisplayFrame.h"
+#include "Rect.h"
 #include "TraceFailure.h"
 #include "Tunables.h"
 
@@ -136,10 +137,6 @@ LONG singleLineWidth(HDC dc, const std::wstring& text) {
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &extent,
               DT_CALCRECT | DT_SINGLELINE);
     return extent.right - extent.left;
-}
-
-bool overlaps(const RECT& a, const RECT& b) {
-    return a.top < b.bottom && a.bottom > b.top && a.left < b.right && a.right > b.left;
 }
 
 } // namespace
@@ -287,29 +284,14 @@ void MyLabel::paint(IDirectDrawSurface* target, int originX, int originY, COLORR
     }
     const LONG x = originX + offsetX + left;
     const LONG y = originY + offsetY + top;
-    screenRect = RECT{x, y, x + textRect.right, y + textRect.bottom};
+    screenRect = translated(textRect, x, y);
     if (!overlaps(screenRect, dirtyRect)) {
         return;
     }
-    // Cut the place to the dirty band and the source by the same amounts.
-    srcRect = RECT{0, 0, textRect.right, textRect.bottom};
-    if (screenRect.top < dirtyRect.top) {
-        srcRect.top = dirtyRect.top - screenRect.top;
-        screenRect.top = dirtyRect.top;
-    }
-    if (screenRect.bottom > dirtyRect.bottom) {
-        srcRect.bottom = textRect.bottom - (screenRect.bottom - dirtyRect.bottom);
-        screenRect.bottom = dirtyRect.bottom;
-    }
-    if (screenRect.left < dirtyRect.left) {
-        srcRect.left = dirtyRect.left - screenRect.left;
-        screenRect.left = dirtyRect.left;
-    }
-    if (screenRect.right > dirtyRect.right) {
-        srcRect.right = textRect.right - (screenRect.right - dirtyRect.right);
-        screenRect.right = dirtyRect.right;
-    }
-    if (srcRect.right <= srcRect.left || srcRect.bottom <= srcRect.top || surface == nullptr) {
+    const auto [place, source] = clipPlaceAndSource(screenRect, textRect, dirtyRect);
+    screenRect = place;
+    srcRect = source;
+    if (isEmpty(srcRect) || surface == nullptr) {
         return;
     }
     // The key is part of what the surface holds: text drawn over one key and copied with

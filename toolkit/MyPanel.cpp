@@ -2,6 +2,7 @@
 
 #include "DisplayFrame.h"
 #include "ImageLoader.h"
+#include "Rect.h"
 #include "ResourceManager.h"
 #include "TraceFailure.h"
 #include "Tunables.h"
@@ -11,15 +12,6 @@
 #include <utility>
 
 namespace {
-
-RECT intersection(const RECT& a, const RECT& b) {
-    return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                std::min(a.bottom, b.bottom)};
-}
-
-bool isEmpty(const RECT& r) {
-    return r.right <= r.left || r.bottom <= r.top;
-}
 
 // What of `r` lies in the band being repainted (and on the screen).
 RECT clippedToDirty(const RECT& r) {
@@ -275,8 +267,7 @@ bool MyPanel::paintTitle(IDirectDrawSurface* target, const RECT& bar) {
         // so that the image's last column lands on the panel's last column.
         RECT extension{std::max(dest.left, imageEnd), dest.top, dest.right, dest.bottom};
         const LONG shift = (bar.right - bar.left) - titleImageWidth;
-        RECT source{extension.left - bar.left - shift, extension.top - bar.top,
-                    extension.right - bar.left - shift, extension.bottom - bar.top};
+        RECT source = translated(extension, -bar.left - shift, -bar.top);
         source.left = std::max<LONG>(source.left, 0); // wider than twice the image: stretched
         source.right = std::max(source.right, source.left + 1);
         const HRESULT hr = target->Blt(&extension, titleImage, &source, DDBLT_WAITNOTBUSY, nullptr);
@@ -289,8 +280,7 @@ bool MyPanel::paintTitle(IDirectDrawSurface* target, const RECT& bar) {
     if (isEmpty(dest) || bkgSurface == nullptr) {
         return true;
     }
-    titleSrcRect = RECT{dest.left - bar.left, dest.top - bar.top, dest.right - bar.left,
-                        dest.bottom - bar.top};
+    titleSrcRect = translated(dest, -bar.left, -bar.top);
     const HRESULT hr = target->Blt(&dest, bkgSurface, &titleSrcRect, DDBLT_WAITNOTBUSY, nullptr);
     if (FAILED(hr)) {
         traceFailure(hr, L"MyPanel:paint Blt");

@@ -3,6 +3,7 @@
 #include "DisplayFrame.h"
 #include "ImageLoader.h"
 #include "MotionTracker.h"
+#include "Rect.h"
 #include "ResourceManager.h"
 #include "TraceFailure.h"
 #include "Tunables.h"
@@ -14,10 +15,6 @@
 #include <utility>
 
 namespace {
-
-bool sameRect(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
 
 int screenWidth() {
     return GetSystemMetrics(SM_CXSCREEN);
@@ -243,7 +240,7 @@ void Section::updateScrollBar() {
     RECT place{screenWidth() - tunables::scrollBarWidthPx, std::max<LONG>(barTop, viewRect.top),
                screenWidth() - 1, barBottom};
     const bool boxShown = theFrame != nullptr && theFrame->modalBox != nullptr;
-    if (place.bottom <= place.top || windowInactive || boxShown ||
+    if (isEmpty(place) || windowInactive || boxShown ||
         (scrollBarShown == 1 && sameRect(place, scrollBarPlace))) {
         return;
     }

@@ -9,12 +9,7 @@
 set -euo pipefail
 bin=$(cd "$1" && pwd)
 build=$(cd "$bin/.." && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+source "$(dirname "$0")/scratch.bash"
 sums() { (cd "$1" && md5sum -- *.png); }
 sums "$bin/resources/VGA" >"$work/drawn.txt"
 

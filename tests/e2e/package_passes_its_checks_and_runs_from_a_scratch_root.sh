@@ -6,15 +6,8 @@
 # Usage: package_passes_its_checks_and_runs_from_a_scratch_root.sh BIN_DIR
 set -euo pipefail
 build=$(cd "$1/.." && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-for tool in cpack dpkg-deb lintian appstreamcli desktop-file-validate xvfb-run; do
-  command -v "$tool" >/dev/null || fail "$tool is needed (tools/scripts/install-deps)"
-done
+source "$(dirname "$0")/scratch.bash"
+need cpack dpkg-deb lintian appstreamcli desktop-file-validate xvfb-run
 
 umask 022
 (cd "$build" && cpack -B "$work/package" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack"; }

@@ -7,13 +7,8 @@
 # Usage: runs_on_a_wayland_compositor_at_scale_two.sh BIN_DIR
 set -euo pipefail
 bin=$(cd "$1" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-command -v weston >/dev/null || fail "weston is needed (tools/scripts/install-deps)"
+source "$(dirname "$0")/scratch.bash"
+need weston
 mkdir -m 700 "$work/runtime"
 
 cat >"$work/session.sh" <<'SESSION'

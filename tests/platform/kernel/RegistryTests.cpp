@@ -11,41 +11,48 @@ using namespace kerneltest;
 
 namespace {
 
+std::string bytesOf(const std::wstring& text, size_t extra = 0) {
+    return std::string(reinterpret_cast<const char*>(text.data()),
+                       text.size() * sizeof(WCHAR) + extra);
+}
+
 class RegistryTest : public ::testing::Test {
 protected:
     TemporaryDevice device;
     fs::path file = device.device / "registry.reg";
 
-    HKEY openSettings(DWORD* disposition = nullptr) {
+    HKEY openSettings(const wchar_t* path = L"SOFTWARE\\Dawnbell", DWORD* disposition = nullptr) {
         HKEY key = nullptr;
-        EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Dawnbell", 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &key, disposition),
+        EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &key, disposition),
                   ERROR_SUCCESS);
         return key;
     }
 
+    static LONG set(HKEY key, const wchar_t* name, DWORD type, const std::string& bytes) {
+        return RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                              static_cast<DWORD>(bytes.size()));
+    }
     // Writes a text the way the settings store does: its characters, without a terminator.
-    void setText(HKEY key, const wchar_t* name, const std::wstring& text) {
-        EXPECT_EQ(RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
-                                 static_cast<DWORD>(text.size() * sizeof(WCHAR))),
-                  ERROR_SUCCESS);
+    static void setText(HKEY key, const wchar_t* name, const std::wstring& text) {
+        EXPECT_EQ(set(key, name, REG_SZ, bytesOf(text)), ERROR_SUCCESS);
     }
 
-    // Reads a text into a buffer of `capacity` characters, as the settings store does.
-    LONG readValueText(HKEY key, const wchar_t* name, size_t capacity, std::wstring& text,
-                       DWORD& size) {
-        std::vector<wchar_t> buffer(capacity, L'#');
-        size = static_cast<DWORD>(capacity * sizeof(WCHAR));
+    // Reads into a buffer of `capacity` bytes filled with '#': the result, the bytes read (or the
+    // whole buffer when refused), and the type and size reported.
+    struct Read {
+        LONG result;
+        std::string bytes;
         DWORD type = 0;
-        LONG result = RegQueryValueExW(key, name, nullptr, &type,
-                                       reinterpret_cast<BYTE*>(buffer.data()), &size);
-        if (result == ERROR_SUCCESS) {
-            EXPECT_EQ(type, REG_SZ);
-            text.assign(buffer.data(), size / sizeof(WCHAR));
-        } else {
-            text.assign(buffer.begin(), buffer.end());
-        }
-        return result;
+        DWORD size = 0;
+    };
+    static Read query(HKEY key, const wchar_t* name, size_t capacity = 1024) {
+        std::string buffer(capacity, '#');
+        Read read{0, {}, 0, static_cast<DWORD>(capacity)};
+        read.result = RegQueryValueExW(key, name, nullptr, &read.type,
+                                       reinterpret_cast<BYTE*>(buffer.data()), &read.size);
+        read.bytes = read.result == ERROR_SUCCESS ? buffer.substr(0, read.size) : buffer;
+        return read;
     }
 
     // A restart: the registry is read again from the file.
@@ -60,120 +67,60 @@ protected:
 
 TEST_F(RegistryTest, CreatingAKeyTellsWhetherItWasNewAndNamesIgnoreCase) {
     DWORD disposition = 0;
-    HKEY first = openSettings(&disposition);
+    HKEY first = openSettings(L"SOFTWARE\\Dawnbell", &disposition);
     EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
-    HKEY again = nullptr;
-    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"software\\DAWNBELL", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &again, &disposition),
-              ERROR_SUCCESS);
+    HKEY again = openSettings(L"software\\DAWNBELL", &disposition);
     EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
     setText(first, L"lastIP", L"10.0.0.1");
-    std::wstring text;
-    DWORD size = 0;
-    EXPECT_EQ(readValueText(again, L"LASTip", 254, text, size), ERROR_SUCCESS);
-    EXPECT_EQ(text, L"10.0.0.1");
+    EXPECT_EQ(query(again, L"LASTip").bytes, bytesOf(L"10.0.0.1"));
     EXPECT_EQ(RegCloseKey(first), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(again), ERROR_SUCCESS);
 }
 
-TEST_F(RegistryTest, TextWithoutTerminatorComesBackWithItsExactByteCountAfterARestart) {
+TEST_F(RegistryTest, ValuesComeBackAfterARestartWithTheirTypeAndExactBytes) {
+    const DWORD version = 0x33333333;
+    struct Stored {
+        const wchar_t* name;
+        DWORD type;
+        std::string written;
+        std::string read;
+    };
+    const Stored values[] = {
+        {L"lastIP", REG_SZ, bytesOf(L"192.168.1.5"), bytesOf(L"192.168.1.5")},
+        {L"terminated", REG_SZ, bytesOf(std::wstring(L"ab\0", 3)), bytesOf(L"ab", sizeof(WCHAR))},
+        {L"lastPort", REG_SZ, "", ""},
+        {L"emoji", REG_SZ, bytesOf(L"a\U0001F600\u00e9\u0800"),
+         bytesOf(L"a\U0001F600\u00e9\u0800")},
+        {L"partial", REG_SZ, bytesOf(L"xyz").substr(0, 2 * sizeof(WCHAR) + 1), bytesOf(L"xy")},
+        {L"showInfo", REG_BINARY, std::string(1, '\0'), std::string(1, '\0')},
+        {L"version", REG_DWORD, std::string(reinterpret_cast<const char*>(&version), 4),
+         std::string(reinterpret_cast<const char*>(&version), 4)},
+    };
     HKEY key = openSettings();
-    setText(key, L"lastIP", L"192.168.1.5");
+    for (const auto& v : values)
+        EXPECT_EQ(set(key, v.name, v.type, v.written), ERROR_SUCCESS);
+    setText(key, L"lastMAC", L"00:11:22:33:44:55");
+    EXPECT_EQ(RegDeleteValueW(key, L"LASTMAC"), ERROR_SUCCESS);
     key = restart(key);
-    std::wstring text;
-    DWORD size = 0;
-    ASSERT_EQ(readValueText(key, L"lastIP", 254, text, size), ERROR_SUCCESS);
-    EXPECT_EQ(size, 11 * sizeof(WCHAR));
-    EXPECT_EQ(text, L"192.168.1.5");
-    EXPECT_NE(readText(device.device / "registry.reg").find("\"lastIP\"=hex(1):31,00,39,00,32,00"),
-              std::string::npos)
-        << "two bytes per character on disk";
-    RegCloseKey(key);
-}
-
-TEST_F(RegistryTest, TextWithTerminatorKeepsTheTerminator) {
-    HKEY key = openSettings();
-    const wchar_t withNul[] = L"ab";
-    ASSERT_EQ(RegSetValueExW(key, L"v", 0, REG_SZ, reinterpret_cast<const BYTE*>(withNul),
-                             sizeof withNul),
-              ERROR_SUCCESS);
-    key = restart(key);
-    std::wstring text;
-    DWORD size = 0;
-    ASSERT_EQ(readValueText(key, L"v", 10, text, size), ERROR_SUCCESS);
-    EXPECT_EQ(size, 3 * sizeof(WCHAR));
-    EXPECT_EQ(text, std::wstring(L"ab\0", 3));
-    RegCloseKey(key);
-}
-
-TEST_F(RegistryTest, EmptyTextIsStoredWithByteCountZero) {
-    HKEY key = openSettings();
-    setText(key, L"lastPort", L"");
-    key = restart(key);
-    std::wstring text;
-    DWORD size = 99;
-    ASSERT_EQ(readValueText(key, L"lastPort", 5, text, size), ERROR_SUCCESS);
-    EXPECT_EQ(size, 0u);
-    EXPECT_EQ(text, L"");
-    RegCloseKey(key);
-}
-
-TEST_F(RegistryTest, TextOutsideTheBasicPlaneAndPartialCharactersAreHandled) {
-    HKEY key = openSettings();
-    setText(key, L"emoji", L"a\U0001F600");
-    const wchar_t two[] = L"xyz";
-    ASSERT_EQ(RegSetValueExW(key, L"partial", 0, REG_SZ, reinterpret_cast<const BYTE*>(two),
-                             2 * sizeof(WCHAR) + 1),
-              ERROR_SUCCESS);
-    key = restart(key);
-    std::wstring text;
-    DWORD size = 0;
-    ASSERT_EQ(readValueText(key, L"emoji", 10, text, size), ERROR_SUCCESS);
-    EXPECT_EQ(text, L"a\U0001F600");
-    ASSERT_EQ(readValueText(key, L"partial", 10, text, size), ERROR_SUCCESS);
-    EXPECT_EQ(text, L"xy") << "whole characters only";
-    RegCloseKey(key);
-}
-
-TEST_F(RegistryTest, OneByteBinaryAndDwordKeepTheirTypesAndBytes) {
-    HKEY key = openSettings();
-    BYTE zero = 0;
-    ASSERT_EQ(RegSetValueExW(key, L"showInfo", 0, REG_BINARY, &zero, 1), ERROR_SUCCESS);
-    DWORD version = 0x33333333;
-    ASSERT_EQ(RegSetValueExW(key, L"torvaneVersion", 0, REG_DWORD,
-                             reinterpret_cast<const BYTE*>(&version), sizeof version),
-              ERROR_SUCCESS);
-    key = restart(key);
-
-    BYTE showInfo = 1;
-    DWORD size = 1;
-    ASSERT_EQ(RegQueryValueExW(key, L"showInfo", nullptr, nullptr, &showInfo, &size),
-              ERROR_SUCCESS);
-    EXPECT_EQ(showInfo, 0);
-    EXPECT_EQ(size, 1u);
-
-    DWORD read = 0;
-    DWORD type = 0;
-    size = sizeof read;
-    ASSERT_EQ(RegQueryValueExW(key, L"torvaneVersion", nullptr, &type,
-                               reinterpret_cast<BYTE*>(&read), &size),
-              ERROR_SUCCESS);
-    EXPECT_EQ(type, REG_DWORD);
-    EXPECT_EQ(read, 0x33333333u);
+    for (const auto& v : values) {
+        const Read read = query(key, v.name);
+        ASSERT_EQ(read.result, ERROR_SUCCESS) << v.name;
+        EXPECT_EQ(read.type, v.type) << v.name;
+        EXPECT_EQ(read.bytes, v.read) << v.name;
+    }
+    EXPECT_EQ(query(key, L"lastMAC").result, ERROR_FILE_NOT_FOUND) << "deleted stays deleted";
     RegCloseKey(key);
 }
 
 TEST_F(RegistryTest, TooSmallBufferGivesMoreDataWithTheNeededSizeAndIsLeftAlone) {
     HKEY key = openSettings();
     setText(key, L"lastPort", L"123456");
-    std::wstring text;
-    DWORD size = 0;
-    EXPECT_EQ(readValueText(key, L"lastPort", 5, text, size), ERROR_MORE_DATA);
-    EXPECT_EQ(size, 6 * sizeof(WCHAR));
-    EXPECT_EQ(text, L"#####");
-
+    const Read small = query(key, L"lastPort", 5 * sizeof(WCHAR));
+    EXPECT_EQ(small.result, ERROR_MORE_DATA);
+    EXPECT_EQ(small.size, 6 * sizeof(WCHAR));
+    EXPECT_EQ(small.bytes, std::string(5 * sizeof(WCHAR), '#'));
     DWORD type = 0;
-    size = 0;
+    DWORD size = 0;
     EXPECT_EQ(RegQueryValueExW(key, L"lastPort", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
     EXPECT_EQ(size, 6 * sizeof(WCHAR)) << "no buffer: the size is reported";
     EXPECT_EQ(type, REG_SZ);
@@ -185,41 +132,24 @@ TEST_F(RegistryTest, MissingKeysValuesAndBadHandlesAreReported) {
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Dawnbell", 0, KEY_READ, &key),
               ERROR_FILE_NOT_FOUND);
     key = openSettings();
-    BYTE data[4];
-    DWORD size = sizeof data;
-    EXPECT_EQ(RegQueryValueExW(key, L"absent", nullptr, nullptr, data, &size),
-              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(query(key, L"absent").result, ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegDeleteValueW(key, L"absent"), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-    EXPECT_EQ(RegQueryValueExW(key, L"absent", nullptr, nullptr, data, &size),
-              ERROR_INVALID_HANDLE);
-    EXPECT_EQ(RegSetValueExW(key, L"x", 0, REG_BINARY, data, 1), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(query(key, L"absent").result, ERROR_INVALID_HANDLE);
+    EXPECT_EQ(set(key, L"x", REG_BINARY, "1"), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Dawnbell", 0, KEY_READ, &key),
               ERROR_SUCCESS);
     RegCloseKey(key);
 }
 
-TEST_F(RegistryTest, DeletedValueIsGoneAfterARestart) {
-    HKEY key = openSettings();
-    setText(key, L"lastMAC", L"00:11:22:33:44:55");
-    EXPECT_EQ(RegDeleteValueW(key, L"LASTMAC"), ERROR_SUCCESS);
-    key = restart(key);
-    DWORD size = 0;
-    EXPECT_EQ(RegQueryValueExW(key, L"lastMAC", nullptr, nullptr, nullptr, &size),
-              ERROR_FILE_NOT_FOUND);
-    RegCloseKey(key);
-}
-
-TEST_F(RegistryTest, FileIsARegeditExportOfTheKeysAndValues) {
+TEST_F(RegistryTest, FileIsARegeditExportAndNewKeysTakeTheSpellingOfTheKeysAbove) {
     HKEY key = openSettings();
     setText(key, L"lastIP", L"10");
-    BYTE zero = 0;
-    RegSetValueExW(key, L"showInfo", 0, REG_BINARY, &zero, 1);
-    DWORD ten = 10;
-    RegSetValueExW(key, L"a \"quoted\\\" name", 0, REG_DWORD, reinterpret_cast<BYTE*>(&ten),
-                   sizeof ten);
+    set(key, L"showInfo", REG_BINARY, std::string(1, '\0'));
+    set(key, L"a \"quoted\\\" name", REG_DWORD, std::string("\x0a\0\0\0", 4));
     RegCloseKey(key);
+    RegCloseKey(openSettings(L"software\\Other"));
     EXPECT_EQ(readText(file), "Windows Registry Editor Version 5.00\n"
                               "\n"
                               "[HKEY_LOCAL_MACHINE\\SOFTWARE]\n"
@@ -229,20 +159,10 @@ TEST_F(RegistryTest, FileIsARegeditExportOfTheKeysAndValues) {
                               "; lastIP = \"10\"\n"
                               "\"lastIP\"=hex(1):31,00,30,00\n"
                               "\"showInfo\"=hex:00\n"
+                              "\n"
+                              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\n"
                               "\n");
-    EXPECT_FALSE(fs::exists(device.device / "registry.reg.tmp"));
-}
-
-TEST_F(RegistryTest, NewKeyTakesTheSpellingOfTheKeysAboveIt) {
-    RegCloseKey(openSettings());
-    HKEY other = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"software\\Other", 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &other, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(other);
-    std::string text = readText(file);
-    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]"), std::string::npos) << text;
-    EXPECT_EQ(text.find("software"), std::string::npos) << text;
+    EXPECT_EQ(entriesIn(device.device), 2u) << "the file and the windows folder, no temporary";
 }
 
 TEST_F(RegistryTest, LongValuesAreWrappedOnContinuationLinesAndReadBack) {
@@ -253,15 +173,11 @@ TEST_F(RegistryTest, LongValuesAreWrappedOnContinuationLinesAndReadBack) {
     EXPECT_NE(text.find(",\\\n  68,00"), std::string::npos);
     for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
          start = end + 1) {
-        if (text[start] != ';') { // the comment shows the whole text on one line
-            EXPECT_LE(end - start, 80u);
-        }
+        // The comment shows the whole text on one line.
+        EXPECT_TRUE(text[start] == ';' || end - start <= 80u) << text.substr(start, end - start);
     }
     key = restart(key);
-    std::wstring read;
-    DWORD size = 0;
-    ASSERT_EQ(readValueText(key, L"lastIP", 254, read, size), ERROR_SUCCESS);
-    EXPECT_EQ(read, host);
+    EXPECT_EQ(query(key, L"lastIP").bytes, bytesOf(host));
     RegCloseKey(key);
 }
 
@@ -272,14 +188,12 @@ TEST_F(RegistryTest, HandWrittenPlainStringReadsAsTextWithTerminator) {
                     "; a comment that ends in a backslash \\\r\n"
                     "\"lastPort\"=\"9\"\r\n"
                     "; lastIP = \"what the comment says\"\r\n"
+                    "\r\n"
                     "\"lastIP\"=hex(1):31,00\r\n");
     HKEY key = openSettings();
-    std::wstring text;
-    DWORD size = 0;
-    ASSERT_EQ(readValueText(key, L"lastPort", 5, text, size), ERROR_SUCCESS);
-    EXPECT_EQ(text, std::wstring(L"9\0", 2)) << "the comment above does not continue";
-    ASSERT_EQ(readValueText(key, L"lastIP", 5, text, size), ERROR_SUCCESS);
-    EXPECT_EQ(text, L"1") << "the hex holds the value, never the comment";
+    EXPECT_EQ(query(key, L"lastPort").bytes, bytesOf(L"9", sizeof(WCHAR)))
+        << "the comment above does not continue";
+    EXPECT_EQ(query(key, L"lastIP").bytes, bytesOf(L"1")) << "the hex holds it, not the comment";
     RegCloseKey(key);
 }
 
@@ -290,60 +204,42 @@ struct ShownText {
     std::string comment;
 };
 
-void PrintTo(const ShownText& shown, std::ostream* out) {
-    *out << shown.name;
-}
-
-class RegistryCommentTest : public RegistryTest, public ::testing::WithParamInterface<ShownText> {};
-
-TEST_P(RegistryCommentTest, TextShowsInOneCommentLineAndComesBackExactlyWithNothingAdded) {
-    const ShownText& shown = GetParam();
-    HKEY key = openSettings();
-    setText(key, L"lastIP", shown.text);
-    setText(key, L"lastMAC", L"00:11:22:33:44:55");
-    const std::string written = readText(file);
-    EXPECT_NE(written.find("\n; lastIP = \"" + shown.comment + "\"\n\"lastIP\"=hex(1):"),
-              std::string::npos)
-        << written;
-
-    key = restart(key);
-    std::wstring text;
-    DWORD size = 0;
-    ASSERT_EQ(readValueText(key, L"lastIP", 254, text, size), ERROR_SUCCESS);
-    EXPECT_EQ(text, shown.text);
-    ASSERT_EQ(readValueText(key, L"lastMAC", 24, text, size), ERROR_SUCCESS);
-    EXPECT_EQ(text, L"00:11:22:33:44:55") << "the value below is still read";
-    RegCloseKey(key);
-    const auto parsed = platform::registry::parse(written);
-    ASSERT_TRUE(parsed.error.empty()) << parsed.error;
-    size_t values = 0;
-    for (const auto& [path, held] : parsed.tree) {
-        values += held.values.size();
+TEST_F(RegistryTest, TextShowsInOneCommentLineAndComesBackExactlyWithNothingAdded) {
+    const ShownText texts[] = {
+        {"Address", L"192.168.1.20", "192.168.1.20"},
+        {"Empty", L"", ""},
+        {"LinesThatLookLikeAKeyAndAValue", L"a\r\n[HKEY_LOCAL_MACHINE\\Evil]\r\n\"x\"=dword:1\n",
+         "a\\r\\n[HKEY_LOCAL_MACHINE\\\\Evil]\\r\\n\\\"x\\\"=dword:1\\n"},
+        {"CommentMarksAndEquals", L"; lastIP = \"x\" ;", "; lastIP = \\\"x\\\" ;"},
+        {"EndsInABackslash", L"C:\\", "C:\\\\"},
+        {"NulAndControls", std::wstring(L"a\0b\tc\x1b\x7f\x85", 8), "a\\x00b\\tc\\x1B\\x7F\\x85"},
+        {"RightToLeft", L"\u05E9\u05DC\u05D5\u05DD 1", "\u05E9\u05DC\u05D5\u05DD 1"},
+        {"DirectionOverrides", L"\u202Egpj.exe\u2066", "\\u202Egpj.exe\\u2066"},
+        {"InvisibleAndLineSeparators", L"a\u200Bb\u2028c\uFEFF", "a\\u200Bb\\u2028c\\uFEFF"},
+        {"BeyondTheBasicPlane", L"\U0001F600\U00010348", "\U0001F600\U00010348"},
+        {"UnpairedSurrogate", std::wstring(1, static_cast<wchar_t>(0xD83D)) + L"x", "\\uD83Dx"},
+        {"Tag", L"a\U000E0041", "a\\U000E0041"},
+    };
+    for (const auto& shown : texts) {
+        SCOPED_TRACE(shown.name);
+        HKEY key = openSettings();
+        setText(key, L"lastIP", shown.text);
+        setText(key, L"lastMAC", L"00:11:22:33:44:55");
+        const std::string written = readText(file);
+        EXPECT_NE(written.find("\n; lastIP = \"" + shown.comment + "\"\n\"lastIP\"=hex(1):"),
+                  std::string::npos)
+            << written;
+        key = restart(key);
+        EXPECT_EQ(query(key, L"lastIP").bytes, bytesOf(shown.text));
+        EXPECT_EQ(query(key, L"lastMAC").bytes, bytesOf(L"00:11:22:33:44:55"))
+            << "the value below is still read";
+        RegCloseKey(key);
+        const auto parsed = platform::registry::parse(written);
+        ASSERT_TRUE(parsed.error.empty()) << parsed.error;
+        EXPECT_EQ(parsed.tree.size(), 2u) << "no key added";
+        EXPECT_EQ(parsed.tree.rbegin()->second.values.size(), 2u) << "no value added";
     }
-    EXPECT_EQ(parsed.tree.size(), 2u) << "no key added";
-    EXPECT_EQ(values, 2u) << "no value added";
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, RegistryCommentTest,
-    ::testing::Values(
-        ShownText{"Address", L"192.168.1.20", "192.168.1.20"}, ShownText{"Empty", L"", ""},
-        ShownText{"LinesThatLookLikeAKeyAndAValue",
-                  L"a\r\n[HKEY_LOCAL_MACHINE\\Evil]\r\n\"x\"=dword:1\n",
-                  "a\\r\\n[HKEY_LOCAL_MACHINE\\\\Evil]\\r\\n\\\"x\\\"=dword:1\\n"},
-        ShownText{"CommentMarksAndEquals", L"; lastIP = \"x\" ;", "; lastIP = \\\"x\\\" ;"},
-        ShownText{"EndsInABackslash", L"C:\\", "C:\\\\"},
-        ShownText{"NulAndControls", std::wstring(L"a\0b\tc\x1b\x7f\x85", 8),
-                  "a\\x00b\\tc\\x1B\\x7F\\x85"},
-        ShownText{"RightToLeft", L"\u05E9\u05DC\u05D5\u05DD 1", "\u05E9\u05DC\u05D5\u05DD 1"},
-        ShownText{"DirectionOverrides", L"\u202Egpj.exe\u2066", "\\u202Egpj.exe\\u2066"},
-        ShownText{"InvisibleAndLineSeparators", L"a\u200Bb\u2028c\uFEFF",
-                  "a\\u200Bb\\u2028c\\uFEFF"},
-        ShownText{"BeyondTheBasicPlane", L"\U0001F600\U00010348", "\U0001F600\U00010348"},
-        ShownText{"UnpairedSurrogate", std::wstring(1, static_cast<wchar_t>(0xD83D)) + L"x",
-                  "\\uD83Dx"},
-        ShownText{"Tag", L"a\U000E0041", "a\\U000E0041"}),
-    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(RegistryTest, DamagedFileIsSetAsideWithOneMessageAndTheRegistryStartsEmpty) {
     const std::string damaged = "Windows Registry Editor Version 5.00\n\n"
@@ -360,13 +256,11 @@ TEST_F(RegistryTest, DamagedFileIsSetAsideWithOneMessageAndTheRegistryStartsEmpt
 
     std::vector<fs::path> aside;
     for (const auto& entry : fs::directory_iterator(device.device)) {
-        if (entry.path().filename().string().starts_with("registry.reg.damaged-")) {
+        if (entry.path().filename().string().starts_with("registry.reg.damaged-"))
             aside.push_back(entry.path());
-        }
     }
     ASSERT_EQ(aside.size(), 1u);
     EXPECT_EQ(readText(aside[0]), damaged);
-
     key = openSettings();
     setText(key, L"lastIP", L"1");
     RegCloseKey(key);
@@ -374,59 +268,41 @@ TEST_F(RegistryTest, DamagedFileIsSetAsideWithOneMessageAndTheRegistryStartsEmpt
     EXPECT_TRUE(platform::registry::parse(readText(file)).error.empty());
 }
 
-TEST_F(RegistryTest, FilesThatAreNotRegistriesAreRejected) {
-    using platform::registry::parse;
-    EXPECT_FALSE(parse("").error.empty());
-    EXPECT_FALSE(parse("hello").error.empty());
-    EXPECT_FALSE(parse("Windows Registry Editor Version 5.00\n\"v\"=dword:1\n").error.empty())
-        << "value before a key";
-    EXPECT_FALSE(parse("Windows Registry Editor Version 5.00\n[HKEY_NOWHERE\\x]\n").error.empty());
-    EXPECT_FALSE(
-        parse("Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\x]\n\"v\"=hex(1):31\n")
-            .error.empty())
-        << "odd UTF-16 byte count";
-    EXPECT_FALSE(parse("Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\x]\n"
-                       "\"v\"=dword:123456789\n")
-                     .error.empty());
-    EXPECT_TRUE(parse("\xEF\xBB\xBFWindows Registry Editor Version 5.00\n\n"
-                      "[hkey_local_machine\\x]\n@=hex(b):01,02\n")
+TEST(RegistryText, FilesThatAreNotRegistriesAreRejected) {
+    const std::string header = "Windows Registry Editor Version 5.00\n";
+    for (const std::string& text : {
+             std::string(),
+             std::string("hello"),
+             header + "\"v\"=dword:1\n", // a value before a key
+             header + "[HKEY_NOWHERE\\x]\n",
+             header + "[HKEY_LOCAL_MACHINE\\x]\n\"v\"=hex(1):31\n", // odd UTF-16 byte count
+             header + "[HKEY_LOCAL_MACHINE\\x]\n\"v\"=dword:123456789\n",
+         })
+        EXPECT_FALSE(platform::registry::parse(text).error.empty()) << text;
+    EXPECT_TRUE(platform::registry::parse("\xEF\xBB\xBF" + header +
+                                          "\n[hkey_local_machine\\x]\n@=hex(b):01,02\n")
                     .error.empty());
 }
 
 TEST_F(RegistryTest, WritersOnSeveralThreadsAllReachTheFile) {
-    struct Run {
-        HKEY key;
-        int first;
-    };
     HKEY key = openSettings();
-    auto writer = [](LPVOID p) -> DWORD {
-        auto* run = static_cast<Run*>(p);
-        for (int i = 0; i < 20; ++i) {
-            std::wstring name = L"v" + std::to_wstring(run->first + i);
-            DWORD number = static_cast<DWORD>(i);
-            RegSetValueExW(run->key, name.c_str(), 0, REG_DWORD,
-                           reinterpret_cast<const BYTE*>(&number), sizeof number);
-        }
-        return 0;
+    auto writer = [key](int first) {
+        return [key, first] {
+            for (int i = 0; i < 20; ++i) {
+                std::wstring name = L"v" + std::to_wstring(first + i);
+                set(key, name.c_str(), REG_DWORD, std::string(reinterpret_cast<char*>(&i), 4));
+            }
+        };
     };
-    Run a{key, 0};
-    Run b{key, 100};
-    HANDLE ta = CreateThread(nullptr, 0, writer, &a, 0, nullptr);
-    HANDLE tb = CreateThread(nullptr, 0, writer, &b, 0, nullptr);
-    WaitForSingleObject(ta, INFINITE);
-    WaitForSingleObject(tb, INFINITE);
-    CloseHandle(ta);
-    CloseHandle(tb);
+    PlatformThread a(writer(0));
+    PlatformThread b(writer(100));
+    a.join();
+    b.join();
     key = restart(key);
     for (int first : {0, 100}) {
         for (int i = 0; i < 20; ++i) {
-            std::wstring name = L"v" + std::to_wstring(first + i);
-            DWORD number = 99;
-            DWORD size = sizeof number;
-            EXPECT_EQ(RegQueryValueExW(key, name.c_str(), nullptr, nullptr,
-                                       reinterpret_cast<BYTE*>(&number), &size),
-                      ERROR_SUCCESS);
-            EXPECT_EQ(number, static_cast<DWORD>(i));
+            const Read read = query(key, (L"v" + std::to_wstring(first + i)).c_str());
+            EXPECT_EQ(read.bytes, std::string(reinterpret_cast<char*>(&i), 4));
         }
     }
     RegCloseKey(key);

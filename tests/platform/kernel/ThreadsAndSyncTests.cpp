@@ -14,51 +14,30 @@ protected:
     void TearDown() override { platform::clock::useSystem(); }
 };
 
-HANDLE startThread(LPTHREAD_START_ROUTINE routine, void* parameter, DWORD* id = nullptr) {
-    DWORD ignored = 0;
-    HANDLE thread = CreateThread(nullptr, 0, routine, parameter, 0, id ? id : &ignored);
-    EXPECT_NE(thread, nullptr);
-    return thread;
-}
-
-DWORD exitCodeOf(HANDLE thread) {
-    DWORD code = 0;
-    EXPECT_TRUE(GetExitCodeThread(thread, &code));
-    return code;
-}
-
 // Records whether its destructor ran: proof that a terminated thread unwound.
 struct UnwindWitness {
-    std::atomic<bool>* destroyed;
-    ~UnwindWitness() { destroyed->store(true); }
-};
-
-struct BlockedThread {
-    HANDLE event = nullptr;
-    std::atomic<bool> destroyed{false};
-    std::atomic<bool> passedTheWait{false};
+    std::atomic<bool>& destroyed;
+    ~UnwindWitness() { destroyed = true; }
 };
 
 } // namespace
 
-TEST_F(ThreadsTest, ThreadRunsWithItsParameterAndEndsWithTheRoutinesResult) {
-    struct Run {
-        int input = 41;
-        DWORD idSeenInside = 0;
-    } run;
-    DWORD id = 0;
-    HANDLE thread = startThread(
-        [](LPVOID p) -> DWORD {
-            auto* r = static_cast<Run*>(p);
-            r->idSeenInside = GetCurrentThreadId();
-            return static_cast<DWORD>(r->input + 1);
-        },
-        &run, &id);
-    ASSERT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
-    EXPECT_EQ(exitCodeOf(thread), 42u);
-    EXPECT_EQ(run.idSeenInside, id);
-    EXPECT_NE(id, GetCurrentThreadId());
-    EXPECT_TRUE(CloseHandle(thread));
+TEST_F(ThreadsTest, ThreadRunsWithItsOwnIdAndLastErrorAndEndsWithItsResult) {
+    DWORD idInside = 0;
+    DWORD lastErrorInside = 1;
+    SetLastError(5);
+    PlatformThread thread([&]() -> DWORD {
+        idInside = GetCurrentThreadId();
+        lastErrorInside = GetLastError();
+        SetLastError(77);
+        return 42;
+    });
+    EXPECT_EQ(thread.join(), 42u);
+    EXPECT_EQ(idInside, thread.id());
+    EXPECT_NE(thread.id(), GetCurrentThreadId());
+    EXPECT_EQ(lastErrorInside, 0u);
+    EXPECT_EQ(GetLastError(), 5u);
+    EXPECT_FALSE(platform::kernel::isBlocked(0)) << "no such thread";
 }
 
 TEST_F(ThreadsTest, RunningThreadReportsStillActiveAndClosingItsHandleDoesNotStopIt) {
@@ -66,15 +45,18 @@ TEST_F(ThreadsTest, RunningThreadReportsStillActiveAndClosingItsHandleDoesNotSto
         HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     } run;
-    HANDLE thread = startThread(
+    HANDLE thread = CreateThread(
+        nullptr, 0,
         [](LPVOID p) -> DWORD {
             auto* r = static_cast<Run*>(p);
             WaitForSingleObject(r->go, INFINITE);
             SetEvent(r->done);
             return 0;
         },
-        &run);
-    EXPECT_EQ(exitCodeOf(thread), STILL_ACTIVE);
+        &run, 0, nullptr);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, STILL_ACTIVE);
     EXPECT_TRUE(CloseHandle(thread));
     SetEvent(run.go);
     EXPECT_EQ(WaitForSingleObject(run.done, INFINITE), WAIT_OBJECT_0);
@@ -82,98 +64,52 @@ TEST_F(ThreadsTest, RunningThreadReportsStillActiveAndClosingItsHandleDoesNotSto
     CloseHandle(run.done);
 }
 
-TEST_F(ThreadsTest, TerminateThreadWakesAnInfiniteWaitAndUnwindsTheThread) {
-    BlockedThread run;
-    run.event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    DWORD id = 0;
-    HANDLE thread = startThread(
-        [](LPVOID p) -> DWORD {
-            auto* r = static_cast<BlockedThread*>(p);
-            UnwindWitness witness{&r->destroyed};
-            WaitForSingleObject(r->event, INFINITE);
-            r->passedTheWait = true;
-            return 1;
-        },
-        &run, &id);
-    waitUntilBlocked(id);
-    EXPECT_TRUE(TerminateThread(thread, 7));
-    // TerminateThread returns once the thread has stopped.
-    EXPECT_TRUE(hasEnded(thread));
-    EXPECT_TRUE(run.destroyed);
-    EXPECT_FALSE(run.passedTheWait);
-    EXPECT_EQ(exitCodeOf(thread), 7u);
-    CloseHandle(thread);
-    CloseHandle(run.event);
-}
-
-TEST_F(ThreadsTest, TerminateThreadWakesASleepingThread) {
-    BlockedThread run;
-    DWORD id = 0;
-    HANDLE thread = startThread(
-        [](LPVOID p) -> DWORD {
-            auto* r = static_cast<BlockedThread*>(p);
-            UnwindWitness witness{&r->destroyed};
-            Sleep(INFINITE);
-            r->passedTheWait = true;
-            return 1;
-        },
-        &run, &id);
-    waitUntilBlocked(id);
-    EXPECT_TRUE(TerminateThread(thread, 0));
-    EXPECT_TRUE(run.destroyed);
-    EXPECT_FALSE(run.passedTheWait);
-    EXPECT_EQ(exitCodeOf(thread), 0u);
-    CloseHandle(thread);
-}
-
-TEST_F(ThreadsTest, TerminateThreadStopsAThreadWaitingForACriticalSection) {
-    static CRITICAL_SECTION section;
+TEST_F(ThreadsTest, TerminateThreadWakesEveryKindOfWaitAndUnwindsTheThread) {
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    CRITICAL_SECTION section;
     InitializeCriticalSection(&section);
     EnterCriticalSection(&section);
-    BlockedThread run;
-    DWORD id = 0;
-    HANDLE thread = startThread(
-        [](LPVOID p) -> DWORD {
-            auto* r = static_cast<BlockedThread*>(p);
-            UnwindWitness witness{&r->destroyed};
-            EnterCriticalSection(&section);
-            r->passedTheWait = true;
-            return 1;
-        },
-        &run, &id);
-    waitUntilBlocked(id);
-    EXPECT_TRUE(TerminateThread(thread, 3));
-    EXPECT_TRUE(run.destroyed);
-    EXPECT_FALSE(run.passedTheWait);
+    const std::function<void()> waits[] = {[&] { WaitForSingleObject(event, INFINITE); },
+                                           [] { Sleep(INFINITE); },
+                                           [&] { EnterCriticalSection(&section); }};
+    DWORD code = 7;
+    for (const auto& wait : waits) {
+        std::atomic<bool> destroyed{false};
+        std::atomic<bool> passedTheWait{false};
+        PlatformThread thread([&] {
+            UnwindWitness witness{destroyed};
+            wait();
+            passedTheWait = true;
+        });
+        thread.settle();
+        EXPECT_TRUE(TerminateThread(thread.handle(), ++code));
+        EXPECT_TRUE(thread.finished()) << "TerminateThread returns once the thread has stopped";
+        EXPECT_TRUE(destroyed);
+        EXPECT_FALSE(passedTheWait);
+        EXPECT_EQ(thread.join(), code);
+    }
     LeaveCriticalSection(&section);
     DeleteCriticalSection(&section);
-    CloseHandle(thread);
+    CloseHandle(event);
 }
 
 TEST_F(ThreadsTest, ThreadThatTerminatesItselfStopsAtOnce) {
-    struct Run {
-        HANDLE self = nullptr;
-        HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        std::atomic<bool> continued{false};
-    } run;
-    run.self = startThread(
-        [](LPVOID p) -> DWORD {
-            auto* r = static_cast<Run*>(p);
-            WaitForSingleObject(r->go, INFINITE);
-            TerminateThread(r->self, 9);
-            r->continued = true;
-            return 1;
-        },
-        &run);
-    SetEvent(run.go);
-    ASSERT_EQ(WaitForSingleObject(run.self, INFINITE), WAIT_OBJECT_0);
-    EXPECT_FALSE(run.continued);
-    EXPECT_EQ(exitCodeOf(run.self), 9u);
-    CloseHandle(run.self);
-    CloseHandle(run.go);
+    HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE self = nullptr;
+    std::atomic<bool> continued{false};
+    PlatformThread thread([&] {
+        WaitForSingleObject(go, INFINITE);
+        TerminateThread(self, 9);
+        continued = true;
+    });
+    self = thread.handle();
+    SetEvent(go);
+    EXPECT_EQ(thread.join(), 9u);
+    EXPECT_FALSE(continued);
+    CloseHandle(go);
 }
 
-TEST_F(ThreadsTest, ManualResetEventStaysSignalledUntilReset) {
+TEST_F(ThreadsTest, ManualResetEventStaysSignalledUntilResetAndBadHandlesFail) {
     HANDLE event = CreateEventW(nullptr, TRUE, TRUE, nullptr);
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
@@ -181,47 +117,7 @@ TEST_F(ThreadsTest, ManualResetEventStaysSignalledUntilReset) {
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
     EXPECT_TRUE(SetEvent(event));
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
-    EXPECT_TRUE(CloseHandle(event));
-}
 
-TEST_F(ThreadsTest, AutoResetEventReleasesExactlyOneWaiterPerSet) {
-    struct Run {
-        HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        std::atomic<int> released{0};
-    } run;
-    auto waiter = [](LPVOID p) -> DWORD {
-        auto* r = static_cast<Run*>(p);
-        WaitForSingleObject(r->event, INFINITE);
-        ++r->released;
-        return 0;
-    };
-    DWORD firstId = 0;
-    DWORD secondId = 0;
-    HANDLE first = startThread(waiter, &run, &firstId);
-    HANDLE second = startThread(waiter, &run, &secondId);
-    waitUntilBlocked(firstId);
-    waitUntilBlocked(secondId);
-
-    SetEvent(run.event);
-    while (run.released == 0) {
-        std::this_thread::yield();
-    }
-    waitUntilBlockedOrEnded(firstId, first);
-    waitUntilBlockedOrEnded(secondId, second);
-    EXPECT_EQ(run.released, 1);
-    EXPECT_EQ(WaitForSingleObject(run.event, 0), WAIT_TIMEOUT) << "the signal was taken";
-
-    SetEvent(run.event);
-    WaitForSingleObject(first, INFINITE);
-    WaitForSingleObject(second, INFINITE);
-    EXPECT_EQ(run.released, 2);
-    for (HANDLE h : {first, second, run.event}) {
-        CloseHandle(h);
-    }
-}
-
-TEST_F(ThreadsTest, BadHandlesFailWithInvalidHandle) {
-    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     EXPECT_TRUE(CloseHandle(event));
     EXPECT_FALSE(CloseHandle(event));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
@@ -229,126 +125,95 @@ TEST_F(ThreadsTest, BadHandlesFailWithInvalidHandle) {
     EXPECT_FALSE(SetEvent(event));
     EXPECT_FALSE(TerminateThread(nullptr, 0));
     EXPECT_EQ(CreateEventW(nullptr, TRUE, FALSE, L"named"), nullptr);
+    SetLastError(0);
+    EXPECT_EQ(CreateThread(nullptr, 0, nullptr, nullptr, 0, nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
+TEST_F(ThreadsTest, AutoResetEventReleasesExactlyOneWaiterPerSet) {
+    HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    std::atomic<int> released{0};
+    auto waiter = [&] {
+        WaitForSingleObject(event, INFINITE);
+        ++released;
+    };
+    PlatformThread first(waiter);
+    PlatformThread second(waiter);
+    first.settle();
+    second.settle();
+    SetEvent(event);
+    while (released == 0)
+        std::this_thread::yield();
+    first.settle();
+    second.settle();
+    EXPECT_EQ(released, 1);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT) << "the signal was taken";
+    SetEvent(event);
+    first.join();
+    second.join();
+    EXPECT_EQ(released, 2);
+    CloseHandle(event);
 }
 
 TEST_F(ThreadsTest, CriticalSectionIsReentrantAndExcludesOtherThreadsUntilFullyLeft) {
-    struct Run {
-        CRITICAL_SECTION section{};
-        std::atomic<bool> entered{false};
-    } run;
-    InitializeCriticalSection(&run.section);
-    EnterCriticalSection(&run.section);
-    EnterCriticalSection(&run.section);
-    DWORD id = 0;
-    HANDLE thread = startThread(
-        [](LPVOID p) -> DWORD {
-            auto* r = static_cast<Run*>(p);
-            EnterCriticalSection(&r->section);
-            r->entered = true;
-            LeaveCriticalSection(&r->section);
-            return 0;
-        },
-        &run, &id);
-    waitUntilBlocked(id);
-    LeaveCriticalSection(&run.section);
-    EXPECT_FALSE(run.entered) << "still held once";
-    LeaveCriticalSection(&run.section);
-    WaitForSingleObject(thread, INFINITE);
-    EXPECT_TRUE(run.entered);
-    CloseHandle(thread);
-    DeleteCriticalSection(&run.section);
-}
+    CRITICAL_SECTION section;
+    InitializeCriticalSection(&section);
+    EnterCriticalSection(&section);
+    EnterCriticalSection(&section);
+    std::atomic<bool> entered{false};
+    PlatformThread other([&] {
+        EnterCriticalSection(&section);
+        entered = true;
+        LeaveCriticalSection(&section);
+    });
+    other.settle();
+    LeaveCriticalSection(&section);
+    EXPECT_FALSE(entered) << "still held once";
+    LeaveCriticalSection(&section);
+    other.join();
+    EXPECT_TRUE(entered);
 
-TEST_F(ThreadsTest, CriticalSectionKeepsNestedUpdatesFromTwoThreadsWhole) {
-    struct Run {
-        CRITICAL_SECTION section{};
-        long counter = 0;
-    } run;
-    InitializeCriticalSection(&run.section);
-    auto work = [](LPVOID p) -> DWORD {
-        auto* r = static_cast<Run*>(p);
+    long counter = 0;
+    auto work = [&] {
         for (int i = 0; i < 2000; ++i) {
-            EnterCriticalSection(&r->section);
-            EnterCriticalSection(&r->section);
-            long seen = r->counter;
-            r->counter = seen + 1;
-            LeaveCriticalSection(&r->section);
-            LeaveCriticalSection(&r->section);
+            EnterCriticalSection(&section);
+            EnterCriticalSection(&section);
+            long seen = counter;
+            counter = seen + 1;
+            LeaveCriticalSection(&section);
+            LeaveCriticalSection(&section);
         }
-        return 0;
     };
-    HANDLE a = startThread(work, &run);
-    HANDLE b = startThread(work, &run);
-    WaitForSingleObject(a, INFINITE);
-    WaitForSingleObject(b, INFINITE);
-    EXPECT_EQ(run.counter, 4000);
-    CloseHandle(a);
-    CloseHandle(b);
-    DeleteCriticalSection(&run.section);
+    PlatformThread a(work);
+    PlatformThread b(work);
+    a.join();
+    b.join();
+    EXPECT_EQ(counter, 4000) << "nested updates from two threads stay whole";
+    DeleteCriticalSection(&section);
 }
 
-TEST_F(ThreadsTest, TickCountFollowsTheManualClock) {
+TEST_F(ThreadsTest, SleepAndWaitTimeoutsEndOnlyWhenTheManualClockReachesThem) {
     platform::clock::useManual(1000);
     EXPECT_EQ(GetTickCount(), 1000u);
     platform::clock::advance(25);
     EXPECT_EQ(GetTickCount(), 1025u);
-}
 
-TEST_F(ThreadsTest, SleepOnTheManualClockEndsOnlyWhenTheClockReachesItsEnd) {
-    platform::clock::useManual(0xFFFFFFF0u); // the sleep crosses the tick count's wrap
-    DWORD id = 0;
-    HANDLE thread = startThread(
-        [](LPVOID) -> DWORD {
-            Sleep(100);
-            return 0;
-        },
-        nullptr, &id);
-    waitUntilBlocked(id);
-    platform::clock::advance(99);
-    waitUntilBlockedOrEnded(id, thread);
-    EXPECT_FALSE(hasEnded(thread));
-    platform::clock::advance(1);
-    EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
-    CloseHandle(thread);
-}
-
-TEST_F(ThreadsTest, WaitTimeoutOnTheManualClockEndsOnlyWhenTheClockReachesIt) {
-    platform::clock::useManual(500);
-    struct Run {
-        HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        std::atomic<DWORD> result{0xDEAD};
-    } run;
-    DWORD id = 0;
-    HANDLE thread = startThread(
-        [](LPVOID p) -> DWORD {
-            auto* r = static_cast<Run*>(p);
-            r->result = WaitForSingleObject(r->event, 50);
-            return 0;
-        },
-        &run, &id);
-    waitUntilBlocked(id);
-    platform::clock::advance(49);
-    waitUntilBlockedOrEnded(id, thread);
-    EXPECT_EQ(run.result, 0xDEADu);
-    platform::clock::advance(1);
-    WaitForSingleObject(thread, INFINITE);
-    EXPECT_EQ(run.result, WAIT_TIMEOUT);
-    CloseHandle(thread);
-    CloseHandle(run.event);
-}
-
-TEST_F(ThreadsTest, LastErrorBelongsToEachThread) {
-    SetLastError(5);
-    HANDLE thread = startThread(
-        [](LPVOID) -> DWORD {
-            SetLastError(77);
-            return GetLastError();
-        },
-        nullptr);
-    WaitForSingleObject(thread, INFINITE);
-    EXPECT_EQ(exitCodeOf(thread), 77u);
-    EXPECT_EQ(GetLastError(), 5u);
-    CloseHandle(thread);
+    HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    const std::pair<DWORD, std::function<DWORD()>> timeouts[] = {
+        {100, [] { return (Sleep(100), DWORD{1}); }},
+        {50, [&] { return WaitForSingleObject(event, 50); }},
+    };
+    for (const auto& [timeout, wait] : timeouts) {
+        platform::clock::useManual(0xFFFFFFF0u); // the wait crosses the tick count's wrap
+        PlatformThread thread(wait);
+        thread.settle();
+        platform::clock::advance(timeout - 1);
+        thread.settle();
+        EXPECT_FALSE(thread.finished());
+        platform::clock::advance(1);
+        EXPECT_EQ(thread.join(), timeout == 100 ? 1u : WAIT_TIMEOUT);
+    }
+    CloseHandle(event);
 }
 
 TEST(ProcessTest, ExitProcessEndsTheProcessWithItsCode) {

@@ -3,6 +3,7 @@
 #include "aygshell.h"
 
 using namespace shelltest;
+using platform::PointerAction;
 
 namespace {
 
@@ -12,9 +13,7 @@ protected:
         SHRGINFO info{};
         info.cbSize = sizeof info;
         info.hwndClient = ownerWindow();
-        POINT p{x, y};
-        ScreenToClient(ownerWindow(), &p);
-        info.ptDown = p;
+        info.ptDown = {x, y}; // the owner covers the screen: its client points are screen points
         return info;
     }
 
@@ -39,19 +38,20 @@ protected:
 } // namespace
 
 TEST_F(GestureTest, StylusAlreadyUpIsNoGestureAndItsMessagesStayQueuedForTheProgram) {
-    tap(100, 230);
+    device().pointer(PointerAction::down, 100, 230);
+    device().pointer(PointerAction::up, 100, 230);
     SHRGINFO info = gestureAt(100, 230);
     EXPECT_EQ(SHRecognizeGesture(&info), 0u);
     MSG msg{};
-    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_LBUTTONDOWN, WM_LBUTTONUP, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_LBUTTONDOWN));
-    EXPECT_EQ(msg.hwnd, edit);
-    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_LBUTTONDOWN, WM_LBUTTONUP, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_LBUTTONUP));
+    for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP}) {
+        ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_LBUTTONDOWN, WM_LBUTTONUP, PM_REMOVE));
+        EXPECT_EQ(msg.message, message);
+        EXPECT_EQ(msg.hwnd, edit);
+    }
 }
 
 TEST_F(GestureTest, OnlyAStylusHeldStillForHalfASecondIsAContextMenuGesture) {
-    device().pointer(platform::PointerAction::down, 100, 230);
+    device().pointer(PointerAction::down, 100, 230);
     SHRGINFO wrongSize = gestureAt(100, 230);
     wrongSize.cbSize += 1;
     EXPECT_EQ(SHRecognizeGesture(&wrongSize), 0u);
@@ -62,20 +62,19 @@ TEST_F(GestureTest, OnlyAStylusHeldStillForHalfASecondIsAContextMenuGesture) {
         platform::clock::advance(26);
     });
     EXPECT_EQ(held, static_cast<DWORD>(GN_CONTEXTMENU));
-    device().pointer(platform::PointerAction::up, 100, 230);
+    device().pointer(PointerAction::up, 100, 230);
 
-    const std::pair<platform::PointerAction, int> interruptions[] = {
-        {platform::PointerAction::up, 100}, {platform::PointerAction::move, 160}};
-    for (const auto& interruption : interruptions) {
-        device().pointer(platform::PointerAction::down, 100, 230);
+    const std::pair<PointerAction, int> interruptions[] = {{PointerAction::up, 100},
+                                                           {PointerAction::move, 160}};
+    for (const auto& [action, x] : interruptions) {
+        device().pointer(PointerAction::down, 100, 230);
         const DWORD result = recognizeWhile(gestureAt(100, 230), [&](const auto&) {
             platform::clock::advance(100);
-            platform::Device::instance().pointer(interruption.first, interruption.second, 230);
+            platform::Device::instance().pointer(action, x, 230);
             platform::clock::advance(425);
         });
         EXPECT_EQ(result, 0u) << "lifted or moved away after 100 ms";
-        if (interruption.first != platform::PointerAction::up)
-            device().pointer(platform::PointerAction::up, interruption.second, 230);
+        device().pointer(PointerAction::up, x, 230);
     }
 }
 
@@ -84,15 +83,14 @@ TEST_F(GestureTest, OnlyAStylusHeldStillForHalfASecondIsAContextMenuGesture) {
 // kill), and the idle program woke for each of them every 25 ms.
 TEST_F(GestureTest, FollowingAPressLeavesNoTimerBehind) {
     for (int press = 0; press < 3; ++press) {
-        device().pointer(platform::PointerAction::down, 100, 230);
+        device().pointer(PointerAction::down, 100, 230);
         recognizeWhile(gestureAt(100, 230), [](const auto&) { platform::clock::advance(525); });
-        device().pointer(platform::PointerAction::up, 100, 230);
+        device().pointer(PointerAction::up, 100, 230);
     }
     platform::clock::advance(1000);
     int threadTimers = 0;
     MSG msg{};
-    while (PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE))
         threadTimers += msg.hwnd == nullptr ? 1 : 0;
-    }
     EXPECT_EQ(threadTimers, 0);
 }

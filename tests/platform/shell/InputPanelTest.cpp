@@ -1,5 +1,5 @@
-// The input panel: its rectangle for the screen and dpi, its flags, and the task bar's part in
-// the visible desktop.
+// The input panel: its rectangle for the screen and dpi, its flags, the task bar's part in the
+// visible desktop, and typing with a finger alone: taps on its keys reach the focused EDIT window.
 #include "ShellTestSupport.h"
 #include "aygshell.h"
 
@@ -7,17 +7,23 @@
 #include <array>
 
 using namespace shelltest;
+using platform::shell::KeyKind;
 
 namespace {
 
-class VgaPanelTest : public ShellTest {
-protected:
-    VgaPanelTest() : ShellTest(480, 640, 192) {}
-};
+class VgaPanelTest : public ShellTest {};
 
 class QvgaPanelTest : public ShellTest {
 protected:
     QvgaPanelTest() : ShellTest(240, 320, 96) {}
+};
+
+class PanelTypingTest : public EditFieldTest {
+protected:
+    void SetUp() override {
+        EditFieldTest::SetUp();
+        ASSERT_TRUE(SipShowIM(SIPF_ON));
+    }
 };
 
 SIPINFO sipInfo() {
@@ -27,25 +33,21 @@ SIPINFO sipInfo() {
     return info;
 }
 
-void expectRect(const RECT& actual, const RECT& expected) {
-    EXPECT_EQ((std::array{actual.left, actual.top, actual.right, actual.bottom}),
-              (std::array{expected.left, expected.top, expected.right, expected.bottom}));
+std::array<LONG, 4> corners(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
 }
 
 // The panel's rectangle and the visible desktop, with the panel off and then on.
 void expectPanel(const RECT& panel, const RECT& desktopAbovePanel, LONG screenBottom) {
-    ASSERT_TRUE(SipShowIM(SIPF_OFF));
-    SIPINFO info = sipInfo();
-    EXPECT_EQ(info.fdwFlags & SIPF_ON, 0u);
-    expectRect(info.rcSipRect, panel);
-    RECT wholeDesktop = desktopAbovePanel;
-    wholeDesktop.bottom = screenBottom;
-    expectRect(info.rcVisibleDesktop, wholeDesktop);
-    ASSERT_TRUE(SipShowIM(SIPF_ON));
-    info = sipInfo();
-    EXPECT_EQ(info.fdwFlags & SIPF_ON, static_cast<DWORD>(SIPF_ON));
-    expectRect(info.rcSipRect, panel);
-    expectRect(info.rcVisibleDesktop, desktopAbovePanel);
+    for (DWORD on : {0, SIPF_ON}) {
+        ASSERT_TRUE(SipShowIM(on ? SIPF_ON : SIPF_OFF));
+        SIPINFO info = sipInfo();
+        EXPECT_EQ(info.fdwFlags & SIPF_ON, on);
+        EXPECT_EQ(corners(info.rcSipRect), corners(panel));
+        RECT visible = desktopAbovePanel;
+        visible.bottom = on ? visible.bottom : screenBottom;
+        EXPECT_EQ(corners(info.rcVisibleDesktop), corners(visible));
+    }
 }
 
 } // namespace
@@ -57,14 +59,14 @@ TEST_F(VgaPanelTest, PanelIsOneHundredSixtyPixelsBelowTheTaskBarAt192DpiAndFollo
     EXPECT_EQ(platform::shell::keyboard().keys().back().cell.right, 640)
         << "the keys spread over the new width";
     device().rotate();
-    expectRect(sipInfo().rcSipRect, {0, 480, 480, 640});
+    EXPECT_EQ(corners(sipInfo().rcSipRect), corners({0, 480, 480, 640}));
 }
 
 TEST_F(QvgaPanelTest, PanelIsEightyPixelsBelowTheTaskBarAt96DpiAndItsKeysType) {
     HWND edit = showEdit({10, 100, 230, 130});
     expectPanel({0, 240, 240, 320}, {0, 26, 240, 240}, 320);
     typeOnPanel(L"9");
-    tapKey(keyOfKind(platform::shell::KeyKind::shift));
+    tapKey(key(0, KeyKind::shift));
     typeOnPanel(L"z.m-");
     EXPECT_EQ(textOf(edit), L"9Z.m-");
 }
@@ -75,7 +77,7 @@ TEST_F(VgaPanelTest, HiddenTaskBarGivesTheVisibleDesktopTheTopRows) {
     EXPECT_FALSE(device().taskBarVisible());
     EXPECT_FALSE(platform::shell::sipButtonShown());
     ASSERT_TRUE(SipShowIM(SIPF_ON));
-    expectRect(sipInfo().rcVisibleDesktop, {0, 0, 480, 480});
+    EXPECT_EQ(corners(sipInfo().rcVisibleDesktop), corners({0, 0, 480, 480}));
     ASSERT_TRUE(SHFullScreen(window, SHFS_SHOWSIPBUTTON));
     EXPECT_TRUE(platform::shell::sipButtonShown());
     EXPECT_FALSE(device().taskBarVisible()) << "only the flags given change";
@@ -101,6 +103,10 @@ TEST_F(VgaPanelTest, SetSipInfoSwitchesThePanelAndRecordsMustCarryTheirOwnSize) 
     info.cbSize = sizeof info + 4;
     EXPECT_FALSE(SipGetInfo(&info));
     EXPECT_FALSE(SHSipInfo(SPI_GETSIPINFO, 0, &info, 0));
+    platform::Device::stop();
+    EXPECT_FALSE(SipShowIM(SIPF_ON)) << "without a device the panel cannot be shown";
+    info.cbSize = sizeof info;
+    EXPECT_FALSE(SipGetInfo(&info));
 }
 
 TEST_F(VgaPanelTest, KeyboardIsDrawnOnlyWhileOnWithThePressedKeyHighlighted) {
@@ -111,7 +117,7 @@ TEST_F(VgaPanelTest, KeyboardIsDrawnOnlyWhileOnWithThePressedKeyHighlighted) {
     const auto shown = screen(panel);
     EXPECT_FALSE(std::all_of(shown.begin(), shown.end(), [&](auto p) { return p == before[0]; }));
 
-    const RECT face = keyFor(L'g').face;
+    const RECT face = key(L'g').face;
     const auto idle = screen(face);
     const POINT p = centre(face);
     device().pointer(platform::PointerAction::down, p.x, p.y);
@@ -123,10 +129,42 @@ TEST_F(VgaPanelTest, KeyboardIsDrawnOnlyWhileOnWithThePressedKeyHighlighted) {
     EXPECT_EQ(screen(panel), before);
 }
 
-TEST_F(VgaPanelTest, WithoutADeviceThePanelCannotBeShown) {
-    platform::Device::stop();
-    EXPECT_FALSE(SipShowIM(SIPF_ON));
-    SIPINFO info{};
-    info.cbSize = sizeof info;
-    EXPECT_FALSE(SipGetInfo(&info));
+TEST_F(PanelTypingTest, KeysTypeIntoTheFocusedEditWhileTapsAboveReachTheWindows) {
+    typeOnPanel(L"192.168.1.20 00:1a-2b");
+    EXPECT_EQ(textOf(edit), L"192.168.1.20 00:1a-2b");
+    tap(field.left + 1, 230); // the caret goes to the touch
+    typeOnPanel(L"x");
+    tap(field.right - 2, 230);
+    typeOnPanel(L"y");
+    EXPECT_EQ(textOf(edit), L"x192.168.1.20 00:1a-2by");
+}
+
+TEST_F(PanelTypingTest, ShiftCapitalisesOneLetterAndBackspaceRemovesTheLast) {
+    tapKey(key(0, KeyKind::shift));
+    EXPECT_TRUE(platform::shell::keyboard().shifted());
+    typeOnPanel(L"ab");
+    EXPECT_EQ(textOf(edit), L"Ab");
+    EXPECT_FALSE(platform::shell::keyboard().shifted());
+    tapKey(key(0, KeyKind::shift));
+    tapKey(key(0, KeyKind::shift));
+    typeOnPanel(L"cd");
+    EXPECT_EQ(textOf(edit), L"Abcd") << "a second tap takes shift back";
+    tapKey(key(0, KeyKind::backspace));
+    tapKey(key(0, KeyKind::backspace));
+    EXPECT_EQ(textOf(edit), L"Ab");
+    tapKey(key(0, KeyKind::enter));
+    EXPECT_EQ(textOf(edit), L"Ab") << "a one-line field takes no line break";
+}
+
+TEST_F(PanelTypingTest, SlidingOffAKeyOrTappingTheHiddenPanelTypesNothing) {
+    const POINT from = centre(key(L'q').face);
+    const POINT to = centre(key(L'p').face);
+    device().pointer(platform::PointerAction::down, from.x, from.y);
+    device().pointer(platform::PointerAction::move, to.x, to.y);
+    device().pointer(platform::PointerAction::move, from.x, 100);
+    device().pointer(platform::PointerAction::up, from.x, 100);
+    platform::pumpMessages();
+    ASSERT_TRUE(SipShowIM(SIPF_OFF));
+    tap(from.x, from.y);
+    EXPECT_EQ(textOf(edit), L"");
 }

@@ -13,8 +13,6 @@ int area(const RECT& r) {
     return (r.right - r.left) * (r.bottom - r.top);
 }
 
-} // namespace
-
 TEST(KeyboardLayout, HasEveryKeyTheWakeToolNeedsOnceWithCapitalsOnLettersOnly) {
     std::map<wchar_t, int> characters;
     std::map<KeyKind, int> kinds;
@@ -24,9 +22,10 @@ TEST(KeyboardLayout, HasEveryKeyTheWakeToolNeedsOnceWithCapitalsOnLettersOnly) {
             continue;
         ++characters[key.lower];
         const bool letter = key.lower >= L'a' && key.lower <= L'z';
-        if (letter || (key.lower >= L'0' && key.lower <= L'9')) {
-            EXPECT_EQ(keyLabel(key, true), std::wstring(1, letter ? key.lower - 32 : key.lower));
-        }
+        const bool digit = key.lower >= L'0' && key.lower <= L'9';
+        EXPECT_TRUE(!(letter || digit) ||
+                    keyLabel(key, true) == std::wstring(1, letter ? key.lower - 32 : key.lower))
+            << static_cast<char>(key.lower);
     }
     for (wchar_t c : std::wstring(L"abcdefghijklmnopqrstuvwxyz0123456789.:- "))
         EXPECT_EQ(characters[c], 1) << static_cast<char>(c);
@@ -52,3 +51,5 @@ TEST(KeyboardLayout, CellsTileThePanelAndFacesLieInsideThem) {
     }
     EXPECT_EQ(keyAt(keys, 10, 239), -1);
 }
+
+} // namespace

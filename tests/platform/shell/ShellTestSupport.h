@@ -1,52 +1,23 @@
 // A headless device on the manual clock with the shell reset, an owner window, EDIT windows,
-// and taps on the input panel's keys; work on a platform thread.
+// and taps on the input panel's keys.
 #pragma once
 
-#include "kernel/Wait.h"
 #include "platform/Clock.h"
 #include "platform/Device.h"
 #include "platform/Messages.h"
+#include "platform/kernel/KernelTestSupport.h"
 #include "shell/Shell.h"
 #include "windows.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace shelltest {
 
-// `work` on a platform thread, so that a test can move the clock while it waits, or terminate it.
-class PlatformThread {
-public:
-    explicit PlatformThread(std::function<void()> work) : work_(std::move(work)) {
-        handle_ = CreateThread(nullptr, 0, &PlatformThread::run, this, 0, &id_);
-    }
-    ~PlatformThread() {
-        TerminateThread(handle_, 0);
-        CloseHandle(handle_);
-    }
-    bool finished() const { return WaitForSingleObject(handle_, 0) == WAIT_OBJECT_0; }
-    // Returns once the thread waits, having seen every clock step so far (or has ended).
-    void settle() const {
-        while (!platform::kernel::isBlocked(id_) && !finished())
-            std::this_thread::yield();
-    }
-    void join() const { WaitForSingleObject(handle_, INFINITE); }
-    HANDLE handle() const { return handle_; }
-
-private:
-    static DWORD WINAPI run(LPVOID self) {
-        static_cast<PlatformThread*>(self)->work_();
-        return 0;
-    }
-    std::function<void()> work_;
-    DWORD id_ = 0;
-    HANDLE handle_ = nullptr;
-};
+using kerneltest::PlatformThread;
 
 class ShellTest : public ::testing::Test {
 protected:
@@ -104,38 +75,28 @@ protected:
     static void tap(int x, int y) {
         device().pointer(platform::PointerAction::down, x, y);
         device().pointer(platform::PointerAction::up, x, y);
+        platform::pumpMessages();
     }
 
     static POINT centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
-    // A copy of the panel's first key that `matches`.
-    static platform::shell::Key findKey(const auto& matches) {
+    // A copy of the panel's key for the character `c`, or of the first key of `kind`.
+    static platform::shell::Key key(wchar_t c, platform::shell::KeyKind kind = {}) {
         for (const auto& key : platform::shell::keyboard().keys()) {
-            if (matches(key))
+            if (key.kind == kind && (kind != platform::shell::KeyKind::character || key.lower == c))
                 return key;
         }
         ADD_FAILURE() << "no such key";
         return {};
     }
-    static platform::shell::Key keyFor(wchar_t c) {
-        return findKey([c](const auto& key) {
-            return key.kind == platform::shell::KeyKind::character && key.lower == c;
-        });
-    }
-    static platform::shell::Key keyOfKind(platform::shell::KeyKind kind) {
-        return findKey([kind](const auto& key) { return key.kind == kind; });
-    }
-
     static void tapKey(const platform::shell::Key& key) {
         const POINT p = centre(key.face);
         tap(p.x, p.y);
-        platform::pumpMessages();
     }
-
     // Types `text` on the input panel, one key tap per character (lower case and digits).
     static void typeOnPanel(const std::wstring& text) {
         for (wchar_t c : text)
-            tapKey(keyFor(c));
+            tapKey(key(c));
     }
 
     // The screen as presented inside `area`.

@@ -5,9 +5,12 @@
 
 namespace platform::shell {
 
+// The part of `area` on the canvas; empty (never reversed) for an area wholly off it.
 RECT Canvas::clipped(const RECT& area) const {
-    return {std::max<LONG>(area.left, 0), std::max<LONG>(area.top, 0),
-            std::min<LONG>(area.right, width_), std::min<LONG>(area.bottom, height_)};
+    const LONG left = std::max<LONG>(area.left, 0);
+    const LONG top = std::max<LONG>(area.top, 0);
+    return {left, top, std::max(left, std::min<LONG>(area.right, width_)),
+            std::max(top, std::min<LONG>(area.bottom, height_))};
 }
 
 void Canvas::fill(const RECT& area, Colour colour) {

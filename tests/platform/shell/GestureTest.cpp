@@ -66,15 +66,15 @@ TEST_F(GestureTest, OnlyAStylusHeldStillForHalfASecondIsAContextMenuGesture) {
 
     const std::pair<PointerAction, int> interruptions[] = {{PointerAction::up, 100},
                                                            {PointerAction::move, 160}};
-    for (const auto& [action, x] : interruptions) {
+    for (const auto& interruption : interruptions) {
         device().pointer(PointerAction::down, 100, 230);
         const DWORD result = recognizeWhile(gestureAt(100, 230), [&](const auto&) {
             platform::clock::advance(100);
-            platform::Device::instance().pointer(action, x, 230);
+            platform::Device::instance().pointer(interruption.first, interruption.second, 230);
             platform::clock::advance(425);
         });
         EXPECT_EQ(result, 0u) << "lifted or moved away after 100 ms";
-        device().pointer(PointerAction::up, x, 230);
+        device().pointer(PointerAction::up, interruption.second, 230);
     }
 }
 

@@ -160,6 +160,8 @@ TEST_F(PanelTypingTest, SlidingOffAKeyOrTappingTheHiddenPanelTypesNothing) {
     const POINT from = centre(key(L'q').face);
     const POINT to = centre(key(L'p').face);
     device().pointer(platform::PointerAction::down, from.x, from.y);
+    device().pointer(platform::PointerAction::up, to.x, to.y); // lifted over another key
+    device().pointer(platform::PointerAction::down, from.x, from.y);
     device().pointer(platform::PointerAction::move, to.x, to.y);
     device().pointer(platform::PointerAction::move, from.x, 100);
     device().pointer(platform::PointerAction::up, from.x, 100);

@@ -169,7 +169,8 @@ TEST_F(RegistryTest, LongValuesAreWrappedOnContinuationLinesAndReadBack) {
     RegCloseKey(key);
 }
 
-TEST_F(RegistryTest, HandWrittenPlainStringReadsAsTextWithTerminator) {
+TEST_F(RegistryTest, HandWrittenPlainStringReadsAsTextWithTerminatorOnceReloaded) {
+    RegCloseKey(openSettings());
     writeText(file, "Windows Registry Editor Version 5.00\r\n\r\n"
                     "; written by hand\r\n"
                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Dawnbell]\r\n"
@@ -178,6 +179,7 @@ TEST_F(RegistryTest, HandWrittenPlainStringReadsAsTextWithTerminator) {
                     "; lastIP = \"what the comment says\"\r\n"
                     "\r\n"
                     "\"lastIP\"=hex(1):31,00\r\n");
+    platform::registry::reload();
     HKEY key = openSettings();
     EXPECT_EQ(query(key, L"lastPort").bytes, bytesOf(L"9", sizeof(WCHAR)))
         << "the comment above does not continue";

@@ -69,19 +69,30 @@ TEST_F(ThreadsTest, TerminateThreadWakesEveryKindOfWaitAndUnwindsTheThread) {
     CRITICAL_SECTION section;
     InitializeCriticalSection(&section);
     EnterCriticalSection(&section);
-    const std::function<void()> waits[] = {[&] { WaitForSingleObject(event, INFINITE); },
-                                           [] { Sleep(INFINITE); },
-                                           [&] { EnterCriticalSection(&section); }};
+    // Whether each blocks; a thread busy with other calls ends at its next one.
+    const std::pair<bool, std::function<void()>> waits[] = {
+        {true, [&] { WaitForSingleObject(event, INFINITE); }},
+        {true, [] { Sleep(INFINITE); }},
+        {true, [&] { EnterCriticalSection(&section); }},
+        {false, [&] {
+             for (DWORD code = 0;;)
+                 GetExitCodeThread(event, &code);
+         }}};
     DWORD code = 7;
-    for (const auto& wait : waits) {
+    for (const auto& [blocks, wait] : waits) {
+        std::atomic<bool> started{false};
         std::atomic<bool> destroyed{false};
         std::atomic<bool> passedTheWait{false};
         PlatformThread thread([&] {
             UnwindWitness witness{destroyed};
+            started = true;
             wait();
             passedTheWait = true;
         });
-        thread.settle();
+        while (!started)
+            std::this_thread::yield();
+        if (blocks)
+            thread.settle();
         EXPECT_TRUE(TerminateThread(thread.handle(), ++code));
         EXPECT_TRUE(thread.finished()) << "TerminateThread returns once the thread has stopped";
         EXPECT_TRUE(destroyed);

@@ -79,7 +79,8 @@ TEST_F(ThreadsTest, TerminateThreadWakesEveryKindOfWaitAndUnwindsTheThread) {
                  GetExitCodeThread(event, &code);
          }}};
     DWORD code = 7;
-    for (const auto& [blocks, wait] : waits) {
+    for (const auto& [blocks, waitFor] : waits) {
+        const auto& wait = waitFor; // clang 14 cannot capture a structured binding
         std::atomic<bool> started{false};
         std::atomic<bool> destroyed{false};
         std::atomic<bool> passedTheWait{false};

@@ -78,6 +78,8 @@ TEST_F(RegistryTest, ValuesComeBackAfterARestartWithTheirTypeAndExactBytes) {
         {L"emoji", REG_SZ, bytesOf(L"a\U0001F600\u00e9\u0800"),
          bytesOf(L"a\U0001F600\u00e9\u0800")},
         {L"partial", REG_SZ, bytesOf(L"xyz").substr(0, 2 * sizeof(WCHAR) + 1), bytesOf(L"xy")},
+        {L"unpaired", REG_SZ, bytesOf({L'x', wchar_t(0xD83D), wchar_t(0xE000)}),
+         bytesOf({L'x', wchar_t(0xD83D), wchar_t(0xE000)})}, // no pair: the second is no low half
         {L"showInfo", REG_BINARY, std::string(1, '\0'), std::string(1, '\0')},
         {L"version", REG_DWORD, std::string(reinterpret_cast<const char*>(&version), 4),
          std::string(reinterpret_cast<const char*>(&version), 4)},

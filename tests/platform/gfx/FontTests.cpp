@@ -96,23 +96,20 @@ TEST_F(FontTest, AFamilyGivesItsRegularFaceToARegularRequestAndStylesAreMadeWhen
     // The thin face comes first by file name, as the toolkit's two fonts do.
     std::filesystem::copy_file(dejavu / "DejaVuSans-ExtraLight.ttf", windowsFolder() / "A.ttf");
     std::filesystem::copy_file(dejavu / "DejaVuSans.ttf", windowsFolder() / "B.ttf");
-    const auto regular = chooseFont(L"DejaVu Sans", false, false);
-    ASSERT_TRUE(regular.face);
-    EXPECT_EQ(regular.face->file().filename(), "B.ttf");
-    EXPECT_EQ(regular.face->weight(), 400);
+    const auto choice = chooseFont(L"DejaVu Sans", false, false);
+    ASSERT_TRUE(choice.face);
+    EXPECT_EQ(choice.face->file().filename(), "B.ttf");
+    EXPECT_EQ(choice.face->weight(), 400);
     EXPECT_EQ(chooseFont(L"A.ttf", false, false).face->weight(), 200) << "a file asked by name";
 
     // Missing styles are synthesized and present ones used.
     const auto realBold = chooseFont(L"DejaVu Serif", true, false);
     ASSERT_TRUE(realBold.face);
-    EXPECT_TRUE(realBold.face->bold());
-    EXPECT_FALSE(realBold.embolden);
+    EXPECT_TRUE(realBold.face->bold() && !realBold.embolden);
 
     std::filesystem::copy_file(dejavu / "DejaVuSans.ttf", windowsFolder() / "Plain.ttf");
     const auto fakeBold = chooseFont(L"Plain.ttf", true, true);
-    ASSERT_TRUE(fakeBold.face);
-    EXPECT_TRUE(fakeBold.embolden);
-    EXPECT_TRUE(fakeBold.oblique);
+    EXPECT_TRUE(fakeBold.face && fakeBold.embolden && fakeBold.oblique);
 
     HFONT regular = makeFont(-24, L"Plain.ttf");
     HFONT bold = makeFont(-24, L"Plain.ttf", FW_BOLD);

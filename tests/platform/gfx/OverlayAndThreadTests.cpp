@@ -77,7 +77,7 @@ TEST_F(OverlayTest, AWorkerAndTheInterfaceThreadShareSurfacesAFontAndTheScreen) 
     RECT fromWorker{};
     RECT fromUi{};
     std::thread worker([&] {
-        DDBLTFX fx = keyEffects(0xFFFF, 0xFFFF);
+        DDBLTFX fx = effects(0, 0xFFFF, 0xFFFF);
         for (int i = 0; i < rounds; ++i) {
             fill(*label, nullptr, 0xFFFF);
             measureAndDraw(*label, fromWorker);

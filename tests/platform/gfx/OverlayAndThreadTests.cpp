@@ -22,12 +22,12 @@ protected:
 TEST_F(OverlayTest, ShownOverlayStretchesItsSourceAboveTheScreenUntilHidden) {
     ASSERT_EQ(fill(*primary, nullptr, 0xEF5D), DD_OK);
     auto overlay = makeSurface(*dd, 4, 2, DDSCAPS_OVERLAY);
-    writePixels(*overlay, {0x1111, 0x2222, 9, 9, 9, 9, 9, 9});
-    RECT source{0, 0, 2, 1};
+    writePixels(*overlay, {0x1111, 0x2222, 9, 9, 0x3333, 0x4444, 9, 9});
+    RECT source{0, 0, 2, 2}; // in 16.16 steps of 2 / 228 the second row starts at 115
     RECT dest{474, 100, 478, 328};
     ASSERT_EQ(overlay->UpdateOverlay(&source, primary.get(), &dest, DDOVER_SHOW, nullptr), DD_OK);
     EXPECT_EQ(presented(RECT{474, 100, 478, 101}), (Pixels{0x1111, 0x1111, 0x2222, 0x2222}));
-    EXPECT_EQ(presented(477, 327), 0x2222);
+    EXPECT_EQ(presented(RECT{476, 214, 477, 216}), (Pixels{0x2222, 0x4444}));
     for (POINT outside : {POINT{478, 200}, POINT{476, 328}, POINT{473, 200}, POINT{476, 99}}) {
         EXPECT_EQ(presented(outside.x, outside.y), 0xEF5D) << outside.x << "," << outside.y;
     }

@@ -4,11 +4,7 @@
 
 using namespace usertest;
 
-namespace {
-
-class CrossThreadTest : public UserTest {};
-
-} // namespace
+using CrossThreadTest = UserTest;
 
 TEST_F(CrossThreadTest, TwoThreadsSendingToEachOtherDoNotDeadlock) {
     HWND mine = topWindow(0);

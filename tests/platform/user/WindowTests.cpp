@@ -5,7 +5,7 @@ using namespace usertest;
 
 namespace {
 
-class WindowTest : public UserTest {};
+using WindowTest = UserTest;
 
 class SmallPhoneWindowTest : public UserTest {
 protected:

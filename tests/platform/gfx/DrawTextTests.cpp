@@ -52,8 +52,8 @@ TEST_F(DrawTextTest, MeasuringDrawsNothingAndGivesOneLineHeightPerLineOrOnePixel
             << "drawing returns the height too";
     }
     // The measured width is the widest line's, even when one word is wider than asked.
-    EXPECT_EQ(measure(canvas.dc, L"wake wake wake", DT_WORDBREAK, {0, 0, wordWidth + 2, 1}).right,
-              wordWidth);
+    EXPECT_EQ(measure(canvas.dc, L"wake wake wake", DT_WORDBREAK, {9, 0, 11 + wordWidth, 1}).right,
+              9 + wordWidth);
     const RECT alone = measure(canvas.dc, L"Wake-on-LAN", DT_SINGLELINE);
     const RECT broken = measure(canvas.dc, L"Wake-on-LAN", DT_WORDBREAK, {0, 0, 20, 1});
     EXPECT_GT(broken.right, 20);
@@ -128,6 +128,7 @@ TEST_F(DrawTextTest, OpaqueModeFillsTheLineBoxWithTheBackgroundColour) {
     EXPECT_EQ(SetBkMode(clear.dc, TRANSPARENT), OPAQUE);
     DrawTextW(clear.dc, L"ab", -1, &box, DT_SINGLELINE);
     EXPECT_EQ(clear.at(10, 5), white);
+    EXPECT_NEAR(clear.ink(white).right, 10 + size.right, 2) << "each glyph at its pen position";
 }
 
 TEST_F(DrawTextTest, DrawingIsClippedToTheRectangleAndBadArgumentsDrawNothing) {

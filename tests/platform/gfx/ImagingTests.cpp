@@ -151,12 +151,12 @@ TEST_F(ImagingTest, DrawStretchesAndTakesSourceRectanglesInHundredthsOfAMillimet
 }
 
 TEST_F(ImagingTest, ABicubicRescaledBitmapKeepsFlatColoursAndRepeatsItsEdges) {
-    // Left half opaque red, right half half-transparent blue, 100 x 41.
+    // Left half opaque orange, right half half-transparent blue, 100 x 41.
     std::vector<std::uint8_t> pixels;
     for (int i = 0; i < 100 * 41; ++i) {
         const bool left = i % 100 < 50;
-        pixels.insert(pixels.end(), {std::uint8_t(left ? 255 : 0), 0, std::uint8_t(left ? 0 : 255),
-                                     std::uint8_t(left ? 255 : 128)});
+        pixels.insert(pixels.end(), {std::uint8_t(left ? 255 : 0), std::uint8_t(left ? 64 : 0),
+                                     std::uint8_t(left ? 0 : 255), std::uint8_t(left ? 255 : 128)});
     }
     writePng(folder / "button.png", 100, 41, pixels, true);
     auto image = load("button.png");
@@ -166,9 +166,9 @@ TEST_F(ImagingTest, ABicubicRescaledBitmapKeepsFlatColoursAndRepeatsItsEdges) {
               S_OK);
     const ComPtr<IBitmapImage> bitmapOwner(bitmap);
     BitmapData data{};
-    ASSERT_EQ(bitmap->LockBits(nullptr, ImageLockModeRead, PixelFormat32bppARGB, &data), S_OK);
-    const auto* red = static_cast<const std::uint8_t*>(data.Scan0) + 10 * data.Stride + 2 * 4;
-    EXPECT_EQ(std::vector<int>(red, red + 4), (std::vector<int>{0, 0, 255, 255})) << "B, G, R, A";
+    ASSERT_EQ(bitmap->LockBits(nullptr, ImageLockModeRead, PixelFormat24bppRGB, &data), S_OK);
+    const auto* orange = static_cast<const std::uint8_t*>(data.Scan0) + 10 * data.Stride + 2 * 3;
+    EXPECT_EQ(std::vector<int>(orange, orange + 3), (std::vector<int>{0, 64, 255})) << "B, G, R";
     EXPECT_EQ(bitmap->UnlockBits(&data), S_OK);
     EXPECT_EQ(bitmap->UnlockBits(&data), IMGERR_BADUNLOCK);
 
@@ -178,9 +178,22 @@ TEST_F(ImagingTest, ABicubicRescaledBitmapKeepsFlatColoursAndRepeatsItsEdges) {
     BufferCanvas canvas(50, 20, 0x0000);
     RECT dest{0, 0, 50, 20};
     ASSERT_EQ(scaled->Draw(canvas.dc, &dest, nullptr), S_OK);
-    EXPECT_EQ(canvas.at(2, 10), 0xF800) << "flat areas keep their exact colour";
+    EXPECT_EQ(canvas.at(2, 10), 0xFA00) << "flat areas keep their exact colour";
     EXPECT_EQ(canvas.at(47, 10), 0x0010) << "half-transparent blue over black";
     EXPECT_EQ(canvas.at(10, 0), canvas.at(10, 19)) << "edges repeat, they don't darken";
+
+    // Bilinear, red and blue to four: the inner pixels take 3 : 1 of their nearer neighbour.
+    writePng(folder / "two.png", 2, 1, {255, 0, 0, 255, 0, 0, 255, 255}, true);
+    ASSERT_EQ(factory->CreateBitmapFromImage(load("two.png").get(), 4, 1, PixelFormat24bppRGB,
+                                             InterpolationHintBilinear, &bitmap),
+              S_OK);
+    const ComPtr<IBitmapImage> bilinear(bitmap);
+    ASSERT_EQ(bitmap->LockBits(nullptr, ImageLockModeRead, PixelFormat24bppRGB, &data), S_OK);
+    const auto* row = static_cast<const std::uint8_t*>(data.Scan0);
+    EXPECT_NEAR(row[3 + 2], 191, 1);
+    EXPECT_NEAR(row[3], 64, 1);
+    EXPECT_EQ(std::vector<int>(row + 9, row + 12), (std::vector<int>{255, 0, 0}));
+    bitmap->UnlockBits(&data);
 }
 
 TEST_F(ImagingTest, AnEncoderWithoutACompleteFrameWritesNothing) {

@@ -21,9 +21,9 @@ protected:
 
 TEST_F(OverlayTest, ShownOverlayStretchesItsSourceAboveTheScreenUntilHidden) {
     ASSERT_EQ(fill(*primary, nullptr, 0xEF5D), DD_OK);
-    auto overlay = makeSurface(*dd, 4, 2, DDSCAPS_OVERLAY);
-    writePixels(*overlay, {0x1111, 0x2222, 9, 9, 0x3333, 0x4444, 9, 9});
-    RECT source{0, 0, 2, 2}; // in 16.16 steps of 2 / 228 the second row starts at 115
+    auto overlay = makeSurface(*dd, 4, 3, DDSCAPS_OVERLAY);
+    writePixels(*overlay, {9, 9, 9, 9, 9, 0x1111, 0x2222, 9, 9, 0x3333, 0x4444, 9});
+    RECT source{1, 1, 3, 3}; // in 16.16 steps of 2 / 228 the second row starts at 115
     RECT dest{474, 100, 478, 328};
     ASSERT_EQ(overlay->UpdateOverlay(&source, primary.get(), &dest, DDOVER_SHOW, nullptr), DD_OK);
     EXPECT_EQ(presented(RECT{474, 100, 478, 101}), (Pixels{0x1111, 0x1111, 0x2222, 0x2222}));

@@ -52,8 +52,9 @@ TEST_F(DrawTextTest, MeasuringDrawsNothingAndGivesOneLineHeightPerLineOrOnePixel
             << "drawing returns the height too";
     }
     // The measured width is the widest line's, even when one word is wider than asked.
-    EXPECT_EQ(measure(canvas.dc, L"wake wake wake", DT_WORDBREAK, {9, 0, 11 + wordWidth, 1}).right,
-              9 + wordWidth);
+    EXPECT_EQ(
+        measure(canvas.dc, L"wake wake wake", DT_WORDBREAK, {300, 0, 302 + wordWidth, 1}).right,
+        300 + wordWidth);
     const RECT alone = measure(canvas.dc, L"Wake-on-LAN", DT_SINGLELINE);
     const RECT broken = measure(canvas.dc, L"Wake-on-LAN", DT_WORDBREAK, {0, 0, 20, 1});
     EXPECT_GT(broken.right, 20);

@@ -66,15 +66,15 @@ TEST_F(DeviceTest, RotationSwapsTheScreenAndTellsListenersThenWindowsOtherThread
     });
     spinUntil([&] { return created.load(); });
     device().rotate(); // does not wait for the worker
-    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 640);
-    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 480);
-    EXPECT_EQ(device().pitch(), 640);
+    EXPECT_EQ(
+        std::tuple(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), device().pitch()),
+        std::tuple(640, 480, 640));
     EXPECT_EQ(order, (std::vector<std::string>{"listener sees 640", "window"}));
     EXPECT_EQ(windowBox(window), Box(0, 52, 640, 480)) << "the work area turned with the screen";
     rotated = true;
     worker.join();
-    EXPECT_EQ(order.size(), 3u);
-    EXPECT_EQ(order.back(), "other thread's window");
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"listener sees 640", "window", "other thread's window"}));
     device().rotate();
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 480);
 }
@@ -90,9 +90,9 @@ TEST_F(DeviceTest, MessageBoxesAreRecordedWrittenToStandardErrorAndAnswered) {
     EXPECT_NE(errors.find("GetMessage: Main function fail..."), std::string::npos) << errors;
     auto boxes = device().messageBoxes();
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].text, L"Main function fail...");
-    EXPECT_EQ(boxes[0].caption, L"GetMessage");
-    EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(
+        std::tuple(boxes[0].text, boxes[0].caption, boxes[0].type),
+        std::tuple(L"Main function fail...", L"GetMessage", UINT{MB_OK | MB_ICONEXCLAMATION}));
 }
 
 TEST_F(DeviceTest, LayersAreDrawnInTheirOrderOnlyWhereTheComposedAreaMeetsThem) {
@@ -177,12 +177,11 @@ TEST_F(DeviceTest, AScreenshotIsAPngOfTheScreenBelowTheTaskBarStrip) {
     image.format = PNG_FORMAT_RGB;
     std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(image));
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
-    EXPECT_EQ(image.width, 480u);
-    EXPECT_EQ(image.height, 640u);
-    auto red = [&](int x, int y) { return rgb[(y * 480 + x) * 3]; };
-    EXPECT_EQ(red(240, 52), 255) << "the screen starts below the strip";
-    EXPECT_EQ(rgb[(52 * 480 + 240) * 3 + 1], 0);
-    EXPECT_LT(red(240, 51), 128) << "a dark task bar strip";
+    EXPECT_EQ(std::pair(image.width, image.height), std::pair(480u, 640u));
+    const std::uint8_t* below = &rgb[(52 * 480 + 240) * 3];
+    EXPECT_EQ(std::tuple(below[0], below[1], below[2]), std::tuple(255, 0, 0))
+        << "the screen starts below the strip";
+    EXPECT_LT(rgb[(51 * 480 + 240) * 3], 128) << "a dark task bar strip";
     device().setTaskBarVisible(false);
     EXPECT_EQ(screenPixel(240, 26), 0xF800);
 }
@@ -208,10 +207,8 @@ TEST(DeviceConfiguration, ComesFromTheEnvironment) {
                                   {"DAWNBELL_BACKEND", "headless"},
                                   {"DAWNBELL_DEVICE_DIR", "/tmp/dawnbell-device"}};
     const auto config = platform::DeviceConfig::fromEnvironment();
-    EXPECT_EQ(config.width, 240);
-    EXPECT_EQ(config.height, 320);
-    EXPECT_EQ(config.dpi, 96);
-    EXPECT_EQ(config.backend, "headless");
+    EXPECT_EQ(std::tuple(config.width, config.height, config.dpi, config.backend),
+              std::tuple(240, 320, 96, "headless"));
     EXPECT_EQ(config.deviceDir, std::filesystem::path("/tmp/dawnbell-device"));
     EXPECT_TRUE(std::filesystem::exists(config.programDir / "platform_user_tests"));
 }
@@ -222,10 +219,8 @@ TEST(DeviceConfiguration, BadValuesAreReportedAndReplacedByDefaults) {
     testing::internal::CaptureStderr();
     const auto config = platform::DeviceConfig::fromEnvironment();
     const std::string errors = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(config.width, 480);
-    EXPECT_EQ(config.height, 640);
-    EXPECT_EQ(config.dpi, 192);
-    EXPECT_EQ(config.backend, "sdl");
+    EXPECT_EQ(std::tuple(config.width, config.height, config.dpi, config.backend),
+              std::tuple(480, 640, 192, "sdl"));
     for (const char* name : {"DAWNBELL_SCREEN", "DAWNBELL_DPI", "DAWNBELL_BACKEND"}) {
         EXPECT_NE(errors.find(name), std::string::npos) << name;
     }

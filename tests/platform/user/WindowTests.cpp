@@ -58,6 +58,11 @@ TEST_F(SmallPhoneWindowTest, TheTaskBarScalesWithTheResolution) {
     EXPECT_EQ(windowBox(topWindow(0)), Box(0, 26, 240, 320));
 }
 
+TEST(SystemMetrics, BeforeTheDeviceStartsAreTheDefaultPhones) {
+    EXPECT_EQ(std::tuple(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYFULLSCREEN)),
+              std::tuple(480, 640 - 52));
+}
+
 TEST_F(WindowTest, AParentedWindowWithoutPopUpStyleIsAChildPlacedInTheParentsClientArea) {
     HWND parent = topWindow(0);
     HWND edit = CreateWindowExW(0, kClassName, L"", ES_AUTOHSCROLL, 10, 20, 100, 40, parent,

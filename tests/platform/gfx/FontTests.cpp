@@ -59,7 +59,8 @@ TEST_F(FontTest, NegativeHeightIsTheCharacterHeightAndPositiveTheCellHeight) {
     HFONT byCell = makeFont(30);
     HFONT byCharacter = makeFont(-30);
     EXPECT_NEAR(measured(byCell, L"x").bottom, 30, 1);
-    EXPECT_GE(measured(byCharacter, L"x").bottom, 34); // DejaVu's cell is 1.16 of its height
+    // DejaVu's ascent (1901 of 2048 units) and descent (483), each rounded up: 28 + 8.
+    EXPECT_EQ(measured(byCharacter, L"x").bottom, 36);
     EXPECT_GT(measured(byCharacter, L"Dawnbell").right, measured(byCell, L"Dawnbell").right);
     DeleteObject(byCell);
     DeleteObject(byCharacter);

@@ -166,9 +166,10 @@ TEST_F(ImagingTest, ABicubicRescaledBitmapKeepsFlatColoursAndRepeatsItsEdges) {
               S_OK);
     const ComPtr<IBitmapImage> bitmapOwner(bitmap);
     BitmapData data{};
-    ASSERT_EQ(bitmap->LockBits(nullptr, ImageLockModeRead, PixelFormat24bppRGB, &data), S_OK);
-    const auto* orange = static_cast<const std::uint8_t*>(data.Scan0) + 10 * data.Stride + 2 * 3;
-    EXPECT_EQ(std::vector<int>(orange, orange + 3), (std::vector<int>{0, 64, 255})) << "B, G, R";
+    ASSERT_EQ(bitmap->LockBits(nullptr, ImageLockModeRead, PixelFormat32bppARGB, &data), S_OK);
+    const auto* orange = static_cast<const std::uint8_t*>(data.Scan0) + 10 * data.Stride + 2 * 4;
+    EXPECT_EQ(std::vector<int>(orange, orange + 4), (std::vector<int>{0, 64, 255, 255}))
+        << "B, G, R, A";
     EXPECT_EQ(bitmap->UnlockBits(&data), S_OK);
     EXPECT_EQ(bitmap->UnlockBits(&data), IMGERR_BADUNLOCK);
 
@@ -182,9 +183,10 @@ TEST_F(ImagingTest, ABicubicRescaledBitmapKeepsFlatColoursAndRepeatsItsEdges) {
     EXPECT_EQ(canvas.at(47, 10), 0x0010) << "half-transparent blue over black";
     EXPECT_EQ(canvas.at(10, 0), canvas.at(10, 19)) << "edges repeat, they don't darken";
 
-    // Bilinear, red and blue to four: the inner pixels take 3 : 1 of their nearer neighbour.
-    writePng(folder / "two.png", 2, 1, {255, 0, 0, 255, 0, 0, 255, 255}, true);
-    ASSERT_EQ(factory->CreateBitmapFromImage(load("two.png").get(), 4, 1, PixelFormat24bppRGB,
+    // Bilinear, red and blue (both half green) to four: the inner pixels take 3 : 1 of their nearer
+    // neighbour.
+    writePng(folder / "bilinear.png", 2, 1, {255, 128, 0, 255, 0, 128, 255, 255}, true);
+    ASSERT_EQ(factory->CreateBitmapFromImage(load("bilinear.png").get(), 4, 1, PixelFormat24bppRGB,
                                              InterpolationHintBilinear, &bitmap),
               S_OK);
     const ComPtr<IBitmapImage> bilinear(bitmap);
@@ -192,7 +194,7 @@ TEST_F(ImagingTest, ABicubicRescaledBitmapKeepsFlatColoursAndRepeatsItsEdges) {
     const auto* row = static_cast<const std::uint8_t*>(data.Scan0);
     EXPECT_NEAR(row[3 + 2], 191, 1);
     EXPECT_NEAR(row[3], 64, 1);
-    EXPECT_EQ(std::vector<int>(row + 9, row + 12), (std::vector<int>{255, 0, 0}));
+    EXPECT_EQ(std::vector<int>(row + 9, row + 12), (std::vector<int>{255, 128, 0})) << "B, G, R";
     bitmap->UnlockBits(&data);
 }
 

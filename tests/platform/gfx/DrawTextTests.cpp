@@ -20,8 +20,7 @@ protected:
 };
 
 TEST_F(DrawTextTest, MeasuringDrawsNothingAndGivesOneLineHeightPerLineOrOnePixelWhenEmpty) {
-    BufferCanvas canvas(200, 200, white);
-    SelectObject(canvas.dc, font);
+    BufferCanvas canvas(200, 200, white, font);
     const RECT word = measure(canvas.dc, L"wake", DT_SINGLELINE, {5, 7, 1000, 8});
     EXPECT_EQ(std::tuple(word.left, word.top), std::tuple(5, 7));
     const int lineHeight = word.bottom - 7;
@@ -53,8 +52,9 @@ TEST_F(DrawTextTest, MeasuringDrawsNothingAndGivesOneLineHeightPerLineOrOnePixel
             << "drawing returns the height too";
     }
     // The measured width is the widest line's, even when one word is wider than asked.
-    EXPECT_EQ(measure(canvas.dc, L"wake wake wake", DT_WORDBREAK, {0, 0, wordWidth + 2, 1}).right,
-              wordWidth);
+    EXPECT_EQ(
+        measure(canvas.dc, L"wake wake wake", DT_WORDBREAK, {300, 0, 302 + wordWidth, 1}).right,
+        300 + wordWidth);
     const RECT alone = measure(canvas.dc, L"Wake-on-LAN", DT_SINGLELINE);
     const RECT broken = measure(canvas.dc, L"Wake-on-LAN", DT_WORDBREAK, {0, 0, 20, 1});
     EXPECT_GT(broken.right, 20);
@@ -71,14 +71,12 @@ TEST_F(DrawTextTest, MeasuringDrawsNothingAndGivesOneLineHeightPerLineOrOnePixel
 }
 
 TEST_F(DrawTextTest, CenteredTextLandsWhereTheAlignmentFormulasPutIt) {
-    BufferCanvas centred(240, 120, white);
-    SelectObject(centred.dc, font);
+    BufferCanvas centred(240, 120, white, font);
     const RECT size = measure(centred.dc, L"Dawnbell", DT_SINGLELINE);
     RECT box{0, 0, 240, 120};
     DrawTextW(centred.dc, L"Dawnbell", -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 
-    BufferCanvas placed(240, 120, white);
-    SelectObject(placed.dc, font);
+    BufferCanvas placed(240, 120, white, font);
     RECT at{(0 + 240 - size.right) / 2, 0 + (120 - 0) / 2 - size.bottom / 2, 240, 120};
     DrawTextW(placed.dc, L"Dawnbell", -1, &at, DT_LEFT | DT_TOP | DT_SINGLELINE);
     ASSERT_NE(placed.ink(white).right, 0);
@@ -86,13 +84,11 @@ TEST_F(DrawTextTest, CenteredTextLandsWhereTheAlignmentFormulasPutIt) {
 }
 
 TEST_F(DrawTextTest, EachLineIsCenteredOnItsOwnWidth) {
-    BufferCanvas canvas(300, 200, white);
-    SelectObject(canvas.dc, font);
+    BufferCanvas canvas(300, 200, white, font);
     const RECT wide = measure(canvas.dc, L"WWWWWW", DT_SINGLELINE);
     RECT box{0, 0, 300, 200};
     DrawTextW(canvas.dc, L"WWWWWW\ni", -1, &box, DT_CENTER | DT_WORDBREAK);
-    BufferCanvas firstLine(300, 200, white);
-    SelectObject(firstLine.dc, font);
+    BufferCanvas firstLine(300, 200, white, font);
     RECT top{(300 - wide.right) / 2, 0, 300, 200};
     DrawTextW(firstLine.dc, L"WWWWWW", -1, &top, 0);
     const auto firstRowsEnd = canvas.pixels.begin() + wide.bottom * 300;
@@ -118,8 +114,7 @@ TEST_F(DrawTextTest, FullyCoveredPixelsTakeTheExactTextColour) {
 }
 
 TEST_F(DrawTextTest, OpaqueModeFillsTheLineBoxWithTheBackgroundColour) {
-    BufferCanvas canvas(200, 60, white);
-    SelectObject(canvas.dc, font);
+    BufferCanvas canvas(200, 60, white, font);
     const RECT size = measure(canvas.dc, L"ab", DT_SINGLELINE);
     SetBkColor(canvas.dc, RGB(0, 0, 255));
     EXPECT_EQ(SetBkMode(canvas.dc, OPAQUE), OPAQUE); // a fresh context is opaque
@@ -130,27 +125,23 @@ TEST_F(DrawTextTest, OpaqueModeFillsTheLineBoxWithTheBackgroundColour) {
     EXPECT_EQ(canvas.at(10 + size.right, 5), white);
     EXPECT_EQ(canvas.at(10, 5 + size.bottom), white);
 
-    BufferCanvas clear(200, 60, white);
-    SelectObject(clear.dc, font);
+    BufferCanvas clear(200, 60, white, font);
     EXPECT_EQ(SetBkMode(clear.dc, TRANSPARENT), OPAQUE);
     DrawTextW(clear.dc, L"ab", -1, &box, DT_SINGLELINE);
     EXPECT_EQ(clear.at(10, 5), white);
+    EXPECT_NEAR(clear.ink(white).right, 10 + size.right, 2) << "each glyph at its pen position";
 }
 
-TEST_F(DrawTextTest, DrawingIsClippedToTheRectangle) {
-    BufferCanvas canvas(200, 60, white);
-    SelectObject(canvas.dc, font);
+TEST_F(DrawTextTest, DrawingIsClippedToTheRectangleAndBadArgumentsDrawNothing) {
+    BufferCanvas canvas(200, 60, white, font);
     RECT box{0, 0, 15, 60};
     DrawTextW(canvas.dc, L"WWWW", -1, &box, DT_SINGLELINE);
     EXPECT_LE(canvas.ink(white).right, 15);
     DrawTextW(canvas.dc, L"WWWW", -1, &box, DT_SINGLELINE | DT_NOCLIP);
     EXPECT_GT(canvas.ink(white).right, 15);
-}
 
-TEST_F(DrawTextTest, BadHandlesAndArgumentsDrawNothing) {
     RECT r{0, 0, 10, 10};
     EXPECT_EQ(DrawTextW(nullptr, L"x", -1, &r, 0), 0);
-    BufferCanvas canvas(10, 10, white);
     EXPECT_EQ(DrawTextW(canvas.dc, L"x", -1, nullptr, 0), 0);
     EXPECT_EQ(DrawTextW(canvas.dc, nullptr, 3, &r, 0), 0);
     EXPECT_EQ(SetTextColor(nullptr, 0), CLR_INVALID);

@@ -17,17 +17,14 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace gfxtest {
 
+using Pixels = std::vector<std::uint16_t>;
+
 struct ReleaseCom {
-    void operator()(IUnknown* object) const {
-        if (object != nullptr) {
-            object->Release();
-        }
-    }
+    void operator()(IUnknown* object) const { object->Release(); } // never given null
 };
 template <class T>
 using ComPtr = std::unique_ptr<T, ReleaseCom>;
@@ -38,16 +35,10 @@ inline ComPtr<IDirectDraw> makeDirectDraw() {
     return ComPtr<IDirectDraw>(dd);
 }
 
-inline DDSURFACEDESC sizedDesc() {
-    DDSURFACEDESC desc{};
-    desc.dwSize = sizeof(desc);
-    return desc;
-}
-
 // A surface of the given size, or with width 0 one of the caps' own size (the primary).
 inline ComPtr<IDirectDrawSurface> makeSurface(IDirectDraw& dd, int width, int height,
                                               DWORD caps = 0) {
-    DDSURFACEDESC desc = sizedDesc();
+    DDSURFACEDESC desc{sizeof(desc)};
     desc.dwFlags = (width != 0 ? DDSD_WIDTH | DDSD_HEIGHT : 0) | (caps != 0 ? DDSD_CAPS : 0);
     desc.dwWidth = static_cast<DWORD>(width);
     desc.dwHeight = static_cast<DWORD>(height);
@@ -57,67 +48,53 @@ inline ComPtr<IDirectDrawSurface> makeSurface(IDirectDraw& dd, int width, int he
     return ComPtr<IDirectDrawSurface>(surface);
 }
 
-inline ComPtr<IDirectDrawSurface> makePrimary(IDirectDraw& dd) {
-    return makeSurface(dd, 0, 0, DDSCAPS_PRIMARYSURFACE);
-}
-
-inline DDBLTFX fillEffects(DWORD colour) {
-    DDBLTFX fx{};
-    fx.dwSize = sizeof(fx);
+// Blt effects filling with `colour` and skipping source pixels from `low` to `high`.
+inline DDBLTFX effects(DWORD colour, DWORD low = 0, DWORD high = 0) {
+    DDBLTFX fx{sizeof(fx)};
     fx.dwFillColor = colour;
-    return fx;
-}
-
-// Blt effects that skip source pixels from `low` to `high`.
-inline DDBLTFX keyEffects(DWORD low, DWORD high) {
-    DDBLTFX fx = fillEffects(0);
     fx.ddckSrcColorkey = {low, high};
     return fx;
 }
 
 inline HRESULT fill(IDirectDrawSurface& surface, RECT* rect, DWORD colour) {
-    DDBLTFX fx = fillEffects(colour);
+    DDBLTFX fx = effects(colour);
     return surface.Blt(rect, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAITNOTBUSY, &fx);
 }
 
-// Calls `row(y, pixels, width)` for each row of the locked surface.
-template <class RowFunction>
-void forEachRow(IDirectDrawSurface& surface, DWORD lockFlags, RowFunction row) {
-    DDSURFACEDESC desc = sizedDesc();
-    ASSERT_EQ(surface.Lock(nullptr, &desc, lockFlags, nullptr), DD_OK);
+// Reads the surface's pixels, row after row, through Lock; with `write`, writes them first.
+inline Pixels pixelsOf(IDirectDrawSurface& surface, const Pixels* write = nullptr) {
+    DDSURFACEDESC desc{sizeof(desc)};
+    Pixels out;
+    EXPECT_EQ(surface.Lock(nullptr, &desc, 0, nullptr), DD_OK);
     for (DWORD y = 0; y < desc.dwHeight; ++y) {
-        row(y,
-            reinterpret_cast<std::uint16_t*>(static_cast<std::uint8_t*>(desc.lpSurface) +
-                                             y * desc.lPitch),
-            desc.dwWidth);
+        auto* row = reinterpret_cast<std::uint16_t*>(static_cast<std::uint8_t*>(desc.lpSurface) +
+                                                     y * desc.lPitch);
+        if (write != nullptr) {
+            std::copy_n(write->begin() + y * desc.dwWidth, desc.dwWidth, row);
+        }
+        out.insert(out.end(), row, row + desc.dwWidth);
     }
     surface.Unlock(nullptr);
-}
-
-// The surface's pixels, row after row, read through Lock.
-inline std::vector<std::uint16_t> pixelsOf(IDirectDrawSurface& surface) {
-    std::vector<std::uint16_t> out;
-    forEachRow(surface, DDLOCK_READONLY, [&](DWORD, const std::uint16_t* row, DWORD width) {
-        out.insert(out.end(), row, row + width);
-    });
     return out;
 }
 
-inline void writePixels(IDirectDrawSurface& surface, const std::vector<std::uint16_t>& pixels) {
-    forEachRow(surface, DDLOCK_WRITEONLY, [&](DWORD y, std::uint16_t* row, DWORD width) {
-        std::copy_n(pixels.begin() + y * width, width, row);
-    });
+inline void writePixels(IDirectDrawSurface& surface, const Pixels& pixels) {
+    pixelsOf(surface, &pixels);
 }
 
 // A pixel buffer with a device context drawing into it.
 struct BufferCanvas {
     int width;
     int height;
-    std::vector<std::uint16_t> pixels;
+    Pixels pixels;
     HDC dc;
-    BufferCanvas(int w, int h, std::uint16_t background)
+    BufferCanvas(int w, int h, std::uint16_t background, HGDIOBJ font = nullptr)
         : width(w), height(h), pixels(static_cast<std::size_t>(w) * h, background),
-          dc(platform::gdi::createBufferDC(pixels.data(), w, h, w)) {}
+          dc(platform::gdi::createBufferDC(pixels.data(), w, h, w)) {
+        if (font != nullptr) {
+            SelectObject(dc, font);
+        }
+    }
     BufferCanvas(const BufferCanvas&) = delete;
     BufferCanvas& operator=(const BufferCanvas&) = delete;
     ~BufferCanvas() { platform::gdi::deleteBufferDC(dc); }
@@ -146,6 +123,11 @@ inline LOGFONTW describeFont(LONG height, const wchar_t* face = L"DejaVu Sans",
     description.lfItalic = italic;
     std::wcsncpy(description.lfFaceName, face, LF_FACESIZE - 1);
     return description;
+}
+
+inline HFONT makeFont(LONG height, const wchar_t* face = L"DejaVu Sans", LONG weight = FW_NORMAL) {
+    const LOGFONTW description = describeFont(height, face, weight);
+    return CreateFontIndirectW(&description);
 }
 
 // DrawTextW's DT_CALCRECT answer for `text` starting from `start`.
@@ -191,17 +173,6 @@ inline std::filesystem::path windowsFolder() {
     std::filesystem::path folder = platform::paths::toHost(L"\\windows");
     std::filesystem::create_directories(folder);
     return folder;
-}
-
-// Where the test program lies (checks write their pictures there).
-inline std::filesystem::path programFolder() {
-    return std::filesystem::read_symlink("/proc/self/exe").parent_path();
-}
-
-inline HFONT makeFont(LONG height, const wchar_t* face = L"DejaVu Sans", LONG weight = FW_NORMAL,
-                      BYTE italic = 0) {
-    const LOGFONTW description = describeFont(height, face, weight, italic);
-    return CreateFontIndirectW(&description);
 }
 
 } // namespace gfxtest

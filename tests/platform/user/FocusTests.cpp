@@ -3,11 +3,7 @@
 
 using namespace usertest;
 
-namespace {
-
-class FocusTest : public UserTest {};
-
-} // namespace
+using FocusTest = UserTest;
 
 TEST_F(FocusTest, SetFocusSendsKillFocusThenSetFocusAtOnce) {
     HWND parent = topWindow();
@@ -17,10 +13,11 @@ TEST_F(FocusTest, SetFocusSendsKillFocusThenSetFocusAtOnce) {
     Recorder::clear();
     EXPECT_EQ(SetFocus(b), a);
     auto seen = Recorder::only({WM_KILLFOCUS, WM_SETFOCUS});
-    EXPECT_EQ(pick(seen, &Seen::message), (std::vector<UINT>{WM_KILLFOCUS, WM_SETFOCUS}));
-    EXPECT_EQ(pick(seen, &Seen::window), (std::vector<HWND>{a, b}));
-    EXPECT_EQ(pick(seen, &Seen::wParam),
-              (std::vector<WPARAM>{reinterpret_cast<WPARAM>(b), reinterpret_cast<WPARAM>(a)}));
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(std::tuple(seen[0].message, seen[0].window, seen[0].wParam),
+              std::tuple(UINT{WM_KILLFOCUS}, a, reinterpret_cast<WPARAM>(b)));
+    EXPECT_EQ(std::tuple(seen[1].message, seen[1].window, seen[1].wParam),
+              std::tuple(UINT{WM_SETFOCUS}, b, reinterpret_cast<WPARAM>(a)));
     EXPECT_EQ(GetFocus(), b);
     Recorder::clear();
     SetFocus(b);
@@ -78,13 +75,12 @@ TEST_F(FocusTest, FocusMovesAcrossThreadsWithoutEitherWaitingForTheOther) {
     worker.join();
     EXPECT_EQ(GetFocus(), main);
     platform::pumpMessages();
-    std::vector<Seen> here;
+    std::vector<std::pair<UINT, DWORD>> here;
     for (const Seen& s : Recorder::only({WM_KILLFOCUS, WM_SETFOCUS})) {
         if (s.window == main) {
-            here.push_back(s);
+            here.emplace_back(s.message, s.thread);
         }
     }
-    EXPECT_EQ(pick(here, &Seen::message), (std::vector<UINT>{WM_KILLFOCUS, WM_SETFOCUS}));
-    ASSERT_EQ(here.size(), 2u);
-    EXPECT_EQ(here[1].thread, GetCurrentThreadId());
+    EXPECT_EQ(here.size(), 2u);
+    EXPECT_EQ(here.back(), std::pair(UINT{WM_SETFOCUS}, GetCurrentThreadId()));
 }

@@ -3,6 +3,7 @@
 
 using namespace usertest;
 using platform::PointerAction;
+using enum platform::PointerAction;
 
 namespace {
 
@@ -19,9 +20,10 @@ protected:
         Recorder::clear();
         return seen;
     }
-    void tap(int x, int y) {
-        device().pointer(PointerAction::down, x, y);
-        device().pointer(PointerAction::up, x, y);
+    void touch(std::initializer_list<std::tuple<PointerAction, int, int>> steps) {
+        for (auto [action, x, y] : steps) {
+            device().pointer(action, x, y);
+        }
     }
     HWND main = nullptr;
 };
@@ -44,14 +46,14 @@ TEST_F(InputTest, APressGoesToTheTopmostVisibleWindowInClientCoordinates) {
         {155, 205, inner, MAKELPARAM(5, 3)},
         {400, 600, main, MAKELPARAM(400, 548)},
     };
+    mouse();
     for (const Case& c : cases) {
-        mouse();
-        tap(c.x, c.y);
+        touch({{down, c.x, c.y}, {up, c.x, c.y}});
         auto seen = mouse();
         ASSERT_EQ(seen.size(), 2u) << c.x << "," << c.y;
-        EXPECT_EQ(seen[0].window, c.window) << c.x << "," << c.y;
-        EXPECT_EQ(seen[0].lParam, c.client) << c.x << "," << c.y;
-        EXPECT_EQ(seen[0].wParam, static_cast<WPARAM>(MK_LBUTTON));
+        EXPECT_EQ(std::tuple(seen[0].window, seen[0].lParam, seen[0].wParam),
+                  std::tuple(c.window, c.client, WPARAM{MK_LBUTTON}))
+            << c.x << "," << c.y;
     }
 }
 
@@ -59,41 +61,30 @@ TEST_F(InputTest, APressGoesToTheTopmostVisibleWindowInClientCoordinates) {
 // window and drawn into it gave the window moves and a release of a touch it never saw begin,
 // which the program took for a fling.
 TEST_F(InputTest, ATouchBegunWhereNoWindowIsReachesNoWindowItCrosses) {
-    device().pointer(PointerAction::down, 200, 20); // above the main window, which starts at 52
-    device().pointer(PointerAction::move, 200, 300);
-    device().pointer(PointerAction::up, 200, 310);
+    touch({{down, 200, 20}, {move, 200, 300}, {up, 200, 310}}); // above the window's top, 52
     EXPECT_TRUE(mouse().empty());
-    device().pointer(PointerAction::down, 200, 300);
-    device().pointer(PointerAction::up, 200, 300);
+    touch({{down, 200, 300}, {up, 200, 300}});
     EXPECT_EQ(pick(mouse(), &Seen::window), (std::vector<HWND>{main, main}))
         << "the next touch is the window's again";
 }
 
 TEST_F(InputTest, APressCapturesTheStylusUntilItIsLiftedAndAStylusAboveMakesNoMoves) {
     HWND button = childWindow(main, RECT{0, 0, 100, 100});
-    device().pointer(PointerAction::move, 50, 102);
-    device().pointer(PointerAction::up, 50, 102);
+    touch({{move, 50, 102}, {up, 50, 102}});
     EXPECT_TRUE(mouse().empty());
-    device().pointer(PointerAction::down, 50, 102);
-    device().pointer(PointerAction::move, 300, 400);
-    device().pointer(PointerAction::up, 310, 410);
-    device().pointer(PointerAction::down, 300, 400);
+    touch({{down, 50, 102}, {move, 300, 400}, {up, 310, 410}, {down, 300, 400}});
     auto seen = mouse();
     EXPECT_EQ(pick(seen, &Seen::window), (std::vector<HWND>{button, button, button, main}))
         << "the release ended the capture";
     ASSERT_EQ(seen.size(), 4u);
-    EXPECT_EQ(seen[2].message, static_cast<UINT>(WM_LBUTTONUP));
-    EXPECT_EQ(seen[2].lParam, MAKELPARAM(310, 358));
+    EXPECT_EQ(std::pair(seen[2].message, seen[2].lParam),
+              std::pair(UINT{WM_LBUTTONUP}, MAKELPARAM(310, 358)));
 }
 
 TEST_F(InputTest, ConsecutiveMovesOfOneWindowMergeIntoTheLatest) {
     childWindow(main, RECT{0, 400, 480, 588});
     mouse();
-    device().pointer(PointerAction::down, 10, 60);
-    for (int i = 1; i <= 3; ++i) {
-        device().pointer(PointerAction::move, 10 + i, 60 + i);
-    }
-    device().pointer(PointerAction::up, 13, 63);
+    touch({{down, 10, 60}, {move, 11, 61}, {move, 12, 62}, {move, 13, 63}, {up, 13, 63}});
     auto seen = mouse();
     EXPECT_EQ(pick(seen, &Seen::message),
               (std::vector<UINT>{WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}));
@@ -101,13 +92,11 @@ TEST_F(InputTest, ConsecutiveMovesOfOneWindowMergeIntoTheLatest) {
     EXPECT_EQ(seen[1].lParam, MAKELPARAM(13, 11));
 
     SetCapture(main); // moves of two windows in turn stay apart
-    device().pointer(PointerAction::down, 10, 60);
-    device().pointer(PointerAction::move, 11, 61);
+    touch({{down, 10, 60}, {move, 11, 61}});
     ReleaseCapture();
-    device().pointer(PointerAction::move, 12, 500);
-    device().pointer(PointerAction::move, 13, 501);
+    touch({{move, 12, 500}, {move, 13, 501}});
     SetCapture(main);
-    device().pointer(PointerAction::move, 14, 64);
+    touch({{move, 14, 64}});
     EXPECT_EQ(mouse().size(), 4u);
 }
 
@@ -117,13 +106,10 @@ TEST_F(InputTest, AFilterThatTakesThePressKeepsTheWholeTouch) {
         filtered.push_back(action);
         return y > 500;
     });
-    device().pointer(PointerAction::down, 10, 550);
-    device().pointer(PointerAction::move, 10, 100);
-    device().pointer(PointerAction::up, 10, 100);
+    touch({{down, 10, 550}, {move, 10, 100}, {up, 10, 100}});
     EXPECT_TRUE(mouse().empty());
     EXPECT_EQ(filtered.size(), 3u);
-    device().pointer(PointerAction::down, 10, 100);
-    device().pointer(PointerAction::up, 10, 550);
+    touch({{down, 10, 100}, {up, 10, 550}});
     EXPECT_EQ(mouse().size(), 2u) << "a press the filter refused belongs to the window";
     EXPECT_EQ(filtered.size(), 4u);
 }
@@ -159,9 +145,8 @@ TEST_F(InputTest, InputGoesToTheQueueOfTheWindowsThread) {
         DestroyWindow(theirs);
     });
     spinUntil([&] { return theirs != nullptr; });
-    device().pointer(PointerAction::down, 10, 60);
+    device().pointer(down, 10, 60);
     worker.join();
-    auto seen = mouse();
-    ASSERT_EQ(seen.size(), 1u) << "nothing reached this thread's window";
-    EXPECT_EQ(seen[0].thread, worker.id());
+    EXPECT_EQ(pick(mouse(), &Seen::thread), std::vector<DWORD>{worker.id()})
+        << "nothing reached this thread's window";
 }

@@ -5,7 +5,7 @@ using namespace usertest;
 
 namespace {
 
-class MessageQueueTest : public UserTest {};
+using MessageQueueTest = UserTest;
 
 MSG next() {
     MSG msg{};

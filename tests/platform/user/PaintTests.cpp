@@ -9,7 +9,10 @@ using namespace usertest;
 
 namespace {
 
-std::vector<RECT> regionRects(HRGN region) {
+using Boxes = std::vector<Box>;
+
+// The region's rectangles, as GetRegionData gives them.
+Boxes regionRects(HRGN region) {
     const DWORD size = GetRegionData(region, 0, nullptr);
     std::vector<char> buffer(size);
     auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
@@ -17,11 +20,13 @@ std::vector<RECT> regionRects(HRGN region) {
     EXPECT_EQ(data->rdh.dwSize, 32u);
     EXPECT_EQ(data->rdh.iType, static_cast<DWORD>(RDH_RECTANGLES));
     EXPECT_EQ(data->rdh.nRgnSize, data->rdh.nCount * sizeof(RECT));
-    std::vector<RECT> rects(data->rdh.nCount);
-    if (!rects.empty()) {
-        std::memcpy(rects.data(), buffer.data() + sizeof(RGNDATAHEADER), data->rdh.nRgnSize);
+    Boxes boxes;
+    for (DWORD i = 0; i < data->rdh.nCount; ++i) {
+        RECT r;
+        std::memcpy(&r, buffer.data() + sizeof(RGNDATAHEADER) + i * sizeof(RECT), sizeof(r));
+        boxes.push_back(box(r));
     }
-    return rects;
+    return boxes;
 }
 
 class PaintTest : public UserTest {
@@ -33,20 +38,13 @@ protected:
         Recorder::clear();
     }
 
-    // The rectangles of the window's update region, as GetRegionData gives them.
-    std::vector<RECT> updateRects() {
+    // The kind of the window's update region and its rectangles.
+    std::pair<int, Boxes> update(HWND target = nullptr) {
         HRGN region = CreateRectRgn(0, 0, 0, 0);
-        GetUpdateRgn(window, region, FALSE);
+        const int kind = GetUpdateRgn(target ? target : window, region, FALSE);
         auto rects = regionRects(region);
         DeleteObject(region);
-        return rects;
-    }
-
-    int updateRegionKind(HWND target) {
-        HRGN region = CreateRectRgn(0, 0, 0, 0);
-        const int kind = GetUpdateRgn(target, region, FALSE);
-        DeleteObject(region);
-        return kind;
+        return {kind, rects};
     }
 
     size_t paints() { return Recorder::only({WM_PAINT}).size(); }
@@ -54,36 +52,34 @@ protected:
     HWND window = nullptr;
 };
 
-void expectRects(const std::vector<RECT>& actual, const std::vector<RECT>& expected) {
-    ASSERT_EQ(actual.size(), expected.size());
-    for (size_t i = 0; i < actual.size(); ++i) {
-        EXPECT_TRUE(sameRect(actual[i], expected[i]))
-            << "rectangle " << i << ": " << actual[i].left << "," << actual[i].top << ","
-            << actual[i].right << "," << actual[i].bottom;
-    }
-}
-
 } // namespace
 
 TEST_F(PaintTest, UpdateRegionsAreBandedClippedToTheClientAreaAndSayTheirKind) {
-    EXPECT_EQ(updateRegionKind(window), NULLREGION);
-    RECT one{5, 5, 6, 6};
-    InvalidateRect(window, &one, FALSE);
-    EXPECT_EQ(updateRegionKind(window), SIMPLEREGION);
-    ValidateRect(window, nullptr);
-    RECT a{10, 10, 110, 60};
-    RECT b{60, 40, 160, 100};
-    InvalidateRect(window, &a, FALSE);
-    InvalidateRect(window, &b, FALSE);
-    EXPECT_EQ(updateRegionKind(window), COMPLEXREGION);
-    expectRects(updateRects(), {{10, 10, 110, 40}, {10, 40, 160, 60}, {60, 60, 160, 100}});
-    ValidateRect(window, nullptr);
-    RECT outside{400, 500, 900, 900};
-    InvalidateRect(window, &outside, FALSE);
-    expectRects(updateRects(), {{400, 500, 480, 588}});
-    InvalidateRect(window, nullptr, FALSE);
-    expectRects(updateRects(), {{0, 0, 480, 640 - 52}});
-    EXPECT_EQ(updateRegionKind(reinterpret_cast<HWND>(0x99)), ERROR);
+    struct Case {
+        std::vector<RECT> invalid; // none: the whole window
+        int kind;
+        Boxes rects;
+    };
+    const Case cases[] = {
+        {{{5, 5, 6, 6}}, SIMPLEREGION, {{5, 5, 6, 6}}},
+        {{{10, 10, 110, 60}, {60, 40, 160, 100}},
+         COMPLEXREGION,
+         {{10, 10, 110, 40}, {10, 40, 160, 60}, {60, 60, 160, 100}}},
+        {{{400, 500, 900, 900}}, SIMPLEREGION, {{400, 500, 480, 588}}},
+        {{}, SIMPLEREGION, {{0, 0, 480, 588}}},
+    };
+    EXPECT_EQ(update().first, NULLREGION);
+    for (const Case& c : cases) {
+        ValidateRect(window, nullptr);
+        for (const RECT& r : c.invalid) {
+            InvalidateRect(window, &r, FALSE);
+        }
+        if (c.invalid.empty()) {
+            InvalidateRect(window, nullptr, FALSE);
+        }
+        EXPECT_EQ(update(), std::pair(c.kind, c.rects));
+    }
+    EXPECT_EQ(update(reinterpret_cast<HWND>(0x99)).first, ERROR);
 }
 
 TEST_F(PaintTest, PaintComesBackUntilBeginPaintValidatesAndErasesOnlyWhenAsked) {
@@ -98,7 +94,7 @@ TEST_F(PaintTest, PaintComesBackUntilBeginPaintValidatesAndErasesOnlyWhenAsked) 
     PAINTSTRUCT paint{};
     BeginPaint(window, &paint);
     EndPaint(window, &paint);
-    EXPECT_TRUE(sameRect(paint.rcPaint, RECT{0, 0, 480, 588}));
+    EXPECT_EQ(box(paint.rcPaint), Box(0, 0, 480, 588));
     EXPECT_TRUE(Recorder::only({WM_ERASEBKGND}).empty());
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
 
@@ -108,12 +104,12 @@ TEST_F(PaintTest, PaintComesBackUntilBeginPaintValidatesAndErasesOnlyWhenAsked) 
     EndPaint(window, &paint);
     EXPECT_EQ(Recorder::only({WM_ERASEBKGND}).size(), 1u);
     EXPECT_TRUE(paint.fErase) << "the default procedure erased nothing";
-    EXPECT_TRUE(updateRects().empty());
+    EXPECT_TRUE(update().second.empty());
 
     Recorder::handler = nullptr; // the default procedure validates
     InvalidateRect(window, nullptr, FALSE);
     EXPECT_EQ(platform::pumpMessages(), 1);
-    EXPECT_EQ(updateRegionKind(window), NULLREGION);
+    EXPECT_EQ(update().first, NULLREGION);
 }
 
 TEST_F(PaintTest, HiddenWindowsWaitToBeShownAndUpdateWindowPaintsOnlyWhatIsInvalid) {
@@ -131,14 +127,14 @@ TEST_F(PaintTest, HidingAChildExposesWhatItCoveredInTheParent) {
     HWND child = childWindow(window, RECT{20, 30, 120, 80});
     platform::pumpMessages();
     ShowWindow(child, SW_HIDE);
-    expectRects(updateRects(), {{20, 30, 120, 80}});
+    EXPECT_EQ(update().second, (Boxes{{20, 30, 120, 80}}));
 }
 
 TEST(Regions, CombineRgnFollowsItsModeAndGivesTheCanonicalBandedForm) {
     struct Case {
         RECT a, b;
         int mode, kind;
-        std::vector<RECT> rects;
+        Boxes rects;
     };
     const Case cases[] = {
         {{0, 0, 100, 100},
@@ -157,7 +153,7 @@ TEST(Regions, CombineRgnFollowsItsModeAndGivesTheCanonicalBandedForm) {
         HRGN b = CreateRectRgn(c.b.left, c.b.top, c.b.right, c.b.bottom);
         HRGN out = CreateRectRgn(0, 0, 0, 0);
         EXPECT_EQ(CombineRgn(out, a, b, c.mode), c.kind) << "mode " << c.mode;
-        expectRects(regionRects(out), c.rects);
+        EXPECT_EQ(regionRects(out), c.rects);
         EXPECT_EQ(CombineRgn(out, a, nullptr, 99), ERROR);
         for (HRGN r : {a, b, out}) {
             DeleteObject(r);
@@ -167,9 +163,9 @@ TEST(Regions, CombineRgnFollowsItsModeAndGivesTheCanonicalBandedForm) {
 
 TEST(RegionObjects, DeleteObjectDeletesRegionsOnceSparesStockObjectsAndRefusesForeignOnes) {
     HRGN region = CreateRectRgn(0, 0, 10, 10);
-    RECT box{};
-    EXPECT_EQ(GetRgnBox(region, &box), SIMPLEREGION);
-    EXPECT_TRUE(sameRect(box, RECT{0, 0, 10, 10}));
+    RECT bounds{};
+    EXPECT_EQ(GetRgnBox(region, &bounds), SIMPLEREGION);
+    EXPECT_EQ(box(bounds), Box(0, 0, 10, 10));
     EXPECT_TRUE(DeleteObject(region));
     EXPECT_FALSE(DeleteObject(region)) << "a deleted handle is not a GDI object any more";
     EXPECT_EQ(GetRegionData(region, 0, nullptr), 0u);

@@ -86,7 +86,35 @@ std::pair<int, int> differingColumns(const std::vector<std::uint16_t>& a,
     return {first, last};
 }
 
-TEST_F(UserTest, TaskBarStripShowsTheClockAtTheRightAndTheConnectionLeftOfIt) {
+// The clock's last digit read back from the strip: the rightmost of its white (brightest) dots,
+// five rows high, one '#' per lit dot, rows joined by '/'.
+std::string lastDigit(const std::vector<std::uint16_t>& frame) {
+    std::uint16_t white = 0;
+    RECT lit{480, 52, 0, 0};
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < 480 * 52; ++i) {
+            const int x = i % 480, y = i / 480;
+            if (x > 440 && pass == 0) {
+                white = std::max(white, frame[i]);
+            } else if (x > 440 && frame[i] == white) {
+                lit = {std::min(lit.left, x), std::min(lit.top, y), std::max(lit.right, x + 1),
+                       std::max(lit.bottom, y + 1)};
+            }
+        }
+    }
+    const int dot = (lit.bottom - lit.top) / 5, left = lit.right - 3 * dot;
+    std::string picture;
+    for (int row = 0; row < 5; ++row) {
+        for (int column = 0; column < 3; ++column) {
+            const int x = left + column * dot + dot / 2, y = lit.top + row * dot + dot / 2;
+            picture += frame[y * 480 + x] == white ? '#' : '.';
+        }
+        picture += row < 4 ? "/" : "";
+    }
+    return picture;
+}
+
+TEST_F(UserTest, TaskBarStripShowsTheClockAtTheRightAndTheConnectionLeftOfItInLegibleDigits) {
     platform::device::TaskBar bar(device());
     using Status = platform::device::TaskBarStatus;
     const auto morning = strip(bar, Status{9 * 60 + 41, true});
@@ -103,6 +131,13 @@ TEST_F(UserTest, TaskBarStripShowsTheClockAtTheRightAndTheConnectionLeftOfIt) {
     EXPECT_GT(barsFrom, 360);
     EXPECT_LT(tenFrom, hourFrom); // a two-digit hour is wider
     EXPECT_LT(tenTo, minuteFrom);
+    const char* digits[] = {"###/#.#/#.#/#.#/###", ".#./##./.#./.#./###", "###/..#/###/#../###",
+                            "###/..#/.##/..#/###", "#.#/#.#/###/..#/..#", "###/#../###/..#/###",
+                            "###/#../###/#.#/###", "###/..#/..#/.#./.#.", "###/#.#/###/#.#/###",
+                            "###/#.#/###/..#/###"};
+    for (int d = 0; d < 10; ++d) {
+        EXPECT_EQ(lastDigit(strip(bar, Status{9 * 60 + 40 + d, true})), digits[d]) << d;
+    }
 }
 
 TEST_F(UserTest, HiddenTaskBarStillShowsWhereNoWindowCoversItsPlace) {
@@ -187,11 +222,13 @@ TEST(ImageSetTest, EachScreenGetsItsOwnCopyFromTheUntouchedOriginal) {
 
 namespace {
 
+// The last character or key the focus window got.
 UINT typedCharacter() {
     MSG msg{};
     UINT typed = 0;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        typed = msg.message == WM_CHAR ? static_cast<UINT>(msg.wParam) : typed;
+        typed = msg.message == WM_CHAR || msg.message == WM_KEYDOWN ? static_cast<UINT>(msg.wParam)
+                                                                    : typed;
         DispatchMessageW(&msg);
     }
     return typed;
@@ -238,6 +275,8 @@ TEST_F(UserTest, NativeDeviceTurnsWithTheDisplayAndItsPanelKeepsTheSystemKeyboar
     EXPECT_EQ(typedCharacter(), static_cast<UINT>('A')); // a physical key still types
     press(SDLK_SEMICOLON, KMOD_RSHIFT);
     EXPECT_EQ(typedCharacter(), static_cast<UINT>(':'));
+    press(SDLK_BACKSPACE, KMOD_NONE);
+    EXPECT_EQ(typedCharacter(), UINT{VK_BACK}); // a key with a virtual key code
     native.setInputPanelShown(false);
     press(SDLK_b, KMOD_NONE);
     EXPECT_TRUE(SDL_IsTextInputActive());

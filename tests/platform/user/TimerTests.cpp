@@ -5,6 +5,8 @@ using namespace usertest;
 
 namespace {
 
+using Ids = std::vector<WPARAM>;
+
 class TimerTest : public UserTest {
 protected:
     void SetUp() override {
@@ -12,21 +14,16 @@ protected:
         window = topWindow(0);
     }
     // Moves the clock, dispatches what is due and gives the ids of the ticks that arrived.
-    std::vector<WPARAM> ticksAfter(DWORD ms) {
+    Ids ticksAfter(DWORD ms) {
         platform::clock::advance(ms);
         platform::pumpMessages();
-        std::vector<WPARAM> ids;
-        for (const Seen& s : Recorder::only({WM_TIMER})) {
-            EXPECT_EQ(s.window, window);
-            ids.push_back(s.wParam);
-        }
+        const auto seen = Recorder::only({WM_TIMER});
         Recorder::clear();
-        return ids;
+        EXPECT_EQ(pick(seen, &Seen::window), std::vector<HWND>(seen.size(), window));
+        return pick(seen, &Seen::wParam);
     }
     HWND window = nullptr;
 };
-
-using Ids = std::vector<WPARAM>;
 
 std::atomic<int> procCalls{0};
 void CALLBACK countingTimerProc(HWND, UINT, UINT_PTR, DWORD) {
@@ -35,22 +32,19 @@ void CALLBACK countingTimerProc(HWND, UINT, UINT_PTR, DWORD) {
 
 } // namespace
 
-TEST_F(TimerTest, ATimerIsNeverEarlyAndMissedTicksCollapseIntoOne) {
+TEST_F(TimerTest, ATimerIsNeverEarlyMissedTicksCollapseAndIdsKeepTimersApart) {
     SetTimer(window, 1, 30, nullptr);
     EXPECT_EQ(ticksAfter(29), Ids{});
     EXPECT_EQ(ticksAfter(1), Ids{1});
     EXPECT_EQ(ticksAfter(300), Ids{1});
     EXPECT_EQ(ticksAfter(29), Ids{}) << "the next period starts when the tick was taken";
     EXPECT_EQ(ticksAfter(1), Ids{1});
-}
 
-TEST_F(TimerTest, TimersAreKeptApartByTheirIdsAndATimerProcedureTakesTheWindowsPlace) {
     procCalls = 0;
-    SetTimer(window, 1, 30, nullptr);
     SetTimer(window, 2, 50, nullptr);
     SetTimer(window, 3, 10, countingTimerProc);
     EXPECT_EQ(ticksAfter(10), Ids{});
-    EXPECT_EQ(procCalls.load(), 1);
+    EXPECT_EQ(procCalls.load(), 1) << "a timer procedure takes the window's place";
     EXPECT_EQ(ticksAfter(20), Ids{1});
     EXPECT_EQ(ticksAfter(20), Ids{2});
 }

@@ -12,14 +12,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <string>
 #include <atomic>
-#include <iterator>
+#include <cstdlib>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace usertest {
@@ -33,34 +35,25 @@ struct Seen {
 };
 
 // Every message that reached a window of the recording class, in order, from any thread.
-class Recorder {
-public:
-    static void record(const Seen& s) {
-        std::lock_guard guard(mutex_);
-        seen_.push_back(s);
-    }
-    static std::vector<Seen> all() {
-        std::lock_guard guard(mutex_);
-        return seen_;
-    }
+struct Recorder {
+    static inline std::mutex mutex;
+    static inline std::vector<Seen> seen;
+    // A test's own answer to a message; nullopt lets the default procedure answer.
+    static inline std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)> handler;
+
     static void clear() {
-        std::lock_guard guard(mutex_);
-        seen_.clear();
+        std::lock_guard guard(mutex);
+        seen.clear();
     }
     // The messages of the given kinds, in order.
     static std::vector<Seen> only(std::initializer_list<UINT> messages) {
+        std::lock_guard guard(mutex);
         std::vector<Seen> result;
-        std::ranges::copy_if(all(), std::back_inserter(result), [&](const Seen& s) {
+        std::ranges::copy_if(seen, std::back_inserter(result), [&](const Seen& s) {
             return std::ranges::find(messages, s.message) != messages.end();
         });
         return result;
     }
-    // A test's own answer to a message; nullopt lets the default procedure answer.
-    static inline std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)> handler;
-
-private:
-    static inline std::mutex mutex_;
-    static inline std::vector<Seen> seen_;
 };
 
 // Answers one kind of message with `answer`; every other message goes to the default procedure.
@@ -82,7 +75,10 @@ std::vector<T> pick(const std::vector<Seen>& seen, T Seen::*field) {
 }
 
 inline LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    Recorder::record({window, message, wParam, lParam, GetCurrentThreadId()});
+    {
+        std::lock_guard guard(Recorder::mutex);
+        Recorder::seen.push_back({window, message, wParam, lParam, GetCurrentThreadId()});
+    }
     if (Recorder::handler) {
         if (auto answer = Recorder::handler(window, message, wParam, lParam)) {
             return *answer;
@@ -93,13 +89,9 @@ inline LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, 
 
 inline constexpr const wchar_t* kClassName = L"Recorder";
 
-inline HWND createWindow(DWORD style, HWND parent = nullptr, LPVOID param = nullptr) {
+inline HWND topWindow(DWORD style = WS_VISIBLE, HWND parent = nullptr, LPVOID param = nullptr) {
     return CreateWindowExW(0, kClassName, L"", style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                            CW_USEDEFAULT, parent, nullptr, nullptr, param);
-}
-
-inline HWND topWindow(DWORD style = WS_VISIBLE) {
-    return createWindow(style);
 }
 
 inline HWND childWindow(HWND parent, RECT r, DWORD style = WS_CHILD | WS_VISIBLE) {
@@ -107,14 +99,16 @@ inline HWND childWindow(HWND parent, RECT r, DWORD style = WS_CHILD | WS_VISIBLE
                            r.bottom - r.top, parent, nullptr, nullptr, nullptr);
 }
 
-inline bool sameRect(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+// A rectangle as a comparable, printable value.
+using Box = std::tuple<LONG, LONG, LONG, LONG>;
+inline Box box(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
 }
 
-inline RECT windowRect(HWND window) {
+inline Box windowBox(HWND window) {
     RECT rect{};
     GetWindowRect(window, &rect);
-    return rect;
+    return box(rect);
 }
 
 // A headless device for each test, the manual clock and the recording class.
@@ -186,8 +180,7 @@ public:
     void join() {
         if (handle_ != nullptr) {
             WaitForSingleObject(handle_, INFINITE);
-            CloseHandle(handle_);
-            handle_ = nullptr;
+            CloseHandle(std::exchange(handle_, nullptr));
         }
     }
     DWORD id() const { return id_; }
@@ -211,7 +204,6 @@ public:
               window_ = topWindow(0);
               MSG msg{};
               while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-                  TranslateMessage(&msg);
                   DispatchMessageW(&msg);
               }
           }) {

@@ -5,7 +5,7 @@ using namespace usertest;
 
 namespace {
 
-class WindowTest : public UserTest {};
+using WindowTest = UserTest;
 
 class SmallPhoneWindowTest : public UserTest {
 protected:
@@ -32,7 +32,7 @@ TEST_F(WindowTest, ClassesRegisterOnceByAnyCaseAndWMCreateGetsTheParameterOrCanc
     };
     ASSERT_NE(CreateWindowExW(0, L"rEcOrDeR", L"", 0, 0, 0, 1, 1, 0, 0, 0, &marker), nullptr);
     EXPECT_EQ(seen, &marker);
-    EXPECT_EQ(Recorder::all().front().message, static_cast<UINT>(WM_CREATE));
+    EXPECT_EQ(Recorder::seen.front().message, static_cast<UINT>(WM_CREATE));
     Recorder::clear();
     EXPECT_EQ(topWindow(), nullptr);
     EXPECT_EQ(Recorder::only({WM_DESTROY}).size(), 1u);
@@ -40,24 +40,27 @@ TEST_F(WindowTest, ClassesRegisterOnceByAnyCaseAndWMCreateGetsTheParameterOrCanc
 
 TEST_F(WindowTest, DefaultPlacementFillsTheWorkAreaOrTheParentsOriginForAChild) {
     HWND top = topWindow(0);
-    EXPECT_TRUE(sameRect(windowRect(top), RECT{0, 52, 480, 640})) << "below the task bar";
+    EXPECT_EQ(windowBox(top), Box(0, 52, 480, 640)) << "below the task bar";
     RECT client{};
     GetClientRect(top, &client);
-    EXPECT_TRUE(sameRect(client, RECT{0, 0, 480, 588}));
+    EXPECT_EQ(box(client), Box(0, 0, 480, 588));
 
-    HWND child = createWindow(WS_CHILD, top);
-    EXPECT_TRUE(sameRect(windowRect(child), RECT{0, 52, 0, 52}));
+    HWND child = topWindow(WS_CHILD, top);
+    EXPECT_EQ(windowBox(child), Box(0, 52, 0, 52));
     EXPECT_EQ(GetParent(child), top);
 
-    HWND popup = createWindow(WS_POPUP, top);
-    EXPECT_TRUE(sameRect(windowRect(popup), RECT{0, 52, 480, 640})) << "a pop-up is top-level";
+    HWND popup = topWindow(WS_POPUP, top);
+    EXPECT_EQ(windowBox(popup), Box(0, 52, 480, 640)) << "a pop-up is top-level";
     EXPECT_EQ(GetParent(popup), top) << "owned by the parent it was given";
 }
 
 TEST_F(SmallPhoneWindowTest, TheTaskBarScalesWithTheResolution) {
-    EXPECT_TRUE(sameRect(windowRect(topWindow(0)), RECT{0, 26, 240, 320}));
-    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 240);
-    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 320);
+    EXPECT_EQ(windowBox(topWindow(0)), Box(0, 26, 240, 320));
+}
+
+TEST(SystemMetrics, BeforeTheDeviceStartsAreTheDefaultPhones) {
+    EXPECT_EQ(std::tuple(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYFULLSCREEN)),
+              std::tuple(480, 640 - 52));
 }
 
 TEST_F(WindowTest, AParentedWindowWithoutPopUpStyleIsAChildPlacedInTheParentsClientArea) {
@@ -66,17 +69,16 @@ TEST_F(WindowTest, AParentedWindowWithoutPopUpStyleIsAChildPlacedInTheParentsCli
                                 reinterpret_cast<HMENU>(102), nullptr, nullptr);
     EXPECT_NE(GetWindowLongW(edit, GWL_STYLE) & WS_CHILD, 0);
     EXPECT_EQ(GetDlgCtrlID(edit), 102);
-    EXPECT_TRUE(sameRect(windowRect(edit), RECT{10, 72, 110, 112}));
+    EXPECT_EQ(windowBox(edit), Box(10, 72, 110, 112));
     Recorder::clear();
     MoveWindow(edit, 30, 40, 50, 25, TRUE);
-    EXPECT_TRUE(sameRect(windowRect(edit), RECT{30, 92, 80, 117}));
+    EXPECT_EQ(windowBox(edit), Box(30, 92, 80, 117));
     auto moved = Recorder::only({WM_WINDOWPOSCHANGED, WM_SIZE});
     EXPECT_EQ(pick(moved, &Seen::message), (std::vector<UINT>{WM_WINDOWPOSCHANGED, WM_SIZE}));
     EXPECT_EQ(moved.back().lParam, MAKELPARAM(50, 25));
     POINT p{0, 0};
     ClientToScreen(edit, &p);
-    EXPECT_EQ(p.x, 30);
-    EXPECT_EQ(p.y, 92);
+    EXPECT_EQ(std::pair(p.x, p.y), std::pair(30, 92));
 }
 
 TEST_F(WindowTest, DestroyTellsTheWindowThenItsChildrenOnlyOnTheOwningThreadAndOnClose) {

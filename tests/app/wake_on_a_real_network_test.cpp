@@ -143,18 +143,6 @@ TEST_F(WakeOnARealNetworkTest, ASleepingCardGetsTheBroadcastNotTheUnicastAndTheC
     });
 }
 
-struct AwakeHost {
-    const char* name;
-    const wchar_t* host;
-    const char* pingGroups; // who may open ping sockets on the phone
-    // Makes the peer: the phone's side is lan0.
-    bool (*make)(TestNetwork&);
-};
-
-void PrintTo(const AwakeHost& host, std::ostream* out) {
-    *out << host.name;
-}
-
 // Its answers to connections are thrown away: only an echo can find it up.
 bool answersPingOnly(TestNetwork& network) {
     return network.addPeer("host", "lan0", "10.78.0.1/24", "10.78.0.2/24") &&
@@ -184,29 +172,27 @@ bool behindARouter(TestNetwork& network) {
            network.run("ip route add 10.81.0.0/24 via 10.80.0.2");
 }
 
-class AwakeHostTest : public ProgramTest, public ::testing::WithParamInterface<AwakeHost> {};
-
-TEST_P(AwakeHostTest, TheStatusTurnsToAwake) {
+// A host that answers ping (while the phone may open ping sockets), and one that drops ping but
+// refuses a connection (while the phone may not): both are found awake.
+TEST_F(WakeOnARealNetworkTest, AHostThatAnswersPingOrRefusesAConnectionIsAwake) {
     SKIP_WITHOUT_ROOT();
-    inANetworkOfItsOwn([](TestNetwork& network) {
-        const AwakeHost host = GetParam();
-        if (!host.make(network) || !network.set("ipv4/ping_group_range", host.pingGroups)) {
-            return false;
-        }
-        questionAnsweredBefore();
-        LoopScript script;
-        sendTo(script, host.host);
-        script.waitFor(statusIs(statusComputerAwake));
-        return !runProgram(script);
-    });
+    const std::tuple<const wchar_t*, const char*, bool (*)(TestNetwork&)> hosts[] = {
+        {L"10.78.0.2", "0 2147483647", answersPingOnly},
+        {L"10.79.0.2", "1 0", dropsPingRefusesConnections}};
+    for (const auto& [host, pingGroups, make] : hosts) {
+        inANetworkOfItsOwn(
+            [host = host, pingGroups = pingGroups, make = make](TestNetwork& network) {
+                if (!make(network) || !network.set("ipv4/ping_group_range", pingGroups)) {
+                    return false;
+                }
+                questionAnsweredBefore();
+                LoopScript script;
+                sendTo(script, host);
+                script.waitFor(statusIs(statusComputerAwake));
+                return !runProgram(script);
+            });
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Hosts, AwakeHostTest,
-                         ::testing::Values(AwakeHost{"AnsweringPing", L"10.78.0.2", "0 2147483647",
-                                                     answersPingOnly},
-                                           AwakeHost{"DroppingPingWithoutPingSockets", L"10.79.0.2",
-                                                     "1 0", dropsPingRefusesConnections}),
-                         [](const auto& host) { return std::string(host.param.name); });
 
 // Nothing is broadcast for a host behind a gateway: the router must forward the unicast. The
 // host answers ping through the router.

@@ -58,10 +58,6 @@ void quitNow(LoopScript& script) {
         .waitFor(bounded([] { return false; }, "Quit to end the program"));
 }
 
-StoredFields shownFields() {
-    return {fieldText(hostFieldId), fieldText(macFieldId), fieldText(portFieldId)};
-}
-
 std::vector<fs::path> setAsideFiles() {
     std::vector<fs::path> aside;
     for (const auto& entry : fs::directory_iterator(platform::registry::filePath().parent_path())) {

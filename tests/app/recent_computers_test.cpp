@@ -149,10 +149,6 @@ size_t rowsShown() {
     return count;
 }
 
-StoredFields shownFields() {
-    return {fieldText(hostFieldId), fieldText(macFieldId), fieldText(portFieldId)};
-}
-
 // Sends what the fields hold, as the Send button does.
 void send(LoopScript& script, const StoredFields& fields) {
     script.then([fields] {

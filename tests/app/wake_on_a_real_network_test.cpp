@@ -30,9 +30,12 @@ void sendTo(LoopScript& script, const std::wstring& host) {
 }
 
 // Runs `body` in a network of the test's own, in a child process; the child's exit status
-// tells the parent whether all held.
+// tells the parent whether all held. Skips the test where networks can't be made.
 template <typename Body>
 void inANetworkOfItsOwn(Body body) {
+    if (geteuid() != 0 || std::system("command -v ip >/dev/null") != 0) {
+        GTEST_SKIP() << "network namespaces and veth pairs need root and ip (iproute2)";
+    }
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
@@ -49,14 +52,6 @@ void inANetworkOfItsOwn(Body body) {
         },
         ::testing::ExitedWithCode(7), "");
 }
-
-#define SKIP_WITHOUT_ROOT()                                                                        \
-    if (geteuid() != 0) {                                                                          \
-        GTEST_SKIP() << "network namespaces and veth pairs need root";                             \
-    }                                                                                              \
-    if (std::system("command -v ip >/dev/null") != 0) {                                            \
-        GTEST_SKIP() << "making networks needs ip (iproute2)";                                     \
-    }
 
 // Steps of the device clock, half a second each, until `condition` holds: for waits longer than
 // the loop's own millisecond steps allow.
@@ -90,7 +85,6 @@ void scrollTheScreen(LoopScript& script) {
 // again, and it gives up a whole check's time after that. A typed broadcast goes out once. Quit
 // during a check ends the program.
 TEST_F(WakeOnARealNetworkTest, ASleepingCardGetsTheBroadcastNotTheUnicastAndTheCheckGivesUp) {
-    SKIP_WITHOUT_ROOT();
     inANetworkOfItsOwn([](TestNetwork& network) {
         // The neighbour lookup gives up within milliseconds instead of three seconds.
         if (!network.addPeer("card", "lan0", "10.77.0.1/24", "") ||
@@ -175,7 +169,6 @@ bool behindARouter(TestNetwork& network) {
 // A host that answers ping (while the phone may open ping sockets), and one that drops ping but
 // refuses a connection (while the phone may not): both are found awake.
 TEST_F(WakeOnARealNetworkTest, AHostThatAnswersPingOrRefusesAConnectionIsAwake) {
-    SKIP_WITHOUT_ROOT();
     const std::tuple<const wchar_t*, const char*, bool (*)(TestNetwork&)> hosts[] = {
         {L"10.78.0.2", "0 2147483647", answersPingOnly},
         {L"10.79.0.2", "1 0", dropsPingRefusesConnections}};
@@ -197,7 +190,6 @@ TEST_F(WakeOnARealNetworkTest, AHostThatAnswersPingOrRefusesAConnectionIsAwake) 
 // Nothing is broadcast for a host behind a gateway: the router must forward the unicast. The
 // host answers ping through the router.
 TEST_F(WakeOnARealNetworkTest, AHostBehindARouterGetsTheUnicastOnly) {
-    SKIP_WITHOUT_ROOT();
     inANetworkOfItsOwn([](TestNetwork& network) {
         if (!behindARouter(network) || !network.set("ipv4/ping_group_range", "0 2147483647")) {
             return false;

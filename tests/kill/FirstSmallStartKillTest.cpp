@@ -16,11 +16,7 @@ namespace {
 
 using namespace killtest;
 
-struct Size {
-    int width = 0;
-    int height = 0;
-    bool operator==(const Size&) const = default;
-};
+using Size = std::pair<int, int>; // width, height
 
 // The size of a PNG file that decodes whole; {0, 0} otherwise.
 Size decodedSize(const fs::path& file) {
@@ -39,12 +35,8 @@ std::string markerBytes() {
     return bytes;
 }
 
-// Which file a marker is: a rewrite puts a new file in its place.
-struct Written {
-    ino_t inode = 0;
-    std::int64_t modified = 0;
-    bool operator==(const Written&) const = default;
-};
+// Which file a marker is (inode, modification time): a rewrite puts a new file in its place.
+using Written = std::pair<ino_t, std::int64_t>;
 
 std::optional<Written> writtenMarker(const fs::path& marker) {
     struct stat info {};
@@ -75,7 +67,7 @@ protected:
         for (const wchar_t* name : imageFileNames) {
             shippedSizes.push_back(decodedSize(shipped / platform::paths::narrow(name)));
             // Only then do full, half and quarter size differ.
-            ASSERT_GE(std::max(shippedSizes.back().width, shippedSizes.back().height), 4)
+            ASSERT_GE(std::max(shippedSizes.back().first, shippedSizes.back().second), 4)
                 << platform::paths::narrow(name);
         }
     }
@@ -97,14 +89,14 @@ protected:
         int wrong = 0;
         for (size_t i = 0; i < shippedSizes.size(); ++i) {
             // No side shrinks below one pixel (the dotted line is one pixel high).
-            const Size half{std::max(shippedSizes[i].width / 2, 1),
-                            std::max(shippedSizes[i].height / 2, 1)};
+            const Size half{std::max(shippedSizes[i].first / 2, 1),
+                            std::max(shippedSizes[i].second / 2, 1)};
             EXPECT_EQ(decodedSize(images / platform::paths::narrow(imageFileNames[i])),
                       shippedSizes[i])
                 << "the program's own image changed";
             const Size found = decodedSize(scaled / platform::paths::narrow(imageFileNames[i]));
             EXPECT_EQ(found, half) << platform::paths::narrow(imageFileNames[i]) << " is "
-                                   << found.width << "x" << found.height << " after kill " << kill;
+                                   << found.first << "x" << found.second << " after kill " << kill;
             wrong += found == half ? 0 : 1;
         }
         EXPECT_EQ(fileBytes(marker), markerBytes());

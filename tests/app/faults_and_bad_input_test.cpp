@@ -206,68 +206,60 @@ TEST_F(FaultsTest, ADamagedSettingsFileIsSetAsideAndTheProgramStartsAsOnItsFirst
     }
 }
 
-TEST_F(FaultsTest, AnUnreadableSettingsFileIsSetAsideUntouchedAndANewOneKeepsTheNextTexts) {
-    savedBefore(oldFields);
-    const std::string before = fileText(platform::registry::filePath());
-    openToEveryone(testFolder());
-    fs::permissions(platform::registry::filePath().parent_path(), fs::perms::all);
-    fs::permissions(platform::registry::filePath(), fs::perms::none);
-    {
-        FilePermissionsApply asNobody;
-        ASSERT_TRUE(asNobody.applied());
+// An unreadable settings file is set aside untouched, the program starts as on its first run
+// and a new file keeps the next texts; a read-only device folder keeps the saved settings, and
+// the program says the new ones were not written.
+TEST_F(FaultsTest, AnUnreadableFileIsSetAsideAndAReadOnlyFolderKeepsTheSavedSettings) {
+    const fs::path file = platform::registry::filePath();
+    for (const bool readOnly : {true, false}) {
+        savedBefore(oldFields);
+        const std::string before = fileText(file);
+        openToEveryone(testFolder());
+        if (readOnly) {
+            for (const auto& entry : fs::recursive_directory_iterator(file.parent_path())) {
+                fs::permissions(entry.path(),
+                                fs::perms::owner_write | fs::perms::group_write |
+                                    fs::perms::others_write,
+                                fs::perm_options::remove);
+            }
+            fs::permissions(file.parent_path(), fs::perms::owner_write, fs::perm_options::remove);
+        } else {
+            fs::permissions(file.parent_path(), fs::perms::all);
+            fs::permissions(file, fs::perms::none);
+        }
+        {
+            FilePermissionsApply asNobody;
+            ASSERT_TRUE(asNobody.applied());
+            restart();
+            ::testing::internal::CaptureStderr();
+            LoopScript script;
+            if (!readOnly) {
+                tapBoxButton(script, 0); // the question of a first run: Yes
+            }
+            script.waitFor(statusIs(statusReadyToSend)).then([&] {
+                EXPECT_EQ(shownFields(), readOnly ? oldFields : StoredFields{}) << readOnly;
+                setFieldText(hostFieldId, L"new.example");
+            });
+            quitNow(script);
+            EXPECT_TRUE(runProgram(script));
+            const std::string message = ::testing::internal::GetCapturedStderr();
+            EXPECT_NE(message.find(readOnly ? "could not be written" : "cannot be read"),
+                      std::string::npos)
+                << message;
+        }
+        fs::permissions(file.parent_path(), fs::perms::owner_all);
+        const auto aside = setAsideFiles();
         restart();
-        ::testing::internal::CaptureStderr();
-        LoopScript script;
-        script.waitFor(bounded([] { return boxButton(0).has_value(); }, "the question")).then([] {
-            EXPECT_EQ(shownFields(), (StoredFields{L"", L"", L""}));
-        });
-        tapBoxButton(script, 0);
-        script.waitFor(statusIs(statusReadyToSend)).then([] {
-            setFieldText(hostFieldId, L"new.example");
-        });
-        quitNow(script);
-        EXPECT_TRUE(runProgram(script));
-        const std::string message = ::testing::internal::GetCapturedStderr();
-        EXPECT_NE(message.find("cannot be read"), std::string::npos) << message;
+        if (readOnly) {
+            EXPECT_EQ(fileText(file), before);
+            EXPECT_TRUE(aside.empty());
+            EXPECT_EQ(SettingsKey::open()->readFields(), oldFields);
+        } else {
+            ASSERT_EQ(aside.size(), 1u);
+            EXPECT_EQ(fileText(aside[0]), before) << "the old settings are kept, not overwritten";
+            EXPECT_EQ(SettingsKey::open()->readFields().host, L"new.example");
+        }
     }
-    const auto aside = setAsideFiles();
-    ASSERT_EQ(aside.size(), 1u);
-    EXPECT_EQ(fileText(aside[0]), before) << "the old settings are kept, not overwritten";
-    restart();
-    EXPECT_EQ(SettingsKey::open()->readFields().host, L"new.example");
-}
-
-TEST_F(FaultsTest, AReadOnlyDeviceFolderKeepsTheSavedSettingsAndSaysTheNewOnesWereNotWritten) {
-    savedBefore(oldFields);
-    const std::string before = fileText(platform::registry::filePath());
-    openToEveryone(testFolder());
-    const fs::path deviceFolder = platform::registry::filePath().parent_path();
-    for (const auto& entry : fs::recursive_directory_iterator(deviceFolder)) {
-        fs::permissions(entry.path(),
-                        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                        fs::perm_options::remove);
-    }
-    fs::permissions(deviceFolder, fs::perms::owner_write, fs::perm_options::remove);
-    {
-        FilePermissionsApply asNobody;
-        ASSERT_TRUE(asNobody.applied());
-        restart();
-        ::testing::internal::CaptureStderr();
-        LoopScript script;
-        script.waitFor(statusIs(statusReadyToSend)).then([this] {
-            EXPECT_EQ(shownFields(), oldFields);
-            setFieldText(hostFieldId, L"new.example");
-        });
-        quitNow(script);
-        EXPECT_TRUE(runProgram(script));
-        const std::string message = ::testing::internal::GetCapturedStderr();
-        EXPECT_NE(message.find("could not be written"), std::string::npos) << message;
-    }
-    fs::permissions(deviceFolder, fs::perms::owner_all);
-    EXPECT_EQ(fileText(platform::registry::filePath()), before);
-    EXPECT_TRUE(setAsideFiles().empty());
-    restart();
-    EXPECT_EQ(SettingsKey::open()->readFields(), oldFields);
 }
 
 // The fonts are found by name in \windows first, then among the machine's fonts, then the

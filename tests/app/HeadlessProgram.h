@@ -33,6 +33,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace program_harness {
 
@@ -140,20 +141,13 @@ private:
     static void copyResourceSet(const std::filesystem::path& from,
                                 const std::filesystem::path& to) {
         std::filesystem::create_directories(to);
-        int copied = 0;
-        for (const auto& entry : std::filesystem::directory_iterator(from)) {
-            const std::wstring name = entry.path().filename().wstring();
-            if (entry.is_regular_file() && name != scaledMarkerFile &&
-                name != rescaleProgressFile) {
-                std::error_code error;
-                if (!std::filesystem::copy_file(entry.path(), to / name, error)) {
-                    fail("copying " + entry.path().string() + ": " + error.message());
-                }
-                ++copied;
+        std::vector<const wchar_t*> names(imageFileNames.begin(), imageFileNames.end());
+        names.insert(names.end(), {thinFontFile, labelFontFile});
+        for (const wchar_t* name : names) {
+            std::error_code error;
+            if (!std::filesystem::copy_file(from / name, to / name, error)) {
+                fail("copying " + (from / name).string() + ": " + error.message());
             }
-        }
-        if (copied < toolkitImageCount) {
-            fail("no resource set in " + from.string());
         }
     }
 

@@ -32,6 +32,10 @@ inline std::wstring statusText() {
     return status != nullptr ? status->text : L"(no status line)";
 }
 
+inline StoredFields shownFields() {
+    return {fieldText(hostFieldId), fieldText(macFieldId), fieldText(portFieldId)};
+}
+
 inline BYTE sendState() {
     return dynamic_cast<MyItem*>(findElementById(sendButtonId))->state;
 }

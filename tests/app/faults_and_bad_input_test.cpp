@@ -58,14 +58,6 @@ void quitNow(LoopScript& script) {
         .waitFor(bounded([] { return false; }, "Quit to end the program"));
 }
 
-StoredFields shownFields() {
-    return {fieldText(hostFieldId), fieldText(macFieldId), fieldText(portFieldId)};
-}
-
-std::string fileBytes(const fs::path& file) {
-    return fileText(file);
-}
-
 std::vector<fs::path> setAsideFiles() {
     std::vector<fs::path> aside;
     for (const auto& entry : fs::directory_iterator(platform::registry::filePath().parent_path())) {
@@ -80,39 +72,26 @@ std::vector<fs::path> setAsideFiles() {
 // system identity becomes nobody's, which takes away its power to read and write anything.
 class FilePermissionsApply {
 public:
-    FilePermissionsApply() {
-        if (geteuid() == 0) {
-            setfsuid(nobody);
-            applied_ = static_cast<uid_t>(setfsuid(nobody)) == nobody;
-        } else {
-            applied_ = true;
-        }
-    }
-    ~FilePermissionsApply() {
-        if (geteuid() == 0) {
-            setfsuid(0);
-        }
-    }
+    FilePermissionsApply() : root_(geteuid() == 0) { setfsuid(root_ ? nobody : geteuid()); }
+    ~FilePermissionsApply() { setfsuid(root_ ? 0 : geteuid()); }
     FilePermissionsApply(const FilePermissionsApply&) = delete;
     FilePermissionsApply& operator=(const FilePermissionsApply&) = delete;
-    bool applied() const { return applied_; }
+    bool applied() const { return !root_ || static_cast<uid_t>(setfsuid(nobody)) == nobody; }
 
 private:
-    bool applied_ = false;
+    bool root_;
 };
 
 // Everything of the test device readable and its folders open to everyone (the test device
 // is made for its owner alone), before some of it is taken away again.
 void openToEveryone(const fs::path& folder) {
-    fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                fs::perms::others_read | fs::perms::others_exec);
+    const auto readable = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                          fs::perms::others_read;
+    const auto open =
+        readable | fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+    fs::permissions(folder, open);
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        fs::permissions(entry.path(), entry.is_directory()
-                                          ? fs::perms::owner_all | fs::perms::group_read |
-                                                fs::perms::group_exec | fs::perms::others_read |
-                                                fs::perms::others_exec
-                                          : fs::perms::owner_read | fs::perms::owner_write |
-                                                fs::perms::group_read | fs::perms::others_read);
+        fs::permissions(entry.path(), entry.is_directory() ? open : readable);
     }
 }
 
@@ -222,104 +201,86 @@ TEST_F(FaultsTest, ADamagedSettingsFileIsSetAsideAndTheProgramStartsAsOnItsFirst
         EXPECT_NE(message.find("is damaged"), std::string::npos) << message;
         const auto aside = setAsideFiles();
         ASSERT_EQ(aside.size(), 1u);
-        EXPECT_EQ(fileBytes(aside[0]), damaged) << "kept as it was";
+        EXPECT_EQ(fileText(aside[0]), damaged) << "kept as it was";
         fs::remove(aside[0]);
     }
 }
 
-TEST_F(FaultsTest, AnUnreadableSettingsFileIsSetAsideUntouchedAndANewOneKeepsTheNextTexts) {
-    savedBefore(oldFields);
-    const std::string before = fileText(platform::registry::filePath());
-    openToEveryone(testFolder());
-    fs::permissions(platform::registry::filePath().parent_path(), fs::perms::all);
-    fs::permissions(platform::registry::filePath(), fs::perms::none);
-    {
-        FilePermissionsApply asNobody;
-        ASSERT_TRUE(asNobody.applied());
+// An unreadable settings file is set aside untouched, the program starts as on its first run
+// and a new file keeps the next texts; a read-only device folder keeps the saved settings, and
+// the program says the new ones were not written.
+TEST_F(FaultsTest, AnUnreadableFileIsSetAsideAndAReadOnlyFolderKeepsTheSavedSettings) {
+    const fs::path file = platform::registry::filePath();
+    for (const bool readOnly : {true, false}) {
+        savedBefore(oldFields);
+        const std::string before = fileText(file);
+        openToEveryone(testFolder());
+        if (readOnly) {
+            for (const auto& entry : fs::recursive_directory_iterator(file.parent_path())) {
+                fs::permissions(entry.path(),
+                                fs::perms::owner_write | fs::perms::group_write |
+                                    fs::perms::others_write,
+                                fs::perm_options::remove);
+            }
+            fs::permissions(file.parent_path(), fs::perms::owner_write, fs::perm_options::remove);
+        } else {
+            fs::permissions(file.parent_path(), fs::perms::all);
+            fs::permissions(file, fs::perms::none);
+        }
+        {
+            FilePermissionsApply asNobody;
+            ASSERT_TRUE(asNobody.applied());
+            restart();
+            ::testing::internal::CaptureStderr();
+            LoopScript script;
+            if (!readOnly) {
+                tapBoxButton(script, 0); // the question of a first run: Yes
+            }
+            script.waitFor(statusIs(statusReadyToSend)).then([&] {
+                EXPECT_EQ(shownFields(), readOnly ? oldFields : StoredFields{}) << readOnly;
+                setFieldText(hostFieldId, L"new.example");
+            });
+            quitNow(script);
+            EXPECT_TRUE(runProgram(script));
+            const std::string message = ::testing::internal::GetCapturedStderr();
+            EXPECT_NE(message.find(readOnly ? "could not be written" : "cannot be read"),
+                      std::string::npos)
+                << message;
+        }
+        fs::permissions(file.parent_path(), fs::perms::owner_all);
+        const auto aside = setAsideFiles();
         restart();
-        ::testing::internal::CaptureStderr();
-        LoopScript script;
-        script.waitFor(bounded([] { return boxButton(0).has_value(); }, "the question")).then([] {
-            EXPECT_EQ(shownFields(), (StoredFields{L"", L"", L""}));
-        });
-        tapBoxButton(script, 0);
-        script.waitFor(statusIs(statusReadyToSend)).then([] {
-            setFieldText(hostFieldId, L"new.example");
-        });
-        quitNow(script);
-        EXPECT_TRUE(runProgram(script));
-        const std::string message = ::testing::internal::GetCapturedStderr();
-        EXPECT_NE(message.find("cannot be read"), std::string::npos) << message;
+        if (readOnly) {
+            EXPECT_EQ(fileText(file), before);
+            EXPECT_TRUE(aside.empty());
+            EXPECT_EQ(SettingsKey::open()->readFields(), oldFields);
+        } else {
+            ASSERT_EQ(aside.size(), 1u);
+            EXPECT_EQ(fileText(aside[0]), before) << "the old settings are kept, not overwritten";
+            EXPECT_EQ(SettingsKey::open()->readFields().host, L"new.example");
+        }
     }
-    const auto aside = setAsideFiles();
-    ASSERT_EQ(aside.size(), 1u);
-    EXPECT_EQ(fileText(aside[0]), before) << "the old settings are kept, not overwritten";
-    restart();
-    EXPECT_EQ(SettingsKey::open()->readFields().host, L"new.example");
-}
-
-TEST_F(FaultsTest, AReadOnlyDeviceFolderKeepsTheSavedSettingsAndSaysTheNewOnesWereNotWritten) {
-    savedBefore(oldFields);
-    const std::string before = fileText(platform::registry::filePath());
-    openToEveryone(testFolder());
-    const fs::path deviceFolder = platform::registry::filePath().parent_path();
-    for (const auto& entry : fs::recursive_directory_iterator(deviceFolder)) {
-        fs::permissions(entry.path(),
-                        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                        fs::perm_options::remove);
-    }
-    fs::permissions(deviceFolder, fs::perms::owner_write, fs::perm_options::remove);
-    {
-        FilePermissionsApply asNobody;
-        ASSERT_TRUE(asNobody.applied());
-        restart();
-        ::testing::internal::CaptureStderr();
-        LoopScript script;
-        script.waitFor(statusIs(statusReadyToSend)).then([this] {
-            EXPECT_EQ(shownFields(), oldFields);
-            setFieldText(hostFieldId, L"new.example");
-        });
-        quitNow(script);
-        EXPECT_TRUE(runProgram(script));
-        const std::string message = ::testing::internal::GetCapturedStderr();
-        EXPECT_NE(message.find("could not be written"), std::string::npos) << message;
-    }
-    fs::permissions(deviceFolder, fs::perms::owner_all);
-    EXPECT_EQ(fileText(platform::registry::filePath()), before);
-    EXPECT_TRUE(setAsideFiles().empty());
-    restart();
-    EXPECT_EQ(SettingsKey::open()->readFields(), oldFields);
 }
 
 // The fonts are found by name in \windows first, then among the machine's fonts, then the
-// default face is taken: the texts are drawn all the same, and nobody is bothered with a box.
-TEST_F(FaultsTest, WithoutItsFontsTheProgramDrawsItsTextsInAnotherFace) {
+// default face is taken: the texts are drawn all the same, and nobody is bothered with a box. A
+// missing image and one cut short each show "Image not found!" with the last 20 characters of
+// the file's path; the widget draws a small placeholder and the program goes on.
+TEST_F(FaultsTest, WithoutItsFontsAndWithBrokenImagesTheProgramDrawsAndGoesOn) {
     questionAnsweredBefore();
     for (const wchar_t* font : {thinFontFile, labelFontFile}) {
         fs::remove(resourceFolder() / narrow(font));
         fs::remove(platform::paths::toHost(std::wstring(L"\\windows\\") + font));
     }
-    LoopScript script;
-    script.waitFor(statusIs(statusReadyToSend)).then([] {
-        const RECT status = findElementById(statusLineId)->screenRect;
-        const Pixels shown = screenPixels(status);
-        const auto dark = std::count_if(shown.data.begin(), shown.data.end(),
-                                        [](std::uint16_t pixel) { return pixel < 0x4000; });
-        EXPECT_GT(dark, 50) << "the status line's text is drawn";
-    });
-    EXPECT_FALSE(runProgram(script));
-    EXPECT_TRUE(shownBoxes().empty());
-}
-
-// A missing image and one cut short each show "Image not found!" with the file's name; the
-// widget draws a small placeholder and the program goes on.
-TEST_F(FaultsTest, AMissingAndATruncatedImageEachShowTheirBoxAndTheProgramGoesOn) {
-    questionAnsweredBefore();
     fs::remove(resourceFolder() / "btn_common_input.png");
     const fs::path cut = resourceFolder() / "bg_common_divider_section.png";
     fs::resize_file(cut, fs::file_size(cut) / 2);
     LoopScript script;
     script.waitFor(statusIs(statusReadyToSend)).then([] {
+        const Pixels shown = screenPixels(findElementById(statusLineId)->screenRect);
+        const auto dark = std::count_if(shown.data.begin(), shown.data.end(),
+                                        [](std::uint16_t pixel) { return pixel < 0x4000; });
+        EXPECT_GT(dark, 50) << "the status line's text is drawn";
         setFieldText(hostFieldId, L"127.0.0.1");
         EXPECT_EQ(fieldText(hostFieldId), L"127.0.0.1");
     });
@@ -329,61 +290,52 @@ TEST_F(FaultsTest, AMissingAndATruncatedImageEachShowTheirBoxAndTheProgramGoesOn
         EXPECT_EQ(box.text.substr(0, 16), L"Image not found!");
         captions.push_back(box.caption);
     }
-    // Each is named by the last 20 characters of its path.
     EXPECT_THAT(captions,
                 ::testing::UnorderedElementsAre(L"btn_common_input.png", L"_divider_section.png"));
 }
 
-// A machine of its own network, in which no interface is up and no route leads anywhere.
-bool inANetworkOfItsOwn() {
-    return unshare(CLONE_NEWNET) == 0;
-}
-
-TEST_F(FaultsTest, WithNoInterfaceUpTheConnectionGivesUpAfterItsTimeoutAndSendStaysOff) {
+// A machine of its own network, in which no interface is up and no route leads anywhere: the
+// connection gives up after its timeout with Send off. Then, with a connection reported up, a
+// name that can't be looked up is told as not found, and a datagram that sendto refuses is told
+// in a box; the program goes on with nothing lost.
+TEST_F(FaultsTest, WithoutANetworkTheConnectionGivesUpAndLookupsAndSendsAreToldAsFailures) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "a network namespace of its own needs root";
     }
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            if (!inANetworkOfItsOwn()) {
+            if (unshare(CLONE_NEWNET) != 0) {
                 std::exit(6);
             }
             platform::net::useRealConnectionManager();
             questionAnsweredBefore();
-            LoopScript script;
+            LoopScript first;
             bool sendOff = false;
-            script.waitFor(statusIs(statusCantEstablishConnection)).then([&] {
+            first.waitFor(statusIs(statusCantEstablishConnection)).then([&] {
                 sendOff = sendState() == itemDisabledOff;
             });
-            const bool endedEarly = runProgram(script);
-            std::exit(!endedEarly && sendOff && !HasFailure() ? 7 : 8);
-        },
-        ::testing::ExitedWithCode(7), "");
-}
-
-TEST_F(FaultsTest, AFailingNameLookupIsToldAsHostNotFoundAndTheProgramGoesOn) {
-    if (geteuid() != 0) {
-        GTEST_SKIP() << "a network namespace of its own needs root";
-    }
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            if (!inANetworkOfItsOwn()) {
-                std::exit(6);
-            }
-            questionAnsweredBefore();
+            const bool firstEnded = runProgram(first);
+            platform::net::scriptConnectionManager(connectionsSeen({internet(0x10)}));
             LoopScript script;
             script.waitFor(statusIs(statusReadyToSend))
                 .then([] {
                     setFieldText(hostFieldId, L"wol.example.net");
                     setFieldText(macFieldId, L"00:11:22:33:44:55");
                     setFieldText(portFieldId, L"9");
+                    theApplication->onEvent(findElementById(sendButtonId), widgetTapped);
+                    EXPECT_EQ(statusText(), statusHostNotFound);
+                    EXPECT_TRUE(shownBoxes().empty());
+                    setFieldText(hostFieldId, L"10.1.2.3");
+                    theApplication->onEvent(findElementById(sendButtonId), widgetTapped);
                 })
-                .then([] { theApplication->onEvent(findElementById(sendButtonId), widgetTapped); })
-                .then([] { EXPECT_EQ(statusText(), statusHostNotFound); });
+                .waitFor(statusIs(sendFailedMessage))
+                .then([] { EXPECT_EQ(fieldText(hostFieldId), L"10.1.2.3"); });
             const bool endedEarly = runProgram(script);
-            std::exit(!endedEarly && shownBoxes().empty() && !HasFailure() ? 7 : 8);
+            const auto boxes = shownBoxes();
+            const bool told = boxes.size() == 1 && boxes[0].text == sendFailedMessage &&
+                              boxes[0].caption == sendFailedCaption;
+            std::exit(!firstEnded && sendOff && !endedEarly && told && !HasFailure() ? 7 : 8);
         },
         ::testing::ExitedWithCode(7), "");
 }

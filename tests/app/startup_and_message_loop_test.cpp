@@ -49,12 +49,12 @@ protected:
 
 } // namespace
 
-TEST_F(StartupTest, ScreenIsBuiltByTheLoopNeverByTheConstructor) {
+TEST_F(StartupTest, TheLoopBuildsTheScreenAndCloseEndsItWithoutReachingTheWindowProcedure) {
     RecordingApp app(GetModuleHandleW(nullptr));
-    EXPECT_EQ(app.screensBuilt, 0);
+    EXPECT_EQ(app.screensBuilt, 0) << "built by the constructor";
     EXPECT_EQ(drawingReady, 0);
-
     PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+    PostMessageW(nullptr, WM_USER, widgetNotification, 0); // after the close: never taken
     runMessageLoop();
 
     EXPECT_EQ(app.screensBuilt, 1);
@@ -62,25 +62,19 @@ TEST_F(StartupTest, ScreenIsBuiltByTheLoopNeverByTheConstructor) {
     EXPECT_EQ(fullRedraw, 1);
     EXPECT_EQ(dirtyRect.top, clientRect.top);
     EXPECT_EQ(dirtyRect.bottom, GetSystemMetrics(SM_CYSCREEN));
-}
-
-TEST_F(StartupTest, CloseForTheMainWindowEndsTheLoopWithoutReachingItsProcedure) {
-    RecordingApp app(GetModuleHandleW(nullptr));
-    PostMessageW(mainWindow, WM_CLOSE, 0, 0);
-    PostMessageW(nullptr, WM_USER, widgetNotification, 0); // after the close: never taken
-    runMessageLoop();
-
     // The frame's procedure destroys its window on WM_CLOSE: the window must still be there.
     EXPECT_TRUE(IsWindow(mainWindow));
     EXPECT_TRUE(app.events.empty());
 }
 
-TEST_F(StartupTest, WidgetNotificationsReachOnEventWithTheirCodeAndElement) {
+TEST_F(StartupTest, WidgetNotificationsReachOnEventAndAnAnswerSetsTheMessageBoxEvent) {
     RecordingApp app(GetModuleHandleW(nullptr));
     auto* element = reinterpret_cast<Element*>(0x1234);
+    ResetEvent(messageBoxEvent);
     PostMessageW(nullptr, WM_USER, widgetTapped, reinterpret_cast<LPARAM>(element));
     PostMessageW(nullptr, WM_USER, widgetNotification, reinterpret_cast<LPARAM>(element));
     PostMessageW(nullptr, WM_USER, 3, reinterpret_cast<LPARAM>(element)); // not a notification
+    PostMessageW(nullptr, WM_USER, messageBoxAnswered, 0);
     PostQuitMessage(0);
     runMessageLoop();
 
@@ -88,15 +82,6 @@ TEST_F(StartupTest, WidgetNotificationsReachOnEventWithTheirCodeAndElement) {
     EXPECT_EQ(app.events[0].code, 1);
     EXPECT_EQ(app.events[1].code, 2);
     EXPECT_EQ(app.events[1].element, element);
-}
-
-TEST_F(StartupTest, WakeRequestSetsTheMessageBoxEvent) {
-    RecordingApp app(GetModuleHandleW(nullptr));
-    ResetEvent(messageBoxEvent);
-    PostMessageW(nullptr, WM_USER, messageBoxAnswered, 0);
-    PostQuitMessage(0);
-    runMessageLoop();
-
     EXPECT_EQ(WaitForSingleObject(messageBoxEvent, 0), WAIT_OBJECT_0);
 }
 
@@ -126,29 +111,28 @@ TEST_F(StartupTest, TeardownEndsARunningWorkerAndDestroysTheFrame) {
 
 using StartupDeathTest = StartupTest;
 
-TEST_F(StartupDeathTest, FailingWinsockShowsItsBoxAndExitsWithZero) {
+// Each fatal path shows its box and exits with the status of a fatal exit.
+TEST_F(StartupDeathTest, WinsockAndGetMessageFailuresShowTheirBoxAndExit) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    platform::net::failWinsockStartup(10091);
-    EXPECT_EXIT(WinMain(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOW),
-                ::testing::ExitedWithCode(fatalExitStatus),
-                "WSAStartup error.*Can't start socket\\.\\.\\.");
-}
-
-TEST_F(StartupDeathTest, AnotherWinsockVersionShowsItsBoxAndExitsWithZero) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    platform::net::reportWinsockVersion(0x0101);
-    EXPECT_EXIT(WinMain(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOW),
-                ::testing::ExitedWithCode(fatalExitStatus),
-                "WSAStartup error.*Wrong version number\\.\\.\\.");
-}
-
-TEST_F(StartupDeathTest, FailingGetMessageShowsItsBoxAndExitsWithZero) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            RecordingApp app(GetModuleHandleW(nullptr));
-            platform::failNextGetMessage();
-            runMessageLoop();
-        },
-        ::testing::ExitedWithCode(fatalExitStatus), "GetMessage.*Main function fail\\.\\.\\.");
+    const std::pair<void (*)(), const char*> cases[] = {
+        {[] {
+             platform::net::failWinsockStartup(10091);
+             WinMain(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOW);
+         },
+         "WSAStartup error.*Can't start socket\\.\\.\\."},
+        {[] {
+             platform::net::reportWinsockVersion(0x0101);
+             WinMain(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOW);
+         },
+         "WSAStartup error.*Wrong version number\\.\\.\\."},
+        {[] {
+             RecordingApp app(GetModuleHandleW(nullptr));
+             platform::failNextGetMessage();
+             runMessageLoop();
+         },
+         "GetMessage.*Main function fail\\.\\.\\."},
+    };
+    for (const auto& [fatal, box] : cases) {
+        EXPECT_EXIT(fatal(), ::testing::ExitedWithCode(fatalExitStatus), box);
+    }
 }

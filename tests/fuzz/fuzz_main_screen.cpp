@@ -90,18 +90,14 @@ const std::vector<UINT> keys{VK_LEFT, VK_RIGHT, VK_UP,     VK_DOWN,   VK_BACK, V
                              VK_HOME, VK_END,   VK_RETURN, VK_ESCAPE, VK_TAB,  VK_CONTROL,
                              'V',     VK_SHIFT, 'A',       VK_CONTROL};
 
-std::vector<std::wstring> makeClipboardTexts() {
-    return {L"",
-            std::wstring(10000, L'7'),
-            L"00-11-22-33-44-55",
-            L"\x05E9\x05DC\x05D5\x05DD 192.168.0.1",
-            L"\U0001F600\U0001F4A1\U00010348",
-            L"a\tb\r\nsecond line",
-            L"\x01\x02\x1B[31m\x7F"};
-}
-
 const std::vector<std::wstring>& clipboardTexts() {
-    static const std::vector<std::wstring> texts = makeClipboardTexts();
+    static const std::vector<std::wstring> texts{L"",
+                                                 std::wstring(10000, L'7'),
+                                                 L"00-11-22-33-44-55",
+                                                 L"\x05E9\x05DC\x05D5\x05DD 192.168.0.1",
+                                                 L"\U0001F600\U0001F4A1\U00010348",
+                                                 L"a\tb\r\nsecond line",
+                                                 L"\x01\x02\x1B[31m\x7F"};
     return texts;
 }
 
@@ -125,25 +121,15 @@ struct Event {
     std::uint8_t b = 0;
 };
 
-int operandCount(Op op) {
-    switch (op) {
-    case Op::down:
-    case Op::move:
-    case Op::up:
-        return 2;
-    case Op::rotate:
-        return 0;
-    default:
-        return 1;
-    }
-}
+constexpr int operandCounts[] = {2, 2, 2, 1, 1, 1, 0, 1, 1, 1};
+static_assert(std::size(operandCounts) == static_cast<std::size_t>(Op::count));
 
 std::vector<Event> decode(const std::uint8_t* data, std::size_t size) {
     std::vector<Event> events;
     std::size_t i = 0;
     while (i < size && events.size() < maxEvents) {
         Event event{static_cast<Op>(data[i++] % static_cast<std::uint8_t>(Op::count))};
-        const int operands = operandCount(event.op);
+        const int operands = operandCounts[static_cast<int>(event.op)];
         if (i + static_cast<std::size_t>(operands) > size) {
             break;
         }
@@ -272,49 +258,27 @@ private:
     }
 
     void perform(const Event& event) {
-        switch (event.op) {
-        case Op::down:
-            pointer(PointerAction::down, pointOf(event.a, event.b));
-            break;
-        case Op::move:
-            pointer(PointerAction::move, pointOf(event.a, event.b));
-            break;
-        case Op::up:
-            pointer(PointerAction::up, pointOf(event.a, event.b));
-            break;
-        case Op::tick:
+        platform::Device& device = platform::Device::instance();
+        if (event.op <= Op::up) {
+            const PointerAction actions[] = {PointerAction::down, PointerAction::move,
+                                             PointerAction::up};
+            pointer(actions[static_cast<int>(event.op)], pointOf(event.a, event.b));
+        } else if (event.op == Op::tick) {
             platform::clock::advance(event.a * tickUnitMs);
-            break;
-        case Op::character:
-            type(event.a);
-            break;
-        case Op::key:
-            pressKey(event.a);
-            break;
-        case Op::rotate:
-            platform::Device::instance().rotate();
-            break;
-        case Op::clipboard:
-            platform::Device::instance().setClipboardText(
-                clipboardTexts()[event.a % clipboardTexts().size()]);
-            break;
-        default:
-            break;
-        }
-    }
-
-    void type(std::uint8_t c) {
-        const wchar_t character = c >= 0x20 && c < 0x7F
-                                      ? static_cast<wchar_t>(c)
-                                      : specialCharacters[c % specialCharacters.size()];
-        platform::Device::instance().character(character);
-    }
-
-    void pressKey(std::uint8_t k) {
-        const UINT key = keys[(k & 0x7F) % keys.size()];
-        platform::Device::instance().key(key, true);
-        if ((k & 0x80) == 0) {
-            platform::Device::instance().key(key, false);
+        } else if (event.op == Op::character) {
+            device.character(event.a >= 0x20 && event.a < 0x7F
+                                 ? static_cast<wchar_t>(event.a)
+                                 : specialCharacters[event.a % specialCharacters.size()]);
+        } else if (event.op == Op::key) {
+            const UINT key = keys[(event.a & 0x7F) % keys.size()];
+            device.key(key, true);
+            if ((event.a & 0x80) == 0) {
+                device.key(key, false);
+            }
+        } else if (event.op == Op::rotate) {
+            device.rotate();
+        } else if (event.op == Op::clipboard) {
+            device.setClipboardText(clipboardTexts()[event.a % clipboardTexts().size()]);
         }
     }
 
@@ -396,7 +360,7 @@ private:
     // An edit still open is ended as a user would: shift off, then a tap on the header.
     bool settle() {
         if (++settleTries_ > settleTries) {
-            fail("the screen never comes to rest: " + restState());
+            fail("the screen never comes to rest");
         }
         if (fingerDown_) {
             pointer(PointerAction::up, lastPoint_);
@@ -446,22 +410,6 @@ private:
             }
         }
         fail("the keyboard has no shift key");
-    }
-
-    static std::string restState() {
-        const MotionTracker& tracker = *sharedTracker();
-        std::string state = "fling " + std::to_string(tracker.flinging) + ", tap waiting " +
-                            std::to_string(tracker.tapPending && !tracker.tapConsumed) +
-                            ", pressed child " +
-                            std::to_string(screenSection()->pressedChild != nullptr) + ", offset " +
-                            std::to_string(screenSection()->scrollOffset);
-        for (MainScreenId id : fieldIds) {
-            state += ", field " + std::to_string(id) + " sliding " +
-                     std::to_string(field(id)->slidingIn) + " editing " +
-                     std::to_string(field(id)->editorOpen) + " top " +
-                     std::to_string(field(id)->screenRect.top);
-        }
-        return state;
     }
 
     // What the next ticks of the motion timer carry on by themselves: a fling of the screen, a
@@ -524,14 +472,7 @@ private:
     static void checkPainting() {
         clientAreaPixels(repainted_);
         if (repainted_ != atRest_) {
-            std::size_t first = 0;
-            while (repainted_[first] == atRest_[first]) {
-                ++first;
-            }
-            const auto width = static_cast<std::size_t>(screenWidth());
-            fail("the screen at rest differs from a full repaint, first at " +
-                 std::to_string(first % width) + "," +
-                 std::to_string(first / width + static_cast<std::size_t>(clientRect.top)));
+            fail("the screen at rest differs from a full repaint");
         }
     }
 

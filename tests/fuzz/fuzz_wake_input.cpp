@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -36,16 +37,9 @@ std::vector<std::wstring> splitFields(const std::uint8_t* data, std::size_t size
 }
 
 int hexValue(wchar_t c) {
-    if (c >= L'0' && c <= L'9') {
-        return c - L'0';
-    }
-    if (c >= L'a' && c <= L'f') {
-        return c - L'a' + 10;
-    }
-    if (c >= L'A' && c <= L'F') {
-        return c - L'A' + 10;
-    }
-    return -1;
+    const std::wstring_view digits = L"0123456789abcdef0123456789ABCDEF";
+    const std::size_t at = digits.find(c);
+    return at == digits.npos ? -1 : static_cast<int>(at % 16);
 }
 
 bool isBlank(wchar_t c) {
@@ -56,19 +50,12 @@ void checkMac(const std::wstring& text) {
     const auto mac = parseMacAddress(text);
     std::vector<int> digits;
     bool onlyDigitsAndSeparators = true;
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && isBlank(text[first])) {
-        ++first;
-    }
-    while (last > first && isBlank(text[last - 1])) {
-        --last;
-    }
-    for (std::size_t i = first; i < last; ++i) {
-        const wchar_t c = text[i];
-        if (hexValue(c) >= 0) {
-            digits.push_back(hexValue(c));
-        } else if (c != L':' && c != L'-' && c != L'.') {
+    const std::size_t first = text.find_first_not_of(L" \t");
+    const std::size_t last = text.find_last_not_of(L" \t");
+    for (std::size_t i = first; first != text.npos && i <= last; ++i) {
+        if (hexValue(text[i]) >= 0) {
+            digits.push_back(hexValue(text[i]));
+        } else if (text[i] != L':' && text[i] != L'-' && text[i] != L'.') {
             onlyDigitsAndSeparators = false;
         }
     }

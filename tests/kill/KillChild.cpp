@@ -70,14 +70,6 @@ bool save(SettingsKey& key, const SavedSettings& settings) {
     return fields && flag;
 }
 
-void applyListStep(RecentComputers& list, const ListStep& step) {
-    if (step.forget) {
-        list.forget(step.row);
-    } else {
-        list.remember(poolComputer(step.computer));
-    }
-}
-
 [[noreturn]] void saveUntilKilled(std::uint64_t startValue, std::uint64_t round) {
     auto key = SettingsKey::open();
     if (!key) {
@@ -87,7 +79,8 @@ void applyListStep(RecentComputers& list, const ListStep& step) {
     list.load();
     for (;; ++round) {
         save(*key, settingsOfRound(startValue, round));
-        applyListStep(list, listStepOfRound(startValue, round));
+        const ListStep step = listStepOfRound(startValue, round);
+        step.forget ? list.forget(step.row) : list.remember(poolComputer(step.computer));
         platform::kernel::writeAll(STDOUT_FILENO, &round, sizeof round);
     }
 }
@@ -104,18 +97,8 @@ int saveWithFilesLimited(std::uint64_t startValue, std::uint64_t round, rlim_t b
     return 0;
 }
 
-std::string hex(const BYTE* bytes, DWORD size) {
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string text;
-    for (DWORD i = 0; i < size; ++i) {
-        text += {digits[bytes[i] >> 4], digits[bytes[i] & 0xF]};
-    }
-    return text.empty() ? "-" : text;
-}
-
 std::string textBytes(const std::wstring& text) {
-    return hex(reinterpret_cast<const BYTE*>(text.data()),
-               static_cast<DWORD>(text.size() * sizeof(WCHAR)));
+    return hex(text.data(), text.size() * sizeof(WCHAR));
 }
 
 // One line per value: "<name> <type> <bytes in hex>", "<name> missing" when it is not there;

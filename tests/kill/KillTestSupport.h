@@ -4,16 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <spawn.h>
 #include <string>
@@ -44,16 +44,10 @@ inline std::uint64_t randomStartValue() {
     return value;
 }
 
-// The program folder of the build, with the resource set beside the program.
-inline fs::path programFolder() {
-    const char* given = std::getenv("DAWNBELL_TEST_BIN");
-    return given != nullptr && *given ? given : DAWNBELL_PROGRAM_DIR;
-}
-
-// How many times to kill: the variable's value, else `fallback`.
-inline int killCount(const char* variable, int fallback) {
+// The environment's value of `variable`, else `fallback`.
+inline const char* setting(const char* variable, const char* fallback) {
     const char* given = std::getenv(variable);
-    return given != nullptr && *given ? std::atoi(given) : fallback;
+    return given != nullptr && *given ? given : fallback;
 }
 
 class TemporaryFolder {
@@ -93,8 +87,8 @@ inline int temporariesIn(const fs::path& folder) {
 class Child {
 public:
     Child(const std::vector<std::string>& arguments, const std::vector<std::string>& settings) {
-        int pipeEnds[2] = {-1, -1};
-        if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
+        int ends[2] = {-1, -1};
+        if (::pipe2(ends, O_CLOEXEC) != 0) {
             ADD_FAILURE() << "no pipe: " << std::strerror(errno);
             return;
         }
@@ -102,60 +96,45 @@ public:
         for (char** variable = environ; *variable != nullptr; ++variable) {
             environment.emplace_back(*variable);
         }
-        const char* program = std::getenv("DAWNBELL_KILL_CHILD");
-        std::vector<std::string> argv{program != nullptr ? program : DAWNBELL_KILL_CHILD_PATH};
+        std::vector<std::string> argv{setting("DAWNBELL_KILL_CHILD", DAWNBELL_KILL_CHILD_PATH)};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-        const int failed = posix_spawn(&pid_, argv[0].c_str(), &actions, nullptr,
-                                       pointers(argv).data(), pointers(environment).data());
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(pipeEnds[1]);
-        out_ = pipeEnds[0];
-        if (failed != 0) {
+        posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+        if (const int failed = posix_spawn(&pid_, argv[0].c_str(), &actions, nullptr,
+                                           pointers(argv).data(), pointers(environment).data())) {
             pid_ = -1;
             ADD_FAILURE() << "cannot start " << argv[0] << ": " << std::strerror(failed);
         }
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(ends[1]);
+        out_ = ends[0];
     }
     ~Child() {
         kill();
         wait();
-        if (out_ >= 0) {
-            ::close(out_);
-        }
+        ::close(out_);
     }
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
 
-    // Reads the output until `mark` has come (true) or the output ends (false).
-    bool waitFor(char mark) {
+    // Reads the output until `done` holds for all that has come (true) or the output ends.
+    bool readUntil(const std::function<bool(const std::string&)>& done) {
         char c = 0;
-        while (read(&c, 1)) {
-            output_ += c;
-            if (c == mark) {
-                return true;
+        while (!done(output_)) {
+            if (::read(out_, &c, 1) != 1) {
+                return false;
             }
+            output_ += c;
         }
-        return false;
+        return true;
     }
-    // Reads until `count` more bytes have come or the output ends; returns what has come.
-    std::string readBytes(size_t count) {
-        std::string bytes(count, '\0');
-        size_t got = 0;
-        for (ssize_t n; got < count && (n = read(bytes.data() + got, count - got)) > 0;) {
-            got += static_cast<size_t>(n);
-        }
-        bytes.resize(got);
-        output_ += bytes;
-        return bytes;
+    bool waitFor(char mark) {
+        return readUntil([mark](const std::string& out) { return out.find(mark) != out.npos; });
     }
     // Everything the child wrote, once it has ended.
     const std::string& output() {
-        char buffer[4096];
-        for (ssize_t n; (n = read(buffer, sizeof buffer)) > 0;) {
-            output_.append(buffer, static_cast<size_t>(n));
-        }
+        readUntil([](const std::string&) { return false; });
         return output_;
     }
     void kill() {
@@ -163,14 +142,14 @@ public:
             ::kill(pid_, SIGKILL);
         }
     }
-    // The wait status (see waitpid).
-    int wait() {
+    // Whether the child exited with status 0, once it has ended (or was killed: false).
+    bool wait() {
         if (pid_ > 0 && !ended_) {
             while (::waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
             }
             ended_ = true;
         }
-        return status_;
+        return WIFEXITED(status_) && WEXITSTATUS(status_) == 0;
     }
 
 private:
@@ -182,12 +161,6 @@ private:
         result.push_back(nullptr);
         return result;
     }
-    ssize_t read(char* buffer, size_t size) {
-        ssize_t n;
-        while ((n = ::read(out_, buffer, size)) < 0 && errno == EINTR) {
-        }
-        return n;
-    }
 
     pid_t pid_ = -1;
     int out_ = -1;
@@ -195,10 +168,6 @@ private:
     bool ended_ = false;
     std::string output_;
 };
-
-inline bool exitedWell(int status) {
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 // Waits a random time up to `longest`, as the kills come at random moments.
 template <typename Random>

@@ -87,4 +87,15 @@ inline SavedSettings settingsOfRound(std::uint64_t startValue, std::uint64_t rou
     return saved;
 }
 
+// Bytes as lowercase hex, "-" for none: how kill_child shows a stored value.
+inline std::string hex(const void* data, std::size_t size) {
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string text;
+    for (std::size_t i = 0; i < size; ++i) {
+        const auto byte = static_cast<const unsigned char*>(data)[i];
+        text += {digits[byte >> 4], digits[byte & 0xF]};
+    }
+    return text.empty() ? "-" : text;
+}
+
 } // namespace killtest

@@ -3,10 +3,10 @@
 // against a plain reference measured in the same run (the "ratio" counter, bench/SameRunRatio.h):
 //   one scroll frame step by 10 px (self-blit of the view, erase and repaint of the band the
 //   move uncovered, every child clipping itself)  vs  memmove of the view's moved bytes
-//                                                    (goal: ratio <= 1.5)
+//                                                    (goal: ratio <= 1.3)
 //   the self-blit of the view alone (the floor of the scroll step)  vs  the same memmove
 //   a full repaint of the screen                   vs  a colour fill of the whole screen
-//                                                    (goal: ratio <= 10)
+//                                                    (goal: ratio <= 4)
 #include "ContainerTestScreen.h"
 #include "DisplayFrame.h"
 #include "MotionTracker.h"

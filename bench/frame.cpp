@@ -167,10 +167,16 @@ public:
     Reference(const Reference&) = delete;
     Reference& operator=(const Reference&) = delete;
 
+    // The view's content moves `step` rows, down when positive, as a finger's move does.
     void moveView(const RECT& view, int step) {
         const size_t rowBytes = static_cast<size_t>(width_) * sizeof(std::uint16_t);
-        std::memmove(row(view.top + step), row(view.top),
-                     rowBytes * static_cast<size_t>(view.bottom - view.top - step));
+        const size_t bytes =
+            rowBytes * static_cast<size_t>(view.bottom - view.top - std::abs(step));
+        if (step > 0) {
+            std::memmove(row(view.top + step), row(view.top), bytes);
+        } else {
+            std::memmove(row(view.top), row(view.top - step), bytes);
+        }
     }
     void upload(const RECT& area) {
         if (texture_ != nullptr) {
@@ -223,6 +229,7 @@ void scrollFrame(benchmark::State& state, const char* backend) {
     Phone::touch(PointerAction::move, x, y -= 80);
     Phone::present();
     int direction = -1;
+    int referenceDirection = -1;
     const RECT view = viewRect;
     bench::compareInOneRun(
         state, [] { platform::clock::advance(5); },
@@ -232,7 +239,10 @@ void scrollFrame(benchmark::State& state, const char* backend) {
             direction = -direction;
         },
         [&] {
-            reference.moveView(view, stepPx);
+            // Up and down in turn as the finger goes: the order a move leaves the rows in the
+            // caches in is part of what the upload after it costs.
+            reference.moveView(view, referenceDirection * stepPx);
+            referenceDirection = -referenceDirection;
             reference.upload(view);
             reference.present();
         });

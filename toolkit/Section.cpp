@@ -88,6 +88,9 @@ Section::~Section() {
     for (Element* child : children) {
         delete child;
     }
+    if (headerPicture != nullptr) {
+        headerPicture->Release();
+    }
 }
 
 void Section::loadSurf() {
@@ -183,28 +186,68 @@ void Section::paint(IDirectDrawSurface* target, int originX, int /*originY*/) {
     }
 }
 
-// The header is composed in the back buffer (image, then caption) and copied to the target.
+// The header (image, then caption) is composed once into a picture of its own and copied to the
+// target from there; it is composed again when its size, image, font or title changed. Without
+// that picture (no memory for it), it is composed in the back buffer at every paint.
 void Section::paintHeader(IDirectDrawSurface* target) {
     const LONG headerTop = viewRect.top - headerImageHeight;
     screenRect = RECT{viewRect.left, headerTop, viewRect.right, headerTop + headerRect.bottom};
     headerSrcRect = RECT{0, 0, headerImageWidth, headerImageHeight};
-    IDirectDrawSurface* canvas = backBuffer != nullptr ? backBuffer : target;
-    if (headerImage != nullptr) {
-        const HRESULT hr = canvas->Blt(&screenRect, headerImage, &headerSrcRect, 0, nullptr);
-        if (FAILED(hr)) {
-            traceFailure(hr, L"backBuffer->Blt(&bkgSurface)");
-        }
+    const RECT whole{0, 0, screenRect.right - screenRect.left, screenRect.bottom - screenRect.top};
+    if (isEmpty(whole)) {
+        return;
     }
-    drawCaption(canvas);
+    if (!headerPictureShows(whole)) {
+        composeHeaderPicture(whole);
+    }
+    IDirectDrawSurface* canvas = headerPicture;
+    RECT from = whole;
+    if (canvas == nullptr) {
+        canvas = backBuffer != nullptr ? backBuffer : target;
+        from = screenRect;
+        composeHeader(canvas, screenRect);
+    }
     if (canvas != target) {
-        const HRESULT hr = target->Blt(&screenRect, canvas, &screenRect, 0, nullptr);
+        const HRESULT hr = target->Blt(&screenRect, canvas, &from, 0, nullptr);
         if (FAILED(hr)) {
             traceFailure(hr, L"lpDDraw->Blt(backBuffer)");
         }
     }
 }
 
-void Section::drawCaption(IDirectDrawSurface* canvas) {
+bool Section::headerPictureShows(const RECT& whole) const {
+    return headerPicture != nullptr && sameRect(headerPictureShown.area, whole) &&
+           headerPictureShown.image == headerImage && headerPictureShown.font == titleFont &&
+           headerPictureShown.title == title;
+}
+
+void Section::composeHeaderPicture(const RECT& whole) {
+    if (headerPicture != nullptr && !sameRect(headerPictureShown.area, whole)) {
+        headerPicture->Release();
+        headerPicture = nullptr;
+    }
+    if (headerPicture == nullptr &&
+        FAILED(createDisplaySurface(static_cast<DWORD>(whole.right),
+                                    static_cast<DWORD>(whole.bottom), 0, &headerPicture))) {
+        headerPicture = nullptr;
+        return;
+    }
+    composeHeader(headerPicture, whole);
+    headerPictureShown = {whole, headerImage, titleFont, title};
+}
+
+void Section::composeHeader(IDirectDrawSurface* canvas, const RECT& place) {
+    if (headerImage != nullptr) {
+        RECT to = place;
+        const HRESULT hr = canvas->Blt(&to, headerImage, &headerSrcRect, 0, nullptr);
+        if (FAILED(hr)) {
+            traceFailure(hr, L"backBuffer->Blt(&bkgSurface)");
+        }
+    }
+    drawCaption(canvas, place);
+}
+
+void Section::drawCaption(IDirectDrawSurface* canvas, const RECT& place) {
     HDC dc = nullptr;
     const HRESULT hr = canvas->GetDC(&dc);
     if (FAILED(hr)) {
@@ -214,7 +257,7 @@ void Section::drawCaption(IDirectDrawSurface* canvas) {
     HGDIOBJ previous = titleFont != nullptr ? SelectObject(dc, titleFont) : nullptr;
     SetTextColor(dc, tunables::sectionTitleColour);
     SetBkMode(dc, TRANSPARENT);
-    RECT area = screenRect;
+    RECT area = place;
     DrawTextW(dc, title.c_str(), -1, &area, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     if (previous != nullptr) {
         SelectObject(dc, previous);

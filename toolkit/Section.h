@@ -74,7 +74,20 @@ public:
 private:
     void loadHeaderImage();
     void paintHeader(IDirectDrawSurface* target);
-    void drawCaption(IDirectDrawSurface* canvas);
+    bool headerPictureShows(const RECT& whole) const;
+    void composeHeaderPicture(const RECT& whole);
+    void composeHeader(IDirectDrawSurface* canvas, const RECT& place);
+    void drawCaption(IDirectDrawSurface* canvas, const RECT& place);
+
+    // The header as last composed, and what it was composed from.
+    struct HeaderPictureSource {
+        RECT area{};
+        IDirectDrawSurface* image = nullptr;
+        HFONT font = nullptr;
+        std::wstring title;
+    };
+    IDirectDrawSurface* headerPicture = nullptr; // owned
+    HeaderPictureSource headerPictureShown;
     void forgetPressedChild(bool unselectIt);
     bool deliverTap();
     std::optional<int> springBack(int step);

@@ -50,6 +50,8 @@ public:
     virtual RECT bounds() const = 0; // screen rectangle covered while visible
     // Draws into `frame` (the whole screen, RGB565, `pitch` pixels per row), only inside `clip`.
     virtual void paint(std::uint16_t* frame, int pitch, const RECT& clip) = 0;
+    // True when paint sets every pixel of its bounds: what lies beneath need not be fetched.
+    virtual bool opaque() const { return false; }
 };
 
 enum class PointerAction { down, move, up };

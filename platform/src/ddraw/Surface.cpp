@@ -14,6 +14,7 @@ public:
     explicit OverlayLayer(Surface& surface) : surface_(surface) {}
 
     int zOrder() const override { return 10; }
+    bool opaque() const override { return true; } // a stretched copy of the surface, no key
     bool visible() const override {
         std::lock_guard guard(stateLock_);
         return shown_;

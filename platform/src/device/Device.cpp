@@ -39,6 +39,11 @@ long long areaOf(const RECT& r) {
     return static_cast<long long>(r.right - r.left) * (r.bottom - r.top);
 }
 
+bool contains(const RECT& outer, const RECT& inner) {
+    return outer.left <= inner.left && outer.top <= inner.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
 bool overlapsOrTouches(const RECT& a, const RECT& b) {
     return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
 }
@@ -440,6 +445,16 @@ void Device::State::uploadFromScreen(const RECT& area, const Upload& upload) {
 }
 
 void Device::State::uploadComposed(const RECT& requested, const Upload& upload) {
+    // Under one opaque layer (the scroll bar) the screen is not fetched. Should that layer hide
+    // before it paints, this present shows it once more: its hiding asks for the next one.
+    bool coveredWhole = false;
+    {
+        std::lock_guard guard(layersMutex);
+        for (Layer* layer : layers) {
+            coveredWhole |=
+                layer->opaque() && layer->visible() && contains(layer->bounds(), requested);
+        }
+    }
     RECT area{};
     int pitch = 0;
     {
@@ -449,7 +464,7 @@ void Device::State::uploadComposed(const RECT& requested, const Upload& upload) 
             return;
         }
         scratch.resize(pixels.size());
-        for (int y = area.top; y < area.bottom; ++y) {
+        for (int y = area.top; y < area.bottom && !coveredWhole; ++y) {
             const size_t row = static_cast<size_t>(y) * pitch;
             std::copy(pixels.begin() + row + area.left, pixels.begin() + row + area.right,
                       scratch.begin() + row + area.left);

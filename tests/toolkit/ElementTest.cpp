@@ -107,7 +107,7 @@ TEST_P(RedrawRequestTest, ErasesOnlyTheVisibleRectangleAndAsksTheFrameForAFullRe
     if (p.requests) {
         EXPECT_EQ(edges(block.screenRect), edges(e));
     }
-    EXPECT_TRUE(screenShows(e, tunables::backgroundColour, kBlack));
+    EXPECT_TRUE(screenShows(e, tunables::backgroundColour));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -72,6 +72,8 @@ TEST_F(ContainerScreenTest, ADragMovesThePixelsExactlyAsAFreshPaintAtTheSameOffs
     drag(500, {-29, bottomBound + 150 - 40 + 29}, 7, 400);
     EXPECT_EQ(screen.section->scrollOffset, bottomBound);
     EXPECT_TRUE(showsAFreshPaint());
+    platform::clock::advance(100);
+    EXPECT_FALSE(KillTimer(mainWindow, tunables::motionTimerId)) << "the idle screen ticks on";
 }
 
 // Found by the main screen's touch fuzzer: moves that add up to more than the view between two
@@ -104,6 +106,8 @@ TEST_F(ContainerScreenTest, AFlingThatEndsAtTheBottomBoundLeavesAFreshPaint) {
     }
     EXPECT_EQ(screen.section->scrollOffset, bottomBound);
     EXPECT_TRUE(showsAFreshPaint());
+    platform::clock::advance(100);
+    EXPECT_FALSE(KillTimer(mainWindow, tunables::motionTimerId)) << "the idle screen ticks on";
 }
 
 TEST_F(ContainerScreenTest, ATapOnAFieldInsideThePanelReachesThatFieldThroughTheWindow) {

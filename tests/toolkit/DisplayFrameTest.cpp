@@ -108,47 +108,6 @@ TEST_F(DisplayFrameTest, FullRedrawPaintsScreenZeroWholeAndNothingIsDrawnWithout
     EXPECT_TRUE(screenShows(RECT{}, 0));
 }
 
-// Steps in order; the band of the last one is checked, and every pixel of the view.
-class FrameStepTest : public DisplayFrameTest,
-                      public ::testing::WithParamInterface<std::vector<int>> {};
-
-TEST_P(FrameStepTest, MovesThePixelsAndRepaintsOnlyTheUncoveredBand) {
-    showStripedScreen();
-    const LONG viewHeight = viewRect.bottom - viewRect.top;
-    ASSERT_EQ(viewHeight, 588); // the oversized steps below are written for this view
-    int offset = 0;
-    for (int pixels : GetParam()) {
-        if (std::abs(pixels) >= viewHeight) {
-            fillScreen(kBlack); // nothing is moved: the whole view must be repainted
-        }
-        step(pixels);
-        offset += pixels;
-    }
-    // The band, never beyond the view: a longer step uncovers the whole view.
-    const int last = GetParam().back();
-    EXPECT_EQ(dirtyRect.top,
-              last > 0 ? viewRect.top : std::max(viewRect.top, viewRect.bottom + last));
-    EXPECT_EQ(dirtyRect.bottom,
-              last > 0 ? std::min(viewRect.bottom, viewRect.top + last) : viewRect.bottom);
-    expectStripesAt(offset);
-}
-
-INSTANTIATE_TEST_SUITE_P(Steps, FrameStepTest,
-                         ::testing::Values(std::vector<int>{37}, std::vector<int>{-45},
-                                           std::vector<int>{12, 30, -7, -60, 1, -1, 25},
-                                           std::vector<int>{600}, std::vector<int>{600, -588}));
-
-TEST_F(DisplayFrameTest, BandKeepsTheLeftAndRightLastStoredInTheDirtyRectangle) {
-    showStripedScreen();
-    dirtyRect.left = 100;
-    dirtyRect.right = 200;
-    step(20);
-    EXPECT_EQ(dirtyRect.left, 100);
-    EXPECT_EQ(dirtyRect.right, 200);
-    EXPECT_EQ(pixelAt(150, viewRect.top + 5), stripeColour(5 - 20));
-    EXPECT_EQ(pixelAt(50, viewRect.top + 5), stripeColour(5)); // what the move left there
-}
-
 TEST_F(DisplayFrameTest, WithoutFocusTheTargetScrollsUnpaintedUntilFocusAsksForAFullRepaint) {
     showStripedScreen();
     frameHasFocus = 0;
@@ -185,28 +144,6 @@ TEST_F(DisplayFrameTest, PaintRepaintsEachRectangleOfTheUpdateRegionInScreenCoor
     EXPECT_EQ(pixelAt(100, top + 40), kBlack);
     RECT pending;
     EXPECT_FALSE(GetUpdateRect(mainWindow, &pending, FALSE));
-}
-
-TEST_F(DisplayFrameTest, PaintBeforeDrawingIsReadyOrUnderAModalBoxOnlyValidates) {
-    showStripedScreen();
-    installResourceSet(device);
-    MessageBoxSense box(L"Warning !", L"Text", messageBoxOk);
-    screen->painted.clear();
-    fillScreen(kBlack);
-    for (bool ready : {false, true}) {
-        drawingReady = ready ? 1 : 0;
-        frame->modalBox = ready ? &box : nullptr;
-        InvalidateRect(mainWindow, nullptr, FALSE);
-        pumpMessages();
-        RECT pending;
-        EXPECT_FALSE(GetUpdateRect(mainWindow, &pending, FALSE));
-    }
-    EXPECT_TRUE(screen->painted.empty());
-    EXPECT_TRUE(screenShows(RECT{}, 0));
-    frame->redraw(false); // the box repaints itself in its own loop, through redraw
-    const RECT button = box.buttonPlace(0);
-    EXPECT_EQ(pixelAt(box.left + 20, button.top + 5), tunables::backgroundColour); // its body
-    frame->modalBox = nullptr;
 }
 
 // Found by the main screen's touch fuzzer: a finger dragged up past the top of the client area

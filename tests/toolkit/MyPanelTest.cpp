@@ -180,18 +180,6 @@ TEST_F(PanelTest, RowsStartBelowThePanelsOwnMarginAndSetMustRedrawRepaintsExactl
     }
 }
 
-TEST_F(PanelTest, OnlyTheLeafUnderTheFingerIsHitNeverTheTitleBar) {
-    auto* panel = new MyPanel(-1, 0, 0, 480, L"Host information :", 1, 0);
-    section->add(panel, -1, -1);
-    auto* field = new Box(-1, 30, 10, 300, 56, BoxFace::distinct);
-    panel->add(field, -1, -1);
-    paintWhole();
-    const int titleY = viewRect.top + 20 - clientRect.top;
-    EXPECT_EQ(section->hitTest(100, titleY), nullptr);
-    EXPECT_EQ(section->hitTest(100, titleY + 48), field);
-    EXPECT_EQ(section->hitTest(10, titleY + 48), nullptr);
-}
-
 // The caption is drawn once into the title background: white, right of the bar's tab, and
 // centred on the dark part of the bar, on both phones.
 class PanelCaptionTest : public ::testing::TestWithParam<std::tuple<int, int, int>> {};

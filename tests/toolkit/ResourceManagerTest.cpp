@@ -139,17 +139,6 @@ TEST_F(ResourceManagerTest, FirstSmallStartHalvesEveryImageAndLeavesTheMarkerSoN
     }
 }
 
-TEST_F(ResourceManagerTest, MissingImageOnTheFirstSmallStartIsReportedAndTheOthersAreScaled) {
-    startDevice(240, 320, 96);
-    std::filesystem::remove(imageFile(imageSlider));
-    loadResources();
-    const auto boxes = shownBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].caption, L"tn_common_slider.png");
-    EXPECT_EQ(pngSize(imageFile(imageSliderButton)), originalSize(imageSliderButton, 0.5));
-    EXPECT_TRUE(markerExists());
-}
-
 // Where each start is cut off, as a power cut would: one entry per interrupted start.
 using Interruptions = std::vector<std::pair<int, RescaleStep>>;
 Interruptions stops;

@@ -159,8 +159,15 @@ TEST_F(MessageBoxSenseTest, AOneButtonBoxCentresItsButtonAndGivesTheScreenBack) 
         const RECT ok = box().buttonPlace(0);
         EXPECT_LE(std::abs((ok.left + ok.right) - (box().left + box().right)), 1);
         EXPECT_EQ(Section::scrollBarShown, 0);
+        EXPECT_EQ(WaitForSingleObject(messageBoxEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+        touch(PointerAction::down, buttonCentre(0));
     });
-    tap(script, 0).start();
+    script.then([] {
+        EXPECT_TRUE(showsButtonFrame(box().buttonPlace(0), 1)); // pressed, not yet answered
+        EXPECT_FALSE(box().answered);
+        touch(PointerAction::up, buttonCentre(0));
+    });
+    script.start();
     boxResult = 0;
     EXPECT_EQ(showMessageBoxSense(kCaption, L"Connected.", messageBoxOk), 1);
     EXPECT_TRUE(screen.isBack());

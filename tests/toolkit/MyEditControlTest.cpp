@@ -254,6 +254,21 @@ TEST_F(EditControlTest, KeyboardTapsKeysAndPasteTypeAndATapElsewhereEndsTheEditT
     EXPECT_TRUE(screenMatches(shown, RECT{0, clientRect.top, 480, 640}));
 }
 
+TEST_F(EditControlTest, AFingerThatSlidesOffTheFieldShowsItUnpressedAgain) {
+    MyEditControl* field = addField(100);
+    const RECT place = field->screenRect;
+    const Pixels tiles = surfacePixels(MyEditControl::inputImage);
+    pointer(platform::PointerAction::down, place.left + 50, place.top + 20);
+    tick();
+    EXPECT_EQ(pixelAt(place.left + 100, place.top),
+              tiles.at(MyEditControl::inputTileWidth + 15, 0));
+    platform::clock::advance(10);
+    pointer(platform::PointerAction::move, place.left + 150, place.top + 20);
+    tick();
+    EXPECT_EQ(field->visualState, 0);
+    EXPECT_EQ(pixelAt(place.left + 100, place.top), tiles.at(15, 0));
+}
+
 // The frame is three pieces of the tile (caps as they are, column 15 stretched between them);
 // a paint clipped to any band draws exactly that band of the whole paint and nothing else.
 TEST_F(EditControlTest, ThePaintOfAnyBandIsThatBandOfTheWholeFrame) {
@@ -277,6 +292,9 @@ TEST_F(EditControlTest, ThePaintOfAnyBandIsThatBandOfTheWholeFrame) {
             EXPECT_EQ(whole[at], x < kFieldWidth ? image.at(tileX, y) : kBlack) << x << "," << y;
         }
     }
+    const Pixels text =
+        screenPixels(RECT{kFieldX + 10, fieldTop + 25, kFieldX + 300, fieldTop + 26});
+    EXPECT_LT(std::count(text.data.begin(), text.data.end(), image.at(15, 25)), 250) << "no text";
     const Pixels right = screenPixels(RECT{kFieldX + kFieldWidth, fieldTop, 480, fieldTop + 56});
     EXPECT_EQ(std::count(right.data.begin(), right.data.end(), kBlack), right.data.size())
         << "the text stays inside the frame";

@@ -194,6 +194,7 @@ TEST_F(SectionTest, ADoubleTapReleasedPastAnEndSpringsBackOnceAndThenTakesNoStep
     EXPECT_EQ(section->scrollOffset, 0);
     wait(30);
     EXPECT_EQ(section->onTimer(), 0);
+    EXPECT_FALSE(KillTimer(mainWindow, tunables::motionTimerId)) << "the idle screen ticks on";
 }
 
 TEST_F(SectionTest, AFingerThatLeavesTheSlopUnselectsThePressedChildAndTheHeaderIsNeverHit) {
@@ -239,6 +240,9 @@ TEST_F(SectionTest, InsertingAtIndexZeroPutsTheChildOnTopAndContentOnlyEverGrows
     EXPECT_EQ(first->screenRect.top, viewRect.top + 12);
     EXPECT_EQ(section->children[1]->screenRect.top, viewRect.top + 42);
     EXPECT_EQ(section->children[2]->screenRect.top, viewRect.top + 142);
+    auto* third = new Box(-1, 0, 0, 100, 10, BoxFace::distinct);
+    section->add(third, -1, 2);
+    EXPECT_EQ(section->children[2], third);
     const int before = section->bottom;
     section->childResized(first, 10, 20); // 30 rows tall: a smaller size changes nothing
     EXPECT_EQ(section->bottom, before);

@@ -59,6 +59,11 @@ protected:
 
 TEST_F(ContainerScreenTest, ADragMovesThePixelsExactlyAsAFreshPaintAtTheSameOffsetDrawsThem) {
     ASSERT_LT(bottomBound, -160); // the screen must be tall enough to scroll
+    // Pulled past the top and let go: back to the top in one step.
+    drag(500, {50, 55, 50}, 7, 400);
+    EXPECT_EQ(screen.section->scrollOffset, 0);
+    EXPECT_TRUE(showsAFreshPaint());
+
     // Back down by 25 after 50 up: the panel's title bar comes back through the band in part.
     drag(500, {-37, -1, -12, 25}, 7, 400);
     EXPECT_EQ(screen.section->scrollOffset, -25);
@@ -72,6 +77,8 @@ TEST_F(ContainerScreenTest, ADragMovesThePixelsExactlyAsAFreshPaintAtTheSameOffs
     drag(500, {-29, bottomBound + 150 - 40 + 29}, 7, 400);
     EXPECT_EQ(screen.section->scrollOffset, bottomBound);
     EXPECT_TRUE(showsAFreshPaint());
+    platform::clock::advance(100);
+    EXPECT_FALSE(KillTimer(mainWindow, tunables::motionTimerId)) << "the idle screen ticks on";
 }
 
 // Found by the main screen's touch fuzzer: moves that add up to more than the view between two
@@ -104,6 +111,8 @@ TEST_F(ContainerScreenTest, AFlingThatEndsAtTheBottomBoundLeavesAFreshPaint) {
     }
     EXPECT_EQ(screen.section->scrollOffset, bottomBound);
     EXPECT_TRUE(showsAFreshPaint());
+    platform::clock::advance(100);
+    EXPECT_FALSE(KillTimer(mainWindow, tunables::motionTimerId)) << "the idle screen ticks on";
 }
 
 TEST_F(ContainerScreenTest, ATapOnAFieldInsideThePanelReachesThatFieldThroughTheWindow) {

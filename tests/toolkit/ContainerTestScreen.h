@@ -1,9 +1,6 @@
-// Stand-ins for leaf widgets (labels, text fields, image buttons) that the container tests put
-// into a Section and a MyPanel, and a screen laid out like the program's main screen, built from
-// real labels and items with stand-ins for its text fields, for the container tests, the
-// container benchmarks and the documentation picture. Like the real widgets, each stand-in keeps
-// its picture in a surface of its own made by loadSurf, copies only what lies in dirtyRect, and
-// is hit-tested on the screenRect its last paint stored.
+// A stand-in for text fields, and a screen laid out like the program's main screen, built from
+// real labels and items with the stand-ins for its text fields, for the container tests, the
+// container benchmarks and the documentation pictures.
 #pragma once
 
 #include "DisplayFrame.h"
@@ -17,18 +14,25 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cwchar>
-#include <string>
 #include <utility>
 
 namespace toolkit_test {
 
-// A leaf widget that shows the picture in its own surface and counts what the containers ask
-// of it. x and y are in the design space, like a real widget's.
-class PictureWidget : public Element {
+// How a box shows its face: every pixel different (for pixel-exact comparisons and for
+// benchmarks), or plainly, as a field looks (for pictures).
+enum class BoxFace { distinct, plain };
+
+// A text field: a box of the design size, scaled like the images, that counts what the
+// containers ask of it. x and y are in the design space, like a real widget's.
+class Box : public Element {
 public:
-    PictureWidget(int id, int x, int y) : Element(id, x, y, kindLabel, false) {}
-    ~PictureWidget() override {
+    Box(int id, int x, int y, int width, int designHeight, BoxFace face)
+        : Element(id, x, y, kindLabel, false), face_(face) {
+        right = left + width;
+        bottom = top + static_cast<int>(designHeight * scaleFactor);
+        loadSurf();
+    }
+    ~Box() override {
         if (surface_ != nullptr) {
             surface_->Release();
         }
@@ -38,17 +42,34 @@ public:
         if (surface_ != nullptr) {
             std::exchange(surface_, nullptr)->Release();
         }
-        const SIZE size = measure();
-        right = left + size.cx;
-        bottom = top + size.cy;
-        if (SUCCEEDED(createDisplaySurface(static_cast<DWORD>(size.cx), static_cast<DWORD>(size.cy),
-                                           0, &surface_))) {
-            draw(surface_);
-        } else {
+        const int width = right - left;
+        const int height = bottom - top;
+        if (FAILED(createDisplaySurface(static_cast<DWORD>(width), static_cast<DWORD>(height), 0,
+                                        &surface_))) {
             surface_ = nullptr;
+            return;
+        }
+        colourFill(surface_, nullptr, 0x9CD3); // the plain face's border
+        RECT inside{2, 2, width - 2, height - 2};
+        colourFill(surface_, &inside, 0xFFFF);
+        DDSURFACEDESC desc{};
+        desc.dwSize = sizeof desc;
+        if (face_ == BoxFace::distinct &&
+            SUCCEEDED(surface_->Lock(nullptr, &desc, DDLOCK_WAITNOTBUSY, nullptr))) {
+            for (int y = 0; y < height; ++y) {
+                auto* row = reinterpret_cast<std::uint16_t*>(static_cast<BYTE*>(desc.lpSurface) +
+                                                             static_cast<size_t>(y) * desc.lPitch);
+                for (int x = 0; x < width; ++x) { // a hash: a shifted or stale band shows
+                    auto h = static_cast<std::uint32_t>(elementId * 7919 + x * 131 + y * 1031);
+                    h = (h ^ (h >> 13)) * 0x5bd1e995u;
+                    row[x] = static_cast<std::uint16_t>(h ^ (h >> 15));
+                }
+            }
+            surface_->Unlock(nullptr);
         }
     }
 
+    // Copies only what lies in dirtyRect, as the real widgets do.
     void paint(IDirectDrawSurface* target, int originX, int originY) override {
         screenRect = RECT{originX + left, originY + top, originX + right, originY + bottom};
         RECT dest{std::max(screenRect.left, dirtyRect.left),
@@ -60,13 +81,9 @@ public:
         }
         RECT source{dest.left - screenRect.left, dest.top - screenRect.top,
                     dest.right - screenRect.left, dest.bottom - screenRect.top};
-        DDBLTFX fx{};
-        fx.dwSize = sizeof fx;
-        fx.ddckSrcColorkey = DDCOLORKEY{colourKey_, colourKey_};
-        const DWORD flags = DDBLT_WAITNOTBUSY | (keyed_ ? DDBLT_KEYSRCOVERRIDE : 0);
-        const HRESULT hr = target->Blt(&dest, surface_, &source, flags, keyed_ ? &fx : nullptr);
+        const HRESULT hr = target->Blt(&dest, surface_, &source, DDBLT_WAITNOTBUSY, nullptr);
         if (FAILED(hr)) {
-            traceFailure(hr, L"PictureWidget Blt");
+            traceFailure(hr, L"Box Blt");
         }
     }
 
@@ -93,151 +110,9 @@ public:
     int clicks = 0;
     int unselects = 0;
 
-protected:
-    virtual SIZE measure() = 0;
-    virtual void draw(IDirectDrawSurface* surface) = 0;
-
-    // Copied with this colour left out, as labels are.
-    void useColourKey(std::uint16_t key) {
-        keyed_ = true;
-        colourKey_ = key;
-    }
-
-    IDirectDrawSurface* surface_ = nullptr;
-
 private:
-    bool keyed_ = false;
-    DWORD colourKey_ = 0;
-};
-
-// A font of the label face at `points` on this screen.
-inline HFONT labelFont(HDC dc, int points, LONG weight = FW_NORMAL) {
-    LOGFONTW font{};
-    font.lfHeight = -(GetDeviceCaps(dc, LOGPIXELSY) * points) / 72;
-    font.lfWeight = weight;
-    font.lfQuality = CLEARTYPE_QUALITY;
-    std::wcsncpy(font.lfFaceName, labelFontFile, LF_FACESIZE - 1);
-    return CreateFontIndirectW(&font);
-}
-
-// Draws `text` on a device context of `surface` in the label face.
-template <typename Work>
-void withTextContext(IDirectDrawSurface* surface, int points, Work work) {
-    HDC dc = nullptr;
-    if (surface == nullptr || FAILED(surface->GetDC(&dc))) {
-        return;
-    }
-    HFONT font = labelFont(dc, points);
-    HGDIOBJ previous = SelectObject(dc, font);
-    SetBkMode(dc, TRANSPARENT);
-    work(dc);
-    SelectObject(dc, previous);
-    DeleteObject(font);
-    surface->ReleaseDC(dc);
-}
-
-// A label: one line of dark text in the label face, keyed onto what lies behind it.
-class TextLine : public PictureWidget {
-public:
-    TextLine(int id, int x, int y, std::wstring text)
-        : PictureWidget(id, x, y), text_(std::move(text)) {
-        useColourKey(0xFFFF);
-        loadSurf();
-    }
-
-protected:
-    static constexpr int kPoints = 9;
-
-    SIZE measure() override {
-        RECT extent{0, 0, 0, 0};
-        if (backBuffer != nullptr) {
-            withTextContext(backBuffer, kPoints, [&](HDC dc) {
-                DrawTextW(dc, text_.c_str(), -1, &extent, DT_CALCRECT | DT_SINGLELINE);
-            });
-        }
-        return SIZE{std::max<LONG>(extent.right + 5, 16), std::max<LONG>(extent.bottom, 16)};
-    }
-    void draw(IDirectDrawSurface* surface) override {
-        colourFill(surface, nullptr, 0xFFFF);
-        withTextContext(surface, kPoints, [&](HDC dc) {
-            SetTextColor(dc, 0x000000);
-            RECT all{0, 0, right - left, bottom - top};
-            DrawTextW(dc, text_.c_str(), -1, &all, DT_SINGLELINE);
-        });
-    }
-
-private:
-    std::wstring text_;
-};
-
-// How a box shows its face: every pixel different (for pixel-exact comparisons and for
-// benchmarks), or plainly, as a field or a button looks (for pictures).
-enum class BoxFace { distinct, plain };
-
-// A text field or an image button: a box of the design size (scaled like the images), with an
-// optional centred caption.
-class Box : public PictureWidget {
-public:
-    Box(int id, int x, int y, int width, int designHeight, BoxFace face, std::wstring caption = {})
-        : PictureWidget(id, x, y), width_(width),
-          height_(static_cast<int>(designHeight * scaleFactor)), face_(face),
-          caption_(std::move(caption)) {
-        loadSurf();
-    }
-
-    // The colour of pixel (x, y) of a distinct box: a hash, so that any shifted, stale or
-    // missing band shows.
-    std::uint16_t distinctPixel(int x, int y) const {
-        std::uint32_t h = static_cast<std::uint32_t>(elementId * 7919 + x * 131 + y * 1031);
-        h ^= h >> 13;
-        h *= 0x5bd1e995u;
-        h ^= h >> 15;
-        return static_cast<std::uint16_t>(h);
-    }
-
-protected:
-    SIZE measure() override { return SIZE{width_, height_}; }
-    void draw(IDirectDrawSurface* surface) override {
-        if (face_ == BoxFace::distinct) {
-            drawDistinct(surface);
-        } else {
-            drawPlain(surface);
-        }
-    }
-
-private:
-    void drawDistinct(IDirectDrawSurface* surface) {
-        DDSURFACEDESC desc{};
-        desc.dwSize = sizeof desc;
-        if (FAILED(surface->Lock(nullptr, &desc, DDLOCK_WAITNOTBUSY, nullptr))) {
-            return;
-        }
-        for (int y = 0; y < height_; ++y) {
-            auto* row = reinterpret_cast<std::uint16_t*>(static_cast<BYTE*>(desc.lpSurface) +
-                                                         static_cast<size_t>(y) * desc.lPitch);
-            for (int x = 0; x < width_; ++x) {
-                row[x] = distinctPixel(x, y);
-            }
-        }
-        surface->Unlock(nullptr);
-    }
-
-    void drawPlain(IDirectDrawSurface* surface) {
-        const bool button = !caption_.empty();
-        colourFill(surface, nullptr, button ? 0x8C71 : 0x9CD3); // the border
-        RECT inside{2, 2, width_ - 2, height_ - 2};
-        colourFill(surface, &inside, button ? 0xE71C : 0xFFFF);
-        withTextContext(surface, 9, [&](HDC dc) {
-            SetTextColor(dc, 0x202020);
-            RECT all{0, 0, width_, height_};
-            DrawTextW(dc, caption_.c_str(), -1, &all, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
-        });
-    }
-
-    int width_;
-    int height_;
     BoxFace face_;
-    std::wstring caption_;
+    IDirectDrawSurface* surface_ = nullptr;
 };
 
 // The widgets of a screen like the program's main screen, all owned by the section.

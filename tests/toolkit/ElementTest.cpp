@@ -12,20 +12,6 @@ protected:
     ToolkitDevice device;
 };
 
-TEST_F(ElementTest, DesignCoordinatesAreScaledWithTruncationTowardZeroUnlessAlreadyScaled) {
-    scaleFactor = 0.5;
-    // x, y, alreadyScaled, then the left and top they give.
-    const std::tuple<int, int, bool, int, int> cases[] = {
-        {100, 30, false, 50, 15}, {100, 30, true, 100, 30}, {-3, 7, false, -1, 3}};
-    for (const auto& [x, y, alreadyScaled, left, top] : cases) {
-        TestBlock block(-1, 0, 0, x, y, alreadyScaled);
-        EXPECT_EQ(block.left, left) << x;
-        EXPECT_EQ(block.right, left) << x; // the width is not scaled
-        EXPECT_EQ(block.top, top) << y;
-        EXPECT_EQ(block.tracker, sharedTracker());
-    }
-}
-
 class RecordingBlock : public TestBlock {
 public:
     using TestBlock::TestBlock;
@@ -63,17 +49,6 @@ TEST_F(ElementTest, DefaultAddIsRefusedWithTheErrorBoxAndDefaultResizeSizesTheRe
     EXPECT_EQ(child.right, 5);
 }
 
-TEST_F(ElementTest, TapPostsExactlyOneNotificationToTheThreadQueue) {
-    TestBlock block(1);
-    EXPECT_EQ(block.onClick(), 0);
-    MSG msg;
-    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
-    EXPECT_EQ(msg.hwnd, nullptr);
-    EXPECT_EQ(msg.wParam, 1u);
-    EXPECT_EQ(msg.lParam, reinterpret_cast<LPARAM>(&block));
-    EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
-}
-
 // ---- The redraw request ------------------------------------------------------------------------
 
 struct Placement {
@@ -107,7 +82,7 @@ TEST_P(RedrawRequestTest, ErasesOnlyTheVisibleRectangleAndAsksTheFrameForAFullRe
     if (p.requests) {
         EXPECT_EQ(edges(block.screenRect), edges(e));
     }
-    EXPECT_TRUE(screenShows(e, tunables::backgroundColour, kBlack));
+    EXPECT_TRUE(screenShows(e, tunables::backgroundColour));
 }
 
 INSTANTIATE_TEST_SUITE_P(

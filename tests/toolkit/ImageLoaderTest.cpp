@@ -41,8 +41,8 @@ TEST_F(ImageLoaderTest, MissingOrCorruptImageIsNamedByItsLast20CharactersAndGets
         IDirectDrawSurface* surface = loadImage(path);
         expectImageNotFoundBox(caption, ++boxes);
         ASSERT_NE(surface, nullptr);
-        EXPECT_EQ(inspect(surface).width, 4);
-        EXPECT_EQ(inspect(surface).height, 4);
+        const Pixels placeholder = surfacePixels(surface);
+        EXPECT_EQ(std::make_pair(placeholder.width, placeholder.height), std::make_pair(4, 4));
         surface->Release();
     }
 }
@@ -53,8 +53,7 @@ TEST_F(ImageLoaderTest, ImageIsDrawnOverTheBackgroundColourOnASurfaceOfItsSize) 
     IDirectDrawSurface* surface = loadImage(programPng("three.png", 3, 1, rgba));
     ASSERT_NE(surface, nullptr);
     EXPECT_TRUE(shownBoxes().empty());
-    EXPECT_EQ(inspect(surface).height, 1);
-    EXPECT_EQ(inspect(surface).firstRow,
+    EXPECT_EQ(surfacePixels(surface).data,
               std::vector<std::uint16_t>({tunables::backgroundColour, 0x001F, 0x07E0}));
     surface->Release();
 }
@@ -87,10 +86,7 @@ TEST_F(ImageLoaderTest, RescalingRewritesTheFileWholeWithFractionsDropped) {
         const std::string original = fileText(hostPath);
         rescaleImageFile(path);
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(openedBefore), {}), original);
-        const PngSize size = readPngSize(hostPath);
-        EXPECT_TRUE(size.valid);
-        EXPECT_EQ(size.width, width);
-        EXPECT_EQ(size.height, height);
+        EXPECT_EQ(pngSize(hostPath), std::make_pair(width, height));
         EXPECT_GT(std::filesystem::last_write_time(hostPath), anHourAgo);
     }
     EXPECT_TRUE(shownBoxes().empty());
@@ -99,13 +95,11 @@ TEST_F(ImageLoaderTest, RescalingRewritesTheFileWholeWithFractionsDropped) {
     }
 }
 
-TEST(ImagingErrorDeathTest, UnknownOrSuccessCodeReturnsWithoutABox) {
-    expectReturns([] {
-        for (HRESULT code : {static_cast<HRESULT>(0x80004005), S_OK, S_FALSE}) {
-            reportImagingError(code, L"BeginSink");
-        }
-        return shownBoxes().empty();
-    });
+TEST_F(ImageLoaderTest, AnUnknownOrSuccessImagingCodeReturnsWithoutABox) {
+    for (HRESULT code : {static_cast<HRESULT>(0x80004005), S_OK, S_FALSE}) {
+        reportImagingError(code, L"BeginSink"); // a fatal path would end this test's process
+    }
+    EXPECT_TRUE(shownBoxes().empty());
 }
 
 TEST(ImagingErrorDeathTest, KnownCodeIsShownUnderItsContextAndEndsTheProgram) {

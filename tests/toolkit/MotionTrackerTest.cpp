@@ -131,6 +131,7 @@ TEST_F(MotionTrackerTest, ReleaseFlingsOnlyAfterThreeSamplesOfRecentFastMotion) 
         {{{10, 50}, {10, 50}}, 0, false},        // two samples are too few
         {{{20, 1}, {20, 1}, {20, 1}}, 0, false}, // latest two: 5 + 5 is not above 10
         {{{20, 1}, {20, 1}, {50, 3}}, 0, true},  // 5 + 6
+        {{{20, 1}, {25, 1}, {50, 3}}, 0, false}, // 4 + 6: the latest two, not the latest twice
         {{{10, 10}, {10, 10}, {10, 10}}, 299, true},
         {{{10, 10}, {10, 10}, {10, 10}}, 300, false}, // the finger rested too long
     };

@@ -10,9 +10,6 @@ using namespace toolkit_test;
 namespace {
 
 constexpr std::uint16_t kBackdrop = 0x07E0;
-constexpr std::uint16_t kNearBlack = 0x0020; // 0x050505 in RGB565
-constexpr std::uint16_t kGrey = 0x8410;      // 0x808080
-constexpr std::uint16_t kLightGrey = 0xC638; // 0xC4C4C4
 
 // A screen that paints its children where they lie, as the containers do.
 class ItemScreen : public Element {
@@ -194,37 +191,6 @@ TEST_F(MyItemTest, HitsAndRefreshesReachTheFaceWithItsMarginsAndACheckBoxesCapti
     }
 }
 
-TEST_F(MyItemTest, PressingShowsThePressedFaceInLightGreyAndDisablingInGrey) {
-    const auto item = show(itemButton, itemOff, L"Send magic packet !");
-    // The caption's colour on the screen, and the face's frame at its sides.
-    const auto expectLook = [&](std::uint16_t caption, int frameIndex) {
-        const Pixels shown = screenPixels(placeOf(*item));
-        const Pixels expected = face(kMainStrip[itemButton], frameIndex);
-        std::map<std::uint16_t, long> counts;
-        for (std::uint16_t colour : {kNearBlack, kGrey, kLightGrey}) {
-            counts[colour] = std::count(shown.data.begin(), shown.data.end(), colour);
-        }
-        // Solid strokes show the text colour; edges blended onto the face may hit another.
-        for (const auto& [colour, count] : counts) {
-            EXPECT_TRUE(colour == caption ? count > 40 : count < counts[caption] / 8)
-                << std::hex << colour << ": " << std::dec << count;
-        }
-        for (LONG y = 0; y < shown.height; ++y) {
-            for (LONG x : {LONG{0}, LONG{5}, shown.width - 6}) {
-                ASSERT_EQ(shown.at(x, y), expected.at(x, y)) << x << "," << y;
-            }
-        }
-    };
-    expectLook(kNearBlack, 0);
-    const POINT corner = clientCorner(*item);
-    item->hitTest(corner.x + 20, corner.y + 20); // repaints by itself
-    expectLook(kLightGrey, 1);
-    item->onClick();
-    expectLook(kNearBlack, 0); // on looks like off for a push button
-    item->toggleEnabled();
-    expectLook(kGrey, 2);
-}
-
 // The ink of the caption: pixels of the face that differ from the bare frame.
 RECT inkWithin(const Pixels& shown, const Pixels& bare) {
     RECT ink{shown.width, shown.height, 0, 0};
@@ -272,19 +238,10 @@ TEST(MyItemStyle, AStyleOutsideOneToSixShowsWhyAndEndsTheProgram) {
     }
 }
 
-TEST_F(MyItemTest, AnItemTakesItsCaptionWithItSoReloadRedrawAndSetTextReachOnlyLiveElements) {
+TEST_F(MyItemTest, AnItemTakesItsCaptionWithIt) {
     const size_t elements = allElements.size();
-    for (int i = 0; i < 50; ++i) {
-        MyItem item(-1, 20, 40 + i, static_cast<BYTE>(itemCheckBox + i % 5), itemOff, L"Yes");
-    }
-    EXPECT_EQ(allElements.size(), elements);
-    platform::Device::instance().rotate(); // reloads every element
-    pumpMessages();
-    redrawAllElements();
-    for (size_t i = 0; i < allElements.size(); ++i) { // a label tells its parent its new size
-        if (auto* label = dynamic_cast<MyLabel*>(allElements[i])) {
-            label->setText(label->text + L"!", true);
-        }
+    for (int i = 0; i < 5; ++i) {
+        MyItem item(-1, 20, 40 + i, static_cast<BYTE>(itemCheckBox + i), itemOff, L"Yes");
     }
     EXPECT_EQ(allElements.size(), elements);
 }

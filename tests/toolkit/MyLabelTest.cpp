@@ -65,7 +65,7 @@ TEST(MyLabelMeasure, ATextOf3By12GetsTextRect8By12ASurfaceOf16By16AndALabelAsLar
     createBackBuffer();
     MyLabel label(-1, 10, 20, L".", labelFontNormal, 0, true);
     EXPECT_EQ(edges(label.textRect), edges(RECT{0, 0, 8, 12}));
-    const SurfaceShot surface = inspect(label.surface);
+    const Pixels surface = surfacePixels(label.surface);
     EXPECT_EQ(std::make_pair(surface.width, surface.height), std::make_pair(16, 16));
     EXPECT_EQ(edges(RECT{label.left, label.top, label.right, label.bottom}),
               edges(RECT{10, 20, 18, 32}));

@@ -153,108 +153,8 @@ inline std::uint16_t pixelAt(int x, int y) {
     return platform::Device::instance().compose(RECT{x, y, x + 1, y + 1}).at(0);
 }
 
-// The screen buffer without what is drawn above it (overlays, task bar), row by row.
-inline std::vector<std::uint16_t> screenBuffer() {
-    platform::Device& screen = platform::Device::instance();
-    std::lock_guard lock(screen.screenLock());
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    std::vector<std::uint16_t> copy;
-    for (int y = 0; y < GetSystemMetrics(SM_CYSCREEN); ++y) {
-        const std::uint16_t* row = screen.pixels() + static_cast<size_t>(y) * screen.pitch();
-        copy.insert(copy.end(), row, row + width);
-    }
-    return copy;
-}
-
-// Whether the screen buffer shows `expected` (a screenBuffer() taken before) inside `area` and
-// black everywhere else.
-inline ::testing::AssertionResult screenMatches(const std::vector<std::uint16_t>& expected,
-                                                const RECT& area) {
-    const std::vector<std::uint16_t> now = screenBuffer();
-    const auto width = static_cast<size_t>(GetSystemMetrics(SM_CXSCREEN));
-    size_t wrong = 0;
-    size_t first = 0;
-    for (size_t i = 0; i < now.size(); ++i) {
-        const auto x = static_cast<LONG>(i % width);
-        const auto y = static_cast<LONG>(i / width);
-        const bool in = x >= area.left && x < area.right && y >= area.top && y < area.bottom;
-        if (now[i] != (in ? expected[i] : kBlack) && wrong++ == 0) {
-            first = i;
-        }
-    }
-    if (wrong == 0) {
-        return ::testing::AssertionSuccess();
-    }
-    return ::testing::AssertionFailure()
-           << wrong << " pixels differ, the first at " << first % width << "," << first / width;
-}
-
-// The whole screen painted again, as the message loop paints it after building the screen.
-inline void paintWhole() {
-    dirtyRect = RECT{viewRect.left, clientRect.top, viewRect.right, GetSystemMetrics(SM_CYSCREEN)};
-    fullRedraw = 1;
-    theFrame->redraw(true);
-}
-
-inline void fillScreen(std::uint16_t colour) {
-    colourFill(primarySurface, nullptr, colour);
-}
-
-// Whether every pixel of the screen buffer is `inside` within `area` and `outside` elsewhere.
-inline ::testing::AssertionResult screenShows(const RECT& area, std::uint16_t inside,
-                                              std::uint16_t outside) {
-    platform::Device& screen = platform::Device::instance();
-    std::lock_guard lock(screen.screenLock());
-    for (LONG y = 0; y < GetSystemMetrics(SM_CYSCREEN); ++y) {
-        for (LONG x = 0; x < GetSystemMetrics(SM_CXSCREEN); ++x) {
-            const bool in = x >= area.left && x < area.right && y >= area.top && y < area.bottom;
-            const std::uint16_t pixel =
-                screen.pixels()[static_cast<size_t>(y) * screen.pitch() + x];
-            if (pixel != (in ? inside : outside)) {
-                return ::testing::AssertionFailure() << "pixel " << x << "," << y << ": " << pixel;
-            }
-        }
-    }
-    return ::testing::AssertionSuccess();
-}
-
-inline std::vector<platform::Device::MessageBoxRecord> shownBoxes() {
-    return platform::Device::instance().messageBoxes();
-}
-
-inline std::array<LONG, 4> edges(const RECT& r) {
-    return {r.left, r.top, r.right, r.bottom};
-}
-
-struct SurfaceShot {
-    LONG width = 0;
-    LONG height = 0;
-    std::vector<std::uint16_t> firstRow;
-    std::vector<std::uint16_t> pixels; // every row
-    std::uint16_t at(LONG x, LONG y) const { return pixels[static_cast<size_t>(y * width + x)]; }
-};
-
-inline SurfaceShot inspect(IDirectDrawSurface* surface) {
-    DDSURFACEDESC desc{};
-    desc.dwSize = sizeof desc;
-    SurfaceShot shot;
-    if (SUCCEEDED(surface->Lock(nullptr, &desc, DDLOCK_READONLY | DDLOCK_WAITNOTBUSY, nullptr))) {
-        const auto* row = static_cast<const std::uint16_t*>(desc.lpSurface);
-        shot = SurfaceShot{static_cast<LONG>(desc.dwWidth),
-                           static_cast<LONG>(desc.dwHeight),
-                           {row, row + desc.dwWidth},
-                           {}};
-        for (DWORD y = 0; y < desc.dwHeight; ++y) {
-            const auto* line = reinterpret_cast<const std::uint16_t*>(
-                static_cast<const BYTE*>(desc.lpSurface) + y * static_cast<DWORD>(desc.lPitch));
-            shot.pixels.insert(shot.pixels.end(), line, line + desc.dwWidth);
-        }
-        surface->Unlock(nullptr);
-    }
-    return shot;
-}
-
-// Pixels of a surface or of an area of the screen buffer, row by row.
+// Pixels of a surface or of an area of the screen buffer (without what is drawn above it:
+// overlays, task bar), row by row.
 struct Pixels {
     LONG width = 0;
     LONG height = 0;
@@ -290,6 +190,58 @@ inline Pixels screenPixels(const RECT& area) {
     return pixels;
 }
 
+inline std::vector<std::uint16_t> screenBuffer() {
+    return screenPixels(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)})
+        .data;
+}
+
+// Whether the screen buffer shows `expected` (a screenBuffer() taken before) inside `area` and
+// black everywhere else.
+inline ::testing::AssertionResult screenMatches(const std::vector<std::uint16_t>& expected,
+                                                const RECT& area) {
+    const std::vector<std::uint16_t> now = screenBuffer();
+    const auto width = static_cast<size_t>(GetSystemMetrics(SM_CXSCREEN));
+    size_t wrong = 0;
+    size_t first = 0;
+    for (size_t i = 0; i < now.size(); ++i) {
+        const auto x = static_cast<LONG>(i % width);
+        const auto y = static_cast<LONG>(i / width);
+        const bool in = x >= area.left && x < area.right && y >= area.top && y < area.bottom;
+        if (now[i] != (in ? expected[i] : kBlack) && wrong++ == 0) {
+            first = i;
+        }
+    }
+    if (wrong == 0) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << wrong << " pixels differ, the first at " << first % width << "," << first / width;
+}
+
+// Whether the screen buffer is `colour` within `area` and black elsewhere.
+inline ::testing::AssertionResult screenShows(const RECT& area, std::uint16_t colour) {
+    return screenMatches(std::vector<std::uint16_t>(screenBuffer().size(), colour), area);
+}
+
+// The whole screen painted again, as the message loop paints it after building the screen.
+inline void paintWhole() {
+    dirtyRect = RECT{viewRect.left, clientRect.top, viewRect.right, GetSystemMetrics(SM_CYSCREEN)};
+    fullRedraw = 1;
+    theFrame->redraw(true);
+}
+
+inline void fillScreen(std::uint16_t colour) {
+    colourFill(primarySurface, nullptr, colour);
+}
+
+inline std::vector<platform::Device::MessageBoxRecord> shownBoxes() {
+    return platform::Device::instance().messageBoxes();
+}
+
+inline std::array<LONG, 4> edges(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
+}
+
 inline std::string fileText(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
@@ -309,17 +261,13 @@ inline void writePng(const std::filesystem::path& file, int width, int height,
                static_cast<std::streamsize>(bytes.size()));
 }
 
-struct PngSize {
-    unsigned width = 0;
-    unsigned height = 0;
-    bool valid = false; // the whole file decodes
-};
-
-inline PngSize readPngSize(const std::filesystem::path& file) {
+// The size of a PNG file, {0, 0} unless the whole file decodes.
+inline std::pair<unsigned, unsigned> pngSize(const std::filesystem::path& file) {
     platform::imaging::DecodedPng png;
-    const bool valid = SUCCEEDED(platform::imaging::decodePngFile(file, png));
-    return PngSize{static_cast<unsigned>(png.image.width), static_cast<unsigned>(png.image.height),
-                   valid};
+    if (FAILED(platform::imaging::decodePngFile(file, png))) {
+        return {};
+    }
+    return {static_cast<unsigned>(png.image.width), static_cast<unsigned>(png.image.height)};
 }
 
 // In a child process on a fresh device, `action` must show a message box matching `box`
@@ -339,18 +287,6 @@ inline void expectBoxAndExit(void (*action)(), const std::string& box) {
             action();
         },
         ::testing::ExitedWithCode(fatalExitStatus), "BOX " + box);
-}
-
-// For paths that must return: a fatal path ends the whole process, so it can only be told apart
-// from a return in a child process. On a fresh device there, `action` must return true.
-inline void expectReturns(bool (*action)()) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            ToolkitDevice device;
-            std::exit(action() ? 7 : 8);
-        },
-        ::testing::ExitedWithCode(7), "");
 }
 
 } // namespace toolkit_test

@@ -1,9 +1,12 @@
-// The touch message box asked on the user-interface thread over a screen of containers: the
-// answer taken when a tap is released on a button, a finger that slides off, WM_QUIT and other
-// WM_USER messages reaching its loop, the layout, focus changes and rotation, the calls that
-// must show nothing, and the screen given back. Also docs/messagebox.png
-// (tools/scripts/messagebox-picture).
-#include "MessageBoxTestSupport.h"
+// The touch message box over a screen of containers, asked on the user-interface thread and,
+// as the data-connection worker asks it, on a worker thread while the test's thread runs the
+// loop: the answer taken when a tap is released on a button, a finger that slides off, WM_QUIT
+// and other WM_USER messages reaching its loop, the layout, focus changes and rotation, the calls
+// that must show nothing, a worker ended while its box is up, and the screen given back. Also
+// docs/messagebox.png (tools/scripts/messagebox-picture). Run under the thread sanitizer too.
+#include "ContainerTestScreen.h"
+#include "LoopScript.h"
+#include "ToolkitTestSupport.h"
 
 #include <platform/Messages.h>
 
@@ -11,6 +14,64 @@ using namespace toolkit_test;
 using platform::PointerAction;
 
 namespace {
+
+// A finger at a screen point; mainWindow's thread takes it from its queue.
+void touch(platform::PointerAction action, POINT at) {
+    platform::Device::instance().pointer(action, at.x, at.y);
+}
+
+POINT centreOf(const RECT& r) {
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+// Whether a row near the top of `place` on the screen is that row of frame `frame` (0 normal,
+// 1 pressed) of the box-button strip: the look is drawn, and drawn exactly there.
+::testing::AssertionResult showsButtonFrame(const RECT& place, int frame) {
+    constexpr LONG row = 3;
+    const ItemStrip& strip = itemStrips[itemSmallBoxButton].main;
+    const Pixels frames = surfacePixels(strip.surface);
+    const Pixels shown =
+        screenPixels(RECT{place.left, place.top + row, place.right, place.top + row + 1});
+    for (LONG x = 0; x < strip.frameWidth; ++x) {
+        if (shown.at(x, 0) != frames.at(frame * strip.frameWidth + x, row)) {
+            return ::testing::AssertionFailure() << "column " << x << " of the button at "
+                                                 << place.left << " is not frame " << frame;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// The box the frame shows now, or null, read as the frame's painters read it.
+MessageBoxSense* shownBox() {
+    MotionLockGuard lock;
+    return theFrame != nullptr ? theFrame->modalBox : nullptr;
+}
+
+// A screen of containers drawn whole on an open frame with the real resource set, as the main
+// screen is when the data-connection question comes. Keeps the pixels of that first paint.
+class BoxOverScreen {
+public:
+    explicit BoxOverScreen(const ToolkitDevice& device) {
+        installResourceSet(device);
+        frame_ = std::make_unique<OpenFrame>();
+        (*frame_)->addScreen(buildContainerScreen(BoxFace::plain, 1).section);
+        dirtyRect = RECT{viewRect.left, clientRect.top, viewRect.right, viewRect.bottom};
+        fullRedraw = 1;
+        theFrame->redraw(true);
+        before_ = screenBuffer();
+    }
+
+    // The screen as it was before the box, once the messages the box left are handled.
+    ::testing::AssertionResult isBack() const {
+        pumpMessages();
+        return screenMatches(before_, RECT{0, clientRect.top, GetSystemMetrics(SM_CXSCREEN),
+                                           GetSystemMetrics(SM_CYSCREEN)});
+    }
+
+private:
+    std::unique_ptr<OpenFrame> frame_;
+    std::vector<std::uint16_t> before_;
+};
 
 constexpr const wchar_t* kCaption = L"Warning !";
 constexpr const wchar_t* kQuestion =
@@ -25,6 +86,7 @@ MessageBoxSense& box() {
 }
 
 POINT buttonCentre(size_t index) {
+    MotionLockGuard lock;
     return centreOf(box().buttonPlace(index));
 }
 
@@ -41,47 +103,6 @@ protected:
     ToolkitDevice device;
     BoxOverScreen screen{device};
 };
-
-struct AnswerCase {
-    int buttons;
-    size_t button;
-    const wchar_t* label;
-    int answer;
-};
-
-void PrintTo(const AnswerCase& c, std::ostream* out) {
-    *out << narrow(c.label);
-}
-
-class AnswerTest : public MessageBoxSenseTest, public ::testing::WithParamInterface<AnswerCase> {};
-
-TEST_P(AnswerTest, IsTakenWhenTheTapIsReleasedOnTheButtonThenTheScreenComesBack) {
-    const AnswerCase c = GetParam();
-    boxResult = 1 - c.answer; // the answer must come from the tap
-    bool openWhilePressed = false;
-    ASSERT_EQ(Section::scrollBarShown, 1);
-    BYTE barWhileOpen = 1;
-    LoopScript script;
-    script.then([&] { touch(PointerAction::down, buttonCentre(c.button)); }).then([&] {
-        EXPECT_EQ(box().buttonItems[c.button]->captionLabel->text, c.label);
-        EXPECT_TRUE(showsButtonFrame(box().buttonPlace(c.button), 1)); // pressed
-        openWhilePressed = !box().answered;
-        barWhileOpen = Section::scrollBarShown; // the overlay would lie above the box
-        touch(PointerAction::up, buttonCentre(c.button));
-    });
-    script.start();
-    EXPECT_EQ(showMessageBoxSense(kCaption, kQuestion, c.buttons), c.answer);
-    EXPECT_TRUE(openWhilePressed);
-    EXPECT_EQ(barWhileOpen, 0);
-    EXPECT_EQ(shownBox(), nullptr);
-    EXPECT_TRUE(screen.isBack());
-    EXPECT_EQ(Section::scrollBarShown, 1) << "the scroll bar comes back with the screen";
-}
-
-INSTANTIATE_TEST_SUITE_P(ButtonSets, AnswerTest,
-                         ::testing::Values(AnswerCase{messageBoxYesNo, 0, L"Yes", 1},
-                                           AnswerCase{messageBoxYesNo, 1, L"No", 0},
-                                           AnswerCase{messageBoxRetryAbort, 1, L"Abort", 0}));
 
 TEST_F(MessageBoxSenseTest, AFingerThatLeavesTheSlopLeavesTheBoxOpenAndTheButtonUnpressed) {
     boxResult = 1;
@@ -129,20 +150,28 @@ TEST_F(MessageBoxSenseTest, WmQuitEndsTheBoxWithThePreviousAnswerOtherWmUserMess
     }
 }
 
-TEST_F(MessageBoxSenseTest, AOneButtonBoxCentresItsButtonAndItsPressedLook) {
+// The scroll bar's overlay would lie above the box: it leaves while the box is up and comes
+// back with the screen.
+TEST_F(MessageBoxSenseTest, AOneButtonBoxCentresItsButtonAndGivesTheScreenBack) {
+    ASSERT_EQ(Section::scrollBarShown, 1);
     LoopScript script;
     script.then([] {
         const RECT ok = box().buttonPlace(0);
         EXPECT_LE(std::abs((ok.left + ok.right) - (box().left + box().right)), 1);
-        touch(PointerAction::down, POINT{ok.left + 3, ok.top + 3});
+        EXPECT_EQ(Section::scrollBarShown, 0);
+        EXPECT_EQ(WaitForSingleObject(messageBoxEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+        touch(PointerAction::down, buttonCentre(0));
     });
     script.then([] {
-        const RECT ok = box().buttonPlace(0);
-        EXPECT_TRUE(showsButtonFrame(ok, 1));
-        touch(PointerAction::up, POINT{ok.left + 3, ok.top + 3});
+        EXPECT_TRUE(showsButtonFrame(box().buttonPlace(0), 1)); // pressed, not yet answered
+        EXPECT_FALSE(box().answered);
+        touch(PointerAction::up, buttonCentre(0));
     });
     script.start();
+    boxResult = 0;
     EXPECT_EQ(showMessageBoxSense(kCaption, L"Connected.", messageBoxOk), 1);
+    EXPECT_TRUE(screen.isBack());
+    EXPECT_EQ(Section::scrollBarShown, 1);
 }
 
 // A whole redraw paints the screen beneath afresh: the box looks exactly as before, instead of
@@ -152,6 +181,7 @@ TEST_F(MessageBoxSenseTest, AFocusChangeOrARotationDrawsTheWholeBoxAgain) {
     LoopScript script;
     script
         .then([&] {
+            EXPECT_EQ(box().buttonItems[1]->captionLabel->text, L"No");
             withBox = screenBuffer();
             fillScreen(kBlack);
             SendMessageW(mainWindow, WM_ACTIVATE, WA_ACTIVE, 0); // the frame tells the box
@@ -168,6 +198,7 @@ TEST_F(MessageBoxSenseTest, AFocusChangeOrARotationDrawsTheWholeBoxAgain) {
             EXPECT_TRUE(showsButtonFrame(box().buttonPlace(0), 0));
         });
     tap(script, 1).start();
+    boxResult = 1;
     EXPECT_EQ(showMessageBoxSense(kCaption, kQuestion, messageBoxYesNo), 0);
 }
 
@@ -290,6 +321,93 @@ TEST(MessageBoxSenseFatal, AFailingGetMessageShowsItsBoxAndEndsTheProgram) {
             showMessageBoxSense(kCaption, kQuestion, messageBoxYesNo);
         },
         "GetMessage\\|30\\|Main MsgBox function failed\\.\\.\\.");
+}
+
+DWORD WINAPI askYesNo(LPVOID) {
+    return static_cast<DWORD>(
+        showMessageBoxSense(L"Warning !", L"OK for a data connection ?", messageBoxYesNo));
+}
+
+// A condition waited for while this thread keeps asking the frame for frames, as the motion
+// timer does during a fling.
+std::function<bool()> paintingUntil(std::function<bool()> condition) {
+    return [condition = std::move(condition)] {
+        PostMessageW(mainWindow, tunables::redrawRequestMessage, 0, 0);
+        return condition();
+    };
+}
+
+bool boxPainted() {
+    MotionLockGuard lock;
+    return theFrame->modalBox != nullptr && theFrame->modalBox->painted == 1;
+}
+
+bool buttonPressed(size_t index) {
+    MotionLockGuard lock;
+    const MessageBoxSense* box = theFrame->modalBox;
+    return box != nullptr && box->pressedButton == box->buttonItems[index].get();
+}
+
+class MessageBoxThreadTest : public ::testing::Test {
+protected:
+    MessageBoxThreadTest() { worker = CreateThread(nullptr, 0, askYesNo, nullptr, 0, nullptr); }
+    ~MessageBoxThreadTest() override { CloseHandle(worker); }
+
+    // The user-interface thread's loop, until the script has run.
+    static void runLoop(LoopScript& script) {
+        script.start();
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+
+    DWORD workerExitCode() const {
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeThread(worker, &code);
+        return code;
+    }
+
+    ToolkitDevice device;
+    BoxOverScreen screen{device};
+    HANDLE worker = nullptr;
+};
+
+TEST_F(MessageBoxThreadTest, AWorkerGetsTheAnswerWhileTheUserInterfaceThreadKeepsPainting) {
+    LoopScript script;
+    script.waitFor(paintingUntil(boxPainted))
+        .then([] {
+            // The worker draws the whole box again for the focus change while this thread
+            // redraws and takes the press.
+            SendMessageW(mainWindow, WM_ACTIVATE, WA_ACTIVE, 0);
+            touch(PointerAction::down, buttonCentre(0));
+        })
+        .waitFor(paintingUntil([] { return buttonPressed(0); }))
+        .then([] { touch(PointerAction::up, buttonCentre(0)); })
+        .waitFor(paintingUntil([this] { return WaitForSingleObject(worker, 0) == WAIT_OBJECT_0; }));
+    runLoop(script);
+    EXPECT_TRUE(script.finished());
+    EXPECT_EQ(workerExitCode(), 1u);
+    EXPECT_EQ(shownBox(), nullptr);
+    EXPECT_TRUE(screen.isBack());
+}
+
+TEST_F(MessageBoxThreadTest, AWorkerEndedWhileItsBoxIsUpLeavesNothingShown) {
+    constexpr DWORD kTerminated = 7;
+    POINT no{};
+    LoopScript script;
+    script.waitFor(paintingUntil(boxPainted))
+        .then([&] { touch(PointerAction::down, no = buttonCentre(1)); })
+        .waitFor([] { return buttonPressed(1); })
+        .then([this] {
+            EXPECT_TRUE(TerminateThread(worker, kTerminated)); // returns once it has unwound
+            EXPECT_EQ(shownBox(), nullptr);
+        });
+    runLoop(script);
+    EXPECT_EQ(workerExitCode(), kTerminated);
+    touch(PointerAction::up, no); // the touch under way must reach no freed box
+    EXPECT_TRUE(screen.isBack());
 }
 
 } // namespace

@@ -13,7 +13,8 @@
 
 #include "kernel/Paths.h"
 #include "registry/Registry.h"
-#include "toolkit/MessageBoxTestSupport.h"
+#include "toolkit/LoopScript.h"
+#include "toolkit/ToolkitTestSupport.h"
 
 #include <platform/Network.h>
 

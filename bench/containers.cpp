@@ -11,7 +11,7 @@
 #include "DisplayFrame.h"
 #include "MotionTracker.h"
 #include "ResourceManager.h"
-#include "SharedResources.h"
+#include "ToolkitState.h"
 
 #include "kernel/Paths.h"
 
@@ -39,16 +39,6 @@ std::filesystem::path resourceSet() {
     return std::filesystem::path(bin != nullptr ? bin : DAWNBELL_BIN_DIR) / "resources" / "VGA";
 }
 
-// The surfaces and fonts the widgets share belong to one device; the next benchmark starts a
-// new one.
-void forgetSharedDisplayState() {
-    releaseSharedWidgetResources();
-    *sharedTracker() = MotionTracker();
-    theFrame = nullptr;
-    mainWindow = nullptr;
-    primarySurface = nullptr;
-}
-
 // The VGA phone with the program's resource set, its frame and the screen drawn once.
 class Phone {
 public:
@@ -70,7 +60,9 @@ public:
     }
     ~Phone() {
         frame_.reset();
-        forgetSharedDisplayState();
+        // The surfaces and fonts the widgets share belong to one device; the next benchmark
+        // starts a new one.
+        resetToolkitState();
         platform::clock::useSystem();
     }
     Phone(const Phone&) = delete;

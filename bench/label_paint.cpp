@@ -37,12 +37,8 @@ public:
         createDisplaySurface(kScreenWidth, kScreenHeight, 0, &backBuffer);
     }
     ~Phone() {
-        for (HFONT* font : {&fontLarge, &fontNormal, &fontItalic}) {
-            DeleteObject(std::exchange(*font, nullptr));
-        }
-        std::exchange(backBuffer, nullptr)->Release();
         delete frame_;
-        mainWindow = nullptr;
+        resetToolkitState();
     }
     Phone(const Phone&) = delete;
     Phone& operator=(const Phone&) = delete;

@@ -7,11 +7,6 @@
 
 #include <algorithm>
 
-HFONT fontLarge = nullptr;
-HFONT fontNormal = nullptr;
-HFONT fontItalic = nullptr;
-HFONT fontSmall = nullptr;
-
 namespace {
 
 constexpr const wchar_t* kLabelFace = L"HelveticaNeueOTS.ttf";

@@ -35,10 +35,6 @@ const std::array<const wchar_t*, toolkitImageCount> imageFileNames = {
     L"sliderBtn.png",
 };
 
-std::wstring resourceDir;
-double scaleFactor = 1.0;
-std::array<std::wstring, toolkitImageCount> imagePaths;
-HANDLE messageBoxEvent = nullptr;
 bool (*rescaleStepHook)(int image, RescaleStep step) = nullptr;
 
 namespace {

@@ -88,7 +88,7 @@ public:
         std::filesystem::create_directories(platform::paths::toHost(L"\\windows\\"));
         copyResourceSet(resources, program / "resources" / "VGA");
         platform::clock::useManual(1000);
-        toolkit_test::resetToolkitState();
+        resetToolkitState();
         WSADATA winsock{};
         WSAStartup(0x0202, &winsock); // as WinMain does
         platform::registry::reload();
@@ -109,7 +109,7 @@ public:
         app_.reset();
         platform::net::useRealConnectionManager();
         platform::net::resetWinsock();
-        toolkit_test::resetToolkitState();
+        resetToolkitState();
         platform::clock::useSystem();
     }
     HeadlessProgram(const HeadlessProgram&) = delete;

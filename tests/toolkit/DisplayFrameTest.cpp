@@ -259,7 +259,7 @@ void showScrollBar() {
     ASSERT_EQ(
         scrollBarSurface->UpdateOverlay(nullptr, primarySurface, &place, DDOVER_SHOW, nullptr),
         DD_OK);
-    Section::scrollBarShown = 1;
+    scrollBar.shown = 1;
 }
 
 TEST_F(DisplayFrameTest, TurnsRebuildTheSurfacesEvenWithoutElementsAndOnlyAScreensBarIsHidden) {
@@ -277,7 +277,7 @@ TEST_F(DisplayFrameTest, TurnsRebuildTheSurfacesEvenWithoutElementsAndOnlyAScree
         EXPECT_EQ(bar.firstRow, std::vector<std::uint16_t>(6, tunables::scrollBarColour));
         EXPECT_EQ(viewRect.bottom, height);
         EXPECT_EQ(clientRect.top, viewRect.top);
-        EXPECT_EQ(Section::scrollBarShown, 0); // the new overlay starts hidden
+        EXPECT_EQ(scrollBar.shown, 0); // the new overlay starts hidden
         showScrollBar();
     }
     SendMessageW(mainWindow, WM_ACTIVATE, 0, 0); // a bar but no screen
@@ -285,7 +285,7 @@ TEST_F(DisplayFrameTest, TurnsRebuildTheSurfacesEvenWithoutElementsAndOnlyAScree
     frame->addScreen(new StripedScreen());
     SendMessageW(mainWindow, WM_ACTIVATE, 0, 0);
     EXPECT_EQ(pixelAt(476, 250), kBlack);
-    EXPECT_EQ(Section::scrollBarShown, 0);
+    EXPECT_EQ(scrollBar.shown, 0);
     std::exchange(scrollBarSurface, nullptr)->Release();
     SendMessageW(mainWindow, WM_ACTIVATE, 0, 0); // a screen but no bar
 }

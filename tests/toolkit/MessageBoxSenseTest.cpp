@@ -59,14 +59,14 @@ TEST_P(AnswerTest, IsTakenWhenTheTapIsReleasedOnTheButtonThenTheScreenComesBack)
     const AnswerCase c = GetParam();
     boxResult = 1 - c.answer; // the answer must come from the tap
     bool openWhilePressed = false;
-    ASSERT_EQ(Section::scrollBarShown, 1);
+    ASSERT_EQ(scrollBar.shown, 1);
     BYTE barWhileOpen = 1;
     LoopScript script;
     script.then([&] { touch(PointerAction::down, buttonCentre(c.button)); }).then([&] {
         EXPECT_EQ(box().buttonItems[c.button]->captionLabel->text, c.label);
         EXPECT_TRUE(showsButtonFrame(box().buttonPlace(c.button), 1)); // pressed
         openWhilePressed = !box().answered;
-        barWhileOpen = Section::scrollBarShown; // the overlay would lie above the box
+        barWhileOpen = scrollBar.shown; // the overlay would lie above the box
         touch(PointerAction::up, buttonCentre(c.button));
     });
     script.start();
@@ -75,7 +75,7 @@ TEST_P(AnswerTest, IsTakenWhenTheTapIsReleasedOnTheButtonThenTheScreenComesBack)
     EXPECT_EQ(barWhileOpen, 0);
     EXPECT_EQ(shownBox(), nullptr);
     EXPECT_TRUE(screen.isBack());
-    EXPECT_EQ(Section::scrollBarShown, 1) << "the scroll bar comes back with the screen";
+    EXPECT_EQ(scrollBar.shown, 1) << "the scroll bar comes back with the screen";
 }
 
 INSTANTIATE_TEST_SUITE_P(ButtonSets, AnswerTest,

@@ -14,7 +14,6 @@
 #include "MyPanel.h"
 #include "ResourceManager.h"
 #include "Section.h"
-#include "SharedResources.h"
 #include "ToolkitState.h"
 #include "Tunables.h"
 
@@ -86,7 +85,7 @@ public:
 
 private:
     static void resetToolkitState() {
-        toolkit_test::resetToolkitState();
+        ::resetToolkitState();
         TestBlock::loadOrder.clear();
     }
 

@@ -17,6 +17,7 @@
 
 #include <platform/Clock.h>
 #include <platform/Device.h>
+#include "support/ScopedTestDevice.h"
 
 #include <benchmark/benchmark.h>
 

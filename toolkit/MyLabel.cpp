@@ -324,7 +324,6 @@ void MyLabel::render(COLORREF colour, WORD key) {
         }
         surface->ReleaseDC(dc);
     }
-    ++renderCount;
 }
 
 Element* MyLabel::hitTest(int x, int y) {

@@ -75,8 +75,6 @@ public:
     int state = labelUntouched;
 
     int fontKind = labelFontNormal;
-    // How many times the text was drawn into `surface`; rendering is the costly step.
-    unsigned renderCount = 0;
 
 private:
     // Measures the text into textRect; false when nothing could be measured on.

@@ -41,12 +41,15 @@ void loadResources();
 // The image directory: resourceDir + "VGA\".
 std::wstring imageDirectory();
 
-// Test hook: called at each step of the one-time rescaling; returning false stops loadResources
-// there, as a power cut would. Null in the program.
+// The steps of the one-time rescaling of each image. After each one, whatever happens next, the
+// next start goes on from there without scaling the image twice.
 enum class RescaleStep {
     scaledCopyWritten, // the scaled copy of the image lies beside it
     progressRecorded,  // the progress file lists the image
     imageReplaced,     // the image file holds the scaled copy
     imageFinished,     // the scaled copy is gone; the next image follows
 };
-extern bool (*rescaleStepHook)(int image, RescaleStep step);
+// Where each step ends: loadResources goes on while it returns true. The program's own definition
+// always does. It is a weak definition, so that a build may link one that stops loadResources
+// there, as a power cut would, and look at what the next start makes of it.
+bool rescaleStepReached(int image, RescaleStep step);

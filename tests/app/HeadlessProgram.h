@@ -22,6 +22,7 @@
 
 #include <platform/Clock.h>
 #include <platform/Device.h>
+#include "support/ScopedTestDevice.h"
 #include <platform/Network.h>
 
 #include <winsock2.h>

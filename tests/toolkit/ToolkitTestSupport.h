@@ -22,6 +22,9 @@
 
 #include <platform/Clock.h>
 #include <platform/Device.h>
+#include "support/LabelRenders.h"
+#include "support/RescaleStops.h"
+#include "support/ScopedTestDevice.h"
 
 #include <gtest/gtest.h>
 

@@ -5,6 +5,7 @@
 #include "kernel/Wait.h"
 #include "platform/Clock.h"
 #include "platform/Device.h"
+#include "support/ScopedTestDevice.h"
 #include "platform/Messages.h"
 #include "shell/Shell.h"
 #include "windows.h"

@@ -5,6 +5,7 @@
 // that whatever host is typed, nothing leaves the machine. One program serves many scripts.
 #pragma once
 
+#include "DisplayFrame.h"
 #include "LoopScript.h"
 #include "MagicPacketApp.h"
 #include "MainScreen.h"

@@ -11,12 +11,13 @@
 #include "DisplayFrame.h"
 #include "MotionTracker.h"
 #include "ResourceManager.h"
-#include "SharedResources.h"
+#include "ToolkitState.h"
 
 #include "kernel/Paths.h"
 
 #include <platform/Clock.h>
 #include <platform/Device.h>
+#include "support/ScopedTestDevice.h"
 
 #include <benchmark/benchmark.h>
 
@@ -37,16 +38,6 @@ constexpr int kStepPx = 10;
 std::filesystem::path resourceSet() {
     const char* bin = std::getenv("DAWNBELL_TEST_BIN");
     return std::filesystem::path(bin != nullptr ? bin : DAWNBELL_BIN_DIR) / "resources" / "VGA";
-}
-
-// The surfaces and fonts the widgets share belong to one device; the next benchmark starts a
-// new one.
-void forgetSharedDisplayState() {
-    releaseSharedWidgetResources();
-    *sharedTracker() = MotionTracker();
-    theFrame = nullptr;
-    mainWindow = nullptr;
-    primarySurface = nullptr;
 }
 
 // The VGA phone with the program's resource set, its frame and the screen drawn once.
@@ -70,7 +61,9 @@ public:
     }
     ~Phone() {
         frame_.reset();
-        forgetSharedDisplayState();
+        // The surfaces and fonts the widgets share belong to one device; the next benchmark
+        // starts a new one.
+        resetToolkitState();
         platform::clock::useSystem();
     }
     Phone(const Phone&) = delete;

@@ -20,7 +20,7 @@
 #include "MyEditControl.h"
 #include "ResourceManager.h"
 #include "Section.h"
-#include "SharedResources.h"
+#include "ToolkitState.h"
 #include "Tunables.h"
 
 #include "kernel/Paths.h"
@@ -105,11 +105,7 @@ public:
     }
     ~Phone() {
         frame_.reset();
-        releaseSharedWidgetResources();
-        *sharedTracker() = MotionTracker();
-        theFrame = nullptr;
-        mainWindow = nullptr;
-        primarySurface = nullptr;
+        resetToolkitState();
         platform::clock::useSystem();
         platform::Device::stop();
         std::error_code error;

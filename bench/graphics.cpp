@@ -9,6 +9,7 @@
 #include "imaging.h"
 #include "kernel/Paths.h"
 #include "platform/Device.h"
+#include "support/ScopedTestDevice.h"
 #include "windows.h"
 
 #include "SameRunRatio.h"

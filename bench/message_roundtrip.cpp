@@ -4,6 +4,7 @@
 // "ratio" counter is the round trip's time over the reference's; one iteration is 100 trips,
 // and "trips" counts round trips per second.
 #include "platform/Device.h"
+#include "support/ScopedTestDevice.h"
 #include "windows.h"
 
 #include <benchmark/benchmark.h>

@@ -4,7 +4,6 @@
 #include "FatalExit.h"
 #include "MessageBoxSense.h"
 #include "Rect.h"
-#include "Section.h"
 #include "Tunables.h"
 #include "TraceFailure.h"
 
@@ -12,20 +11,6 @@
 
 #include <algorithm>
 #include <sstream>
-
-DisplayFrame* theFrame = nullptr;
-HWND mainWindow = nullptr;
-HINSTANCE appInstance = nullptr;
-IDirectDrawSurface* primarySurface = nullptr;
-IDirectDrawSurface* backBuffer = nullptr;
-IDirectDrawSurface* scrollBarSurface = nullptr;
-RECT viewRect{};
-RECT clientRect{};
-RECT dirtyRect{};
-BYTE drawingReady = 0;
-BYTE portrait = 0;
-BYTE frameHasFocus = 1;
-BYTE fullRedraw = 1;
 
 namespace {
 
@@ -339,7 +324,7 @@ LRESULT DisplayFrame::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void DisplayFrame::onActivate(WPARAM wParam) {
-    Section::windowInactive = wParam == 0;
+    scrollBar.windowInactive = wParam == 0;
     if (wParam != 0) {
         SetForegroundWindow(withRaiseBit(mainWindow));
         SHFullScreen(mainWindow, tunables::fullScreenFlags);
@@ -353,7 +338,7 @@ void DisplayFrame::onActivate(WPARAM wParam) {
     // The overlay is drawn above every window, so it must not stay over the one taking over.
     if (currentScreen >= 0 && scrollBarSurface != nullptr) {
         MotionLockGuard lock; // a box asked on another thread hides it too
-        Section::hideScrollBar();
+        scrollBar.hide();
     }
     if (HWND foreground = GetForegroundWindow(); foreground != nullptr) {
         SetForegroundWindow(withRaiseBit(foreground));
@@ -461,20 +446,14 @@ void DisplayFrame::rebuildDisplaySurfaces() {
     const auto cy = static_cast<DWORD>(GetSystemMetrics(SM_CYSCREEN));
     releaseSurface(backBuffer);
     // The new overlay starts hidden; the shown flag must say so, or the bar never comes back.
-    Section::hideScrollBar();
-    releaseSurface(scrollBarSurface);
+    scrollBar.hide();
+    scrollBar.release();
     directDraw->RestoreAllSurfaces();
-    HRESULT hr = createDisplaySurface(cx, cy, 0, &backBuffer);
+    const HRESULT hr = createDisplaySurface(cx, cy, 0, &backBuffer);
     if (FAILED(hr)) {
         traceFailure(hr, L"Section::loadSurf 0");
     }
-    hr = createDisplaySurface(tunables::scrollBarWidthPx, cy, DDSCAPS_OVERLAY, &scrollBarSurface);
-    if (SUCCEEDED(hr)) {
-        hr = colourFill(scrollBarSurface, nullptr, tunables::scrollBarColour);
-        if (FAILED(hr)) {
-            traceFailure(hr, L"Fill scrollBar");
-        }
-    }
+    scrollBar.create();
     dirtyRect = viewRect;
     for (size_t i = 0; i < allElements.size(); ++i) {
         allElements[i]->loadSurf();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "MotionTracker.h"
+#include "ToolkitState.h"
 
 #include <ddraw.h>
 #include <windows.h>
@@ -67,20 +68,27 @@ private:
     void scrollBy(int step);
 };
 
-// --- Display state ----------------------------------------------------------------------------
-extern DisplayFrame* theFrame;
-extern HWND mainWindow;
-extern HINSTANCE appInstance;
-extern IDirectDrawSurface* primarySurface;   // the screen; target of all painting
-extern IDirectDrawSurface* backBuffer;       // off-screen, the screen's size
-extern IDirectDrawSurface* scrollBarSurface; // overlay 6 px wide, the screen's height
-extern RECT viewRect;                        // where the current screen is drawn
-extern RECT clientRect; // the client area in screen coordinates; top converts client y
-extern RECT dirtyRect;  // the band being repainted; every element clips to it
-extern BYTE drawingReady;
-extern BYTE portrait;
-extern BYTE frameHasFocus;
-extern BYTE fullRedraw;
+// --- Display state, members of toolkitState (ToolkitState.h) -----------------------------------
+inline DisplayFrame*& theFrame = toolkitState.theFrame;
+inline HWND& mainWindow = toolkitState.mainWindow;
+inline HINSTANCE& appInstance = toolkitState.appInstance;
+// The screen; target of all painting.
+inline IDirectDrawSurface*& primarySurface = toolkitState.primarySurface;
+// Off-screen, the screen's size.
+inline IDirectDrawSurface*& backBuffer = toolkitState.backBuffer;
+inline ScrollBar& scrollBar = toolkitState.scrollBar;
+// The bar's overlay: 6 px wide, the screen's height.
+inline IDirectDrawSurface*& scrollBarSurface = toolkitState.scrollBar.surface;
+// Where the current screen is drawn.
+inline RECT& viewRect = toolkitState.viewRect;
+// The client area in screen coordinates; top converts client y.
+inline RECT& clientRect = toolkitState.clientRect;
+// The band being repainted; every element clips to it.
+inline RECT& dirtyRect = toolkitState.dirtyRect;
+inline BYTE& drawingReady = toolkitState.drawingReady;
+inline BYTE& portrait = toolkitState.portrait;
+inline BYTE& frameHasFocus = toolkitState.frameHasFocus;
+inline BYTE& fullRedraw = toolkitState.fullRedraw;
 // motionLock (MotionTracker.h) guards the tracker and its scroll target.
 
 // Colour-fills a rectangle of the primary surface with the background colour, waiting for the

@@ -8,8 +8,6 @@
 
 #include <algorithm>
 
-std::vector<Element*> allElements;
-
 namespace {
 
 int scaled(int designPx) {

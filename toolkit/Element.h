@@ -2,6 +2,8 @@
 // the application, and the registry of every live element.
 #pragma once
 
+#include "ToolkitState.h"
+
 #include <ddraw.h>
 #include <windows.h>
 
@@ -85,7 +87,7 @@ protected:
 
 // Every live element, in construction order; not owning. Changed and searched under motionLock
 // (a modal box asked on another thread builds and deletes its buttons there).
-extern std::vector<Element*> allElements;
+inline std::vector<Element*>& allElements = toolkitState.allElements;
 
 // The first element in construction order with this id, or null.
 Element* findElementById(int id);

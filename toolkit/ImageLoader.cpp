@@ -10,8 +10,6 @@
 
 #include <utility>
 
-IImagingFactory* imagingFactory = nullptr;
-
 namespace {
 
 constexpr GUID kImagingFactoryClass = {

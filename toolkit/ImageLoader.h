@@ -2,14 +2,16 @@
 // files for small screens, and reports Imaging failures to the user.
 #pragma once
 
+#include "SharedResources.h"
+
 #include <ddraw.h>
 #include <imaging.h>
 #include <windows.h>
 
 #include <string>
 
-// The process's single Imaging factory: created on first use, never released.
-extern IImagingFactory* imagingFactory;
+// The process's single Imaging factory: created on first use, never released (SharedResources.h).
+inline IImagingFactory*& imagingFactory = sharedResources.imagingFactory;
 
 // A new surface exactly as large as the image, the image drawn over the background colour; a
 // 4 x 4 surface (after the "Image not found!" box) when the file cannot be opened. The caller

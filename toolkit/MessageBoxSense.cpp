@@ -6,7 +6,6 @@
 #include "MotionTracker.h"
 #include "MyLabel.h"
 #include "ResourceManager.h"
-#include "Section.h"
 #include "TraceFailure.h"
 #include "Tunables.h"
 
@@ -15,14 +14,6 @@
 #include <algorithm>
 #include <cmath>
 #include <utility>
-
-IImage* boxImage = nullptr;
-IImage* backdropImage = nullptr;
-int boxImageWidth = 0;
-int boxImageHeight = 0;
-double boxUnitsPerPixelX = 0.0;
-double boxUnitsPerPixelY = 0.0;
-int boxResult = 0;
 
 namespace {
 
@@ -280,7 +271,7 @@ void MessageBoxSense::repaintScreenBeneath(const RECT& area) {
         fullRedraw = 1;
         theFrame->UpdateFrame();
     }
-    Section::hideScrollBar();
+    scrollBar.hide();
 }
 
 void MessageBoxSense::drawBand(HDC dc, const RECT& destination, int firstRow, int endRow) {

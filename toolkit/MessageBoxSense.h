@@ -12,6 +12,8 @@
 #pragma once
 
 #include "MyItem.h"
+#include "SharedResources.h"
+#include "ToolkitState.h"
 
 #include <ddraw.h>
 #include <imaging.h>
@@ -29,17 +31,17 @@ enum MessageBoxButtons : int {
 };
 
 // The box image and the translucent backdrop stretched over the screen behind it: loaded by the
-// first box, shared by every later one.
-extern IImage* boxImage;
-extern IImage* backdropImage;
-extern int boxImageWidth; // pixels
-extern int boxImageHeight;
+// first box, shared by every later one (SharedResources.h).
+inline IImage*& boxImage = sharedResources.boxImage;
+inline IImage*& backdropImage = sharedResources.backdropImage;
+inline int& boxImageWidth = sharedResources.boxImageWidth; // pixels
+inline int& boxImageHeight = sharedResources.boxImageHeight;
 // 0.01 mm per pixel of the box image, across and down: the Imaging API takes source rectangles
 // in those units.
-extern double boxUnitsPerPixelX;
-extern double boxUnitsPerPixelY;
+inline double& boxUnitsPerPixelX = sharedResources.boxUnitsPerPixelX;
+inline double& boxUnitsPerPixelY = sharedResources.boxUnitsPerPixelY;
 // The answer of the last box: 1 when its button with element id 1 was tapped, else 0.
-extern int boxResult;
+inline int& boxResult = toolkitState.boxResult;
 
 class MessageBoxSense final {
 public:

@@ -17,8 +17,6 @@
 #include <array>
 #include <utility>
 
-HWND editWindow = nullptr;
-
 namespace {
 
 constexpr const wchar_t* kInputFailure = L"Can't create an input text.";

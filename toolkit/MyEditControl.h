@@ -8,6 +8,7 @@
 #pragma once
 
 #include "Element.h"
+#include "SharedResources.h"
 
 #include <ddraw.h>
 #include <windows.h>
@@ -18,7 +19,7 @@ class MyLabel;
 class Section;
 
 // The native editor shared by every field; null until the first field needs it.
-extern HWND editWindow;
+inline HWND& editWindow = toolkitState.editWindow;
 
 class MyEditControl : public Element {
 public:
@@ -60,11 +61,12 @@ public:
     // The native editor holds this field's text: only then is its text taken back.
     bool editorOpen = false;
 
-    // Shared by every field, loaded once.
-    static inline IDirectDrawSurface* inputImage = nullptr; // three tiles side by side
-    static inline int inputImageHeight = 0;                 // every field's height
-    static inline WORD inputTileWidth = 0;
-    static inline RECT savedViewRect{}; // viewRect when the editor opened
+    // Shared by every field, loaded once (SharedResources.h).
+    static inline IDirectDrawSurface*& inputImage = sharedResources.inputImage; // three tiles
+    static inline int& inputImageHeight = sharedResources.inputImageHeight; // every field's height
+    static inline WORD& inputTileWidth = sharedResources.inputTileWidth;
+    // viewRect when the editor opened.
+    static inline RECT& savedViewRect = toolkitState.editorViewRect;
 
 private:
     static void createEditWindow();

@@ -9,8 +9,6 @@
 #include "TraceFailure.h"
 #include "Tunables.h"
 
-std::array<ItemStyleStrips, 7> itemStrips;
-
 namespace {
 
 struct StyleImages {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Element.h"
+#include "SharedResources.h"
 
 #include <ddraw.h>
 #include <windows.h>
@@ -33,20 +34,9 @@ enum ItemState : BYTE {
     itemDisabledThirdState = 7,
 };
 
-// One strip of frames, shared by every item of a style: loaded once, never released.
-struct ItemStrip {
-    IDirectDrawSurface* surface = nullptr;
-    int frameHeight = 0;
-    int frameWidth = 0;
-};
-
-struct ItemStyleStrips {
-    ItemStrip main;
-    ItemStrip thirdState; // check boxes and switches only
-};
-
-// Indexed by style (1 to 6); entry 0 is unused.
-extern std::array<ItemStyleStrips, 7> itemStrips;
+// The strips of frames, shared by every item of a style: loaded once, never released. Indexed by
+// style (1 to 6); entry 0 is unused.
+inline std::array<ItemStyleStrips, 7>& itemStrips = sharedResources.itemStrips;
 
 // Loads the strips of a style that are not loaded yet (a missing image shows its box). Lets a
 // widget that builds items while it holds motionLock load their images before taking it.

@@ -7,11 +7,6 @@
 
 #include <algorithm>
 
-HFONT fontLarge = nullptr;
-HFONT fontNormal = nullptr;
-HFONT fontItalic = nullptr;
-HFONT fontSmall = nullptr;
-
 namespace {
 
 constexpr const wchar_t* kLabelFace = L"HelveticaNeueOTS.ttf";
@@ -329,7 +324,6 @@ void MyLabel::render(COLORREF colour, WORD key) {
         }
         surface->ReleaseDC(dc);
     }
-    ++renderCount;
 }
 
 Element* MyLabel::hitTest(int x, int y) {

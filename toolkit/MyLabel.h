@@ -5,6 +5,7 @@
 #pragma once
 
 #include "Element.h"
+#include "SharedResources.h"
 
 #include <ddraw.h>
 #include <windows.h>
@@ -13,10 +14,12 @@
 
 // The shared label fonts: created by the first label that finds the display, never deleted. The
 // message box draws with fontLarge and fontNormal too. Null while no label could create them.
-extern HFONT fontLarge;  // font kind 1: 10 points
-extern HFONT fontNormal; // font kind 0 (and any kind but 1 and 2): 9 points
-extern HFONT fontItalic; // font kind 2: 9 points, italic
-extern HFONT fontSmall;  // font kind 3: 7 points, for second lines
+// Font kind 1: 10 points; kind 0 (and any but 1 to 3): 9 points; kind 2: 9 points, italic;
+// kind 3: 7 points, for second lines.
+inline HFONT& fontLarge = sharedResources.fontLarge;
+inline HFONT& fontNormal = sharedResources.fontNormal;
+inline HFONT& fontItalic = sharedResources.fontItalic;
+inline HFONT& fontSmall = sharedResources.fontSmall;
 
 enum LabelFontKind : int {
     labelFontNormal = 0,
@@ -72,8 +75,6 @@ public:
     int state = labelUntouched;
 
     int fontKind = labelFontNormal;
-    // How many times the text was drawn into `surface`; rendering is the costly step.
-    unsigned renderCount = 0;
 
 private:
     // Measures the text into textRect; false when nothing could be measured on.

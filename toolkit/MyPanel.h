@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Element.h"
+#include "SharedResources.h"
 
 #include <string>
 #include <vector>
@@ -42,17 +43,18 @@ public:
     std::vector<int> rowHeights;    // height each child claims in its row
     std::vector<bool> newRow;       // the child starts a row (child 0's value is not used)
 
-    // Shared by every panel, loaded once.
-    static inline IDirectDrawSurface* titleImage = nullptr;
-    static inline int titleImageWidth = 0;
-    static inline int titleImageHeight = 0;
-    static inline IDirectDrawSurface* separatorImage = nullptr;
-    static inline int separatorImageWidth = 0;
+    // Shared by every panel, loaded once (SharedResources.h).
+    static inline IDirectDrawSurface*& titleImage = sharedResources.panelTitleImage;
+    static inline int& titleImageWidth = sharedResources.panelTitleImageWidth;
+    static inline int& titleImageHeight = sharedResources.panelTitleImageHeight;
+    static inline IDirectDrawSurface*& separatorImage = sharedResources.separatorImage;
+    static inline int& separatorImageWidth = sharedResources.separatorImageWidth;
     // The dotted image repeated across the longer side of the screen, so that a separator is
     // one copy rather than one per dot pattern.
-    static inline IDirectDrawSurface* separatorLine = nullptr;
-    static inline int separatorLineWidth = 0;
-    static inline HFONT captionFont = nullptr; // the title caption's font
+    static inline IDirectDrawSurface*& separatorLine = sharedResources.separatorLine;
+    static inline int& separatorLineWidth = sharedResources.separatorLineWidth;
+    // The title caption's font.
+    static inline HFONT& captionFont = sharedResources.panelCaptionFont;
 
 private:
     int claimedHeight(const Element* child, int minHeight) const;

@@ -35,12 +35,6 @@ const std::array<const wchar_t*, toolkitImageCount> imageFileNames = {
     L"sliderBtn.png",
 };
 
-std::wstring resourceDir;
-double scaleFactor = 1.0;
-std::array<std::wstring, toolkitImageCount> imagePaths;
-HANDLE messageBoxEvent = nullptr;
-bool (*rescaleStepHook)(int image, RescaleStep step) = nullptr;
-
 namespace {
 
 constexpr const wchar_t* kNewline = L"\r\n";
@@ -214,10 +208,6 @@ private:
     std::vector<std::wstring> done_;
 };
 
-bool reached(int image, RescaleStep step) {
-    return rescaleStepHook == nullptr || rescaleStepHook(image, step);
-}
-
 enum class Outcome { done, pending, interrupted };
 
 // One image: scale it into a copy beside it, record that, then put the copy in its place. Every
@@ -233,13 +223,13 @@ Outcome rescaleOne(int index, RescaleProgress& progress) {
         if (!produced && fileExists(path)) {
             return Outcome::pending; // the encoder failed; try again on the next start
         }
-        if (!reached(index, RescaleStep::scaledCopyWritten)) {
+        if (!rescaleStepReached(index, RescaleStep::scaledCopyWritten)) {
             return Outcome::interrupted;
         }
         if (!progress.record(name)) {
             return Outcome::pending;
         }
-        if (!reached(index, RescaleStep::progressRecorded)) {
+        if (!rescaleStepReached(index, RescaleStep::progressRecorded)) {
             return Outcome::interrupted;
         }
     }
@@ -247,12 +237,13 @@ Outcome rescaleOne(int index, RescaleProgress& progress) {
         if (!CopyFileW(copy.c_str(), path.c_str(), FALSE)) {
             return Outcome::pending;
         }
-        if (!reached(index, RescaleStep::imageReplaced)) {
+        if (!rescaleStepReached(index, RescaleStep::imageReplaced)) {
             return Outcome::interrupted;
         }
         DeleteFileW(copy.c_str());
     }
-    return reached(index, RescaleStep::imageFinished) ? Outcome::done : Outcome::interrupted;
+    return rescaleStepReached(index, RescaleStep::imageFinished) ? Outcome::done
+                                                                 : Outcome::interrupted;
 }
 
 // Shrinks every image once. The marker is written only when all of them are done, and the
@@ -299,6 +290,10 @@ void removeLeftovers(const std::wstring& imageDir) {
 }
 
 } // namespace
+
+__attribute__((weak)) bool rescaleStepReached(int /*image*/, RescaleStep /*step*/) {
+    return true;
+}
 
 std::wstring imageDirectory() {
     return resourceDir + L"VGA\\";

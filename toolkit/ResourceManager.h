@@ -4,45 +4,25 @@
 // the table of image paths, and the event the modal message box waits on.
 #pragma once
 
+#include "ToolkitImage.h"
+#include "ToolkitState.h"
+
 #include <windows.h>
 
 #include <array>
 #include <string>
 
-// The toolkit's images, in the order of imagePaths (and of the one-time rescaling).
-enum ToolkitImage : int {
-    imageTitleBar = 0,          // Section header
-    imageDividerSection = 1,    // MyPanel title
-    imageMsgboxLargeButton = 2, // MyItem
-    imageMsgboxSmallButton = 3, // MyItem
-    imageNormalButton = 4,      // MyItem
-    imageSwitch = 5,            // MyItem
-    imageCheckbox = 6,          // MyItem
-    imageInput = 7,             // MyEditControl
-    imageListItem = 8,
-    imagePivotLeftArrow = 9,
-    imagePivotRightArrow = 10,
-    imageComboDown = 11,
-    imageListItemBottom = 12,
-    imageListItemMiddle = 13,
-    imageDotLine = 14,            // MyPanel separator
-    imageMsgbox = 15,             // MessageBoxSense
-    imageBackground = 16,         // MessageBoxSense backdrop
-    imageSwitchThirdState = 17,   // MyItem
-    imageCheckboxThirdState = 18, // MyItem
-    imageSlider = 19,
-    imageSliderButton = 20,
-    toolkitImageCount = 21,
-};
-
 // File names in the image directory, indexed by ToolkitImage.
 extern const std::array<const wchar_t*, toolkitImageCount> imageFileNames;
 
-extern std::wstring resourceDir; // the program's directory + "resources\"
-extern double scaleFactor;       // 1.0 on screens at least 480 wide, else min(w, h) / 480
-extern std::array<std::wstring, toolkitImageCount> imagePaths;
+// What loadResources found, kept in the toolkit's state (ToolkitState.h).
+inline std::wstring& resourceDir =
+    toolkitState.resourceDir; // the program's directory + "resources\"
+// 1.0 on screens at least 480 wide, else min(w, h) / 480.
+inline double& scaleFactor = toolkitState.scaleFactor;
+inline std::array<std::wstring, toolkitImageCount>& imagePaths = toolkitState.imagePaths;
 // Manual-reset, created signalled; the modal message box waits on it, the loop sets it.
-extern HANDLE messageBoxEvent;
+inline HANDLE& messageBoxEvent = toolkitState.messageBoxEvent;
 
 inline constexpr const wchar_t* thinFontFile = L"HelveticaNeue LT 35 Thin.ttf";
 inline constexpr const wchar_t* labelFontFile = L"HelveticaNeueOTS.TTF";
@@ -61,12 +41,15 @@ void loadResources();
 // The image directory: resourceDir + "VGA\".
 std::wstring imageDirectory();
 
-// Test hook: called at each step of the one-time rescaling; returning false stops loadResources
-// there, as a power cut would. Null in the program.
+// The steps of the one-time rescaling of each image. After each one, whatever happens next, the
+// next start goes on from there without scaling the image twice.
 enum class RescaleStep {
     scaledCopyWritten, // the scaled copy of the image lies beside it
     progressRecorded,  // the progress file lists the image
     imageReplaced,     // the image file holds the scaled copy
     imageFinished,     // the scaled copy is gone; the next image follows
 };
-extern bool (*rescaleStepHook)(int image, RescaleStep step);
+// Where each step ends: loadResources goes on while it returns true. The program's own definition
+// always does. It is a weak definition, so that a build may link one that stops loadResources
+// there, as a power cut would, and look at what the next start makes of it.
+bool rescaleStepReached(int image, RescaleStep step);

@@ -9,7 +9,6 @@
 #include "Tunables.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cwchar>
 #include <optional>
 #include <utility>
@@ -105,15 +104,7 @@ void Section::loadSurf() {
     if (headerImage == nullptr) {
         loadHeaderImage();
     }
-    if (scrollBarSurface == nullptr &&
-        SUCCEEDED(createDisplaySurface(tunables::scrollBarWidthPx,
-                                       static_cast<DWORD>(screenHeight()), DDSCAPS_OVERLAY,
-                                       &scrollBarSurface))) {
-        const HRESULT hr = colourFill(scrollBarSurface, nullptr, tunables::scrollBarColour);
-        if (FAILED(hr)) {
-            traceFailure(hr, L"Fill scrollBar");
-        }
-    }
+    scrollBar.create();
     // After a turn, a section as wide as the old screen becomes as wide as the new one.
     if (right == screenHeight()) {
         right = headerRect.right = screenWidth();
@@ -178,9 +169,7 @@ void Section::paint(IDirectDrawSurface* target, int originX, int /*originY*/) {
         dirtyRect.right = clientRect.right;
         fullRedraw = 0;
     }
-    if (scrollBarSurface != nullptr) {
-        updateScrollBar();
-    }
+    scrollBar.update(scrollOffset, bottom - top - headerImageHeight);
     if (dirtyRect.top < clientRect.top + headerImageHeight && dirtyRect.bottom > dirtyRect.top) {
         paintHeader(target);
     }
@@ -263,48 +252,6 @@ void Section::drawCaption(IDirectDrawSurface* canvas, const RECT& place) {
         SelectObject(dc, previous);
     }
     canvas->ReleaseDC(dc);
-}
-
-void Section::updateScrollBar() {
-    const int viewHeight = viewRect.bottom - viewRect.top;
-    const int contentHeight = bottom - top - headerImageHeight;
-    const double ratio = contentHeight > 0 ? static_cast<double>(viewHeight) / contentHeight : 1.0;
-    if (ratio >= 1.0) {
-        hideScrollBar();
-        scrollBarPlace = RECT{};
-        return;
-    }
-    const int barLength = static_cast<int>(std::trunc(viewHeight * ratio));
-    const double permille = -(scrollOffset * 1000.0) / (contentHeight - viewHeight);
-    const int barTop =
-        viewRect.top - static_cast<int>(std::trunc((viewHeight - barLength) * permille * -0.001));
-    const LONG barBottom =
-        barTop + barLength > viewRect.bottom ? viewRect.bottom - 1 : barTop + barLength;
-    RECT place{screenWidth() - tunables::scrollBarWidthPx, std::max<LONG>(barTop, viewRect.top),
-               screenWidth() - 1, barBottom};
-    const bool boxShown = theFrame != nullptr && theFrame->modalBox != nullptr;
-    if (isEmpty(place) || windowInactive || boxShown ||
-        (scrollBarShown == 1 && sameRect(place, scrollBarPlace))) {
-        return;
-    }
-    RECT source{0, 0, tunables::scrollBarVisibleWidthPx, barLength};
-    const HRESULT hr =
-        scrollBarSurface->UpdateOverlay(&source, primarySurface, &place, DDOVER_SHOW, nullptr);
-    if (FAILED(hr)) {
-        traceFailure(hr, L"show scrollBar");
-        return;
-    }
-    scrollBarShown = 1;
-    scrollBarPlace = place;
-    scrollBarTop = barTop;
-    scrollBarOffset = scrollOffset;
-}
-
-void Section::hideScrollBar() {
-    if (scrollBarShown == 1 && scrollBarSurface != nullptr) {
-        scrollBarSurface->UpdateOverlay(nullptr, primarySurface, nullptr, DDOVER_HIDE, nullptr);
-    }
-    scrollBarShown = 0;
 }
 
 void Section::forgetPressedChild(bool unselectIt) {

@@ -1,11 +1,12 @@
 // The toolkit's screen-level container: a header bar with a centred caption at the top of the
 // client area and, below it, a vertical list of children that the user scrolls by dragging and
 // flinging. The first section built becomes the scroll target of the shared MotionTracker: its
-// onTimer turns the tracker's state into scroll steps, taps and swipes. A thin scroll bar in a
-// DirectDraw overlay at the right edge of the screen shows where the view lies in the content.
+// onTimer turns the tracker's state into scroll steps, taps and swipes. After each paint it puts
+// the display's scroll bar (ScrollBar.h) where the view lies in the content.
 #pragma once
 
 #include "Element.h"
+#include "SharedResources.h"
 
 #include <optional>
 #include <string>
@@ -17,8 +18,9 @@ public:
     Section(int id, int x, int y, int width, const std::wstring& title);
     ~Section() override;
 
-    // Creates what is missing of the shared surfaces and the header image, follows a rotation
-    // of a full-width section and puts the top of the view below the header.
+    // Creates what is missing of the shared surfaces (back buffer, scroll bar) and the header
+    // image, follows a rotation of a full-width section and puts the top of the view below the
+    // header.
     void loadSurf() override;
     // The children stacked from viewRect.top + scrollOffset, each clipping itself to dirtyRect;
     // then the scroll bar; then the header over whatever scrolled beneath it.
@@ -46,30 +48,18 @@ public:
     // touch went to something else (a tap-and-hold).
     void letGoOfPressedChild();
 
-    // Shows the bar at the place that matches scrollOffset, or hides it when everything fits.
-    // Nothing is shown while the window is inactive or a message box is up: the overlay would
-    // lie above them.
-    void updateScrollBar();
-    // Hides the bar if it is shown. The next paint of the section shows it again.
-    static void hideScrollBar();
-
     std::wstring title;
     RECT headerRect{};               // in the parent's coordinates
     RECT headerSrcRect{};            // part of the header image the last paint copied
     int scrollOffset = 0;            // 0 at the top, negative when scrolled down
     std::vector<Element*> children;  // owned, top to bottom
-    int scrollBarTop = 0;            // the bar's top at its last placement
-    int scrollBarOffset = 0;         // scrollOffset at its last placement
-    RECT scrollBarPlace{};           // where the bar was last shown; empty: not placed
     Element* pressedChild = nullptr; // the child under a resting finger, not owned
 
-    // Shared by every section, created once.
-    static inline IDirectDrawSurface* headerImage = nullptr;
-    static inline int headerImageWidth = 0;
-    static inline int headerImageHeight = 0;
-    static inline BYTE scrollBarShown = 0;     // the overlay is visible
-    static inline bool windowInactive = false; // the frame's window lost the activation
-    static inline HFONT titleFont = nullptr;
+    // Shared by every section, created once (SharedResources.h).
+    static inline IDirectDrawSurface*& headerImage = sharedResources.sectionHeaderImage;
+    static inline int& headerImageWidth = sharedResources.headerImageWidth;
+    static inline int& headerImageHeight = sharedResources.headerImageHeight;
+    static inline HFONT& titleFont = sharedResources.sectionTitleFont;
 
 private:
     void loadHeaderImage();

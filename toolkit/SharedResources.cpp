@@ -1,26 +1,15 @@
 #include "SharedResources.h"
 
-#include "DisplayFrame.h"
-#include "MessageBoxSense.h"
-#include "MyEditControl.h"
-#include "MyItem.h"
-#include "MyLabel.h"
-#include "MyPanel.h"
-#include "Section.h"
-
 #include <utility>
+
+SharedResources sharedResources;
 
 namespace {
 
-void release(IDirectDrawSurface*& surface) {
-    if (surface != nullptr) {
-        std::exchange(surface, nullptr)->Release();
-    }
-}
-
-void release(IImage*& image) {
-    if (image != nullptr) {
-        std::exchange(image, nullptr)->Release();
+template <typename Interface>
+void release(Interface*& object) {
+    if (object != nullptr) {
+        std::exchange(object, nullptr)->Release();
     }
 }
 
@@ -32,38 +21,23 @@ void release(HFONT& font) {
 
 } // namespace
 
-void releaseSharedWidgetResources() {
-    release(backBuffer);
-    release(scrollBarSurface);
-    for (HFONT* font : {&fontLarge, &fontNormal, &fontItalic, &fontSmall, &MyPanel::captionFont,
-                        &Section::titleFont}) {
+void releaseSharedResources() {
+    SharedResources& shared = sharedResources;
+    for (HFONT* font : {&shared.fontLarge, &shared.fontNormal, &shared.fontItalic,
+                        &shared.fontSmall, &shared.panelCaptionFont, &shared.sectionTitleFont}) {
         release(*font);
     }
-    for (ItemStyleStrips& strips : itemStrips) {
+    for (ItemStyleStrips& strips : shared.itemStrips) {
         release(strips.main.surface);
         release(strips.thirdState.surface);
-        strips = ItemStyleStrips{};
     }
-    release(MyPanel::titleImage);
-    release(MyPanel::separatorImage);
-    release(MyPanel::separatorLine);
-    MyPanel::titleImageWidth = MyPanel::titleImageHeight = 0;
-    MyPanel::separatorImageWidth = MyPanel::separatorLineWidth = 0;
-    release(Section::headerImage);
-    Section::headerImageWidth = Section::headerImageHeight = 0;
-    Section::scrollBarShown = 0;
-    Section::windowInactive = false;
-    release(MyEditControl::inputImage);
-    MyEditControl::inputImageHeight = 0;
-    MyEditControl::inputTileWidth = 0;
-    MyEditControl::savedViewRect = RECT{};
-    // The native editor is a window of the old display; the next field makes a new one.
-    if (editWindow != nullptr && IsWindow(editWindow)) {
-        DestroyWindow(editWindow);
+    for (IDirectDrawSurface** surface :
+         {&shared.panelTitleImage, &shared.separatorImage, &shared.separatorLine,
+          &shared.sectionHeaderImage, &shared.inputImage}) {
+        release(*surface);
     }
-    editWindow = nullptr;
-    release(boxImage);
-    release(backdropImage);
-    boxImageWidth = boxImageHeight = 0;
-    boxUnitsPerPixelX = boxUnitsPerPixelY = 0.0;
+    release(shared.boxImage);
+    release(shared.backdropImage);
+    release(shared.imagingFactory);
+    shared = SharedResources{};
 }

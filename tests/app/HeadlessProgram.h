@@ -5,6 +5,7 @@
 // that whatever host is typed, nothing leaves the machine. One program serves many scripts.
 #pragma once
 
+#include "DisplayFrame.h"
 #include "LoopScript.h"
 #include "MagicPacketApp.h"
 #include "MainScreen.h"
@@ -22,6 +23,7 @@
 
 #include <platform/Clock.h>
 #include <platform/Device.h>
+#include "support/ScopedTestDevice.h"
 #include <platform/Network.h>
 
 #include <winsock2.h>
@@ -89,7 +91,7 @@ public:
         std::filesystem::create_directories(platform::paths::toHost(L"\\windows\\"));
         copyResourceSet(resources, program / "resources" / "VGA");
         platform::clock::useManual(1000);
-        toolkit_test::resetToolkitState();
+        resetToolkitState();
         WSADATA winsock{};
         WSAStartup(0x0202, &winsock); // as WinMain does
         platform::registry::reload();
@@ -110,7 +112,7 @@ public:
         app_.reset();
         platform::net::useRealConnectionManager();
         platform::net::resetWinsock();
-        toolkit_test::resetToolkitState();
+        resetToolkitState();
         platform::clock::useSystem();
     }
     HeadlessProgram(const HeadlessProgram&) = delete;

@@ -10,6 +10,7 @@
 #include "registry/Registry.h"
 
 #include <platform/Device.h>
+#include "support/ScopedTestDevice.h"
 #include <platform/Messages.h>
 #include <platform/Network.h>
 

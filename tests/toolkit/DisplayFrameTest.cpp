@@ -177,18 +177,18 @@ TEST_F(DisplayFrameTest, TurnsRebuildTheSurfacesEvenWithoutElementsAndOnlyAScree
         EXPECT_EQ(std::count(bar.data.begin(), bar.data.begin() + 6, tunables::scrollBarColour), 6);
         EXPECT_EQ(viewRect.bottom, height);
         EXPECT_EQ(clientRect.top, viewRect.top);
-        EXPECT_EQ(Section::scrollBarShown, 0); // the new overlay starts hidden
+        EXPECT_EQ(scrollBar.shown, 0); // the new overlay starts hidden
         fillScreen(kBlack);                    // the bar shown as a section places it
         RECT place{474, 200, 479, 300};
         scrollBarSurface->UpdateOverlay(nullptr, primarySurface, &place, DDOVER_SHOW, nullptr);
-        Section::scrollBarShown = 1;
+        scrollBar.shown = 1;
     }
     SendMessageW(mainWindow, WM_ACTIVATE, 0, 0); // a bar but no screen
     EXPECT_EQ(pixelAt(476, 250), tunables::scrollBarColour);
     frame->addScreen(new StripedScreen());
     SendMessageW(mainWindow, WM_ACTIVATE, 0, 0);
     EXPECT_EQ(pixelAt(476, 250), kBlack);
-    EXPECT_EQ(Section::scrollBarShown, 0);
+    EXPECT_EQ(scrollBar.shown, 0);
     std::exchange(scrollBarSurface, nullptr)->Release();
     SendMessageW(mainWindow, WM_ACTIVATE, 0, 0); // a screen but no bar
 }

@@ -153,12 +153,12 @@ TEST_F(MessageBoxSenseTest, WmQuitEndsTheBoxWithThePreviousAnswerOtherWmUserMess
 // The scroll bar's overlay would lie above the box: it leaves while the box is up and comes
 // back with the screen.
 TEST_F(MessageBoxSenseTest, AOneButtonBoxCentresItsButtonAndGivesTheScreenBack) {
-    ASSERT_EQ(Section::scrollBarShown, 1);
+    ASSERT_EQ(scrollBar.shown, 1);
     LoopScript script;
     script.then([] {
         const RECT ok = box().buttonPlace(0);
         EXPECT_LE(std::abs((ok.left + ok.right) - (box().left + box().right)), 1);
-        EXPECT_EQ(Section::scrollBarShown, 0);
+        EXPECT_EQ(scrollBar.shown, 0);
         EXPECT_EQ(WaitForSingleObject(messageBoxEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT));
         touch(PointerAction::down, buttonCentre(0));
     });
@@ -171,7 +171,7 @@ TEST_F(MessageBoxSenseTest, AOneButtonBoxCentresItsButtonAndGivesTheScreenBack) 
     boxResult = 0;
     EXPECT_EQ(showMessageBoxSense(kCaption, L"Connected.", messageBoxOk), 1);
     EXPECT_TRUE(screen.isBack());
-    EXPECT_EQ(Section::scrollBarShown, 1);
+    EXPECT_EQ(scrollBar.shown, 1);
 }
 
 // A whole redraw paints the screen beneath afresh: the box looks exactly as before, instead of

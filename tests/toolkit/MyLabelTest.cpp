@@ -108,20 +108,23 @@ TEST_F(MyLabelTest, SetTextNeverShrinksTheLabelButTellsItsParentTheNewSize) {
 TEST_F(MyLabelTest, RendersOnlyWhenItsTextItsColourOrItsKeyChanges) {
     MyLabel label(-1, 20, 100, L"Status", labelFontNormal, RGB(0, 0, 200), true);
     dirtyRect = viewRect;
-    // What happens before each paint, then the renders counted after it.
-    const std::pair<std::function<void()>, unsigned> steps[] = {
-        {[] {}, 1},
-        {[] {}, 1}, // the same colour: only copied
+    // What happens before each paint, whether that draws the text, and whether the paint does.
+    const std::tuple<std::function<void()>, bool, bool> steps[] = {
+        {[] {}, false, true},
+        {[] {}, false, false}, // the same colour: only copied
         // Drawn over another key, then over the label's own again.
-        {[&] { label.paint(primarySurface, 0, 0, RGB(0, 0, 200), 0x1234); }, 3},
-        {[&] { label.textColour = RGB(0, 150, 0); }, 4},
-        {[&] { label.setText(L"Status", false); }, 5},
-        {[] {}, 5},
+        {[&] { label.paint(primarySurface, 0, 0, RGB(0, 0, 200), 0x1234); }, true, true},
+        {[&] { label.textColour = RGB(0, 150, 0); }, false, true},
+        {[&] { label.setText(L"Status", false); }, true, true}, // a new surface
+        {[] {}, false, false},
     };
-    for (const auto& [before, renders] : steps) {
+    for (const auto& [before, beforeRenders, paintRenders] : steps) {
+        markLabelSurface(label);
         before();
+        EXPECT_EQ(labelRenderedSinceMark(label), beforeRenders);
+        markLabelSurface(label);
         label.paint(primarySurface, 0, viewRect.top);
-        EXPECT_EQ(label.renderCount, renders);
+        EXPECT_EQ(labelRenderedSinceMark(label), paintRenders);
     }
 }
 
@@ -137,9 +140,12 @@ TEST_F(MyLabelTest, OnlyGlyphPixelsInsideTheDirtyBandReachTheScreenAndNeverTheKe
                                            {RECT{0, top + height / 2, 480, 640}, height / 2},
                                            {viewRect, 0}};
     for (const auto& [band, firstRow] : bands) {
+        if (firstRow < 0) {
+            markLabelSurface(label);
+        }
         const RECT place = paintOverBackdrop(label, band);
         if (firstRow < 0) {
-            EXPECT_EQ(label.renderCount, 0u);
+            EXPECT_FALSE(labelRenderedSinceMark(label));
             EXPECT_EQ(pixelsOtherThan(kBackdrop), 0);
             continue;
         }
@@ -218,9 +224,10 @@ TEST(MyLabelBeforeTheDisplay, IsMeasuredInItsFontAndDrawnOnceTheDisplayExistsAga
     EXPECT_EQ(early.right - early.left, early.textRect.right);
     EXPECT_GT(pixelsOtherThan(kBackdrop), 20); // the text is on the screen
     createBackBuffer();
-    for (int paint = 0; paint < 2; ++paint) {
+    for (const bool renders : {true, false}) { // measured again on the buffer, once
+        markLabelSurface(early);
         early.paint(primarySurface, 0, viewRect.top);
-        EXPECT_EQ(early.renderCount, 2u); // measured again on the buffer, once
+        EXPECT_EQ(labelRenderedSinceMark(early), renders);
     }
 }
 

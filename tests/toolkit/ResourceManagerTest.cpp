@@ -153,7 +153,7 @@ class InterruptedRescaleTest : public ResourceManagerTest,
 TEST_P(InterruptedRescaleTest, NextStartFinishesWithoutScalingAnyImageTwice) {
     startDevice(240, 320, 96);
     stops = GetParam();
-    rescaleStepHook = goOnUnlessStoppedHere;
+    const RescaleStops cutOff(goOnUnlessStoppedHere);
     for (; !stops.empty(); stops.erase(stops.begin())) {
         loadResources();
         EXPECT_FALSE(markerExists());

@@ -96,13 +96,13 @@ TEST_F(SectionTest, BarLengthAndPlaceFollowTheOffsetAndTheBarLeavesWhenEverythin
         section->scrollOffset = c.offset;
         paintWhole();
         EXPECT_EQ(barRows(), c.rows) << "offset " << c.offset;
-        EXPECT_EQ(Section::scrollBarShown, 1);
+        EXPECT_EQ(scrollBar.shown, 1);
     }
     EXPECT_NE(pixelAt(GetSystemMetrics(SM_CXSCREEN) - 1, top + 10), tunables::scrollBarColour);
     section->bottom = section->top + 64 + 400; // now exactly as tall as the view
     paintWhole();
     EXPECT_EQ(barRows().first, -1);
-    EXPECT_EQ(Section::scrollBarShown, 0);
+    EXPECT_EQ(scrollBar.shown, 0);
 }
 
 TEST_F(SectionTest, ReleasedBeyondAnEndTheListSpringsBackInOneStepAndAnyFlingStops) {

@@ -14,7 +14,6 @@
 #include "MyPanel.h"
 #include "ResourceManager.h"
 #include "Section.h"
-#include "SharedResources.h"
 #include "ToolkitState.h"
 #include "Tunables.h"
 
@@ -23,6 +22,9 @@
 
 #include <platform/Clock.h>
 #include <platform/Device.h>
+#include "support/LabelRenders.h"
+#include "support/RescaleStops.h"
+#include "support/ScopedTestDevice.h"
 
 #include <gtest/gtest.h>
 
@@ -86,7 +88,7 @@ public:
 
 private:
     static void resetToolkitState() {
-        toolkit_test::resetToolkitState();
+        ::resetToolkitState();
         TestBlock::loadOrder.clear();
     }
 

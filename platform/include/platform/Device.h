@@ -178,18 +178,4 @@ private:
     friend struct DeviceAccess;
 };
 
-// A headless device for one test: started in the constructor, stopped in the destructor. Its
-// device folder is folder()/"device" and the program's folder folder()/"program", both empty.
-class ScopedTestDevice {
-public:
-    explicit ScopedTestDevice(int width = 480, int height = 640, int dpi = 192);
-    ~ScopedTestDevice();
-    ScopedTestDevice(const ScopedTestDevice&) = delete;
-    ScopedTestDevice& operator=(const ScopedTestDevice&) = delete;
-    const std::filesystem::path& folder() const { return folder_; } // temporary device folder
-
-private:
-    std::filesystem::path folder_;
-};
-
 } // namespace platform

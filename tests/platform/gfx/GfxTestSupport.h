@@ -6,6 +6,7 @@
 #include "imaging.h"
 #include "kernel/Paths.h"
 #include "platform/Device.h"
+#include "support/ScopedTestDevice.h"
 #include "gdi/BufferDC.h"
 #include "windows.h"
 

@@ -4,6 +4,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Device.h"
+#include "support/ScopedTestDevice.h"
 #include "platform/Messages.h"
 #include "platform/kernel/KernelTestSupport.h"
 #include "shell/Shell.h"

@@ -4,6 +4,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Device.h"
+#include "support/ScopedTestDevice.h"
 #include "platform/Messages.h"
 #include "windows.h"
 

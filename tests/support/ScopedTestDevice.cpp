@@ -1,5 +1,6 @@
-#include "platform/Device.h"
+#include "support/ScopedTestDevice.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 

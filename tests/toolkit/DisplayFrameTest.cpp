@@ -178,7 +178,7 @@ TEST_F(DisplayFrameTest, TurnsRebuildTheSurfacesEvenWithoutElementsAndOnlyAScree
         EXPECT_EQ(viewRect.bottom, height);
         EXPECT_EQ(clientRect.top, viewRect.top);
         EXPECT_EQ(scrollBar.shown, 0); // the new overlay starts hidden
-        fillScreen(kBlack);                    // the bar shown as a section places it
+        fillScreen(kBlack);            // the bar shown as a section places it
         RECT place{474, 200, 479, 300};
         scrollBarSurface->UpdateOverlay(nullptr, primarySurface, &place, DDOVER_SHOW, nullptr);
         scrollBar.shown = 1;

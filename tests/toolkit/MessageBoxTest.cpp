@@ -15,15 +15,6 @@ using platform::PointerAction;
 
 namespace {
 
-// A finger at a screen point; mainWindow's thread takes it from its queue.
-void touch(platform::PointerAction action, POINT at) {
-    platform::Device::instance().pointer(action, at.x, at.y);
-}
-
-POINT centreOf(const RECT& r) {
-    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
-
 // Whether a row near the top of `place` on the screen is that row of frame `frame` (0 normal,
 // 1 pressed) of the box-button strip: the look is drawn, and drawn exactly there.
 ::testing::AssertionResult showsButtonFrame(const RECT& place, int frame) {
@@ -39,12 +30,6 @@ POINT centreOf(const RECT& r) {
         }
     }
     return ::testing::AssertionSuccess();
-}
-
-// The box the frame shows now, or null, read as the frame's painters read it.
-MessageBoxSense* shownBox() {
-    MotionLockGuard lock;
-    return theFrame != nullptr ? theFrame->modalBox : nullptr;
 }
 
 // A screen of containers drawn whole on an open frame with the real resource set, as the main

@@ -291,4 +291,19 @@ inline void expectBoxAndExit(void (*action)(), const std::string& box) {
         ::testing::ExitedWithCode(fatalExitStatus), "BOX " + box);
 }
 
+// A finger at a screen point; mainWindow's thread takes it from its queue.
+inline void touch(platform::PointerAction action, POINT at) {
+    platform::Device::instance().pointer(action, at.x, at.y);
+}
+
+inline POINT centreOf(const RECT& r) {
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+// The box the frame shows now, or null, read as the frame's painters read it.
+inline MessageBoxSense* shownBox() {
+    MotionLockGuard lock;
+    return theFrame != nullptr ? theFrame->modalBox : nullptr;
+}
+
 } // namespace toolkit_test

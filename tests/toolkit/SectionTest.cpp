@@ -290,4 +290,29 @@ TEST_F(SectionTest, ATurnRewidensTheSectionAndItsPanelAndExtendsThePanelTitleBar
     }
 }
 
+// The header is composed once and shown from that picture: a new title, and a turn, must still
+// reach the screen.
+TEST_F(SectionTest, TheHeaderShowsTheTitleItHasNowAcrossTheWholeWidth) {
+    showSection({});
+    auto header = [] {
+        return screenPixels(RECT{0, clientRect.top, GetSystemMetrics(SM_CXSCREEN), viewRect.top})
+            .data;
+    };
+    const auto dawnbell = header();
+    section->title = L"Recent computers";
+    paintWhole();
+    EXPECT_NE(header(), dawnbell);
+    section->title = L"Dawnbell";
+    paintWhole();
+    EXPECT_EQ(header(), dawnbell);
+    platform::Device::instance().rotate();
+    pumpMessages();
+    for (int x : {2, 470, 630}) {
+        EXPECT_LT(pixelAt(x, clientRect.top + 62) & 0x1F, 8) << x; // the rule, little blue
+    }
+    platform::Device::instance().rotate();
+    pumpMessages();
+    EXPECT_EQ(header(), dawnbell);
+}
+
 } // namespace

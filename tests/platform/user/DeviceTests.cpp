@@ -34,6 +34,7 @@ struct Square : platform::Layer {
     int zOrder() const override { return order; }
     bool visible() const override { return true; }
     RECT bounds() const override { return area; }
+    bool opaque() const override { return true; }
     void paint(std::uint16_t* frame, int pitch, const RECT& clip) override {
         lastClip = clip;
         for (int y = clip.top; y < clip.bottom; ++y) {
@@ -132,13 +133,25 @@ TEST_F(DeviceTest, APresentUploadsTheChangedAreasOnlyAsTheScreenShowsThem) {
           RECT{0, 402, 1, 403}},
          {Box{0, 100, 1, 101}, Box{0, 200, 1, 201}, Box{0, 300, 1, 301}, Box{0, 400, 1, 403}}},
         {"a layer splits an area into bands and columns",
-         {RECT{0, 140, 480, 220}},
-         {Box{0, 140, 480, 150}, Box{0, 150, 150, 200}, Box{150, 150, 250, 200},
-          Box{250, 150, 480, 200}, Box{0, 200, 480, 220}}},
+         {RECT{0, 140, 480, 150}, RECT{0, 171, 480, 220}},
+         {Box{0, 140, 480, 150}, Box{0, 171, 150, 200}, Box{150, 171, 250, 200},
+          Box{250, 171, 480, 200}, Box{0, 200, 480, 220}}},
+        {"beside two layers, the gap between them comes from the screen",
+         {RECT{0, 160, 480, 170}},
+         {Box{0, 160, 150, 170}, Box{150, 160, 300, 170}, Box{300, 160, 480, 170}}},
     };
     fillScreen(0x1234);
     Square layer(RECT{150, 150, 250, 200}, 1, 0x2222);
+    Square lid(RECT{260, 160, 300, 170}, 2, 0x3333);
     device().addLayer(&layer);
+    device().addLayer(&lid);
+    // Each pixel as the screen shows it, known apart from the device's own composing.
+    auto shown = [&](LONG x, LONG y) -> std::uint16_t {
+        auto in = [x, y](const RECT& r) {
+            return r.left <= x && x < r.right && r.top <= y && y < r.bottom;
+        };
+        return in(lid.area) ? lid.colour : in(layer.area) ? layer.colour : 0x1234;
+    };
     device().presentChanges([](const RECT&, const std::uint16_t*, int) {});
     for (const Case& c : cases) {
         for (const RECT& change : c.changes) {
@@ -151,7 +164,8 @@ TEST_F(DeviceTest, APresentUploadsTheChangedAreasOnlyAsTheScreenShowsThem) {
                 uploaded.insert(box(area));
                 const bool fromScreen =
                     pixels >= device().pixels() && pixels < device().pixels() + 480 * 640;
-                EXPECT_EQ(fromScreen, !overlap(area, layer.area)) << c.what;
+                EXPECT_EQ(fromScreen, !overlap(area, layer.area) && !overlap(area, lid.area))
+                    << c.what;
                 auto& [where, copy] = contents.emplace_back(area, std::vector<std::uint16_t>{});
                 for (int y = area.top; y < area.bottom; ++y) {
                     const std::uint16_t* row = pixels + (y - area.top) * pitch;
@@ -159,11 +173,19 @@ TEST_F(DeviceTest, APresentUploadsTheChangedAreasOnlyAsTheScreenShowsThem) {
                 }
             });
         for (const auto& [area, copy] : contents) {
+            std::vector<std::uint16_t> expected;
+            for (LONG y = area.top; y < area.bottom; ++y) {
+                for (LONG x = area.left; x < area.right; ++x) {
+                    expected.push_back(shown(x, y));
+                }
+            }
+            EXPECT_EQ(copy, expected) << c.what;
             EXPECT_EQ(copy, device().compose(area)) << c.what;
         }
         EXPECT_EQ(any, !c.changes.empty()) << c.what;
         EXPECT_EQ(uploaded, c.uploaded) << c.what;
     }
+    device().removeLayer(&lid);
     device().removeLayer(&layer);
 }
 

@@ -126,6 +126,11 @@ TEST_F(MyLabelTest, RendersOnlyWhenItsTextItsColourOrItsKeyChanges) {
         label.paint(primarySurface, 0, viewRect.top);
         EXPECT_EQ(labelRenderedSinceMark(label), paintRenders);
     }
+    // Its glyphs in its colour (green now), not in a device context's default black.
+    const Pixels shown = screenPixels(label.screenRect);
+    EXPECT_TRUE(std::any_of(shown.data.begin(), shown.data.end(), [](std::uint16_t p) {
+        return p >> 11 == 0 && ((p >> 5) & 0x3F) >= 30 && (p & 0x1F) == 0;
+    }));
 }
 
 TEST_F(MyLabelTest, OnlyGlyphPixelsInsideTheDirtyBandReachTheScreenAndNeverTheKey) {

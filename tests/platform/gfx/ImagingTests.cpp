@@ -172,6 +172,11 @@ TEST_F(ImagingTest, ABicubicRescaledBitmapKeepsFlatColoursAndRepeatsItsEdges) {
         << "B, G, R, A";
     EXPECT_EQ(bitmap->UnlockBits(&data), S_OK);
     EXPECT_EQ(bitmap->UnlockBits(&data), IMGERR_BADUNLOCK);
+    ASSERT_EQ(bitmap->LockBits(nullptr, ImageLockModeRead, PixelFormat32bppPARGB, &data), S_OK);
+    const auto* blue = static_cast<const std::uint8_t*>(data.Scan0) + 10 * data.Stride + 47 * 4;
+    EXPECT_EQ(std::vector<int>(blue, blue + 4), (std::vector<int>{128, 0, 0, 128}))
+        << "premultiplied B, G, R, then A";
+    bitmap->UnlockBits(&data);
 
     IImage* scaled = nullptr;
     ASSERT_EQ(bitmap->QueryInterface(IID_IImage, reinterpret_cast<void**>(&scaled)), S_OK);

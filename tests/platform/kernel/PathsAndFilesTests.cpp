@@ -60,6 +60,9 @@ TEST_F(PathsTest, TextConvertsBetweenWideAndUtf8) {
     EXPECT_EQ(paths::widen("\xE0\x9F\xBF"), L"\uFFFD\uFFFD\uFFFD") << "overlong three bytes";
     EXPECT_EQ(paths::widen("\xE0\xA0\x80\xC2\x80"), L"\u0800\u0080") << "the smallest forms";
     EXPECT_EQ(paths::narrow(std::wstring(1, static_cast<wchar_t>(0xD800))), "\xEF\xBF\xBD");
+    EXPECT_EQ(paths::narrow(std::wstring(1, static_cast<wchar_t>(0xDFFF))), "\xEF\xBF\xBD")
+        << "the last surrogate";
+    EXPECT_EQ(paths::narrow(std::wstring(1, static_cast<wchar_t>(0xE000))), "\xEE\x80\x80");
 }
 
 TEST_F(PathsTest, ModuleFileNameIsTheProgramsDevicePathAndTruncatesWithATerminator) {

@@ -131,7 +131,9 @@ public:
     std::vector<std::uint16_t> compose(const RECT& area);
     // What a present hands to the backend: one changed area of the screen as presented, `pixels`
     // pointing at its top-left pixel with rows `pitch` pixels apart, valid during the call.
-    // Areas no layer covers come straight from the screen buffer, with its lock held.
+    // Areas no layer covers come straight from the screen buffer, with its lock held. Areas come
+    // in order, and a later one may lie over part of an earlier one (a layer's narrow column over
+    // the whole rows beside it): applied in order, they give the picture.
     using Upload = std::function<void(const RECT& area, const std::uint16_t* pixels, int pitch)>;
     // Hands every area changed since the last call to `upload` and forgets them; false when
     // nothing changed. Only the changed areas travel, never the whole screen for a few rows.

@@ -49,6 +49,11 @@ public:
             const std::uint16_t* src =
                 view.row(source.top + static_cast<int>(((y - dest.top) * stepY) >> 16));
             std::uint16_t* out = frame + static_cast<std::ptrdiff_t>(y) * pitch;
+            if (stepX == std::int64_t{1} << 16) { // as wide as its source: the row as it is
+                const std::uint16_t* from = src + source.left + (area.left - dest.left);
+                std::copy(from, from + (area.right - area.left), out + area.left);
+                continue;
+            }
             for (int x = area.left; x < area.right; ++x) {
                 out[x] = src[source.left + static_cast<int>(((x - dest.left) * stepX) >> 16)];
             }

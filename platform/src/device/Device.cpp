@@ -122,7 +122,8 @@ struct Device::State {
     std::vector<std::uint16_t> scratch; // the whole screen; only the composed area is touched
 
     // Hands `area` to `upload` as presented: straight from the screen where no layer covers it,
-    // composed in the scratch buffer where one does.
+    // composed in the scratch buffer where one does. Pieces come in order and a later one may
+    // cover part of an earlier one: what was uploaded last is what the screen shows.
     void composeArea(const RECT& area, const Upload& upload);
     void uploadFromScreen(const RECT& area, const Upload& upload);
     void uploadComposed(const RECT& area, const Upload& upload);
@@ -423,6 +424,14 @@ void Device::State::composeArea(const RECT& requested, const Upload& upload) {
         }
         if (covered.left >= covered.right) {
             uploadFromScreen(band, upload);
+            continue;
+        }
+        // Beside a narrow cover (the scroll bar's column) the band's rows go whole, in one piece
+        // a backend takes in one move, and the composed column follows on top: cheaper than two
+        // short pieces a row, for the price of the column sent twice.
+        if ((covered.right - covered.left) * 4 <= band.right - band.left) {
+            uploadFromScreen(band, upload);
+            uploadComposed(covered, upload);
             continue;
         }
         if (band.left < covered.left) {

@@ -32,6 +32,9 @@ TEST_F(OverlayTest, ShownOverlayStretchesItsSourceAboveTheScreenUntilHidden) {
         EXPECT_EQ(presented(outside.x, outside.y), 0xEF5D) << outside.x << "," << outside.y;
     }
     EXPECT_EQ(pixelsOf(*primary)[200 * 480 + 476], 0xEF5D) << "the screen keeps its own pixels";
+    RECT narrow{474, 100, 476, 328}; // as wide as its source: its rows as they are
+    ASSERT_EQ(overlay->UpdateOverlay(&source, primary.get(), &narrow, DDOVER_SHOW, nullptr), DD_OK);
+    EXPECT_EQ(presented(RECT{475, 327, 477, 328}), (Pixels{0x4444, 0xEF5D}));
 
     ASSERT_EQ(overlay->UpdateOverlay(nullptr, primary.get(), nullptr, DDOVER_HIDE, nullptr), DD_OK);
     EXPECT_EQ(presented(476, 200), 0xEF5D);

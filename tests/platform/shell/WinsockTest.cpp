@@ -236,7 +236,7 @@ TEST_F(WinsockTest, ReceiveEndsAtItsTimeoutOrWhenItsThreadIsTerminated) {
 
     ASSERT_EQ(setOption(receiver, SO_RCVTIMEO, 0), 0);
     int received = 0;
-    shelltest::PlatformThread receive(
+    platformtest::PlatformThread receive(
         [&] { received = recvfrom(receiver, buffer, 8, 0, nullptr, nullptr); });
     // No datagram ever comes: wherever the thread is in its receive, terminating it ends it
     // (a wait that the termination did not wake would hang here).

@@ -36,7 +36,7 @@ TEST_F(CrossThreadTest, ASenderWaitingOnAThreadThatEndsIsReleased) {
     spinUntil([&] { return window != nullptr; });
     LRESULT result = -1;
     Worker sender([&] { result = SendMessageW(window, WM_USER, 0, 0); });
-    waitUntilBlocked(sender.id());
+    sender.settle();
     blocked = true;
     owner.join();
     sender.join();

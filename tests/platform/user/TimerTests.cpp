@@ -74,9 +74,9 @@ TEST_F(TimerTest, AWaitingThreadWakesWhenTheClockReachesItsTimer) {
         }
         DestroyWindow(own);
     });
-    waitUntilBlocked(worker.id());
+    worker.settle();
     platform::clock::advance(39);
-    waitUntilBlocked(worker.id());
+    worker.settle();
     EXPECT_EQ(tick.load(), 0u);
     platform::clock::advance(1);
     worker.join();

@@ -8,7 +8,7 @@
 #include "platform/Messages.h"
 #include "windows.h"
 
-#include "kernel/Wait.h"
+#include "platform/PlatformTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -158,44 +158,8 @@ private:
     std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
 };
 
-// Yields (never sleeps) until `done` holds.
-template <typename Done>
-void spinUntil(Done done) {
-    while (!done()) {
-        std::this_thread::yield();
-    }
-}
-
-// Waits until the thread is blocked in a platform wait.
-inline void waitUntilBlocked(DWORD threadId) {
-    spinUntil([&] { return platform::kernel::isBlocked(threadId); });
-}
-
-// A kernel thread running `body`; joined by the destructor.
-class Worker {
-public:
-    explicit Worker(std::function<void()> body) : body_(std::move(body)) {
-        handle_ = CreateThread(nullptr, 0, &Worker::run, this, 0, &id_);
-    }
-    ~Worker() { join(); }
-    void join() {
-        if (handle_ != nullptr) {
-            WaitForSingleObject(handle_, INFINITE);
-            CloseHandle(std::exchange(handle_, nullptr));
-        }
-    }
-    DWORD id() const { return id_; }
-    HANDLE handle() const { return handle_; }
-
-private:
-    static DWORD WINAPI run(LPVOID self) {
-        static_cast<Worker*>(self)->body_();
-        return 0;
-    }
-    std::function<void()> body_;
-    HANDLE handle_ = nullptr;
-    DWORD id_ = 0;
-};
+using platformtest::spinUntil;
+using Worker = platformtest::PlatformThread;
 
 // A worker with its own hidden top-level window, reading its messages until WM_QUIT.
 class WindowThread {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <vector>
 
 using namespace kerneltest;
@@ -258,6 +259,28 @@ TEST_F(RegistryTest, DamagedFileIsSetAsideWithOneMessageAndTheRegistryStartsEmpt
     RegCloseKey(key);
     EXPECT_EQ(readText(aside[0]), damaged) << "never overwritten";
     EXPECT_TRUE(platform::registry::parse(readText(file)).error.empty());
+}
+
+// Where the damaged file cannot be moved aside (its folder is read-only: the user nobody is
+// made where the test runs as root), the registry works in memory and never writes the file.
+TEST_F(RegistryTest, DamagedFileThatCannotBeMovedAsideIsNeverWritten) {
+    writeText(file, "damaged");
+    fs::permissions(device.root, fs::perms::all & ~fs::perms::others_write);
+    fs::permissions(device.device, fs::perms::owner_read | fs::perms::owner_exec |
+                                       fs::perms::group_read | fs::perms::others_read |
+                                       fs::perms::group_exec | fs::perms::others_exec);
+    EXPECT_EXIT(
+        {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                std::exit(3);
+            HKEY key = nullptr;
+            RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Dawnbell", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &key, nullptr);
+            std::exit(set(key, L"lastIP", REG_BINARY, "1") == ERROR_SUCCESS ? 0 : 4);
+        },
+        ::testing::ExitedWithCode(0), "could not be moved aside .* changes will not be saved");
+    fs::permissions(device.device, fs::perms::owner_all);
+    EXPECT_EQ(readText(file), "damaged");
 }
 
 TEST(RegistryText, FilesThatAreNotRegistriesAreRejected) {

@@ -70,9 +70,8 @@ inline Pixels pixelsOf(IDirectDrawSurface& surface, const Pixels* write = nullpt
     for (DWORD y = 0; y < desc.dwHeight; ++y) {
         auto* row = reinterpret_cast<std::uint16_t*>(static_cast<std::uint8_t*>(desc.lpSurface) +
                                                      y * desc.lPitch);
-        if (write != nullptr) {
+        if (write != nullptr)
             std::copy_n(write->begin() + y * desc.dwWidth, desc.dwWidth, row);
-        }
         out.insert(out.end(), row, row + desc.dwWidth);
     }
     surface.Unlock(nullptr);

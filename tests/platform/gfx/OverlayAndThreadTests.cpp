@@ -29,9 +29,8 @@ TEST_F(OverlayTest, ShownOverlayStretchesItsSourceAboveTheScreenUntilHidden) {
     ASSERT_EQ(overlay->UpdateOverlay(&source, primary.get(), &dest, DDOVER_SHOW, nullptr), DD_OK);
     EXPECT_EQ(presented(RECT{474, 100, 478, 101}), (Pixels{0x1111, 0x1111, 0x2222, 0x2222}));
     EXPECT_EQ(presented(RECT{476, 214, 477, 216}), (Pixels{0x2222, 0x4444}));
-    for (POINT outside : {POINT{478, 200}, POINT{476, 328}, POINT{473, 200}, POINT{476, 99}}) {
+    for (POINT outside : {POINT{478, 200}, POINT{476, 328}, POINT{473, 200}, POINT{476, 99}})
         EXPECT_EQ(presented(outside.x, outside.y), 0xEF5D) << outside.x << "," << outside.y;
-    }
     EXPECT_EQ(pixelsOf(*primary)[200 * 480 + 476], 0xEF5D) << "the screen keeps its own pixels";
 
     ASSERT_EQ(overlay->UpdateOverlay(nullptr, primary.get(), nullptr, DDOVER_HIDE, nullptr), DD_OK);

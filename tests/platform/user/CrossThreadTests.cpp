@@ -14,9 +14,8 @@ TEST_F(CrossThreadTest, TwoThreadsSendingToEachOtherDoNotDeadlock) {
             // On the other thread: ask this thread's window before answering.
             return SendMessageW(mine, WM_USER + 1, wParam, 0) + 1;
         }
-        if (message == WM_USER + 1) {
+        if (message == WM_USER + 1)
             return static_cast<LRESULT>(wParam * 10);
-        }
         return std::nullopt;
     };
     WindowThread other;

@@ -37,9 +37,8 @@ struct Square : platform::Layer {
     bool opaque() const override { return true; }
     void paint(std::uint16_t* frame, int pitch, const RECT& clip) override {
         lastClip = clip;
-        for (int y = clip.top; y < clip.bottom; ++y) {
+        for (int y = clip.top; y < clip.bottom; ++y)
             std::fill_n(frame + y * pitch + clip.left, clip.right - clip.left, colour);
-        }
     }
     RECT area, lastClip{};
     int order;
@@ -154,9 +153,8 @@ TEST_F(DeviceTest, APresentUploadsTheChangedAreasOnlyAsTheScreenShowsThem) {
     };
     device().presentChanges([](const RECT&, const std::uint16_t*, int) {});
     for (const Case& c : cases) {
-        for (const RECT& change : c.changes) {
+        for (const RECT& change : c.changes)
             device().invalidate(change);
-        }
         std::multiset<Box> uploaded;
         std::vector<std::pair<RECT, std::vector<std::uint16_t>>> contents;
         const bool any =
@@ -175,9 +173,8 @@ TEST_F(DeviceTest, APresentUploadsTheChangedAreasOnlyAsTheScreenShowsThem) {
         for (const auto& [area, copy] : contents) {
             std::vector<std::uint16_t> expected;
             for (LONG y = area.top; y < area.bottom; ++y) {
-                for (LONG x = area.left; x < area.right; ++x) {
+                for (LONG x = area.left; x < area.right; ++x)
                     expected.push_back(shown(x, y));
-                }
             }
             EXPECT_EQ(copy, expected) << c.what;
             EXPECT_EQ(copy, device().compose(area)) << c.what;
@@ -223,28 +220,22 @@ TEST_F(DeviceTest, StoppingTheDeviceForgetsEveryWindow) {
     EXPECT_EQ(platform::pumpMessages(), 0);
 }
 
+// Good values are taken; bad ones are each reported and replaced by the default.
 TEST(DeviceConfiguration, ComesFromTheEnvironment) {
-    ScopedEnvironment environment{{"DAWNBELL_SCREEN", "240x320"},
-                                  {"DAWNBELL_DPI", "96"},
-                                  {"DAWNBELL_BACKEND", "headless"},
-                                  {"DAWNBELL_DEVICE_DIR", "/tmp/dawnbell-device"}};
-    const auto config = platform::DeviceConfig::fromEnvironment();
-    EXPECT_EQ(std::tuple(config.width, config.height, config.dpi, config.backend),
-              std::tuple(240, 320, 96, "headless"));
-    EXPECT_EQ(config.deviceDir, std::filesystem::path("/tmp/dawnbell-device"));
-    EXPECT_TRUE(std::filesystem::exists(config.programDir / "platform_user_tests"));
-}
-
-TEST(DeviceConfiguration, BadValuesAreReportedAndReplacedByDefaults) {
-    ScopedEnvironment environment{
-        {"DAWNBELL_SCREEN", "480by640"}, {"DAWNBELL_DPI", "0"}, {"DAWNBELL_BACKEND", "x11"}};
-    testing::internal::CaptureStderr();
-    const auto config = platform::DeviceConfig::fromEnvironment();
-    const std::string errors = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(std::tuple(config.width, config.height, config.dpi, config.backend),
-              std::tuple(480, 640, 192, "sdl"));
-    for (const char* name : {"DAWNBELL_SCREEN", "DAWNBELL_DPI", "DAWNBELL_BACKEND"}) {
-        EXPECT_NE(errors.find(name), std::string::npos) << name;
+    for (bool good : {true, false}) {
+        ScopedEnvironment environment{{"DAWNBELL_SCREEN", good ? "240x320" : "480by640"},
+                                      {"DAWNBELL_DPI", good ? "96" : "0"},
+                                      {"DAWNBELL_BACKEND", good ? "headless" : "x11"},
+                                      {"DAWNBELL_DEVICE_DIR", "/tmp/dawnbell-device"}};
+        testing::internal::CaptureStderr();
+        const auto config = platform::DeviceConfig::fromEnvironment();
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::tuple(config.width, config.height, config.dpi, config.backend),
+                  good ? std::tuple(240, 320, 96, "headless") : std::tuple(480, 640, 192, "sdl"));
+        for (const char* name : {"DAWNBELL_SCREEN", "DAWNBELL_DPI", "DAWNBELL_BACKEND"})
+            EXPECT_EQ(errors.find(name) == std::string::npos, good) << name;
+        EXPECT_EQ(config.deviceDir, std::filesystem::path("/tmp/dawnbell-device"));
+        EXPECT_TRUE(std::filesystem::exists(config.programDir / "platform_user_tests"));
     }
 }
 

@@ -21,9 +21,8 @@ protected:
         return seen;
     }
     void touch(std::initializer_list<std::tuple<PointerAction, int, int>> steps) {
-        for (auto [action, x, y] : steps) {
+        for (auto [action, x, y] : steps)
             device().pointer(action, x, y);
-        }
     }
     HWND main = nullptr;
 };
@@ -138,9 +137,8 @@ TEST_F(InputTest, InputGoesToTheQueueOfTheWindowsThread) {
     Worker worker([&] {
         theirs = childWindow(main, RECT{0, 0, 50, 50});
         MSG msg{};
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.message != WM_LBUTTONDOWN) {
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.message != WM_LBUTTONDOWN)
             DispatchMessageW(&msg);
-        }
         DispatchMessageW(&msg);
         DestroyWindow(theirs);
     });

@@ -135,9 +135,8 @@ TEST_F(UserTest, TaskBarStripShowsTheClockAtTheRightAndTheConnectionLeftOfItInLe
                             "###/..#/.##/..#/###", "#.#/#.#/###/..#/..#", "###/#../###/..#/###",
                             "###/#../###/#.#/###", "###/..#/..#/.#./.#.", "###/#.#/###/#.#/###",
                             "###/#.#/###/..#/###"};
-    for (int d = 0; d < 10; ++d) {
+    for (int d = 0; d < 10; ++d)
         EXPECT_EQ(lastDigit(strip(bar, Status{9 * 60 + 40 + d, true})), digits[d]) << d;
-    }
 }
 
 TEST_F(UserTest, HiddenTaskBarStillShowsWhereNoWindowCoversItsPlace) {
@@ -180,9 +179,8 @@ TEST(KmsAccessTest, ADisplayIsTakenOnlyWithItsInputAndOtherwiseTheGroupsAreNamed
     config.deviceDir = folders.root / "device";
     EXPECT_EXIT(
         {
-            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
                 std::exit(3);
-            }
             platform::Device::start(config);
         },
         ::testing::ExitedWithCode(1), "No input device in .*input opens: join the group");
@@ -192,9 +190,8 @@ TEST(ImageSetTest, EachScreenGetsItsOwnCopyFromTheUntouchedOriginal) {
     KmsFolders folders; // a scratch folder
     const fs::path original = folders.root / "VGA", device = folders.root / "device";
     fs::create_directories(original);
-    for (const char* name : {"a.png", "AlreadyScalled.txt", "a.png.part", ".a.png.writing-1"}) {
+    for (const char* name : {"a.png", "AlreadyScalled.txt", "a.png.part", ".a.png.writing-1"})
         std::ofstream(original / name) << "drawn";
-    }
     fs::create_directories(device / "resources" / ".240x320-96dpi.partial-7" / "VGA");
     const fs::path copy = platform::device::ownImageSet(device, original, "240x320-96dpi");
     EXPECT_EQ(copy, device / "resources" / "240x320-96dpi" / "VGA");

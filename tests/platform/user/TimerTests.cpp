@@ -69,9 +69,8 @@ TEST_F(TimerTest, AWaitingThreadWakesWhenTheClockReachesItsTimer) {
         HWND own = topWindow(0);
         SetTimer(own, 5, 40, nullptr);
         MSG msg{};
-        if (GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.message == WM_TIMER) {
+        if (GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.message == WM_TIMER)
             tick = msg.wParam;
-        }
         DestroyWindow(own);
     });
     worker.settle();

@@ -69,9 +69,8 @@ inline void onMessage(UINT kind, std::function<std::optional<LRESULT>(HWND, WPAR
 template <typename T>
 std::vector<T> pick(const std::vector<Seen>& seen, T Seen::*field) {
     std::vector<T> result;
-    for (const Seen& s : seen) {
+    for (const Seen& s : seen)
         result.push_back(s.*field);
-    }
     return result;
 }
 
@@ -81,9 +80,8 @@ inline LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, 
         Recorder::seen.push_back({window, message, wParam, lParam, GetCurrentThreadId()});
     }
     if (Recorder::handler) {
-        if (auto answer = Recorder::handler(window, message, wParam, lParam)) {
+        if (auto answer = Recorder::handler(window, message, wParam, lParam))
             return *answer;
-        }
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -149,9 +147,8 @@ public:
         }
     }
     ~ScopedEnvironment() {
-        for (const auto& [name, old] : saved_) {
+        for (const auto& [name, old] : saved_)
             old ? setenv(name, old->c_str(), 1) : unsetenv(name);
-        }
     }
 
 private:
@@ -168,9 +165,8 @@ public:
         : worker_([this] {
               window_ = topWindow(0);
               MSG msg{};
-              while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+              while (GetMessageW(&msg, nullptr, 0, 0) > 0)
                   DispatchMessageW(&msg);
-              }
           }) {
         spinUntil([this] { return window_ != nullptr; });
     }

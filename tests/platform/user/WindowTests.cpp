@@ -24,9 +24,8 @@ TEST_F(WindowTest, ClassesRegisterOnceByAnyCaseAndWMCreateGetsTheParameterOrCanc
     int marker = 0;
     LPVOID seen = nullptr;
     Recorder::handler = [&](HWND, UINT message, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
-        if (message != WM_CREATE) {
+        if (message != WM_CREATE)
             return std::nullopt;
-        }
         seen = reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams;
         return seen == nullptr ? std::optional<LRESULT>(-1) : std::nullopt;
     };
@@ -89,9 +88,8 @@ TEST_F(WindowTest, DestroyTellsTheWindowThenItsChildrenOnlyOnTheOwningThreadAndO
     EXPECT_TRUE(DestroyWindow(parent));
     EXPECT_EQ(pick(Recorder::only({WM_DESTROY}), &Seen::window),
               (std::vector<HWND>{parent, child, grandChild}));
-    for (HWND w : {parent, child, grandChild}) {
+    for (HWND w : {parent, child, grandChild})
         EXPECT_FALSE(IsWindow(w));
-    }
     EXPECT_FALSE(DestroyWindow(parent));
 
     HWND other = topWindow(0);

@@ -303,22 +303,15 @@ TEST_F(RegistryTest, WritersOnSeveralThreadsAllReachTheFile) {
     HKEY key = openSettings();
     auto writer = [key](int first) {
         return [key, first] {
-            for (int i = 0; i < 20; ++i) {
-                std::wstring name = L"v" + std::to_wstring(first + i);
-                set(key, name.c_str(), REG_DWORD, std::string(reinterpret_cast<char*>(&i), 4));
-            }
+            for (int i = first; i < first + 20; ++i)
+                set(key, (L"v" + std::to_wstring(i)).c_str(), REG_DWORD, std::string(4, char(i)));
         };
     };
-    PlatformThread a(writer(0));
-    PlatformThread b(writer(100));
-    a.join();
-    b.join();
+    { PlatformThread a(writer(0)), b(writer(100)); }
     key = restart(key);
-    for (int first : {0, 100}) {
-        for (int i = 0; i < 20; ++i) {
-            const Read read = query(key, (L"v" + std::to_wstring(first + i)).c_str());
-            EXPECT_EQ(read.bytes, std::string(reinterpret_cast<char*>(&i), 4));
-        }
-    }
+    for (int first : {0, 100})
+        for (int i = first; i < first + 20; ++i)
+            EXPECT_EQ(query(key, (L"v" + std::to_wstring(i)).c_str()).bytes,
+                      std::string(4, char(i)));
     RegCloseKey(key);
 }

@@ -215,6 +215,11 @@ TEST_F(WinsockTest, ReceiveEndsAtItsTimeoutOrWhenItsThreadIsTerminated) {
     const SOCKET receiver = startWithSocket();
     bindReceiver(receiver);
     ASSERT_EQ(setOption(receiver, SO_RCVTIMEO, 20), 0); // a whole number of host clock ticks
+    DWORD value = 0;
+    int length = sizeof value;
+    EXPECT_EQ(
+        getsockopt(receiver, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char*>(&value), &length), 0);
+    EXPECT_EQ(value, 20u);
     char buffer[8];
     EXPECT_EQ(recvfrom(receiver, buffer, 8, 0, nullptr, nullptr), SOCKET_ERROR);
     EXPECT_EQ(WSAGetLastError(), WSAETIMEDOUT);
@@ -268,6 +273,10 @@ TEST_F(WinsockTest, LookupGivesWinsockAddressRecordsOrWinsockCodes) {
     freeaddrinfo(result);
 
     ADDRINFOA hints{};
+    hints.ai_flags = AI_CANONNAME;
+    ASSERT_EQ(getaddrinfo("localhost", nullptr, &hints, &result), 0);
+    EXPECT_NE(result->ai_canonname, nullptr);
+    freeaddrinfo(result);
 
     EXPECT_EQ(getaddrinfo(nullptr, nullptr, nullptr, &result), WSAHOST_NOT_FOUND);
     result = nullptr;

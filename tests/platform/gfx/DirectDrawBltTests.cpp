@@ -21,9 +21,8 @@ bool inside(const RECT& r, int x, int y) {
 
 Pixels grid(int width, int height, const std::function<std::uint16_t(int, int)>& pixel) {
     Pixels out;
-    for (int i = 0; i < width * height; ++i) {
+    for (int i = 0; i < width * height; ++i)
         out.push_back(pixel(i % width, i / width));
-    }
     return out;
 }
 
@@ -40,7 +39,7 @@ protected:
     ComPtr<IDirectDrawSurface> holding(const Pixels& pixels, int width = 0) {
         width = width == 0 ? static_cast<int>(pixels.size()) : width;
         auto surface = makeSurface(*dd, width, static_cast<int>(pixels.size()) / width);
-        writePixels(*surface, pixels);
+        pixelsOf(*surface, &pixels);
         return surface;
     }
 };
@@ -132,14 +131,9 @@ TEST_F(BltTest, OverlappingSelfBlitCopiesTheOriginalPixelsInEveryDirection) {
 TEST_F(BltTest, BadRectanglesArgumentsAndDescriptionsFailWithTheirOwnErrorCodes) {
     auto source = makeSurface(*dd, 10, 10);
     auto dest = makeSurface(*dd, 10, 10);
-    for (RECT r : {RECT{0, 0, 0, 5},
-                   {2, 2, 2, 2},
-                   {5, 0, 4, 5},
-                   {0, 5, 5, 4},
-                   {-1, 0, 5, 5},
-                   {0, -1, 5, 5},
-                   {0, 0, 11, 5},
-                   {0, 0, 5, 11}}) {
+    const RECT bad[] = {{0, 0, 0, 5},  {2, 2, 2, 2},  {5, 0, 4, 5},  {0, 5, 5, 4},
+                        {-1, 0, 5, 5}, {0, -1, 5, 5}, {0, 0, 11, 5}, {0, 0, 5, 11}};
+    for (RECT r : bad) {
         EXPECT_EQ(dest->Blt(&r, source.get(), nullptr, 0, nullptr), DDERR_INVALIDRECT);
         EXPECT_EQ(dest->Blt(nullptr, source.get(), &r, 0, nullptr), DDERR_INVALIDRECT);
         EXPECT_EQ(fill(*dest, &r, 0), DDERR_INVALIDRECT);

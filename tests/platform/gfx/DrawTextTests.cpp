@@ -70,30 +70,23 @@ TEST_F(DrawTextTest, MeasuringDrawsNothingAndGivesOneLineHeightPerLineOrOnePixel
     EXPECT_EQ(std::tuple(single.right, single.bottom), std::tuple(3, 4 + lineHeight));
 }
 
-TEST_F(DrawTextTest, CenteredTextLandsWhereTheAlignmentFormulasPutIt) {
-    BufferCanvas centred(240, 120, white, font);
+TEST_F(DrawTextTest, CenteredTextLandsWhereTheAlignmentFormulasPutItEachLineOnItsOwnWidth) {
+    BufferCanvas centred(300, 120, white, font), placed(300, 120, white, font);
     const RECT size = measure(centred.dc, L"Dawnbell", DT_SINGLELINE);
-    RECT box{0, 0, 240, 120};
+    RECT box{0, 0, 300, 120};
     DrawTextW(centred.dc, L"Dawnbell", -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-
-    BufferCanvas placed(240, 120, white, font);
-    RECT at{(0 + 240 - size.right) / 2, 0 + (120 - 0) / 2 - size.bottom / 2, 240, 120};
+    RECT at{(300 - size.right) / 2, 60 - size.bottom / 2, 300, 120};
     DrawTextW(placed.dc, L"Dawnbell", -1, &at, DT_LEFT | DT_TOP | DT_SINGLELINE);
     ASSERT_NE(placed.ink(white).right, 0);
     EXPECT_EQ(centred.pixels, placed.pixels);
-}
 
-TEST_F(DrawTextTest, EachLineIsCenteredOnItsOwnWidth) {
-    BufferCanvas canvas(300, 200, white, font);
-    const RECT wide = measure(canvas.dc, L"WWWWWW", DT_SINGLELINE);
-    RECT box{0, 0, 300, 200};
-    DrawTextW(canvas.dc, L"WWWWWW\ni", -1, &box, DT_CENTER | DT_WORDBREAK);
-    BufferCanvas firstLine(300, 200, white, font);
-    RECT top{(300 - wide.right) / 2, 0, 300, 200};
-    DrawTextW(firstLine.dc, L"WWWWWW", -1, &top, 0);
-    const auto firstRowsEnd = canvas.pixels.begin() + wide.bottom * 300;
-    EXPECT_TRUE(std::equal(canvas.pixels.begin(), firstRowsEnd, firstLine.pixels.begin()));
-    const RECT secondInk = canvas.ink(white, wide.bottom);
+    BufferCanvas lines(300, 120, white, font), first(300, 120, white, font);
+    DrawTextW(lines.dc, L"Dawnbell\ni", -1, &box, DT_CENTER | DT_WORDBREAK);
+    RECT top{(300 - size.right) / 2, 0, 300, 120};
+    DrawTextW(first.dc, L"Dawnbell", -1, &top, 0);
+    const auto firstRowsEnd = lines.pixels.begin() + size.bottom * 300;
+    EXPECT_TRUE(std::equal(lines.pixels.begin(), firstRowsEnd, first.pixels.begin()));
+    const RECT secondInk = lines.ink(white, size.bottom);
     EXPECT_NEAR((secondInk.left + secondInk.right) / 2, 150, 3);
 }
 

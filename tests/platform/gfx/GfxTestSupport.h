@@ -70,17 +70,12 @@ inline Pixels pixelsOf(IDirectDrawSurface& surface, const Pixels* write = nullpt
     for (DWORD y = 0; y < desc.dwHeight; ++y) {
         auto* row = reinterpret_cast<std::uint16_t*>(static_cast<std::uint8_t*>(desc.lpSurface) +
                                                      y * desc.lPitch);
-        if (write != nullptr) {
+        if (write != nullptr)
             std::copy_n(write->begin() + y * desc.dwWidth, desc.dwWidth, row);
-        }
         out.insert(out.end(), row, row + desc.dwWidth);
     }
     surface.Unlock(nullptr);
     return out;
-}
-
-inline void writePixels(IDirectDrawSurface& surface, const Pixels& pixels) {
-    pixelsOf(surface, &pixels);
 }
 
 // A pixel buffer with a device context drawing into it.
@@ -92,9 +87,8 @@ struct BufferCanvas {
     BufferCanvas(int w, int h, std::uint16_t background, HGDIOBJ font = nullptr)
         : width(w), height(h), pixels(static_cast<std::size_t>(w) * h, background),
           dc(platform::gdi::createBufferDC(pixels.data(), w, h, w)) {
-        if (font != nullptr) {
+        if (font != nullptr)
             SelectObject(dc, font);
-        }
     }
     BufferCanvas(const BufferCanvas&) = delete;
     BufferCanvas& operator=(const BufferCanvas&) = delete;
@@ -104,13 +98,11 @@ struct BufferCanvas {
     // `background`.
     RECT ink(std::uint16_t background, int fromRow = 0) const {
         RECT r{width, height, 0, 0};
-        for (int y = fromRow; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
-                if (at(x, y) != background) {
-                    r = {std::min<LONG>(r.left, x), std::min<LONG>(r.top, y),
-                         std::max<LONG>(r.right, x + 1), std::max<LONG>(r.bottom, y + 1)};
-                }
-            }
+        for (int i = fromRow * width; i < width * height; ++i) {
+            const LONG x = i % width, y = i / width;
+            if (pixels[static_cast<std::size_t>(i)] != background)
+                r = {std::min(r.left, x), std::min(r.top, y), std::max(r.right, x + 1),
+                     std::max(r.bottom, y + 1)};
         }
         return r;
     }
@@ -135,15 +127,6 @@ inline HFONT makeFont(LONG height, const wchar_t* face = L"DejaVu Sans", LONG we
 inline RECT measure(HDC dc, const wchar_t* text, UINT format, RECT start = {0, 0, 1000, 1}) {
     DrawTextW(dc, text, -1, &start, format | DT_CALCRECT);
     return start;
-}
-
-inline ComPtr<IImagingFactory> makeImagingFactory() {
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    IImagingFactory* made = nullptr;
-    EXPECT_EQ(CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_IImagingFactory, reinterpret_cast<void**>(&made)),
-              S_OK);
-    return ComPtr<IImagingFactory>(made);
 }
 
 inline void saveBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes) {

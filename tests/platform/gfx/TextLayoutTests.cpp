@@ -19,9 +19,8 @@ Lines linesOf(const std::wstring& text, UINT format, int maxWidth) {
         return static_cast<int>(e - b) * 10;
     });
     Lines lines;
-    for (const LineSpan& span : spans) {
+    for (const LineSpan& span : spans)
         lines.push_back(text.substr(span.begin, span.end - span.begin));
-    }
     return lines;
 }
 

@@ -2,19 +2,15 @@
 #pragma once
 
 #include "kernel/Paths.h"
-#include "kernel/Wait.h"
-#include "platform/Clock.h"
+#include "platform/PlatformTestSupport.h"
 #include "registry/Registry.h"
 #include "windows.h"
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <sstream>
 #include <stdlib.h>
 #include <string>
-#include <thread>
-#include <type_traits>
 
 namespace kerneltest {
 
@@ -67,49 +63,6 @@ inline size_t entriesIn(const fs::path& folder) {
     return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
 }
 
-// `work` on a platform thread, so that a test can move the clock while it waits, or terminate
-// it; its result (if any) is the thread's exit code. The thread is terminated if still running.
-class PlatformThread {
-public:
-    template <class Work>
-    explicit PlatformThread(Work work)
-        : work_([work = std::move(work)]() mutable -> DWORD {
-              if constexpr (std::is_void_v<std::invoke_result_t<Work&>>) {
-                  work();
-                  return 0;
-              } else {
-                  return work();
-              }
-          }) {
-        handle_ = CreateThread(nullptr, 0, &PlatformThread::run, this, 0, &id_);
-    }
-    ~PlatformThread() {
-        TerminateThread(handle_, 0);
-        CloseHandle(handle_);
-    }
-    PlatformThread(const PlatformThread&) = delete;
-    PlatformThread& operator=(const PlatformThread&) = delete;
-
-    bool finished() const { return WaitForSingleObject(handle_, 0) == WAIT_OBJECT_0; }
-    // Returns once the thread waits, having seen every clock step so far (or has ended).
-    void settle() const {
-        while (!platform::kernel::isBlocked(id_) && !finished())
-            std::this_thread::yield();
-    }
-    DWORD join() const {
-        WaitForSingleObject(handle_, INFINITE);
-        DWORD code = 0;
-        GetExitCodeThread(handle_, &code);
-        return code;
-    }
-    HANDLE handle() const { return handle_; }
-    DWORD id() const { return id_; }
-
-private:
-    static DWORD WINAPI run(LPVOID self) { return static_cast<PlatformThread*>(self)->work_(); }
-    std::function<DWORD()> work_;
-    DWORD id_ = 0;
-    HANDLE handle_ = nullptr;
-};
+using platformtest::PlatformThread;
 
 } // namespace kerneltest

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <vector>
 
 using namespace kerneltest;
@@ -260,6 +261,28 @@ TEST_F(RegistryTest, DamagedFileIsSetAsideWithOneMessageAndTheRegistryStartsEmpt
     EXPECT_TRUE(platform::registry::parse(readText(file)).error.empty());
 }
 
+// Where the damaged file cannot be moved aside (its folder is read-only: the user nobody is
+// made where the test runs as root), the registry works in memory and never writes the file.
+TEST_F(RegistryTest, DamagedFileThatCannotBeMovedAsideIsNeverWritten) {
+    writeText(file, "damaged");
+    fs::permissions(device.root, fs::perms::all & ~fs::perms::others_write);
+    fs::permissions(device.device, fs::perms::owner_read | fs::perms::owner_exec |
+                                       fs::perms::group_read | fs::perms::others_read |
+                                       fs::perms::group_exec | fs::perms::others_exec);
+    EXPECT_EXIT(
+        {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                std::exit(3);
+            HKEY key = nullptr;
+            RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Dawnbell", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &key, nullptr);
+            std::exit(set(key, L"lastIP", REG_BINARY, "1") == ERROR_SUCCESS ? 0 : 4);
+        },
+        ::testing::ExitedWithCode(0), "could not be moved aside .* changes will not be saved");
+    fs::permissions(device.device, fs::perms::owner_all);
+    EXPECT_EQ(readText(file), "damaged");
+}
+
 TEST(RegistryText, FilesThatAreNotRegistriesAreRejected) {
     const std::string header = "Windows Registry Editor Version 5.00\n";
     for (const std::string& text : {
@@ -280,22 +303,15 @@ TEST_F(RegistryTest, WritersOnSeveralThreadsAllReachTheFile) {
     HKEY key = openSettings();
     auto writer = [key](int first) {
         return [key, first] {
-            for (int i = 0; i < 20; ++i) {
-                std::wstring name = L"v" + std::to_wstring(first + i);
-                set(key, name.c_str(), REG_DWORD, std::string(reinterpret_cast<char*>(&i), 4));
-            }
+            for (int i = first; i < first + 20; ++i)
+                set(key, (L"v" + std::to_wstring(i)).c_str(), REG_DWORD, std::string(4, char(i)));
         };
     };
-    PlatformThread a(writer(0));
-    PlatformThread b(writer(100));
-    a.join();
-    b.join();
+    { PlatformThread a(writer(0)), b(writer(100)); }
     key = restart(key);
-    for (int first : {0, 100}) {
-        for (int i = 0; i < 20; ++i) {
-            const Read read = query(key, (L"v" + std::to_wstring(first + i)).c_str());
-            EXPECT_EQ(read.bytes, std::string(reinterpret_cast<char*>(&i), 4));
-        }
-    }
+    for (int first : {0, 100})
+        for (int i = first; i < first + 20; ++i)
+            EXPECT_EQ(query(key, (L"v" + std::to_wstring(i)).c_str()).bytes,
+                      std::string(4, char(i)));
     RegCloseKey(key);
 }

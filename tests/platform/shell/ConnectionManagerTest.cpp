@@ -160,7 +160,7 @@ TEST_F(ConnectionManagerTest, EstablishingDecidesAtTheRightMomentOnTheDeviceCloc
         SCOPED_TRACE(c.script);
         platform::net::scriptConnectionManager(script(c.script));
         Establish out;
-        shelltest::PlatformThread call([&] { out = establish(30000); });
+        platformtest::PlatformThread call([&] { out = establish(30000); });
         if (c.decidedAfterMs > 0) {
             call.settle();
             platform::clock::advance(c.decidedAfterMs - 1);
@@ -187,7 +187,7 @@ TEST_F(ConnectionManagerTest, EstablishingDecidesAtTheRightMomentOnTheDeviceCloc
 TEST_F(ConnectionManagerTest, TerminatingTheWaitingThreadEndsIt) {
     platform::net::scriptConnectionManager(script("disconnected"));
     Establish out;
-    shelltest::PlatformThread call([&] { out = establish(INFINITE); });
+    platformtest::PlatformThread call([&] { out = establish(INFINITE); });
     call.settle();
     ASSERT_FALSE(call.finished());
     EXPECT_TRUE(TerminateThread(call.handle(), 7));

@@ -6,7 +6,7 @@
 #include "platform/Device.h"
 #include "support/ScopedTestDevice.h"
 #include "platform/Messages.h"
-#include "platform/kernel/KernelTestSupport.h"
+#include "platform/PlatformTestSupport.h"
 #include "shell/Shell.h"
 #include "windows.h"
 
@@ -18,7 +18,7 @@
 
 namespace shelltest {
 
-using kerneltest::PlatformThread;
+using platformtest::PlatformThread;
 
 class ShellTest : public ::testing::Test {
 protected:

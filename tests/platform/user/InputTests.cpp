@@ -21,9 +21,8 @@ protected:
         return seen;
     }
     void touch(std::initializer_list<std::tuple<PointerAction, int, int>> steps) {
-        for (auto [action, x, y] : steps) {
+        for (auto [action, x, y] : steps)
             device().pointer(action, x, y);
-        }
     }
     HWND main = nullptr;
 };
@@ -114,33 +113,13 @@ TEST_F(InputTest, AFilterThatTakesThePressKeepsTheWholeTouch) {
     EXPECT_EQ(filtered.size(), 4u);
 }
 
-TEST_F(InputTest, KeysGoToTheFocusWindowAndControlCharactersFollowTheirKey) {
-    HWND edit = childWindow(main, RECT{0, 0, 100, 30});
-    SetFocus(edit);
-    platform::pumpMessages();
-    Recorder::clear();
-    device().key(VK_BACK, true);
-    device().key(VK_LEFT, true);
-    device().character(L'é');
-    device().key(VK_LEFT, false);
-    platform::pumpMessages();
-    auto seen = Recorder::only({WM_KEYDOWN, WM_CHAR, WM_KEYUP});
-    EXPECT_EQ(pick(seen, &Seen::message),
-              (std::vector<UINT>{WM_KEYDOWN, WM_CHAR, WM_KEYDOWN, WM_CHAR, WM_KEYUP}))
-        << "only the backspace key makes a character of its own";
-    EXPECT_EQ(pick(seen, &Seen::window), std::vector<HWND>(5, edit));
-    EXPECT_EQ(pick(seen, &Seen::wParam),
-              (std::vector<WPARAM>{VK_BACK, VK_BACK, VK_LEFT, L'é', VK_LEFT}));
-}
-
 TEST_F(InputTest, InputGoesToTheQueueOfTheWindowsThread) {
     std::atomic<HWND> theirs{nullptr};
     Worker worker([&] {
         theirs = childWindow(main, RECT{0, 0, 50, 50});
         MSG msg{};
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.message != WM_LBUTTONDOWN) {
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.message != WM_LBUTTONDOWN)
             DispatchMessageW(&msg);
-        }
         DispatchMessageW(&msg);
         DestroyWindow(theirs);
     });

@@ -28,7 +28,7 @@ TEST_F(MessageQueueTest, SentComeFirstThenPostedInputQuitPaintAndTimer) {
     PostQuitMessage(3);
     PostMessageW(window, WM_USER + 1, 0, 0);
     Worker sender([&] { SendMessageW(window, WM_USER + 2, 0, 0); });
-    waitUntilBlocked(sender.id());
+    sender.settle();
 
     EXPECT_EQ(next().message, static_cast<UINT>(WM_USER + 1));
     auto sent = Recorder::only({WM_USER + 2});
@@ -70,8 +70,8 @@ TEST_F(MessageQueueTest, ABlockedGetMessageWakesForItsOwnThreadMessageOrEndsWhen
     };
     Worker woken(reader);
     Worker terminated(reader);
-    waitUntilBlocked(woken.id());
-    waitUntilBlocked(terminated.id());
+    woken.settle();
+    terminated.settle();
     ASSERT_TRUE(TerminateThread(terminated.handle(), 77));
     terminated.join();
     EXPECT_EQ(received.load(), 0u) << "the terminated thread ended inside GetMessageW";

@@ -71,12 +71,10 @@ TEST_F(PaintTest, UpdateRegionsAreBandedClippedToTheClientAreaAndSayTheirKind) {
     EXPECT_EQ(update().first, NULLREGION);
     for (const Case& c : cases) {
         ValidateRect(window, nullptr);
-        for (const RECT& r : c.invalid) {
+        for (const RECT& r : c.invalid)
             InvalidateRect(window, &r, FALSE);
-        }
-        if (c.invalid.empty()) {
+        if (c.invalid.empty())
             InvalidateRect(window, nullptr, FALSE);
-        }
         EXPECT_EQ(update(), std::pair(c.kind, c.rects));
     }
     EXPECT_EQ(update(reinterpret_cast<HWND>(0x99)).first, ERROR);
@@ -155,9 +153,8 @@ TEST(Regions, CombineRgnFollowsItsModeAndGivesTheCanonicalBandedForm) {
         EXPECT_EQ(CombineRgn(out, a, b, c.mode), c.kind) << "mode " << c.mode;
         EXPECT_EQ(regionRects(out), c.rects);
         EXPECT_EQ(CombineRgn(out, a, nullptr, 99), ERROR);
-        for (HRGN r : {a, b, out}) {
+        for (HRGN r : {a, b, out})
             DeleteObject(r);
-        }
     }
 }
 

@@ -22,26 +22,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Every window pixel over a corner pixel of a button (the VGA phone's Send button, 12..319 x
-// 480..543) maps back to that corner, and the pixel beyond the corner to outside the button.
-TEST(ScreenFitTest, TouchesOnEachCornerPixelOfTheSendButtonMapBackExactlyAtScaleTwoAndThree) {
-    const RECT send{12, 480, 320, 544};
+// The first and last window pixels over the top left and bottom right pixels of a button (the
+// VGA phone's Send button, 12..319 x 480..543) map back to them, and those beyond to outside.
+TEST(ScreenFitTest, TouchesOnTheCornerPixelsOfTheSendButtonMapBackExactlyAtScaleTwoAndThree) {
     for (const int scale : {2, 3}) {
         const ScreenFit fit = fitScreen(480 * scale + 7, 640 * scale + 5, 480, 640);
-        ASSERT_EQ(fit.scale, scale);
-        EXPECT_EQ(fit.left, 3);
-        for (const int x : {send.left, send.right - 1}) {
-            for (const int y : {send.top, send.bottom - 1}) {
-                const int outX = x == send.left ? x - 1 : x + 1;
-                const int outY = y == send.top ? y - 1 : y + 1;
-                for (int d = 0; d < scale; ++d) {
-                    const ScreenPoint in =
-                        screenPixelAt(fit, fit.left + x * scale + d, fit.top + y * scale + d);
-                    EXPECT_EQ(std::pair(in.x, in.y), std::pair(x, y)) << "scale " << scale;
-                    const ScreenPoint out =
-                        screenPixelAt(fit, fit.left + outX * scale + d, fit.top + outY * scale + d);
-                    EXPECT_EQ(std::pair(out.x, out.y), std::pair(outX, outY)) << "scale " << scale;
-                }
+        ASSERT_EQ(std::pair(fit.scale, fit.left), std::pair(scale, 3));
+        for (const auto& [x, y] : {POINT{12, 480}, {11, 479}, {319, 543}, {320, 544}}) {
+            for (const int d : {0, scale - 1}) {
+                const ScreenPoint in =
+                    screenPixelAt(fit, 3 + x * scale + d, fit.top + y * scale + d);
+                EXPECT_EQ(std::pair(in.x, in.y), std::pair(x, y)) << "scale " << scale;
             }
         }
     }
@@ -135,9 +126,8 @@ TEST_F(UserTest, TaskBarStripShowsTheClockAtTheRightAndTheConnectionLeftOfItInLe
                             "###/..#/.##/..#/###", "#.#/#.#/###/..#/..#", "###/#../###/..#/###",
                             "###/#../###/#.#/###", "###/..#/..#/.#./.#.", "###/#.#/###/#.#/###",
                             "###/#.#/###/..#/###"};
-    for (int d = 0; d < 10; ++d) {
+    for (int d = 0; d < 10; ++d)
         EXPECT_EQ(lastDigit(strip(bar, Status{9 * 60 + 40 + d, true})), digits[d]) << d;
-    }
 }
 
 TEST_F(UserTest, HiddenTaskBarStillShowsWhereNoWindowCoversItsPlace) {
@@ -180,9 +170,8 @@ TEST(KmsAccessTest, ADisplayIsTakenOnlyWithItsInputAndOtherwiseTheGroupsAreNamed
     config.deviceDir = folders.root / "device";
     EXPECT_EXIT(
         {
-            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
                 std::exit(3);
-            }
             platform::Device::start(config);
         },
         ::testing::ExitedWithCode(1), "No input device in .*input opens: join the group");
@@ -192,9 +181,8 @@ TEST(ImageSetTest, EachScreenGetsItsOwnCopyFromTheUntouchedOriginal) {
     KmsFolders folders; // a scratch folder
     const fs::path original = folders.root / "VGA", device = folders.root / "device";
     fs::create_directories(original);
-    for (const char* name : {"a.png", "AlreadyScalled.txt", "a.png.part", ".a.png.writing-1"}) {
+    for (const char* name : {"a.png", "AlreadyScalled.txt", "a.png.part", ".a.png.writing-1"})
         std::ofstream(original / name) << "drawn";
-    }
     fs::create_directories(device / "resources" / ".240x320-96dpi.partial-7" / "VGA");
     const fs::path copy = platform::device::ownImageSet(device, original, "240x320-96dpi");
     EXPECT_EQ(copy, device / "resources" / "240x320-96dpi" / "VGA");

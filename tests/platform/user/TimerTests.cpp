@@ -69,14 +69,13 @@ TEST_F(TimerTest, AWaitingThreadWakesWhenTheClockReachesItsTimer) {
         HWND own = topWindow(0);
         SetTimer(own, 5, 40, nullptr);
         MSG msg{};
-        if (GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.message == WM_TIMER) {
+        if (GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.message == WM_TIMER)
             tick = msg.wParam;
-        }
         DestroyWindow(own);
     });
-    waitUntilBlocked(worker.id());
+    worker.settle();
     platform::clock::advance(39);
-    waitUntilBlocked(worker.id());
+    worker.settle();
     EXPECT_EQ(tick.load(), 0u);
     platform::clock::advance(1);
     worker.join();

@@ -8,7 +8,7 @@
 #include "platform/Messages.h"
 #include "windows.h"
 
-#include "kernel/Wait.h"
+#include "platform/PlatformTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -69,9 +69,8 @@ inline void onMessage(UINT kind, std::function<std::optional<LRESULT>(HWND, WPAR
 template <typename T>
 std::vector<T> pick(const std::vector<Seen>& seen, T Seen::*field) {
     std::vector<T> result;
-    for (const Seen& s : seen) {
+    for (const Seen& s : seen)
         result.push_back(s.*field);
-    }
     return result;
 }
 
@@ -81,9 +80,8 @@ inline LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, 
         Recorder::seen.push_back({window, message, wParam, lParam, GetCurrentThreadId()});
     }
     if (Recorder::handler) {
-        if (auto answer = Recorder::handler(window, message, wParam, lParam)) {
+        if (auto answer = Recorder::handler(window, message, wParam, lParam))
             return *answer;
-        }
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -149,53 +147,16 @@ public:
         }
     }
     ~ScopedEnvironment() {
-        for (const auto& [name, old] : saved_) {
+        for (const auto& [name, old] : saved_)
             old ? setenv(name, old->c_str(), 1) : unsetenv(name);
-        }
     }
 
 private:
     std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
 };
 
-// Yields (never sleeps) until `done` holds.
-template <typename Done>
-void spinUntil(Done done) {
-    while (!done()) {
-        std::this_thread::yield();
-    }
-}
-
-// Waits until the thread is blocked in a platform wait.
-inline void waitUntilBlocked(DWORD threadId) {
-    spinUntil([&] { return platform::kernel::isBlocked(threadId); });
-}
-
-// A kernel thread running `body`; joined by the destructor.
-class Worker {
-public:
-    explicit Worker(std::function<void()> body) : body_(std::move(body)) {
-        handle_ = CreateThread(nullptr, 0, &Worker::run, this, 0, &id_);
-    }
-    ~Worker() { join(); }
-    void join() {
-        if (handle_ != nullptr) {
-            WaitForSingleObject(handle_, INFINITE);
-            CloseHandle(std::exchange(handle_, nullptr));
-        }
-    }
-    DWORD id() const { return id_; }
-    HANDLE handle() const { return handle_; }
-
-private:
-    static DWORD WINAPI run(LPVOID self) {
-        static_cast<Worker*>(self)->body_();
-        return 0;
-    }
-    std::function<void()> body_;
-    HANDLE handle_ = nullptr;
-    DWORD id_ = 0;
-};
+using platformtest::spinUntil;
+using Worker = platformtest::PlatformThread;
 
 // A worker with its own hidden top-level window, reading its messages until WM_QUIT.
 class WindowThread {
@@ -204,9 +165,8 @@ public:
         : worker_([this] {
               window_ = topWindow(0);
               MSG msg{};
-              while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+              while (GetMessageW(&msg, nullptr, 0, 0) > 0)
                   DispatchMessageW(&msg);
-              }
           }) {
         spinUntil([this] { return window_ != nullptr; });
     }

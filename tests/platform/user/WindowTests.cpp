@@ -24,9 +24,8 @@ TEST_F(WindowTest, ClassesRegisterOnceByAnyCaseAndWMCreateGetsTheParameterOrCanc
     int marker = 0;
     LPVOID seen = nullptr;
     Recorder::handler = [&](HWND, UINT message, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
-        if (message != WM_CREATE) {
+        if (message != WM_CREATE)
             return std::nullopt;
-        }
         seen = reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams;
         return seen == nullptr ? std::optional<LRESULT>(-1) : std::nullopt;
     };
@@ -89,9 +88,8 @@ TEST_F(WindowTest, DestroyTellsTheWindowThenItsChildrenOnlyOnTheOwningThreadAndO
     EXPECT_TRUE(DestroyWindow(parent));
     EXPECT_EQ(pick(Recorder::only({WM_DESTROY}), &Seen::window),
               (std::vector<HWND>{parent, child, grandChild}));
-    for (HWND w : {parent, child, grandChild}) {
+    for (HWND w : {parent, child, grandChild})
         EXPECT_FALSE(IsWindow(w));
-    }
     EXPECT_FALSE(DestroyWindow(parent));
 
     HWND other = topWindow(0);
@@ -122,12 +120,15 @@ TEST_F(WindowTest, UserDataTextAndStyleAreKeptPerWindow) {
     EXPECT_EQ(GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE, 0);
     ShowWindow(window, SW_SHOW);
     EXPECT_NE(GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE, 0);
-    ASSERT_TRUE(SetWindowTextW(window, L"192.168.1.10"));
-    WCHAR buffer[8];
-    EXPECT_EQ(GetWindowTextW(window, buffer, 8), 7) << "cut to the buffer";
-    EXPECT_STREQ(buffer, L"192.168");
-    EXPECT_EQ(GetWindowTextLengthW(window), 12);
-    EXPECT_EQ(Recorder::only({WM_GETTEXT}).size(), 1u) << "read through the window";
+    ASSERT_TRUE(SetWindowTextW(window, std::wstring(300, L'7').c_str()));
+    WCHAR buffer[256];
+    std::fill(std::begin(buffer), std::end(buffer), L'#');
+    EXPECT_EQ(GetWindowTextW(window, buffer, 255), 254) << "cut to the buffer";
+    EXPECT_EQ(std::wstring(buffer + 253, 3), std::wstring(L"7\0#", 3)) << "nothing past it";
+    EXPECT_EQ(GetWindowTextW(window, buffer, 1), 0);
+    EXPECT_EQ(buffer[0], L'\0');
+    EXPECT_EQ(GetWindowTextLengthW(window), 300);
+    EXPECT_EQ(Recorder::only({WM_GETTEXT}).size(), 2u) << "read through the window";
 }
 
 TEST_F(WindowTest, TheWaitCursorReachesTheDevice) {

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "DisplayFrame.h"
-#include "LoopScript.h"
+#include "toolkit/LoopScript.h"
 #include "MagicPacketApp.h"
 #include "MainScreen.h"
 #include "MessageLoop.h"
@@ -57,6 +57,12 @@ inline Section* screenSection() {
 inline std::wstring statusText() {
     const auto* status = dynamic_cast<MyLabel*>(findElementById(statusLineId));
     return status != nullptr ? status->text : std::wstring();
+}
+
+// The middle of the screen's header, where a tap ends an edit.
+inline POINT headerPoint() {
+    return POINT{GetSystemMetrics(SM_CXSCREEN) / 2,
+                 clientRect.top + Section::headerImageHeight / 2};
 }
 
 inline constexpr std::array<MainScreenId, 3> fieldIds{hostFieldId, macFieldId, portFieldId};

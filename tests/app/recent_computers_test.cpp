@@ -89,7 +89,7 @@ TEST_F(RecentComputersTest, DamagedEntriesAreLeftOutAndTheOthersStay) {
         std::wstring text;
     };
     const Entry entries[] = {
-        {L"computer1", REG_SZ, L"7 00:11:22:33:44:01 9 kept-newer.lan"},
+        {L"computer1", REG_SZ, L"18446744073709551600 00:11:22:33:44:01 9 kept-newer.lan"},
         {L"computer2", REG_BINARY, L"6 00:11:22:33:44:02 9 binary.lan"},
         {L"computer3", REG_SZ, L"no order 00:11:22:33:44:03 9 x.lan"},
         {L"computer4", REG_SZ, L"5 00:11:22:33:44 9 short-mac.lan"},
@@ -152,9 +152,7 @@ size_t rowsShown() {
 // Sends what the fields hold, as the Send button does.
 void send(LoopScript& script, const StoredFields& fields) {
     script.then([fields] {
-        setFieldText(hostFieldId, fields.host);
-        setFieldText(macFieldId, fields.mac);
-        setFieldText(portFieldId, fields.port);
+        setFields(fields);
         theApplication->onEvent(findElementById(sendButtonId), widgetTapped);
     });
 }
@@ -162,7 +160,7 @@ void send(LoopScript& script, const StoredFields& fields) {
 // The end of the content into view, where the rows are.
 void scrollToTheRows(LoopScript& script) {
     script.then([] {
-        auto* section = dynamic_cast<Section*>(findElementById(screenSectionId));
+        Section* section = screenSection();
         section->scrollOffset = -section->bottom;
         section->unselect(); // puts the content back at its end
         dirtyRect = RECT{viewRect.left, viewRect.top, viewRect.right, viewRect.bottom};
@@ -195,7 +193,7 @@ TEST_F(RecentPanelTest, ASendAddsARowATapFillsTheFieldsAndHoldAndYesForgetsIt) {
         EXPECT_NE(findElementById(recentEmptyLineId), nullptr);
     });
     send(script, older);
-    tap(script, [] { return centreOfElement(sendButtonId); }); // the button itself, once
+    tapSend(script); // the button itself, once
     send(script, newer);
     script.then([this] {
         ASSERT_EQ(rowsShown(), 2u);
@@ -209,8 +207,7 @@ TEST_F(RecentPanelTest, ASendAddsARowATapFillsTheFieldsAndHoldAndYesForgetsIt) {
     tap(script, [] { return centreOfRow(1); });
     script.then([this] {
         EXPECT_EQ(shownFields(), older);
-        EXPECT_EQ(dynamic_cast<Section*>(findElementById(screenSectionId))->scrollOffset, 0)
-            << "the fields are shown";
+        EXPECT_EQ(screenSection()->scrollOffset, 0) << "the fields are shown";
         EXPECT_FALSE(receiver.takeQueued().has_value()) << "a tap on a row sent a packet";
         setFieldText(hostFieldId, L"typed");
     });

@@ -20,8 +20,7 @@
 // the status line, a full list of recent computers (ten rows: sends move them, holds may forget
 // them), a fresh tracker, an empty clipboard, the clock past any double tap. (The
 // on-screen keyboard's shift is the one thing carried over when a stream leaves it on with no
-// field open.) DAWNBELL_FUZZ_TRACE keeps the inputs for a replay in order, should a failure ever
-// depend on the streams before it.
+// field open.)
 //
 // Input: events, each an opcode byte (taken modulo the opcode count) and its operand bytes:
 //   0 x y  finger down     1 x y  finger moves    2 x y  finger up
@@ -43,6 +42,7 @@
 #include "RecentComputers.h"
 #include "RecentPanel.h"
 
+#include "ToolkitTestSupport.h"
 #include "Tunables.h"
 
 #include "registry/RegistryText.h"
@@ -54,7 +54,6 @@
 #include <utility>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -66,6 +65,7 @@ using platform::PointerAction;
 using program_harness::fail;
 using program_harness::field;
 using program_harness::fieldIds;
+using program_harness::headerPoint;
 using program_harness::HeadlessProgram;
 using program_harness::screenSection;
 using toolkit_test::LoopScript;
@@ -157,33 +157,13 @@ POINT pointOf(std::uint8_t x, std::uint8_t y) {
     return POINT{x * screenWidth() / 256, y * screenHeight() / 256};
 }
 
-// The message box on the screen, read as the frame's painters read it.
-const MessageBoxSense* shownBox() {
-    MotionLockGuard lock;
-    return theFrame != nullptr ? theFrame->modalBox : nullptr;
-}
+using toolkit_test::centreOf;
+using toolkit_test::shownBox;
 
-POINT centreOf(const RECT& r) {
-    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
-
-POINT headerPoint() {
-    return POINT{screenWidth() / 2, clientRect.top + Section::headerImageHeight / 2};
-}
-
-// The client area of the screen buffer, row by row, into `pixels` (kept between calls: a new
-// buffer for every look costs more than the look).
-void clientAreaPixels(std::vector<std::uint16_t>& pixels) {
-    platform::Device& screen = platform::Device::instance();
-    std::lock_guard lock(screen.screenLock());
-    const auto width = static_cast<std::size_t>(screenWidth());
+// The client area of the screen buffer, row by row.
+std::vector<std::uint16_t> clientAreaPixels() {
     const int top = std::max<int>(clientRect.top, 0);
-    pixels.resize(width * static_cast<std::size_t>(screenHeight() - top));
-    for (int y = top; y < screenHeight(); ++y) {
-        std::memcpy(pixels.data() + static_cast<std::size_t>(y - top) * width,
-                    screen.pixels() + static_cast<std::size_t>(y) * screen.pitch(),
-                    width * sizeof(std::uint16_t));
-    }
+    return toolkit_test::screenPixels(RECT{0, top, screenWidth(), screenHeight()}).data;
 }
 
 int fieldsBeingEdited() {
@@ -221,11 +201,15 @@ public:
         script.then([] { stopAwakeCheck(); });
         script.then([] { checkSettled(); });
         script.then([&script] { checkIdle(script.window()); });
-        script.then([] {
-            clientAreaPixels(atRest_);
+        script.then([this] {
+            atRest_ = clientAreaPixels();
             repaintOver(fillColour);
         });
-        script.then([] { checkPainting(); });
+        script.then([this] {
+            if (clientAreaPixels() != atRest_) {
+                fail("the screen at rest differs from a full repaint");
+            }
+        });
         program_.run(script, [this] { onQuit(); });
         drainReceiver();
     }
@@ -467,15 +451,6 @@ private:
         InvalidateRect(mainWindow, nullptr, TRUE);
     }
 
-    // What the screen shows at rest, painted bit by bit as things moved, is what a full repaint
-    // draws over a fill: no stale pixels, and the frame still paints.
-    static void checkPainting() {
-        clientAreaPixels(repainted_);
-        if (repainted_ != atRest_) {
-            fail("the screen at rest differs from a full repaint");
-        }
-    }
-
     // The program wrote the settings and ended: what it wrote must be whole, and read back as
     // the next start reads it.
     void onQuit() {
@@ -528,26 +503,11 @@ private:
     POINT tapPoint_{};
     int settleTries_ = 0;
     int editEndings_ = 0;
-    // Kept between streams, so that no stream pays for their memory.
-    static inline std::vector<std::uint16_t> atRest_;
-    static inline std::vector<std::uint16_t> repainted_;
+    std::vector<std::uint16_t> atRest_; // painted bit by bit as things moved
 };
 
 HeadlessProgram* program = nullptr;
 LoopbackReceiver* receiver = nullptr;
-
-// With DAWNBELL_FUZZ_TRACE naming a folder, every input is also written there, numbered: a
-// failure that needs the streams before it is replayed by passing the files in order.
-void keepForReplay(const std::uint8_t* data, std::size_t size) {
-    static const char* const folder = std::getenv("DAWNBELL_FUZZ_TRACE");
-    static int count = 0;
-    if (folder != nullptr) {
-        char name[16];
-        std::snprintf(name, sizeof name, "/%06d", count++);
-        std::ofstream(std::string(folder) + name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
-}
 
 } // namespace
 
@@ -561,7 +521,6 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    keepForReplay(data, size);
     Stream(*program, *receiver).run(decode(data, size));
     return 0;
 }

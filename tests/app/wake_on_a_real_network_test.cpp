@@ -128,6 +128,21 @@ TEST_F(WakeOnARealNetworkTest, ASleepingCardGetsTheBroadcastNotTheUnicastAndTheC
         script.then([] { setFieldText(hostFieldId, L"10.77.0.2"); });
         tapSend(script);
         script.waitFor(bounded(waiting, "a new check"));
+        // A send its MAC refuses ends the check: what the check would say is about the last one.
+        DWORD refused = 0;
+        script.then([&] {
+            setFieldText(macFieldId, L"00:11");
+            refused = platform::clock::now();
+        });
+        tapSend(script);
+        script.waitFor(statusIs(statusInvalidMac))
+            .waitFor(afterWaiting(
+                [&] { return platform::clock::now() - refused > 2 * awake_check::checkDurationMs; },
+                "twice the check's time"))
+            .then([] { EXPECT_EQ(statusText(), statusInvalidMac) << "the last check went on"; })
+            .then([] { setFieldText(macFieldId, L"00:11:22:33:44:55"); });
+        tapSend(script);
+        script.waitFor(bounded(waiting, "a check again"));
         // Quit lies below the screen's end on the phone; its notification is what a tap posts.
         script.then([] { theApplication->onEvent(findElementById(quitButtonId), widgetTapped); });
         untilTheEnd(script);

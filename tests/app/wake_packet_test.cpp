@@ -173,14 +173,14 @@ TEST(WakePacketSend, OnlyGoodInputSendsExactlyTheMagicPacketAndNoSocketStaysOpen
                 platform::net::confineToLoopback();
             }
             EXPECT_EQ(sendMagicPacket(c.host, c.mac, c.port), c.outcome) << narrow(c.host);
-            platform::net::resetWinsock();
+            EXPECT_EQ(openDescriptorCount(), descriptors) << "a socket stays open";
+            platform::net::resetWinsock(); // which would close it
             ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
             EXPECT_EQ(receiver.takeQueued(),
                       c.received ? std::optional(expectedPacket(*c.received)) : std::nullopt)
                 << narrow(c.host) << " " << narrow(c.mac);
         }
     }
-    EXPECT_EQ(openDescriptorCount(), descriptors);
     WSACleanup();
 }
 

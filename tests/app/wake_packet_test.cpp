@@ -86,7 +86,7 @@ TEST(WakeInput, PortsAreWholeNumbersFromOneTo65535AndEmptyIsTheDiscardPort) {
         {L"65536", {}},    {L"70000", {}},    {L"99999999999999999999", {}},
         {L"9a", {}},       {L" 9", {}},       {L"9 ", {}},
         {L"-1", {}},       {L"+9", {}},       {L"0x9", {}},
-        {L"\uFF19", {}},
+        {L"\uFF19", {}},   {L"09", 9},        {L"0065535", 65535},
     };
     for (const auto& [text, port] : cases) {
         EXPECT_EQ(parsePort(text), port) << narrow(text);

@@ -64,8 +64,6 @@ class FilePermissionsApply {
 public:
     FilePermissionsApply() : root_(geteuid() == 0) { setfsuid(root_ ? nobody : geteuid()); }
     ~FilePermissionsApply() { setfsuid(root_ ? 0 : geteuid()); }
-    FilePermissionsApply(const FilePermissionsApply&) = delete;
-    FilePermissionsApply& operator=(const FilePermissionsApply&) = delete;
     bool applied() const { return !root_ || static_cast<uid_t>(setfsuid(nobody)) == nobody; }
 
 private:

@@ -264,6 +264,7 @@ TEST_F(RecentPanelTest, ALongHostEndsInDotsInsideItsRowAndTheFieldsStayCentredOn
         LoopScript script;
         script.waitFor(statusIs(statusReadyToSend)).then([width, fieldMargin, quit = quitLeft] {
             EXPECT_EQ(findElementById(quitButtonId)->left, quit) << width;
+            EXPECT_EQ(findElementById(statusLineId)->left, quit / 15) << "a caption at 10 on VGA";
             for (int id : {hostFieldId, macFieldId, portFieldId}) {
                 EXPECT_EQ(findElementById(id)->left, fieldMargin) << width;
                 EXPECT_EQ(width - findElementById(id)->right, fieldMargin) << width;

@@ -98,6 +98,7 @@ TEST(WakeInput, HostsAreTrimmedAndPassedAsUtf8OfAtMost253Bytes) {
     EXPECT_EQ(hostForLookup(L"b\u00FCcher.example"), "b\xC3\xBC"
                                                      "cher.example");
     EXPECT_EQ(hostForLookup(L"\U0001F514.example"), "\xF0\x9F\x94\x94.example");
+    EXPECT_EQ(hostForLookup(L"\u4E2D.example"), "\xE4\xB8\xAD.example");
     EXPECT_EQ(hostForLookup(L"\xD83D\xDD14.example"), "\xF0\x9F\x94\x94.example") << "UTF-16";
     const std::wstring longest(maxHostNameLength, L'a');
     EXPECT_EQ(hostForLookup(longest), std::string(maxHostNameLength, 'a'));

@@ -213,16 +213,13 @@ TEST_F(RecentPanelTest, ASendAddsARowATapFillsTheFieldsAndHoldAndYesForgetsIt) {
     });
     // A drag that starts on a row and stays down as long as a hold asks nothing.
     scrollToTheRows(script);
+    const auto above = [] { return POINT{centreOfRow(1).x, centreOfRow(1).y - 60}; };
     script.then([] { touch(PointerAction::down, centreOfRow(1)); })
-        .then([] {
-            touch(PointerAction::move, {centreOfRow(1).x, centreOfRow(1).y - 60});
-        })
+        .then([above] { touch(PointerAction::move, above()); })
         .then([] { platform::clock::advance(600); })
         .then([] { platform::clock::advance(600); })
         .then([] { EXPECT_EQ(shownBox(), nullptr) << "a drag from a row asked"; })
-        .then([] {
-            touch(PointerAction::up, {centreOfRow(1).x, centreOfRow(1).y - 60});
-        })
+        .then([above] { touch(PointerAction::up, above()); })
         .then([] { platform::clock::advance(400); });
     for (const auto& [button, rowsLeft] : {std::pair{1u, 2u}, std::pair{0u, 1u}}) { // No, Yes
         scrollToTheRows(script);
@@ -251,9 +248,9 @@ TEST_F(RecentPanelTest, ASendAddsARowATapFillsTheFieldsAndHoldAndYesForgetsIt) {
 // On both phones a long host ends in dots inside its row, and the fields keep the same margin on
 // both sides (the small phone shows the VGA layout at half its size).
 TEST_F(RecentPanelTest, ALongHostEndsInDotsInsideItsRowAndTheFieldsStayCentredOnBothPhones) {
-    // Phones: width, height, dpi, the fields' margin and Quit's place from the left.
-    for (const auto& [screenWidth, height, dpi, margin, quitLeft] :
-         {std::tuple{480, 640, 192, 30, 150}, std::tuple{240, 320, 96, 15, 75}}) {
+    // Phones: width, height, dpi, then the fields' margin, Quit's and a caption's left edge.
+    for (const auto& [screenWidth, height, dpi, margin, quitLeft, captionLeft] :
+         {std::tuple{480, 640, 192, 30, 150, 10}, std::tuple{240, 320, 96, 15, 75, 5}}) {
         const int width = screenWidth;
         const int fieldMargin = margin;
         ToolkitDevice phone(width, height, dpi);
@@ -262,14 +259,15 @@ TEST_F(RecentPanelTest, ALongHostEndsInDotsInsideItsRowAndTheFieldsStayCentredOn
         RecentComputers().remember({std::wstring(200, L'w') + L".lan", L"00:11:22:33:44:55", L"9"});
         platform::registry::reload();
         LoopScript script;
-        script.waitFor(statusIs(statusReadyToSend)).then([width, fieldMargin, quit = quitLeft] {
-            EXPECT_EQ(findElementById(quitButtonId)->left, quit) << width;
-            EXPECT_EQ(findElementById(statusLineId)->left, quit / 15) << "a caption at 10 on VGA";
-            for (int id : {hostFieldId, macFieldId, portFieldId}) {
-                EXPECT_EQ(findElementById(id)->left, fieldMargin) << width;
-                EXPECT_EQ(width - findElementById(id)->right, fieldMargin) << width;
-            }
-        });
+        script.waitFor(statusIs(statusReadyToSend))
+            .then([=, quit = quitLeft, caption = captionLeft] {
+                EXPECT_EQ(findElementById(quitButtonId)->left, quit) << width;
+                EXPECT_EQ(findElementById(statusLineId)->left, caption) << width;
+                for (int id : {hostFieldId, macFieldId, portFieldId}) {
+                    EXPECT_EQ(findElementById(id)->left, fieldMargin) << width;
+                    EXPECT_EQ(width - findElementById(id)->right, fieldMargin) << width;
+                }
+            });
         scrollToTheRows(script);
         script.then([width] {
             const MyItem* item = row(0);

@@ -6,7 +6,8 @@
 #pragma once
 
 #include "DisplayFrame.h"
-#include "LoopScript.h"
+#include "toolkit/LoopScript.h"
+#include "toolkit/ToolkitTestSupport.h"
 #include "MagicPacketApp.h"
 #include "MainScreen.h"
 #include "MessageLoop.h"
@@ -23,7 +24,6 @@
 
 #include <platform/Clock.h>
 #include <platform/Device.h>
-#include "support/ScopedTestDevice.h"
 #include <platform/Network.h>
 
 #include <winsock2.h>
@@ -59,6 +59,12 @@ inline std::wstring statusText() {
     return status != nullptr ? status->text : std::wstring();
 }
 
+// The middle of the screen's header, where a tap ends an edit.
+inline POINT headerPoint() {
+    return POINT{GetSystemMetrics(SM_CXSCREEN) / 2,
+                 clientRect.top + Section::headerImageHeight / 2};
+}
+
 inline constexpr std::array<MainScreenId, 3> fieldIds{hostFieldId, macFieldId, portFieldId};
 
 // The resource set of the build: DAWNBELL_TEST_BIN names its bin folder, else `builtBinDir`.
@@ -86,12 +92,7 @@ class HeadlessProgram {
 public:
     // Starts the program and runs its loop until the screen says it is ready to send.
     explicit HeadlessProgram(const std::filesystem::path& resources) {
-        const std::filesystem::path program = device_.folder() / "program";
-        platform::paths::configure(platform::paths::deviceDir(), program);
-        std::filesystem::create_directories(platform::paths::toHost(L"\\windows\\"));
-        copyResourceSet(resources, program / "resources" / "VGA");
-        platform::clock::useManual(1000);
-        resetToolkitState();
+        copyResourceSet(resources, device_.programDir() / "resources" / "VGA");
         WSADATA winsock{};
         WSAStartup(0x0202, &winsock); // as WinMain does
         platform::registry::reload();
@@ -112,8 +113,6 @@ public:
         app_.reset();
         platform::net::useRealConnectionManager();
         platform::net::resetWinsock();
-        resetToolkitState();
-        platform::clock::useSystem();
     }
     HeadlessProgram(const HeadlessProgram&) = delete;
     HeadlessProgram& operator=(const HeadlessProgram&) = delete;
@@ -153,7 +152,7 @@ private:
         }
     }
 
-    platform::ScopedTestDevice device_;
+    toolkit_test::ToolkitDevice device_; // the manual clock, the toolkit's state reset
     std::unique_ptr<MagicPacketApp> app_;
 };
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "ConnectionWorker.h"
+#include "HeadlessProgram.h"
 #include "MagicPacketApp.h"
 #include "MainScreen.h"
 #include "MessageLoop.h"
@@ -27,14 +28,19 @@ using platform::PointerAction;
 using platform::net::ConnectionScript;
 using platform::net::EstablishOutcome;
 using platform::net::ScriptedConnection;
-
-inline std::wstring statusText() {
-    const auto* status = dynamic_cast<MyLabel*>(findElementById(statusLineId));
-    return status != nullptr ? status->text : L"(no status line)";
-}
+using program_harness::field;
+using program_harness::headerPoint;
+using program_harness::screenSection;
+using program_harness::statusText;
 
 inline StoredFields shownFields() {
     return {fieldText(hostFieldId), fieldText(macFieldId), fieldText(portFieldId)};
+}
+
+inline void setFields(const StoredFields& fields) {
+    setFieldText(hostFieldId, fields.host);
+    setFieldText(macFieldId, fields.mac);
+    setFieldText(portFieldId, fields.port);
 }
 
 inline BYTE sendState() {
@@ -63,6 +69,11 @@ inline std::function<bool()> bounded(std::function<bool()> condition, const std:
 inline std::function<bool()> statusIs(const std::wstring& text) {
     return bounded([text] { return statusText() == text; },
                    "the status " + platform::paths::narrow(text));
+}
+
+// Waits for the program to end by itself (a step before ends it).
+inline void untilTheEnd(LoopScript& script) {
+    script.waitFor(bounded([] { return false; }, "the program to end"));
 }
 
 // The first button of the box on screen (Yes) or the second (No), once the box is drawn.
@@ -94,31 +105,22 @@ inline POINT centreOfElement(int id) {
     return centreOf(findElementById(id)->screenRect);
 }
 
-inline std::optional<std::vector<BYTE>> storedValue(const wchar_t* name) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SettingsKey::path, 0, KEY_ALL_ACCESS, &key) !=
-        ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    std::vector<BYTE> value(1024);
-    DWORD size = static_cast<DWORD>(value.size());
-    const LONG result = RegQueryValueExW(key, name, nullptr, nullptr, value.data(), &size);
-    RegCloseKey(key);
-    if (result != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    value.resize(size);
-    return value;
+inline void tapSend(LoopScript& script) {
+    tap(script, [] { return centreOfElement(sendButtonId); });
 }
 
-inline bool keyExists() {
+// A value of the settings key, nothing when it (or the key) is missing.
+inline std::optional<std::vector<BYTE>> storedValue(const wchar_t* name) {
+    std::vector<BYTE> value(1024);
+    auto size = static_cast<DWORD>(value.size());
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SettingsKey::path, 0, KEY_ALL_ACCESS, &key) !=
-        ERROR_SUCCESS) {
-        return false;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SettingsKey::path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return std::nullopt;
     }
+    const LONG result = RegQueryValueExW(key, name, nullptr, nullptr, value.data(), &size);
     RegCloseKey(key);
-    return true;
+    value.resize(size);
+    return result == ERROR_SUCCESS ? std::optional(value) : std::nullopt;
 }
 
 inline ConnectionScript connectionsSeen(std::vector<ScriptedConnection> list) {
@@ -129,10 +131,6 @@ inline ConnectionScript connectionsSeen(std::vector<ScriptedConnection> list) {
 
 inline ScriptedConnection internet(DWORD status) {
     return ScriptedConnection{IID_DestNetInternet, status};
-}
-
-inline ScriptedConnection work(DWORD status) {
-    return ScriptedConnection{platform::net::workDestination, status};
 }
 
 class ProgramTest : public ::testing::Test {

@@ -39,15 +39,6 @@ std::function<void()> windowShowsTheScreen(const char* after) {
     };
 }
 
-bool fieldEditorOpen(MainScreenId id) {
-    const auto* field = dynamic_cast<MyEditControl*>(findElementById(id));
-    return field != nullptr && field->editorOpen;
-}
-
-void touch(platform::PointerAction action, int x, int y) {
-    platform::Device::instance().pointer(action, x, y);
-}
-
 TEST_F(FramesReachTheWindowTest, EveryKindOfFrameShowsInTheWindowAsTheScreenHoldsIt) {
     LoopScript script;
     script.waitFor(bounded([] { return boxButton(0).has_value(); }, "the question"))
@@ -55,22 +46,22 @@ TEST_F(FramesReachTheWindowTest, EveryKindOfFrameShowsInTheWindowAsTheScreenHold
     tapBoxButton(script, 0);
     script.waitFor(statusIs(statusReadyToSend)).then(windowShowsTheScreen("the box went"));
     // A drag: every move scrolls the view and repaints the band it uncovered.
-    script.then([] { touch(platform::PointerAction::down, 240, 500); });
+    script.then([] { touch(PointerAction::down, {240, 500}); });
     for (int y = 480; y >= 380; y -= 20) {
         script.then([y] {
             platform::clock::advance(10);
-            touch(platform::PointerAction::move, 240, y);
+            touch(PointerAction::move, {240, y});
         });
         script.then(windowShowsTheScreen("a scroll step"));
     }
-    script.then([] { touch(platform::PointerAction::up, 240, 380); });
+    script.then([] { touch(PointerAction::up, {240, 380}); });
     script.waitFor([] {
         platform::clock::advance(30);
         return !sharedTracker()->flinging;
     });
     script.then(windowShowsTheScreen("the fling"));
     tap(script, [] { return centreOfElement(portFieldId); });
-    script.waitFor(bounded([] { return fieldEditorOpen(portFieldId); }, "the port's editor"))
+    script.waitFor(bounded([] { return field(portFieldId)->editorOpen; }, "the port's editor"))
         .then(windowShowsTheScreen("the field's slide and the input panel"));
     script.then([] { platform::Device::instance().rotate(); });
     script.waitFor([] { return true; }).then(windowShowsTheScreen("a turn to landscape"));

@@ -16,10 +16,16 @@ namespace {
 
 class MainScreenTest : public ProgramTest {};
 
+ScriptedConnection work(DWORD status) {
+    return ScriptedConnection{platform::net::workDestination, status};
+}
+
 TEST_F(MainScreenTest, FirstRunCreatesTheKeyAsksOnceAndYesClearsTheQuestionForTheNextRun) {
     LoopScript first;
     first.waitFor(bounded([] { return boxButton(0).has_value(); }, "the box")).then([] {
-        EXPECT_TRUE(keyExists());
+        HKEY key = nullptr;
+        EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, SettingsKey::path, 0, 0, &key), ERROR_SUCCESS);
+        RegCloseKey(key);
         EXPECT_EQ(fieldText(hostFieldId), L"");
         EXPECT_EQ(statusText(), statusTryingToConnect);
         EXPECT_EQ(sendState(), itemDisabledOff);
@@ -43,7 +49,7 @@ TEST_F(MainScreenTest, FirstRunCreatesTheKeyAsksOnceAndYesClearsTheQuestionForTh
 TEST_F(MainScreenTest, NoEndsTheProgramAndLeavesTheQuestionForTheNextRun) {
     LoopScript script;
     tapBoxButton(script, 1);
-    script.waitFor(bounded([] { return false; }, "the program to end by itself"));
+    untilTheEnd(script);
     EXPECT_TRUE(runProgram(script));
     EXPECT_EQ(storedValue(L"showInfo"), std::nullopt);
     EXPECT_EQ(storedValue(L"lastIP"), std::nullopt);
@@ -104,11 +110,9 @@ TEST_F(MainScreenTest, AConnectionThatNeverComesUpGivesUpAfterThirtySecondsWithS
             [] { return !platform::net::connectionManagerCalls().establishTimeouts.empty(); },
             "the connection attempt"))
         .then([&] {
-            setFieldText(hostFieldId, L"127.0.0.1");
-            setFieldText(macFieldId, L"00:11:22:33:44:55");
-            setFieldText(portFieldId, std::to_wstring(receiver.port()));
+            setFields({L"127.0.0.1", L"00:11:22:33:44:55", std::to_wstring(receiver.port())});
         });
-    tap(script, [] { return centreOfElement(sendButtonId); });
+    tapSend(script);
     script.then([] { EXPECT_EQ(sendState(), itemDisabledOff); })
         .then([] { platform::clock::advance(29400); })
         .then([] { EXPECT_EQ(statusText(), statusTryingToConnect) << "gave up too early"; })
@@ -140,27 +144,23 @@ TEST_F(MainScreenTest, SendTakesTheFieldsToTheReceiverAndEachOutcomeToTheStatusL
     ASSERT_TRUE(receiver.isOpen());
     questionAnsweredBefore();
     struct Send {
-        std::wstring host, mac, port;
+        StoredFields fields;
         const wchar_t* status;
     };
     const std::wstring port = std::to_wstring(receiver.port());
     const Send sends[] = {
-        {L"127.0.0.1", L"00:11:22:33:44:55", L"9x", statusInvalidPort},
-        {L"127.0.0.1", L"00:11:22:33:44", port, statusInvalidMac},
-        {L"no-such-host.invalid", L"00:11:22:33:44:55", port, statusHostNotFound},
+        {{L"127.0.0.1", L"00:11:22:33:44:55", L"9x"}, statusInvalidPort},
+        {{L"127.0.0.1", L"00:11:22:33:44", port}, statusInvalidMac},
+        {{L"no-such-host.invalid", L"00:11:22:33:44:55", port}, statusHostNotFound},
         // This machine is up: the check after the send says so.
-        {L"127.0.0.1", L"0A-1b-2C-3d-4E-5f", port, statusComputerAwake},
+        {{L"127.0.0.1", L"0A-1b-2C-3d-4E-5f", port}, statusComputerAwake},
     };
     platform::net::confineToLoopback(); // the unknown name is never looked up beyond the machine
     LoopScript script;
     script.waitFor(statusIs(statusReadyToSend));
     for (const Send& send : sends) {
-        script.then([&] {
-            setFieldText(hostFieldId, send.host);
-            setFieldText(macFieldId, send.mac);
-            setFieldText(portFieldId, send.port);
-        });
-        tap(script, [] { return centreOfElement(sendButtonId); });
+        script.then([&] { setFields(send.fields); });
+        tapSend(script);
         script.waitFor(statusIs(send.status)).then([] {
             EXPECT_FALSE(platform::Device::instance().waitCursorShown());
         });
@@ -190,31 +190,25 @@ TEST_F(MainScreenTest, QuitAndCloseKeepTheTypedTextsAndTheRecentComputersForTheN
         ASSERT_TRUE(SettingsKey::open()->writeFields({L"old.host", L"00:00:00:00:00:01", L"7"}));
         restart();
         LoopScript script;
-        script.waitFor(statusIs(statusReadyToSend))
-            .then([&] {
-                EXPECT_EQ(fieldText(hostFieldId), L"old.host");
-                EXPECT_EQ(fieldText(portFieldId), L"7");
-                for (const wchar_t* host : {L"127.0.0.1", L"localhost"}) {
-                    setFieldText(hostFieldId, host);
-                    setFieldText(macFieldId, L"00:11:22:33:44:55");
-                    setFieldText(portFieldId, port);
-                    theApplication->onEvent(findElementById(sendButtonId), widgetTapped);
-                }
-                theApplication->onEvent(findElementById(quitButtonId), widgetNotification);
-                theApplication->onEvent(findElementById(hostFieldId), widgetTapped);
-                theApplication->onEvent(nullptr, widgetTapped);
-                EXPECT_NE(statusText(), statusGoodbye) << "Quit ran on another notification";
-                setFieldText(hostFieldId, L"wol.example.net");
-                setFieldText(macFieldId, L"");
-                setFieldText(portFieldId, L"");
-                if (quit) {
-                    theApplication->onEvent(findElementById(quitButtonId), widgetTapped);
-                    EXPECT_EQ(statusText(), statusGoodbye);
-                } else {
-                    PostMessageW(mainWindow, WM_CLOSE, 0, 0);
-                }
-            })
-            .waitFor(bounded([] { return false; }, "the program to end"));
+        script.waitFor(statusIs(statusReadyToSend)).then([&] {
+            EXPECT_EQ(shownFields(), (StoredFields{L"old.host", L"00:00:00:00:00:01", L"7"}));
+            for (const wchar_t* host : {L"127.0.0.1", L"localhost"}) {
+                setFields({host, L"00:11:22:33:44:55", port});
+                theApplication->onEvent(findElementById(sendButtonId), widgetTapped);
+            }
+            theApplication->onEvent(findElementById(quitButtonId), widgetNotification);
+            theApplication->onEvent(findElementById(hostFieldId), widgetTapped);
+            theApplication->onEvent(nullptr, widgetTapped);
+            EXPECT_NE(statusText(), statusGoodbye) << "Quit ran on another notification";
+            setFields({L"wol.example.net", L"", L""});
+            if (quit) {
+                theApplication->onEvent(findElementById(quitButtonId), widgetTapped);
+                EXPECT_EQ(statusText(), statusGoodbye);
+            } else {
+                PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+            }
+        });
+        untilTheEnd(script);
         EXPECT_TRUE(runProgram(script)) << quit;
         EXPECT_EQ(storedValue(L"lastMAC"), std::vector<BYTE>{}) << quit;
         EXPECT_EQ(storedValue(L"lastPort"), std::vector<BYTE>{}) << quit;
@@ -222,9 +216,7 @@ TEST_F(MainScreenTest, QuitAndCloseKeepTheTypedTextsAndTheRecentComputersForTheN
         restart();
         LoopScript next;
         next.waitFor(statusIs(statusReadyToSend)).then([quit] {
-            EXPECT_EQ(fieldText(hostFieldId), L"wol.example.net") << quit;
-            EXPECT_EQ(fieldText(macFieldId), L"") << quit;
-            EXPECT_EQ(fieldText(portFieldId), L"") << quit;
+            EXPECT_EQ(shownFields(), (StoredFields{L"wol.example.net", L"", L""})) << quit;
             const auto* newest = dynamic_cast<MyItem*>(findElementById(recentRowFirstId));
             ASSERT_NE(newest, nullptr) << quit;
             EXPECT_EQ(newest->captionLabel->text, L"localhost") << quit;

@@ -89,7 +89,7 @@ TEST_F(RecentComputersTest, DamagedEntriesAreLeftOutAndTheOthersStay) {
         std::wstring text;
     };
     const Entry entries[] = {
-        {L"computer1", REG_SZ, L"7 00:11:22:33:44:01 9 kept-newer.lan"},
+        {L"computer1", REG_SZ, L"18446744073709551600 00:11:22:33:44:01 9 kept-newer.lan"},
         {L"computer2", REG_BINARY, L"6 00:11:22:33:44:02 9 binary.lan"},
         {L"computer3", REG_SZ, L"no order 00:11:22:33:44:03 9 x.lan"},
         {L"computer4", REG_SZ, L"5 00:11:22:33:44 9 short-mac.lan"},
@@ -152,9 +152,7 @@ size_t rowsShown() {
 // Sends what the fields hold, as the Send button does.
 void send(LoopScript& script, const StoredFields& fields) {
     script.then([fields] {
-        setFieldText(hostFieldId, fields.host);
-        setFieldText(macFieldId, fields.mac);
-        setFieldText(portFieldId, fields.port);
+        setFields(fields);
         theApplication->onEvent(findElementById(sendButtonId), widgetTapped);
     });
 }
@@ -162,7 +160,7 @@ void send(LoopScript& script, const StoredFields& fields) {
 // The end of the content into view, where the rows are.
 void scrollToTheRows(LoopScript& script) {
     script.then([] {
-        auto* section = dynamic_cast<Section*>(findElementById(screenSectionId));
+        Section* section = screenSection();
         section->scrollOffset = -section->bottom;
         section->unselect(); // puts the content back at its end
         dirtyRect = RECT{viewRect.left, viewRect.top, viewRect.right, viewRect.bottom};
@@ -195,7 +193,7 @@ TEST_F(RecentPanelTest, ASendAddsARowATapFillsTheFieldsAndHoldAndYesForgetsIt) {
         EXPECT_NE(findElementById(recentEmptyLineId), nullptr);
     });
     send(script, older);
-    tap(script, [] { return centreOfElement(sendButtonId); }); // the button itself, once
+    tapSend(script); // the button itself, once
     send(script, newer);
     script.then([this] {
         ASSERT_EQ(rowsShown(), 2u);
@@ -209,11 +207,20 @@ TEST_F(RecentPanelTest, ASendAddsARowATapFillsTheFieldsAndHoldAndYesForgetsIt) {
     tap(script, [] { return centreOfRow(1); });
     script.then([this] {
         EXPECT_EQ(shownFields(), older);
-        EXPECT_EQ(dynamic_cast<Section*>(findElementById(screenSectionId))->scrollOffset, 0)
-            << "the fields are shown";
+        EXPECT_EQ(screenSection()->scrollOffset, 0) << "the fields are shown";
         EXPECT_FALSE(receiver.takeQueued().has_value()) << "a tap on a row sent a packet";
         setFieldText(hostFieldId, L"typed");
     });
+    // A drag that starts on a row and stays down as long as a hold asks nothing.
+    scrollToTheRows(script);
+    const auto above = [] { return POINT{centreOfRow(1).x, centreOfRow(1).y - 60}; };
+    script.then([] { touch(PointerAction::down, centreOfRow(1)); })
+        .then([above] { touch(PointerAction::move, above()); })
+        .then([] { platform::clock::advance(600); })
+        .then([] { platform::clock::advance(600); })
+        .then([] { EXPECT_EQ(shownBox(), nullptr) << "a drag from a row asked"; })
+        .then([above] { touch(PointerAction::up, above()); })
+        .then([] { platform::clock::advance(400); });
     for (const auto& [button, rowsLeft] : {std::pair{1u, 2u}, std::pair{0u, 1u}}) { // No, Yes
         scrollToTheRows(script);
         auto held = std::make_shared<POINT>();
@@ -241,8 +248,9 @@ TEST_F(RecentPanelTest, ASendAddsARowATapFillsTheFieldsAndHoldAndYesForgetsIt) {
 // On both phones a long host ends in dots inside its row, and the fields keep the same margin on
 // both sides (the small phone shows the VGA layout at half its size).
 TEST_F(RecentPanelTest, ALongHostEndsInDotsInsideItsRowAndTheFieldsStayCentredOnBothPhones) {
-    for (const auto& [screenWidth, height, dpi, margin] :
-         {std::tuple{480, 640, 192, 30}, std::tuple{240, 320, 96, 15}}) {
+    // Phones: width, height, dpi, then the fields' margin, Quit's and a caption's left edge.
+    for (const auto& [screenWidth, height, dpi, margin, quitLeft, captionLeft] :
+         {std::tuple{480, 640, 192, 30, 150, 10}, std::tuple{240, 320, 96, 15, 75, 5}}) {
         const int width = screenWidth;
         const int fieldMargin = margin;
         ToolkitDevice phone(width, height, dpi);
@@ -251,12 +259,15 @@ TEST_F(RecentPanelTest, ALongHostEndsInDotsInsideItsRowAndTheFieldsStayCentredOn
         RecentComputers().remember({std::wstring(200, L'w') + L".lan", L"00:11:22:33:44:55", L"9"});
         platform::registry::reload();
         LoopScript script;
-        script.waitFor(statusIs(statusReadyToSend)).then([width, fieldMargin] {
-            for (int id : {hostFieldId, macFieldId, portFieldId}) {
-                EXPECT_EQ(findElementById(id)->left, fieldMargin) << width;
-                EXPECT_EQ(width - findElementById(id)->right, fieldMargin) << width;
-            }
-        });
+        script.waitFor(statusIs(statusReadyToSend))
+            .then([=, quit = quitLeft, caption = captionLeft] {
+                EXPECT_EQ(findElementById(quitButtonId)->left, quit) << width;
+                EXPECT_EQ(findElementById(statusLineId)->left, caption) << width;
+                for (int id : {hostFieldId, macFieldId, portFieldId}) {
+                    EXPECT_EQ(findElementById(id)->left, fieldMargin) << width;
+                    EXPECT_EQ(width - findElementById(id)->right, fieldMargin) << width;
+                }
+            });
         scrollToTheRows(script);
         script.then([width] {
             const MyItem* item = row(0);

@@ -3,11 +3,11 @@
 
 #include "kernel/Paths.h"
 #include "registry/Registry.h"
+#include "support/ScopedTestDevice.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 #include <string>
 
 namespace {
@@ -16,18 +16,7 @@ using platform::paths::narrow;
 
 class SettingsStore : public ::testing::Test {
 protected:
-    SettingsStore() {
-        std::random_device random;
-        folder = std::filesystem::temp_directory_path() /
-                 ("dawnbell-settings-" + std::to_string(random()) + std::to_string(random()));
-        std::filesystem::create_directories(folder);
-        platform::paths::configure(folder, folder);
-        platform::registry::reload();
-    }
-    ~SettingsStore() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
+    SettingsStore() { platform::registry::reload(); }
 
     // What the next run of the program finds.
     static SettingsKey reopenAfterRestart() {
@@ -60,7 +49,7 @@ protected:
         return {type, size};
     }
 
-    std::filesystem::path folder;
+    platform::ScopedTestDevice device;
 };
 
 TEST_F(SettingsStore, FirstRunCreatesTheKeyAndAClearedQuestionStaysClearedAsOneZeroByte) {

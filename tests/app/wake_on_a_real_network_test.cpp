@@ -22,11 +22,9 @@ class WakeOnARealNetworkTest : public ProgramTest {};
 // Types the host and taps Send, as a user would.
 void sendTo(LoopScript& script, const std::wstring& host) {
     script.waitFor(statusIs(statusReadyToSend)).then([host] {
-        setFieldText(hostFieldId, host);
-        setFieldText(macFieldId, L"00:11:22:33:44:55");
-        setFieldText(portFieldId, L"9");
+        setFields({host, L"00:11:22:33:44:55", L"9"});
     });
-    tap(script, [] { return centreOfElement(sendButtonId); });
+    tapSend(script);
 }
 
 // Runs `body` in a network of the test's own, in a child process; the child's exit status
@@ -109,7 +107,7 @@ TEST_F(WakeOnARealNetworkTest, ASleepingCardGetsTheBroadcastNotTheUnicastAndTheC
             .waitFor(bounded(waiting, "the waiting time shown"));
         scrollTheScreen(script);
         DWORD sentAgain = 0;
-        tap(script, [] { return centreOfElement(sendButtonId); });
+        tapSend(script);
         script.waitFor(statusIs(sent))
             .then([&] { sentAgain = platform::clock::now(); })
             .waitFor(afterWaiting([] { return statusText() == noAnswerText(60); },
@@ -119,7 +117,7 @@ TEST_F(WakeOnARealNetworkTest, ASleepingCardGetsTheBroadcastNotTheUnicastAndTheC
             });
         // A broadcast address typed goes out once, as it is, and no single computer can answer.
         script.then([] { setFieldText(hostFieldId, L"10.77.0.255"); });
-        tap(script, [] { return centreOfElement(sendButtonId); });
+        tapSend(script);
         script.waitFor(statusIs(statusCantCheckAwake))
             .waitFor(bounded([&] { return card.magicPacketsFor(macBytes).size() == 3; },
                              "the typed broadcast on the wire"))
@@ -128,11 +126,26 @@ TEST_F(WakeOnARealNetworkTest, ASleepingCardGetsTheBroadcastNotTheUnicastAndTheC
                           std::vector<std::string>(3, "10.77.0.255"));
             });
         script.then([] { setFieldText(hostFieldId, L"10.77.0.2"); });
-        tap(script, [] { return centreOfElement(sendButtonId); });
+        tapSend(script);
         script.waitFor(bounded(waiting, "a new check"));
+        // A send its MAC refuses ends the check: what the check would say is about the last one.
+        DWORD refused = 0;
+        script.then([&] {
+            setFieldText(macFieldId, L"00:11");
+            refused = platform::clock::now();
+        });
+        tapSend(script);
+        script.waitFor(statusIs(statusInvalidMac))
+            .waitFor(afterWaiting(
+                [&] { return platform::clock::now() - refused > 2 * awake_check::checkDurationMs; },
+                "twice the check's time"))
+            .then([] { EXPECT_EQ(statusText(), statusInvalidMac) << "the last check went on"; })
+            .then([] { setFieldText(macFieldId, L"00:11:22:33:44:55"); });
+        tapSend(script);
+        script.waitFor(bounded(waiting, "a check again"));
         // Quit lies below the screen's end on the phone; its notification is what a tap posts.
-        script.then([] { theApplication->onEvent(findElementById(quitButtonId), widgetTapped); })
-            .waitFor(bounded([] { return false; }, "Quit to end the program"));
+        script.then([] { theApplication->onEvent(findElementById(quitButtonId), widgetTapped); });
+        untilTheEnd(script);
         return runProgram(script);
     });
 }

@@ -86,7 +86,7 @@ TEST(WakeInput, PortsAreWholeNumbersFromOneTo65535AndEmptyIsTheDiscardPort) {
         {L"65536", {}},    {L"70000", {}},    {L"99999999999999999999", {}},
         {L"9a", {}},       {L" 9", {}},       {L"9 ", {}},
         {L"-1", {}},       {L"+9", {}},       {L"0x9", {}},
-        {L"\uFF19", {}},
+        {L"\uFF19", {}},   {L"09", 9},        {L"0065535", 65535},
     };
     for (const auto& [text, port] : cases) {
         EXPECT_EQ(parsePort(text), port) << narrow(text);
@@ -98,6 +98,7 @@ TEST(WakeInput, HostsAreTrimmedAndPassedAsUtf8OfAtMost253Bytes) {
     EXPECT_EQ(hostForLookup(L"b\u00FCcher.example"), "b\xC3\xBC"
                                                      "cher.example");
     EXPECT_EQ(hostForLookup(L"\U0001F514.example"), "\xF0\x9F\x94\x94.example");
+    EXPECT_EQ(hostForLookup(L"\u4E2D.example"), "\xE4\xB8\xAD.example");
     EXPECT_EQ(hostForLookup(L"\xD83D\xDD14.example"), "\xF0\x9F\x94\x94.example") << "UTF-16";
     const std::wstring longest(maxHostNameLength, L'a');
     EXPECT_EQ(hostForLookup(longest), std::string(maxHostNameLength, 'a'));
@@ -173,14 +174,14 @@ TEST(WakePacketSend, OnlyGoodInputSendsExactlyTheMagicPacketAndNoSocketStaysOpen
                 platform::net::confineToLoopback();
             }
             EXPECT_EQ(sendMagicPacket(c.host, c.mac, c.port), c.outcome) << narrow(c.host);
-            platform::net::resetWinsock();
+            EXPECT_EQ(openDescriptorCount(), descriptors) << "a socket stays open";
+            platform::net::resetWinsock(); // which would close it
             ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
             EXPECT_EQ(receiver.takeQueued(),
                       c.received ? std::optional(expectedPacket(*c.received)) : std::nullopt)
                 << narrow(c.host) << " " << narrow(c.mac);
         }
     }
-    EXPECT_EQ(openDescriptorCount(), descriptors);
     WSACleanup();
 }
 

@@ -8,9 +8,7 @@
 //   - the frame still paints, and what the screen shows at rest, drawn bit by bit as things
 //     moved, is exactly what a full repaint over a fill draws (no stale pixels);
 //   - if Quit was tapped, the settings file parses and a fresh read of the store gives back each
-//     text as its field held it (empty where it is longer than its reader takes), and the
-//     answered data-connection question stays answered, and the recent computers read back
-//     are the rows the screen showed;
+//     text as its field held it (empty where it is longer than its reader takes);
 //   - every datagram the loopback receiver got is a whole magic packet.
 // The sanitizers (address, undefined, leaks) watch throughout; a fatal message box ends the
 // process, and a screen that never comes to rest ends the run, which the fuzzer reports too.
@@ -20,8 +18,7 @@
 // the status line, a full list of recent computers (ten rows: sends move them, holds may forget
 // them), a fresh tracker, an empty clipboard, the clock past any double tap. (The
 // on-screen keyboard's shift is the one thing carried over when a stream leaves it on with no
-// field open.) DAWNBELL_FUZZ_TRACE keeps the inputs for a replay in order, should a failure ever
-// depend on the streams before it.
+// field open.)
 //
 // Input: events, each an opcode byte (taken modulo the opcode count) and its operand bytes:
 //   0 x y  finger down     1 x y  finger moves    2 x y  finger up
@@ -43,6 +40,7 @@
 #include "RecentComputers.h"
 #include "RecentPanel.h"
 
+#include "ToolkitTestSupport.h"
 #include "Tunables.h"
 
 #include "registry/RegistryText.h"
@@ -54,7 +52,6 @@
 #include <utility>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -66,6 +63,7 @@ using platform::PointerAction;
 using program_harness::fail;
 using program_harness::field;
 using program_harness::fieldIds;
+using program_harness::headerPoint;
 using program_harness::HeadlessProgram;
 using program_harness::screenSection;
 using toolkit_test::LoopScript;
@@ -157,42 +155,19 @@ POINT pointOf(std::uint8_t x, std::uint8_t y) {
     return POINT{x * screenWidth() / 256, y * screenHeight() / 256};
 }
 
-// The message box on the screen, read as the frame's painters read it.
-const MessageBoxSense* shownBox() {
-    MotionLockGuard lock;
-    return theFrame != nullptr ? theFrame->modalBox : nullptr;
-}
+using toolkit_test::centreOf;
+using toolkit_test::shownBox;
 
-POINT centreOf(const RECT& r) {
-    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
-
-POINT headerPoint() {
-    return POINT{screenWidth() / 2, clientRect.top + Section::headerImageHeight / 2};
-}
-
-// The client area of the screen buffer, row by row, into `pixels` (kept between calls: a new
-// buffer for every look costs more than the look).
-void clientAreaPixels(std::vector<std::uint16_t>& pixels) {
-    platform::Device& screen = platform::Device::instance();
-    std::lock_guard lock(screen.screenLock());
-    const auto width = static_cast<std::size_t>(screenWidth());
+// The client area of the screen buffer, row by row.
+std::vector<std::uint16_t> clientAreaPixels() {
     const int top = std::max<int>(clientRect.top, 0);
-    pixels.resize(width * static_cast<std::size_t>(screenHeight() - top));
-    for (int y = top; y < screenHeight(); ++y) {
-        std::memcpy(pixels.data() + static_cast<std::size_t>(y - top) * width,
-                    screen.pixels() + static_cast<std::size_t>(y) * screen.pitch(),
-                    width * sizeof(std::uint16_t));
-    }
+    return toolkit_test::screenPixels(RECT{0, top, screenWidth(), screenHeight()}).data;
 }
 
 int fieldsBeingEdited() {
     int editing = 0;
     for (MainScreenId id : fieldIds) {
-        const MyEditControl* edit = field(id);
-        if (edit == nullptr) {
-            fail("a field of the main screen is gone");
-        }
+        const MyEditControl* edit = field(id); // never gone: the sanitizers would tell
         editing += edit->editorOpen || edit->slidingIn != 0 ? 1 : 0;
     }
     return editing;
@@ -221,11 +196,15 @@ public:
         script.then([] { stopAwakeCheck(); });
         script.then([] { checkSettled(); });
         script.then([&script] { checkIdle(script.window()); });
-        script.then([] {
-            clientAreaPixels(atRest_);
+        script.then([this] {
+            atRest_ = clientAreaPixels();
             repaintOver(fillColour);
         });
-        script.then([] { checkPainting(); });
+        script.then([this] {
+            if (clientAreaPixels() != atRest_) {
+                fail("the screen at rest differs from a full repaint");
+            }
+        });
         program_.run(script, [this] { onQuit(); });
         drainReceiver();
     }
@@ -467,15 +446,6 @@ private:
         InvalidateRect(mainWindow, nullptr, TRUE);
     }
 
-    // What the screen shows at rest, painted bit by bit as things moved, is what a full repaint
-    // draws over a fill: no stale pixels, and the frame still paints.
-    static void checkPainting() {
-        clientAreaPixels(repainted_);
-        if (repainted_ != atRest_) {
-            fail("the screen at rest differs from a full repaint");
-        }
-    }
-
     // The program wrote the settings and ended: what it wrote must be whole, and read back as
     // the next start reads it.
     void onQuit() {
@@ -492,29 +462,20 @@ private:
         if (!settings) {
             fail("the settings key is gone after Quit");
         }
-        if (settings->showInfo()) {
-            fail("the answered question is asked again after Quit");
-        }
         const StoredFields expected{fitting(typed.host, SettingsKey::hostCapacity),
                                     fitting(typed.mac, SettingsKey::macCapacity),
                                     fitting(typed.port, SettingsKey::portCapacity)};
         if (!(settings->readFields() == expected)) {
             fail("the texts read back after Quit are not the texts the fields held");
         }
-        RecentComputers stored;
-        stored.load();
-        if (stored.rows() != recentComputers().rows()) {
-            fail("the recent computers read back after Quit are not the rows shown");
-        }
     }
 
+    // Every datagram a whole magic packet: six 0xFF bytes, then one MAC sixteen times.
     void drainReceiver() {
         while (auto packet = receiver_.takeQueued()) {
-            const bool whole = packet->size() == magicPacketSize &&
-                               std::all_of(packet->begin(), packet->begin() + 6,
-                                           [](std::uint8_t b) { return b == 0xFF; }) &&
-                               std::equal(packet->begin() + 12, packet->end(), packet->begin() + 6);
-            if (!whole) {
+            if (packet->size() != magicPacketSize || (*packet)[0] != 0xFF ||
+                !std::equal(packet->begin() + 12, packet->end(), packet->begin() + 6) ||
+                !std::equal(packet->begin() + 1, packet->begin() + 6, packet->begin())) {
                 fail("a datagram that is not a whole magic packet");
             }
         }
@@ -528,26 +489,11 @@ private:
     POINT tapPoint_{};
     int settleTries_ = 0;
     int editEndings_ = 0;
-    // Kept between streams, so that no stream pays for their memory.
-    static inline std::vector<std::uint16_t> atRest_;
-    static inline std::vector<std::uint16_t> repainted_;
+    std::vector<std::uint16_t> atRest_; // painted bit by bit as things moved
 };
 
 HeadlessProgram* program = nullptr;
 LoopbackReceiver* receiver = nullptr;
-
-// With DAWNBELL_FUZZ_TRACE naming a folder, every input is also written there, numbered: a
-// failure that needs the streams before it is replayed by passing the files in order.
-void keepForReplay(const std::uint8_t* data, std::size_t size) {
-    static const char* const folder = std::getenv("DAWNBELL_FUZZ_TRACE");
-    static int count = 0;
-    if (folder != nullptr) {
-        char name[16];
-        std::snprintf(name, sizeof name, "/%06d", count++);
-        std::ofstream(std::string(folder) + name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
-}
 
 } // namespace
 
@@ -561,7 +507,6 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    keepForReplay(data, size);
     Stream(*program, *receiver).run(decode(data, size));
     return 0;
 }

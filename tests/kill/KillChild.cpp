@@ -9,8 +9,8 @@
 //                                          saves the settings of ROUND once with files limited
 //                                          to BYTES; prints "saved" or "refused"
 //   kill_child save-settings ...           also changes the recent computers each round
-//   kill_child read-settings               prints each of the four values as the store holds it,
-//                                          then the recent computers' hosts, newest first
+//   kill_child read-settings               prints each of the four values as the store reads
+//                                          them, then the recent computers' hosts, newest first
 //   kill_child first-start PROGRAM_DIR     prepares the resources of the program in PROGRAM_DIR
 //                                          (on a small screen: the one-time rescaling); writes
 //                                          'S' before and 'D' after
@@ -34,8 +34,6 @@ using namespace killtest;
 
 constexpr int usageStatus = 2;
 constexpr int noKeyStatus = 3;
-
-const wchar_t* const valueNames[] = {L"lastIP", L"lastMAC", L"lastPort", L"showInfo"};
 
 void startDevice(const char* programDir = nullptr) {
     platform::DeviceConfig config = platform::DeviceConfig::fromEnvironment();
@@ -101,47 +99,23 @@ std::string textBytes(const std::wstring& text) {
     return hex(text.data(), text.size() * sizeof(WCHAR));
 }
 
-// One line per value: "<name> <type> <bytes in hex>", "<name> missing" when it is not there;
-// then whether the store's own reading agrees: "agrees" or "disagrees".
+// What a fresh start reads, one line each: "<name> <UTF-16 bytes in hex>" for the three texts,
+// "showInfo 0|1", then "recent <hosts of the recent computers, newest first>".
 int readSettings() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SettingsKey::path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        say("lastIP missing\nlastMAC missing\nlastPort missing\nshowInfo missing\nrecent -\n"
-            "agrees\n");
-        return 0;
-    }
     auto store = SettingsKey::open();
     if (!store) {
         return noKeyStatus;
     }
-    std::string report;
-    std::string raw[4];
-    for (int i = 0; i < 4; ++i) {
-        BYTE data[2048];
-        DWORD type = 0;
-        DWORD size = sizeof data;
-        const std::string name = platform::paths::narrow(valueNames[i]);
-        if (RegQueryValueExW(key, valueNames[i], nullptr, &type, data, &size) != ERROR_SUCCESS) {
-            report += name + " missing\n";
-            continue;
-        }
-        raw[i] = hex(data, size);
-        report += name + " " + std::to_string(type) + " " + raw[i] + "\n";
-    }
-    RegCloseKey(key);
     const StoredFields fields = store->readFields();
-    const bool agrees = (raw[0].empty() || raw[0] == textBytes(fields.host)) &&
-                        (raw[1].empty() || raw[1] == textBytes(fields.mac)) &&
-                        (raw[2].empty() || raw[2] == textBytes(fields.port)) &&
-                        (raw[3].empty() || (raw[3] != "00") == store->showInfo());
     RecentComputers list;
     list.load();
     std::string hosts;
     for (const StoredFields& row : list.rows()) {
         hosts += (hosts.empty() ? "" : ",") + platform::paths::narrow(row.host);
     }
-    report += "recent " + (hosts.empty() ? std::string("-") : hosts) + "\n";
-    say(report + (agrees ? "agrees\n" : "disagrees\n"));
+    say("lastIP " + textBytes(fields.host) + "\nlastMAC " + textBytes(fields.mac) + "\nlastPort " +
+        textBytes(fields.port) + "\nshowInfo " + (store->showInfo() ? "1" : "0") + "\nrecent " +
+        (hosts.empty() ? "-" : hosts) + "\n");
     return 0;
 }
 

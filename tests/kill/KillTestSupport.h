@@ -9,13 +9,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
-#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -29,29 +27,24 @@ namespace killtest {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-// The random start value of a run: DAWNBELL_KILL_START replays an earlier run (the same values
-// and the same kill delays), otherwise a fresh one. Printed so that any run can be replayed.
-inline std::uint64_t randomStartValue() {
-    std::uint64_t value = 0;
-    if (const char* given = std::getenv("DAWNBELL_KILL_START"); given != nullptr && *given) {
-        value = std::strtoull(given, nullptr, 10);
-    } else {
-        std::random_device device;
-        value = (static_cast<std::uint64_t>(device()) << 32) | device();
-    }
-    std::printf("Random start value %llu (replay with DAWNBELL_KILL_START=%llu)\n",
-                static_cast<unsigned long long>(value), static_cast<unsigned long long>(value));
-    return value;
-}
-
 // The environment's value of `variable`, else `fallback`.
 inline const char* setting(const char* variable, const char* fallback) {
     const char* given = std::getenv(variable);
     return given != nullptr && *given ? given : fallback;
 }
 
-class TemporaryFolder {
-public:
+// The random start value of a run: DAWNBELL_KILL_START replays an earlier run (the same values
+// and the same kill delays), otherwise a fresh one. Printed so that any run can be replayed.
+inline std::uint64_t randomStartValue() {
+    std::random_device device;
+    const auto fresh = std::to_string((static_cast<std::uint64_t>(device()) << 32) | device());
+    const std::uint64_t value = std::strtoull(setting("DAWNBELL_KILL_START", fresh.c_str()), 0, 10);
+    std::printf("Random start value %llu (replay with DAWNBELL_KILL_START=%llu)\n",
+                static_cast<unsigned long long>(value), static_cast<unsigned long long>(value));
+    return value;
+}
+
+struct TemporaryFolder {
     TemporaryFolder() {
         std::string pattern = (fs::temp_directory_path() / "dawnbell-kill-XXXXXX").string();
         path = ::mkdtemp(pattern.data());
@@ -60,8 +53,6 @@ public:
         std::error_code ignored;
         fs::remove_all(path, ignored);
     }
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
     fs::path path;
 };
 
@@ -86,27 +77,26 @@ inline int temporariesIn(const fs::path& folder) {
 // test's, with DAWNBELL_* settings added.
 class Child {
 public:
-    Child(const std::vector<std::string>& arguments, const std::vector<std::string>& settings) {
+    Child(std::vector<std::string> arguments, const std::vector<std::string>& settings) {
         int ends[2] = {-1, -1};
         if (::pipe2(ends, O_CLOEXEC) != 0) {
-            ADD_FAILURE() << "no pipe: " << std::strerror(errno);
+            ADD_FAILURE() << "no pipe";
             return;
         }
+        arguments.insert(arguments.begin(),
+                         setting("DAWNBELL_KILL_CHILD", DAWNBELL_KILL_CHILD_PATH));
         std::vector<std::string> environment(settings);
         for (char** variable = environ; *variable != nullptr; ++variable) {
             environment.emplace_back(*variable);
         }
-        std::vector<std::string> argv{setting("DAWNBELL_KILL_CHILD", DAWNBELL_KILL_CHILD_PATH)};
-        argv.insert(argv.end(), arguments.begin(), arguments.end());
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-        if (const int failed = posix_spawn(&pid_, argv[0].c_str(), &actions, nullptr,
-                                           pointers(argv).data(), pointers(environment).data())) {
-            pid_ = -1;
-            ADD_FAILURE() << "cannot start " << argv[0] << ": " << std::strerror(failed);
+        const auto argv = pointers(arguments);
+        const auto envp = pointers(environment);
+        pid_ = ::fork(); // nothing but async-signal-safe calls in the child until the exec
+        if (pid_ == 0) {
+            ::dup2(ends[1], STDOUT_FILENO);
+            ::execve(argv[0], argv.data(), envp.data());
+            ::_exit(127);
         }
-        posix_spawn_file_actions_destroy(&actions);
         ::close(ends[1]);
         out_ = ends[0];
     }
@@ -120,12 +110,10 @@ public:
 
     // Reads the output until `done` holds for all that has come (true) or the output ends.
     bool readUntil(const std::function<bool(const std::string&)>& done) {
-        char c = 0;
-        while (!done(output_)) {
+        for (char c = 0; !done(output_); output_ += c) {
             if (::read(out_, &c, 1) != 1) {
                 return false;
             }
-            output_ += c;
         }
         return true;
     }
@@ -137,18 +125,16 @@ public:
         readUntil([](const std::string&) { return false; });
         return output_;
     }
-    void kill() {
+    void kill() const {
         if (pid_ > 0 && !ended_) {
             ::kill(pid_, SIGKILL);
         }
     }
     // Whether the child exited with status 0, once it has ended (or was killed: false).
     bool wait() {
-        if (pid_ > 0 && !ended_) {
-            while (::waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
-            }
-            ended_ = true;
+        while (pid_ > 0 && !ended_ && ::waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
         }
+        ended_ = true;
         return WIFEXITED(status_) && WEXITSTATUS(status_) == 0;
     }
 
@@ -173,8 +159,8 @@ private:
 template <typename Random>
 void waitRandomly(Random& random, Clock::duration longest) {
     const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(longest).count();
-    std::uniform_int_distribution<long long> delay(0, micros);
-    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+    std::this_thread::sleep_for(
+        std::chrono::microseconds(std::uniform_int_distribution<long long>(0, micros)(random)));
 }
 
 } // namespace killtest

@@ -74,15 +74,8 @@ void pressKeys(std::initializer_list<UINT> keys) {
     pumpMessages();
 }
 
-class EditControlTest : public ::testing::Test {
+class EditControlTest : public SectionScreenTest {
 protected:
-    void SetUp() override {
-        installResourceSet(device);
-        frame = std::make_unique<OpenFrame>();
-        section = new Section(100, 0, 0, GetSystemMetrics(SM_CXSCREEN), L"Dawnbell");
-        (*frame)->addScreen(section);
-    }
-
     // A row of `above` pixels that counts taps, then a field right under it.
     MyEditControl* addField(int above) {
         if (above > 0) {
@@ -115,9 +108,6 @@ protected:
         tick();
     }
 
-    ToolkitDevice device;
-    std::unique_ptr<OpenFrame> frame;
-    Section* section = nullptr;
     std::vector<Box*> rows; // take taps anywhere on them
 };
 
@@ -132,11 +122,7 @@ TEST_F(EditControlTest, TheSlideUpTakesAQuarterPlusOnePerTickAndTheRestAtOnceAft
     EXPECT_EQ(field->screenRect.bottom, 480);
     EXPECT_EQ(frameHasFocus, 0);
     EXPECT_TRUE(IsWindowVisible(editWindow));
-    // Every band the slide uncovered was painted again: the screen is a fresh paint.
-    const std::vector<std::uint16_t> slid = screenBuffer();
-    fillScreen(kBlack);
-    paintWhole();
-    EXPECT_TRUE(screenMatches(slid, RECT{0, clientRect.top, 480, 640}));
+    EXPECT_TRUE(showsAFreshPaint()) << "every band the slide uncovered was painted again";
 }
 
 // Found by the main screen's touch fuzzer: a quick drag while the field slid into place flagged
@@ -247,11 +233,7 @@ TEST_F(EditControlTest, KeyboardTapsKeysAndPasteTypeAndATapElsewhereEndsTheEditT
     tick();
     EXPECT_FALSE(KillTimer(mainWindow, tunables::motionTimerId))
         << "the motion timer still runs: the idle program would wake every 30 ms";
-    // With the focus back, the frame painted the whole screen again.
-    const std::vector<std::uint16_t> shown = screenBuffer();
-    fillScreen(kBlack);
-    paintWhole();
-    EXPECT_TRUE(screenMatches(shown, RECT{0, clientRect.top, 480, 640}));
+    EXPECT_TRUE(showsAFreshPaint()) << "with the focus back, the frame paints the whole screen";
 }
 
 TEST_F(EditControlTest, AFingerThatSlidesOffTheFieldShowsItUnpressedAgain) {
@@ -326,29 +308,14 @@ TEST(EditingPicture, ShowsTheKeyboardUnderTheFieldBeingEditedAndTheOtherFieldsTe
     ToolkitDevice device;
     installResourceSet(device);
     OpenFrame frame;
-    const int width = viewRect.right;
-    const int fieldWidth = width - static_cast<int>(60 * scaleFactor);
-    auto* section = new Section(100, 0, 0, width, L"Dawnbell");
-    auto* panel = new MyPanel(-1, 0, 0, width, L"Host information :", 1, 1);
-    auto addField = [&](int id, const wchar_t* caption, int captionTop) {
-        panel->add(new MyLabel(-1, 10, captionTop, caption, labelFontNormal, 0, false), -1, -1);
-        auto* field = new MyEditControl(id, 30, 0, fieldWidth);
-        panel->add(field, -1, -1);
-        return field;
-    };
-    MyEditControl* host = addField(1, L"Host IP or name :", 15);
-    MyEditControl* mac = addField(2, L"Mac address :", 10);
-    MyEditControl* port = addField(3, L"Port :", 5);
-    section->add(panel, -1, -1);
-    section->add(new MyItem(4, 10, 30, itemButton, itemOff, L"Send magic packet !"), -1, -1);
-    section->add(new MyLabel(6, 10, 30, L"Connected.", labelFontNormal, 0, false), -1, -1);
-    section->add(new MyItem(5, 150, 150, itemButton, itemOff, L"Quit"), -1, -1);
-    frame->addScreen(section);
-    paintWhole();
+    const ContainerScreen screen = buildContainerScreen(BoxFace::textField, 1);
+    frame->addScreen(screen.section);
+    auto* host = static_cast<MyEditControl*>(screen.fields[0]);
+    auto* mac = static_cast<MyEditControl*>(screen.fields[1]);
     host->setText(L"wol.example.net");
-    port->setText(L"9");
+    static_cast<MyEditControl*>(screen.fields[2])->setText(L"9");
+    screen.status->setText(L"Connected.", false);
     paintWhole();
-
     const RECT place = mac->screenRect;
     tapScreen(place.left + 60, place.top + 20);
     for (int ticks = 0; ticks < 20 && frameHasFocus == 1; ++ticks) {

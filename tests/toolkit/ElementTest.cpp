@@ -44,8 +44,7 @@ TEST_F(ElementTest, DefaultAddIsRefusedWithTheErrorBoxAndDefaultResizeSizesTheRe
     EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_ICONEXCLAMATION));
     EXPECT_EQ(child.parent, nullptr);
     block.childResized(&child, 30, 40);
-    EXPECT_EQ(edges(RECT{block.left, block.top, block.right, block.bottom}),
-              edges(RECT{10, 10, 40, 50}));
+    EXPECT_EQ(bounds(block), edges(RECT{10, 10, 40, 50}));
     EXPECT_EQ(child.right, 5);
 }
 

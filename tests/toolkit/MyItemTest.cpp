@@ -9,8 +9,6 @@ using namespace toolkit_test;
 
 namespace {
 
-constexpr std::uint16_t kBackdrop = 0x07E0;
-
 // A screen that paints its children where they lie, as the containers do.
 class ItemScreen : public Element {
 public:
@@ -164,18 +162,7 @@ TEST_F(MyItemTest, PressTapReleaseAndToggleMoveEveryStateAndOnlyEnabledTapsNotif
 
 TEST_F(MyItemTest, HitsAndRefreshesReachTheFaceWithItsMarginsAndACheckBoxesCaption) {
     const auto button = show(itemButton, itemDisabledOff, L"Quit");
-    const int w = button->right - button->left;
-    const int h = button->bottom - button->top;
-    // Offsets from the button's top-left corner, and whether they hit.
-    const std::tuple<int, int, bool> points[] = {
-        {-4, 0, true}, {-5, 0, false},  {w + 4, 0, true}, {w + 5, 0, false},
-        {0, -9, true}, {0, -10, false}, {0, h - 1, true}, {0, h, false},
-    };
-    const POINT corner = clientCorner(*button);
-    for (const auto& [dx, dy, hits] : points) {
-        EXPECT_EQ(button->hitTest(corner.x + dx, corner.y + dy), hits ? button.get() : nullptr)
-            << dx << "," << dy;
-    }
+    expectHitMargins(*button, clientCorner(*button));
     for (const std::wstring caption : {L"", L"Remember"}) {
         const auto box = show(itemCheckBox, itemDisabledOff, caption);
         const RECT place = placeOf(*box);

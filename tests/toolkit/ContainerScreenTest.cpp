@@ -98,18 +98,6 @@ TEST_F(ContainerScreenTest, AFlingThatEndsAtTheBottomBoundLeavesAFreshPaint) {
     EXPECT_FALSE(KillTimer(mainWindow, tunables::motionTimerId)) << "the idle screen ticks on";
 }
 
-TEST_F(ContainerScreenTest, ATapOnAFieldInsideThePanelReachesThatFieldThroughTheWindow) {
-    auto* host = static_cast<Box*>(screen.fields[0]);
-    const RECT field = host->screenRect;
-    const int y = field.top - clientRect.top + 5;
-    stylus(platform::PointerAction::down, field.left + 5, y);
-    platform::clock::advance(40);
-    stylus(platform::PointerAction::up, field.left + 5, y);
-    EXPECT_EQ(host->clicks, 1);
-    EXPECT_EQ(screen.sendButton->selected + screen.quitButton->selected, 0);
-    EXPECT_EQ(screen.sendButton->state, itemOff);
-}
-
 // docs/section.png: the screen as it first appears on the VGA phone. Written when
 // DAWNBELL_PICTURE_DIR names a folder.
 TEST(ContainerPicture, ShowsTheHeaderATitledPanelWithSeparatorsAndTheScrollBar) {

@@ -297,86 +297,42 @@ TEST(MessageBoxSenseFatal, AFailingGetMessageShowsItsBoxAndEndsTheProgram) {
 }
 
 DWORD WINAPI askYesNo(LPVOID) {
-    return static_cast<DWORD>(
-        showMessageBoxSense(L"Warning !", L"OK for a data connection ?", messageBoxYesNo));
+    return static_cast<DWORD>(showMessageBoxSense(kCaption, kQuestion, messageBoxYesNo));
 }
 
-// A condition waited for while this thread keeps asking the frame for frames, as the motion
-// timer does during a fling.
-std::function<bool()> paintingUntil(std::function<bool()> condition) {
-    return [condition = std::move(condition)] {
-        PostMessageW(mainWindow, tunables::redrawRequestMessage, 0, 0);
-        return condition();
-    };
-}
-
-bool boxPainted() {
-    MotionLockGuard lock;
-    return theFrame->modalBox != nullptr && theFrame->modalBox->painted == 1;
-}
-
-bool buttonPressed(size_t index) {
-    MotionLockGuard lock;
-    const MessageBoxSense* box = theFrame->modalBox;
-    return box != nullptr && box->pressedButton == box->buttonItems[index].get();
-}
-
-class MessageBoxThreadTest : public MessageBoxSenseTest {
-protected:
-    MessageBoxThreadTest() { worker = CreateThread(nullptr, 0, askYesNo, nullptr, 0, nullptr); }
-    ~MessageBoxThreadTest() override { CloseHandle(worker); }
-
-    // The user-interface thread's loop, until the script has run.
-    static void runLoop(LoopScript& script) {
-        script.start();
-        MSG msg;
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-
-    DWORD workerExitCode() const {
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeThread(worker, &code);
-        return code;
-    }
-
-    HANDLE worker = nullptr;
-};
-
-TEST_F(MessageBoxThreadTest, AWorkerGetsTheAnswerWhileTheUserInterfaceThreadKeepsPainting) {
-    LoopScript script;
-    script.waitFor(paintingUntil(boxPainted))
-        .then([] {
-            // The worker draws the whole box again for the focus change while this thread
-            // redraws and takes the press.
-            SendMessageW(mainWindow, WM_ACTIVATE, WA_ACTIVE, 0);
-            touch(PointerAction::down, buttonCentre(0));
-        })
-        .waitFor(paintingUntil([] { return buttonPressed(0); }))
-        .then([] { touch(PointerAction::up, buttonCentre(0)); })
-        .waitFor(paintingUntil([this] { return WaitForSingleObject(worker, 0) == WAIT_OBJECT_0; }));
-    runLoop(script);
-    EXPECT_TRUE(script.finished());
-    EXPECT_EQ(workerExitCode(), 1u);
-    EXPECT_EQ(shownBox(), nullptr);
-    EXPECT_TRUE(isBack());
-}
-
-TEST_F(MessageBoxThreadTest, AWorkerEndedWhileItsBoxIsUpLeavesNothingShown) {
+// A box asked on a worker thread while this thread runs the loop and keeps asking the frame for
+// frames, as the motion timer does during a fling: the worker is ended while its box is up and a
+// finger is on its button.
+TEST_F(MessageBoxSenseTest, AWorkerEndedWhileItsBoxIsUpLeavesNothingShown) {
     constexpr DWORD kTerminated = 7;
+    HANDLE worker = CreateThread(nullptr, 0, askYesNo, nullptr, 0, nullptr);
+    const auto painting = [](bool (*condition)()) {
+        return [condition] {
+            PostMessageW(mainWindow, tunables::redrawRequestMessage, 0, 0);
+            MotionLockGuard lock;
+            return condition();
+        };
+    };
     POINT no{};
     LoopScript script;
-    script.waitFor(paintingUntil(boxPainted))
+    script.waitFor(painting([] { return theFrame->modalBox && theFrame->modalBox->painted == 1; }))
         .then([&] { touch(PointerAction::down, no = buttonCentre(1)); })
-        .waitFor([] { return buttonPressed(1); })
-        .then([this] {
+        .waitFor(painting([] {
+            return theFrame->modalBox->pressedButton == theFrame->modalBox->buttonItems[1].get();
+        }))
+        .then([&] {
             EXPECT_TRUE(TerminateThread(worker, kTerminated)); // returns once it has unwound
             EXPECT_EQ(shownBox(), nullptr);
         });
-    runLoop(script);
-    EXPECT_EQ(workerExitCode(), kTerminated);
+    script.start();
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        DispatchMessageW(&msg);
+    }
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeThread(worker, &code);
+    EXPECT_EQ(code, kTerminated);
+    CloseHandle(worker);
     touch(PointerAction::up, no); // the touch under way must reach no freed box
     EXPECT_TRUE(isBack());
 }

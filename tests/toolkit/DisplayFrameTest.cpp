@@ -76,13 +76,6 @@ protected:
         PostMessageW(mainWindow, tunables::redrawRequestMessage, 0, 0);
         pumpMessages();
     }
-
-    static void stylus(platform::PointerAction action, int clientX, int clientY) {
-        POINT p{clientX, clientY};
-        ClientToScreen(mainWindow, &p);
-        platform::Device::instance().pointer(action, p.x, p.y);
-        pumpMessages();
-    }
 };
 
 TEST_F(DisplayFrameTest, FullRedrawPaintsScreenZeroWholeAndNothingIsDrawnWithoutScreenOrStep) {

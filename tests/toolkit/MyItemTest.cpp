@@ -9,21 +9,6 @@ using namespace toolkit_test;
 
 namespace {
 
-// A screen that paints its children where they lie, as the containers do.
-class ItemScreen : public Element {
-public:
-    ItemScreen() : Element(100, 0, 0, kindSection, true) {}
-    void loadSurf() override {}
-    Element* hitTest(int, int) override { return nullptr; }
-    void paint(IDirectDrawSurface* target, int originX, int originY) override {
-        for (Element* child : children) {
-            child->paint(target, originX + left, originY + top);
-        }
-        fullRedraw = 0;
-    }
-    std::vector<Element*> children; // not owned
-};
-
 // Where each style's faces come from, written down independently of the item.
 struct Strip {
     int image;
@@ -67,7 +52,6 @@ class MyItemTest : public ::testing::Test {
 protected:
     std::optional<ToolkitDevice> device;
     std::optional<OpenFrame> frame;
-    ItemScreen* screen = nullptr;
 
     void SetUp() override { start(480, 640, 192); }
 
@@ -78,21 +62,15 @@ protected:
         installResourceSet(*device);
         frame.emplace();
         createBackBuffer();
-        screen = new ItemScreen();
-        (*frame)->addScreen(screen);
     }
 
-    // The item alone on the screen, painted once over the backdrop.
-    std::unique_ptr<MyItem> show(int style, int state, const std::wstring& caption = L"",
-                                 int y = 40) {
-        screen->children.clear(); // the item before may be gone
-        auto item = std::make_unique<MyItem>(-1, 20, y, static_cast<BYTE>(style),
+    // The item alone at the top of the view, painted once over the backdrop.
+    static std::unique_ptr<MyItem> show(int style, int state, const std::wstring& caption = L"") {
+        auto item = std::make_unique<MyItem>(-1, 20, 40, static_cast<BYTE>(style),
                                              static_cast<BYTE>(state), caption);
-        screen->children.assign(1, item.get());
         fillScreen(kBackdrop);
         dirtyRect = viewRect;
-        fullRedraw = 1;
-        theFrame->redraw(false);
+        item->paint(primarySurface, viewRect.left, viewRect.top);
         return item;
     }
 
@@ -203,8 +181,11 @@ TEST_F(MyItemTest, ButtonCaptionsAreCentredInTheFaceAndBoxCaptionsStartSixScaled
         for (int style = itemButton; style <= itemSmallBoxButton; ++style) {
             const auto item = show(style, itemOff, L"OK");
             const size_t elements = allElements.size();
-            item->setCaption(L"Cancel"); // the same label takes the new text
+            dirtyRect = RECT{};
+            item->setCaption(L"Cancel"); // the same label takes the new text, redrawn
             EXPECT_EQ(allElements.size(), elements);
+            EXPECT_EQ(edges(dirtyRect), edges(placeOf(*item)));
+            item->paint(primarySurface, viewRect.left, viewRect.top);
             const Pixels shown = screenPixels(placeOf(*item));
             const RECT ink = inkWithin(shown, face(kMainStrip[style], 0));
             ASSERT_LT(ink.left, ink.right) << "no caption, style " << style;

@@ -199,13 +199,9 @@ LONG lowestTextRow() {
     const LONG top = box().top + boxImageHeight / 4;
     const Pixels pixels =
         screenPixels(RECT{box().left + 4, top, box().right - 4, box().buttonPlace(0).top});
-    LONG lowest = -1;
-    for (size_t i = 0; i < pixels.data.size(); ++i) {
-        if (pixels.data[i] < 0x4208) { // darker than a quarter grey
-            lowest = static_cast<LONG>(i) / pixels.width;
-        }
-    }
-    return top + lowest;
+    // Darker than a quarter grey.
+    return top +
+           inkBounds(pixels, [&](LONG x, LONG y) { return pixels.at(x, y) < 0x4208; }).bottom - 1;
 }
 
 // Whether the white caption lies in the middle of the dark band at the box's top, within a few
@@ -213,15 +209,7 @@ LONG lowestTextRow() {
 ::testing::AssertionResult captionCentredInItsBand() {
     const int band = boxImageHeight / 4;
     const Pixels shown = screenPixels(RECT{box().left, box().top, box().right, box().top + band});
-    RECT ink{shown.width, band, 0, 0};
-    for (size_t i = 0; i < shown.data.size(); ++i) {
-        const auto x = static_cast<LONG>(i) % shown.width;
-        const auto y = static_cast<LONG>(i) / shown.width;
-        if (shown.data[i] == 0xFFFF) {
-            ink = RECT{std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x + 1),
-                       std::max(ink.bottom, y + 1)};
-        }
-    }
+    const RECT ink = inkBounds(shown, [&](LONG x, LONG y) { return shown.at(x, y) == 0xFFFF; });
     if (std::abs((ink.left + ink.right) - shown.width) > 6 ||
         std::abs((ink.top + ink.bottom) - band) > 10) {
         return ::testing::AssertionFailure() << "caption ink " << ink.left << "," << ink.top

@@ -156,20 +156,6 @@ TEST_F(MyItemTest, HitsAndRefreshesReachTheFaceWithItsMarginsAndACheckBoxesCapti
     }
 }
 
-// The ink of the caption: pixels of the face that differ from the bare frame.
-RECT inkWithin(const Pixels& shown, const Pixels& bare) {
-    RECT ink{shown.width, shown.height, 0, 0};
-    for (LONG y = 0; y < shown.height; ++y) {
-        for (LONG x = 0; x < shown.width; ++x) {
-            if (shown.at(x, y) != bare.at(x, y)) {
-                ink = RECT{std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x + 1),
-                           std::max(ink.bottom, y + 1)};
-            }
-        }
-    }
-    return ink;
-}
-
 // A button centres its caption's measured rectangle, whose padding on the right puts the ink
 // half the padding left of the middle.
 TEST_F(MyItemTest, ButtonCaptionsAreCentredInTheFaceAndBoxCaptionsStartSixScaledPixelsRight) {
@@ -187,7 +173,9 @@ TEST_F(MyItemTest, ButtonCaptionsAreCentredInTheFaceAndBoxCaptionsStartSixScaled
             EXPECT_EQ(edges(dirtyRect), edges(placeOf(*item)));
             item->paint(primarySurface, viewRect.left, viewRect.top);
             const Pixels shown = screenPixels(placeOf(*item));
-            const RECT ink = inkWithin(shown, face(kMainStrip[style], 0));
+            const Pixels bare = face(kMainStrip[style], 0);
+            const RECT ink =
+                inkBounds(shown, [&](LONG x, LONG y) { return shown.at(x, y) != bare.at(x, y); });
             ASSERT_LT(ink.left, ink.right) << "no caption, style " << style;
             EXPECT_LE(std::abs((ink.left + ink.right) - shown.width + tunables::labelTextPaddingPx),
                       2)

@@ -175,29 +175,21 @@ TEST_P(PanelCaptionTest, IsWhiteAndCentredOnTheDarkBar) {
     const Pixels bar = surfacePixels(panel.bkgSurface);
     const Pixels image = surfacePixels(MyPanel::titleImage);
     ASSERT_EQ(bar.height, image.height);
-    LONG darkTop = -1, darkBottom = -1, inkTop = -1, inkBottom = -1, inkLeft = bar.width;
     std::uint16_t brightest = 0;
-    for (LONG y = 0; y < bar.height; ++y) {
-        if (greenOf(image.at(bar.width / 2, y)) < 32) {
-            darkBottom = y;
-            darkTop = darkTop < 0 ? y : darkTop;
-        }
-        for (LONG x = 0; x < bar.width; ++x) {
-            if (bar.at(x, y) != image.at(x, y)) {
-                inkBottom = y;
-                inkTop = inkTop < 0 ? y : inkTop;
-                inkLeft = std::min(inkLeft, x);
-                brightest = std::max(brightest, bar.at(x, y));
-            }
-        }
-    }
+    const RECT ink = inkBounds(bar, [&](LONG x, LONG y) {
+        const bool drawn = bar.at(x, y) != image.at(x, y);
+        brightest = drawn ? std::max(brightest, bar.at(x, y)) : brightest;
+        return drawn;
+    });
+    const RECT dark = inkBounds(
+        bar, [&](LONG x, LONG y) { return x == bar.width / 2 && greenOf(image.at(x, y)) < 32; });
     EXPECT_EQ(brightest, 0xFFFF);
-    const LONG above = inkTop - darkTop;
-    const LONG below = darkBottom - inkBottom;
+    const LONG above = ink.top - dark.top;
+    const LONG below = dark.bottom - ink.bottom;
     EXPECT_GE(std::min(above, below), 2 * width / 240) << above << " " << below;
     EXPECT_LE(std::abs(above - below), 2) << above << " " << below;
-    EXPECT_GE(inkLeft, 4 * width / 240);
-    EXPECT_LE(inkLeft, 14 * width / 240);
+    EXPECT_GE(ink.left, 4 * width / 240);
+    EXPECT_LE(ink.left, 14 * width / 240);
 }
 
 INSTANTIATE_TEST_SUITE_P(Phones, PanelCaptionTest,

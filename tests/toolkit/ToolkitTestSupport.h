@@ -193,6 +193,21 @@ inline Pixels screenPixels(const RECT& area) {
     return pixels;
 }
 
+// The smallest rectangle around the pixels that `isInk(x, y)` picks; inside out when none is.
+template <typename IsInk>
+RECT inkBounds(const Pixels& pixels, IsInk isInk) {
+    RECT ink{pixels.width, pixels.height, 0, 0};
+    for (LONG y = 0; y < pixels.height; ++y) {
+        for (LONG x = 0; x < pixels.width; ++x) {
+            if (isInk(x, y)) {
+                ink = RECT{std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x + 1),
+                           std::max(ink.bottom, y + 1)};
+            }
+        }
+    }
+    return ink;
+}
+
 inline std::vector<std::uint16_t> screenBuffer() {
     return screenPixels(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)})
         .data;

@@ -101,13 +101,6 @@ protected:
         return offsets;
     }
 
-    // Ends the edit by a tap on the top row, long after the tap that began it.
-    void tapTopRow() {
-        platform::clock::advance(500);
-        tapScreen(200, viewRect.top + 10);
-        tick();
-    }
-
     std::vector<Box*> rows; // take taps anywhere on them
 };
 
@@ -144,8 +137,7 @@ TEST_F(EditControlTest, TouchesDuringTheSlideNeitherStopNorStallIt) {
     pointer(platform::PointerAction::up, x, y + 160);
     tapScreen(x, y);
     for (int ticks = 0; ticks < 20 && frameHasFocus == 1; ++ticks) {
-        platform::clock::advance(tunables::motionTimerPeriodMs);
-        pumpMessages();
+        tick();
     }
     EXPECT_EQ(field->slidingIn, 0);
     EXPECT_TRUE(field->editorOpen);
@@ -236,7 +228,9 @@ TEST_F(EditControlTest, KeyboardTapsKeysAndPasteTypeAndATapElsewhereEndsTheEditT
     tick();
     EXPECT_TRUE(screenShows(RECT{}, 0));
 
-    tapTopRow();
+    platform::clock::advance(500); // a tap on the top row, long after the one that began the edit
+    tapScreen(200, viewRect.top + 10);
+    tick();
     EXPECT_EQ(field->getText(), L"192.168.1.20 :9");
     EXPECT_EQ(rows[0]->clicks, 1) << "the touch that ended the edit is a tap on the row under it";
     EXPECT_FALSE(IsWindowVisible(editWindow));

@@ -51,6 +51,8 @@ TEST_F(MotionTrackerTest, ReleaseIsATapOnlyIfTheFingerNeverLeftThirtyPixelsOnEit
     for (const auto& [path, tap] : cases) {
         tracker = MotionTracker();
         tracker.onPress(100, 100);
+        EXPECT_TRUE(tracker.takeChange());
+        EXPECT_FALSE(tracker.takeChange()) << "a change is taken once";
         for (const POINT& p : path) {
             wait(10);
             tracker.onMove(p.x, p.y);

@@ -5,6 +5,7 @@
 
 #include "DisplayFrame.h"
 #include "Element.h"
+#include "MyEditControl.h"
 #include "MyItem.h"
 #include "MyLabel.h"
 #include "MyPanel.h"
@@ -13,14 +14,15 @@
 #include "TraceFailure.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <utility>
 
 namespace toolkit_test {
 
 // How a box shows its face: every pixel different (for pixel-exact comparisons and for
-// benchmarks), or plainly, as a field looks (for pictures).
-enum class BoxFace { distinct, plain };
+// benchmarks), or plainly, as a field looks (for pictures). Or no box: the real text field.
+enum class BoxFace { distinct, plain, textField };
 
 // A text field: a box of the design size, scaled like the images, that counts what the
 // containers ask of it. x and y are in the design space, like a real widget's.
@@ -119,7 +121,7 @@ private:
 struct ContainerScreen {
     Section* section = nullptr;
     MyPanel* panel = nullptr;
-    Box* hostField = nullptr;
+    std::array<Element*, 3> fields{}; // host, MAC address, port
     MyItem* sendButton = nullptr;
     MyLabel* status = nullptr;
     MyItem* quitButton = nullptr;
@@ -127,8 +129,8 @@ struct ContainerScreen {
 
 // A section "Dawnbell" holding a titled panel of three captions with their fields, a send
 // button, a status line and a quit button: taller than the view, so it scrolls. The fields are
-// stand-ins whose faces are `face`; everything else is the real widgets. Needs an open frame and
-// the resource set loaded.
+// stand-ins whose faces are `face`, or real text fields; everything else is the real widgets. Needs
+// an open frame and the resource set loaded.
 inline ContainerScreen buildContainerScreen(BoxFace face, BYTE separators) {
     const int width = viewRect.right;
     const auto caption = [](int x, int y, const wchar_t* text, int id = -1) {
@@ -138,12 +140,15 @@ inline ContainerScreen buildContainerScreen(BoxFace face, BYTE separators) {
     screen.section = new Section(100, 0, 0, width, L"Dawnbell");
     screen.panel = new MyPanel(-1, 0, 0, width, L"Host information :", 1, separators);
     const int fieldWidth = width - static_cast<int>(60 * scaleFactor);
-    screen.panel->add(caption(10, 15, L"Host IP or name :"), -1, -1);
-    screen.panel->add(screen.hostField = new Box(1, 30, 0, fieldWidth, 56, face), -1, -1);
-    screen.panel->add(caption(10, 10, L"Mac address :"), -1, -1);
-    screen.panel->add(new Box(2, 30, 0, fieldWidth, 56, face), -1, -1);
-    screen.panel->add(caption(10, 5, L"Port :"), -1, -1);
-    screen.panel->add(new Box(3, 30, 0, fieldWidth, 56, face), -1, -1);
+    const wchar_t* const captions[] = {L"Host IP or name :", L"Mac address :", L"Port :"};
+    for (int i = 0; i < 3; ++i) {
+        screen.panel->add(caption(10, 15 - 5 * i, captions[i]), -1, -1);
+        screen.fields[static_cast<size_t>(i)] =
+            face == BoxFace::textField
+                ? static_cast<Element*>(new MyEditControl(i + 1, 30, 0, fieldWidth))
+                : new Box(i + 1, 30, 0, fieldWidth, 56, face);
+        screen.panel->add(screen.fields[static_cast<size_t>(i)], -1, -1);
+    }
     screen.section->add(screen.panel, -1, -1);
     screen.sendButton = new MyItem(4, 10, 30, itemButton, itemOff, L"Send magic packet !");
     screen.section->add(screen.sendButton, -1, -1);

@@ -44,56 +44,48 @@ TEST_F(ElementTest, DefaultAddIsRefusedWithTheErrorBoxAndDefaultResizeSizesTheRe
     EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_ICONEXCLAMATION));
     EXPECT_EQ(child.parent, nullptr);
     block.childResized(&child, 30, 40);
-    EXPECT_EQ(edges(RECT{block.left, block.top, block.right, block.bottom}),
-              edges(RECT{10, 10, 40, 50}));
+    EXPECT_EQ(bounds(block), edges(RECT{10, 10, 40, 50}));
     EXPECT_EQ(child.right, 5);
 }
 
 // ---- The redraw request ------------------------------------------------------------------------
 
-struct Placement {
-    const char* name;
-    LONG x, y, width, height; // y relative to the view's top
-    bool requests;
-    RECT erased; // y relative to the view's top, before the cut at the screen's bottom
-};
-
-class RedrawRequestTest : public ElementTest, public ::testing::WithParamInterface<Placement> {
-protected:
+// The redraw request erases only the visible part of the element's rectangle and asks the frame
+// for a full repaint; wholly hidden, it does nothing.
+TEST_F(ElementTest, ARedrawRequestErasesOnlyTheVisibleRectangleAndAsksTheFrameForAFullRepaint) {
     OpenFrame frame;
-    TestBlock* root = new TestBlock(100);
-};
-
-TEST_P(RedrawRequestTest, ErasesOnlyTheVisibleRectangleAndAsksTheFrameForAFullRepaint) {
-    const Placement& p = GetParam();
+    auto* root = new TestBlock(100);
     frame->addScreen(root);
-    fillScreen(kBlack);
-    fullRedraw = 0;
     const LONG top = viewRect.top;
-    const RECT before = dirtyRect;
-    TestBlock block(1, p.width, p.height);
-    block.screenRect = RECT{p.x, top + p.y, p.x + p.width, top + p.y + p.height};
-    block.setMustRedraw();
-    const RECT e{p.erased.left, top + p.erased.top, p.erased.right,
-                 std::min<LONG>(top + p.erased.bottom, 640)};
-    EXPECT_EQ(root->paintCount, p.requests ? 1 : 0);
-    EXPECT_EQ(fullRedraw, p.requests ? 1 : 0);
-    EXPECT_EQ(edges(dirtyRect), edges(p.requests ? e : before));
-    if (p.requests) {
-        EXPECT_EQ(edges(block.screenRect), edges(e));
+    // The element's place (y relative to the view's top), then the rectangle erased, or none.
+    const std::pair<RECT, std::optional<RECT>> placements[] = {
+        {{20, 100, 60, 130}, RECT{20, 100, 60, 130}},       // inside
+        {{0, -10, 40, 0}, std::nullopt},                    // wholly above the view
+        {{30, 100, 30, 130}, std::nullopt},                 // no width
+        {{0, -10, 40, 20}, RECT{0, 0, 40, 20}},             // partly above the view
+        {{400, 100, 600, 130}, RECT{400, 100, 480, 130}},   // beyond the right edge
+        {{-20, 548, 30, 648}, RECT{0, 548, 30, 640 - top}}, // below the screen and left of it
+    };
+    for (const auto& [place, erased] : placements) {
+        SCOPED_TRACE(::testing::Message() << place.left << "," << place.top);
+        fillScreen(kBlack);
+        fullRedraw = 0;
+        const RECT before = dirtyRect;
+        const int paints = root->paintCount;
+        TestBlock block(1, place.right - place.left, place.bottom - place.top);
+        block.screenRect = RECT{place.left, top + place.top, place.right, top + place.bottom};
+        block.setMustRedraw();
+        const RECT e =
+            erased ? RECT{erased->left, top + erased->top, erased->right, top + erased->bottom}
+                   : RECT{};
+        EXPECT_EQ(root->paintCount - paints, erased ? 1 : 0);
+        EXPECT_EQ(fullRedraw, erased ? 1 : 0);
+        EXPECT_EQ(edges(dirtyRect), edges(erased ? e : before));
+        if (erased) {
+            EXPECT_EQ(edges(block.screenRect), edges(e));
+        }
+        EXPECT_TRUE(screenShows(e, tunables::backgroundColour));
     }
-    EXPECT_TRUE(screenShows(e, tunables::backgroundColour));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Placements, RedrawRequestTest,
-    ::testing::Values(
-        Placement{"Inside", 20, 100, 40, 30, true, {20, 100, 60, 130}},
-        Placement{"WhollyAboveTheView", 0, -10, 40, 10, false, {}},
-        Placement{"ZeroWidth", 30, 100, 0, 30, false, {}},
-        Placement{"PartlyAboveTheView", 0, -10, 40, 30, true, {0, 0, 40, 20}},
-        Placement{"BeyondTheRightEdge", 400, 100, 200, 30, true, {400, 100, 480, 130}},
-        Placement{"BelowTheScreenAndLeftOfIt", -20, 548, 50, 100, true, {0, 548, 30, 648}}),
-    [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace

@@ -32,32 +32,6 @@ namespace {
     return ::testing::AssertionSuccess();
 }
 
-// A screen of containers drawn whole on an open frame with the real resource set, as the main
-// screen is when the data-connection question comes. Keeps the pixels of that first paint.
-class BoxOverScreen {
-public:
-    explicit BoxOverScreen(const ToolkitDevice& device) {
-        installResourceSet(device);
-        frame_ = std::make_unique<OpenFrame>();
-        (*frame_)->addScreen(buildContainerScreen(BoxFace::plain, 1).section);
-        dirtyRect = RECT{viewRect.left, clientRect.top, viewRect.right, viewRect.bottom};
-        fullRedraw = 1;
-        theFrame->redraw(true);
-        before_ = screenBuffer();
-    }
-
-    // The screen as it was before the box, once the messages the box left are handled.
-    ::testing::AssertionResult isBack() const {
-        pumpMessages();
-        return screenMatches(before_, RECT{0, clientRect.top, GetSystemMetrics(SM_CXSCREEN),
-                                           GetSystemMetrics(SM_CYSCREEN)});
-    }
-
-private:
-    std::unique_ptr<OpenFrame> frame_;
-    std::vector<std::uint16_t> before_;
-};
-
 constexpr const wchar_t* kCaption = L"Warning !";
 constexpr const wchar_t* kQuestion =
     L"OK for a data connection ?\n(be careful not exceed the plan limit)";
@@ -83,10 +57,27 @@ LoopScript& tap(LoopScript& script, size_t index) {
     });
 }
 
+// A screen of containers drawn whole on an open frame with the real resource set, as the main
+// screen is when the data-connection question comes.
 class MessageBoxSenseTest : public ::testing::Test {
 protected:
+    MessageBoxSenseTest() {
+        installResourceSet(device);
+        frame.emplace();
+        (*frame)->addScreen(buildContainerScreen(BoxFace::plain, 1).section);
+        paintWhole();
+        before = screenBuffer();
+    }
+
+    // The screen as it was before the box, once the messages the box left are handled.
+    ::testing::AssertionResult isBack() const {
+        pumpMessages();
+        return screenMatches(before, RECT{0, clientRect.top, 480, 640});
+    }
+
     ToolkitDevice device;
-    BoxOverScreen screen{device};
+    std::optional<OpenFrame> frame;
+    std::vector<std::uint16_t> before;
 };
 
 TEST_F(MessageBoxSenseTest, AFingerThatLeavesTheSlopLeavesTheBoxOpenAndTheButtonUnpressed) {
@@ -109,30 +100,30 @@ TEST_F(MessageBoxSenseTest, AFingerThatLeavesTheSlopLeavesTheBoxOpenAndTheButton
     EXPECT_TRUE(openAfterRelease);
 }
 
+// The previous answer is No (0) here; the slide-off test's is 1.
 TEST_F(MessageBoxSenseTest, WmQuitEndsTheBoxWithThePreviousAnswerOtherWmUserMessagesAreLost) {
-    for (size_t button : {0u, 1u}) {
-        const int previous = [button] {
-            LoopScript answering; // gone before the next box, with its WM_QUIT to come
-            tap(answering, button).start();
-            return showMessageBoxSense(kCaption, kQuestion, messageBoxYesNo);
-        }();
-        LoopScript script;
-        script
-            .then([&] {
-                for (WPARAM code : {WPARAM{0}, WPARAM{1}, WPARAM{2}}) {
-                    PostMessageW(nullptr, WM_USER, code, 0); // the application's notifications
-                }
-                PostMessageW(script.window(), WM_USER, 1, 0);
-            })
-            .then([] { PostQuitMessage(0); });
-        script.start();
-        EXPECT_EQ(showMessageBoxSense(kCaption, kQuestion, messageBoxOkCancel), previous);
-        EXPECT_TRUE(script.finished()); // the WM_USER messages did not end it
-        EXPECT_EQ(script.userMessages, 0);
-        MSG msg;
-        EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
-        EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    {
+        LoopScript answering; // gone before the next box, with its WM_QUIT to come
+        tap(answering, 1).start();
+        boxResult = 1;
+        ASSERT_EQ(showMessageBoxSense(kCaption, kQuestion, messageBoxYesNo), 0);
     }
+    LoopScript script;
+    script
+        .then([&] {
+            for (WPARAM code : {WPARAM{0}, WPARAM{1}, WPARAM{2}}) {
+                PostMessageW(nullptr, WM_USER, code, 0); // the application's notifications
+            }
+            PostMessageW(script.window(), WM_USER, 1, 0);
+        })
+        .then([] { PostQuitMessage(0); });
+    script.start();
+    EXPECT_EQ(showMessageBoxSense(kCaption, kQuestion, messageBoxOkCancel), 0);
+    EXPECT_TRUE(script.finished()); // the WM_USER messages did not end it
+    EXPECT_EQ(script.userMessages, 0);
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
 // The scroll bar's overlay would lie above the box: it leaves while the box is up and comes
@@ -155,7 +146,7 @@ TEST_F(MessageBoxSenseTest, AOneButtonBoxCentresItsButtonAndGivesTheScreenBack) 
     script.start();
     boxResult = 0;
     EXPECT_EQ(showMessageBoxSense(kCaption, L"Connected.", messageBoxOk), 1);
-    EXPECT_TRUE(screen.isBack());
+    EXPECT_TRUE(isBack());
     EXPECT_EQ(scrollBar.shown, 1);
 }
 
@@ -190,7 +181,6 @@ TEST_F(MessageBoxSenseTest, AFocusChangeOrARotationDrawsTheWholeBoxAgain) {
 // A box that could not be answered shows nothing and gives 0 at once, leaving a pending WM_QUIT
 // in the queue (a box that waited would have taken it and answered 1).
 TEST_F(MessageBoxSenseTest, ABadButtonSetOrAWindowThatCantBeMadeShowsNothingAndAnswersZero) {
-    const std::vector<std::uint16_t> before = screenBuffer();
     boxResult = 1;
     PostQuitMessage(0);
     for (int buttons : {0, 5, -1}) {
@@ -209,34 +199,9 @@ LONG lowestTextRow() {
     const LONG top = box().top + boxImageHeight / 4;
     const Pixels pixels =
         screenPixels(RECT{box().left + 4, top, box().right - 4, box().buttonPlace(0).top});
-    LONG lowest = -1;
-    for (size_t i = 0; i < pixels.data.size(); ++i) {
-        if (pixels.data[i] < 0x4208) { // darker than a quarter grey
-            lowest = static_cast<LONG>(i) / pixels.width;
-        }
-    }
-    return top + lowest;
-}
-
-// One line that fits the box image's width but not the narrower column the text is drawn in:
-// measured as wide as the image it would be given one line, drawn in two, the second under the
-// buttons.
-TEST_F(MessageBoxSenseTest, TheTextIsMeasuredAsWideAsItIsDrawnAndStaysAboveTheButtons) {
-    MyLabel probe(-1, 0, 0, L"x", labelFontNormal, 0, true); // makes the shared fonts
-    HDC dc = nullptr;
-    ASSERT_EQ(backBuffer->GetDC(&dc), DD_OK);
-    SelectObject(dc, fontNormal);
-    std::wstring text = L"Connection ";
-    for (RECT line{}; line.right <= 426;) {
-        text += L'i';
-        line = RECT{};
-        DrawTextW(dc, text.c_str(), -1, &line, DT_CALCRECT | DT_SINGLELINE);
-    }
-    backBuffer->ReleaseDC(dc);
-    LoopScript script;
-    script.then([] { EXPECT_LT(lowestTextRow(), box().buttonPlace(0).top - 4); });
-    script.start();
-    showMessageBoxSense(kCaption, text, messageBoxYesNo);
+    // Darker than a quarter grey.
+    return top +
+           inkBounds(pixels, [&](LONG x, LONG y) { return pixels.at(x, y) < 0x4208; }).bottom - 1;
 }
 
 // Whether the white caption lies in the middle of the dark band at the box's top, within a few
@@ -244,15 +209,7 @@ TEST_F(MessageBoxSenseTest, TheTextIsMeasuredAsWideAsItIsDrawnAndStaysAboveTheBu
 ::testing::AssertionResult captionCentredInItsBand() {
     const int band = boxImageHeight / 4;
     const Pixels shown = screenPixels(RECT{box().left, box().top, box().right, box().top + band});
-    RECT ink{shown.width, band, 0, 0};
-    for (size_t i = 0; i < shown.data.size(); ++i) {
-        const auto x = static_cast<LONG>(i) % shown.width;
-        const auto y = static_cast<LONG>(i) / shown.width;
-        if (shown.data[i] == 0xFFFF) {
-            ink = RECT{std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x + 1),
-                       std::max(ink.bottom, y + 1)};
-        }
-    }
+    const RECT ink = inkBounds(shown, [&](LONG x, LONG y) { return shown.at(x, y) == 0xFFFF; });
     if (std::abs((ink.left + ink.right) - shown.width) > 6 ||
         std::abs((ink.top + ink.bottom) - band) > 10) {
         return ::testing::AssertionFailure() << "caption ink " << ink.left << "," << ink.top
@@ -261,30 +218,49 @@ TEST_F(MessageBoxSenseTest, TheTextIsMeasuredAsWideAsItIsDrawnAndStaysAboveTheBu
     return ::testing::AssertionSuccess();
 }
 
-TEST_F(MessageBoxSenseTest, ALongTextKeepsTheCaptionInTheDarkBand) {
-    LoopScript script;
-    script.then([] { EXPECT_TRUE(captionCentredInItsBand()); });
-    script.start();
-    showMessageBoxSense(kCaption, L"1\n2\n3\n4\n5\n6\n7\n8", messageBoxOk);
+// One line that fits the box image's width but not the narrower column the text is drawn in.
+std::wstring lineAsWideAsTheBoxImage() {
+    MyLabel probe(-1, 0, 0, L"x", labelFontNormal, 0, true); // makes the shared fonts
+    HDC dc = nullptr;
+    backBuffer->GetDC(&dc);
+    SelectObject(dc, fontNormal);
+    std::wstring text = L"Connection ";
+    for (RECT line{}; line.right <= 426;) {
+        text += L'i';
+        line = RECT{};
+        DrawTextW(dc, text.c_str(), -1, &line, DT_CALCRECT | DT_SINGLELINE);
+    }
+    backBuffer->ReleaseDC(dc);
+    return text;
 }
 
-// docs/messagebox.png, written when DAWNBELL_PICTURE_DIR names a folder: the data-connection
-// question over the dimmed screen on the VGA phone. The caption in the middle of the dark band,
-// the whole text above the buttons, the buttons evenly inside the box.
-TEST_F(MessageBoxSenseTest, PictureShowsTheYesNoQuestionOverTheDimmedScreen) {
-    LoopScript script;
-    script.then([] {
-        EXPECT_TRUE(captionCentredInItsBand());
-        EXPECT_GT(lowestTextRow(), box().top + boxImageHeight / 2 + 40); // two lines at least
-        EXPECT_LT(lowestTextRow(), box().buttonPlace(0).top - 4);
-        EXPECT_EQ(box().buttonPlace(0).left - box().left, box().right - box().buttonPlace(1).right);
-        if (const char* folder = std::getenv("DAWNBELL_PICTURE_DIR")) {
-            EXPECT_TRUE(platform::Device::instance().saveScreenshot(std::filesystem::path(folder) /
-                                                                    "messagebox.png"));
-        }
-    });
-    script.start();
-    showMessageBoxSense(kCaption, kQuestion, messageBoxYesNo);
+// The caption in the middle of the dark band and the whole text above the buttons, for the
+// data-connection question (also docs/messagebox.png, written when DAWNBELL_PICTURE_DIR names a
+// folder: the question over the dimmed screen on the VGA phone, the buttons evenly inside the
+// box), for a line measured as wide as the image but drawn in two, and for a text so long that
+// it makes the box taller than the band.
+TEST_F(MessageBoxSenseTest, PictureAndLongTextsKeepCaptionAndTextInTheirPlaces) {
+    for (const std::wstring& text : {std::wstring(kQuestion), lineAsWideAsTheBoxImage(),
+                                     std::wstring(L"1\n2\n3\n4\n5\n6\n7\n8")}) {
+        SCOPED_TRACE(narrow(text));
+        LoopScript script;
+        script.then([&] {
+            EXPECT_TRUE(captionCentredInItsBand());
+            EXPECT_LT(lowestTextRow(), box().buttonPlace(0).top - 4);
+            if (text != kQuestion) {
+                return;
+            }
+            EXPECT_GT(lowestTextRow(), box().top + boxImageHeight / 2 + 40); // two lines at least
+            EXPECT_EQ(box().buttonPlace(0).left - box().left,
+                      box().right - box().buttonPlace(1).right);
+            if (const char* folder = std::getenv("DAWNBELL_PICTURE_DIR")) {
+                EXPECT_TRUE(platform::Device::instance().saveScreenshot(
+                    std::filesystem::path(folder) / "messagebox.png"));
+            }
+        });
+        script.start();
+        showMessageBoxSense(kCaption, text, messageBoxYesNo);
+    }
 }
 
 TEST(MessageBoxSenseWithoutScreen, IsDrawnAndAnsweredBeforeTheFirstScreenExists) {
@@ -309,90 +285,44 @@ TEST(MessageBoxSenseFatal, AFailingGetMessageShowsItsBoxAndEndsTheProgram) {
 }
 
 DWORD WINAPI askYesNo(LPVOID) {
-    return static_cast<DWORD>(
-        showMessageBoxSense(L"Warning !", L"OK for a data connection ?", messageBoxYesNo));
+    return static_cast<DWORD>(showMessageBoxSense(kCaption, kQuestion, messageBoxYesNo));
 }
 
-// A condition waited for while this thread keeps asking the frame for frames, as the motion
-// timer does during a fling.
-std::function<bool()> paintingUntil(std::function<bool()> condition) {
-    return [condition = std::move(condition)] {
-        PostMessageW(mainWindow, tunables::redrawRequestMessage, 0, 0);
-        return condition();
-    };
-}
-
-bool boxPainted() {
-    MotionLockGuard lock;
-    return theFrame->modalBox != nullptr && theFrame->modalBox->painted == 1;
-}
-
-bool buttonPressed(size_t index) {
-    MotionLockGuard lock;
-    const MessageBoxSense* box = theFrame->modalBox;
-    return box != nullptr && box->pressedButton == box->buttonItems[index].get();
-}
-
-class MessageBoxThreadTest : public ::testing::Test {
-protected:
-    MessageBoxThreadTest() { worker = CreateThread(nullptr, 0, askYesNo, nullptr, 0, nullptr); }
-    ~MessageBoxThreadTest() override { CloseHandle(worker); }
-
-    // The user-interface thread's loop, until the script has run.
-    static void runLoop(LoopScript& script) {
-        script.start();
-        MSG msg;
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-
-    DWORD workerExitCode() const {
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeThread(worker, &code);
-        return code;
-    }
-
-    ToolkitDevice device;
-    BoxOverScreen screen{device};
-    HANDLE worker = nullptr;
-};
-
-TEST_F(MessageBoxThreadTest, AWorkerGetsTheAnswerWhileTheUserInterfaceThreadKeepsPainting) {
-    LoopScript script;
-    script.waitFor(paintingUntil(boxPainted))
-        .then([] {
-            // The worker draws the whole box again for the focus change while this thread
-            // redraws and takes the press.
-            SendMessageW(mainWindow, WM_ACTIVATE, WA_ACTIVE, 0);
-            touch(PointerAction::down, buttonCentre(0));
-        })
-        .waitFor(paintingUntil([] { return buttonPressed(0); }))
-        .then([] { touch(PointerAction::up, buttonCentre(0)); })
-        .waitFor(paintingUntil([this] { return WaitForSingleObject(worker, 0) == WAIT_OBJECT_0; }));
-    runLoop(script);
-    EXPECT_TRUE(script.finished());
-    EXPECT_EQ(workerExitCode(), 1u);
-    EXPECT_EQ(shownBox(), nullptr);
-    EXPECT_TRUE(screen.isBack());
-}
-
-TEST_F(MessageBoxThreadTest, AWorkerEndedWhileItsBoxIsUpLeavesNothingShown) {
+// A box asked on a worker thread while this thread runs the loop and keeps asking the frame for
+// frames, as the motion timer does during a fling: the worker is ended while its box is up and a
+// finger is on its button.
+TEST_F(MessageBoxSenseTest, AWorkerEndedWhileItsBoxIsUpLeavesNothingShown) {
     constexpr DWORD kTerminated = 7;
+    HANDLE worker = CreateThread(nullptr, 0, askYesNo, nullptr, 0, nullptr);
+    const auto painting = [](bool (*condition)()) {
+        return [condition] {
+            PostMessageW(mainWindow, tunables::redrawRequestMessage, 0, 0);
+            MotionLockGuard lock;
+            return condition();
+        };
+    };
     POINT no{};
     LoopScript script;
-    script.waitFor(paintingUntil(boxPainted))
+    script.waitFor(painting([] { return theFrame->modalBox && theFrame->modalBox->painted == 1; }))
         .then([&] { touch(PointerAction::down, no = buttonCentre(1)); })
-        .waitFor([] { return buttonPressed(1); })
-        .then([this] {
+        .waitFor(painting([] {
+            return theFrame->modalBox->pressedButton == theFrame->modalBox->buttonItems[1].get();
+        }))
+        .then([&] {
             EXPECT_TRUE(TerminateThread(worker, kTerminated)); // returns once it has unwound
             EXPECT_EQ(shownBox(), nullptr);
         });
-    runLoop(script);
-    EXPECT_EQ(workerExitCode(), kTerminated);
+    script.start();
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        DispatchMessageW(&msg);
+    }
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeThread(worker, &code);
+    EXPECT_EQ(code, kTerminated);
+    CloseHandle(worker);
     touch(PointerAction::up, no); // the touch under way must reach no freed box
-    EXPECT_TRUE(screen.isBack());
+    EXPECT_TRUE(isBack());
 }
 
 } // namespace

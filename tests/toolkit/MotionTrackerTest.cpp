@@ -51,6 +51,8 @@ TEST_F(MotionTrackerTest, ReleaseIsATapOnlyIfTheFingerNeverLeftThirtyPixelsOnEit
     for (const auto& [path, tap] : cases) {
         tracker = MotionTracker();
         tracker.onPress(100, 100);
+        EXPECT_TRUE(tracker.takeChange());
+        EXPECT_FALSE(tracker.takeChange()) << "a change is taken once";
         for (const POINT& p : path) {
             wait(10);
             tracker.onMove(p.x, p.y);
@@ -143,26 +145,26 @@ TEST_F(MotionTrackerTest, ReleaseFlingsOnlyAfterThreeSamplesOfRecentFastMotion) 
     }
 }
 
-TEST_F(MotionTrackerTest, FlingFromSamples200And100StepsFirst49OnItsTimerUntilAPress) {
-    dragVertically({{10, 10}, {10, 10}, {10, 20}}); // latest 200, previous 100
-    tracker.onRelease(0, 0);
-    ASSERT_TRUE(tracker.flinging);
-    EXPECT_TRUE(motionTimerRuns());
-    EXPECT_EQ(tracker.nextScrollStep(), 49); // trunc(500 / 3 * 30 * 0.01 - 0.3)
-    tracker.onPress(100, 140);
-    EXPECT_FALSE(tracker.flinging);
-    EXPECT_FALSE(motionTimerRuns());
-}
-
-TEST_F(MotionTrackerTest, FlingStepFollowsTheTimeElapsedAndIsCutTo120BeforeTheDecay) {
-    // Pixels per 10 ms, milliseconds until the first step, that step.
-    const std::tuple<int, DWORD, int> cases[] = {
-        {50, 30, 119}, {-50, 30, -119}, {20, 45, 89}, {20, 90, 119}};
-    for (const auto& [dy, tick, step] : cases) {
-        dragVertically({{10, dy}, {10, dy}, {10, dy}});
+// The first step of a fling, taken on its timer, follows the time elapsed and is cut to 120
+// before the decay; a press stops the fling and its timer.
+TEST_F(MotionTrackerTest, FlingStepFollowsTheTimeElapsedIsCutTo120AndRunsOnItsTimerUntilAPress) {
+    // Three moves, milliseconds until the first step, that step.
+    const std::tuple<std::vector<Move>, DWORD, int> cases[] = {
+        {{{10, 10}, {10, 10}, {10, 20}}, 30, 49}, // 200 after 100: trunc(500 / 3 * 30 * 0.01 - 0.3)
+        {{{10, 50}, {10, 50}, {10, 50}}, 30, 119},
+        {{{10, -50}, {10, -50}, {10, -50}}, 30, -119},
+        {{{10, 20}, {10, 20}, {10, 20}}, 45, 89},
+        {{{10, 20}, {10, 20}, {10, 20}}, 90, 119}};
+    for (const auto& [moves, tick, step] : cases) {
+        dragVertically(moves);
         tracker.onRelease(0, 0);
-        wait(tick);
-        EXPECT_EQ(tracker.nextScrollStep(), step) << dy << " after " << tick;
+        ASSERT_TRUE(tracker.flinging);
+        EXPECT_TRUE(motionTimerRuns()); // 30 ms
+        wait(tick - 30);
+        EXPECT_EQ(tracker.nextScrollStep(), step) << moves[2].second << " after " << tick;
+        tracker.onPress(100, 140);
+        EXPECT_FALSE(tracker.flinging);
+        EXPECT_FALSE(motionTimerRuns());
     }
 }
 

@@ -74,15 +74,8 @@ void pressKeys(std::initializer_list<UINT> keys) {
     pumpMessages();
 }
 
-class EditControlTest : public ::testing::Test {
+class EditControlTest : public SectionScreenTest {
 protected:
-    void SetUp() override {
-        installResourceSet(device);
-        frame = std::make_unique<OpenFrame>();
-        section = new Section(100, 0, 0, GetSystemMetrics(SM_CXSCREEN), L"Dawnbell");
-        (*frame)->addScreen(section);
-    }
-
     // A row of `above` pixels that counts taps, then a field right under it.
     MyEditControl* addField(int above) {
         if (above > 0) {
@@ -108,16 +101,6 @@ protected:
         return offsets;
     }
 
-    // Ends the edit by a tap on the top row, long after the tap that began it.
-    void tapTopRow() {
-        platform::clock::advance(500);
-        tapScreen(200, viewRect.top + 10);
-        tick();
-    }
-
-    ToolkitDevice device;
-    std::unique_ptr<OpenFrame> frame;
-    Section* section = nullptr;
     std::vector<Box*> rows; // take taps anywhere on them
 };
 
@@ -132,11 +115,7 @@ TEST_F(EditControlTest, TheSlideUpTakesAQuarterPlusOnePerTickAndTheRestAtOnceAft
     EXPECT_EQ(field->screenRect.bottom, 480);
     EXPECT_EQ(frameHasFocus, 0);
     EXPECT_TRUE(IsWindowVisible(editWindow));
-    // Every band the slide uncovered was painted again: the screen is a fresh paint.
-    const std::vector<std::uint16_t> slid = screenBuffer();
-    fillScreen(kBlack);
-    paintWhole();
-    EXPECT_TRUE(screenMatches(slid, RECT{0, clientRect.top, 480, 640}));
+    EXPECT_TRUE(showsAFreshPaint()) << "every band the slide uncovered was painted again";
 }
 
 // Found by the main screen's touch fuzzer: a quick drag while the field slid into place flagged
@@ -158,8 +137,7 @@ TEST_F(EditControlTest, TouchesDuringTheSlideNeitherStopNorStallIt) {
     pointer(platform::PointerAction::up, x, y + 160);
     tapScreen(x, y);
     for (int ticks = 0; ticks < 20 && frameHasFocus == 1; ++ticks) {
-        platform::clock::advance(tunables::motionTimerPeriodMs);
-        pumpMessages();
+        tick();
     }
     EXPECT_EQ(field->slidingIn, 0);
     EXPECT_TRUE(field->editorOpen);
@@ -181,6 +159,7 @@ TEST_F(EditControlTest, AFieldNearTheTopSlidesDownByHalfTheGapPlusOneUntilItsTop
     EXPECT_EQ(frameHasFocus, 0);
 }
 
+// A finger that slides off the field first shows it pressed, then unpressed again.
 TEST_F(EditControlTest, AFieldInPlaceOpensTheEditorOnTheFirstTickOverItsFrame) {
     MyEditControl* field = addField(100);
     field->setText(L"192.168.1.20");
@@ -190,6 +169,21 @@ TEST_F(EditControlTest, AFieldInPlaceOpensTheEditorOnTheFirstTickOverItsFrame) {
     const RECT below{0, place.bottom, 480, 640};
     const Pixels aboveBefore = screenPixels(above);
     const Pixels belowBefore = screenPixels(below);
+    const Pixels tiles = surfacePixels(MyEditControl::inputImage);
+    const auto showsTile = [&](int tile) {
+        return pixelAt(place.left + 100, place.top) ==
+               tiles.at(tile * MyEditControl::inputTileWidth + 15, 0);
+    };
+    pointer(platform::PointerAction::down, place.left + 50, place.top + 20);
+    tick();
+    EXPECT_TRUE(showsTile(1));
+    platform::clock::advance(10);
+    pointer(platform::PointerAction::move, place.left + 150, place.top + 20);
+    tick();
+    EXPECT_EQ(field->visualState, 0);
+    EXPECT_TRUE(showsTile(0));
+    pointer(platform::PointerAction::up, place.left + 150, place.top + 20);
+    platform::clock::advance(500);
     tapScreen(place.left + 50, place.top + 20);
     tick();
     EXPECT_EQ(section->scrollOffset, 0);
@@ -208,9 +202,7 @@ TEST_F(EditControlTest, AFieldInPlaceOpensTheEditorOnTheFirstTickOverItsFrame) {
     EXPECT_EQ(screenPixels(above).data, aboveBefore.data);
     EXPECT_EQ(screenPixels(below).data, belowBefore.data);
     EXPECT_EQ(field->visualState, 1);
-    const Pixels tiles = surfacePixels(MyEditControl::inputImage);
-    EXPECT_EQ(pixelAt(place.left + 100, place.top),
-              tiles.at(MyEditControl::inputTileWidth + 15, 0));
+    EXPECT_TRUE(showsTile(1));
 }
 
 TEST_F(EditControlTest, KeyboardTapsKeysAndPasteTypeAndATapElsewhereEndsTheEditThere) {
@@ -236,7 +228,9 @@ TEST_F(EditControlTest, KeyboardTapsKeysAndPasteTypeAndATapElsewhereEndsTheEditT
     tick();
     EXPECT_TRUE(screenShows(RECT{}, 0));
 
-    tapTopRow();
+    platform::clock::advance(500); // a tap on the top row, long after the one that began the edit
+    tapScreen(200, viewRect.top + 10);
+    tick();
     EXPECT_EQ(field->getText(), L"192.168.1.20 :9");
     EXPECT_EQ(rows[0]->clicks, 1) << "the touch that ended the edit is a tap on the row under it";
     EXPECT_FALSE(IsWindowVisible(editWindow));
@@ -247,26 +241,7 @@ TEST_F(EditControlTest, KeyboardTapsKeysAndPasteTypeAndATapElsewhereEndsTheEditT
     tick();
     EXPECT_FALSE(KillTimer(mainWindow, tunables::motionTimerId))
         << "the motion timer still runs: the idle program would wake every 30 ms";
-    // With the focus back, the frame painted the whole screen again.
-    const std::vector<std::uint16_t> shown = screenBuffer();
-    fillScreen(kBlack);
-    paintWhole();
-    EXPECT_TRUE(screenMatches(shown, RECT{0, clientRect.top, 480, 640}));
-}
-
-TEST_F(EditControlTest, AFingerThatSlidesOffTheFieldShowsItUnpressedAgain) {
-    MyEditControl* field = addField(100);
-    const RECT place = field->screenRect;
-    const Pixels tiles = surfacePixels(MyEditControl::inputImage);
-    pointer(platform::PointerAction::down, place.left + 50, place.top + 20);
-    tick();
-    EXPECT_EQ(pixelAt(place.left + 100, place.top),
-              tiles.at(MyEditControl::inputTileWidth + 15, 0));
-    platform::clock::advance(10);
-    pointer(platform::PointerAction::move, place.left + 150, place.top + 20);
-    tick();
-    EXPECT_EQ(field->visualState, 0);
-    EXPECT_EQ(pixelAt(place.left + 100, place.top), tiles.at(15, 0));
+    EXPECT_TRUE(showsAFreshPaint()) << "with the focus back, the frame paints the whole screen";
 }
 
 // The frame is three pieces of the tile (caps as they are, column 15 stretched between them);
@@ -326,29 +301,14 @@ TEST(EditingPicture, ShowsTheKeyboardUnderTheFieldBeingEditedAndTheOtherFieldsTe
     ToolkitDevice device;
     installResourceSet(device);
     OpenFrame frame;
-    const int width = viewRect.right;
-    const int fieldWidth = width - static_cast<int>(60 * scaleFactor);
-    auto* section = new Section(100, 0, 0, width, L"Dawnbell");
-    auto* panel = new MyPanel(-1, 0, 0, width, L"Host information :", 1, 1);
-    auto addField = [&](int id, const wchar_t* caption, int captionTop) {
-        panel->add(new MyLabel(-1, 10, captionTop, caption, labelFontNormal, 0, false), -1, -1);
-        auto* field = new MyEditControl(id, 30, 0, fieldWidth);
-        panel->add(field, -1, -1);
-        return field;
-    };
-    MyEditControl* host = addField(1, L"Host IP or name :", 15);
-    MyEditControl* mac = addField(2, L"Mac address :", 10);
-    MyEditControl* port = addField(3, L"Port :", 5);
-    section->add(panel, -1, -1);
-    section->add(new MyItem(4, 10, 30, itemButton, itemOff, L"Send magic packet !"), -1, -1);
-    section->add(new MyLabel(6, 10, 30, L"Connected.", labelFontNormal, 0, false), -1, -1);
-    section->add(new MyItem(5, 150, 150, itemButton, itemOff, L"Quit"), -1, -1);
-    frame->addScreen(section);
-    paintWhole();
+    const ContainerScreen screen = buildContainerScreen(BoxFace::textField, 1);
+    frame->addScreen(screen.section);
+    auto* host = static_cast<MyEditControl*>(screen.fields[0]);
+    auto* mac = static_cast<MyEditControl*>(screen.fields[1]);
     host->setText(L"wol.example.net");
-    port->setText(L"9");
+    static_cast<MyEditControl*>(screen.fields[2])->setText(L"9");
+    screen.status->setText(L"Connected.", false);
     paintWhole();
-
     const RECT place = mac->screenRect;
     tapScreen(place.left + 60, place.top + 20);
     for (int ticks = 0; ticks < 20 && frameHasFocus == 1; ++ticks) {

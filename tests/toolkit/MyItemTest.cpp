@@ -9,23 +9,6 @@ using namespace toolkit_test;
 
 namespace {
 
-constexpr std::uint16_t kBackdrop = 0x07E0;
-
-// A screen that paints its children where they lie, as the containers do.
-class ItemScreen : public Element {
-public:
-    ItemScreen() : Element(100, 0, 0, kindSection, true) {}
-    void loadSurf() override {}
-    Element* hitTest(int, int) override { return nullptr; }
-    void paint(IDirectDrawSurface* target, int originX, int originY) override {
-        for (Element* child : children) {
-            child->paint(target, originX + left, originY + top);
-        }
-        fullRedraw = 0;
-    }
-    std::vector<Element*> children; // not owned
-};
-
 // Where each style's faces come from, written down independently of the item.
 struct Strip {
     int image;
@@ -69,7 +52,6 @@ class MyItemTest : public ::testing::Test {
 protected:
     std::optional<ToolkitDevice> device;
     std::optional<OpenFrame> frame;
-    ItemScreen* screen = nullptr;
 
     void SetUp() override { start(480, 640, 192); }
 
@@ -80,21 +62,15 @@ protected:
         installResourceSet(*device);
         frame.emplace();
         createBackBuffer();
-        screen = new ItemScreen();
-        (*frame)->addScreen(screen);
     }
 
-    // The item alone on the screen, painted once over the backdrop.
-    std::unique_ptr<MyItem> show(int style, int state, const std::wstring& caption = L"",
-                                 int y = 40) {
-        screen->children.clear(); // the item before may be gone
-        auto item = std::make_unique<MyItem>(-1, 20, y, static_cast<BYTE>(style),
+    // The item alone at the top of the view, painted once over the backdrop.
+    static std::unique_ptr<MyItem> show(int style, int state, const std::wstring& caption = L"") {
+        auto item = std::make_unique<MyItem>(-1, 20, 40, static_cast<BYTE>(style),
                                              static_cast<BYTE>(state), caption);
-        screen->children.assign(1, item.get());
         fillScreen(kBackdrop);
         dirtyRect = viewRect;
-        fullRedraw = 1;
-        theFrame->redraw(false);
+        item->paint(primarySurface, viewRect.left, viewRect.top);
         return item;
     }
 
@@ -164,18 +140,7 @@ TEST_F(MyItemTest, PressTapReleaseAndToggleMoveEveryStateAndOnlyEnabledTapsNotif
 
 TEST_F(MyItemTest, HitsAndRefreshesReachTheFaceWithItsMarginsAndACheckBoxesCaption) {
     const auto button = show(itemButton, itemDisabledOff, L"Quit");
-    const int w = button->right - button->left;
-    const int h = button->bottom - button->top;
-    // Offsets from the button's top-left corner, and whether they hit.
-    const std::tuple<int, int, bool> points[] = {
-        {-4, 0, true}, {-5, 0, false},  {w + 4, 0, true}, {w + 5, 0, false},
-        {0, -9, true}, {0, -10, false}, {0, h - 1, true}, {0, h, false},
-    };
-    const POINT corner = clientCorner(*button);
-    for (const auto& [dx, dy, hits] : points) {
-        EXPECT_EQ(button->hitTest(corner.x + dx, corner.y + dy), hits ? button.get() : nullptr)
-            << dx << "," << dy;
-    }
+    expectHitMargins(*button, clientCorner(*button));
     for (const std::wstring caption : {L"", L"Remember"}) {
         const auto box = show(itemCheckBox, itemDisabledOff, caption);
         const RECT place = placeOf(*box);
@@ -191,20 +156,6 @@ TEST_F(MyItemTest, HitsAndRefreshesReachTheFaceWithItsMarginsAndACheckBoxesCapti
     }
 }
 
-// The ink of the caption: pixels of the face that differ from the bare frame.
-RECT inkWithin(const Pixels& shown, const Pixels& bare) {
-    RECT ink{shown.width, shown.height, 0, 0};
-    for (LONG y = 0; y < shown.height; ++y) {
-        for (LONG x = 0; x < shown.width; ++x) {
-            if (shown.at(x, y) != bare.at(x, y)) {
-                ink = RECT{std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x + 1),
-                           std::max(ink.bottom, y + 1)};
-            }
-        }
-    }
-    return ink;
-}
-
 // A button centres its caption's measured rectangle, whose padding on the right puts the ink
 // half the padding left of the middle.
 TEST_F(MyItemTest, ButtonCaptionsAreCentredInTheFaceAndBoxCaptionsStartSixScaledPixelsRight) {
@@ -212,13 +163,19 @@ TEST_F(MyItemTest, ButtonCaptionsAreCentredInTheFaceAndBoxCaptionsStartSixScaled
     const std::tuple<int, int, int, int> screens[] = {{480, 640, 192, 66}, {240, 320, 96, 33}};
     for (const auto& [width, height, dpi, captionLeft] : screens) {
         start(width, height, dpi);
+        const size_t elementsBefore = allElements.size(); // an item takes its caption with it
         for (int style = itemButton; style <= itemSmallBoxButton; ++style) {
             const auto item = show(style, itemOff, L"OK");
             const size_t elements = allElements.size();
-            item->setCaption(L"Cancel"); // the same label takes the new text
+            dirtyRect = RECT{};
+            item->setCaption(L"Cancel"); // the same label takes the new text, redrawn
             EXPECT_EQ(allElements.size(), elements);
+            EXPECT_EQ(edges(dirtyRect), edges(placeOf(*item)));
+            item->paint(primarySurface, viewRect.left, viewRect.top);
             const Pixels shown = screenPixels(placeOf(*item));
-            const RECT ink = inkWithin(shown, face(kMainStrip[style], 0));
+            const Pixels bare = face(kMainStrip[style], 0);
+            const RECT ink =
+                inkBounds(shown, [&](LONG x, LONG y) { return shown.at(x, y) != bare.at(x, y); });
             ASSERT_LT(ink.left, ink.right) << "no caption, style " << style;
             EXPECT_LE(std::abs((ink.left + ink.right) - shown.width + tunables::labelTextPaddingPx),
                       2)
@@ -226,6 +183,7 @@ TEST_F(MyItemTest, ButtonCaptionsAreCentredInTheFaceAndBoxCaptionsStartSixScaled
             EXPECT_LE(std::abs((ink.top + ink.bottom) - shown.height), 6) << style << " " << width;
         }
         EXPECT_EQ(show(itemCheckBox, itemOff, L"Remember")->captionLabel->left, captionLeft);
+        EXPECT_EQ(allElements.size(), elementsBefore);
     }
 }
 
@@ -236,14 +194,6 @@ TEST(MyItemStyle, AStyleOutsideOneToSixShowsWhyAndEndsTheProgram) {
         expectBoxAndExit([] { MyItem item(-1, 0, 0, wrongStyle, 0, L"OK"); },
                          "Wrong parameter\\|30\\|Can't create this Item\\.");
     }
-}
-
-TEST_F(MyItemTest, AnItemTakesItsCaptionWithIt) {
-    const size_t elements = allElements.size();
-    for (int i = 0; i < 5; ++i) {
-        MyItem item(-1, 20, 40 + i, static_cast<BYTE>(itemCheckBox + i), itemOff, L"Yes");
-    }
-    EXPECT_EQ(allElements.size(), elements);
 }
 
 } // namespace

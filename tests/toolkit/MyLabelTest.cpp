@@ -7,8 +7,6 @@ using namespace toolkit_test;
 
 namespace {
 
-constexpr std::uint16_t kBackdrop = 0x07E0; // pure green: no label here draws it
-
 class MyLabelTest : public ::testing::Test {
 protected:
     ToolkitDevice device;
@@ -67,8 +65,7 @@ TEST(MyLabelMeasure, ATextOf3By12GetsTextRect8By12ASurfaceOf16By16AndALabelAsLar
     EXPECT_EQ(edges(label.textRect), edges(RECT{0, 0, 8, 12}));
     const Pixels surface = surfacePixels(label.surface);
     EXPECT_EQ(std::make_pair(surface.width, surface.height), std::make_pair(16, 16));
-    EXPECT_EQ(edges(RECT{label.left, label.top, label.right, label.bottom}),
-              edges(RECT{10, 20, 18, 32}));
+    EXPECT_EQ(bounds(label), edges(RECT{10, 20, 18, 32}));
 }
 
 TEST_F(MyLabelTest, TextWrapsWithinTheViewRightOfTheLabelAndAnUnbrokenWordGrowsIt) {
@@ -99,7 +96,7 @@ TEST_F(MyLabelTest, SetTextNeverShrinksTheLabelButTellsItsParentTheNewSize) {
     ResizeRecorder parent(1);
     label.parent = &parent;
     label.setText(L"Done", false);
-    EXPECT_EQ(edges(RECT{label.left, label.top, label.right, label.bottom}), edges(grown));
+    EXPECT_EQ(bounds(label), edges(grown));
     EXPECT_LT(label.textRect.right, grown.right - grown.left);
     EXPECT_EQ(parent.resized, (std::vector<std::tuple<Element*, int, int>>{
                                   {&label, label.textRect.right, label.textRect.bottom}}));
@@ -178,16 +175,7 @@ TEST_F(MyLabelTest, AClickableLabelIsHitBesideAndAboveButNotBelowAndTapsThroughI
     const int y = static_cast<int>(viewRect.top - clientRect.top) + 200;
     EXPECT_EQ(label.hitTest(x, y), nullptr); // not clickable
     label.clickable = 1;
-    const int w = label.right - label.left;
-    const int h = label.bottom - label.top;
-    // Offsets from the label's top-left corner, and whether they hit.
-    const std::tuple<int, int, bool> points[] = {
-        {-4, 0, true}, {-5, 0, false},  {w + 4, 0, true}, {w + 5, 0, false},
-        {0, -9, true}, {0, -10, false}, {0, h - 1, true}, {0, h, false},
-    };
-    for (const auto& [dx, dy, hits] : points) {
-        EXPECT_EQ(label.hitTest(x + dx, y + dy), hits ? &label : nullptr) << dx << "," << dy;
-    }
+    expectHitMargins(label, POINT{x, y});
     EXPECT_EQ(label.state, MyLabel::labelUntouched); // no state was set: none is entered
     label.onClick();
     EXPECT_EQ(label.state, MyLabel::labelUntouched);

@@ -11,24 +11,11 @@ int greenOf(std::uint16_t pixel) {
     return (pixel >> 5) & 0x3F;
 }
 
-class PanelTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        installResourceSet(device);
-        frame = std::make_unique<OpenFrame>();
-        section = new Section(100, 0, 0, 480, L"Dawnbell");
-        (*frame)->addScreen(section);
-    }
-
-    ToolkitDevice device;
-    std::unique_ptr<OpenFrame> frame;
-    Section* section = nullptr;
-};
+using PanelTest = SectionScreenTest;
 
 TEST_F(PanelTest, AWidthBelowOneSpansTheViewAndTheTitleBarStandsAtTheTop) {
     MyPanel untitled(-1, 20, 10, 0, L"", 0, 0);
-    EXPECT_EQ(edges(RECT{untitled.left, untitled.top, untitled.right, untitled.bottom}),
-              edges(RECT{20, 10, 20 + 480, 10}));
+    EXPECT_EQ(bounds(untitled), edges(RECT{20, 10, 20 + 480, 10}));
     MyPanel titled(-1, 0, 6, 300, L"Title", 1, 0);
     EXPECT_EQ(MyPanel::titleImageHeight, 48);
     EXPECT_EQ(titled.bottom, 6 + 48);
@@ -36,31 +23,25 @@ TEST_F(PanelTest, AWidthBelowOneSpansTheViewAndTheTitleBarStandsAtTheTop) {
 }
 
 TEST_F(PanelTest, AppendedRowsClaimTheirBottomsPlusOnePixelEachWithSeparators) {
-    struct Case {
-        BYTE title;
-        BYTE separators;
-        int height;
-    };
-    for (const Case& c :
-         {Case{1, 0, 48 + 70}, Case{1, 1, 48 + 72}, Case{0, 0, 70}, Case{0, 1, 72}}) {
-        auto* panel = new MyPanel(-1, 0, 0, 480, L"", c.title, c.separators);
+    // Title, separators, the height of two rows 40 and 30 tall.
+    const std::tuple<BYTE, BYTE, int> cases[] = {
+        {1, 0, 48 + 70}, {1, 1, 48 + 72}, {0, 0, 70}, {0, 1, 72}};
+    for (const auto& [title, separators, height] : cases) {
+        auto* panel = new MyPanel(-1, 0, 0, 480, L"", title, separators);
         const int sectionBefore = section->bottom;
         section->add(panel, -1, -1); // the section grows as the panel fills
         panel->add(new TestBlock(-1, 10, 40), -1, -1);
         panel->add(new TestBlock(-1, 10, 30), -1, -1);
-        EXPECT_EQ(panel->bottom, c.height) << int(c.title) << int(c.separators);
-        EXPECT_EQ(section->bottom, sectionBefore + c.height);
+        EXPECT_EQ(panel->bottom, height) << int(title) << int(separators);
+        EXPECT_EQ(section->bottom, sectionBefore + height);
         EXPECT_EQ(panel->newRow, (std::vector<bool>{true, true}));
     }
 }
 
 TEST_F(PanelTest, AChildInsertedIntoARowGrowsItOnlyBeyondItsTallestMember) {
-    struct Case {
-        int index; // after which child
-        int claimed;
-        int growth;
-    };
-    for (const Case& c : {Case{0, 50, 10}, Case{0, 30, 0}, Case{1, 70, 10}, Case{1, 55, 0}}) {
+    // After which of two children 40 and 60 tall, the height claimed, the growth.
+    const std::tuple<int, int, int> cases[] = {{0, 50, 10}, {0, 30, 0}, {1, 70, 10}, {1, 55, 0}};
+    for (const auto& [index, claimed, growth] : cases) {
         auto* panel = new MyPanel(-1, 0, 0, 480, L"", 1, 1);
         section->add(panel, -1, -1);
         auto* first = new Box(-1, 0, 0, 100, 40, BoxFace::distinct);
@@ -68,19 +49,19 @@ TEST_F(PanelTest, AChildInsertedIntoARowGrowsItOnlyBeyondItsTallestMember) {
         panel->add(first, -1, -1);
         panel->add(second, -1, -1);
         const int before = panel->bottom;
-        auto* joined = new Box(-1, 150, 0, 100, c.claimed, BoxFace::distinct);
-        panel->add(joined, -1, c.index);
-        EXPECT_EQ(panel->bottom - before, c.growth) << c.index << " " << c.claimed;
-        EXPECT_EQ(panel->children[static_cast<size_t>(c.index) + 1], joined);
-        EXPECT_FALSE(panel->newRow[static_cast<size_t>(c.index) + 1]);
+        auto* joined = new Box(-1, 150, 0, 100, claimed, BoxFace::distinct);
+        panel->add(joined, -1, index);
+        EXPECT_EQ(panel->bottom - before, growth) << index << " " << claimed;
+        EXPECT_EQ(panel->children[static_cast<size_t>(index) + 1], joined);
+        EXPECT_FALSE(panel->newRow[static_cast<size_t>(index) + 1]);
 
         dirtyRect = viewRect;
         panel->paint(primarySurface, 0, viewRect.top);
-        const Box* rowMate = c.index == 0 ? first : second;
+        const Box* rowMate = index == 0 ? first : second;
         EXPECT_EQ(joined->screenRect.top, rowMate->screenRect.top);
         EXPECT_EQ(joined->screenRect.left, 150);
-        if (c.index == 0) { // the next row starts below the taller of the two, then a separator
-            EXPECT_EQ(second->screenRect.top, first->screenRect.top + std::max(40, c.claimed) + 1);
+        if (index == 0) { // the next row starts below the taller of the two, then a separator
+            EXPECT_EQ(second->screenRect.top, first->screenRect.top + std::max(40, claimed) + 1);
         }
     }
 }
@@ -194,29 +175,21 @@ TEST_P(PanelCaptionTest, IsWhiteAndCentredOnTheDarkBar) {
     const Pixels bar = surfacePixels(panel.bkgSurface);
     const Pixels image = surfacePixels(MyPanel::titleImage);
     ASSERT_EQ(bar.height, image.height);
-    LONG darkTop = -1, darkBottom = -1, inkTop = -1, inkBottom = -1, inkLeft = bar.width;
     std::uint16_t brightest = 0;
-    for (LONG y = 0; y < bar.height; ++y) {
-        if (greenOf(image.at(bar.width / 2, y)) < 32) {
-            darkBottom = y;
-            darkTop = darkTop < 0 ? y : darkTop;
-        }
-        for (LONG x = 0; x < bar.width; ++x) {
-            if (bar.at(x, y) != image.at(x, y)) {
-                inkBottom = y;
-                inkTop = inkTop < 0 ? y : inkTop;
-                inkLeft = std::min(inkLeft, x);
-                brightest = std::max(brightest, bar.at(x, y));
-            }
-        }
-    }
+    const RECT ink = inkBounds(bar, [&](LONG x, LONG y) {
+        const bool drawn = bar.at(x, y) != image.at(x, y);
+        brightest = drawn ? std::max(brightest, bar.at(x, y)) : brightest;
+        return drawn;
+    });
+    const RECT dark = inkBounds(
+        bar, [&](LONG x, LONG y) { return x == bar.width / 2 && greenOf(image.at(x, y)) < 32; });
     EXPECT_EQ(brightest, 0xFFFF);
-    const LONG above = inkTop - darkTop;
-    const LONG below = darkBottom - inkBottom;
+    const LONG above = ink.top - dark.top;
+    const LONG below = dark.bottom - ink.bottom;
     EXPECT_GE(std::min(above, below), 2 * width / 240) << above << " " << below;
     EXPECT_LE(std::abs(above - below), 2) << above << " " << below;
-    EXPECT_GE(inkLeft, 4 * width / 240);
-    EXPECT_LE(inkLeft, 14 * width / 240);
+    EXPECT_GE(ink.left, 4 * width / 240);
+    EXPECT_LE(ink.left, 14 * width / 240);
 }
 
 INSTANTIATE_TEST_SUITE_P(Phones, PanelCaptionTest,

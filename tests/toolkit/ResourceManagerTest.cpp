@@ -64,6 +64,7 @@ protected:
 
     // A device whose program folder holds the whole resource set.
     void startDevice(int width, int height, int dpi = 192) {
+        device.reset(); // the device before goes first
         device = std::make_unique<ToolkitDevice>(width, height, dpi);
         std::filesystem::create_directories(imageDir());
         for (int i = 0; i < toolkitImageCount; ++i) {
@@ -96,29 +97,28 @@ protected:
     }
 };
 
-// Width, height, dpi, then the scale factor and portrait flag they give.
-using Screen = std::tuple<int, int, int, double, BYTE>;
-class ScreenScaleTest : public ResourceManagerTest, public ::testing::WithParamInterface<Screen> {};
-
-TEST_P(ScreenScaleTest, ScaleIsTheShorterSideOver480OnlyBelow480WideAndImagesFollowIt) {
-    const auto& [width, height, dpi, scale, isPortrait] = GetParam();
-    startDevice(width, height, dpi);
-    loadResources();
-    EXPECT_EQ(scaleFactor, scale);
-    EXPECT_EQ(portrait, isPortrait);
-    expectImagesScaledBy(scale);
-    EXPECT_EQ(markerExists(), scale != 1.0);
-    expectNoWorkFilesLeft();
+TEST_F(ResourceManagerTest, ScaleIsTheShorterSideOver480OnlyBelow480WideAndImagesFollowIt) {
+    // Width, height, dpi, then the scale factor and portrait flag they give.
+    const std::tuple<int, int, int, double, BYTE> screens[] = {
+        {480, 640, 192, 1.0, 1},
+        {320, 240, 96, 0.5, 0}, // the height is shorter
+        {640, 480, 192, 1.0, 0},
+        {640, 360, 192, 1.0, 0}, // only the width counts
+        {360, 640, 144, 0.75, 1}};
+    for (const auto& [width, height, dpi, scale, isPortrait] : screens) {
+        SCOPED_TRACE(width);
+        startDevice(width, height, dpi);
+        loadResources();
+        EXPECT_EQ(scaleFactor, scale);
+        EXPECT_EQ(portrait, isPortrait);
+        expectImagesScaledBy(scale);
+        EXPECT_EQ(markerExists(), scale != 1.0);
+        expectNoWorkFilesLeft();
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Screens, ScreenScaleTest,
-                         ::testing::Values(Screen{480, 640, 192, 1.0, 1},
-                                           Screen{320, 240, 96, 0.5, 0}, // the height is shorter
-                                           Screen{640, 480, 192, 1.0, 0},
-                                           Screen{640, 360, 192, 1.0, 0}, // only the width counts
-                                           Screen{360, 640, 144, 0.75, 1}));
-
-TEST_F(ResourceManagerTest, FirstSmallStartHalvesEveryImageAndLeavesTheMarkerSoNoLaterOneScales) {
+TEST_F(ResourceManagerTest,
+       FirstSmallStartHalvesEveryImageAndLeavesTheMarkerSoNoLaterOneScalesOrLeavesWorkFiles) {
     startDevice(240, 320, 96);
     loadResources();
     EXPECT_EQ(resourceDir, L"\\Program Files\\Dawnbell\\resources\\");
@@ -132,11 +132,17 @@ TEST_F(ResourceManagerTest, FirstSmallStartHalvesEveryImageAndLeavesTheMarkerSoN
     for (int i = 0; i < toolkitImageCount; ++i) {
         afterFirst.push_back(fileText(imageFile(i)));
     }
+    // Work files as a start cut off after the marker leaves them: removed at the next.
+    for (const char* left : {"RescaleProgress.txt", "RescaleProgress.txt.tmp",
+                             "AlreadyScalled.txt.tmp", "btn_common_slider.png.part"}) {
+        std::ofstream(imageDir() / left) << "left by a cut-off start";
+    }
     restart();
     loadResources();
     for (int i = 0; i < toolkitImageCount; ++i) {
         EXPECT_EQ(fileText(imageFile(i)), afterFirst[static_cast<size_t>(i)]) << i;
     }
+    expectNoWorkFilesLeft();
 }
 
 // Where each start is cut off, as a power cut would: one entry per interrupted start.
@@ -147,87 +153,60 @@ bool goOnUnlessStoppedHere(int image, RescaleStep step) {
     return stops.empty() || stops.front() != std::pair{image, step};
 }
 
-class InterruptedRescaleTest : public ResourceManagerTest,
-                               public ::testing::WithParamInterface<Interruptions> {};
-
-TEST_P(InterruptedRescaleTest, NextStartFinishesWithoutScalingAnyImageTwice) {
-    startDevice(240, 320, 96);
-    stops = GetParam();
+TEST_F(ResourceManagerTest, AStartCutOffWhileRescalingIsFinishedByTheNextWithoutScalingTwice) {
+    const Interruptions cases[] = {
+        {{0, RescaleStep::scaledCopyWritten}},
+        {{7, RescaleStep::progressRecorded}},
+        {{7, RescaleStep::imageReplaced}},
+        {{20, RescaleStep::imageFinished}},
+        {{5, RescaleStep::imageReplaced}, {12, RescaleStep::progressRecorded}}};
     const RescaleStops cutOff(goOnUnlessStoppedHere);
-    for (; !stops.empty(); stops.erase(stops.begin())) {
-        loadResources();
-        EXPECT_FALSE(markerExists());
-        for (int i = 0; i < toolkitImageCount; ++i) {
-            EXPECT_NE(pngSize(imageFile(i)).first, 0u) << "image " << i << " is not a whole PNG";
+    for (const Interruptions& interruptions : cases) {
+        SCOPED_TRACE(interruptions.front().first);
+        startDevice(240, 320, 96);
+        for (stops = interruptions; !stops.empty(); stops.erase(stops.begin())) {
+            loadResources();
+            EXPECT_FALSE(markerExists());
+            for (int i = 0; i < toolkitImageCount; ++i) {
+                EXPECT_NE(pngSize(imageFile(i)).first, 0u)
+                    << "image " << i << " is not a whole PNG";
+            }
+            restart();
         }
-        restart();
+        loadResources();
+        expectImagesScaledBy(0.5);
+        EXPECT_EQ(fileText(imageDir() / "AlreadyScalled.txt"), markerBytes());
+        expectNoWorkFilesLeft();
     }
-    loadResources();
-    expectImagesScaledBy(0.5);
-    EXPECT_EQ(fileText(imageDir() / "AlreadyScalled.txt"), markerBytes());
-    expectNoWorkFilesLeft();
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, InterruptedRescaleTest,
-                         ::testing::Values(Interruptions{{0, RescaleStep::scaledCopyWritten}},
-                                           Interruptions{{7, RescaleStep::progressRecorded}},
-                                           Interruptions{{7, RescaleStep::imageReplaced}},
-                                           Interruptions{{20, RescaleStep::imageFinished}},
-                                           Interruptions{{5, RescaleStep::imageReplaced},
-                                                         {12, RescaleStep::progressRecorded}}));
-
-TEST_F(ResourceManagerTest, WorkFilesLeftByAStartCutOffAfterTheMarkerAreRemovedAtTheNext) {
-    startDevice(240, 320, 96);
-    loadResources();
-    const std::string scaled = fileText(imageFile(imageSlider));
-    for (const char* left : {"RescaleProgress.txt", "RescaleProgress.txt.tmp",
-                             "AlreadyScalled.txt.tmp", "btn_common_slider.png.part"}) {
-        std::ofstream(imageDir() / left) << "left by a cut-off start";
+TEST_F(ResourceManagerTest, FontsAreCopiedAndTheMarkWrittenUnlessThisProgramsMarkIsPresent) {
+    // The mark before (-2: no key, -1: the key without the value), whether the label font was
+    // installed before, whether the thin font is shipped, whether the program installs.
+    const std::tuple<long long, bool, bool, bool> cases[] = {{-2, false, true, true},
+                                                             {-1, true, true, true},
+                                                             {0x33333334, false, true, true},
+                                                             {kMark, false, true, false},
+                                                             {-2, false, false, true}};
+    for (const auto& [markBefore, labelFontBefore, thinFontShipped, installs] : cases) {
+        SCOPED_TRACE(markBefore);
+        startDevice(480, 640);
+        setInstallMark(markBefore);
+        if (labelFontBefore) {
+            std::ofstream(windowsFile(labelFontFile)) << "already installed";
+        }
+        if (!thinFontShipped) {
+            std::filesystem::remove(imageDir() / narrow(thinFontFile));
+        }
+        loadResources();
+        EXPECT_EQ(installMark(), installs ? kMark : markBefore);
+        EXPECT_EQ(fileText(windowsFile(thinFontFile)),
+                  installs && thinFontShipped ? "thin font" : "");
+        EXPECT_EQ(fileText(windowsFile(labelFontFile)), labelFontBefore ? "already installed"
+                                                        : installs      ? "label font"
+                                                                        : "");
     }
-    restart();
-    loadResources();
-    expectNoWorkFilesLeft();
-    EXPECT_EQ(fileText(imageFile(imageSlider)), scaled) << "nothing is scaled again";
 }
-
-struct Installation {
-    const char* name;
-    long long markBefore; // -2: no key, -1: the key without the value
-    bool labelFontInstalledBefore;
-    bool thinFontShipped;
-    bool installs;
-};
-
-class InstallationTest : public ResourceManagerTest,
-                         public ::testing::WithParamInterface<Installation> {};
-
-TEST_P(InstallationTest, FontsAreCopiedAndTheMarkWrittenUnlessThisProgramsMarkIsPresent) {
-    const Installation& p = GetParam();
-    startDevice(480, 640);
-    setInstallMark(p.markBefore);
-    if (p.labelFontInstalledBefore) {
-        std::ofstream(windowsFile(labelFontFile)) << "already installed";
-    }
-    if (!p.thinFontShipped) {
-        std::filesystem::remove(imageDir() / narrow(thinFontFile));
-    }
-    loadResources();
-    EXPECT_EQ(installMark(), p.installs ? kMark : p.markBefore);
-    EXPECT_EQ(fileText(windowsFile(thinFontFile)),
-              p.installs && p.thinFontShipped ? "thin font" : "");
-    EXPECT_EQ(fileText(windowsFile(labelFontFile)), p.labelFontInstalledBefore ? "already installed"
-                                                    : p.installs               ? "label font"
-                                                                               : "");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Marks, InstallationTest,
-    ::testing::Values(Installation{"NoKey", -2, false, true, true},
-                      Installation{"KeyWithoutValue", -1, true, true, true},
-                      Installation{"OtherValue", 0x33333334, false, true, true},
-                      Installation{"ThisProgramsMark", kMark, false, true, false},
-                      Installation{"FontMissing", -2, false, false, true}),
-    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ResourceManagerNoDirectory, ALaterStartLeavesItToTheWidgets) {
     ToolkitDevice device;

@@ -21,23 +21,14 @@ public:
     int taps = 0;
 };
 
-class SectionTest : public ::testing::Test {
+class SectionTest : public SectionScreenTest {
 protected:
-    void SetUp() override {
-        installResourceSet(device);
-        frame = std::make_unique<OpenFrame>();
-    }
-
-    // A section of the screen's width, the frame's screen, with children of these heights at
-    // x 0 and y 0, drawn once in full.
-    Section* showSection(const std::vector<int>& heights) {
-        section = new Section(100, 0, 0, GetSystemMetrics(SM_CXSCREEN), L"Dawnbell");
+    // The section with children of these heights at x 0 and y 0, drawn once in full.
+    void showSection(const std::vector<int>& heights) {
         for (int height : heights) {
             section->add(new Box(-1, 0, 0, 200, height, BoxFace::distinct), -1, -1);
         }
-        (*frame)->addScreen(section);
         paintWhole();
-        return section;
     }
 
     static void wait(DWORD ms) { platform::clock::advance(ms); }
@@ -67,35 +58,23 @@ protected:
         return {first, last + 1};
     }
 
-    ToolkitDevice device;
-    std::unique_ptr<OpenFrame> frame;
     MotionTracker& tracker = *sharedTracker();
-    Section* section = nullptr;
 };
-
-TEST_F(SectionTest, IsTheFirstScrollTargetAndPutsTheViewBelowItsHeader) {
-    Section* first = showSection({});
-    Section second(-1, 0, 0, 480, L"Other");
-    EXPECT_EQ(tracker.scrollTarget, first);
-    EXPECT_EQ(viewRect.top, clientRect.top + 64);
-    EXPECT_EQ(first->bottom, 64);
-}
 
 TEST_F(SectionTest, BarLengthAndPlaceFollowTheOffsetAndTheBarLeavesWhenEverythingFits) {
     showSection({700});
     viewRect.bottom = viewRect.top + 400;
     const LONG top = viewRect.top;
-    struct Case {
-        int offset;
-        std::pair<LONG, LONG> rows;
-    };
     // 400 x 400 / 700 = 228 rows; at -300 the bar touches the bottom of the view. Back at the
     // top the bar must move back too.
-    for (const Case& c : {Case{0, {top, top + 228}}, Case{-300, {top + 172, top + 400}},
-                          Case{-150, {top + 86, top + 314}}, Case{0, {top, top + 228}}}) {
-        section->scrollOffset = c.offset;
+    const std::tuple<int, LONG, LONG> cases[] = {{0, top, top + 228},
+                                                 {-300, top + 172, top + 400},
+                                                 {-150, top + 86, top + 314},
+                                                 {0, top, top + 228}};
+    for (const auto& [offset, first, end] : cases) {
+        section->scrollOffset = offset;
         paintWhole();
-        EXPECT_EQ(barRows(), c.rows) << "offset " << c.offset;
+        EXPECT_EQ(barRows(), std::make_pair(first, end)) << "offset " << offset;
         EXPECT_EQ(scrollBar.shown, 1);
     }
     EXPECT_NE(pixelAt(GetSystemMetrics(SM_CXSCREEN) - 1, top + 10), tunables::scrollBarColour);
@@ -108,26 +87,18 @@ TEST_F(SectionTest, BarLengthAndPlaceFollowTheOffsetAndTheBarLeavesWhenEverythin
 TEST_F(SectionTest, ReleasedBeyondAnEndTheListSpringsBackInOneStepAndAnyFlingStops) {
     showSection({400, 400});
     const int bottomBound = (viewRect.bottom - clientRect.top) - (section->bottom - section->top);
-    struct Case {
-        int startOffset;
-        std::vector<int> moves;
-        DWORD restMs; // before the release: long rests start no fling
-        int springStep;
-    };
-    const Case cases[] = {
-        {0, {10, 10, 10, 10}, 400, -40},
-        {0, {10, 10, 10, 10}, 0, -40},
-        {bottomBound, {-20, -20, -20}, 400, 60},
-        {bottomBound, {-20, -20, -20}, 0, 60},
-    };
-    for (const Case& c : cases) {
-        section->scrollOffset = c.startOffset;
-        drag(200, 300, c.moves);
-        wait(c.restMs);
+    // The start, the pull by four moves of `move`, and the rest before the release: long rests
+    // start no fling.
+    const std::tuple<int, int, DWORD> cases[] = {
+        {0, 10, 400}, {0, 10, 0}, {bottomBound, -15, 400}, {bottomBound, -15, 0}};
+    for (const auto& [start, move, rest] : cases) {
+        section->scrollOffset = start;
+        drag(200, 300, {move, move, move, move});
+        wait(rest);
         tracker.onRelease(200, 0);
         wait(30);
-        EXPECT_EQ(section->onTimer(), c.springStep);
-        EXPECT_EQ(section->scrollOffset, c.startOffset);
+        EXPECT_EQ(section->onTimer(), -4 * move);
+        EXPECT_EQ(section->scrollOffset, start);
         EXPECT_FALSE(tracker.flinging);
         EXPECT_EQ(section->onTimer(), 0);
     }
@@ -272,8 +243,22 @@ TEST_F(SectionTest, ATurnPutsContentBeyondTheNewEndBackAtThatEnd) {
     EXPECT_EQ(section->scrollOffset, -10);
 }
 
-TEST_F(SectionTest, ATurnRewidensTheSectionAndItsPanelAndExtendsThePanelTitleBar) {
-    showSection({});
+// The header is composed once and shown from that picture: a new title, and a turn, must still
+// reach the screen.
+TEST_F(SectionTest, IsTheFirstScrollTargetAndATurnRewidensItsHeaderItsPanelAndThePanelTitleBar) {
+    Section second(-1, 0, 0, 480, L"Other");
+    EXPECT_EQ(tracker.scrollTarget, section);
+    EXPECT_EQ(section->bottom, 64);
+    const auto header = [] {
+        return screenPixels(RECT{0, clientRect.top, GetSystemMetrics(SM_CXSCREEN), viewRect.top})
+            .data;
+    };
+    paintWhole();
+    const auto dawnbell = header();
+    section->title = L"Recent computers";
+    paintWhole();
+    EXPECT_NE(header(), dawnbell);
+    section->title = L"Dawnbell";
     auto* panel = new MyPanel(-1, 0, 0, 480, L"Host information :", 1, 0);
     section->add(panel, -1, -1);
     for (const LONG width : {640, 480, 640}) {
@@ -283,36 +268,17 @@ TEST_F(SectionTest, ATurnRewidensTheSectionAndItsPanelAndExtendsThePanelTitleBar
                              panel->titleRect.right}),
                   edges(RECT{width, width, width, width}));
         EXPECT_EQ(viewRect.top, clientRect.top + 64);
+        if (width == 480) {
+            EXPECT_EQ(header(), dawnbell);
+        }
+    }
+    for (int x : {2, 470, 630}) {
+        EXPECT_LT(pixelAt(x, clientRect.top + 62) & 0x1F, 8) << x; // the rule, little blue
     }
     // The title bar keeps one colour along each row, right to the new edge.
     for (int row = 4; row < 44; row += 6) {
         EXPECT_EQ(pixelAt(620, viewRect.top + row), pixelAt(300, viewRect.top + row)) << row;
     }
-}
-
-// The header is composed once and shown from that picture: a new title, and a turn, must still
-// reach the screen.
-TEST_F(SectionTest, TheHeaderShowsTheTitleItHasNowAcrossTheWholeWidth) {
-    showSection({});
-    auto header = [] {
-        return screenPixels(RECT{0, clientRect.top, GetSystemMetrics(SM_CXSCREEN), viewRect.top})
-            .data;
-    };
-    const auto dawnbell = header();
-    section->title = L"Recent computers";
-    paintWhole();
-    EXPECT_NE(header(), dawnbell);
-    section->title = L"Dawnbell";
-    paintWhole();
-    EXPECT_EQ(header(), dawnbell);
-    platform::Device::instance().rotate();
-    pumpMessages();
-    for (int x : {2, 470, 630}) {
-        EXPECT_LT(pixelAt(x, clientRect.top + 62) & 0x1F, 8) << x; // the rule, little blue
-    }
-    platform::Device::instance().rotate();
-    pumpMessages();
-    EXPECT_EQ(header(), dawnbell);
 }
 
 } // namespace

@@ -48,6 +48,7 @@ namespace toolkit_test {
 using platform::paths::narrow;
 
 constexpr std::uint16_t kBlack = 0x0000;
+constexpr std::uint16_t kBackdrop = 0x07E0; // pure green: no widget here draws it
 
 // An element that paints nothing and counts its paints; loadOrder lists every reload of any
 // block, in order.
@@ -192,6 +193,21 @@ inline Pixels screenPixels(const RECT& area) {
     return pixels;
 }
 
+// The smallest rectangle around the pixels that `isInk(x, y)` picks; inside out when none is.
+template <typename IsInk>
+RECT inkBounds(const Pixels& pixels, IsInk isInk) {
+    RECT ink{pixels.width, pixels.height, 0, 0};
+    for (LONG y = 0; y < pixels.height; ++y) {
+        for (LONG x = 0; x < pixels.width; ++x) {
+            if (isInk(x, y)) {
+                ink = RECT{std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x + 1),
+                           std::max(ink.bottom, y + 1)};
+            }
+        }
+    }
+    return ink;
+}
+
 inline std::vector<std::uint16_t> screenBuffer() {
     return screenPixels(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)})
         .data;
@@ -242,6 +258,35 @@ inline std::vector<platform::Device::MessageBoxRecord> shownBoxes() {
 
 inline std::array<LONG, 4> edges(const RECT& r) {
     return {r.left, r.top, r.right, r.bottom};
+}
+
+inline std::array<LONG, 4> bounds(const Element& e) {
+    return {e.left, e.top, e.right, e.bottom};
+}
+
+// Whether the screen below the task bar is what a fresh whole paint draws: no stale band, no seam,
+// nothing moved by a wrong amount.
+inline ::testing::AssertionResult showsAFreshPaint() {
+    const std::vector<std::uint16_t> shown = screenBuffer();
+    fillScreen(kBlack);
+    paintWhole();
+    return screenMatches(shown, RECT{0, clientRect.top, GetSystemMetrics(SM_CXSCREEN),
+                                     GetSystemMetrics(SM_CYSCREEN)});
+}
+
+// A widget whose top-left corner lies at `corner` (client coordinates) is hit up to 4 pixels
+// beside it and 9 above it, but not below it.
+inline void expectHitMargins(Element& widget, POINT corner) {
+    const int w = widget.right - widget.left;
+    const int h = widget.bottom - widget.top;
+    const std::tuple<int, int, bool> points[] = {
+        {-4, 0, true}, {-5, 0, false},  {w + 4, 0, true}, {w + 5, 0, false},
+        {0, -9, true}, {0, -10, false}, {0, h - 1, true}, {0, h, false},
+    };
+    for (const auto& [dx, dy, hits] : points) {
+        EXPECT_EQ(widget.hitTest(corner.x + dx, corner.y + dy), hits ? &widget : nullptr)
+            << dx << "," << dy;
+    }
 }
 
 inline std::string fileText(const std::filesystem::path& file) {
@@ -296,6 +341,14 @@ inline void touch(platform::PointerAction action, POINT at) {
     platform::Device::instance().pointer(action, at.x, at.y);
 }
 
+// A finger at a point of the frame window's client area, and the messages it brings handled.
+inline void stylus(platform::PointerAction action, int clientX, int clientY) {
+    POINT p{clientX, clientY};
+    ClientToScreen(mainWindow, &p);
+    touch(action, p);
+    pumpMessages();
+}
+
 inline POINT centreOf(const RECT& r) {
     return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
@@ -305,5 +358,21 @@ inline MessageBoxSense* shownBox() {
     MotionLockGuard lock;
     return theFrame != nullptr ? theFrame->modalBox : nullptr;
 }
+
+// The program's scrolling screen before its widgets come: the resource set loaded, a frame open,
+// and an empty section of the screen's width as the frame's screen.
+class SectionScreenTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        installResourceSet(device);
+        frame.emplace();
+        section = new Section(100, 0, 0, GetSystemMetrics(SM_CXSCREEN), L"Dawnbell");
+        (*frame)->addScreen(section);
+    }
+
+    ToolkitDevice device;
+    std::optional<OpenFrame> frame;
+    Section* section = nullptr;
+};
 
 } // namespace toolkit_test

@@ -40,9 +40,10 @@ protected:
 
 std::vector<std::uint8_t> solid(int width, int height, std::uint8_t r, std::uint8_t g,
                                 std::uint8_t b, std::uint8_t a) {
-    std::vector<std::uint8_t> pixels;
-    for (int i = 0; i < width * height; ++i)
-        pixels.insert(pixels.end(), {r, g, b, a});
+    const std::uint8_t rgba[] = {r, g, b, a};
+    std::vector<std::uint8_t> pixels(static_cast<size_t>(width) * height * 4);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = rgba[i % 4];
     return pixels;
 }
 

@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <cmath>
+#include <cstring>
 #include <tuple>
 
 using namespace gfxtest;
@@ -232,7 +233,7 @@ TEST_F(ImagingTest, AnEncoderWithoutACompleteFrameWritesNothing) {
     EXPECT_EQ(factory->CreateImageEncoderToFile(&wrong, file.c_str(), &none), IMGERR_CODECNOTFOUND);
 }
 
-TEST_F(ImagingTest, ANewRgb565BitmapIsABlackImage) {
+TEST_F(ImagingTest, ANewBitmapIsBlackAndTakesPixelsWrittenInOtherFormats) {
     IBitmapImage* bitmap = nullptr;
     ASSERT_EQ(factory->CreateNewBitmap(4, 4, PixelFormat16bppRGB565, &bitmap), S_OK);
     const ComPtr<IBitmapImage> bitmapOwner(bitmap);
@@ -245,6 +246,29 @@ TEST_F(ImagingTest, ANewRgb565BitmapIsABlackImage) {
     EXPECT_EQ(canvas.pixels, std::vector<std::uint16_t>(16, 0x0000));
     IBitmapImage* empty = nullptr;
     EXPECT_EQ(factory->CreateNewBitmap(0, 4, PixelFormat16bppRGB565, &empty), E_INVALIDARG);
+
+    // Pixels written in a format read back as B, G, R, A: the second pixel of each row too.
+    struct Written {
+        PixelFormatID format;
+        std::vector<std::uint8_t> bytes;
+        std::vector<int> second;
+    };
+    const Written cases[] = {
+        {PixelFormat16bppRGB555, {0x00, 0x7C, 0x04, 0x41}, {33, 66, 132, 255}},
+        {PixelFormat32bppPARGB, {0, 0, 0, 0, 64, 32, 16, 128}, {128, 64, 32, 128}},
+    };
+    for (const Written& w : cases) {
+        ASSERT_EQ(factory->CreateNewBitmap(2, 1, PixelFormat32bppARGB, &bitmap), S_OK);
+        const ComPtr<IBitmapImage> written(bitmap);
+        BitmapData data{};
+        ASSERT_EQ(bitmap->LockBits(nullptr, ImageLockModeWrite, w.format, &data), S_OK);
+        std::memcpy(data.Scan0, w.bytes.data(), w.bytes.size());
+        ASSERT_EQ(bitmap->UnlockBits(&data), S_OK);
+        ASSERT_EQ(bitmap->LockBits(nullptr, ImageLockModeRead, PixelFormat32bppARGB, &data), S_OK);
+        const auto* second = static_cast<const std::uint8_t*>(data.Scan0) + 4;
+        EXPECT_EQ(std::vector<int>(second, second + 4), w.second) << w.format;
+        bitmap->UnlockBits(&data);
+    }
 }
 
 } // namespace

@@ -115,7 +115,9 @@ TEST_F(ThreadsTest, ManualResetEventStaysSignalledUntilResetAndBadHandlesFail) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_FAILED);
     EXPECT_FALSE(SetEvent(event));
-    EXPECT_FALSE(TerminateThread(nullptr, 0));
+    SetLastError(0);
+    EXPECT_FALSE(TerminateThread(event, 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     EXPECT_EQ(CreateEventW(nullptr, TRUE, FALSE, L"named"), nullptr);
     SetLastError(0);
     EXPECT_EQ(CreateThread(nullptr, 0, nullptr, nullptr, 0, nullptr), nullptr);

@@ -204,6 +204,7 @@ TEST_F(RecentPanelTest, ASendAddsARowATapFillsTheFieldsAndHoldAndYesForgetsIt) {
         }
     });
     scrollToTheRows(script);
+    script.then([] { EXPECT_EQ(row(1)->screenRect.top - row(0)->screenRect.bottom, 4); });
     tap(script, [] { return centreOfRow(1); });
     script.then([this] {
         EXPECT_EQ(shownFields(), older);

@@ -65,7 +65,8 @@ std::vector<std::uint8_t> withResolution(std::vector<std::uint8_t> png, double d
 }
 
 TEST_F(ImagingTest, ImageInformationComesFromTheFile) {
-    writePng(folder / "alpha.png", 3, 2, solid(3, 2, 1, 2, 3, 128), true);
+    writePng(folder / "alpha.png", 3, 2, solid(3, 2, 255, 0, 0, 128), true);
+    writePng(folder / "cutout.png", 2, 1, {255, 0, 0, 255, 9, 9, 9, 0}, true);
     saveBytes(folder / "plain.png",
               withResolution(writePng(folder / "tmp.png", 4, 5, solid(4, 5, 9, 9, 9, 255), false),
                              192.0));
@@ -78,6 +79,10 @@ TEST_F(ImagingTest, ImageInformationComesFromTheFile) {
     EXPECT_TRUE(info.RawDataFormat == ImageFormatPNG);
     EXPECT_DOUBLE_EQ(info.Xdpi, 96.0);
     EXPECT_TRUE(info.Flags & ImageFlagsHasAlpha);
+    EXPECT_TRUE(info.Flags & ImageFlagsHasTranslucent);
+    ASSERT_EQ(load("cutout.png")->GetImageInfo(&info), S_OK);
+    EXPECT_EQ(info.Flags & (ImageFlagsHasAlpha | ImageFlagsHasTranslucent), ImageFlagsHasAlpha)
+        << "only wholly opaque and wholly transparent pixels";
 
     auto plain = load("plain.png");
     ASSERT_TRUE(plain);

@@ -286,12 +286,13 @@ TEST_F(RegistryTest, DamagedFileThatCannotBeMovedAsideIsNeverWritten) {
 TEST(RegistryText, FilesThatAreNotRegistriesAreRejected) {
     const std::string header = "Windows Registry Editor Version 5.00\n";
     for (const std::string& text : {
-             std::string(),
-             std::string("hello"),
+             std::string(), std::string("hello"),
              header + "\"v\"=dword:1\n", // a value before a key
              header + "[HKEY_NOWHERE\\x]\n",
              header + "[HKEY_LOCAL_MACHINE\\x]\n\"v\"=hex(1):31\n", // odd UTF-16 byte count
              header + "[HKEY_LOCAL_MACHINE\\x]\n\"v\"=dword:123456789\n",
+             header + "[HKEY_LOCAL_MACHINE\\x\xFF]\n",               // a name not in UTF-8
+             header + "[HKEY_LOCAL_MACHINE\\x]\n\"\xC3\"=dword:1\n", // cut off mid-character
          })
         EXPECT_FALSE(platform::registry::parse(text).error.empty()) << text;
     EXPECT_TRUE(platform::registry::parse("\xEF\xBB\xBF" + header +

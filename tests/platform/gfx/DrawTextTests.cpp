@@ -79,6 +79,11 @@ TEST_F(DrawTextTest, CenteredTextLandsWhereTheAlignmentFormulasPutItEachLineOnIt
     DrawTextW(placed.dc, L"Dawnbell", -1, &at, DT_LEFT | DT_TOP | DT_SINGLELINE);
     ASSERT_NE(placed.ink(white).right, 0);
     EXPECT_EQ(centred.pixels, placed.pixels);
+    BufferCanvas right(300, 120, white, font), leftOfIt(300, 120, white, font);
+    DrawTextW(right.dc, L"Dawnbell", -1, &box, DT_RIGHT | DT_SINGLELINE);
+    RECT end{300 - size.right, 0, 300, 120};
+    DrawTextW(leftOfIt.dc, L"Dawnbell", -1, &end, DT_SINGLELINE);
+    EXPECT_EQ(right.pixels, leftOfIt.pixels) << "right-aligned text ends at the right edge";
 
     BufferCanvas lines(300, 120, white, font), first(300, 120, white, font);
     DrawTextW(lines.dc, L"Dawnbell\ni", -1, &box, DT_CENTER | DT_WORDBREAK);

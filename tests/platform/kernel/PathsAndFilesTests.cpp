@@ -156,6 +156,8 @@ TEST_F(PathsTest, CopyWithFailIfExistsNeverTouchesAnExistingFile) {
     EXPECT_EQ(readText(device.device / "windows" / "copy.ttf"), "new font");
     EXPECT_FALSE(CopyFileW(L"\\Program Files\\Dawnbell\\gone.ttf", L"\\windows\\g.ttf", TRUE));
     EXPECT_EQ(lastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(CopyFileW(L"\\windows", L"\\windows\\w", FALSE)) << "a folder is no file";
+    EXPECT_EQ(lastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     fs::create_symlink("/proc/self/mem", device.program / "unreadable"); // reading fails: EIO
     EXPECT_FALSE(CopyFileW(L"\\Program Files\\Dawnbell\\unreadable", L"\\windows\\u", FALSE));
     EXPECT_EQ(entriesIn(device.device / "windows"), 2u) << "no temporary copies left behind";

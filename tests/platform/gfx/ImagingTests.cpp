@@ -224,6 +224,9 @@ TEST_F(ImagingTest, AnEncoderWithoutACompleteFrameWritesNothing) {
     IImageEncoder* encoder = nullptr;
     ASSERT_EQ(factory->CreateImageEncoderToFile(&png, file.c_str(), &encoder), S_OK);
     const ComPtr<IImageEncoder> encoderOwner(encoder);
+    void* asked = &asked;
+    EXPECT_EQ(encoder->QueryInterface(IID_IImage, &asked), E_NOINTERFACE);
+    EXPECT_EQ(asked, nullptr);
     IImageSink* sink = nullptr;
     ASSERT_EQ(encoder->GetEncodeSink(&sink), S_OK);
     const ComPtr<IImageSink> sinkOwner(sink);

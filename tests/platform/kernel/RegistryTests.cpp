@@ -132,6 +132,7 @@ TEST_F(RegistryTest, KeysTellWhetherTheyAreNewAndNamesIgnoreCaseWhileBadHandlesF
     EXPECT_EQ(RegDeleteValueW(key, L"absent"), ERROR_FILE_NOT_FOUND);
     const std::wstring tooLong(16384, L'n'); // names end at 16,383 characters
     EXPECT_EQ(set(key, tooLong.c_str(), REG_BINARY, "1"), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(set(key, L"a\tb", REG_BINARY, "1"), ERROR_INVALID_PARAMETER) << "a control";
     EXPECT_EQ(RegSetValueExW(key, L"x", 0, REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
     EXPECT_EQ(query(key, L"absent").result, ERROR_INVALID_HANDLE);

@@ -131,6 +131,7 @@ TEST_F(PathsTest, FileCallsReportTheReasonTheyFailed) {
         {L"\\nowhere\\x.txt", GENERIC_WRITE, CREATE_ALWAYS, ERROR_PATH_NOT_FOUND},
         {L"\\windows\\there.txt", GENERIC_WRITE, CREATE_NEW, ERROR_FILE_EXISTS},
         {L"\\windows", GENERIC_READ, OPEN_EXISTING, ERROR_ACCESS_DENIED}, // a folder is no file
+        {L"\\windows\\there.txt", GENERIC_READ, TRUNCATE_EXISTING, ERROR_INVALID_PARAMETER},
     };
     for (const auto& f : failures) {
         EXPECT_EQ(createFile(f.path, f.access, f.disposition), INVALID_HANDLE_VALUE) << f.error;

@@ -41,7 +41,7 @@ TEST_F(TimerTest, ATimerIsNeverEarlyMissedTicksCollapseAndIdsKeepTimersApart) {
     EXPECT_EQ(ticksAfter(1), Ids{1});
 
     procCalls = 0;
-    SetTimer(window, 2, 50, nullptr);
+    EXPECT_EQ(SetTimer(window, 2, 50, nullptr), 2u);
     SetTimer(window, 3, 10, countingTimerProc);
     EXPECT_EQ(ticksAfter(10), Ids{});
     EXPECT_EQ(procCalls.load(), 1) << "a timer procedure takes the window's place";

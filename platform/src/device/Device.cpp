@@ -426,9 +426,9 @@ void Device::State::composeArea(const RECT& requested, const Upload& upload) {
             uploadFromScreen(band, upload);
             continue;
         }
-        // Beside a narrow cover (the scroll bar's column) the band's rows go whole, in one piece
-        // a backend takes in one move, and the composed column follows on top: cheaper than two
-        // short pieces a row, for the price of the column sent twice.
+        // Beside a narrow cover (the scroll bar's column) the band's rows go whole, as one piece
+        // (one texture update), and the composed column follows on top: cheaper than two short
+        // pieces a row, for the price of the column sent twice.
         if ((covered.right - covered.left) * 4 <= band.right - band.left) {
             uploadFromScreen(band, upload);
             uploadComposed(covered, upload);

@@ -138,6 +138,10 @@ public:
     // Hands every area changed since the last call to `upload` and forgets them; false when
     // nothing changed. Only the changed areas travel, never the whole screen for a few rows.
     bool presentChanges(const Upload& upload);
+    // The same for a backend whose picture is memory of its own, the whole screen row by row:
+    // the changed areas are copied, and layers drawn, straight into `picture`, which is resized
+    // (and cleared) when the screen's size changes.
+    bool presentChangesInto(std::vector<std::uint16_t>& picture);
 
     // Input in screen coordinates (from the backend or from tests). The pointer goes to the
     // input filter first (the input panel's keyboard), then to the window under it, with

@@ -14,21 +14,7 @@ public:
     void wake() override {}
 
     // The picture a screen would show: every changed area copied in, as a window's texture is.
-    void present() override {
-        Device& device = Device::instance();
-        const size_t size = static_cast<size_t>(device.width()) * device.height();
-        if (picture_.size() != size) {
-            picture_.assign(size, 0);
-        }
-        device.presentChanges([&](const RECT& area, const std::uint16_t* pixels, int pitch) {
-            const int width = device.width();
-            for (int y = area.top; y < area.bottom; ++y) {
-                const std::uint16_t* row = pixels + static_cast<ptrdiff_t>(y - area.top) * pitch;
-                std::copy(row, row + (area.right - area.left),
-                          picture_.begin() + static_cast<ptrdiff_t>(y) * width + area.left);
-            }
-        });
-    }
+    void present() override { Device::instance().presentChangesInto(picture_); }
     std::vector<std::uint16_t> picture() override { return picture_; }
 
     int messageBox(const std::wstring& text, const std::wstring& caption, UINT type) override {

@@ -121,12 +121,20 @@ struct Device::State {
     std::mutex composeMutex;
     std::vector<std::uint16_t> scratch; // the whole screen; only the composed area is touched
 
-    // Hands `area` to `upload` as presented: straight from the screen where no layer covers it,
-    // composed in the scratch buffer where one does. Pieces come in order and a later one may
-    // cover part of an earlier one: what was uploaded last is what the screen shows.
-    void composeArea(const RECT& area, const Upload& upload);
-    void uploadFromScreen(const RECT& area, const Upload& upload);
-    void uploadComposed(const RECT& area, const Upload& upload);
+    // Where a present's pieces go: to a backend's upload, or, without one, straight into a
+    // picture of the whole screen (rows `width` pixels apart).
+    struct Target {
+        const Upload* upload = nullptr;
+        std::vector<std::uint16_t>* picture = nullptr;
+    };
+    // Hands `area` to the target as presented: straight from the screen where no layer covers
+    // it, composed in the scratch buffer (or the picture itself) where one does. Pieces come in
+    // order and a later one may cover part of an earlier one: what came last is what the screen
+    // shows.
+    void composeArea(const RECT& area, const Target& target);
+    void uploadFromScreen(const RECT& area, const Target& target);
+    void uploadComposed(const RECT& area, const Target& target);
+    bool presentChanges(const Target& target);
 
     std::mutex listenersMutex;
     std::vector<std::function<void()>> rotateListeners;
@@ -337,14 +345,28 @@ void Device::invalidate(const RECT& changed) {
 }
 
 bool Device::presentChanges(const Upload& upload) {
+    return state_->presentChanges(State::Target{&upload, nullptr});
+}
+
+bool Device::presentChangesInto(std::vector<std::uint16_t>& picture) {
+    return state_->presentChanges(State::Target{nullptr, &picture});
+}
+
+bool Device::State::presentChanges(const Target& target) {
     std::vector<RECT> areas;
     {
-        std::lock_guard guard(state_->dirtyMutex);
-        areas.swap(state_->changed);
+        std::lock_guard guard(dirtyMutex);
+        areas.swap(changed);
     }
-    std::lock_guard composeGuard(state_->composeMutex);
+    std::lock_guard composeGuard(composeMutex);
+    if (target.picture != nullptr) {
+        std::lock_guard guard(screenMutex);
+        if (target.picture->size() != pixels.size()) {
+            target.picture->assign(pixels.size(), 0);
+        }
+    }
     for (const RECT& area : areas) {
-        state_->composeArea(area, upload);
+        composeArea(area, target);
     }
     return !areas.empty();
 }
@@ -383,18 +405,19 @@ std::vector<std::uint16_t> Device::compose(const RECT& requested) {
     std::vector<std::uint16_t> result(static_cast<size_t>(wholeWidth) * (whole.bottom - whole.top));
     std::lock_guard composeGuard(state_->composeMutex);
     // The area comes in pieces (beside a layer, under it): each goes to its place.
-    state_->composeArea(whole, [&](const RECT& piece, const std::uint16_t* pixels, int pitch) {
+    const Upload upload = [&](const RECT& piece, const std::uint16_t* pixels, int pitch) {
         for (int y = piece.top; y < piece.bottom; ++y) {
             const std::uint16_t* row = pixels + static_cast<ptrdiff_t>(y - piece.top) * pitch;
             std::copy(row, row + (piece.right - piece.left),
                       result.begin() + static_cast<ptrdiff_t>(y - whole.top) * wholeWidth +
                           (piece.left - whole.left));
         }
-    });
+    };
+    state_->composeArea(whole, State::Target{&upload, nullptr});
     return result;
 }
 
-void Device::State::composeArea(const RECT& requested, const Upload& upload) {
+void Device::State::composeArea(const RECT& requested, const Target& target) {
     RECT area{};
     std::vector<RECT> covers;
     {
@@ -423,37 +446,56 @@ void Device::State::composeArea(const RECT& requested, const Upload& upload) {
             }
         }
         if (covered.left >= covered.right) {
-            uploadFromScreen(band, upload);
+            uploadFromScreen(band, target);
             continue;
         }
         // Beside a narrow cover (the scroll bar's column) the band's rows go whole, as one piece
         // (one texture update), and the composed column follows on top: cheaper than two short
         // pieces a row, for the price of the column sent twice.
         if ((covered.right - covered.left) * 4 <= band.right - band.left) {
-            uploadFromScreen(band, upload);
-            uploadComposed(covered, upload);
+            uploadFromScreen(band, target);
+            uploadComposed(covered, target);
             continue;
         }
         if (band.left < covered.left) {
-            uploadFromScreen(RECT{band.left, band.top, covered.left, band.bottom}, upload);
+            uploadFromScreen(RECT{band.left, band.top, covered.left, band.bottom}, target);
         }
-        uploadComposed(covered, upload);
+        uploadComposed(covered, target);
         if (covered.right < band.right) {
-            uploadFromScreen(RECT{covered.right, band.top, band.right, band.bottom}, upload);
+            uploadFromScreen(RECT{covered.right, band.top, band.right, band.bottom}, target);
         }
     }
 }
 
-void Device::State::uploadFromScreen(const RECT& area, const Upload& upload) {
+namespace {
+
+void copyRows(const std::uint16_t* from, int fromPitch, std::uint16_t* to, int toPitch, int width,
+              int rows) {
+    for (int y = 0; y < rows; ++y) {
+        std::copy(from, from + width, to);
+        from += fromPitch;
+        to += toPitch;
+    }
+}
+
+} // namespace
+
+void Device::State::uploadFromScreen(const RECT& area, const Target& target) {
     std::lock_guard guard(screenMutex);
     RECT inside{};
-    if (intersect(area, RECT{0, 0, width, height}, inside)) { // a rotation may have come between
-        upload(inside, pixels.data() + static_cast<ptrdiff_t>(inside.top) * width + inside.left,
-               width);
+    if (!intersect(area, RECT{0, 0, width, height}, inside)) { // a rotation may have come between
+        return;
+    }
+    const ptrdiff_t start = static_cast<ptrdiff_t>(inside.top) * width + inside.left;
+    if (target.upload != nullptr) {
+        (*target.upload)(inside, pixels.data() + start, width);
+    } else if (target.picture->size() == pixels.size()) {
+        copyRows(pixels.data() + start, width, target.picture->data() + start, width,
+                 inside.right - inside.left, inside.bottom - inside.top);
     }
 }
 
-void Device::State::uploadComposed(const RECT& requested, const Upload& upload) {
+void Device::State::uploadComposed(const RECT& requested, const Target& target) {
     // Under one opaque layer (the scroll bar) the screen is not fetched. Should that layer hide
     // before it paints, this present shows it once more: its hiding asks for the next one.
     bool coveredWhole = false;
@@ -464,6 +506,8 @@ void Device::State::uploadComposed(const RECT& requested, const Upload& upload) 
                 layer->opaque() && layer->visible() && contains(layer->bounds(), requested);
         }
     }
+    // A picture of the backend's own is composed in place; an upload gets the scratch buffer.
+    std::vector<std::uint16_t>& frame = target.upload != nullptr ? scratch : *target.picture;
     RECT area{};
     int pitch = 0;
     {
@@ -472,11 +516,15 @@ void Device::State::uploadComposed(const RECT& requested, const Upload& upload) 
         if (!intersect(requested, RECT{0, 0, width, height}, area)) {
             return;
         }
-        scratch.resize(pixels.size());
-        for (int y = area.top; y < area.bottom && !coveredWhole; ++y) {
-            const size_t row = static_cast<size_t>(y) * pitch;
-            std::copy(pixels.begin() + row + area.left, pixels.begin() + row + area.right,
-                      scratch.begin() + row + area.left);
+        if (target.upload != nullptr) {
+            scratch.resize(pixels.size());
+        } else if (frame.size() != pixels.size()) { // rotated since the present began
+            return;
+        }
+        if (!coveredWhole) {
+            const ptrdiff_t start = static_cast<ptrdiff_t>(area.top) * pitch + area.left;
+            copyRows(pixels.data() + start, pitch, frame.data() + start, pitch,
+                     area.right - area.left, area.bottom - area.top);
         }
     }
     {
@@ -487,11 +535,14 @@ void Device::State::uploadComposed(const RECT& requested, const Upload& upload) 
         for (Layer* layer : ordered) {
             RECT clip{};
             if (layer->visible() && intersect(layer->bounds(), area, clip)) {
-                layer->paint(scratch.data(), pitch, clip);
+                layer->paint(frame.data(), pitch, clip);
             }
         }
     }
-    upload(area, scratch.data() + static_cast<ptrdiff_t>(area.top) * pitch + area.left, pitch);
+    if (target.upload != nullptr) {
+        (*target.upload)(
+            area, scratch.data() + static_cast<ptrdiff_t>(area.top) * pitch + area.left, pitch);
+    }
 }
 
 void Device::pointer(PointerAction action, int x, int y) {

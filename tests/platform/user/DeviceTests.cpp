@@ -183,7 +183,18 @@ TEST_F(DeviceTest, APresentUploadsTheChangedAreasOnlyAsTheScreenShowsThem) {
             }
         }
         EXPECT_TRUE(picture == expected);
+        // A backend with a picture of its own gets the same areas composed straight into it.
+        for (const RECT& change : c.changes) {
+            device().invalidate(change);
+        }
+        std::vector<std::uint16_t> own(picture.size(), untouched);
+        EXPECT_EQ(device().presentChangesInto(own), !c.changes.empty());
+        EXPECT_TRUE(own == expected);
     }
+    std::vector<std::uint16_t> none;
+    device().invalidate(RECT{0, 0, 1, 1});
+    device().presentChangesInto(none);
+    EXPECT_EQ(none.size(), 480u * 640u) << "a picture takes the screen's size";
     device().removeLayer(&lid);
     device().removeLayer(&layer);
 }

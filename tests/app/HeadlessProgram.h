@@ -5,37 +5,24 @@
 // that whatever host is typed, nothing leaves the machine. One program serves many scripts.
 #pragma once
 
-#include "DisplayFrame.h"
 #include "toolkit/LoopScript.h"
 #include "toolkit/ToolkitTestSupport.h"
 #include "MagicPacketApp.h"
 #include "MainScreen.h"
 #include "MessageLoop.h"
 #include "MyEditControl.h"
-#include "MyLabel.h"
-#include "ResourceManager.h"
-#include "Section.h"
 #include "SettingsStore.h"
 #include "StatusTexts.h"
-#include "ToolkitState.h"
 
-#include "kernel/Paths.h"
 #include "registry/Registry.h"
 
-#include <platform/Clock.h>
-#include <platform/Device.h>
 #include <platform/Network.h>
 
 #include <winsock2.h>
 
 #include <array>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
-#include <memory>
 #include <string>
-#include <vector>
 
 namespace program_harness {
 
@@ -73,18 +60,19 @@ inline std::filesystem::path resourceSet(const char* builtBinDir) {
     return std::filesystem::path(bin != nullptr ? bin : builtBinDir) / "resources" / "VGA";
 }
 
-// A condition that fails the run instead of waiting for good: each try is a millisecond of the
-// manual clock, and nothing here takes a minute of it.
-template <typename Condition>
-auto bounded(Condition condition, const char* what) {
-    return [condition, what, tries = 0]() mutable {
+// A condition that gives up instead of waiting for good: each try is a millisecond of the manual
+// clock, and nothing here takes a minute of it. `giveUp` tells why and says whether the
+// condition counts as met; by default the run ends.
+inline std::function<bool()> bounded(std::function<bool()> condition, const std::string& what,
+                                     bool (*giveUp)(const std::string&) = nullptr) {
+    return [condition = std::move(condition), what, giveUp, tries = 0]() mutable {
         if (condition()) {
             return true;
         }
-        if (++tries == 60000) {
-            fail(std::string("waited in vain for ") + what);
+        if (++tries < 60000) {
+            return false;
         }
-        return false;
+        return giveUp != nullptr ? giveUp(what) : (fail("waited in vain for " + what), true);
     };
 }
 
@@ -92,12 +80,12 @@ class HeadlessProgram {
 public:
     // Starts the program and runs its loop until the screen says it is ready to send.
     explicit HeadlessProgram(const std::filesystem::path& resources) {
-        copyResourceSet(resources, device_.programDir() / "resources" / "VGA");
+        setenv("DAWNBELL_TEST_BIN", resources.parent_path().parent_path().c_str(), 1);
+        toolkit_test::installResourceSet(device_); // the images and fonts as the build made them
         WSADATA winsock{};
         WSAStartup(0x0202, &winsock); // as WinMain does
         platform::registry::reload();
-        auto settings = SettingsKey::open();
-        if (!settings || !settings->clearShowInfo()) {
+        if (auto settings = SettingsKey::open(); !settings || !settings->clearShowInfo()) {
             fail("the settings key of the headless phone");
         }
         platform::net::scriptConnectionManager(platform::net::ConnectionScript{});
@@ -137,21 +125,6 @@ public:
     }
 
 private:
-    // The images and fonts as the build made them; never the files a first start on a small
-    // screen leaves behind.
-    static void copyResourceSet(const std::filesystem::path& from,
-                                const std::filesystem::path& to) {
-        std::filesystem::create_directories(to);
-        std::vector<const wchar_t*> names(imageFileNames.begin(), imageFileNames.end());
-        names.insert(names.end(), {thinFontFile, labelFontFile});
-        for (const wchar_t* name : names) {
-            std::error_code error;
-            if (!std::filesystem::copy_file(from / name, to / name, error)) {
-                fail("copying " + (from / name).string() + ": " + error.message());
-            }
-        }
-    }
-
     toolkit_test::ToolkitDevice device_; // the manual clock, the toolkit's state reset
     std::unique_ptr<MagicPacketApp> app_;
 };

@@ -6,20 +6,6 @@
 
 #include "ConnectionWorker.h"
 #include "HeadlessProgram.h"
-#include "MagicPacketApp.h"
-#include "MainScreen.h"
-#include "MessageLoop.h"
-#include "SettingsStore.h"
-#include "StatusTexts.h"
-
-#include "kernel/Paths.h"
-#include "registry/Registry.h"
-#include "toolkit/LoopScript.h"
-#include "toolkit/ToolkitTestSupport.h"
-
-#include <platform/Network.h>
-
-#include <winsock2.h>
 
 namespace program_test {
 
@@ -47,23 +33,21 @@ inline BYTE sendState() {
     return dynamic_cast<MyItem*>(findElementById(sendButtonId))->state;
 }
 
-// A condition that a script waits for, which fails the test instead of waiting for good: each
-// try is a millisecond of the manual clock, and no step here takes a minute of it. Meanwhile the
-// user-interface thread keeps painting, as during a fling, whatever the worker does.
+// A condition that a script waits for, which fails the test instead of waiting for good (and
+// ends the loop). Meanwhile the user-interface thread keeps painting, as during a fling, whatever
+// the worker does.
 inline std::function<bool()> bounded(std::function<bool()> condition, const std::string& what) {
-    auto tries = std::make_shared<int>(0);
-    return [condition = std::move(condition), what, tries] {
-        PostMessageW(mainWindow, tunables::redrawRequestMessage, 0, 0);
-        if (condition()) {
-            return true;
-        }
-        if (++*tries == 60000) {
-            ADD_FAILURE() << "waited in vain for " << what;
+    return program_harness::bounded(
+        [condition = std::move(condition)] {
+            PostMessageW(mainWindow, tunables::redrawRequestMessage, 0, 0);
+            return condition();
+        },
+        what,
+        [](const std::string& waited) {
+            ADD_FAILURE() << "waited in vain for " << waited;
             PostQuitMessage(0);
             return true;
-        }
-        return false;
-    };
+        });
 }
 
 inline std::function<bool()> statusIs(const std::wstring& text) {
@@ -113,10 +97,8 @@ inline void tapSend(LoopScript& script) {
 inline std::optional<std::vector<BYTE>> storedValue(const wchar_t* name) {
     std::vector<BYTE> value(1024);
     auto size = static_cast<DWORD>(value.size());
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SettingsKey::path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
+    HKEY key = nullptr; // none where the key is missing: the query fails
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, SettingsKey::path, 0, KEY_READ, &key);
     const LONG result = RegQueryValueExW(key, name, nullptr, nullptr, value.data(), &size);
     RegCloseKey(key);
     value.resize(size);

@@ -20,11 +20,6 @@
 using namespace program_test;
 namespace fs = std::filesystem;
 
-void PrintTo(const StoredFields& fields, std::ostream* out) {
-    *out << "{" << narrow(fields.host) << " | " << narrow(fields.mac) << " | "
-         << narrow(fields.port) << "}";
-}
-
 namespace {
 
 constexpr int pastedCharacters = 10000;
@@ -99,36 +94,29 @@ protected:
 };
 
 TEST_F(FaultsTest, BadTextsInTheFieldsGetTheirStatusAndComeBackAsFarAsTheStoreReadsThem) {
+    // Pasted through the native editor, which keeps 254 characters; read back as typed when
+    // no texts are given.
     struct Case {
         const char* what;
         StoredFields typed;
-        bool pasted; // through the native editor, which keeps 254 characters
+        bool pasted;
         const wchar_t* status;
-        std::optional<StoredFields> readBack; // none: as typed
+        std::optional<StoredFields> readBack;
     };
     const std::wstring many(pastedCharacters, L'1');
     const std::wstring mac = L"00:11:22:33:44:55";
     const StoredFields rtl{L"\x05E9\x05DC\x05D5\x05DD.example", mac, L"9"};
     const StoredFields control{L"a\x01z\tb", mac + L"\a", L"9\x1b"};
+    const StoredFields smiley{L"\U0001F600.x", L"00-11-22-33-44-55", L"7"};
+    // Longer than the MAC's and the port's readers take: empty.
+    const StoredFields manyBack{many.substr(0, 254), L"", L""};
     const Case cases[] = {
         {"empty", {L"", L"", L""}, false, statusInvalidMac, {}},
-        // Longer than the MAC's and the port's readers take: empty.
-        {"10,000 pasted",
-         {many, many, many},
-         true,
-         statusInvalidMac,
-         {{many.substr(0, 254), L"", L""}}},
+        {"10,000 pasted", {many, many, many}, true, statusInvalidMac, manyBack},
         {"right-to-left", rtl, true, statusHostNotFound, {}},
-        {"beyond the BMP",
-         {L"\U0001F600.x", L"00-11-22-33-44-55", L"7"},
-         true,
-         statusHostNotFound,
-         {}},
-        {"control characters pasted (dropped)",
-         control,
-         true,
-         statusHostNotFound,
-         {{L"azb", mac, L"9"}}},
+        {"beyond the BMP", smiley, true, statusHostNotFound, {}},
+        {"control characters pasted (dropped)", control, true, statusHostNotFound,
+         StoredFields{L"azb", mac, L"9"}},
         {"control characters from a stored setting", control, false, statusInvalidMac, {}},
     };
     questionAnsweredBefore();

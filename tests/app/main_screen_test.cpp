@@ -20,7 +20,10 @@ ScriptedConnection work(DWORD status) {
     return ScriptedConnection{platform::net::workDestination, status};
 }
 
+// An empty DAWNBELL_TEST_REPORT asks for no screen report; any other value for one on stdout.
 TEST_F(MainScreenTest, FirstRunCreatesTheKeyAsksOnceAndYesClearsTheQuestionForTheNextRun) {
+    setenv("DAWNBELL_TEST_REPORT", "", 1);
+    ::testing::internal::CaptureStdout();
     LoopScript first;
     first.waitFor(bounded([] { return boxButton(0).has_value(); }, "the box")).then([] {
         HKEY key = nullptr;
@@ -33,16 +36,24 @@ TEST_F(MainScreenTest, FirstRunCreatesTheKeyAsksOnceAndYesClearsTheQuestionForTh
     tapBoxButton(first, 0);
     first.waitFor(statusIs(statusReadyToSend)).then([] { EXPECT_EQ(sendState(), itemOff); });
     EXPECT_FALSE(runProgram(first));
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(storedValue(L"showInfo"), std::vector<BYTE>{0});
 
     restart();
+    setenv("DAWNBELL_TEST_REPORT", "1", 1);
+    ::testing::internal::CaptureStdout();
     bool asked = false;
     LoopScript second;
     second.waitFor([&] {
         asked = asked || shownBox() != nullptr;
         return statusText() == statusReadyToSend;
     });
+    second.then([] { platform::clock::advance(60); }).then([] {}); // the report's period
     EXPECT_FALSE(runProgram(second));
+    unsetenv("DAWNBELL_TEST_REPORT");
+    EXPECT_NE(::testing::internal::GetCapturedStdout().find("text " + std::to_string(statusLineId) +
+                                                            " Ready to send the magic packet !"),
+              std::string::npos);
     EXPECT_FALSE(asked);
 }
 

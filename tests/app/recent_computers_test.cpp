@@ -251,26 +251,25 @@ TEST_F(RecentPanelTest, ASendAddsARowATapFillsTheFieldsAndHoldAndYesForgetsIt) {
 // On both phones a long host ends in dots inside its row, and the fields keep the same margin on
 // both sides (the small phone shows the VGA layout at half its size).
 TEST_F(RecentPanelTest, ALongHostEndsInDotsInsideItsRowAndTheFieldsStayCentredOnBothPhones) {
-    // Phones: width, height, dpi, then the fields' margin, Quit's and a caption's left edge.
-    for (const auto& [screenWidth, height, dpi, margin, quitLeft, captionLeft] :
-         {std::tuple{480, 640, 192, 30, 150, 10}, std::tuple{240, 320, 96, 15, 75, 5}}) {
-        const int width = screenWidth;
-        const int fieldMargin = margin;
-        ToolkitDevice phone(width, height, dpi);
+    struct Phone {
+        int width, height, dpi, fieldMargin, quitLeft, captionLeft;
+    };
+    for (const Phone& p : {Phone{480, 640, 192, 30, 150, 10}, Phone{240, 320, 96, 15, 75, 5}}) {
+        const int width = p.width;
+        ToolkitDevice phone(width, p.height, p.dpi);
         installResourceSet(phone);
         questionAnsweredBefore();
         RecentComputers().remember({std::wstring(200, L'w') + L".lan", L"00:11:22:33:44:55", L"9"});
         platform::registry::reload();
         LoopScript script;
-        script.waitFor(statusIs(statusReadyToSend))
-            .then([=, quit = quitLeft, caption = captionLeft] {
-                EXPECT_EQ(findElementById(quitButtonId)->left, quit) << width;
-                EXPECT_EQ(findElementById(statusLineId)->left, caption) << width;
-                for (int id : {hostFieldId, macFieldId, portFieldId}) {
-                    EXPECT_EQ(findElementById(id)->left, fieldMargin) << width;
-                    EXPECT_EQ(width - findElementById(id)->right, fieldMargin) << width;
-                }
-            });
+        script.waitFor(statusIs(statusReadyToSend)).then([p] {
+            EXPECT_EQ(findElementById(quitButtonId)->left, p.quitLeft) << p.width;
+            EXPECT_EQ(findElementById(statusLineId)->left, p.captionLeft) << p.width;
+            for (int id : {hostFieldId, macFieldId, portFieldId}) {
+                EXPECT_EQ(findElementById(id)->left, p.fieldMargin) << p.width;
+                EXPECT_EQ(p.width - findElementById(id)->right, p.fieldMargin) << p.width;
+            }
+        });
         scrollToTheRows(script);
         script.then([width] {
             const MyItem* item = row(0);

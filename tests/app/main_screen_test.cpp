@@ -20,12 +20,14 @@ ScriptedConnection work(DWORD status) {
     return ScriptedConnection{platform::net::workDestination, status};
 }
 
-// An empty DAWNBELL_TEST_REPORT asks for no screen report; any other value for one on stdout.
-TEST_F(MainScreenTest, FirstRunCreatesTheKeyAsksOnceAndYesClearsTheQuestionForTheNextRun) {
+// The first run creates the key and asks; No ends the program, stores nothing and leaves the
+// question for the next run, where Yes clears it for good. An empty DAWNBELL_TEST_REPORT asks
+// for no screen report, any other value for one on stdout.
+TEST_F(MainScreenTest, TheQuestionIsAskedUntilYesAndNoEndsTheProgramStoringNothing) {
     setenv("DAWNBELL_TEST_REPORT", "", 1);
     ::testing::internal::CaptureStdout();
-    LoopScript first;
-    first.waitFor(bounded([] { return boxButton(0).has_value(); }, "the box")).then([] {
+    LoopScript no;
+    no.waitFor(bounded([] { return boxButton(1).has_value(); }, "the box")).then([] {
         HKEY key = nullptr;
         EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, SettingsKey::path, 0, 0, &key), ERROR_SUCCESS);
         RegCloseKey(key);
@@ -33,9 +35,18 @@ TEST_F(MainScreenTest, FirstRunCreatesTheKeyAsksOnceAndYesClearsTheQuestionForTh
         EXPECT_EQ(statusText(), statusTryingToConnect);
         EXPECT_EQ(sendState(), itemDisabledOff);
     });
-    tapBoxButton(first, 0);
-    first.waitFor(statusIs(statusReadyToSend)).then([] { EXPECT_EQ(sendState(), itemOff); });
-    EXPECT_FALSE(runProgram(first));
+    tapBoxButton(no, 1);
+    untilTheEnd(no);
+    EXPECT_TRUE(runProgram(no));
+    EXPECT_EQ(storedValue(L"showInfo"), std::nullopt);
+    EXPECT_EQ(storedValue(L"lastIP"), std::nullopt);
+    EXPECT_TRUE(platform::net::connectionManagerCalls().queryBufferSizes.empty());
+
+    restart();
+    LoopScript yes;
+    tapBoxButton(yes, 0);
+    yes.waitFor(statusIs(statusReadyToSend)).then([] { EXPECT_EQ(sendState(), itemOff); });
+    EXPECT_FALSE(runProgram(yes));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(storedValue(L"showInfo"), std::vector<BYTE>{0});
 
@@ -43,28 +54,18 @@ TEST_F(MainScreenTest, FirstRunCreatesTheKeyAsksOnceAndYesClearsTheQuestionForTh
     setenv("DAWNBELL_TEST_REPORT", "1", 1);
     ::testing::internal::CaptureStdout();
     bool asked = false;
-    LoopScript second;
-    second.waitFor([&] {
+    LoopScript again;
+    again.waitFor([&] {
         asked = asked || shownBox() != nullptr;
         return statusText() == statusReadyToSend;
     });
-    second.then([] { platform::clock::advance(60); }).then([] {}); // the report's period
-    EXPECT_FALSE(runProgram(second));
+    again.then([] { platform::clock::advance(60); }).then([] {}); // the report's period
+    EXPECT_FALSE(runProgram(again));
     unsetenv("DAWNBELL_TEST_REPORT");
     EXPECT_NE(::testing::internal::GetCapturedStdout().find("text " + std::to_string(statusLineId) +
                                                             " Ready to send the magic packet !"),
               std::string::npos);
     EXPECT_FALSE(asked);
-}
-
-TEST_F(MainScreenTest, NoEndsTheProgramAndLeavesTheQuestionForTheNextRun) {
-    LoopScript script;
-    tapBoxButton(script, 1);
-    untilTheEnd(script);
-    EXPECT_TRUE(runProgram(script));
-    EXPECT_EQ(storedValue(L"showInfo"), std::nullopt);
-    EXPECT_EQ(storedValue(L"lastIP"), std::nullopt);
-    EXPECT_TRUE(platform::net::connectionManagerCalls().queryBufferSizes.empty());
 }
 
 TEST_F(MainScreenTest, TheLastInternetEntryDecidesAndOnlyADisconnectedOneIsBroughtUp) {

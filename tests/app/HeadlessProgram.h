@@ -11,6 +11,7 @@
 #include "MainScreen.h"
 #include "MessageLoop.h"
 #include "MyEditControl.h"
+#include "ResourceManager.h"
 #include "SettingsStore.h"
 #include "StatusTexts.h"
 
@@ -23,6 +24,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace program_harness {
 
@@ -80,8 +82,7 @@ class HeadlessProgram {
 public:
     // Starts the program and runs its loop until the screen says it is ready to send.
     explicit HeadlessProgram(const std::filesystem::path& resources) {
-        setenv("DAWNBELL_TEST_BIN", resources.parent_path().parent_path().c_str(), 1);
-        toolkit_test::installResourceSet(device_); // the images and fonts as the build made them
+        copyResourceSet(resources, device_.programDir() / "resources" / "VGA");
         WSADATA winsock{};
         WSAStartup(0x0202, &winsock); // as WinMain does
         platform::registry::reload();
@@ -125,6 +126,21 @@ public:
     }
 
 private:
+    // The images and fonts as the build made them; never the files a first start on a small
+    // screen leaves behind. (No test framework here: the long runs do without.)
+    static void copyResourceSet(const std::filesystem::path& from,
+                                const std::filesystem::path& to) {
+        std::filesystem::create_directories(to);
+        std::vector<const wchar_t*> names(imageFileNames.begin(), imageFileNames.end());
+        names.insert(names.end(), {thinFontFile, labelFontFile});
+        for (const wchar_t* name : names) {
+            std::error_code error;
+            if (!std::filesystem::copy_file(from / name, to / name, error)) {
+                fail("copying " + (from / name).string() + ": " + error.message());
+            }
+        }
+    }
+
     toolkit_test::ToolkitDevice device_; // the manual clock, the toolkit's state reset
     std::unique_ptr<MagicPacketApp> app_;
 };

@@ -83,30 +83,27 @@ TEST_F(RecentComputersTest, TheStoredListKeepsOneRowPerComputerNewestFirstAndAtM
 // Entries a person or a broken tool left in the registry: each is left out and named once, and
 // the rows around them stay.
 TEST_F(RecentComputersTest, DamagedEntriesAreLeftOutAndTheOthersStay) {
-    struct Entry {
-        const wchar_t* name;
-        DWORD type;
-        std::wstring text;
-    };
-    const Entry entries[] = {
-        {L"computer1", REG_SZ, L"18446744073709551600 00:11:22:33:44:01 9 kept-newer.lan"},
-        {L"computer2", REG_BINARY, L"6 00:11:22:33:44:02 9 binary.lan"},
-        {L"computer3", REG_SZ, L"no order 00:11:22:33:44:03 9 x.lan"},
-        {L"computer4", REG_SZ, L"5 00:11:22:33:44 9 short-mac.lan"},
-        {L"computer5", REG_SZ, L"4 00:11:22:33:44:05 99999 bad-port.lan"},
-        {L"computer6", REG_SZ, L"3 00:11:22:33:44:06 9 " + std::wstring(400, L'h')},
-        {L"computer7", REG_SZ, L"3 00:11:22:33:44:07 9"},
-        {L"computer8", REG_SZ, L"99999999999999999999999 00:11:22:33:44:08 9 big.lan"},
-        {L"computer9", REG_SZ, L"1 00:11:22:33:44:09 9 kept-older.lan"},
+    // computer1 to computer9, as the registry holds them.
+    const std::pair<DWORD, std::wstring> entries[] = {
+        {REG_SZ, L"18446744073709551600 00:11:22:33:44:01 9 kept-newer.lan"},
+        {REG_BINARY, L"6 00:11:22:33:44:02 9 binary.lan"},
+        {REG_SZ, L"no order 00:11:22:33:44:03 9 x.lan"},
+        {REG_SZ, L"5 00:11:22:33:44 9 short-mac.lan"},
+        {REG_SZ, L"4 00:11:22:33:44:05 99999 bad-port.lan"},
+        {REG_SZ, L"3 00:11:22:33:44:06 9 " + std::wstring(400, L'h')},
+        {REG_SZ, L"3 00:11:22:33:44:07 9"},
+        {REG_SZ, L"99999999999999999999999 00:11:22:33:44:08 9 big.lan"},
+        {REG_SZ, L"1 00:11:22:33:44:09 9 kept-older.lan"},
     };
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, RecentComputers::keyPath, 0, nullptr, 0,
                               KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    for (const Entry& entry : entries) {
-        RegSetValueExW(key, entry.name, 0, entry.type,
-                       reinterpret_cast<const BYTE*>(entry.text.data()),
-                       static_cast<DWORD>(entry.text.size() * sizeof(WCHAR)));
+    for (int i = 0; i < 9; ++i) {
+        const auto& [type, text] = entries[i];
+        RegSetValueExW(key, (L"computer" + std::to_wstring(i + 1)).c_str(), 0, type,
+                       reinterpret_cast<const BYTE*>(text.data()),
+                       static_cast<DWORD>(text.size() * sizeof(WCHAR)));
     }
     RegCloseKey(key);
     platform::registry::reload();
@@ -119,9 +116,8 @@ TEST_F(RecentComputersTest, DamagedEntriesAreLeftOutAndTheOthersStay) {
     EXPECT_EQ(list.rows()[0].host, L"kept-newer.lan");
     EXPECT_EQ(list.rows()[1].host, L"kept-older.lan");
     EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
-    for (const char* name : {"computer2", "computer3", "computer4", "computer5", "computer6",
-                             "computer7", "computer8"}) {
-        EXPECT_NE(told.find(name), std::string::npos) << name;
+    for (int n = 2; n <= 8; ++n) {
+        EXPECT_NE(told.find("computer" + std::to_string(n)), std::string::npos) << n;
     }
     // New rows take the places of the damaged entries, never those of the rows that stay.
     for (int n = 1; n <= 7; ++n) {

@@ -5,35 +5,24 @@
 // that whatever host is typed, nothing leaves the machine. One program serves many scripts.
 #pragma once
 
-#include "DisplayFrame.h"
 #include "toolkit/LoopScript.h"
 #include "toolkit/ToolkitTestSupport.h"
 #include "MagicPacketApp.h"
 #include "MainScreen.h"
 #include "MessageLoop.h"
 #include "MyEditControl.h"
-#include "MyLabel.h"
 #include "ResourceManager.h"
-#include "Section.h"
 #include "SettingsStore.h"
 #include "StatusTexts.h"
-#include "ToolkitState.h"
 
-#include "kernel/Paths.h"
 #include "registry/Registry.h"
 
-#include <platform/Clock.h>
-#include <platform/Device.h>
 #include <platform/Network.h>
 
 #include <winsock2.h>
 
 #include <array>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -73,18 +62,19 @@ inline std::filesystem::path resourceSet(const char* builtBinDir) {
     return std::filesystem::path(bin != nullptr ? bin : builtBinDir) / "resources" / "VGA";
 }
 
-// A condition that fails the run instead of waiting for good: each try is a millisecond of the
-// manual clock, and nothing here takes a minute of it.
-template <typename Condition>
-auto bounded(Condition condition, const char* what) {
-    return [condition, what, tries = 0]() mutable {
+// A condition that gives up instead of waiting for good: each try is a millisecond of the manual
+// clock, and nothing here takes a minute of it. `giveUp` tells why and says whether the
+// condition counts as met; by default the run ends.
+inline std::function<bool()> bounded(std::function<bool()> condition, const std::string& what,
+                                     bool (*giveUp)(const std::string&) = nullptr) {
+    return [condition = std::move(condition), what, giveUp, tries = 0]() mutable {
         if (condition()) {
             return true;
         }
-        if (++tries == 60000) {
-            fail(std::string("waited in vain for ") + what);
+        if (++tries < 60000) {
+            return false;
         }
-        return false;
+        return giveUp != nullptr ? giveUp(what) : (fail("waited in vain for " + what), true);
     };
 }
 
@@ -96,8 +86,7 @@ public:
         WSADATA winsock{};
         WSAStartup(0x0202, &winsock); // as WinMain does
         platform::registry::reload();
-        auto settings = SettingsKey::open();
-        if (!settings || !settings->clearShowInfo()) {
+        if (auto settings = SettingsKey::open(); !settings || !settings->clearShowInfo()) {
             fail("the settings key of the headless phone");
         }
         platform::net::scriptConnectionManager(platform::net::ConnectionScript{});
@@ -138,7 +127,7 @@ public:
 
 private:
     // The images and fonts as the build made them; never the files a first start on a small
-    // screen leaves behind.
+    // screen leaves behind. (No test framework here: the long runs do without.)
     static void copyResourceSet(const std::filesystem::path& from,
                                 const std::filesystem::path& to) {
         std::filesystem::create_directories(to);

@@ -6,27 +6,18 @@
 #include <unistd.h>
 
 LoopbackReceiver::LoopbackReceiver() : fd_(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)) {
-    if (fd_ < 0) {
-        return;
-    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK); // on a port the system picks
     socklen_t length = sizeof address;
-    if (::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ::close(fd_);
-        fd_ = -1;
-        return;
+    if (::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        port_ = ntohs(address.sin_port);
     }
-    port_ = ntohs(address.sin_port);
 }
 
 LoopbackReceiver::~LoopbackReceiver() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
+    ::close(fd_);
 }
 
 std::optional<std::vector<std::uint8_t>> LoopbackReceiver::takeQueued() {

@@ -13,7 +13,7 @@ public:
     LoopbackReceiver(const LoopbackReceiver&) = delete;
     LoopbackReceiver& operator=(const LoopbackReceiver&) = delete;
 
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return port_ != 0; }
     std::uint16_t port() const { return port_; }
     // The next datagram already queued, without waiting: loopback delivery is complete when
     // the sender's sendto returns. Nothing when the queue is empty.

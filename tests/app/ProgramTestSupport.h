@@ -6,20 +6,9 @@
 
 #include "ConnectionWorker.h"
 #include "HeadlessProgram.h"
-#include "MagicPacketApp.h"
-#include "MainScreen.h"
-#include "MessageLoop.h"
-#include "SettingsStore.h"
-#include "StatusTexts.h"
+#include "TestNetwork.h"
 
-#include "kernel/Paths.h"
-#include "registry/Registry.h"
-#include "toolkit/LoopScript.h"
-#include "toolkit/ToolkitTestSupport.h"
-
-#include <platform/Network.h>
-
-#include <winsock2.h>
+#include <unistd.h>
 
 namespace program_test {
 
@@ -47,23 +36,21 @@ inline BYTE sendState() {
     return dynamic_cast<MyItem*>(findElementById(sendButtonId))->state;
 }
 
-// A condition that a script waits for, which fails the test instead of waiting for good: each
-// try is a millisecond of the manual clock, and no step here takes a minute of it. Meanwhile the
-// user-interface thread keeps painting, as during a fling, whatever the worker does.
+// A condition that a script waits for, which fails the test instead of waiting for good (and
+// ends the loop). Meanwhile the user-interface thread keeps painting, as during a fling, whatever
+// the worker does.
 inline std::function<bool()> bounded(std::function<bool()> condition, const std::string& what) {
-    auto tries = std::make_shared<int>(0);
-    return [condition = std::move(condition), what, tries] {
-        PostMessageW(mainWindow, tunables::redrawRequestMessage, 0, 0);
-        if (condition()) {
-            return true;
-        }
-        if (++*tries == 60000) {
-            ADD_FAILURE() << "waited in vain for " << what;
+    return program_harness::bounded(
+        [condition = std::move(condition)] {
+            PostMessageW(mainWindow, tunables::redrawRequestMessage, 0, 0);
+            return condition();
+        },
+        what,
+        [](const std::string& waited) {
+            ADD_FAILURE() << "waited in vain for " << waited;
             PostQuitMessage(0);
             return true;
-        }
-        return false;
-    };
+        });
 }
 
 inline std::function<bool()> statusIs(const std::wstring& text) {
@@ -74,6 +61,12 @@ inline std::function<bool()> statusIs(const std::wstring& text) {
 // Waits for the program to end by itself (a step before ends it).
 inline void untilTheEnd(LoopScript& script) {
     script.waitFor(bounded([] { return false; }, "the program to end"));
+}
+
+// Quit, as its tap notifies it, and the end of the program it brings.
+inline void quitNow(LoopScript& script) {
+    script.then([] { theApplication->onEvent(findElementById(quitButtonId), widgetTapped); });
+    untilTheEnd(script);
 }
 
 // The first button of the box on screen (Yes) or the second (No), once the box is drawn.
@@ -113,10 +106,8 @@ inline void tapSend(LoopScript& script) {
 inline std::optional<std::vector<BYTE>> storedValue(const wchar_t* name) {
     std::vector<BYTE> value(1024);
     auto size = static_cast<DWORD>(value.size());
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SettingsKey::path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
+    HKEY key = nullptr; // none where the key is missing: the query fails
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, SettingsKey::path, 0, KEY_READ, &key);
     const LONG result = RegQueryValueExW(key, name, nullptr, nullptr, value.data(), &size);
     RegCloseKey(key);
     value.resize(size);
@@ -131,6 +122,31 @@ inline ConnectionScript connectionsSeen(std::vector<ScriptedConnection> list) {
 
 inline ScriptedConnection internet(DWORD status) {
     return ScriptedConnection{IID_DestNetInternet, status};
+}
+
+// Runs `body` in a network of the test's own, in a child process; the child's exit status
+// tells the parent whether all held. Skips the test where networks can't be made. Death tests run
+// threadsafe from here on.
+template <typename Body>
+void inANetworkOfItsOwn(Body body) {
+    if (geteuid() != 0 || std::system("command -v ip >/dev/null") != 0) {
+        GTEST_SKIP() << "network namespaces and veth pairs need root and ip (iproute2)";
+    }
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            dup2(STDERR_FILENO, STDOUT_FILENO); // the failures, for the parent to show
+            if (!TestNetwork::enterOwnNamespace()) {
+                std::exit(6);
+            }
+            bool held = false;
+            {
+                TestNetwork network;
+                held = body(network) && !::testing::Test::HasFailure();
+            }
+            std::exit(held ? 7 : 8);
+        },
+        ::testing::ExitedWithCode(7), "");
 }
 
 class ProgramTest : public ::testing::Test {

@@ -9,6 +9,7 @@
 #include <net/if.h>
 #include <sched.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -17,22 +18,11 @@ bool shell(const std::string& command) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-bool carriesMagicPacket(const std::uint8_t* payload, std::size_t size,
-                        const std::vector<std::uint8_t>& mac) {
-    std::vector<std::uint8_t> pattern(6, 0xFF);
-    for (int i = 0; i < 16; ++i) {
-        pattern.insert(pattern.end(), mac.begin(), mac.end());
-    }
-    return std::search(payload, payload + size, pattern.begin(), pattern.end()) != payload + size;
-}
-
 } // namespace
 
 bool TestNetwork::enterOwnNamespace() {
     return unshare(CLONE_NEWNET) == 0 && shell("ip link set lo up");
 }
-
-TestNetwork::TestNetwork() = default;
 
 TestNetwork::~TestNetwork() {
     for (const auto& peer : peers_) {
@@ -54,11 +44,8 @@ bool TestNetwork::set(const std::string& setting, const std::string& value,
 }
 
 bool TestNetwork::addNamespace(const std::string& peer) {
-    if (!shell("ip netns add " + nameOf(peer))) {
-        return false;
-    }
-    peers_.push_back(peer);
-    return run("ip link set lo up", peer);
+    peers_.push_back(peer); // deleting one that was never made does no harm
+    return shell("ip netns add " + nameOf(peer)) && run("ip link set lo up", peer);
 }
 
 bool TestNetwork::addPeer(const std::string& peer, const std::string& local,
@@ -70,47 +57,40 @@ bool TestNetwork::addPeer(const std::string& peer, const std::string& local,
            (peerCidr.empty() || run("ip addr add " + peerCidr + " dev eth0", peer));
 }
 
+// The socket is made by a thread of its own that joins the peer's namespace (a thread's
+// namespace is its own) and keeps it after the thread ends.
 Wire::Wire(const std::string& namespaceName, const std::string& interface) {
-    const int home = open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
-    const int peer = open(("/run/netns/" + namespaceName).c_str(), O_RDONLY | O_CLOEXEC);
-    if (home >= 0 && peer >= 0 && setns(peer, CLONE_NEWNET) == 0) {
-        fd_ = socket(AF_PACKET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, htons(ETH_P_ALL));
-        sockaddr_ll address{};
-        address.sll_family = AF_PACKET;
-        address.sll_protocol = htons(ETH_P_ALL);
-        address.sll_ifindex = static_cast<int>(if_nametoindex(interface.c_str()));
-        if (fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-            close(fd_);
-            fd_ = -1;
+    std::thread([&] {
+        const int peer = open(("/run/netns/" + namespaceName).c_str(), O_RDONLY | O_CLOEXEC);
+        if (peer >= 0 && setns(peer, CLONE_NEWNET) == 0) {
+            fd_ = socket(AF_PACKET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, htons(ETH_P_ALL));
+            sockaddr_ll address{};
+            address.sll_family = AF_PACKET;
+            address.sll_protocol = htons(ETH_P_ALL);
+            address.sll_ifindex = static_cast<int>(if_nametoindex(interface.c_str()));
+            bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
         }
-        setns(home, CLONE_NEWNET);
-    }
-    for (const int fd : {home, peer}) {
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
+        close(peer);
+    }).join();
 }
 
 Wire::~Wire() {
-    if (fd_ >= 0) {
-        close(fd_);
-    }
+    close(fd_);
 }
 
 std::vector<std::string> Wire::magicPacketsFor(const std::vector<std::uint8_t>& mac) {
-    constexpr std::size_t ethernetHeader = 14;
-    constexpr std::size_t destinationOffset = ethernetHeader + 16;
-    constexpr std::uint8_t udpProtocol = 17; // not the copy an ICMP error carries back
+    constexpr ssize_t ip = 14; // after the Ethernet header
+    std::vector<std::uint8_t> pattern(6, 0xFF);
+    for (int i = 0; i < 16; ++i) {
+        pattern.insert(pattern.end(), mac.begin(), mac.end());
+    }
     std::uint8_t frame[2048];
-    ssize_t got = 0;
-    while ((got = recv(fd_, frame, sizeof frame, MSG_DONTWAIT)) > 0) {
-        const auto size = static_cast<std::size_t>(got);
-        const bool udp = size > destinationOffset + 4 && frame[12] == 0x08 && frame[13] == 0x00 &&
-                         frame[ethernetHeader + 9] == udpProtocol;
-        if (udp && carriesMagicPacket(frame + ethernetHeader, size - ethernetHeader, mac)) {
+    for (ssize_t got = 0; (got = recv(fd_, frame, sizeof frame, MSG_DONTWAIT)) > 0;) {
+        // IPv4 carrying UDP: not the copy an ICMP error carries back.
+        if (got > ip + 20 && frame[12] == 0x08 && frame[13] == 0x00 && frame[ip + 9] == 17 &&
+            std::search(frame + ip, frame + got, pattern.begin(), pattern.end()) != frame + got) {
             char dotted[INET_ADDRSTRLEN] = {};
-            inet_ntop(AF_INET, frame + destinationOffset, dotted, sizeof dotted);
+            inet_ntop(AF_INET, frame + ip + 16, dotted, sizeof dotted);
             seen_.push_back(dotted);
         }
     }

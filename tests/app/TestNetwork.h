@@ -13,7 +13,7 @@ public:
     // isn't allowed.
     static bool enterOwnNamespace();
 
-    TestNetwork();
+    TestNetwork() = default;
     ~TestNetwork();
     TestNetwork(const TestNetwork&) = delete;
     TestNetwork& operator=(const TestNetwork&) = delete;
@@ -43,8 +43,7 @@ public:
     Wire(const Wire&) = delete;
     Wire& operator=(const Wire&) = delete;
 
-    bool isOpen() const { return fd_ >= 0; }
-    // The IPv4 destinations (dotted) of the frames read so far that carry a magic packet for
+    // The IPv4 destinations (dotted) of the UDP frames read so far that carry a magic packet for
     // `mac`: six 0xFF bytes, then the MAC sixteen times.
     std::vector<std::string> magicPacketsFor(const std::vector<std::uint8_t>& mac);
 

@@ -10,7 +10,6 @@
 
 #include <gmock/gmock.h>
 
-#include <sched.h>
 #include <sys/fsuid.h>
 #include <unistd.h>
 
@@ -19,11 +18,6 @@
 
 using namespace program_test;
 namespace fs = std::filesystem;
-
-void PrintTo(const StoredFields& fields, std::ostream* out) {
-    *out << "{" << narrow(fields.host) << " | " << narrow(fields.mac) << " | "
-         << narrow(fields.port) << "}";
-}
 
 namespace {
 
@@ -43,11 +37,6 @@ void pasteInto(LoopScript& script, MainScreenId id, const std::wstring& text) {
     script.waitFor(bounded([id] { return !field(id)->editorOpen; }, "the end of the edit"));
 }
 
-void quitNow(LoopScript& script) {
-    script.then([] { theApplication->onEvent(findElementById(quitButtonId), widgetTapped); });
-    untilTheEnd(script);
-}
-
 std::vector<fs::path> setAsideFiles() {
     std::vector<fs::path> aside;
     for (const auto& entry : fs::directory_iterator(platform::registry::filePath().parent_path())) {
@@ -56,31 +45,6 @@ std::vector<fs::path> setAsideFiles() {
         }
     }
     return aside;
-}
-
-// File permissions that hold for this thread even when the tests run as root: root's file
-// system identity becomes nobody's, which takes away its power to read and write anything.
-class FilePermissionsApply {
-public:
-    FilePermissionsApply() : root_(geteuid() == 0) { setfsuid(root_ ? nobody : geteuid()); }
-    ~FilePermissionsApply() { setfsuid(root_ ? 0 : geteuid()); }
-    bool applied() const { return !root_ || static_cast<uid_t>(setfsuid(nobody)) == nobody; }
-
-private:
-    bool root_;
-};
-
-// Everything of the test device readable and its folders open to everyone (the test device
-// is made for its owner alone), before some of it is taken away again.
-void openToEveryone(const fs::path& folder) {
-    const auto readable = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                          fs::perms::others_read;
-    const auto open =
-        readable | fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
-    fs::permissions(folder, open);
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        fs::permissions(entry.path(), entry.is_directory() ? open : readable);
-    }
 }
 
 class FaultsTest : public ProgramTest {
@@ -92,43 +56,63 @@ protected:
         restart();
     }
 
-    fs::path testFolder() const { return device.programDir().parent_path(); }
+    // A run after the settings file was harmed: the question of a first run answered Yes where
+    // `firstRun`, the texts shown checked, a new host typed, Quit. What standard error said.
+    static std::string runAfterHarm(bool firstRun, const StoredFields& shown) {
+        ::testing::internal::CaptureStderr();
+        restart();
+        LoopScript script;
+        if (firstRun) {
+            tapBoxButton(script, 0);
+        }
+        script.waitFor(statusIs(statusReadyToSend)).then([shown] {
+            EXPECT_EQ(shownFields(), shown);
+            setFieldText(hostFieldId, L"new.example");
+        });
+        quitNow(script);
+        EXPECT_TRUE(runProgram(script));
+        return ::testing::internal::GetCapturedStderr();
+    }
+
+    // The one file set aside holds `kept` (it is removed), and a new file the typed host.
+    static void expectSetAsideAndANewFile(const std::string& kept) {
+        const auto aside = setAsideFiles();
+        ASSERT_EQ(aside.size(), 1u);
+        EXPECT_EQ(fileText(aside[0]), kept) << "kept as it was";
+        fs::remove(aside[0]);
+        restart();
+        EXPECT_EQ(SettingsKey::open()->readFields().host, L"new.example");
+    }
+
     fs::path resourceFolder() const { return device.programDir() / "resources" / "VGA"; }
 
     const StoredFields oldFields{L"old.example", L"00:00:00:00:00:01", L"7"};
 };
 
 TEST_F(FaultsTest, BadTextsInTheFieldsGetTheirStatusAndComeBackAsFarAsTheStoreReadsThem) {
+    // Pasted through the native editor, which keeps 254 characters; read back as typed when
+    // no texts are given.
     struct Case {
         const char* what;
         StoredFields typed;
-        bool pasted; // through the native editor, which keeps 254 characters
+        bool pasted;
         const wchar_t* status;
-        std::optional<StoredFields> readBack; // none: as typed
+        std::optional<StoredFields> readBack;
     };
     const std::wstring many(pastedCharacters, L'1');
     const std::wstring mac = L"00:11:22:33:44:55";
     const StoredFields rtl{L"\x05E9\x05DC\x05D5\x05DD.example", mac, L"9"};
     const StoredFields control{L"a\x01z\tb", mac + L"\a", L"9\x1b"};
+    const StoredFields smiley{L"\U0001F600.x", L"00-11-22-33-44-55", L"7"};
+    // Longer than the MAC's and the port's readers take: empty.
+    const StoredFields manyBack{many.substr(0, 254), L"", L""};
     const Case cases[] = {
         {"empty", {L"", L"", L""}, false, statusInvalidMac, {}},
-        // Longer than the MAC's and the port's readers take: empty.
-        {"10,000 pasted",
-         {many, many, many},
-         true,
-         statusInvalidMac,
-         {{many.substr(0, 254), L"", L""}}},
+        {"10,000 pasted", {many, many, many}, true, statusInvalidMac, manyBack},
         {"right-to-left", rtl, true, statusHostNotFound, {}},
-        {"beyond the BMP",
-         {L"\U0001F600.x", L"00-11-22-33-44-55", L"7"},
-         true,
-         statusHostNotFound,
-         {}},
-        {"control characters pasted (dropped)",
-         control,
-         true,
-         statusHostNotFound,
-         {{L"azb", mac, L"9"}}},
+        {"beyond the BMP", smiley, true, statusHostNotFound, {}},
+        {"control characters pasted (dropped)", control, true, statusHostNotFound,
+         StoredFields{L"azb", mac, L"9"}},
         {"control characters from a stored setting", control, false, statusInvalidMac, {}},
     };
     questionAnsweredBefore();
@@ -168,76 +152,43 @@ TEST_F(FaultsTest, ADamagedSettingsFileIsSetAsideAndTheProgramStartsAsOnItsFirst
     const std::string whole = fileText(platform::registry::filePath());
     for (const std::string& damaged : {whole.substr(0, whole.size() / 2), std::string("\x89PNG")}) {
         std::ofstream(platform::registry::filePath(), std::ios::binary) << damaged;
-        restart();
-        ::testing::internal::CaptureStderr();
-        LoopScript script;
-        script.waitFor(bounded([] { return boxButton(1).has_value(); }, "the question")).then([] {
-            EXPECT_EQ(shownFields(), (StoredFields{L"", L"", L""}));
-        });
-        tapBoxButton(script, 1); // No: the program ends
-        untilTheEnd(script);
-        EXPECT_TRUE(runProgram(script));
-        const std::string message = ::testing::internal::GetCapturedStderr();
+        const std::string message = runAfterHarm(true, {});
         EXPECT_NE(message.find("is damaged"), std::string::npos) << message;
-        const auto aside = setAsideFiles();
-        ASSERT_EQ(aside.size(), 1u);
-        EXPECT_EQ(fileText(aside[0]), damaged) << "kept as it was";
-        fs::remove(aside[0]);
+        expectSetAsideAndANewFile(damaged);
     }
 }
 
 // An unreadable settings file is set aside untouched, the program starts as on its first run
 // and a new file keeps the next texts; a read-only device folder keeps the saved settings, and
-// the program says the new ones were not written.
+// the program says the new ones were not written. Root's file system identity becomes nobody's
+// meanwhile, which takes away its power to read and write anything.
 TEST_F(FaultsTest, AnUnreadableFileIsSetAsideAndAReadOnlyFolderKeepsTheSavedSettings) {
     const fs::path file = platform::registry::filePath();
+    const fs::path testFolder = device.programDir().parent_path();
     for (const bool readOnly : {true, false}) {
         savedBefore(oldFields);
         const std::string before = fileText(file);
-        openToEveryone(testFolder());
-        if (readOnly) {
-            for (const auto& entry : fs::recursive_directory_iterator(file.parent_path())) {
-                fs::permissions(entry.path(),
-                                fs::perms::owner_write | fs::perms::group_write |
-                                    fs::perms::others_write,
-                                fs::perm_options::remove);
-            }
-            fs::permissions(file.parent_path(), fs::perms::owner_write, fs::perm_options::remove);
-        } else {
-            fs::permissions(file.parent_path(), fs::perms::all);
-            fs::permissions(file, fs::perms::none);
+        fs::permissions(testFolder, fs::perms(0755)); // made for its owner alone
+        for (const auto& entry : fs::recursive_directory_iterator(testFolder)) {
+            fs::permissions(entry.path(), fs::perms(entry.is_directory() ? 0755 : 0644));
         }
-        {
-            FilePermissionsApply asNobody;
-            ASSERT_TRUE(asNobody.applied());
-            restart();
-            ::testing::internal::CaptureStderr();
-            LoopScript script;
-            if (!readOnly) {
-                tapBoxButton(script, 0); // the question of a first run: Yes
-            }
-            script.waitFor(statusIs(statusReadyToSend)).then([&] {
-                EXPECT_EQ(shownFields(), readOnly ? oldFields : StoredFields{}) << readOnly;
-                setFieldText(hostFieldId, L"new.example");
-            });
-            quitNow(script);
-            EXPECT_TRUE(runProgram(script));
-            const std::string message = ::testing::internal::GetCapturedStderr();
-            EXPECT_NE(message.find(readOnly ? "could not be written" : "cannot be read"),
-                      std::string::npos)
-                << message;
-        }
+        fs::permissions(file.parent_path(), readOnly ? fs::perms(0555) : fs::perms::all);
+        fs::permissions(file, readOnly ? fs::perms(0444) : fs::perms::none);
+        setfsuid(nobody);
+        ASSERT_TRUE(geteuid() != 0 || static_cast<uid_t>(setfsuid(nobody)) == nobody);
+        const std::string message = runAfterHarm(!readOnly, readOnly ? oldFields : StoredFields{});
+        setfsuid(geteuid());
+        EXPECT_NE(message.find(readOnly ? "could not be written" : "cannot be read"),
+                  std::string::npos)
+            << message;
         fs::permissions(file.parent_path(), fs::perms::owner_all);
-        const auto aside = setAsideFiles();
-        restart();
         if (readOnly) {
             EXPECT_EQ(fileText(file), before);
-            EXPECT_TRUE(aside.empty());
+            EXPECT_TRUE(setAsideFiles().empty());
+            restart();
             EXPECT_EQ(SettingsKey::open()->readFields(), oldFields);
         } else {
-            ASSERT_EQ(aside.size(), 1u);
-            EXPECT_EQ(fileText(aside[0]), before) << "the old settings are kept, not overwritten";
-            EXPECT_EQ(SettingsKey::open()->readFields().host, L"new.example");
+            expectSetAsideAndANewFile(before);
         }
     }
 }
@@ -279,43 +230,33 @@ TEST_F(FaultsTest, WithoutItsFontsAndWithBrokenImagesTheProgramDrawsAndGoesOn) {
 // name that can't be looked up is told as not found, and a datagram that sendto refuses is told
 // in a box; the program goes on with nothing lost.
 TEST_F(FaultsTest, WithoutANetworkTheConnectionGivesUpAndLookupsAndSendsAreToldAsFailures) {
-    if (geteuid() != 0) {
-        GTEST_SKIP() << "a network namespace of its own needs root";
-    }
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            if (unshare(CLONE_NEWNET) != 0) {
-                std::exit(6);
-            }
-            platform::net::useRealConnectionManager();
-            questionAnsweredBefore();
-            LoopScript first;
-            bool sendOff = false;
-            first.waitFor(statusIs(statusCantEstablishConnection)).then([&] {
-                sendOff = sendState() == itemDisabledOff;
-            });
-            const bool firstEnded = runProgram(first);
-            platform::net::scriptConnectionManager(connectionsSeen({internet(0x10)}));
-            LoopScript script;
-            script.waitFor(statusIs(statusReadyToSend))
-                .then([] {
-                    setFields({L"wol.example.net", L"00:11:22:33:44:55", L"9"});
-                    theApplication->onEvent(findElementById(sendButtonId), widgetTapped);
-                    EXPECT_EQ(statusText(), statusHostNotFound);
-                    EXPECT_TRUE(shownBoxes().empty());
-                    setFieldText(hostFieldId, L"10.1.2.3");
-                    theApplication->onEvent(findElementById(sendButtonId), widgetTapped);
-                })
-                .waitFor(statusIs(sendFailedMessage))
-                .then([] { EXPECT_EQ(fieldText(hostFieldId), L"10.1.2.3"); });
-            const bool endedEarly = runProgram(script);
-            const auto boxes = shownBoxes();
-            const bool told = boxes.size() == 1 && boxes[0].text == sendFailedMessage &&
-                              boxes[0].caption == sendFailedCaption;
-            std::exit(!firstEnded && sendOff && !endedEarly && told && !HasFailure() ? 7 : 8);
-        },
-        ::testing::ExitedWithCode(7), "");
+    inANetworkOfItsOwn([](TestNetwork&) {
+        platform::net::useRealConnectionManager();
+        questionAnsweredBefore();
+        LoopScript first;
+        first.waitFor(statusIs(statusCantEstablishConnection)).then([] {
+            EXPECT_EQ(sendState(), itemDisabledOff);
+        });
+        EXPECT_FALSE(runProgram(first));
+        platform::net::scriptConnectionManager(connectionsSeen({internet(0x10)}));
+        LoopScript script;
+        script.waitFor(statusIs(statusReadyToSend))
+            .then([] {
+                setFields({L"wol.example.net", L"00:11:22:33:44:55", L"9"});
+                theApplication->onEvent(findElementById(sendButtonId), widgetTapped);
+                EXPECT_EQ(statusText(), statusHostNotFound);
+                EXPECT_TRUE(shownBoxes().empty());
+                setFieldText(hostFieldId, L"10.1.2.3");
+                theApplication->onEvent(findElementById(sendButtonId), widgetTapped);
+            })
+            .waitFor(statusIs(sendFailedMessage))
+            .then([] { EXPECT_EQ(fieldText(hostFieldId), L"10.1.2.3"); });
+        EXPECT_FALSE(runProgram(script));
+        const auto boxes = shownBoxes();
+        EXPECT_EQ(boxes.size(), 1u);
+        return !boxes.empty() && boxes[0].text == sendFailedMessage &&
+               boxes[0].caption == sendFailedCaption;
+    });
 }
 
 } // namespace

@@ -20,9 +20,14 @@ ScriptedConnection work(DWORD status) {
     return ScriptedConnection{platform::net::workDestination, status};
 }
 
-TEST_F(MainScreenTest, FirstRunCreatesTheKeyAsksOnceAndYesClearsTheQuestionForTheNextRun) {
-    LoopScript first;
-    first.waitFor(bounded([] { return boxButton(0).has_value(); }, "the box")).then([] {
+// The first run creates the key and asks; No ends the program, stores nothing and leaves the
+// question for the next run, where Yes clears it for good. An empty DAWNBELL_TEST_REPORT asks
+// for no screen report, any other value for one on stdout.
+TEST_F(MainScreenTest, TheQuestionIsAskedUntilYesAndNoEndsTheProgramStoringNothing) {
+    setenv("DAWNBELL_TEST_REPORT", "", 1);
+    ::testing::internal::CaptureStdout();
+    LoopScript no;
+    no.waitFor(bounded([] { return boxButton(1).has_value(); }, "the box")).then([] {
         HKEY key = nullptr;
         EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, SettingsKey::path, 0, 0, &key), ERROR_SUCCESS);
         RegCloseKey(key);
@@ -30,30 +35,37 @@ TEST_F(MainScreenTest, FirstRunCreatesTheKeyAsksOnceAndYesClearsTheQuestionForTh
         EXPECT_EQ(statusText(), statusTryingToConnect);
         EXPECT_EQ(sendState(), itemDisabledOff);
     });
-    tapBoxButton(first, 0);
-    first.waitFor(statusIs(statusReadyToSend)).then([] { EXPECT_EQ(sendState(), itemOff); });
-    EXPECT_FALSE(runProgram(first));
-    EXPECT_EQ(storedValue(L"showInfo"), std::vector<BYTE>{0});
-
-    restart();
-    bool asked = false;
-    LoopScript second;
-    second.waitFor([&] {
-        asked = asked || shownBox() != nullptr;
-        return statusText() == statusReadyToSend;
-    });
-    EXPECT_FALSE(runProgram(second));
-    EXPECT_FALSE(asked);
-}
-
-TEST_F(MainScreenTest, NoEndsTheProgramAndLeavesTheQuestionForTheNextRun) {
-    LoopScript script;
-    tapBoxButton(script, 1);
-    untilTheEnd(script);
-    EXPECT_TRUE(runProgram(script));
+    tapBoxButton(no, 1);
+    untilTheEnd(no);
+    EXPECT_TRUE(runProgram(no));
     EXPECT_EQ(storedValue(L"showInfo"), std::nullopt);
     EXPECT_EQ(storedValue(L"lastIP"), std::nullopt);
     EXPECT_TRUE(platform::net::connectionManagerCalls().queryBufferSizes.empty());
+
+    restart();
+    LoopScript yes;
+    tapBoxButton(yes, 0);
+    yes.waitFor(statusIs(statusReadyToSend)).then([] { EXPECT_EQ(sendState(), itemOff); });
+    EXPECT_FALSE(runProgram(yes));
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(storedValue(L"showInfo"), std::vector<BYTE>{0});
+
+    restart();
+    setenv("DAWNBELL_TEST_REPORT", "1", 1);
+    ::testing::internal::CaptureStdout();
+    bool asked = false;
+    LoopScript again;
+    again.waitFor([&] {
+        asked = asked || shownBox() != nullptr;
+        return statusText() == statusReadyToSend;
+    });
+    again.then([] { platform::clock::advance(60); }).then([] {}); // the report's period
+    EXPECT_FALSE(runProgram(again));
+    unsetenv("DAWNBELL_TEST_REPORT");
+    EXPECT_NE(::testing::internal::GetCapturedStdout().find("text " + std::to_string(statusLineId) +
+                                                            " Ready to send the magic packet !"),
+              std::string::npos);
+    EXPECT_FALSE(asked);
 }
 
 TEST_F(MainScreenTest, TheLastInternetEntryDecidesAndOnlyADisconnectedOneIsBroughtUp) {
@@ -67,6 +79,8 @@ TEST_F(MainScreenTest, TheLastInternetEntryDecidesAndOnlyADisconnectedOneIsBroug
     failing.establish = EstablishOutcome::fail;
     ConnectionScript queryFails;
     queryFails.queryResult = E_FAIL;
+    std::vector<ScriptedConnection> many(6, work(0x10));
+    many.push_back(internet(0x10));
     const Case cases[] = {
         {"connected", connectionsSeen({internet(0x10)}), statusReadyToSend, 0},
         {"suspended", connectionsSeen({internet(0x11)}), statusReadyToSend, 0},
@@ -79,8 +93,10 @@ TEST_F(MainScreenTest, TheLastInternetEntryDecidesAndOnlyADisconnectedOneIsBroug
         {"no connection at all", connectionsSeen({}), statusCantFindWebConnections, 0},
         {"the query fails", queryFails, statusCantRetrieveConnections, 0},
         {"connecting fails", failing, statusCantEstablishConnection, 1},
+        {"seven entries", connectionsSeen(many), statusReadyToSend, 0},
     };
     questionAnsweredBefore();
+    std::vector<DWORD> sizes;
     for (const Case& c : cases) {
         platform::net::scriptConnectionManager(c.connections);
         LoopScript script;
@@ -94,7 +110,15 @@ TEST_F(MainScreenTest, TheLastInternetEntryDecidesAndOnlyADisconnectedOneIsBroug
         for (DWORD timeout : calls.establishTimeouts) {
             EXPECT_EQ(timeout, 30000u) << c.what;
         }
+        sizes = calls.queryBufferSizes;
     }
+    // The last list outgrows the first buffer, which grows to exactly the size the query reports.
+    ASSERT_EQ(sizes.size(), 2u);
+    EXPECT_EQ(sizes[0], 192u);
+    DWORD needed = 0;
+    EXPECT_EQ(ConnMgrQueryDetailedStatus(nullptr, &needed),
+              HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(sizes[1], needed);
 }
 
 // Send stays off while the connection is being made: a tap on it sends nothing.
@@ -120,23 +144,6 @@ TEST_F(MainScreenTest, AConnectionThatNeverComesUpGivesUpAfterThirtySecondsWithS
         .waitFor(statusIs(statusCantEstablishConnection));
     EXPECT_FALSE(runProgram(script));
     EXPECT_FALSE(receiver.takeQueued().has_value());
-}
-
-TEST_F(MainScreenTest, TheStatusBufferGrowsToExactlyTheSizesTheQueriesReport) {
-    questionAnsweredBefore();
-    std::vector<ScriptedConnection> many(6, work(0x10));
-    many.push_back(internet(0x10));
-    platform::net::scriptConnectionManager(connectionsSeen(many));
-    LoopScript script;
-    script.waitFor(statusIs(statusReadyToSend));
-    EXPECT_FALSE(runProgram(script));
-    const std::vector<DWORD> sizes = platform::net::connectionManagerCalls().queryBufferSizes;
-    ASSERT_EQ(sizes.size(), 2u);
-    EXPECT_EQ(sizes[0], 192u);
-    DWORD needed = 0;
-    EXPECT_EQ(ConnMgrQueryDetailedStatus(nullptr, &needed),
-              HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
-    EXPECT_EQ(sizes[1], needed);
 }
 
 TEST_F(MainScreenTest, SendTakesTheFieldsToTheReceiverAndEachOutcomeToTheStatusLine) {
@@ -230,19 +237,13 @@ TEST_F(MainScreenTest, QuitAndCloseKeepTheTypedTextsAndTheRecentComputersForTheN
 // it, status line included, while the user-interface thread takes notifications and changes the
 // status line: both sides must take the lock the box holds. The thread sanitizer build tells.
 TEST_F(MainScreenTest, NotificationsAndStatusTextsTakeTheLockOfABoxOnAnotherThread) {
-    struct Button final : Element {
-        Button() : Element(-1, 0, 0, kindItem, true) {}
-        void loadSurf() override {}
-        void paint(IDirectDrawSurface*, int, int) override {}
-        Element* hitTest(int, int) override { return nullptr; }
-    };
     questionAnsweredBefore();
     LoopScript script;
     script.waitFor(statusIs(statusReadyToSend)).then([] {
         auto* status = dynamic_cast<MyLabel*>(findElementById(statusLineId));
         std::thread buttons([] {
             for (int i = 0; i < 50; ++i) {
-                delete new Button;
+                delete new TestBlock(-1); // as the box adds and removes its buttons
             }
         });
         for (int i = 0; i < 50; ++i) {

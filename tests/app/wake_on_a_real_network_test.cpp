@@ -3,7 +3,6 @@
 // refuses a connection, one behind a router. The whole program runs on the headless phone; the
 // frames are read on the far side of the wire.
 #include "ProgramTestSupport.h"
-#include "TestNetwork.h"
 
 #include "AwakeCheck.h"
 
@@ -25,30 +24,6 @@ void sendTo(LoopScript& script, const std::wstring& host) {
         setFields({host, L"00:11:22:33:44:55", L"9"});
     });
     tapSend(script);
-}
-
-// Runs `body` in a network of the test's own, in a child process; the child's exit status
-// tells the parent whether all held. Skips the test where networks can't be made.
-template <typename Body>
-void inANetworkOfItsOwn(Body body) {
-    if (geteuid() != 0 || std::system("command -v ip >/dev/null") != 0) {
-        GTEST_SKIP() << "network namespaces and veth pairs need root and ip (iproute2)";
-    }
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            dup2(STDERR_FILENO, STDOUT_FILENO); // the failures, for the parent to show
-            if (!TestNetwork::enterOwnNamespace()) {
-                std::exit(6);
-            }
-            bool held = false;
-            {
-                TestNetwork network;
-                held = body(network) && !::testing::Test::HasFailure();
-            }
-            std::exit(held ? 7 : 8);
-        },
-        ::testing::ExitedWithCode(7), "");
 }
 
 // Steps of the device clock, half a second each, until `condition` holds: for waits longer than
@@ -144,8 +119,7 @@ TEST_F(WakeOnARealNetworkTest, ASleepingCardGetsTheBroadcastNotTheUnicastAndTheC
         tapSend(script);
         script.waitFor(bounded(waiting, "a check again"));
         // Quit lies below the screen's end on the phone; its notification is what a tap posts.
-        script.then([] { theApplication->onEvent(findElementById(quitButtonId), widgetTapped); });
-        untilTheEnd(script);
+        quitNow(script);
         return runProgram(script);
     });
 }

@@ -112,19 +112,6 @@ TEST(WakeInput, HostsAreTrimmedAndPassedAsUtf8OfAtMost253Bytes) {
     }
 }
 
-TEST(WakeInput, MacIsCheckedFirstThenPortThenHost) {
-    EXPECT_EQ(std::get<SendOutcome>(parseWakeInput(L"", L"zz", L"0")), SendOutcome::invalidMac);
-    EXPECT_EQ(std::get<SendOutcome>(parseWakeInput(L"", L"001122334455", L"0")),
-              SendOutcome::invalidPort);
-    EXPECT_EQ(std::get<SendOutcome>(parseWakeInput(L"", L"001122334455", L"")),
-              SendOutcome::hostNotFound);
-    const auto request = std::get<WakeRequest>(parseWakeInput(L"h", L"001122334455", L"7"));
-    EXPECT_EQ(request.host, "h");
-    EXPECT_EQ(request.mac, ordinaryMac);
-    EXPECT_EQ(request.port, 7);
-    EXPECT_STREQ(statusTextFor(SendOutcome::sendFailed), L"Can't send magic packet...");
-}
-
 std::size_t openDescriptorCount() {
     const std::filesystem::directory_iterator entries("/proc/self/fd");
     return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));

@@ -35,196 +35,126 @@
 #include "AwakeCheck.h"
 #include "HeadlessProgram.h"
 #include "LoopbackReceiver.h"
-#include "MessageBoxSense.h"
-#include "MyItem.h"
 #include "RecentComputers.h"
 #include "RecentPanel.h"
-
-#include "ToolkitTestSupport.h"
-#include "Tunables.h"
 
 #include "registry/RegistryText.h"
 #include "shell/Shell.h"
 
-#include <platform/Device.h>
-
 #include <algorithm>
-#include <utility>
-#include <cstddef>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
-#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
+using namespace program_harness;
 using platform::PointerAction;
-using program_harness::fail;
-using program_harness::field;
-using program_harness::fieldIds;
-using program_harness::headerPoint;
-using program_harness::HeadlessProgram;
-using program_harness::screenSection;
-using toolkit_test::LoopScript;
+using toolkit_test::centreOf;
 
-constexpr std::size_t maxEvents = 300;
-constexpr DWORD tickUnitMs = 2;
-constexpr DWORD tapHoldMs = 50;
 constexpr DWORD settleTickMs = 29; // with the script's own millisecond: the motion timer's period
-constexpr int settleTries = 2000;  // a minute of the clock: no fling lasts that long
 constexpr DWORD pastDoubleTapMs = 1000;
-constexpr DWORD idleCheckMs = 1000;
-constexpr std::uint16_t fillColour = 0xF81F; // magenta, under the full repaint
 
-const wchar_t* const startHost = L"127.0.0.1";
-const wchar_t* const startMac = L"00:11:22:33:44:55";
-
-const std::vector<wchar_t> specialCharacters{
+const wchar_t specialCharacters[] = {
     0x08,   0x09,   0x0D,   0x16,   0x01,   0x1B,   0x7F,   0x00E9, 0x05D0,  0x0627,  0x202E,
     0x200F, 0x0301, 0x4E2D, 0xFEFF, 0xFFFD, 0xFFFF, 0x00A0, 0x2028, 0x1F600, 0x10348, 0x10FFFD};
+const UINT keys[] = {VK_LEFT, VK_RIGHT, VK_UP,     VK_DOWN,   VK_BACK, VK_DELETE,
+                     VK_HOME, VK_END,   VK_RETURN, VK_ESCAPE, VK_TAB,  VK_CONTROL,
+                     'V',     VK_SHIFT, 'A',       VK_CONTROL};
+const std::wstring clipboardTexts[] = {L"",
+                                       std::wstring(10000, L'7'),
+                                       L"00-11-22-33-44-55",
+                                       L"\x05E9\x05DC\x05D5\x05DD 192.168.0.1",
+                                       L"\U0001F600\U0001F4A1\U00010348",
+                                       L"a\tb\r\nsecond line",
+                                       L"\x01\x02\x1B[31m\x7F"};
 
-const std::vector<UINT> keys{VK_LEFT, VK_RIGHT, VK_UP,     VK_DOWN,   VK_BACK, VK_DELETE,
-                             VK_HOME, VK_END,   VK_RETURN, VK_ESCAPE, VK_TAB,  VK_CONTROL,
-                             'V',     VK_SHIFT, 'A',       VK_CONTROL};
-
-const std::vector<std::wstring>& clipboardTexts() {
-    static const std::vector<std::wstring> texts{L"",
-                                                 std::wstring(10000, L'7'),
-                                                 L"00-11-22-33-44-55",
-                                                 L"\x05E9\x05DC\x05D5\x05DD 192.168.0.1",
-                                                 L"\U0001F600\U0001F4A1\U00010348",
-                                                 L"a\tb\r\nsecond line",
-                                                 L"\x01\x02\x1B[31m\x7F"};
-    return texts;
-}
-
-enum class Op : std::uint8_t {
-    down,
-    move,
-    up,
-    tick,
-    character,
-    key,
-    rotate,
-    keyboardTap,
-    elementTap,
-    clipboard,
-    count
-};
+// Opcodes: down, move, up, tick, character, key, rotate, keyboard tap, element tap, clipboard.
+constexpr int operandCounts[] = {2, 2, 2, 1, 1, 1, 0, 1, 1, 1};
+namespace op {
+enum : std::uint8_t { down, move, up, tick, character, key, rotate, keyboardTap, elementTap };
+} // namespace op
 
 struct Event {
-    Op op;
-    std::uint8_t a = 0;
-    std::uint8_t b = 0;
+    std::uint8_t op, a, b;
 };
-
-constexpr int operandCounts[] = {2, 2, 2, 1, 1, 1, 0, 1, 1, 1};
-static_assert(std::size(operandCounts) == static_cast<std::size_t>(Op::count));
 
 std::vector<Event> decode(const std::uint8_t* data, std::size_t size) {
     std::vector<Event> events;
-    std::size_t i = 0;
-    while (i < size && events.size() < maxEvents) {
-        Event event{static_cast<Op>(data[i++] % static_cast<std::uint8_t>(Op::count))};
-        const int operands = operandCounts[static_cast<int>(event.op)];
-        if (i + static_cast<std::size_t>(operands) > size) {
+    for (std::size_t i = 0; i < size && events.size() < 300;) {
+        const std::uint8_t op = data[i++] % std::size(operandCounts);
+        const auto operands = static_cast<std::size_t>(operandCounts[op]);
+        if (i + operands > size) {
             break;
         }
-        if (operands > 0) {
-            event.a = data[i++];
-        }
-        if (operands > 1) {
-            event.b = data[i++];
-        }
-        events.push_back(event);
+        events.push_back({op, operands > 0 ? data[i] : std::uint8_t{0},
+                          operands > 1 ? data[i + 1] : std::uint8_t{0}});
+        i += operands;
     }
     return events;
 }
 
-int screenWidth() {
+int width() {
     return GetSystemMetrics(SM_CXSCREEN);
 }
 
-int screenHeight() {
+int height() {
     return GetSystemMetrics(SM_CYSCREEN);
 }
 
-// Anywhere on the screen, as the backends deliver it (they keep the pointer on the screen).
-POINT pointOf(std::uint8_t x, std::uint8_t y) {
-    return POINT{x * screenWidth() / 256, y * screenHeight() / 256};
-}
-
-using toolkit_test::centreOf;
-using toolkit_test::shownBox;
-
 // The client area of the screen buffer, row by row.
 std::vector<std::uint16_t> clientAreaPixels() {
-    const int top = std::max<int>(clientRect.top, 0);
-    return toolkit_test::screenPixels(RECT{0, top, screenWidth(), screenHeight()}).data;
+    return toolkit_test::screenPixels(RECT{0, std::max<LONG>(clientRect.top, 0), width(), height()})
+        .data;
 }
 
 int fieldsBeingEdited() {
-    int editing = 0;
-    for (MainScreenId id : fieldIds) {
-        const MyEditControl* edit = field(id); // never gone: the sanitizers would tell
-        editing += edit->editorOpen || edit->slidingIn != 0 ? 1 : 0;
-    }
-    return editing;
-}
-
-std::wstring fitting(const std::wstring& text, std::size_t capacity) {
-    return text.size() <= capacity ? text : std::wstring();
+    return static_cast<int>(std::count_if(fieldIds.begin(), fieldIds.end(), [](MainScreenId id) {
+        return field(id)->editorOpen || field(id)->slidingIn != 0; // never gone: ASan would tell
+    }));
 }
 
 // Everything one input does to the program, step by step inside its message loop.
 class Stream {
 public:
-    Stream(HeadlessProgram& program, LoopbackReceiver& receiver)
-        : program_(program), receiver_(receiver) {}
+    explicit Stream(LoopbackReceiver& receiver) : receiver_(receiver) {}
 
     void run(const std::vector<Event>& events) {
-        LoopScript script;
+        toolkit_test::LoopScript script;
         script.then([this] { putBackToStart(); });
         for (const Event& event : events) {
-            addEvent(script, event);
+            // A tap is two steps: the press, then the release after the loop took the press.
+            script.then([this, event] { whenRunning([&] { perform(event); }); });
+            if (event.op == op::keyboardTap || event.op == op::elementTap) {
+                script.then([this] {
+                    whenRunning([&] {
+                        platform::clock::advance(50);
+                        pointer(op::up, tapPoint_);
+                    });
+                });
+            }
         }
         script.waitFor([this] { return settle(); });
         // The awake check of a send runs on its own thread and on the clock these steps advance:
         // a report of it could change the status line between the picture at rest and the full
         // repaint. What it shows is checked by its own tests.
-        script.then([] { stopAwakeCheck(); });
-        script.then([] { checkSettled(); });
-        script.then([&script] { checkIdle(script.window()); });
-        script.then([this] {
-            atRest_ = clientAreaPixels();
-            repaintOver(fillColour);
+        script.then([] { stopAwakeCheck(); }).then([] { checkSettled(); });
+        script.then([&script] { checkIdle(script.window()); }).then([this] {
+            atRest_ = clientAreaPixels(); // painted bit by bit as things moved
+            RECT client{0, clientRect.top, width(), height()};
+            colourFill(primarySurface, &client, 0xF81F); // magenta, under the full repaint
+            InvalidateRect(mainWindow, nullptr, TRUE);
         });
         script.then([this] {
             if (clientAreaPixels() != atRest_) {
                 fail("the screen at rest differs from a full repaint");
             }
         });
-        program_.run(script, [this] { onQuit(); });
+        HeadlessProgram::run(script, [this] { onQuit(); });
         drainReceiver();
     }
 
 private:
-    void addEvent(LoopScript& script, const Event& event) {
-        if (event.op == Op::keyboardTap || event.op == Op::elementTap) {
-            // A tap is two steps: the press, then the release after the loop took the press.
-            script.then([this, event] { whenRunning([&] { pressForTap(event); }); });
-            script.then([this] {
-                whenRunning([&] {
-                    platform::clock::advance(tapHoldMs);
-                    pointer(PointerAction::up, tapPoint_);
-                });
-            });
-            return;
-        }
-        script.then([this, event] { whenRunning([&] { perform(event); }); });
-    }
-
     // After Quit the program has ended: the rest of the stream is not given to it.
     template <typename Action>
     void whenRunning(Action action) {
@@ -238,49 +168,56 @@ private:
 
     void perform(const Event& event) {
         platform::Device& device = platform::Device::instance();
-        if (event.op <= Op::up) {
-            const PointerAction actions[] = {PointerAction::down, PointerAction::move,
-                                             PointerAction::up};
-            pointer(actions[static_cast<int>(event.op)], pointOf(event.a, event.b));
-        } else if (event.op == Op::tick) {
-            platform::clock::advance(event.a * tickUnitMs);
-        } else if (event.op == Op::character) {
+        switch (event.op) {
+        case op::down:
+        case op::move:
+        case op::up:
+            pointer(event.op, POINT{event.a * width() / 256, event.b * height() / 256});
+            break;
+        case op::tick:
+            platform::clock::advance(event.a * 2);
+            break;
+        case op::character:
             device.character(event.a >= 0x20 && event.a < 0x7F
                                  ? static_cast<wchar_t>(event.a)
-                                 : specialCharacters[event.a % specialCharacters.size()]);
-        } else if (event.op == Op::key) {
-            const UINT key = keys[(event.a & 0x7F) % keys.size()];
-            device.key(key, true);
+                                 : specialCharacters[event.a % std::size(specialCharacters)]);
+            break;
+        case op::key: // held down when the high bit is set
+            device.key(keys[(event.a & 0x7F) % std::size(keys)], true);
             if ((event.a & 0x80) == 0) {
-                device.key(key, false);
+                device.key(keys[event.a % std::size(keys)], false);
             }
-        } else if (event.op == Op::rotate) {
+            break;
+        case op::rotate:
             device.rotate();
-        } else if (event.op == Op::clipboard) {
-            device.setClipboardText(clipboardTexts()[event.a % clipboardTexts().size()]);
-        }
-    }
-
-    void pressForTap(const Event& event) {
-        if (event.op == Op::keyboardTap) {
+            break;
+        case op::keyboardTap: {
             const auto keyboard = platform::shell::keyboard().keys();
-            tapPoint_ = centreOf(keyboard[event.a % keyboard.size()].cell);
-        } else {
-            const int lastRow =
-                recentRowFirstId +
-                std::max<int>(static_cast<int>(recentComputers().rows().size()) - 1, 0);
-            const int targets[] = {hostFieldId,  macFieldId,   portFieldId,      sendButtonId,
-                                   quitButtonId, statusLineId, recentRowFirstId, lastRow};
+            pointer(op::down, tapPoint_ = centreOf(keyboard[event.a % keyboard.size()].cell));
+            break;
+        }
+        case op::elementTap: {
+            const int rows = static_cast<int>(recentComputers().rows().size());
+            const int targets[] = {hostFieldId,      macFieldId,
+                                   portFieldId,      sendButtonId,
+                                   quitButtonId,     statusLineId,
+                                   recentRowFirstId, recentRowFirstId + std::max(rows - 1, 0)};
             const std::size_t index = event.a % (std::size(targets) + 1);
             const Element* target =
                 index < std::size(targets) ? findElementById(targets[index]) : nullptr;
-            tapPoint_ = target != nullptr ? centreOf(target->screenRect) : headerPoint();
+            pointer(op::down,
+                    tapPoint_ = target != nullptr ? centreOf(target->screenRect) : headerPoint());
+            break;
         }
-        pointer(PointerAction::down, tapPoint_);
+        default:
+            device.setClipboardText(clipboardTexts[event.a % std::size(clipboardTexts)]);
+        }
     }
 
-    // One finger, as the backends give it: a press while it is down lifts it first.
-    void pointer(PointerAction action, POINT at) {
+    // One finger, as the backends give it (on the screen): a press while it is down lifts it.
+    void pointer(std::uint8_t op, POINT at) {
+        const auto action = static_cast<PointerAction>(op);
+        static_assert(static_cast<int>(PointerAction::up) == op::up);
         if (action == PointerAction::down && fingerDown_) {
             platform::Device::instance().pointer(PointerAction::up, lastPoint_.x, lastPoint_.y);
         }
@@ -294,29 +231,33 @@ private:
     // built: most streams leave most of it as it was.
     void putBackToStart() {
         drainReceiver();
-        if (screenWidth() > screenHeight()) {
+        if (width() > height()) {
             platform::Device::instance().rotate();
         }
         Section* section = screenSection();
         bool changed = std::exchange(section->scrollOffset, 0) != 0;
-        changed = setIfDifferent(hostFieldId, startHost) || changed;
-        changed = setIfDifferent(macFieldId, startMac) || changed;
-        changed = setIfDifferent(portFieldId, std::to_wstring(receiver_.port())) || changed;
-        if (program_harness::statusText() != statusReadyToSend) {
+        const std::wstring port = std::to_wstring(receiver_.port());
+        const std::pair<MainScreenId, std::wstring> texts[] = {
+            {hostFieldId, L"127.0.0.1"}, {macFieldId, L"00:11:22:33:44:55"}, {portFieldId, port}};
+        for (const auto& [id, text] : texts) {
+            if (fieldText(id) != text) {
+                setFieldText(id, text);
+                changed = true;
+            }
+        }
+        if (statusText() != statusReadyToSend) {
             showStatus(statusReadyToSend);
             changed = true;
         }
         for (int n = 0; recentComputers().rows().size() < RecentComputers::maxRows; ++n) {
             rememberRecentComputer({L"pc" + std::to_wstring(n) + L".example.net",
-                                    L"02:00:00:00:00:" + std::to_wstring(10 + n % 90),
-                                    std::to_wstring(receiver_.port())});
+                                    L"02:00:00:00:00:" + std::to_wstring(10 + n % 90), port});
             changed = true;
         }
         {
             MotionLockGuard lock;
-            MotionTracker fresh;
-            fresh.scrollTarget = section;
-            *sharedTracker() = fresh;
+            *sharedTracker() = MotionTracker{};
+            sharedTracker()->scrollTarget = section;
         }
         KillTimer(mainWindow, tunables::motionTimerId);
         platform::Device::instance().setClipboardText(L"");
@@ -326,60 +267,39 @@ private:
         }
     }
 
-    static bool setIfDifferent(MainScreenId id, const std::wstring& text) {
-        if (fieldText(id) == text) {
-            return false;
-        }
-        setFieldText(id, text);
-        return true;
-    }
-
     // One try of the settling: true once the finger is up, nothing moves, no field is being
-    // edited, no tap waits to be delivered and the motion timer has stopped.
-    // An edit still open is ended as a user would: shift off, then a tap on the header.
+    // edited, no tap waits to be delivered and the motion timer has stopped. A forget question
+    // is answered No (the list stays full); an edit still open is ended as a user would: shift
+    // off, then a tap on the header.
     bool settle() {
-        if (++settleTries_ > settleTries) {
+        if (++settleTries_ > 2000) { // a minute of the clock: no fling lasts that long
             fail("the screen never comes to rest");
         }
+        const MessageBoxSense* box = toolkit_test::shownBox();
         if (fingerDown_) {
-            pointer(PointerAction::up, lastPoint_);
-            return false;
-        }
-        if (const MessageBoxSense* box = shownBox()) {
-            if (box->painted != 0 && box->buttonItems.size() == 2) {
-                platform::clock::advance(pastDoubleTapMs);
-                tapPoint_ = centreOf(box->buttonPlace(1)); // No: the list stays full
-                pointer(PointerAction::down, tapPoint_);
-            } else {
-                platform::clock::advance(settleTickMs);
+            pointer(op::up, lastPoint_);
+        } else if (box != nullptr && box->painted != 0 && box->buttonItems.size() == 2) {
+            platform::clock::advance(pastDoubleTapMs);
+            pointer(op::down, tapPoint_ = centreOf(box->buttonPlace(1)));
+        } else if (box != nullptr || animating()) {
+            platform::clock::advance(settleTickMs);
+        } else if (fieldsBeingEdited() > 0) {
+            if (++editEndings_ > 3) {
+                fail("a tap on the header does not end the edit");
             }
-            return false;
-        }
-        if (animating()) {
+            pointer(op::down, tapPoint_ = platform::shell::keyboard().shifted() ? shiftKeyPoint()
+                                                                                : headerPoint());
+        } else if (tapWaiting()) {
             platform::clock::advance(settleTickMs);
-            return false;
+        } else {
+            // The motion timer has run out once a whole period passes without it falling due;
+            // while it runs, the loop takes its tick (a fling's step, or one the finger left
+            // behind) first.
+            platform::clock::advance(tunables::motionTimerPeriodMs);
+            MSG timer{};
+            return PeekMessageW(&timer, mainWindow, WM_TIMER, WM_TIMER, PM_NOREMOVE) == FALSE;
         }
-        if (fieldsBeingEdited() > 0) {
-            endEdit();
-            return false;
-        }
-        if (tapWaiting()) {
-            platform::clock::advance(settleTickMs);
-            return false;
-        }
-        // The motion timer has run out once a whole period passes without it falling due; while
-        // it runs, the loop takes its tick (a fling's step, or one the finger left behind) first.
-        platform::clock::advance(tunables::motionTimerPeriodMs);
-        MSG tick{};
-        return PeekMessageW(&tick, mainWindow, WM_TIMER, WM_TIMER, PM_NOREMOVE) == FALSE;
-    }
-
-    void endEdit() {
-        if (++editEndings_ > 3) {
-            fail("a tap on the header does not end the edit");
-        }
-        tapPoint_ = platform::shell::keyboard().shifted() ? shiftKeyPoint() : headerPoint();
-        pointer(PointerAction::down, tapPoint_);
+        return false;
     }
 
     static POINT shiftKeyPoint() {
@@ -397,10 +317,8 @@ private:
     static bool animating() {
         MotionLockGuard lock;
         const MotionTracker& tracker = *sharedTracker();
-        if (tracker.flinging && tracker.scrollTarget == screenSection()) {
-            return true;
-        }
-        return std::any_of(fieldIds.begin(), fieldIds.end(),
+        return (tracker.flinging && tracker.scrollTarget == screenSection()) ||
+               std::any_of(fieldIds.begin(), fieldIds.end(),
                            [](MainScreenId id) { return field(id)->slidingIn != 0; });
     }
 
@@ -416,8 +334,8 @@ private:
     static void checkSettled() {
         const Section* section = screenSection();
         const int contentHeight = section->bottom - section->top;
-        const int viewHeight = std::min<int>(contentHeight, viewRect.bottom - clientRect.top);
-        const int lowest = viewHeight - contentHeight;
+        const int lowest =
+            std::min<int>(contentHeight, viewRect.bottom - clientRect.top) - contentHeight;
         if (section->scrollOffset > 0 || section->scrollOffset < lowest) {
             fail("the scroll offset " + std::to_string(section->scrollOffset) +
                  " lies outside 0 .. " + std::to_string(lowest) + " at rest");
@@ -430,7 +348,7 @@ private:
     // At rest the program wants no time: a second passes with no timer of its own falling due
     // (only the script's, which runs these steps).
     static void checkIdle(HWND scriptWindow) {
-        platform::clock::advance(idleCheckMs);
+        platform::clock::advance(1000);
         MSG msg{};
         while (PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {
             if (msg.hwnd != scriptWindow) {
@@ -440,32 +358,24 @@ private:
         }
     }
 
-    static void repaintOver(std::uint16_t fill) {
-        RECT client{0, clientRect.top, screenWidth(), screenHeight()};
-        colourFill(primarySurface, &client, fill);
-        InvalidateRect(mainWindow, nullptr, TRUE);
-    }
-
     // The program wrote the settings and ended: what it wrote must be whole, and read back as
-    // the next start reads it.
+    // the next start reads it (empty where longer than its reader takes).
     void onQuit() {
         quit_ = true;
-        const StoredFields typed{fieldText(hostFieldId), fieldText(macFieldId),
-                                 fieldText(portFieldId)};
-        std::ifstream file(platform::registry::filePath(), std::ios::binary);
-        const std::string text{std::istreambuf_iterator<char>(file), {}};
-        if (!platform::registry::parse(text).error.empty()) {
+        const auto fitting = [](MainScreenId id, std::size_t capacity) {
+            const std::wstring text = fieldText(id);
+            return text.size() <= capacity ? text : std::wstring();
+        };
+        const StoredFields typed{fitting(hostFieldId, SettingsKey::hostCapacity),
+                                 fitting(macFieldId, SettingsKey::macCapacity),
+                                 fitting(portFieldId, SettingsKey::portCapacity)};
+        const std::string file = toolkit_test::fileText(platform::registry::filePath());
+        if (!platform::registry::parse(file).error.empty()) {
             fail("the settings file does not parse after Quit");
         }
         platform::registry::reload();
-        auto settings = SettingsKey::open();
-        if (!settings) {
-            fail("the settings key is gone after Quit");
-        }
-        const StoredFields expected{fitting(typed.host, SettingsKey::hostCapacity),
-                                    fitting(typed.mac, SettingsKey::macCapacity),
-                                    fitting(typed.port, SettingsKey::portCapacity)};
-        if (!(settings->readFields() == expected)) {
+        const auto settings = SettingsKey::open();
+        if (!settings || !(settings->readFields() == typed)) {
             fail("the texts read back after Quit are not the texts the fields held");
         }
     }
@@ -481,7 +391,6 @@ private:
         }
     }
 
-    HeadlessProgram& program_;
     LoopbackReceiver& receiver_;
     bool quit_ = false;
     bool fingerDown_ = false;
@@ -489,11 +398,11 @@ private:
     POINT tapPoint_{};
     int settleTries_ = 0;
     int editEndings_ = 0;
-    std::vector<std::uint16_t> atRest_; // painted bit by bit as things moved
+    std::vector<std::uint16_t> atRest_;
 };
 
-HeadlessProgram* program = nullptr;
 LoopbackReceiver* receiver = nullptr;
+HeadlessProgram* program = nullptr; // one for every input
 
 } // namespace
 
@@ -502,11 +411,11 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
     if (!receiver->isOpen()) {
         fail("no loopback receiver");
     }
-    program = new HeadlessProgram(program_harness::resourceSet(DAWNBELL_BIN_DIR));
+    program = new HeadlessProgram(resourceSet(DAWNBELL_BIN_DIR));
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Stream(*program, *receiver).run(decode(data, size));
+    Stream(*receiver).run(decode(data, size));
     return 0;
 }

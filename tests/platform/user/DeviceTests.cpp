@@ -202,15 +202,22 @@ TEST_F(DeviceTest, AScreenshotIsAPngOfTheScreenBelowTheTaskBarStrip) {
     EXPECT_EQ(screenPixel(240, 26), 0xF800);
 }
 
-TEST_F(DeviceTest, StoppingTheDeviceForgetsEveryWindow) {
+TEST_F(DeviceTest, StoppingTheDeviceForgetsEveryWindowAndANewOneHasItsOwnMetrics) {
     HWND window = topWindow();
     SetTimer(window, 1, 10, nullptr);
     platform::Device::stop();
-    platform::Device::start({.backend = "headless",
+    EXPECT_EQ(std::tuple(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYFULLSCREEN)),
+              std::tuple(480, 640 - 52))
+        << "without a device, the default phone's";
+    platform::Device::start({.width = 240,
+                             .height = 320,
+                             .dpi = 96,
+                             .backend = "headless",
                              .deviceDir = platform::paths::deviceDir(),
                              .programDir = platform::paths::programDir()});
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(GetFocus(), nullptr);
+    EXPECT_EQ(GetSystemMetrics(SM_CYFULLSCREEN), 320 - 26) << "the task bar scales with the dpi";
     platform::clock::advance(100);
     EXPECT_EQ(platform::pumpMessages(), 0);
 }

@@ -78,15 +78,15 @@ TEST_F(MessageQueueTest, PeekFiltersByWindowAndRangeAndNoRemoveLeavesTheMessage)
     HWND a = topWindow(0), b = topWindow(0);
     for (auto [window, message] : {std::pair(a, 1), {b, 2}, {a, 3}})
         PostMessageW(window, WM_USER + message, 0, 0);
-    MSG msg{};
-    ASSERT_TRUE(PeekMessageW(&msg, b, 0, 0, PM_NOREMOVE));
-    ASSERT_TRUE(PeekMessageW(&msg, b, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 2));
-    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_USER + 3, WM_USER + 3, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 3));
-    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 1));
-    EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+    auto peek = [](HWND window, UINT only, UINT flags = PM_REMOVE) -> UINT {
+        MSG msg{};
+        return PeekMessageW(&msg, window, only, only, flags) ? msg.message : 0;
+    };
+    EXPECT_EQ(peek(b, 0, PM_NOREMOVE), WM_USER + 2u);
+    EXPECT_EQ(peek(b, 0), WM_USER + 2u);
+    EXPECT_EQ(peek(nullptr, WM_USER + 3), WM_USER + 3u);
+    EXPECT_EQ(peek(nullptr, 0), WM_USER + 1u);
+    EXPECT_EQ(peek(nullptr, 0), 0u);
 }
 
 TEST_F(MessageQueueTest, GetMessageFailsWhenAskedToAndNeitherCallTakesAWindowThatIsNotOne) {
@@ -111,9 +111,9 @@ TEST_F(MessageQueueTest, TwoThreadsSendingToEachOtherDoNotDeadlock) {
         return message == WM_USER + 1 ? std::optional(LRESULT(wParam * 10)) : std::nullopt;
     };
     WindowThread other;
-    EXPECT_EQ(SendMessageW(other.window(), WM_USER, 4, 0), 41);
+    EXPECT_EQ(SendMessageW(other.window.load(), WM_USER, 4, 0), 41);
     EXPECT_EQ(pick(Recorder::only({WM_USER, WM_USER + 1}), &Seen::thread),
-              (std::vector<DWORD>{other.id(), GetCurrentThreadId()}))
+              (std::vector<DWORD>{other.worker.id(), GetCurrentThreadId()}))
         << "each window's own thread runs what is sent to it, this one while it waited";
 }
 

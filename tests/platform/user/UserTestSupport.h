@@ -124,49 +124,40 @@ private:
 };
 
 // Sets environment variables for its lifetime and then restores them.
-class ScopedEnvironment {
-public:
+struct ScopedEnvironment {
     ScopedEnvironment(std::initializer_list<std::pair<const char*, const char*>> values) {
         for (auto [name, value] : values) {
             const char* old = std::getenv(name);
-            saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+            saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
             setenv(name, value, 1);
         }
     }
     ~ScopedEnvironment() {
-        for (const auto& [name, old] : saved_)
+        for (const auto& [name, old] : saved)
             old ? setenv(name, old->c_str(), 1) : unsetenv(name);
     }
-
-private:
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
 };
 
 using platformtest::spinUntil;
 using Worker = platformtest::PlatformThread;
 
 // A worker with its own hidden top-level window, reading its messages until WM_QUIT.
-class WindowThread {
-public:
-    WindowThread()
-        : worker_([this] {
-              window_ = topWindow(0);
-              for (MSG msg{}; GetMessageW(&msg, nullptr, 0, 0) > 0;)
-                  DispatchMessageW(&msg);
-          }) {
-        spinUntil([this] { return window_ != nullptr; });
+struct WindowThread {
+    WindowThread() {
+        spinUntil([this] { return window != nullptr; });
     }
     ~WindowThread() { quit(); }
     void quit() {
-        PostThreadMessageW(worker_.id(), WM_QUIT, 0, 0);
-        worker_.join();
+        PostThreadMessageW(worker.id(), WM_QUIT, 0, 0);
+        worker.join();
     }
-    HWND window() const { return window_; }
-    DWORD id() const { return worker_.id(); }
-
-private:
-    std::atomic<HWND> window_{nullptr};
-    Worker worker_;
+    std::atomic<HWND> window{nullptr};
+    Worker worker{[this] {
+        window = topWindow(0);
+        for (MSG msg{}; GetMessageW(&msg, nullptr, 0, 0) > 0;)
+            DispatchMessageW(&msg);
+    }};
 };
 
 } // namespace usertest

@@ -81,9 +81,9 @@ TEST_F(WindowTest, WindowsBelongToTheThreadThatMadeThemAndEndWithIt) {
     DWORD process = 0;
     EXPECT_EQ(GetWindowThreadProcessId(topWindow(0), &process), GetCurrentThreadId());
     EXPECT_EQ(process, GetCurrentProcessId());
-    EXPECT_EQ(GetWindowThreadProcessId(other.window(), nullptr), other.id());
+    EXPECT_EQ(GetWindowThreadProcessId(other.window.load(), nullptr), other.worker.id());
     other.quit();
-    EXPECT_FALSE(IsWindow(other.window()));
+    EXPECT_FALSE(IsWindow(other.window.load()));
 }
 
 TEST_F(WindowTest, UserDataTextStyleAndTheWaitCursorAreKept) {

@@ -24,7 +24,7 @@ namespace {
 
 // The first and last window pixels over the top left and bottom right pixels of a button (the
 // VGA phone's Send button, 12..319 x 480..543) map back to them, and those beyond to outside.
-TEST(ScreenFitTest, TouchesOnTheCornerPixelsOfTheSendButtonMapBackExactlyAtScaleTwoAndThree) {
+TEST(ScreenFitTest, TouchesMapBackExactlyAtScaleTwoAndThreeAndANativeDeviceKeepsFingerSize) {
     for (const int scale : {2, 3}) {
         const ScreenFit fit = fitScreen(480 * scale + 7, 640 * scale + 5, 480, 640);
         ASSERT_EQ(std::pair(fit.scale, fit.left), std::pair(scale, 3));
@@ -39,9 +39,7 @@ TEST(ScreenFitTest, TouchesOnTheCornerPixelsOfTheSendButtonMapBackExactlyAtScale
     const ScreenFit fit = fitScreen(1000, 1300, 480, 640); // 20 pixels of border each way
     EXPECT_EQ(screenPixelAt(fit, 0, 0).x, 0);              // the border goes to the edge
     EXPECT_EQ(screenPixelAt(fit, 999, 1299).y, 639);
-}
-
-TEST(ScreenFitTest, NativeDeviceKeepsTheLayoutWidthAndFingerSizeOnPhonesAndPanels) {
+    // A native device keeps the layout width and finger size on phones and panels.
     struct Case {
         int displayWidth, displayHeight, width, height, dpi, scale;
     };
@@ -96,9 +94,7 @@ TEST_F(UserTest, TaskBarStripShowsTheClockAtTheRightAndTheConnectionLeftOfItInLe
         }
         EXPECT_EQ(dots, digits[d]) << d;
     }
-}
-
-TEST_F(UserTest, HiddenTaskBarStillShowsWhereNoWindowCoversItsPlace) {
+    // Hidden, the strip still shows where no window covers its place.
     device().setTaskBarVisible(false);
     device().refreshTaskBar();
     EXPECT_TRUE(device().taskBarDrawn());

@@ -5,8 +5,6 @@ using namespace usertest;
 using platform::PointerAction;
 using enum platform::PointerAction;
 
-namespace {
-
 class InputTest : public UserTest {
 protected:
     void SetUp() override {
@@ -25,8 +23,6 @@ protected:
     }
     HWND main = nullptr;
 };
-
-} // namespace
 
 TEST_F(InputTest, APressGoesToTheTopmostVisibleWindowInClientCoordinates) {
     HWND lower = childWindow(main, RECT{10, 10, 200, 200});

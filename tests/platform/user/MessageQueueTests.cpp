@@ -5,17 +5,13 @@
 
 using namespace usertest;
 
-namespace {
-
 using MessageQueueTest = UserTest;
 
-MSG next(BOOL result = TRUE) {
+static MSG next(BOOL result = TRUE) {
     MSG msg{};
     EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), result);
     return msg;
 }
-
-} // namespace
 
 TEST_F(MessageQueueTest, SentComeFirstThenPostedInputQuitPaintAndTimer) {
     HWND window = topWindow();

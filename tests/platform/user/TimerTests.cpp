@@ -3,8 +3,6 @@
 
 using namespace usertest;
 
-namespace {
-
 using Ids = std::vector<WPARAM>;
 
 class TimerTest : public UserTest {
@@ -25,9 +23,7 @@ protected:
     HWND window = nullptr;
 };
 
-int procCalls = 0;
-
-} // namespace
+static int procCalls = 0;
 
 TEST_F(TimerTest, ATimerIsNeverEarlyMissedTicksCollapseAndIdsKeepTimersApart) {
     SetTimer(window, 1, 30, nullptr);

@@ -173,11 +173,9 @@ TEST_F(WindowTest, FocusMovesAcrossThreadsWithoutEitherWaitingForTheOther) {
     }).join();
     EXPECT_EQ(GetFocus(), main);
     platform::pumpMessages();
-    std::vector<std::pair<UINT, DWORD>> here;
-    for (const Seen& s : Recorder::only({WM_KILLFOCUS, WM_SETFOCUS})) {
-        if (s.window == main)
-            here.emplace_back(s.message, s.thread);
-    }
-    EXPECT_EQ(here.size(), 2u);
-    EXPECT_EQ(here.back(), std::pair(UINT{WM_SETFOCUS}, GetCurrentThreadId()));
+    auto seen = Recorder::only({WM_KILLFOCUS, WM_SETFOCUS});
+    std::erase_if(seen, [&](const Seen& s) { return s.window != main; });
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(std::pair(seen[1].message, seen[1].thread),
+              std::pair(UINT{WM_SETFOCUS}, GetCurrentThreadId()));
 }

@@ -206,9 +206,9 @@ TEST_F(DeviceTest, StoppingTheDeviceForgetsEveryWindowAndANewOneHasItsOwnMetrics
     HWND window = topWindow();
     SetTimer(window, 1, 10, nullptr);
     platform::Device::stop();
+    // Without a device, the default phone's.
     EXPECT_EQ(std::tuple(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYFULLSCREEN)),
-              std::tuple(480, 640 - 52))
-        << "without a device, the default phone's";
+              std::tuple(480, 640 - 52));
     platform::Device::start({.width = 240,
                              .height = 320,
                              .dpi = 96,

@@ -55,17 +55,17 @@ TEST_F(InputTest, APressGoesToTheTopmostVisibleWindowInClientCoordinates) {
 // which the program took for a fling.
 TEST_F(InputTest, ATouchBegunWhereNoWindowIsReachesNoWindowItCrosses) {
     EXPECT_TRUE(mouse({{down, 200, 20}, {move, 200, 300}, {up, 200, 310}}).empty());
+    // The next touch is the window's again.
     EXPECT_EQ(pick(mouse({{down, 200, 300}, {up, 200, 300}}), &Seen::window),
-              (std::vector<HWND>{main, main}))
-        << "the next touch is the window's again";
+              (std::vector<HWND>{main, main}));
 }
 
 TEST_F(InputTest, APressCapturesTheStylusUntilItIsLiftedAndAStylusAboveMakesNoMoves) {
     HWND button = childWindow(main, RECT{0, 0, 100, 100});
     EXPECT_TRUE(mouse({{move, 50, 102}, {up, 50, 102}}).empty());
     auto seen = mouse({{down, 50, 102}, {move, 300, 400}, {up, 310, 410}, {down, 300, 400}});
-    EXPECT_EQ(pick(seen, &Seen::window), (std::vector<HWND>{button, button, button, main}))
-        << "the release ended the capture";
+    // The release ended the capture.
+    EXPECT_EQ(pick(seen, &Seen::window), (std::vector<HWND>{button, button, button, main}));
     ASSERT_EQ(seen.size(), 4u);
     EXPECT_EQ(std::pair(seen[2].message, seen[2].lParam),
               std::pair(UINT{WM_LBUTTONUP}, MAKELPARAM(310, 358)));
@@ -98,8 +98,8 @@ TEST_F(InputTest, AFilterThatTakesThePressKeepsTheWholeTouch) {
     });
     EXPECT_TRUE(mouse({{down, 10, 550}, {move, 10, 100}, {up, 10, 100}}).empty());
     EXPECT_EQ(filtered.size(), 3u);
-    EXPECT_EQ(mouse({{down, 10, 100}, {up, 10, 550}}).size(), 2u)
-        << "a press the filter refused belongs to the window";
+    // A press the filter refused belongs to the window.
+    EXPECT_EQ(mouse({{down, 10, 100}, {up, 10, 550}}).size(), 2u);
     EXPECT_EQ(filtered.size(), 4u);
 }
 
@@ -116,6 +116,6 @@ TEST_F(InputTest, InputGoesToTheQueueOfTheWindowsThread) {
     spinUntil([&] { return theirs != nullptr; });
     device().pointer(down, 10, 60);
     worker.join();
-    EXPECT_EQ(pick(mouse(), &Seen::thread), std::vector<DWORD>{worker.id()})
-        << "nothing reached this thread's window";
+    // Nothing reached this thread's window.
+    EXPECT_EQ(pick(mouse(), &Seen::thread), std::vector<DWORD>{worker.id()});
 }

@@ -27,9 +27,9 @@ TEST_F(MessageQueueTest, SentComeFirstThenPostedInputQuitPaintAndTimer) {
     sender.settle();
 
     EXPECT_EQ(next().message, static_cast<UINT>(WM_USER + 1));
+    // The sent message runs inside GetMessageW, before posted ones.
     EXPECT_EQ(pick(Recorder::only({WM_USER + 2}), &Seen::thread),
-              std::vector<DWORD>{GetCurrentThreadId()})
-        << "the sent message runs inside GetMessageW, before posted ones";
+              std::vector<DWORD>{GetCurrentThreadId()});
     EXPECT_EQ(next().message, static_cast<UINT>(WM_LBUTTONDOWN));
     const MSG quit = next(FALSE);
     EXPECT_EQ(std::pair(quit.message, quit.wParam), std::pair(UINT{WM_QUIT}, WPARAM{3}));
@@ -108,9 +108,9 @@ TEST_F(MessageQueueTest, TwoThreadsSendingToEachOtherDoNotDeadlock) {
     };
     WindowThread other;
     EXPECT_EQ(SendMessageW(other.window.load(), WM_USER, 4, 0), 41);
+    // Each window's own thread runs what is sent to it, this one while it waited.
     EXPECT_EQ(pick(Recorder::only({WM_USER, WM_USER + 1}), &Seen::thread),
-              (std::vector<DWORD>{other.worker.id(), GetCurrentThreadId()}))
-        << "each window's own thread runs what is sent to it, this one while it waited";
+              (std::vector<DWORD>{other.worker.id(), GetCurrentThreadId()}));
 }
 
 TEST_F(MessageQueueTest, ASenderWaitingOnAThreadThatEndsIsReleased) {

@@ -2,8 +2,6 @@
 // boxes, screenshots and the configuration from the environment.
 #include "UserTestSupport.h"
 
-#include "kernel/Paths.h"
-
 #include <png.h>
 
 #include <set>
@@ -209,12 +207,7 @@ TEST_F(DeviceTest, StoppingTheDeviceForgetsEveryWindowAndANewOneHasItsOwnMetrics
     // Without a device, the default phone's.
     EXPECT_EQ(std::tuple(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYFULLSCREEN)),
               std::tuple(480, 640 - 52));
-    platform::Device::start({.width = 240,
-                             .height = 320,
-                             .dpi = 96,
-                             .backend = "headless",
-                             .deviceDir = platform::paths::deviceDir(),
-                             .programDir = platform::paths::programDir()});
+    restart({.width = 240, .height = 320, .dpi = 96, .backend = "headless"});
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(GetFocus(), nullptr);
     EXPECT_EQ(GetSystemMetrics(SM_CYFULLSCREEN), 320 - 26) << "the task bar scales with the dpi";

@@ -196,11 +196,7 @@ UINT typed(SDL_Keycode key, Uint16 modifiers = KMOD_NONE) {
 // SDL's dummy display (1024 x 768) as the real screen of a native device.
 TEST_F(UserTest, NativeDeviceTurnsWithTheDisplayAndItsPanelKeepsTheSystemKeyboardAway) {
     ScopedEnvironment environment{{"SDL_VIDEODRIVER", "dummy"}};
-    platform::DeviceConfig config;
-    config.native = true;
-    config.deviceDir = platform::paths::deviceDir();
-    config.programDir = platform::paths::programDir();
-    platform::Device::start(config);
+    restart({.native = true});
     platform::Device& native = platform::Device::instance();
     EXPECT_EQ(std::tuple(native.width(), native.height(), native.taskBarHeight()),
               std::tuple(1024, 768, 0));

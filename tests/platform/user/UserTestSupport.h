@@ -2,6 +2,7 @@
 // class whose procedure records every message, and small helpers.
 #pragma once
 
+#include "kernel/Paths.h"
 #include "platform/Device.h"
 #include "platform/Messages.h"
 #include "platform/PlatformTestSupport.h"
@@ -122,6 +123,13 @@ protected:
 private:
     platform::ScopedTestDevice device_;
 };
+
+// Starts the device again with `config`, in the same folders.
+inline void restart(platform::DeviceConfig config) {
+    config.deviceDir = platform::paths::deviceDir();
+    config.programDir = platform::paths::programDir();
+    platform::Device::start(config);
+}
 
 // Sets environment variables for its lifetime and then restores them.
 struct ScopedEnvironment {

@@ -81,6 +81,7 @@ TEST_F(UserTest, TaskBarStripShowsTheClockAtTheRightAndTheConnectionLeftOfItInLe
     // Four bars 5 wide, 3 apart, 10 left of the clock, dim without a connection.
     EXPECT_EQ(differingColumns(morning, strip(bar, 9, 41, false)), std::pair(368, 396));
     EXPECT_EQ(differingColumns(morning, strip(bar, 19, 41)), std::pair(352, 405));
+    EXPECT_EQ(differingColumns(strip(bar, 10, 41), strip(bar, 19, 41)), std::pair(410, 417));
     const char* digits[] = {"###/#.#/#.#/#.#/###", ".#./##./.#./.#./###", "###/..#/###/#../###",
                             "###/..#/.##/..#/###", "#.#/#.#/###/..#/..#", "###/#../###/..#/###",
                             "###/#../###/#.#/###", "###/..#/..#/.#./.#.", "###/#.#/###/#.#/###",

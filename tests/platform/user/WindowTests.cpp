@@ -53,6 +53,7 @@ TEST_F(WindowTest, AParentedWindowWithoutPopUpStyleIsAChildPlacedInTheParentsCli
     POINT p{0, 0};
     ClientToScreen(edit, &p);
     EXPECT_EQ(std::pair(p.x, p.y), std::pair(30, 92));
+    EXPECT_FALSE(ClientToScreen(edit, nullptr));
 }
 
 TEST_F(WindowTest, DestroyTellsTheWindowThenItsChildrenOnlyOnTheOwningThreadAndOnClose) {

@@ -24,15 +24,11 @@ void spinUntil(Done done) {
 class PlatformThread {
 public:
     template <class Work>
-    explicit PlatformThread(Work work)
-        : work_([work = std::move(work)]() mutable -> DWORD {
-              if constexpr (std::is_void_v<std::invoke_result_t<Work&>>) {
-                  work();
-                  return 0;
-              } else {
-                  return work();
-              }
-          }) {
+    explicit PlatformThread(Work work) {
+        if constexpr (std::is_void_v<std::invoke_result_t<Work&>>)
+            work_ = [work = std::move(work)]() mutable { return work(), DWORD{0}; };
+        else
+            work_ = std::move(work);
         handle_ = CreateThread(nullptr, 0, &PlatformThread::run, this, 0, &id_);
     }
     ~PlatformThread() {

@@ -2,11 +2,8 @@
 // boxes, screenshots and the configuration from the environment.
 #include "UserTestSupport.h"
 
-#include "kernel/Paths.h"
-
 #include <png.h>
 
-#include <cstdlib>
 #include <set>
 
 using namespace usertest;
@@ -53,9 +50,9 @@ TEST_F(DeviceTest, RotationSwapsTheScreenAndTellsListenersThenWindowsOtherThread
     platform::pumpMessages();
     std::vector<std::string> order;
     device().onRotate(
-        [&] { order.push_back("listener sees " + std::to_string(GetSystemMetrics(SM_CXSCREEN))); });
+        [&] { order.push_back("listener " + std::to_string(GetSystemMetrics(SM_CXSCREEN))); });
     onMessage(WM_WINDOWPOSCHANGED, [&](HWND changed, WPARAM) {
-        order.push_back(changed == window ? "window" : "other thread's window");
+        order.push_back(changed == window ? "window" : "other thread's");
         return std::nullopt;
     });
     std::atomic<bool> created{false}, rotated{false};
@@ -70,12 +67,11 @@ TEST_F(DeviceTest, RotationSwapsTheScreenAndTellsListenersThenWindowsOtherThread
     EXPECT_EQ(
         std::tuple(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), device().pitch()),
         std::tuple(640, 480, 640));
-    EXPECT_EQ(order, (std::vector<std::string>{"listener sees 640", "window"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"listener 640", "window"}));
     EXPECT_EQ(windowBox(window), Box(0, 52, 640, 480)) << "the work area turned with the screen";
     rotated = true;
     worker.join();
-    EXPECT_EQ(order,
-              (std::vector<std::string>{"listener sees 640", "window", "other thread's window"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"listener 640", "window", "other thread's"}));
     device().rotate();
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 480);
 }
@@ -87,9 +83,9 @@ TEST_F(DeviceTest, MessageBoxesAreRecordedWrittenToStandardErrorAndAnswered) {
         IDOK);
     device().setMessageBoxAnswer(IDNO);
     EXPECT_EQ(MessageBoxW(nullptr, L"Quit?", L"Question", MB_YESNO), IDNO);
-    const std::string errors = testing::internal::GetCapturedStderr();
-    EXPECT_NE(errors.find("GetMessage: Main function fail..."), std::string::npos) << errors;
-    auto boxes = device().messageBoxes();
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("GetMessage: Main function fail..."),
+              std::string::npos);
+    const auto boxes = device().messageBoxes();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(
         std::tuple(boxes[0].text, boxes[0].caption, boxes[0].type),
@@ -98,8 +94,7 @@ TEST_F(DeviceTest, MessageBoxesAreRecordedWrittenToStandardErrorAndAnswered) {
 
 TEST_F(DeviceTest, LayersAreDrawnInTheirOrderOnlyWhereTheComposedAreaMeetsThem) {
     fillScreen(0x0000);
-    Square low(RECT{100, 100, 200, 200}, 1, 0x1111);
-    Square high(RECT{150, 150, 250, 250}, 2, 0x2222);
+    Square low(RECT{100, 100, 200, 200}, 1, 0x1111), high(RECT{150, 150, 250, 250}, 2, 0x2222);
     device().addLayer(&high);
     device().addLayer(&low);
     EXPECT_EQ(screenPixel(175, 175), 0x2222);
@@ -203,58 +198,50 @@ TEST_F(DeviceTest, AScreenshotIsAPngOfTheScreenBelowTheTaskBarStrip) {
     fillScreen(0xF800); // red
     const auto file = platform::paths::deviceDir() / "shot.png";
     ASSERT_TRUE(device().saveScreenshot(file));
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
+    png_image image{.version = PNG_IMAGE_VERSION};
     ASSERT_TRUE(png_image_begin_read_from_file(&image, file.c_str()));
     image.format = PNG_FORMAT_RGB;
     std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(image));
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
     EXPECT_EQ(std::pair(image.width, image.height), std::pair(480u, 640u));
-    const std::uint8_t* below = &rgb[(52 * 480 + 240) * 3];
-    EXPECT_EQ(std::tuple(below[0], below[1], below[2]), std::tuple(255, 0, 0))
-        << "the screen starts below the strip";
+    const std::uint8_t* below = &rgb[(52 * 480 + 240) * 3]; // the screen starts below the strip
+    EXPECT_EQ(std::tuple(below[0], below[1], below[2]), std::tuple(255, 0, 0));
     EXPECT_LT(rgb[(51 * 480 + 240) * 3], 128) << "a dark task bar strip";
     device().setTaskBarVisible(false);
     EXPECT_EQ(screenPixel(240, 26), 0xF800);
 }
 
-TEST_F(DeviceTest, StoppingTheDeviceForgetsEveryWindow) {
+TEST_F(DeviceTest, StoppingTheDeviceForgetsEveryWindowAndANewOneHasItsOwnMetrics) {
     HWND window = topWindow();
     SetTimer(window, 1, 10, nullptr);
     platform::Device::stop();
-    platform::DeviceConfig config;
-    config.backend = "headless";
-    config.deviceDir = platform::paths::deviceDir();
-    config.programDir = platform::paths::programDir();
-    platform::Device::start(config);
+    // Without a device, the default phone's.
+    EXPECT_EQ(std::tuple(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYFULLSCREEN)),
+              std::tuple(480, 640 - 52));
+    restart({.width = 240, .height = 320, .dpi = 96, .backend = "headless"});
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(GetFocus(), nullptr);
+    EXPECT_EQ(GetSystemMetrics(SM_CYFULLSCREEN), 320 - 26) << "the task bar scales with the dpi";
     platform::clock::advance(100);
     EXPECT_EQ(platform::pumpMessages(), 0);
 }
 
-TEST(DeviceConfiguration, ComesFromTheEnvironment) {
-    ScopedEnvironment environment{{"DAWNBELL_SCREEN", "240x320"},
-                                  {"DAWNBELL_DPI", "96"},
-                                  {"DAWNBELL_BACKEND", "headless"},
-                                  {"DAWNBELL_DEVICE_DIR", "/tmp/dawnbell-device"}};
-    const auto config = platform::DeviceConfig::fromEnvironment();
-    EXPECT_EQ(std::tuple(config.width, config.height, config.dpi, config.backend),
-              std::tuple(240, 320, 96, "headless"));
-    EXPECT_EQ(config.deviceDir, std::filesystem::path("/tmp/dawnbell-device"));
-    EXPECT_TRUE(std::filesystem::exists(config.programDir / "platform_user_tests"));
-}
-
-TEST(DeviceConfiguration, BadValuesAreReportedAndReplacedByDefaults) {
-    ScopedEnvironment environment{
-        {"DAWNBELL_SCREEN", "480by640"}, {"DAWNBELL_DPI", "0"}, {"DAWNBELL_BACKEND", "x11"}};
-    testing::internal::CaptureStderr();
-    const auto config = platform::DeviceConfig::fromEnvironment();
-    const std::string errors = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(std::tuple(config.width, config.height, config.dpi, config.backend),
-              std::tuple(480, 640, 192, "sdl"));
-    for (const char* name : {"DAWNBELL_SCREEN", "DAWNBELL_DPI", "DAWNBELL_BACKEND"}) {
-        EXPECT_NE(errors.find(name), std::string::npos) << name;
+// A good configuration is taken; bad values are reported and replaced by the defaults.
+TEST(DeviceConfiguration, ComesFromTheEnvironmentAndBadValuesAreReportedAndReplacedByDefaults) {
+    for (const bool bad : {false, true}) {
+        ScopedEnvironment environment{{"DAWNBELL_SCREEN", bad ? "480by640" : "240x320"},
+                                      {"DAWNBELL_DPI", bad ? "0" : "96"},
+                                      {"DAWNBELL_BACKEND", bad ? "x11" : "headless"},
+                                      {"DAWNBELL_DEVICE_DIR", "/tmp/dawnbell-device"}};
+        testing::internal::CaptureStderr();
+        const auto config = platform::DeviceConfig::fromEnvironment();
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::tuple(config.width, config.height, config.dpi, config.backend),
+                  bad ? std::tuple(480, 640, 192, "sdl") : std::tuple(240, 320, 96, "headless"));
+        for (const char* name : {"DAWNBELL_SCREEN", "DAWNBELL_DPI", "DAWNBELL_BACKEND"})
+            EXPECT_EQ(errors.find(name) != std::string::npos, bad) << name;
+        EXPECT_EQ(config.deviceDir, std::filesystem::path("/tmp/dawnbell-device"));
+        EXPECT_TRUE(std::filesystem::exists(config.programDir / "platform_user_tests"));
     }
 }
 

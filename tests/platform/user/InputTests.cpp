@@ -5,8 +5,6 @@ using namespace usertest;
 using platform::PointerAction;
 using enum platform::PointerAction;
 
-namespace {
-
 class InputTest : public UserTest {
 protected:
     void SetUp() override {
@@ -14,20 +12,17 @@ protected:
         main = topWindow(); // screen (0, 52) - (480, 640)
         platform::pumpMessages();
     }
-    std::vector<Seen> mouse() {
+    // The mouse messages since the last call, after the touch steps given.
+    std::vector<Seen> mouse(std::initializer_list<std::tuple<PointerAction, int, int>> steps = {}) {
+        for (auto [action, x, y] : steps)
+            device().pointer(action, x, y);
         platform::pumpMessages();
         auto seen = Recorder::only({WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP});
         Recorder::clear();
         return seen;
     }
-    void touch(std::initializer_list<std::tuple<PointerAction, int, int>> steps) {
-        for (auto [action, x, y] : steps)
-            device().pointer(action, x, y);
-    }
     HWND main = nullptr;
 };
-
-} // namespace
 
 TEST_F(InputTest, APressGoesToTheTopmostVisibleWindowInClientCoordinates) {
     HWND lower = childWindow(main, RECT{10, 10, 200, 200});
@@ -47,8 +42,7 @@ TEST_F(InputTest, APressGoesToTheTopmostVisibleWindowInClientCoordinates) {
     };
     mouse();
     for (const Case& c : cases) {
-        touch({{down, c.x, c.y}, {up, c.x, c.y}});
-        auto seen = mouse();
+        auto seen = mouse({{down, c.x, c.y}, {up, c.x, c.y}});
         ASSERT_EQ(seen.size(), 2u) << c.x << "," << c.y;
         EXPECT_EQ(std::tuple(seen[0].window, seen[0].lParam, seen[0].wParam),
                   std::tuple(c.window, c.client, WPARAM{MK_LBUTTON}))
@@ -60,21 +54,18 @@ TEST_F(InputTest, APressGoesToTheTopmostVisibleWindowInClientCoordinates) {
 // window and drawn into it gave the window moves and a release of a touch it never saw begin,
 // which the program took for a fling.
 TEST_F(InputTest, ATouchBegunWhereNoWindowIsReachesNoWindowItCrosses) {
-    touch({{down, 200, 20}, {move, 200, 300}, {up, 200, 310}}); // above the window's top, 52
-    EXPECT_TRUE(mouse().empty());
-    touch({{down, 200, 300}, {up, 200, 300}});
-    EXPECT_EQ(pick(mouse(), &Seen::window), (std::vector<HWND>{main, main}))
-        << "the next touch is the window's again";
+    EXPECT_TRUE(mouse({{down, 200, 20}, {move, 200, 300}, {up, 200, 310}}).empty());
+    // The next touch is the window's again.
+    EXPECT_EQ(pick(mouse({{down, 200, 300}, {up, 200, 300}}), &Seen::window),
+              (std::vector<HWND>{main, main}));
 }
 
 TEST_F(InputTest, APressCapturesTheStylusUntilItIsLiftedAndAStylusAboveMakesNoMoves) {
     HWND button = childWindow(main, RECT{0, 0, 100, 100});
-    touch({{move, 50, 102}, {up, 50, 102}});
-    EXPECT_TRUE(mouse().empty());
-    touch({{down, 50, 102}, {move, 300, 400}, {up, 310, 410}, {down, 300, 400}});
-    auto seen = mouse();
-    EXPECT_EQ(pick(seen, &Seen::window), (std::vector<HWND>{button, button, button, main}))
-        << "the release ended the capture";
+    EXPECT_TRUE(mouse({{move, 50, 102}, {up, 50, 102}}).empty());
+    auto seen = mouse({{down, 50, 102}, {move, 300, 400}, {up, 310, 410}, {down, 300, 400}});
+    // The release ended the capture.
+    EXPECT_EQ(pick(seen, &Seen::window), (std::vector<HWND>{button, button, button, main}));
     ASSERT_EQ(seen.size(), 4u);
     EXPECT_EQ(std::pair(seen[2].message, seen[2].lParam),
               std::pair(UINT{WM_LBUTTONUP}, MAKELPARAM(310, 358)));
@@ -83,20 +74,20 @@ TEST_F(InputTest, APressCapturesTheStylusUntilItIsLiftedAndAStylusAboveMakesNoMo
 TEST_F(InputTest, ConsecutiveMovesOfOneWindowMergeIntoTheLatest) {
     childWindow(main, RECT{0, 400, 480, 588});
     mouse();
-    touch({{down, 10, 60}, {move, 11, 61}, {move, 12, 62}, {move, 13, 63}, {up, 13, 63}});
-    auto seen = mouse();
-    EXPECT_EQ(pick(seen, &Seen::message),
+    auto seen =
+        mouse({{down, 10, 60}, {move, 11, 61}, {move, 12, 62}, {move, 13, 63}, {up, 13, 63}});
+    ASSERT_EQ(pick(seen, &Seen::message),
               (std::vector<UINT>{WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}));
-    ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[1].lParam, MAKELPARAM(13, 11));
 
     SetCapture(main); // moves of two windows in turn stay apart
-    touch({{down, 10, 60}, {move, 11, 61}});
+    device().pointer(down, 10, 60);
+    device().pointer(move, 11, 61);
     ReleaseCapture();
-    touch({{move, 12, 500}, {move, 13, 501}});
+    device().pointer(move, 12, 500);
+    device().pointer(move, 13, 501);
     SetCapture(main);
-    touch({{move, 14, 64}});
-    EXPECT_EQ(mouse().size(), 4u);
+    EXPECT_EQ(mouse({{move, 14, 64}}).size(), 4u);
 }
 
 TEST_F(InputTest, AFilterThatTakesThePressKeepsTheWholeTouch) {
@@ -105,11 +96,10 @@ TEST_F(InputTest, AFilterThatTakesThePressKeepsTheWholeTouch) {
         filtered.push_back(action);
         return y > 500;
     });
-    touch({{down, 10, 550}, {move, 10, 100}, {up, 10, 100}});
-    EXPECT_TRUE(mouse().empty());
+    EXPECT_TRUE(mouse({{down, 10, 550}, {move, 10, 100}, {up, 10, 100}}).empty());
     EXPECT_EQ(filtered.size(), 3u);
-    touch({{down, 10, 100}, {up, 10, 550}});
-    EXPECT_EQ(mouse().size(), 2u) << "a press the filter refused belongs to the window";
+    // A press the filter refused belongs to the window.
+    EXPECT_EQ(mouse({{down, 10, 100}, {up, 10, 550}}).size(), 2u);
     EXPECT_EQ(filtered.size(), 4u);
 }
 
@@ -126,6 +116,6 @@ TEST_F(InputTest, InputGoesToTheQueueOfTheWindowsThread) {
     spinUntil([&] { return theirs != nullptr; });
     device().pointer(down, 10, 60);
     worker.join();
-    EXPECT_EQ(pick(mouse(), &Seen::thread), std::vector<DWORD>{worker.id()})
-        << "nothing reached this thread's window";
+    // Nothing reached this thread's window.
+    EXPECT_EQ(pick(mouse(), &Seen::thread), std::vector<DWORD>{worker.id()});
 }

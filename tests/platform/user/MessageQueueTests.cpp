@@ -1,26 +1,22 @@
-// The order in which GetMessageW hands out messages, thread messages, quit, and the fatal -1.
+// The order in which GetMessageW hands out messages, thread messages, quit, the fatal -1, and
+// SendMessageW between threads: the receiver runs it inside its own message wait, and two threads
+// sending to each other never deadlock.
 #include "UserTestSupport.h"
 
 using namespace usertest;
 
-namespace {
-
 using MessageQueueTest = UserTest;
 
-MSG next() {
+static MSG next(BOOL result = TRUE) {
     MSG msg{};
-    EXPECT_NE(GetMessageW(&msg, nullptr, 0, 0), -1);
+    EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), result);
     return msg;
 }
 
-} // namespace
-
 TEST_F(MessageQueueTest, SentComeFirstThenPostedInputQuitPaintAndTimer) {
     HWND window = topWindow();
-    ASSERT_NE(window, nullptr);
     platform::pumpMessages(); // the first paint of the shown window
     Recorder::clear();
-
     SetTimer(window, 7, 10, nullptr);
     platform::clock::advance(10);
     InvalidateRect(window, nullptr, FALSE);
@@ -31,33 +27,26 @@ TEST_F(MessageQueueTest, SentComeFirstThenPostedInputQuitPaintAndTimer) {
     sender.settle();
 
     EXPECT_EQ(next().message, static_cast<UINT>(WM_USER + 1));
-    auto sent = Recorder::only({WM_USER + 2});
-    ASSERT_EQ(sent.size(), 1u) << "the sent message runs inside GetMessageW, before posted ones";
-    EXPECT_EQ(sent[0].thread, GetCurrentThreadId());
-
+    // The sent message runs inside GetMessageW, before posted ones.
+    EXPECT_EQ(pick(Recorder::only({WM_USER + 2}), &Seen::thread),
+              std::vector<DWORD>{GetCurrentThreadId()});
     EXPECT_EQ(next().message, static_cast<UINT>(WM_LBUTTONDOWN));
-    MSG msg{};
-    EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), 0);
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
-    EXPECT_EQ(msg.wParam, 3u);
+    const MSG quit = next(FALSE);
+    EXPECT_EQ(std::pair(quit.message, quit.wParam), std::pair(UINT{WM_QUIT}, WPARAM{3}));
     EXPECT_EQ(next().message, static_cast<UINT>(WM_PAINT));
     ValidateRect(window, nullptr);
-    msg = next();
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_TIMER));
-    EXPECT_EQ(msg.wParam, 7u);
+    const MSG timer = next();
+    EXPECT_EQ(std::pair(timer.message, timer.wParam), std::pair(UINT{WM_TIMER}, WPARAM{7}));
 }
 
 TEST_F(MessageQueueTest, AWindowlessPostIsAThreadMessageAndQuitWaitsBehindIt) {
     PostQuitMessage(0);
     PostMessageW(nullptr, WM_USER, 1, 42);
     MSG msg = next();
-    EXPECT_EQ(msg.hwnd, nullptr);
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER));
-    EXPECT_EQ(msg.wParam, 1u);
-    EXPECT_EQ(msg.lParam, 42);
+    EXPECT_EQ(std::tuple(msg.hwnd, msg.message, msg.wParam, msg.lParam),
+              std::tuple(HWND{}, UINT{WM_USER}, WPARAM{1}, LPARAM{42}));
     EXPECT_EQ(DispatchMessageW(&msg), 0) << "thread messages reach no procedure";
-    EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), 0);
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(next(FALSE).message, static_cast<UINT>(WM_QUIT));
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) << "the quit flag is taken once";
 }
 
@@ -68,8 +57,7 @@ TEST_F(MessageQueueTest, ABlockedGetMessageWakesForItsOwnThreadMessageOrEndsWhen
         const BOOL result = GetMessageW(&msg, nullptr, 0, 0);
         received = result > 0 && msg.hwnd == nullptr ? msg.message : 1;
     };
-    Worker woken(reader);
-    Worker terminated(reader);
+    Worker woken(reader), terminated(reader);
     woken.settle();
     terminated.settle();
     ASSERT_TRUE(TerminateThread(terminated.handle(), 77));
@@ -83,20 +71,18 @@ TEST_F(MessageQueueTest, ABlockedGetMessageWakesForItsOwnThreadMessageOrEndsWhen
 }
 
 TEST_F(MessageQueueTest, PeekFiltersByWindowAndRangeAndNoRemoveLeavesTheMessage) {
-    HWND a = topWindow(0);
-    HWND b = topWindow(0);
-    PostMessageW(a, WM_USER + 1, 0, 0);
-    PostMessageW(b, WM_USER + 2, 0, 0);
-    PostMessageW(a, WM_USER + 3, 0, 0);
-    MSG msg{};
-    ASSERT_TRUE(PeekMessageW(&msg, b, 0, 0, PM_NOREMOVE));
-    ASSERT_TRUE(PeekMessageW(&msg, b, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 2));
-    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_USER + 3, WM_USER + 3, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 3));
-    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 1));
-    EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+    HWND a = topWindow(0), b = topWindow(0);
+    for (auto [window, message] : {std::pair(a, 1), {b, 2}, {a, 3}})
+        PostMessageW(window, WM_USER + message, 0, 0);
+    auto peek = [](HWND window, UINT only, UINT flags = PM_REMOVE) -> UINT {
+        MSG msg{};
+        return PeekMessageW(&msg, window, only, only, flags) ? msg.message : 0;
+    };
+    EXPECT_EQ(peek(b, 0, PM_NOREMOVE), WM_USER + 2u);
+    EXPECT_EQ(peek(b, 0), WM_USER + 2u);
+    EXPECT_EQ(peek(nullptr, WM_USER + 3), WM_USER + 3u);
+    EXPECT_EQ(peek(nullptr, 0), WM_USER + 1u);
+    EXPECT_EQ(peek(nullptr, 0), 0u);
 }
 
 TEST_F(MessageQueueTest, GetMessageFailsWhenAskedToAndNeitherCallTakesAWindowThatIsNotOne) {
@@ -110,4 +96,36 @@ TEST_F(MessageQueueTest, GetMessageFailsWhenAskedToAndNeitherCallTakesAWindowTha
     DestroyWindow(window);
     EXPECT_FALSE(PostMessageW(window, WM_USER, 0, 0));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+}
+
+TEST_F(MessageQueueTest, TwoThreadsSendingToEachOtherDoNotDeadlock) {
+    HWND mine = topWindow(0);
+    Recorder::handler = [&](HWND window, UINT message, WPARAM wParam,
+                            LPARAM) -> std::optional<LRESULT> {
+        if (message == WM_USER && window != mine) // on the other thread: ask this one first
+            return SendMessageW(mine, WM_USER + 1, wParam, 0) + 1;
+        return message == WM_USER + 1 ? std::optional(LRESULT(wParam * 10)) : std::nullopt;
+    };
+    WindowThread other;
+    EXPECT_EQ(SendMessageW(other.window.load(), WM_USER, 4, 0), 41);
+    // Each window's own thread runs what is sent to it, this one while it waited.
+    EXPECT_EQ(pick(Recorder::only({WM_USER, WM_USER + 1}), &Seen::thread),
+              (std::vector<DWORD>{other.worker.id(), GetCurrentThreadId()}));
+}
+
+TEST_F(MessageQueueTest, ASenderWaitingOnAThreadThatEndsIsReleased) {
+    std::atomic<HWND> window{nullptr};
+    std::atomic<bool> blocked{false};
+    Worker owner([&] {
+        window = topWindow(0);
+        spinUntil([&] { return blocked.load(); }); // ends without ever reading its messages
+    });
+    spinUntil([&] { return window != nullptr; });
+    LRESULT result = -1;
+    Worker sender([&] { result = SendMessageW(window, WM_USER, 0, 0); });
+    sender.settle();
+    blocked = true;
+    owner.join();
+    sender.join();
+    EXPECT_EQ(result, 0);
 }

@@ -24,7 +24,7 @@ namespace {
 
 // The first and last window pixels over the top left and bottom right pixels of a button (the
 // VGA phone's Send button, 12..319 x 480..543) map back to them, and those beyond to outside.
-TEST(ScreenFitTest, TouchesOnTheCornerPixelsOfTheSendButtonMapBackExactlyAtScaleTwoAndThree) {
+TEST(ScreenFitTest, TouchesMapBackExactlyAtScaleTwoAndThreeAndANativeDeviceKeepsFingerSize) {
     for (const int scale : {2, 3}) {
         const ScreenFit fit = fitScreen(480 * scale + 7, 640 * scale + 5, 480, 640);
         ASSERT_EQ(std::pair(fit.scale, fit.left), std::pair(scale, 3));
@@ -39,9 +39,7 @@ TEST(ScreenFitTest, TouchesOnTheCornerPixelsOfTheSendButtonMapBackExactlyAtScale
     const ScreenFit fit = fitScreen(1000, 1300, 480, 640); // 20 pixels of border each way
     EXPECT_EQ(screenPixelAt(fit, 0, 0).x, 0);              // the border goes to the edge
     EXPECT_EQ(screenPixelAt(fit, 999, 1299).y, 639);
-}
-
-TEST(ScreenFitTest, NativeDeviceKeepsTheLayoutWidthAndFingerSizeOnPhonesAndPanels) {
+    // A native device keeps the layout width and finger size on phones and panels.
     struct Case {
         int displayWidth, displayHeight, width, height, dpi, scale;
     };
@@ -55,82 +53,49 @@ TEST(ScreenFitTest, NativeDeviceKeepsTheLayoutWidthAndFingerSizeOnPhonesAndPanel
     }
 }
 
-// The strip drawn with a status, as RGB565 pixels of a 480 x 52 frame.
-std::vector<std::uint16_t> strip(platform::device::TaskBar& bar,
-                                 platform::device::TaskBarStatus s) {
-    bar.setStatus(s);
+// The VGA phone's strip (480 x 52) drawn at a time of day.
+std::vector<std::uint16_t> strip(platform::device::TaskBar& bar, int hour, int minute,
+                                 bool connected = true) {
+    bar.setStatus({hour * 60 + minute, connected});
     std::vector<std::uint16_t> frame(480 * 52);
     bar.paint(frame.data(), 480, RECT{0, 0, 480, 52});
     return frame;
 }
 
-// The columns where two strips differ.
+// The first and last columns where two strips differ.
 std::pair<int, int> differingColumns(const std::vector<std::uint16_t>& a,
                                      const std::vector<std::uint16_t>& b) {
-    int first = 480, last = -1;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != b[i]) {
-            first = std::min(first, static_cast<int>(i % 480));
-            last = std::max(last, static_cast<int>(i % 480));
-        }
+    std::pair columns(480, -1);
+    for (int i = 0; i < 480 * 52; ++i) {
+        if (a[i] != b[i])
+            columns = {std::min(columns.first, i % 480), std::max(columns.second, i % 480)};
     }
-    return {first, last};
-}
-
-// The clock's last digit read back from the strip: the rightmost of its white (brightest) dots,
-// five rows high, one '#' per lit dot, rows joined by '/'.
-std::string lastDigit(const std::vector<std::uint16_t>& frame) {
-    std::uint16_t white = 0;
-    RECT lit{480, 52, 0, 0};
-    for (int pass = 0; pass < 2; ++pass) {
-        for (int i = 0; i < 480 * 52; ++i) {
-            const int x = i % 480, y = i / 480;
-            if (x > 440 && pass == 0) {
-                white = std::max(white, frame[i]);
-            } else if (x > 440 && frame[i] == white) {
-                lit = {std::min(lit.left, x), std::min(lit.top, y), std::max(lit.right, x + 1),
-                       std::max(lit.bottom, y + 1)};
-            }
-        }
-    }
-    const int dot = (lit.bottom - lit.top) / 5, left = lit.right - 3 * dot;
-    std::string picture;
-    for (int row = 0; row < 5; ++row) {
-        for (int column = 0; column < 3; ++column) {
-            const int x = left + column * dot + dot / 2, y = lit.top + row * dot + dot / 2;
-            picture += frame[y * 480 + x] == white ? '#' : '.';
-        }
-        picture += row < 4 ? "/" : "";
-    }
-    return picture;
+    return columns;
 }
 
 TEST_F(UserTest, TaskBarStripShowsTheClockAtTheRightAndTheConnectionLeftOfItInLegibleDigits) {
     platform::device::TaskBar bar(device());
-    using Status = platform::device::TaskBarStatus;
-    const auto morning = strip(bar, Status{9 * 60 + 41, true});
-    const auto [minuteFrom, minuteTo] =
-        differingColumns(morning, strip(bar, Status{9 * 60 + 47, true}));
-    const auto [hourFrom, hourTo] =
-        differingColumns(morning, strip(bar, Status{8 * 60 + 41, true}));
-    const auto [barsFrom, barsTo] =
-        differingColumns(morning, strip(bar, Status{9 * 60 + 41, false}));
-    const auto [tenFrom, tenTo] = differingColumns(morning, strip(bar, Status{19 * 60 + 41, true}));
-    EXPECT_GT(minuteFrom, 440);    // the last digit, at the right edge
-    EXPECT_LT(hourTo, minuteFrom); // the hour left of the minutes
-    EXPECT_GT(hourFrom, barsTo);   // the bars left of the clock
-    EXPECT_GT(barsFrom, 360);
-    EXPECT_LT(tenFrom, hourFrom); // a two-digit hour is wider
-    EXPECT_LT(tenTo, minuteFrom);
+    const auto morning = strip(bar, 9, 41); // "9:41", dots of 4 pixels, ends 10 from the edge
+    EXPECT_EQ(differingColumns(morning, strip(bar, 9, 47)), std::pair(458, 469));
+    EXPECT_EQ(differingColumns(morning, strip(bar, 8, 41)), std::pair(410, 413));
+    // Four bars 5 wide, 3 apart, 10 left of the clock, dim without a connection.
+    EXPECT_EQ(differingColumns(morning, strip(bar, 9, 41, false)), std::pair(368, 396));
+    EXPECT_EQ(differingColumns(morning, strip(bar, 19, 41)), std::pair(352, 405));
+    EXPECT_EQ(differingColumns(strip(bar, 10, 41), strip(bar, 19, 41)), std::pair(410, 417));
     const char* digits[] = {"###/#.#/#.#/#.#/###", ".#./##./.#./.#./###", "###/..#/###/#../###",
                             "###/..#/.##/..#/###", "#.#/#.#/###/..#/..#", "###/#../###/..#/###",
                             "###/#../###/#.#/###", "###/..#/..#/.#./.#.", "###/#.#/###/#.#/###",
                             "###/#.#/###/..#/###"};
-    for (int d = 0; d < 10; ++d)
-        EXPECT_EQ(lastDigit(strip(bar, Status{9 * 60 + 40 + d, true})), digits[d]) << d;
-}
-
-TEST_F(UserTest, HiddenTaskBarStillShowsWhereNoWindowCoversItsPlace) {
+    for (int d = 0; d < 10; ++d) {
+        const auto frame = strip(bar, 9, 40 + d);
+        std::string dots; // the last digit's centres, white or not, rows joined by '/'
+        for (int i = 0; i < 15; ++i) {
+            dots += frame[(18 + i / 3 * 4) * 480 + 460 + i % 3 * 4] == 0xF79E ? '#' : '.';
+            dots += i % 3 == 2 && i < 14 ? "/" : "";
+        }
+        EXPECT_EQ(dots, digits[d]) << d;
+    }
+    // Hidden, the strip still shows where no window covers its place.
     device().setTaskBarVisible(false);
     device().refreshTaskBar();
     EXPECT_TRUE(device().taskBarDrawn());
@@ -156,25 +121,37 @@ struct KmsFolders {
     }
 };
 
+// The real program ends with the reason when it cannot take the display as it should.
 TEST(KmsAccessTest, ADisplayIsTakenOnlyWithItsInputAndOtherwiseTheGroupsAreNamed) {
     KmsFolders folders;
     EXPECT_EQ(checkKmsAccess(folders.devices).access, KmsAccess::usable);
     EXPECT_EQ(checkKmsAccess({folders.root / "none", folders.devices.input}).access,
               KmsAccess::noDisplay);
     chmod(folders.devices.input.c_str(), 0);
-    // The real program, as a user who may not read the input folder (root is made one).
-    ScopedEnvironment environment{{"SDL_VIDEODRIVER", "KMSDRM"},
-                                  {"DAWNBELL_DEV_DRI", folders.devices.dri.c_str()},
-                                  {"DAWNBELL_DEV_INPUT", folders.devices.input.c_str()}};
     platform::DeviceConfig config;
     config.deviceDir = folders.root / "device";
-    EXPECT_EXIT(
-        {
-            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-                std::exit(3);
-            platform::Device::start(config);
-        },
-        ::testing::ExitedWithCode(1), "No input device in .*input opens: join the group");
+    {
+        // As a user who may not read the input folder (root is made one).
+        ScopedEnvironment environment{{"SDL_VIDEODRIVER", "KMSDRM"},
+                                      {"DAWNBELL_DEV_DRI", folders.devices.dri.c_str()},
+                                      {"DAWNBELL_DEV_INPUT", folders.devices.input.c_str()}};
+        EXPECT_EXIT(
+            {
+                if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                    std::exit(3);
+                platform::Device::start(config);
+            },
+            ::testing::ExitedWithCode(1), "No input device in .*input opens: join the group");
+    }
+    ScopedEnvironment environment{{"SDL_VIDEODRIVER", "dummy"}};
+    config.width = config.height = 100000; // no window's picture that big
+    EXPECT_EXIT(platform::Device::start(config), ::testing::ExitedWithCode(1),
+                "cannot open a window");
+}
+
+std::string text(const fs::path& file) {
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 TEST(ImageSetTest, EachScreenGetsItsOwnCopyFromTheUntouchedOriginal) {
@@ -190,12 +167,10 @@ TEST(ImageSetTest, EachScreenGetsItsOwnCopyFromTheUntouchedOriginal) {
     EXPECT_EQ(std::distance(fs::directory_iterator(device / "resources"), {}), 1);
     std::ofstream(copy / "a.png") << "scaled";
     EXPECT_EQ(platform::device::ownImageSet(device, original, "240x320-96dpi"), copy);
-    std::ifstream kept(copy / "a.png");
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "scaled");
+    EXPECT_EQ(text(copy / "a.png"), "scaled");
 
     const fs::path other = platform::device::ownImageSet(device, original, "360x720-144dpi");
-    std::ifstream fresh(other / "a.png");
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(fresh), {}), "drawn");
+    EXPECT_EQ(text(other / "a.png"), "drawn");
     EXPECT_FALSE(fs::exists(copy));
 
     platform::paths::configure(device, folders.root / "program");
@@ -206,69 +181,45 @@ TEST(ImageSetTest, EachScreenGetsItsOwnCopyFromTheUntouchedOriginal) {
               folders.root / "program" / "resources" / "x.txt");
 }
 
-} // namespace
-
-namespace {
-
-// The last character or key the focus window got.
-UINT typedCharacter() {
-    MSG msg{};
-    UINT typed = 0;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        typed = msg.message == WM_CHAR || msg.message == WM_KEYDOWN ? static_cast<UINT>(msg.wParam)
-                                                                    : typed;
-        DispatchMessageW(&msg);
-    }
-    return typed;
-}
-
-void press(SDL_Keycode key, Uint16 modifiers) {
-    SDL_Event event{};
-    event.type = SDL_KEYDOWN;
-    event.key.keysym.sym = key;
-    event.key.keysym.mod = modifiers;
-    SDL_PushEvent(&event);
+// Presses a key of the real keyboard; gives the last character or key the focus window got.
+UINT typed(SDL_Keycode key, Uint16 modifiers = KMOD_NONE) {
+    SDL_Event press{.key{.type = SDL_KEYDOWN, .keysym{.sym = key, .mod = modifiers}}};
+    SDL_PushEvent(&press);
     platform::Device::instance().backend().waitForEvents(0);
+    UINT last = 0;
+    for (MSG msg{}; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); DispatchMessageW(&msg)) {
+        if (msg.message == WM_CHAR || msg.message == WM_KEYDOWN)
+            last = static_cast<UINT>(msg.wParam);
+    }
+    return last;
 }
 
 // SDL's dummy display (1024 x 768) as the real screen of a native device.
 TEST_F(UserTest, NativeDeviceTurnsWithTheDisplayAndItsPanelKeepsTheSystemKeyboardAway) {
     ScopedEnvironment environment{{"SDL_VIDEODRIVER", "dummy"}};
-    platform::DeviceConfig config;
-    config.native = true;
-    config.deviceDir = platform::paths::deviceDir();
-    config.programDir = platform::paths::programDir();
-    platform::Device::start(config);
+    restart({.native = true});
     platform::Device& native = platform::Device::instance();
     EXPECT_EQ(std::tuple(native.width(), native.height(), native.taskBarHeight()),
               std::tuple(1024, 768, 0));
-
-    SDL_Event turn{};
-    turn.type = SDL_DISPLAYEVENT;
-    turn.display.event = SDL_DISPLAYEVENT_ORIENTATION;
-    turn.display.data1 = SDL_ORIENTATION_PORTRAIT;
+    SDL_Event turn{.display{.type = SDL_DISPLAYEVENT,
+                            .event = SDL_DISPLAYEVENT_ORIENTATION,
+                            .data1 = SDL_ORIENTATION_PORTRAIT}};
     SDL_PushEvent(&turn);
     native.backend().waitForEvents(0);
     EXPECT_EQ(std::pair(native.width(), native.height()), std::pair(768, 1024));
 
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = L"Field";
-    RegisterClassW(&wc);
+    const WNDCLASSW field{.lpfnWndProc = DefWindowProcW, .lpszClassName = L"Field"};
+    RegisterClassW(&field);
     SetFocus(CreateWindowExW(0, L"Field", L"", WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr,
                              nullptr, nullptr));
     native.setInputPanelShown(true);
-    press(SDLK_a, KMOD_LSHIFT);
+    EXPECT_EQ(typed(SDLK_a, KMOD_LSHIFT), UINT{'A'}); // a physical key still types
     EXPECT_FALSE(SDL_IsTextInputActive());
-    EXPECT_EQ(typedCharacter(), static_cast<UINT>('A')); // a physical key still types
-    press(SDLK_SEMICOLON, KMOD_RSHIFT);
-    EXPECT_EQ(typedCharacter(), static_cast<UINT>(':'));
-    press(SDLK_BACKSPACE, KMOD_NONE);
-    EXPECT_EQ(typedCharacter(), UINT{VK_BACK}); // a key with a virtual key code
+    EXPECT_EQ(typed(SDLK_SEMICOLON, KMOD_RSHIFT), UINT{':'});
+    EXPECT_EQ(typed(SDLK_BACKSPACE), UINT{VK_BACK}); // a key with a virtual key code
     native.setInputPanelShown(false);
-    press(SDLK_b, KMOD_NONE);
+    EXPECT_EQ(typed(SDLK_b), 0u); // the window system's text input types it now
     EXPECT_TRUE(SDL_IsTextInputActive());
-    EXPECT_EQ(typedCharacter(), 0u); // the window system's text input types it now
 }
 
 } // namespace

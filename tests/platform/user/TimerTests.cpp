@@ -3,8 +3,6 @@
 
 using namespace usertest;
 
-namespace {
-
 using Ids = std::vector<WPARAM>;
 
 class TimerTest : public UserTest {
@@ -25,26 +23,18 @@ protected:
     HWND window = nullptr;
 };
 
-std::atomic<int> procCalls{0};
-void CALLBACK countingTimerProc(HWND, UINT, UINT_PTR, DWORD) {
-    ++procCalls;
-}
-
-} // namespace
+static int procCalls = 0;
 
 TEST_F(TimerTest, ATimerIsNeverEarlyMissedTicksCollapseAndIdsKeepTimersApart) {
     SetTimer(window, 1, 30, nullptr);
-    EXPECT_EQ(ticksAfter(29), Ids{});
-    EXPECT_EQ(ticksAfter(1), Ids{1});
-    EXPECT_EQ(ticksAfter(300), Ids{1});
-    EXPECT_EQ(ticksAfter(29), Ids{}) << "the next period starts when the tick was taken";
-    EXPECT_EQ(ticksAfter(1), Ids{1});
-
+    for (auto [ms, ticks] :
+         {std::pair<DWORD, Ids>{29, {}}, {1, {1}}, {300, {1}}, {29, {}}, {1, {1}}})
+        EXPECT_EQ(ticksAfter(ms), ticks) << "the next period starts when the tick was taken";
     procCalls = 0;
     EXPECT_EQ(SetTimer(window, 2, 50, nullptr), 2u);
-    SetTimer(window, 3, 10, countingTimerProc);
+    SetTimer(window, 3, 10, [](HWND, UINT, UINT_PTR, DWORD) { ++procCalls; });
     EXPECT_EQ(ticksAfter(10), Ids{});
-    EXPECT_EQ(procCalls.load(), 1) << "a timer procedure takes the window's place";
+    EXPECT_EQ(procCalls, 1) << "a timer procedure takes the window's place";
     EXPECT_EQ(ticksAfter(20), Ids{1});
     EXPECT_EQ(ticksAfter(20), Ids{2});
 }

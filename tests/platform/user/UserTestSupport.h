@@ -2,27 +2,21 @@
 // class whose procedure records every message, and small helpers.
 #pragma once
 
-#include "platform/Clock.h"
+#include "kernel/Paths.h"
 #include "platform/Device.h"
-#include "support/ScopedTestDevice.h"
 #include "platform/Messages.h"
-#include "windows.h"
-
 #include "platform/PlatformTestSupport.h"
+#include "support/ScopedTestDevice.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <functional>
-#include <iterator>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 namespace usertest {
@@ -47,20 +41,19 @@ struct Recorder {
         seen.clear();
     }
     // The messages of the given kinds, in order.
-    static std::vector<Seen> only(std::initializer_list<UINT> messages) {
+    static std::vector<Seen> only(std::initializer_list<UINT> kinds) {
         std::lock_guard guard(mutex);
         std::vector<Seen> result;
-        std::ranges::copy_if(seen, std::back_inserter(result), [&](const Seen& s) {
-            return std::ranges::find(messages, s.message) != messages.end();
-        });
+        for (const Seen& s : seen)
+            if (std::ranges::find(kinds, s.message) != kinds.end())
+                result.push_back(s);
         return result;
     }
 };
 
 // Answers one kind of message with `answer`; every other message goes to the default procedure.
 inline void onMessage(UINT kind, std::function<std::optional<LRESULT>(HWND, WPARAM)> answer) {
-    Recorder::handler = [kind, answer](HWND window, UINT message, WPARAM wParam,
-                                       LPARAM) -> std::optional<LRESULT> {
+    Recorder::handler = [=](HWND window, UINT message, WPARAM wParam, LPARAM) {
         return message == kind ? answer(window, wParam) : std::nullopt;
     };
 }
@@ -79,18 +72,16 @@ inline LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, 
         std::lock_guard guard(Recorder::mutex);
         Recorder::seen.push_back({window, message, wParam, lParam, GetCurrentThreadId()});
     }
-    if (Recorder::handler) {
-        if (auto answer = Recorder::handler(window, message, wParam, lParam))
-            return *answer;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
+    const auto answer =
+        Recorder::handler ? Recorder::handler(window, message, wParam, lParam) : std::nullopt;
+    return answer ? *answer : DefWindowProcW(window, message, wParam, lParam);
 }
 
 inline constexpr const wchar_t* kClassName = L"Recorder";
 
-inline HWND topWindow(DWORD style = WS_VISIBLE, HWND parent = nullptr, LPVOID param = nullptr) {
+inline HWND topWindow(DWORD style = WS_VISIBLE, HWND parent = nullptr) {
     return CreateWindowExW(0, kClassName, L"", style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                           CW_USEDEFAULT, parent, nullptr, nullptr, param);
+                           CW_USEDEFAULT, parent, nullptr, nullptr, nullptr);
 }
 
 inline HWND childWindow(HWND parent, RECT r, DWORD style = WS_CHILD | WS_VISIBLE) {
@@ -103,7 +94,6 @@ using Box = std::tuple<LONG, LONG, LONG, LONG>;
 inline Box box(const RECT& r) {
     return {r.left, r.top, r.right, r.bottom};
 }
-
 inline Box windowBox(HWND window) {
     RECT rect{};
     GetWindowRect(window, &rect);
@@ -115,7 +105,6 @@ class UserTest : public ::testing::Test {
 protected:
     explicit UserTest(int width = 480, int height = 640, int dpi = 192)
         : device_(width, height, dpi) {}
-
     void SetUp() override {
         platform::clock::useManual(1000);
         Recorder::clear();
@@ -129,58 +118,54 @@ protected:
         Recorder::handler = nullptr;
         platform::clock::useSystem();
     }
-
     platform::Device& device() { return platform::Device::instance(); }
 
 private:
     platform::ScopedTestDevice device_;
 };
 
+// Starts the device again with `config`, in the same folders.
+inline void restart(platform::DeviceConfig config) {
+    config.deviceDir = platform::paths::deviceDir();
+    config.programDir = platform::paths::programDir();
+    platform::Device::start(config);
+}
+
 // Sets environment variables for its lifetime and then restores them.
-class ScopedEnvironment {
-public:
+struct ScopedEnvironment {
     ScopedEnvironment(std::initializer_list<std::pair<const char*, const char*>> values) {
         for (auto [name, value] : values) {
             const char* old = std::getenv(name);
-            saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+            saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
             setenv(name, value, 1);
         }
     }
     ~ScopedEnvironment() {
-        for (const auto& [name, old] : saved_)
+        for (const auto& [name, old] : saved)
             old ? setenv(name, old->c_str(), 1) : unsetenv(name);
     }
-
-private:
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
 };
 
 using platformtest::spinUntil;
 using Worker = platformtest::PlatformThread;
 
 // A worker with its own hidden top-level window, reading its messages until WM_QUIT.
-class WindowThread {
-public:
-    WindowThread()
-        : worker_([this] {
-              window_ = topWindow(0);
-              MSG msg{};
-              while (GetMessageW(&msg, nullptr, 0, 0) > 0)
-                  DispatchMessageW(&msg);
-          }) {
-        spinUntil([this] { return window_ != nullptr; });
+struct WindowThread {
+    WindowThread() {
+        spinUntil([this] { return window != nullptr; });
     }
     ~WindowThread() { quit(); }
     void quit() {
-        PostThreadMessageW(worker_.id(), WM_QUIT, 0, 0);
-        worker_.join();
+        PostThreadMessageW(worker.id(), WM_QUIT, 0, 0);
+        worker.join();
     }
-    HWND window() const { return window_; }
-    DWORD id() const { return worker_.id(); }
-
-private:
-    std::atomic<HWND> window_{nullptr};
-    Worker worker_;
+    std::atomic<HWND> window{nullptr};
+    Worker worker{[this] {
+        window = topWindow(0);
+        for (MSG msg{}; GetMessageW(&msg, nullptr, 0, 0) > 0;)
+            DispatchMessageW(&msg);
+    }};
 };
 
 } // namespace usertest

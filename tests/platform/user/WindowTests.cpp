@@ -1,34 +1,22 @@
-// Window classes, creation and destruction, placement, window data and text.
+// Window classes, creation and destruction, placement, window data and text; focus, activation
+// and showing: the messages they send and where the focus goes.
 #include "UserTestSupport.h"
 
 using namespace usertest;
 
-namespace {
-
 using WindowTest = UserTest;
 
-class SmallPhoneWindowTest : public UserTest {
-protected:
-    SmallPhoneWindowTest() : UserTest(240, 320, 96) {}
-};
-
-} // namespace
-
 TEST_F(WindowTest, ClassesRegisterOnceByAnyCaseAndWMCreateGetsTheParameterOrCancels) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = recordingProc;
-    wc.lpszClassName = L"RECORDER";
-    EXPECT_EQ(RegisterClassW(&wc), 0) << "the fixture registered \"Recorder\" already";
+    const WNDCLASSW again{.lpfnWndProc = recordingProc, .lpszClassName = L"RECORDER"};
+    EXPECT_EQ(RegisterClassW(&again), 0) << "the fixture registered \"Recorder\" already";
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
     EXPECT_EQ(CreateWindowExW(0, L"NoSuchClass", L"", 0, 0, 0, 1, 1, 0, 0, 0, 0), nullptr);
     int marker = 0;
     LPVOID seen = nullptr;
-    Recorder::handler = [&](HWND, UINT message, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
-        if (message != WM_CREATE)
-            return std::nullopt;
-        seen = reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams;
+    onMessage(WM_CREATE, [&](HWND, WPARAM) -> std::optional<LRESULT> {
+        seen = reinterpret_cast<CREATESTRUCTW*>(Recorder::seen.back().lParam)->lpCreateParams;
         return seen == nullptr ? std::optional<LRESULT>(-1) : std::nullopt;
-    };
+    });
     ASSERT_NE(CreateWindowExW(0, L"rEcOrDeR", L"", 0, 0, 0, 1, 1, 0, 0, 0, &marker), nullptr);
     EXPECT_EQ(seen, &marker);
     EXPECT_EQ(Recorder::seen.front().message, static_cast<UINT>(WM_CREATE));
@@ -43,28 +31,15 @@ TEST_F(WindowTest, DefaultPlacementFillsTheWorkAreaOrTheParentsOriginForAChild) 
     RECT client{};
     GetClientRect(top, &client);
     EXPECT_EQ(box(client), Box(0, 0, 480, 588));
-
     HWND child = topWindow(WS_CHILD, top);
-    EXPECT_EQ(windowBox(child), Box(0, 52, 0, 52));
-    EXPECT_EQ(GetParent(child), top);
-
+    EXPECT_EQ(std::pair(windowBox(child), GetParent(child)), std::pair(Box(0, 52, 0, 52), top));
     HWND popup = topWindow(WS_POPUP, top);
     EXPECT_EQ(windowBox(popup), Box(0, 52, 480, 640)) << "a pop-up is top-level";
     EXPECT_EQ(GetParent(popup), top) << "owned by the parent it was given";
 }
 
-TEST_F(SmallPhoneWindowTest, TheTaskBarScalesWithTheResolution) {
-    EXPECT_EQ(windowBox(topWindow(0)), Box(0, 26, 240, 320));
-}
-
-TEST(SystemMetrics, BeforeTheDeviceStartsAreTheDefaultPhones) {
-    EXPECT_EQ(std::tuple(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYFULLSCREEN)),
-              std::tuple(480, 640 - 52));
-}
-
 TEST_F(WindowTest, AParentedWindowWithoutPopUpStyleIsAChildPlacedInTheParentsClientArea) {
-    HWND parent = topWindow(0);
-    HWND edit = CreateWindowExW(0, kClassName, L"", ES_AUTOHSCROLL, 10, 20, 100, 40, parent,
+    HWND edit = CreateWindowExW(0, kClassName, L"", ES_AUTOHSCROLL, 10, 20, 100, 40, topWindow(0),
                                 reinterpret_cast<HMENU>(102), nullptr, nullptr);
     EXPECT_NE(GetWindowLongW(edit, GWL_STYLE) & WS_CHILD, 0);
     EXPECT_EQ(GetDlgCtrlID(edit), 102);
@@ -78,6 +53,7 @@ TEST_F(WindowTest, AParentedWindowWithoutPopUpStyleIsAChildPlacedInTheParentsCli
     POINT p{0, 0};
     ClientToScreen(edit, &p);
     EXPECT_EQ(std::pair(p.x, p.y), std::pair(30, 92));
+    EXPECT_FALSE(ClientToScreen(edit, nullptr));
 }
 
 TEST_F(WindowTest, DestroyTellsTheWindowThenItsChildrenOnlyOnTheOwningThreadAndOnClose) {
@@ -106,38 +82,101 @@ TEST_F(WindowTest, WindowsBelongToTheThreadThatMadeThemAndEndWithIt) {
     DWORD process = 0;
     EXPECT_EQ(GetWindowThreadProcessId(topWindow(0), &process), GetCurrentThreadId());
     EXPECT_EQ(process, GetCurrentProcessId());
-    EXPECT_EQ(GetWindowThreadProcessId(other.window(), nullptr), other.id());
+    EXPECT_EQ(GetWindowThreadProcessId(other.window.load(), nullptr), other.worker.id());
     other.quit();
-    EXPECT_FALSE(IsWindow(other.window()));
+    EXPECT_FALSE(IsWindow(other.window.load()));
 }
 
-TEST_F(WindowTest, UserDataTextAndStyleAreKeptPerWindow) {
+TEST_F(WindowTest, UserDataTextStyleAndTheWaitCursorAreKept) {
     HWND window = topWindow(0);
-    static int object = 0;
-    const auto pointer = reinterpret_cast<LONG_PTR>(&object);
+    const auto pointer = reinterpret_cast<LONG_PTR>(&window);
     EXPECT_EQ(SetWindowLongW(window, GWL_USERDATA, pointer), 0);
     EXPECT_EQ(GetWindowLongW(window, GWL_USERDATA), pointer) << "a whole pointer";
     EXPECT_EQ(GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE, 0);
     ShowWindow(window, SW_SHOW);
     EXPECT_NE(GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE, 0);
     ASSERT_TRUE(SetWindowTextW(window, std::wstring(300, L'7').c_str()));
-    WCHAR buffer[256];
-    std::fill(std::begin(buffer), std::end(buffer), L'#');
-    EXPECT_EQ(GetWindowTextW(window, buffer, 255), 254) << "cut to the buffer";
-    EXPECT_EQ(std::wstring(buffer + 253, 3), std::wstring(L"7\0#", 3)) << "nothing past it";
-    EXPECT_EQ(GetWindowTextW(window, buffer, 1), 0);
+    std::wstring buffer(256, L'#');
+    EXPECT_EQ(GetWindowTextW(window, buffer.data(), 255), 254) << "cut to the buffer";
+    EXPECT_EQ(buffer.substr(253, 3), std::wstring(L"7\0#", 3)) << "nothing past it";
+    EXPECT_EQ(GetWindowTextW(window, buffer.data(), 1), 0);
     EXPECT_EQ(buffer[0], L'\0');
     EXPECT_EQ(GetWindowTextLengthW(window), 300);
     EXPECT_EQ(Recorder::only({WM_GETTEXT}).size(), 2u) << "read through the window";
-}
 
-TEST_F(WindowTest, TheWaitCursorReachesTheDevice) {
-    HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
-    HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
-    ASSERT_NE(arrow, nullptr);
+    HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW), wait = LoadCursorW(nullptr, IDC_WAIT);
     ASSERT_NE(wait, arrow);
     SetCursor(wait);
     EXPECT_TRUE(device().waitCursorShown());
     EXPECT_EQ(SetCursor(arrow), wait);
     EXPECT_FALSE(device().waitCursorShown());
+}
+
+TEST_F(WindowTest, SetFocusSendsKillFocusThenSetFocusAtOnce) {
+    HWND parent = topWindow();
+    HWND a = childWindow(parent, RECT{0, 0, 10, 10}), b = childWindow(parent, RECT{10, 0, 20, 10});
+    SetFocus(a);
+    Recorder::clear();
+    EXPECT_EQ(SetFocus(b), a);
+    auto seen = Recorder::only({WM_KILLFOCUS, WM_SETFOCUS});
+    EXPECT_EQ(pick(seen, &Seen::message), (std::vector<UINT>{WM_KILLFOCUS, WM_SETFOCUS}));
+    EXPECT_EQ(pick(seen, &Seen::window), (std::vector<HWND>{a, b}));
+    EXPECT_EQ(pick(seen, &Seen::wParam), (std::vector{WPARAM(b), WPARAM(a)}));
+    EXPECT_EQ(GetFocus(), b);
+    Recorder::clear();
+    SetFocus(b);
+    EXPECT_TRUE(Recorder::only({WM_KILLFOCUS, WM_SETFOCUS}).empty()) << "no change, no message";
+}
+
+TEST_F(WindowTest, HidingOrDestroyingTheFocusWindowGivesTheFocusToItsParent) {
+    HWND parent = topWindow();
+    for (bool destroy : {false, true}) {
+        HWND child = childWindow(parent, RECT{0, 0, 10, 10});
+        SetFocus(child);
+        Recorder::clear();
+        destroy ? DestroyWindow(child) : ShowWindow(child, SW_HIDE);
+        EXPECT_EQ(GetFocus(), parent) << "destroyed: " << destroy;
+        EXPECT_EQ(pick(Recorder::only({WM_SETFOCUS}), &Seen::window), std::vector<HWND>{parent});
+    }
+}
+
+TEST_F(WindowTest, ActivationMovesOnShowAndOnSetForegroundWithTheHandlesLowBitSet) {
+    HWND first = topWindow(0), second = topWindow(0);
+    ShowWindow(first, SW_SHOWNORMAL);
+    EXPECT_EQ(GetForegroundWindow(), first);
+    Recorder::clear();
+    ShowWindow(second, SW_SHOW);
+    auto seen = Recorder::only({WM_ACTIVATE});
+    EXPECT_EQ(pick(seen, &Seen::window), (std::vector<HWND>{first, second}));
+    EXPECT_EQ(pick(seen, &Seen::wParam), (std::vector<WPARAM>{WA_INACTIVE, WA_ACTIVE}));
+    EXPECT_EQ(GetFocus(), second) << "the default procedure focuses the activated window";
+    Recorder::clear();
+    EXPECT_TRUE(SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<UINT_PTR>(first) | 1)));
+    EXPECT_EQ(GetForegroundWindow(), first);
+    EXPECT_EQ(pick(Recorder::only({WM_ACTIVATE}), &Seen::window), (std::vector{second, first}));
+    Recorder::clear();
+    SetForegroundWindow(first);
+    EXPECT_TRUE(Recorder::only({WM_ACTIVATE}).empty());
+}
+
+TEST_F(WindowTest, FocusMovesAcrossThreadsWithoutEitherWaitingForTheOther) {
+    HWND main = topWindow();
+    SetFocus(main);
+    platform::pumpMessages();
+    Recorder::clear();
+    // The worker's child of this thread's window takes the focus while this thread is not
+    // reading messages: the worker must still run to its end.
+    Worker([&] {
+        HWND own = childWindow(main, RECT{0, 0, 0, 0});
+        SetFocus(own);
+        ShowWindow(own, SW_HIDE);
+        DestroyWindow(own);
+    }).join();
+    EXPECT_EQ(GetFocus(), main);
+    platform::pumpMessages();
+    auto seen = Recorder::only({WM_KILLFOCUS, WM_SETFOCUS});
+    std::erase_if(seen, [&](const Seen& s) { return s.window != main; });
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(std::pair(seen[1].message, seen[1].thread),
+              std::pair(UINT{WM_SETFOCUS}, GetCurrentThreadId()));
 }

@@ -173,8 +173,6 @@ void Device::start(const DeviceConfig& config) {
     state->width = actual.width;
     state->height = actual.height;
     state->pixels.assign(static_cast<size_t>(actual.width) * actual.height, 0);
-    std::error_code error;
-    std::filesystem::create_directories(config.deviceDir / "windows", error);
     paths::configure(config.deviceDir, config.programDir);
     // A run killed while it replaced a file (the registry, an image, a copy) left a temporary.
     kernel::removeAbandonedTemporaries(config.deviceDir);

@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::uint16_t toolkitGrey = 0xEF5D;
 using Bytes = std::vector<std::uint8_t>;
+using Ints = std::vector<int>;
 
 class ImagingTest : public ::testing::Test {
 protected:
@@ -60,12 +61,11 @@ Pixels drawn(IUnknown& object, int width, int height, std::uint16_t background =
 }
 
 // The `size` bytes of pixel (x, y) of `bitmap` read in `format`.
-std::vector<int> pixelBytes(IBitmapImage& bitmap, PixelFormatID format, int x, int y,
-                            int size = 4) {
+Ints pixelBytes(IBitmapImage& bitmap, PixelFormatID format, int x, int y, int size = 4) {
     BitmapData data{};
     EXPECT_EQ(bitmap.LockBits(nullptr, ImageLockModeRead, format, &data), S_OK);
     const auto* p = static_cast<const std::uint8_t*>(data.Scan0) + y * data.Stride + x * size;
-    const std::vector<int> bytes(p, p + size);
+    const Ints bytes(p, p + size);
     EXPECT_EQ(bitmap.UnlockBits(&data), S_OK);
     EXPECT_EQ(bitmap.UnlockBits(&data), IMGERR_BADUNLOCK);
     return bytes;
@@ -180,9 +180,9 @@ TEST_F(ImagingTest, ABicubicRescaledBitmapKeepsFlatColoursAndRepeatsItsEdges) {
                                         : std::initializer_list<std::uint8_t>{0, 0, 255, 128});
     writePng(folder / "button.png", 100, 41, pixels, true);
     auto bitmap = rescaled("button.png", 50, 20, PixelFormat32bppARGB, InterpolationHintBicubic);
-    EXPECT_EQ(pixelBytes(*bitmap, PixelFormat32bppARGB, 2, 10), (std::vector{0, 64, 255, 255}))
+    EXPECT_EQ(pixelBytes(*bitmap, PixelFormat32bppARGB, 2, 10), (Ints{0, 64, 255, 255}))
         << "B, G, R, A";
-    EXPECT_EQ(pixelBytes(*bitmap, PixelFormat32bppPARGB, 47, 10), (std::vector{128, 0, 0, 128}))
+    EXPECT_EQ(pixelBytes(*bitmap, PixelFormat32bppPARGB, 47, 10), (Ints{128, 0, 0, 128}))
         << "premultiplied B, G, R, then A";
     const Pixels scaled = drawn(*bitmap, 50, 20);
     EXPECT_EQ(scaled[10 * 50 + 2], 0xFA00) << "flat areas keep their exact colour";
@@ -196,8 +196,7 @@ TEST_F(ImagingTest, ABicubicRescaledBitmapKeepsFlatColoursAndRepeatsItsEdges) {
     const auto second = pixelBytes(*bitmap, PixelFormat24bppRGB, 1, 0, 3);
     EXPECT_NEAR(second[2], 191, 1);
     EXPECT_NEAR(second[0], 64, 1);
-    EXPECT_EQ(pixelBytes(*bitmap, PixelFormat24bppRGB, 3, 0, 3), (std::vector{255, 128, 0}))
-        << "B, G, R";
+    EXPECT_EQ(pixelBytes(*bitmap, PixelFormat24bppRGB, 3, 0, 3), (Ints{255, 128, 0})) << "B, G, R";
 }
 
 TEST_F(ImagingTest, AnEncoderWithoutACompleteFrameWritesNothing) {
@@ -235,8 +234,9 @@ TEST_F(ImagingTest, ANewBitmapIsBlackAndTakesPixelsWrittenInOtherFormats) {
     EXPECT_EQ(drawn(*ComPtr<IBitmapImage>(bitmap), 4, 4, 0xFFFF), Pixels(16, 0x0000));
     EXPECT_EQ(factory->CreateNewBitmap(0, 4, PixelFormat16bppRGB565, &bitmap), E_INVALIDARG);
 
-    // Pixels written in a format read back as B, G, R, A: the second pixel of each row too.
-    const std::tuple<PixelFormatID, Bytes, std::vector<int>> cases[] = {
+    // Pixels written in a format read back as B, G, R, A (the second pixel of each row too), and
+    // in that format as they were written.
+    const std::tuple<PixelFormatID, Bytes, Ints> cases[] = {
         {PixelFormat16bppRGB555, {0x00, 0x7C, 0x04, 0x41}, {33, 66, 132, 255}},
         {PixelFormat32bppPARGB, {0, 0, 0, 0, 64, 32, 16, 128}, {128, 64, 32, 128}},
     };
@@ -248,6 +248,9 @@ TEST_F(ImagingTest, ANewBitmapIsBlackAndTakesPixelsWrittenInOtherFormats) {
         std::memcpy(data.Scan0, bytes.data(), bytes.size());
         ASSERT_EQ(bitmap->UnlockBits(&data), S_OK);
         EXPECT_EQ(pixelBytes(*bitmap, PixelFormat32bppARGB, 1, 0), second) << format;
+        EXPECT_EQ(pixelBytes(*bitmap, format, 0, 0, int(bytes.size())),
+                  Ints(bytes.begin(), bytes.end()))
+            << "read back as written";
     }
 }
 

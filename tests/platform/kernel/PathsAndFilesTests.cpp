@@ -57,10 +57,11 @@ TEST_F(PathsTest, TextConvertsBetweenWideAndUtf8) {
     };
     for (const auto& [utf8, wide] : widened)
         EXPECT_EQ(paths::widen(utf8), wide);
-    // Surrogates, first and last, are no characters; what follows them is.
+    // Surrogates, first and last, are no characters; what follows them is, up to the last one.
     for (const auto& [unit, utf8] : {std::pair<wchar_t, const char*>{0xD800, "\xEF\xBF\xBD"},
                                      {0xDFFF, "\xEF\xBF\xBD"},
-                                     {0xE000, "\xEE\x80\x80"}})
+                                     {0xE000, "\xEE\x80\x80"},
+                                     {0x10FFFF, "\xF4\x8F\xBF\xBF"}})
         EXPECT_EQ(paths::narrow(std::wstring(1, unit)), utf8);
 }
 

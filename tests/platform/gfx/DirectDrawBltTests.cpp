@@ -161,7 +161,7 @@ TEST_F(BltTest, BadRectanglesArgumentsAndDescriptionsFailWithTheirOwnErrorCodes)
     EXPECT_EQ(source->GetSurfaceDesc(&read), DDERR_INVALIDPARAMS);
 }
 
-TEST_F(BltTest, SurfacesDescribeRgb565AndRefuseBlitsWhileTheCallerHoldsTheLock) {
+TEST_F(BltTest, SurfacesDescribeRgb565RefuseBlitsWhileLockedAndReleaseAContextOnce) {
     auto surface = makeSurface(*dd, 7, 3);
     DDSURFACEDESC read{sizeof(read)};
     ASSERT_EQ(surface->GetSurfaceDesc(&read), DD_OK);
@@ -177,6 +177,10 @@ TEST_F(BltTest, SurfacesDescribeRgb565AndRefuseBlitsWhileTheCallerHoldsTheLock) 
     EXPECT_EQ(surface->Unlock(nullptr), DD_OK);
     EXPECT_EQ(surface->Unlock(nullptr), DDERR_NOTLOCKED);
     EXPECT_EQ(fill(*surface, nullptr, 0), DD_OK);
+    HDC dc = nullptr;
+    ASSERT_EQ(surface->GetDC(&dc), DD_OK);
+    EXPECT_EQ(surface->ReleaseDC(dc), DD_OK);
+    EXPECT_EQ(surface->ReleaseDC(dc), DDERR_NODC);
 }
 
 TEST_F(BltTest, PrimarySurfaceIsTheScreenAndFollowsRotation) {

@@ -212,32 +212,6 @@ TEST_F(RegistryTest, TextShowsInOneCommentLineAndComesBackExactlyWithNothingAdde
         << "no key or value added";
 }
 
-TEST_F(RegistryTest, DamagedFileIsSetAsideWithOneMessageAndTheRegistryStartsEmpty) {
-    const std::string damaged = "Windows Registry Editor Version 5.00\n\n"
-                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Dawnbell]\n"
-                                "\"lastIP\"=hex(1):31,0";
-    writeText(file, damaged);
-    ::testing::internal::CaptureStderr();
-    HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Dawnbell", 0, KEY_READ, &key),
-              ERROR_FILE_NOT_FOUND);
-    const std::string message = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1);
-    EXPECT_NE(message.find("registry.reg"), std::string::npos);
-
-    std::vector<fs::path> aside;
-    for (const auto& entry : fs::directory_iterator(device.device))
-        if (entry.path().filename().string().starts_with("registry.reg.damaged-"))
-            aside.push_back(entry.path());
-    ASSERT_EQ(aside.size(), 1u);
-    EXPECT_EQ(readText(aside[0]), damaged);
-    key = openSettings();
-    setText(key, L"lastIP", L"1");
-    RegCloseKey(key);
-    EXPECT_EQ(readText(aside[0]), damaged) << "never overwritten";
-    EXPECT_TRUE(platform::registry::parse(readText(file)).error.empty());
-}
-
 // Where the damaged file cannot be moved aside (its folder is read-only: the user nobody is
 // made where the test runs as root), the registry works in memory and never writes the file.
 TEST_F(RegistryTest, DamagedFileThatCannotBeMovedAsideIsNeverWritten) {

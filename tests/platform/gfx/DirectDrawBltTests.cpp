@@ -104,7 +104,8 @@ TEST_F(BltTest, OverlappingSelfBlitCopiesTheOriginalPixelsInEveryDirection) {
                                            {{0, 10, 10, 30}, {0, 0, 10, 20}},
                                            {{3, 0, 7, 30}, {6, 0, 10, 30}},
                                            {{3, 0, 7, 30}, {0, 0, 4, 30}}};
-    for (auto [source, dest] : moves) {
+    for (const auto& move : moves) {
+        RECT source = move.first, dest = move.second; // clang 14 cannot capture a binding
         auto surface = numbered(10, 30);
         ASSERT_EQ(surface->Blt(&dest, surface.get(), &source, DDBLT_WAITNOTBUSY, nullptr), DD_OK);
         const int dx = source.left - dest.left, dy = source.top - dest.top;

@@ -61,6 +61,7 @@ TEST_F(BltTest, SourceColourKeyRangeSkipsItsBothEndsAndNothingOutsideAlsoInASelf
          {0x0FFF, 0x1000, 0x1001, 0x1FFF, 0x2000, 0x2001},
          {0x0FFF, 0xAAAA, 0xAAAA, 0xAAAA, 0xAAAA, 0x2001}},
         {0xFFFF, 0xFFFF, {0xFFFF, 0xFFFE, 0x0000}, {0xAAAA, 0xFFFE, 0x0000}},
+        {0x2000, 0x1000, {0x1000, 0x2000, 0x1800}, {0x1000, 0x2000, 0x1800}}, // empty: none skipped
     };
     for (const auto& [low, high, source, expected] : cases) {
         auto dest = holding(Pixels(source.size(), 0xAAAA));
@@ -103,7 +104,8 @@ TEST_F(BltTest, OverlappingSelfBlitCopiesTheOriginalPixelsInEveryDirection) {
     const std::pair<RECT, RECT> moves[] = {{{0, 0, 10, 20}, {0, 10, 10, 30}},
                                            {{0, 10, 10, 30}, {0, 0, 10, 20}},
                                            {{3, 0, 7, 30}, {6, 0, 10, 30}},
-                                           {{3, 0, 7, 30}, {0, 0, 4, 30}}};
+                                           {{3, 0, 7, 30}, {0, 0, 4, 30}},
+                                           {{2, 0, 8, 20}, {2, 10, 8, 30}}};
     for (const auto& move : moves) {
         RECT source = move.first, dest = move.second; // clang 14 cannot capture a binding
         auto surface = numbered(10, 30);

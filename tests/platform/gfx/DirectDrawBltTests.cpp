@@ -10,19 +10,14 @@ using namespace gfxtest;
 
 namespace {
 
-// Pixel (x, y) of a numbered surface of `width` columns: every pixel tells where it came from.
-std::uint16_t numberAt(int width, int x, int y) {
-    return static_cast<std::uint16_t>(y * width + x + 1);
-}
-
 bool inside(const RECT& r, int x, int y) {
     return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
 }
 
-Pixels grid(int width, int height, const std::function<std::uint16_t(int, int)>& pixel) {
+Pixels grid(int width, int height, const std::function<int(int, int)>& pixel) {
     Pixels out;
     for (int i = 0; i < width * height; ++i)
-        out.push_back(pixel(i % width, i / width));
+        out.push_back(static_cast<std::uint16_t>(pixel(i % width, i / width)));
     return out;
 }
 
@@ -31,6 +26,8 @@ protected:
     platform::ScopedTestDevice device{480, 640, 192};
     ComPtr<IDirectDraw> dd = makeDirectDraw();
 
+    // Pixel (x, y) of a numbered surface of `width` columns is y * width + x + 1: every pixel
+    // tells where it came from.
     ComPtr<IDirectDrawSurface> numbered(int width, int height) {
         Pixels values(static_cast<std::size_t>(width) * height);
         std::iota(values.begin(), values.end(), std::uint16_t{1});
@@ -58,29 +55,24 @@ TEST_F(BltTest, ColourFillWritesTheRawPixelValueIntoTheRectangleOnly) {
 }
 
 TEST_F(BltTest, SourceColourKeyRangeSkipsItsBothEndsAndNothingOutsideAlsoInASelfBlit) {
-    struct Case {
-        DWORD low, high;
-        Pixels source, expected;
-    };
-    const Case cases[] = {
+    const std::tuple<DWORD, DWORD, Pixels, Pixels> cases[] = {
         {0x1000,
          0x2000,
          {0x0FFF, 0x1000, 0x1001, 0x1FFF, 0x2000, 0x2001},
          {0x0FFF, 0xAAAA, 0xAAAA, 0xAAAA, 0xAAAA, 0x2001}},
         {0xFFFF, 0xFFFF, {0xFFFF, 0xFFFE, 0x0000}, {0xAAAA, 0xFFFE, 0x0000}},
+        {0x2000, 0x1000, {0x1000, 0x2000, 0x1800}, {0x1000, 0x2000, 0x1800}}, // empty: none skipped
     };
-    for (const Case& c : cases) {
-        auto source = holding(c.source);
-        auto dest = holding(Pixels(c.source.size(), 0xAAAA));
-        DDBLTFX fx = effects(0, c.low, c.high);
-        ASSERT_EQ(dest->Blt(nullptr, source.get(), nullptr,
+    for (const auto& [low, high, source, expected] : cases) {
+        auto dest = holding(Pixels(source.size(), 0xAAAA));
+        DDBLTFX fx = effects(0, low, high);
+        ASSERT_EQ(dest->Blt(nullptr, holding(source).get(), nullptr,
                             DDBLT_KEYSRCOVERRIDE | DDBLT_WAITNOTBUSY, &fx),
                   DD_OK);
-        EXPECT_EQ(pixelsOf(*dest), c.expected) << std::hex << c.low;
+        EXPECT_EQ(pixelsOf(*dest), expected) << std::hex << low;
     }
     auto surface = holding({1, 2, 3, 4, 0, 0});
-    RECT source{0, 0, 4, 1};
-    RECT dest{2, 0, 6, 1};
+    RECT source{0, 0, 4, 1}, dest{2, 0, 6, 1};
     DDBLTFX fx = effects(0, 3, 3);
     ASSERT_EQ(surface->Blt(&dest, surface.get(), &source, DDBLT_KEYSRCOVERRIDE, &fx), DD_OK);
     EXPECT_EQ(pixelsOf(*surface), (Pixels{1, 2, 1, 2, 0, 4})) << "reads the original pixels";
@@ -97,13 +89,13 @@ TEST_F(BltTest, StretchingPicksColumnsAndRowsInSixteenDotSixteenSteps) {
                           {4, 4, 2, 2, {0, 2}, {0, 2}},
                           {1, 3, 6, 5, {0, 0, 0, 0, 0, 0}, {0, 0, 1, 1, 2}}};
     for (const Case& c : cases) {
-        auto source = numbered(c.sourceWidth, c.sourceHeight);
         auto dest = makeSurface(*dd, c.destWidth, c.destHeight);
-        ASSERT_EQ(dest->Blt(nullptr, source.get(), nullptr, DDBLT_WAITNOTBUSY, nullptr), DD_OK);
-        EXPECT_EQ(pixelsOf(*dest), grid(c.destWidth, c.destHeight,
-                                        [&](int x, int y) {
-                                            return numberAt(c.sourceWidth, c.columns[x], c.rows[y]);
-                                        }))
+        ASSERT_EQ(dest->Blt(nullptr, numbered(c.sourceWidth, c.sourceHeight).get(), nullptr,
+                            DDBLT_WAITNOTBUSY, nullptr),
+                  DD_OK);
+        EXPECT_EQ(pixelsOf(*dest),
+                  grid(c.destWidth, c.destHeight,
+                       [&](int x, int y) { return c.rows[y] * c.sourceWidth + c.columns[x] + 1; }))
             << c.destWidth;
     }
 }
@@ -112,18 +104,18 @@ TEST_F(BltTest, OverlappingSelfBlitCopiesTheOriginalPixelsInEveryDirection) {
     const std::pair<RECT, RECT> moves[] = {{{0, 0, 10, 20}, {0, 10, 10, 30}},
                                            {{0, 10, 10, 30}, {0, 0, 10, 20}},
                                            {{3, 0, 7, 30}, {6, 0, 10, 30}},
-                                           {{3, 0, 7, 30}, {0, 0, 4, 30}}};
+                                           {{3, 0, 7, 30}, {0, 0, 4, 30}},
+                                           {{2, 0, 8, 20}, {2, 10, 8, 30}}};
     for (const auto& move : moves) {
-        RECT source = move.first, dest = move.second;
+        RECT source = move.first, dest = move.second; // clang 14 cannot capture a binding
         auto surface = numbered(10, 30);
         ASSERT_EQ(surface->Blt(&dest, surface.get(), &source, DDBLT_WAITNOTBUSY, nullptr), DD_OK);
         const int dx = source.left - dest.left, dy = source.top - dest.top;
-        EXPECT_EQ(pixelsOf(*surface), grid(10, 30,
-                                           [&](int x, int y) {
-                                               const bool moved = inside(dest, x, y);
-                                               return numberAt(10, moved ? x + dx : x,
-                                                               moved ? y + dy : y);
-                                           }))
+        EXPECT_EQ(pixelsOf(*surface),
+                  grid(10, 30,
+                       [&](int x, int y) {
+                           return inside(dest, x, y) ? (y + dy) * 10 + x + dx + 1 : y * 10 + x + 1;
+                       }))
             << "moved by " << -dx << "," << -dy;
     }
 }
@@ -141,16 +133,20 @@ TEST_F(BltTest, BadRectanglesArgumentsAndDescriptionsFailWithTheirOwnErrorCodes)
     RECT whole{0, 0, 10, 10};
     EXPECT_EQ(dest->Blt(&whole, source.get(), &whole, 0, nullptr), DD_OK);
 
-    DDBLTFX fx = effects(0);
-    EXPECT_EQ(dest->Blt(nullptr, source.get(), nullptr, DDBLT_COLORFILL, &fx), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(dest->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, nullptr), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(dest->Blt(nullptr, source.get(), nullptr, DDBLT_KEYSRCOVERRIDE, nullptr),
-              DDERR_INVALIDPARAMS);
-    EXPECT_EQ(dest->Blt(nullptr, nullptr, nullptr, DDBLT_WAITNOTBUSY, nullptr),
-              DDERR_INVALIDPARAMS);
-    fx.dwSize = sizeof(fx) + 4;
-    EXPECT_EQ(dest->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(dest->Blt(nullptr, source.get(), nullptr, DDBLT_KEYSRC, nullptr), DDERR_NOCOLORKEY);
+    // A fill with a source or without effects, a key without effects, a copy without a source,
+    // effects of the wrong size, a source key the surface does not have.
+    DDBLTFX fx = effects(0), wrongSize = effects(0);
+    wrongSize.dwSize += 4;
+    const std::tuple<IDirectDrawSurface*, DWORD, DDBLTFX*, HRESULT> calls[] = {
+        {source.get(), DDBLT_COLORFILL, &fx, DDERR_INVALIDPARAMS},
+        {nullptr, DDBLT_COLORFILL, nullptr, DDERR_INVALIDPARAMS},
+        {source.get(), DDBLT_KEYSRCOVERRIDE, nullptr, DDERR_INVALIDPARAMS},
+        {nullptr, DDBLT_WAITNOTBUSY, nullptr, DDERR_INVALIDPARAMS},
+        {nullptr, DDBLT_COLORFILL, &wrongSize, DDERR_INVALIDPARAMS},
+        {source.get(), DDBLT_KEYSRC, nullptr, DDERR_NOCOLORKEY},
+    };
+    for (const auto& [from, flags, effects, error] : calls)
+        EXPECT_EQ(dest->Blt(nullptr, from, nullptr, flags, effects), error) << flags;
 
     // The 32-bit platform's size (108), a missing height, a primary surface given a size.
     const std::tuple<DWORD, DWORD, DWORD> refused[] = {
@@ -168,7 +164,7 @@ TEST_F(BltTest, BadRectanglesArgumentsAndDescriptionsFailWithTheirOwnErrorCodes)
     EXPECT_EQ(source->GetSurfaceDesc(&read), DDERR_INVALIDPARAMS);
 }
 
-TEST_F(BltTest, SurfacesDescribeRgb565AndRefuseBlitsWhileTheCallerHoldsTheLock) {
+TEST_F(BltTest, SurfacesDescribeRgb565RefuseBlitsWhileLockedAndReleaseAContextOnce) {
     auto surface = makeSurface(*dd, 7, 3);
     DDSURFACEDESC read{sizeof(read)};
     ASSERT_EQ(surface->GetSurfaceDesc(&read), DD_OK);
@@ -184,6 +180,10 @@ TEST_F(BltTest, SurfacesDescribeRgb565AndRefuseBlitsWhileTheCallerHoldsTheLock) 
     EXPECT_EQ(surface->Unlock(nullptr), DD_OK);
     EXPECT_EQ(surface->Unlock(nullptr), DDERR_NOTLOCKED);
     EXPECT_EQ(fill(*surface, nullptr, 0), DD_OK);
+    HDC dc = nullptr;
+    ASSERT_EQ(surface->GetDC(&dc), DD_OK);
+    EXPECT_EQ(surface->ReleaseDC(dc), DD_OK);
+    EXPECT_EQ(surface->ReleaseDC(dc), DDERR_NODC);
 }
 
 TEST_F(BltTest, PrimarySurfaceIsTheScreenAndFollowsRotation) {
@@ -207,9 +207,8 @@ TEST_F(BltTest, PrimarySurfaceIsTheScreenAndFollowsRotation) {
     screen.rotate();
     ASSERT_EQ(primary->GetSurfaceDesc(&desc), DD_OK);
     EXPECT_EQ(std::tuple(desc.dwWidth, desc.dwHeight), std::tuple(640u, 480u));
-    RECT wide{600, 0, 640, 10};
+    RECT wide{600, 0, 640, 10}, tooLow{0, 470, 10, 481};
     EXPECT_EQ(fill(*primary, &wide, 0x1111), DD_OK);
-    RECT tooLow{0, 470, 10, 481};
     EXPECT_EQ(fill(*primary, &tooLow, 0x1111), DDERR_INVALIDRECT);
 }
 

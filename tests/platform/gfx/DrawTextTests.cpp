@@ -17,10 +17,17 @@ protected:
     platform::ScopedTestDevice device{480, 640, 192};
     HFONT font = makeFont(-24);
     void TearDown() override { DeleteObject(font); }
+
+    // `text` drawn in `box` on a white 300 x 120 buffer.
+    Pixels drawn(const wchar_t* text, RECT box, UINT format) {
+        BufferCanvas canvas(300, 120, white, font);
+        DrawTextW(canvas.dc, text, -1, &box, format);
+        return canvas.pixels;
+    }
 };
 
 TEST_F(DrawTextTest, MeasuringDrawsNothingAndGivesOneLineHeightPerLineOrOnePixelWhenEmpty) {
-    BufferCanvas canvas(200, 200, white, font);
+    BufferCanvas canvas(200, 200, white, font), drawnOn(200, 200, white, font);
     const RECT word = measure(canvas.dc, L"wake", DT_SINGLELINE, {5, 7, 1000, 8});
     EXPECT_EQ(std::tuple(word.left, word.top), std::tuple(5, 7));
     const int lineHeight = word.bottom - 7;
@@ -28,30 +35,22 @@ TEST_F(DrawTextTest, MeasuringDrawsNothingAndGivesOneLineHeightPerLineOrOnePixel
     EXPECT_GE(lineHeight, 26); // a 24-pixel character height has a taller cell
     EXPECT_LE(lineHeight, 32);
     EXPECT_GT(wordWidth, 40);
-    struct Case {
-        const wchar_t* text;
-        UINT format;
-        LONG width;
-        int lines;
-    };
-    const Case cases[] = {{L"wake wake wake", DT_WORDBREAK, wordWidth + 2, 3},
-                          {L"a\r\nb", DT_WORDBREAK, 200, 2},
-                          {L"a\n\nb", DT_WORDBREAK, 200, 3},
-                          {L"a\r\nb", DT_SINGLELINE, 200, 1}};
-    for (const Case& c : cases) {
-        RECT calc{0, 0, c.width, 1};
-        EXPECT_EQ(DrawTextW(canvas.dc, c.text, -1, &calc, c.format | DT_CALCRECT),
-                  c.lines * lineHeight)
-            << ::testing::PrintToString(c.text);
-        EXPECT_EQ(calc.bottom, c.lines * lineHeight);
-    }
-    EXPECT_EQ(canvas.ink(white).right, 0) << "DT_CALCRECT drew something";
-    for (const Case& c : cases) {
-        RECT box{0, 0, c.width, 200};
-        EXPECT_EQ(DrawTextW(canvas.dc, c.text, -1, &box, c.format), c.lines * lineHeight)
+    const std::tuple<const wchar_t*, UINT, LONG, int> cases[] = {
+        {L"wake wake wake", DT_WORDBREAK, wordWidth + 2, 3},
+        {L"a\r\nb", DT_WORDBREAK, 200, 2},
+        {L"a\n\nb", DT_WORDBREAK, 200, 3},
+        {L"a\r\nb", DT_SINGLELINE, 200, 1}};
+    for (const auto& [text, format, width, lines] : cases) {
+        RECT calc{0, 0, width, 1}, box{0, 0, width, 200};
+        EXPECT_EQ(DrawTextW(canvas.dc, text, -1, &calc, format | DT_CALCRECT), lines * lineHeight)
+            << ::testing::PrintToString(text);
+        EXPECT_EQ(calc.bottom, lines * lineHeight);
+        EXPECT_EQ(canvas.ink(white).right, 0) << "DT_CALCRECT drew something";
+        EXPECT_EQ(DrawTextW(drawnOn.dc, text, -1, &box, format), lines * lineHeight)
             << "drawing returns the height too";
     }
-    // The measured width is the widest line's, even when one word is wider than asked.
+    // The measured width is the widest line's, even when one word is wider than asked; a control
+    // character takes no room.
     EXPECT_EQ(
         measure(canvas.dc, L"wake wake wake", DT_WORDBREAK, {300, 0, 302 + wordWidth, 1}).right,
         300 + wordWidth);
@@ -59,52 +58,45 @@ TEST_F(DrawTextTest, MeasuringDrawsNothingAndGivesOneLineHeightPerLineOrOnePixel
     const RECT broken = measure(canvas.dc, L"Wake-on-LAN", DT_WORDBREAK, {0, 0, 20, 1});
     EXPECT_GT(broken.right, 20);
     EXPECT_EQ(std::tuple(broken.right, broken.bottom), std::tuple(alone.right, alone.bottom));
+    EXPECT_EQ(measure(canvas.dc, L"Wake-on\x01-LAN", DT_SINGLELINE).right, alone.right);
 
     // Empty text measures nothing when word breaking (though the answer is 1) and one line in
     // a single line.
-    RECT multi{3, 4, 100, 50};
+    RECT multi{3, 4, 100, 50}, single{3, 4, 100, 50};
     EXPECT_EQ(DrawTextW(canvas.dc, L"", -1, &multi, DT_CALCRECT | DT_WORDBREAK), 1);
     EXPECT_EQ(std::tuple(multi.right, multi.bottom), std::tuple(3, 4));
-    RECT single{3, 4, 100, 50};
     EXPECT_EQ(DrawTextW(canvas.dc, L"", 0, &single, DT_CALCRECT | DT_SINGLELINE), lineHeight);
     EXPECT_EQ(std::tuple(single.right, single.bottom), std::tuple(3, 4 + lineHeight));
 }
 
-TEST_F(DrawTextTest, CenteredTextLandsWhereTheAlignmentFormulasPutItEachLineOnItsOwnWidth) {
-    BufferCanvas centred(300, 120, white, font), placed(300, 120, white, font);
-    const RECT size = measure(centred.dc, L"Dawnbell", DT_SINGLELINE);
-    RECT box{0, 0, 300, 120};
-    DrawTextW(centred.dc, L"Dawnbell", -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    RECT at{(300 - size.right) / 2, 60 - size.bottom / 2, 300, 120};
-    DrawTextW(placed.dc, L"Dawnbell", -1, &at, DT_LEFT | DT_TOP | DT_SINGLELINE);
-    ASSERT_NE(placed.ink(white).right, 0);
-    EXPECT_EQ(centred.pixels, placed.pixels);
-    BufferCanvas right(300, 120, white, font), leftOfIt(300, 120, white, font);
-    DrawTextW(right.dc, L"Dawnbell", -1, &box, DT_RIGHT | DT_SINGLELINE);
-    RECT end{300 - size.right, 0, 300, 120};
-    DrawTextW(leftOfIt.dc, L"Dawnbell", -1, &end, DT_SINGLELINE);
-    EXPECT_EQ(right.pixels, leftOfIt.pixels) << "right-aligned text ends at the right edge";
+TEST_F(DrawTextTest, AlignedTextLandsWhereTheAlignmentFormulasPutItEachLineOnItsOwnWidth) {
+    BufferCanvas lines(300, 120, white, font);
+    const RECT size = measure(lines.dc, L"Dawnbell", DT_SINGLELINE), box{0, 0, 300, 120};
+    const LONG centred = (300 - size.right) / 2;
+    EXPECT_EQ(drawn(L"Dawnbell", box, DT_CENTER | DT_VCENTER | DT_SINGLELINE),
+              drawn(L"Dawnbell", {centred, 60 - size.bottom / 2, 300, 120}, DT_SINGLELINE));
+    EXPECT_EQ(drawn(L"Dawnbell", box, DT_RIGHT | DT_SINGLELINE),
+              drawn(L"Dawnbell", {300 - size.right, 0, 300, 120}, DT_SINGLELINE))
+        << "right-aligned text ends at the right edge";
 
-    BufferCanvas lines(300, 120, white, font), first(300, 120, white, font);
-    DrawTextW(lines.dc, L"Dawnbell\ni", -1, &box, DT_CENTER | DT_WORDBREAK);
-    RECT top{(300 - size.right) / 2, 0, 300, 120};
-    DrawTextW(first.dc, L"Dawnbell", -1, &top, 0);
-    const auto firstRowsEnd = lines.pixels.begin() + size.bottom * 300;
-    EXPECT_TRUE(std::equal(lines.pixels.begin(), firstRowsEnd, first.pixels.begin()));
+    RECT all = box;
+    DrawTextW(lines.dc, L"Dawnbell\ni", -1, &all, DT_CENTER | DT_WORDBREAK);
+    const Pixels first = drawn(L"Dawnbell", {centred, 0, 300, 120}, 0);
+    EXPECT_NE(first, Pixels(first.size(), white));
+    EXPECT_TRUE(std::equal(first.begin(), first.begin() + size.bottom * 300, lines.pixels.begin()));
     const RECT secondInk = lines.ink(white, size.bottom);
     EXPECT_NEAR((secondInk.left + secondInk.right) / 2, 150, 3);
 }
 
 TEST_F(DrawTextTest, FullyCoveredPixelsTakeTheExactTextColour) {
-    BufferCanvas canvas(100, 100, white);
     HFONT big = makeFont(-60);
-    SelectObject(canvas.dc, big);
+    BufferCanvas canvas(100, 100, white, big);
     SetTextColor(canvas.dc, RGB(200, 16, 40));
     SetBkMode(canvas.dc, TRANSPARENT);
     RECT box{0, 0, 100, 100};
     DrawTextW(canvas.dc, L"I", -1, &box, DT_SINGLELINE);
-    const std::uint16_t red = platform::gfx::pack565(200, 16, 40);
-    const auto exact = std::count(canvas.pixels.begin(), canvas.pixels.end(), red);
+    const auto exact =
+        std::count(canvas.pixels.begin(), canvas.pixels.end(), platform::gfx::pack565(200, 16, 40));
     const auto untouched = std::count(canvas.pixels.begin(), canvas.pixels.end(), white);
     EXPECT_GT(exact, 50); // the stem of the I
     EXPECT_GT(static_cast<long>(canvas.pixels.size()) - exact - untouched, 0) << "anti-aliasing";
@@ -112,18 +104,16 @@ TEST_F(DrawTextTest, FullyCoveredPixelsTakeTheExactTextColour) {
 }
 
 TEST_F(DrawTextTest, OpaqueModeFillsTheLineBoxWithTheBackgroundColour) {
-    BufferCanvas canvas(200, 60, white, font);
+    BufferCanvas canvas(200, 60, white, font), clear(200, 60, white, font);
     const RECT size = measure(canvas.dc, L"ab", DT_SINGLELINE);
     SetBkColor(canvas.dc, RGB(0, 0, 255));
     EXPECT_EQ(SetBkMode(canvas.dc, OPAQUE), OPAQUE); // a fresh context is opaque
     RECT box{10, 5, 200, 60};
     DrawTextW(canvas.dc, L"ab", -1, &box, DT_SINGLELINE);
-    EXPECT_EQ(canvas.at(10, 5), 0x001F);
-    EXPECT_EQ(canvas.at(10 + size.right - 1, 5 + size.bottom - 1), 0x001F);
-    EXPECT_EQ(canvas.at(10 + size.right, 5), white);
-    EXPECT_EQ(canvas.at(10, 5 + size.bottom), white);
+    EXPECT_EQ(std::tuple(canvas.at(10, 5), canvas.at(10 + size.right - 1, 5 + size.bottom - 1),
+                         canvas.at(10 + size.right, 5), canvas.at(10, 5 + size.bottom)),
+              std::tuple(0x001F, 0x001F, white, white));
 
-    BufferCanvas clear(200, 60, white, font);
     EXPECT_EQ(SetBkMode(clear.dc, TRANSPARENT), OPAQUE);
     DrawTextW(clear.dc, L"ab", -1, &box, DT_SINGLELINE);
     EXPECT_EQ(clear.at(10, 5), white);
@@ -132,16 +122,16 @@ TEST_F(DrawTextTest, OpaqueModeFillsTheLineBoxWithTheBackgroundColour) {
 
 TEST_F(DrawTextTest, DrawingIsClippedToTheRectangleAndBadArgumentsDrawNothing) {
     BufferCanvas canvas(200, 60, white, font);
-    RECT box{0, 0, 15, 60};
+    RECT box{0, 0, 15, 60}, r{0, 0, 10, 10};
     DrawTextW(canvas.dc, L"WWWW", -1, &box, DT_SINGLELINE);
     EXPECT_LE(canvas.ink(white).right, 15);
     DrawTextW(canvas.dc, L"WWWW", -1, &box, DT_SINGLELINE | DT_NOCLIP);
     EXPECT_GT(canvas.ink(white).right, 15);
 
-    RECT r{0, 0, 10, 10};
     EXPECT_EQ(DrawTextW(nullptr, L"x", -1, &r, 0), 0);
     EXPECT_EQ(DrawTextW(canvas.dc, L"x", -1, nullptr, 0), 0);
     EXPECT_EQ(DrawTextW(canvas.dc, nullptr, 3, &r, 0), 0);
+    EXPECT_EQ(DrawTextW(canvas.dc, L"x", -2, &r, 0), 0) << "-1 is the only length not given";
     EXPECT_EQ(SetTextColor(nullptr, 0), CLR_INVALID);
     EXPECT_EQ(SetBkMode(canvas.dc, 3), 0);
 }

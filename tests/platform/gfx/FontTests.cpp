@@ -21,25 +21,27 @@ RECT measured(HFONT font, const wchar_t* text) {
 class FontTest : public ::testing::Test {
 protected:
     platform::ScopedTestDevice device{480, 640, 192};
+    // Copies a DejaVu font into the device's \windows folder under `name`.
+    void install(const char* font, const char* name) {
+        std::filesystem::copy_file(dejavu / font, platform::paths::toHost(L"\\windows") / name);
+    }
 };
 
 TEST_F(FontTest, FontObjectsKeepTheirDescriptionAndSelectReturnsThePrevious) {
-    LOGFONTW description = describeFont(-26, L"HelveticaNeueOTS.ttf", FW_LIGHT, 1);
-    description.lfQuality = CLEARTYPE_QUALITY;
-    HFONT font = CreateFontIndirectW(&description);
+    HFONT font = makeFont(-26, L"HelveticaNeueOTS.ttf", FW_LIGHT, 1);
     LOGFONTW read{};
     EXPECT_EQ(GetObjectW(font, 0, nullptr), static_cast<int>(sizeof(LOGFONTW)));
     EXPECT_EQ(GetObjectW(font, sizeof(read), &read), static_cast<int>(sizeof(LOGFONTW)));
-    EXPECT_EQ(std::tuple(read.lfHeight, read.lfWeight, read.lfItalic, read.lfQuality),
-              std::tuple(-26, FW_LIGHT, 1, CLEARTYPE_QUALITY));
-    EXPECT_STREQ(read.lfFaceName, L"HelveticaNeueOTS.ttf");
+    EXPECT_EQ(
+        std::tuple(read.lfHeight, read.lfWeight, read.lfItalic, std::wstring(read.lfFaceName)),
+        std::tuple(-26, FW_LIGHT, 1, L"HelveticaNeueOTS.ttf"));
 
     // A context starts with the system font, which is sized for the device's resolution and
     // never deleted.
     BufferCanvas canvas(4, 4, 0);
-    EXPECT_EQ(GetDeviceCaps(canvas.dc, LOGPIXELSY), 192);
-    EXPECT_EQ(GetDeviceCaps(canvas.dc, LOGPIXELSX), 192);
-    EXPECT_EQ(GetDeviceCaps(nullptr, LOGPIXELSY), 0);
+    EXPECT_EQ(std::tuple(GetDeviceCaps(canvas.dc, LOGPIXELSX), GetDeviceCaps(canvas.dc, LOGPIXELSY),
+                         GetDeviceCaps(nullptr, LOGPIXELSY)),
+              std::tuple(192, 192, 0));
     HGDIOBJ system = GetStockObject(SYSTEM_FONT);
     ASSERT_NE(system, nullptr);
     EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_FONT), system);
@@ -57,8 +59,7 @@ TEST_F(FontTest, FontObjectsKeepTheirDescriptionAndSelectReturnsThePrevious) {
 }
 
 TEST_F(FontTest, NegativeHeightIsTheCharacterHeightAndPositiveTheCellHeight) {
-    HFONT byCell = makeFont(30);
-    HFONT byCharacter = makeFont(-30);
+    HFONT byCell = makeFont(30), byCharacter = makeFont(-30);
     EXPECT_NEAR(measured(byCell, L"x").bottom, 30, 1);
     // DejaVu's ascent (1901 of 2048 units) and descent (483), each rounded up: 28 + 8.
     EXPECT_EQ(measured(byCharacter, L"x").bottom, 36);
@@ -68,53 +69,46 @@ TEST_F(FontTest, NegativeHeightIsTheCharacterHeightAndPositiveTheCellHeight) {
 }
 
 TEST_F(FontTest, FacesAreFoundInTheWindowsFolderThenByExactHostFamilyThenDefault) {
-    const auto windows = windowsFolder();
-    std::filesystem::copy_file(dejavu / "DejaVuSerif.ttf", windows / "Dawn Face.TTF");
-    struct Case {
-        const wchar_t* name;
-        const char* family;
-        bool fromWindowsFolder;
-    };
-    // A file in the \windows folder answers to its file name, its stem and its family, in
+    install("DejaVuSerif.ttf", "Dawn Face.TTF");
+    install("DejaVuSerif.ttf", "Serif.woff");
+    // A font file in the \windows folder answers to its file name, its stem and its family, in
     // any case; a host font only to its exact family; anything else is DejaVu Sans.
-    const Case cases[] = {{L"Dawn Face.TTF", "DejaVu Serif", true},
-                          {L"dawn face.ttf", "DejaVu Serif", true},
-                          {L"Dawn Face", "DejaVu Serif", true},
-                          {L"DEJAVU SERIF", "DejaVu Serif", true},
-                          {L"DejaVu Sans Mono", "DejaVu Sans Mono", false},
-                          {L"No Such Face 42", "DejaVu Sans", false},
-                          {L"HelveticaNeueOTS.ttf", "DejaVu Sans", false}};
-    for (const Case& c : cases) {
-        const auto choice = chooseFont(c.name, false, false);
-        ASSERT_TRUE(choice.face) << c.name;
-        EXPECT_EQ(choice.face->family(), c.family) << c.name;
-        EXPECT_EQ(std::filesystem::equivalent(choice.face->file().parent_path(), windows),
-                  c.fromWindowsFolder)
-            << c.name;
+    const std::tuple<const wchar_t*, const char*, bool> cases[] = {
+        {L"Dawn Face.TTF", "DejaVu Serif", true},
+        {L"dawn face.ttf", "DejaVu Serif", true},
+        {L"Dawn Face", "DejaVu Serif", true},
+        {L"DEJAVU SERIF", "DejaVu Serif", true},
+        {L"DejaVu Sans Mono", "DejaVu Sans Mono", false},
+        {L"No Such Face 42", "DejaVu Sans", false},
+        {L"HelveticaNeueOTS.ttf", "DejaVu Sans", false},
+        {L"Serif.woff", "DejaVu Sans", false}, // not a font file by its name
+    };
+    for (const auto& [name, family, fromWindowsFolder] : cases) {
+        const auto choice = chooseFont(name, false, false);
+        ASSERT_TRUE(choice.face) << name;
+        EXPECT_EQ(choice.face->family(), family) << name;
+        EXPECT_EQ(choice.face->file().parent_path().filename() == "windows", fromWindowsFolder)
+            << name;
     }
 }
 
 TEST_F(FontTest, AFamilyGivesItsRegularFaceToARegularRequestAndStylesAreMadeWhenMissing) {
     // The thin face comes first by file name, as the toolkit's two fonts do.
-    std::filesystem::copy_file(dejavu / "DejaVuSans-ExtraLight.ttf", windowsFolder() / "A.ttf");
-    std::filesystem::copy_file(dejavu / "DejaVuSans.ttf", windowsFolder() / "B.ttf");
+    install("DejaVuSans-ExtraLight.ttf", "A.ttf");
+    install("DejaVuSans.ttf", "B.ttf");
     const auto choice = chooseFont(L"DejaVu Sans", false, false);
     ASSERT_TRUE(choice.face);
-    EXPECT_EQ(choice.face->file().filename(), "B.ttf");
-    EXPECT_EQ(choice.face->weight(), 400);
+    EXPECT_EQ(std::tuple(choice.face->file().filename(), choice.face->weight()),
+              std::tuple("B.ttf", 400));
     EXPECT_EQ(chooseFont(L"A.ttf", false, false).face->weight(), 200) << "a file asked by name";
 
     // Missing styles are synthesized and present ones used.
     const auto realBold = chooseFont(L"DejaVu Serif", true, false);
-    ASSERT_TRUE(realBold.face);
-    EXPECT_TRUE(realBold.face->bold() && !realBold.embolden);
-
-    std::filesystem::copy_file(dejavu / "DejaVuSans.ttf", windowsFolder() / "Plain.ttf");
+    EXPECT_TRUE(realBold.face && realBold.face->bold() && !realBold.embolden);
+    install("DejaVuSans.ttf", "Plain.ttf");
     const auto fakeBold = chooseFont(L"Plain.ttf", true, true);
     EXPECT_TRUE(fakeBold.face && fakeBold.embolden && fakeBold.oblique);
-
-    HFONT regular = makeFont(-24, L"Plain.ttf");
-    HFONT bold = makeFont(-24, L"Plain.ttf", FW_BOLD);
+    HFONT regular = makeFont(-24, L"Plain.ttf"), bold = makeFont(-24, L"Plain.ttf", FW_BOLD);
     EXPECT_GT(measured(bold, L"Send magic packet !").right,
               measured(regular, L"Send magic packet !").right);
     DeleteObject(regular);

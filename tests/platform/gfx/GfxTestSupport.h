@@ -108,18 +108,10 @@ struct BufferCanvas {
     }
 };
 
-inline LOGFONTW describeFont(LONG height, const wchar_t* face = L"DejaVu Sans",
-                             LONG weight = FW_NORMAL, BYTE italic = 0) {
-    LOGFONTW description{};
-    description.lfHeight = height;
-    description.lfWeight = weight;
-    description.lfItalic = italic;
+inline HFONT makeFont(LONG height, const wchar_t* face = L"DejaVu Sans", LONG weight = FW_NORMAL,
+                      BYTE italic = 0) {
+    LOGFONTW description{height, 0, 0, 0, weight, italic};
     std::wcsncpy(description.lfFaceName, face, LF_FACESIZE - 1);
-    return description;
-}
-
-inline HFONT makeFont(LONG height, const wchar_t* face = L"DejaVu Sans", LONG weight = FW_NORMAL) {
-    const LOGFONTW description = describeFont(height, face, weight);
     return CreateFontIndirectW(&description);
 }
 
@@ -150,13 +142,6 @@ inline std::vector<std::uint8_t> writePng(const std::filesystem::path& file, int
     bytes.resize(size);
     saveBytes(file, bytes);
     return bytes;
-}
-
-// The \windows folder of the running test device, created if needed.
-inline std::filesystem::path windowsFolder() {
-    std::filesystem::path folder = platform::paths::toHost(L"\\windows");
-    std::filesystem::create_directories(folder);
-    return folder;
 }
 
 } // namespace gfxtest

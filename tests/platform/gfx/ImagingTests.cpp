@@ -13,6 +13,8 @@ using namespace gfxtest;
 namespace {
 
 constexpr std::uint16_t toolkitGrey = 0xEF5D;
+using Bytes = std::vector<std::uint8_t>;
+using Ints = std::vector<int>;
 
 class ImagingTest : public ::testing::Test {
 protected:
@@ -37,21 +39,42 @@ protected:
         EXPECT_EQ(factory->CreateImageFromFile(path(name).c_str(), &image), expected) << name;
         return ComPtr<IImage>(image);
     }
+    ComPtr<IBitmapImage> rescaled(const char* name, int width, int height, PixelFormatID format,
+                                  InterpolationHint hint) {
+        IBitmapImage* bitmap = nullptr;
+        EXPECT_EQ(
+            factory->CreateBitmapFromImage(load(name).get(), width, height, format, hint, &bitmap),
+            S_OK);
+        return ComPtr<IBitmapImage>(bitmap);
+    }
 };
 
-std::vector<std::uint8_t> solid(int width, int height, std::uint8_t r, std::uint8_t g,
-                                std::uint8_t b, std::uint8_t a) {
-    const std::uint8_t rgba[] = {r, g, b, a};
-    std::vector<std::uint8_t> pixels(static_cast<size_t>(width) * height * 4);
-    for (size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = rgba[i % 4];
-    return pixels;
+// The image drawn over the whole of a `width` x `height` buffer of `background`.
+Pixels drawn(IUnknown& object, int width, int height, std::uint16_t background = 0) {
+    IImage* image = nullptr;
+    EXPECT_EQ(object.QueryInterface(IID_IImage, reinterpret_cast<void**>(&image)), S_OK);
+    BufferCanvas canvas(width, height, background);
+    RECT dest{0, 0, width, height};
+    EXPECT_EQ(image->Draw(canvas.dc, &dest, nullptr), S_OK);
+    image->Release();
+    return canvas.pixels;
+}
+
+// The `size` bytes of pixel (x, y) of `bitmap` read in `format`.
+Ints pixelBytes(IBitmapImage& bitmap, PixelFormatID format, int x, int y, int size = 4) {
+    BitmapData data{};
+    EXPECT_EQ(bitmap.LockBits(nullptr, ImageLockModeRead, format, &data), S_OK);
+    const auto* p = static_cast<const std::uint8_t*>(data.Scan0) + y * data.Stride + x * size;
+    const Ints bytes(p, p + size);
+    EXPECT_EQ(bitmap.UnlockBits(&data), S_OK);
+    EXPECT_EQ(bitmap.UnlockBits(&data), IMGERR_BADUNLOCK);
+    return bytes;
 }
 
 // A pHYs chunk of `dpi` inserted after the IHDR chunk.
-std::vector<std::uint8_t> withResolution(std::vector<std::uint8_t> png, double dpi) {
+Bytes withResolution(Bytes png, double dpi) {
     const auto perMetre = static_cast<std::uint32_t>(dpi / 0.0254 + 0.5);
-    std::vector<std::uint8_t> chunk = {0, 0, 0, 9, 'p', 'H', 'Y', 's'};
+    Bytes chunk = {0, 0, 0, 9, 'p', 'H', 'Y', 's'};
     const auto append = [&chunk](std::uint32_t value) {
         for (int shift = 24; shift >= 0; shift -= 8)
             chunk.push_back(static_cast<std::uint8_t>(value >> shift));
@@ -65,45 +88,40 @@ std::vector<std::uint8_t> withResolution(std::vector<std::uint8_t> png, double d
 }
 
 TEST_F(ImagingTest, ImageInformationComesFromTheFile) {
-    writePng(folder / "alpha.png", 3, 2, solid(3, 2, 255, 0, 0, 128), true);
+    writePng(folder / "alpha.png", 3, 2, Bytes(3 * 2 * 4, 128), true);
     writePng(folder / "cutout.png", 2, 1, {255, 0, 0, 255, 9, 9, 9, 0}, true);
-    saveBytes(folder / "plain.png",
-              withResolution(writePng(folder / "tmp.png", 4, 5, solid(4, 5, 9, 9, 9, 255), false),
-                             192.0));
+    // 1920 dpi is 75591 pixels a metre: its second byte counts too.
+    saveBytes(
+        folder / "plain.png",
+        withResolution(writePng(folder / "tmp.png", 40, 5, Bytes(40 * 5 * 3, 9), false), 1920.0));
     ImageInfo info{};
-    auto alpha = load("alpha.png");
-    ASSERT_TRUE(alpha);
-    ASSERT_EQ(alpha->GetImageInfo(&info), S_OK);
-    EXPECT_EQ(std::tuple(info.Width, info.Height, info.PixelFormat),
-              std::tuple(3u, 2u, PixelFormat32bppARGB));
+    ASSERT_EQ(load("alpha.png")->GetImageInfo(&info), S_OK);
+    EXPECT_EQ(std::tuple(info.Width, info.Height, info.PixelFormat, info.Xdpi),
+              std::tuple(3u, 2u, PixelFormat32bppARGB, 96.0));
     EXPECT_TRUE(info.RawDataFormat == ImageFormatPNG);
-    EXPECT_DOUBLE_EQ(info.Xdpi, 96.0);
-    EXPECT_TRUE(info.Flags & ImageFlagsHasAlpha);
-    EXPECT_TRUE(info.Flags & ImageFlagsHasTranslucent);
+    EXPECT_EQ(info.Flags & (ImageFlagsHasAlpha | ImageFlagsHasTranslucent),
+              ImageFlagsHasAlpha | ImageFlagsHasTranslucent);
     ASSERT_EQ(load("cutout.png")->GetImageInfo(&info), S_OK);
     EXPECT_EQ(info.Flags & (ImageFlagsHasAlpha | ImageFlagsHasTranslucent), ImageFlagsHasAlpha)
         << "only wholly opaque and wholly transparent pixels";
 
     auto plain = load("plain.png");
-    ASSERT_TRUE(plain);
     ASSERT_EQ(plain->GetImageInfo(&info), S_OK);
-    EXPECT_EQ(info.PixelFormat, PixelFormat24bppRGB);
-    EXPECT_EQ(std::tuple(std::lround(info.Xdpi), std::lround(info.Ydpi)), std::tuple(192, 192));
+    EXPECT_EQ(std::tuple(info.PixelFormat, std::lround(info.Xdpi), std::lround(info.Ydpi)),
+              std::tuple(PixelFormat24bppRGB, 1920, 1920));
     EXPECT_FALSE(info.Flags & ImageFlagsHasAlpha);
     SIZE size{};
     ASSERT_EQ(plain->GetPhysicalDimension(&size), S_OK);
-    EXPECT_EQ(size.cx, 4 * 2540 / 192 + 1); // 52.9 rounds to 53
+    EXPECT_EQ(size.cx, 40 * 2540 / 1920 + 1); // 52.9 rounds to 53
 }
 
 TEST_F(ImagingTest, MissingCorruptTruncatedAndForeignFilesFailWithoutAnObject) {
-    const auto good = writePng(folder / "good.png", 8, 8, solid(8, 8, 200, 10, 10, 255), false);
+    const auto good = writePng(folder / "good.png", 8, 8, Bytes(8 * 8 * 3, 200), false);
     auto corrupt = good;
-    for (std::size_t i = 41; i < corrupt.size() - 12; ++i) {
+    for (std::size_t i = 41; i < corrupt.size() - 12; ++i)
         corrupt[i] ^= 0x5A; // the image data and its checksum no longer agree
-    }
     saveBytes(folder / "corrupt.png", corrupt);
-    saveBytes(folder / "truncated.png",
-              {good.begin(), good.begin() + std::ptrdiff_t(good.size() / 2)});
+    saveBytes(folder / "truncated.png", {good.begin(), good.begin() + long(good.size() / 2)});
     saveBytes(folder / "text.png", {'h', 'e', 'l', 'l', 'o'});
     saveBytes(folder / "empty.png", {});
 
@@ -117,99 +135,59 @@ TEST_F(ImagingTest, MissingCorruptTruncatedAndForeignFilesFailWithoutAnObject) {
     EXPECT_TRUE(load("good.png"));
 }
 
-TEST_F(ImagingTest, DrawOntoASurfaceBlendsHalfTransparentPixelsExactlyIntoRgb565) {
+TEST_F(ImagingTest, DrawBlendsHalfTransparentPixelsExactlyIntoRgb565) {
     // Opaque red, 50 % red, transparent, 50 % white.
     writePng(folder / "blend.png", 4, 1,
              {255, 0, 0, 255, 255, 0, 0, 128, 0, 255, 0, 0, 255, 255, 255, 128}, true);
-    auto image = load("blend.png");
-    ASSERT_TRUE(image);
-    auto dd = makeDirectDraw();
-    auto surface = makeSurface(*dd, 4, 1);
-    ASSERT_EQ(fill(*surface, nullptr, toolkitGrey), DD_OK);
-    HDC dc = nullptr;
-    ASSERT_EQ(surface->GetDC(&dc), DD_OK);
-    RECT dest{0, 0, 4, 1};
-    EXPECT_EQ(image->Draw(dc, &dest, nullptr), S_OK);
-    EXPECT_EQ(surface->ReleaseDC(dc), DD_OK);
-    EXPECT_EQ(surface->ReleaseDC(dc), DDERR_NODC);
     // 0xEF5D widens to (239, 235, 239); red at 128/255 over it gives (247, 117, 119) and white
     // gives (247, 245, 247).
-    EXPECT_EQ(pixelsOf(*surface),
-              (std::vector<std::uint16_t>{0xF800, 0xF3AE, toolkitGrey, 0xF7BE}));
+    EXPECT_EQ(drawn(*load("blend.png"), 4, 1, toolkitGrey),
+              (Pixels{0xF800, 0xF3AE, toolkitGrey, 0xF7BE}));
 }
 
 TEST_F(ImagingTest, DrawStretchesAndTakesSourceRectanglesInHundredthsOfAMillimetre) {
     writePng(folder / "two.png", 2, 1, {255, 0, 0, 255, 0, 0, 255, 255}, true);
     auto image = load("two.png");
-    ASSERT_TRUE(image);
-    BufferCanvas canvas(8, 2, 0);
-    RECT dest{0, 0, 8, 2};
-    ASSERT_EQ(image->Draw(canvas.dc, &dest, nullptr), S_OK);
-    EXPECT_EQ(std::tuple(canvas.at(0, 0), canvas.at(0, 1), canvas.at(7, 1)),
+    const Pixels stretched = drawn(*image, 8, 2);
+    EXPECT_EQ(std::tuple(stretched[0], stretched[8], stretched[15]),
               std::tuple(0xF800, 0xF800, 0x001F));
-    EXPECT_NE(canvas.at(4, 0), 0xF800) << "the middle is interpolated";
+    EXPECT_NE(stretched[4], 0xF800) << "the middle is interpolated";
 
     // At 96 dpi a pixel is 2540 / 96 = 26.46 hundredths of a millimetre: take the right pixel.
     BufferCanvas right(4, 1, 0);
-    RECT rightHalf{26, 0, 53, 26};
-    RECT small{0, 0, 4, 1};
+    RECT rightHalf{26, 0, 53, 26}, small{0, 0, 4, 1}, outside{0, 0, 200, 26};
     ASSERT_EQ(image->Draw(right.dc, &small, &rightHalf), S_OK);
-    EXPECT_EQ(right.pixels, (std::vector<std::uint16_t>(4, 0x001F)));
-    RECT outside{0, 0, 200, 26};
+    EXPECT_EQ(right.pixels, Pixels(4, 0x001F));
     EXPECT_EQ(image->Draw(right.dc, &small, &outside), E_INVALIDARG);
     EXPECT_EQ(image->Draw(nullptr, &small, nullptr), E_INVALIDARG);
 }
 
 TEST_F(ImagingTest, ABicubicRescaledBitmapKeepsFlatColoursAndRepeatsItsEdges) {
     // Left half opaque orange, right half half-transparent blue, 100 x 41.
-    std::vector<std::uint8_t> pixels;
+    Bytes pixels;
     for (int i = 0; i < 100 * 41; ++i)
         pixels.insert(pixels.end(), i % 100 < 50
                                         ? std::initializer_list<std::uint8_t>{255, 64, 0, 255}
                                         : std::initializer_list<std::uint8_t>{0, 0, 255, 128});
     writePng(folder / "button.png", 100, 41, pixels, true);
-    auto image = load("button.png");
-    IBitmapImage* bitmap = nullptr;
-    ASSERT_EQ(factory->CreateBitmapFromImage(image.get(), 50, 20, PixelFormat32bppARGB,
-                                             InterpolationHintBicubic, &bitmap),
-              S_OK);
-    const ComPtr<IBitmapImage> bitmapOwner(bitmap);
-    BitmapData data{};
-    ASSERT_EQ(bitmap->LockBits(nullptr, ImageLockModeRead, PixelFormat32bppARGB, &data), S_OK);
-    const auto* orange = static_cast<const std::uint8_t*>(data.Scan0) + 10 * data.Stride + 2 * 4;
-    EXPECT_EQ(std::vector<int>(orange, orange + 4), (std::vector<int>{0, 64, 255, 255}))
+    auto bitmap = rescaled("button.png", 50, 20, PixelFormat32bppARGB, InterpolationHintBicubic);
+    EXPECT_EQ(pixelBytes(*bitmap, PixelFormat32bppARGB, 2, 10), (Ints{0, 64, 255, 255}))
         << "B, G, R, A";
-    EXPECT_EQ(bitmap->UnlockBits(&data), S_OK);
-    EXPECT_EQ(bitmap->UnlockBits(&data), IMGERR_BADUNLOCK);
-    ASSERT_EQ(bitmap->LockBits(nullptr, ImageLockModeRead, PixelFormat32bppPARGB, &data), S_OK);
-    const auto* blue = static_cast<const std::uint8_t*>(data.Scan0) + 10 * data.Stride + 47 * 4;
-    EXPECT_EQ(std::vector<int>(blue, blue + 4), (std::vector<int>{128, 0, 0, 128}))
+    EXPECT_EQ(pixelBytes(*bitmap, PixelFormat32bppPARGB, 47, 10), (Ints{128, 0, 0, 128}))
         << "premultiplied B, G, R, then A";
-    bitmap->UnlockBits(&data);
-
-    IImage* scaled = nullptr;
-    ASSERT_EQ(bitmap->QueryInterface(IID_IImage, reinterpret_cast<void**>(&scaled)), S_OK);
-    const ComPtr<IImage> scaledOwner(scaled);
-    BufferCanvas canvas(50, 20, 0x0000);
-    RECT dest{0, 0, 50, 20};
-    ASSERT_EQ(scaled->Draw(canvas.dc, &dest, nullptr), S_OK);
-    EXPECT_EQ(canvas.at(2, 10), 0xFA00) << "flat areas keep their exact colour";
-    EXPECT_EQ(canvas.at(47, 10), 0x0010) << "half-transparent blue over black";
-    EXPECT_EQ(canvas.at(10, 0), canvas.at(10, 19)) << "edges repeat, they don't darken";
+    const Pixels scaled = drawn(*bitmap, 50, 20);
+    EXPECT_EQ(scaled[10 * 50 + 2], 0xFA00) << "flat areas keep their exact colour";
+    EXPECT_EQ(scaled[10 * 50 + 47], 0x0010) << "half-transparent blue over black";
+    EXPECT_EQ(scaled[10], scaled[19 * 50 + 10]) << "edges repeat, they don't darken";
 
     // Bilinear, red and blue (both half green) to four: the inner pixels take 3 : 1 of their nearer
     // neighbour.
     writePng(folder / "bilinear.png", 2, 1, {255, 128, 0, 255, 0, 128, 255, 255}, true);
-    ASSERT_EQ(factory->CreateBitmapFromImage(load("bilinear.png").get(), 4, 1, PixelFormat24bppRGB,
-                                             InterpolationHintBilinear, &bitmap),
-              S_OK);
-    const ComPtr<IBitmapImage> bilinear(bitmap);
-    ASSERT_EQ(bitmap->LockBits(nullptr, ImageLockModeRead, PixelFormat24bppRGB, &data), S_OK);
-    const auto* row = static_cast<const std::uint8_t*>(data.Scan0);
-    EXPECT_NEAR(row[3 + 2], 191, 1);
-    EXPECT_NEAR(row[3], 64, 1);
-    EXPECT_EQ(std::vector<int>(row + 9, row + 12), (std::vector<int>{255, 128, 0})) << "B, G, R";
-    bitmap->UnlockBits(&data);
+    bitmap = rescaled("bilinear.png", 4, 1, PixelFormat24bppRGB, InterpolationHintBilinear);
+    const auto second = pixelBytes(*bitmap, PixelFormat24bppRGB, 1, 0, 3);
+    EXPECT_NEAR(second[2], 191, 1);
+    EXPECT_NEAR(second[0], 64, 1);
+    EXPECT_EQ(pixelBytes(*bitmap, PixelFormat24bppRGB, 3, 0, 3), (Ints{255, 128, 0})) << "B, G, R";
 }
 
 TEST_F(ImagingTest, AnEncoderWithoutACompleteFrameWritesNothing) {
@@ -237,45 +215,33 @@ TEST_F(ImagingTest, AnEncoderWithoutACompleteFrameWritesNothing) {
     EXPECT_EQ(encoder->TerminateEncoder(), IMGERR_NOFRAME);
     EXPECT_FALSE(std::filesystem::exists(folder / "never.png"));
     const CLSID wrong = CLSID_ImagingFactory;
-    IImageEncoder* none = nullptr;
-    EXPECT_EQ(factory->CreateImageEncoderToFile(&wrong, file.c_str(), &none), IMGERR_CODECNOTFOUND);
+    EXPECT_EQ(factory->CreateImageEncoderToFile(&wrong, file.c_str(), &encoder),
+              IMGERR_CODECNOTFOUND);
 }
 
 TEST_F(ImagingTest, ANewBitmapIsBlackAndTakesPixelsWrittenInOtherFormats) {
     IBitmapImage* bitmap = nullptr;
     ASSERT_EQ(factory->CreateNewBitmap(4, 4, PixelFormat16bppRGB565, &bitmap), S_OK);
-    const ComPtr<IBitmapImage> bitmapOwner(bitmap);
-    IImage* image = nullptr;
-    ASSERT_EQ(bitmap->QueryInterface(IID_IImage, reinterpret_cast<void**>(&image)), S_OK);
-    const ComPtr<IImage> imageOwner(image);
-    BufferCanvas canvas(4, 4, 0xFFFF);
-    RECT dest{0, 0, 4, 4};
-    ASSERT_EQ(image->Draw(canvas.dc, &dest, nullptr), S_OK);
-    EXPECT_EQ(canvas.pixels, std::vector<std::uint16_t>(16, 0x0000));
-    IBitmapImage* empty = nullptr;
-    EXPECT_EQ(factory->CreateNewBitmap(0, 4, PixelFormat16bppRGB565, &empty), E_INVALIDARG);
+    EXPECT_EQ(drawn(*ComPtr<IBitmapImage>(bitmap), 4, 4, 0xFFFF), Pixels(16, 0x0000));
+    EXPECT_EQ(factory->CreateNewBitmap(0, 4, PixelFormat16bppRGB565, &bitmap), E_INVALIDARG);
 
-    // Pixels written in a format read back as B, G, R, A: the second pixel of each row too.
-    struct Written {
-        PixelFormatID format;
-        std::vector<std::uint8_t> bytes;
-        std::vector<int> second;
-    };
-    const Written cases[] = {
+    // Pixels written in a format read back as B, G, R, A (the second pixel of each row too), and
+    // in that format as they were written.
+    const std::tuple<PixelFormatID, Bytes, Ints> cases[] = {
         {PixelFormat16bppRGB555, {0x00, 0x7C, 0x04, 0x41}, {33, 66, 132, 255}},
         {PixelFormat32bppPARGB, {0, 0, 0, 0, 64, 32, 16, 128}, {128, 64, 32, 128}},
     };
-    for (const Written& w : cases) {
+    for (const auto& [format, bytes, second] : cases) {
         ASSERT_EQ(factory->CreateNewBitmap(2, 1, PixelFormat32bppARGB, &bitmap), S_OK);
         const ComPtr<IBitmapImage> written(bitmap);
         BitmapData data{};
-        ASSERT_EQ(bitmap->LockBits(nullptr, ImageLockModeWrite, w.format, &data), S_OK);
-        std::memcpy(data.Scan0, w.bytes.data(), w.bytes.size());
+        ASSERT_EQ(bitmap->LockBits(nullptr, ImageLockModeWrite, format, &data), S_OK);
+        std::memcpy(data.Scan0, bytes.data(), bytes.size());
         ASSERT_EQ(bitmap->UnlockBits(&data), S_OK);
-        ASSERT_EQ(bitmap->LockBits(nullptr, ImageLockModeRead, PixelFormat32bppARGB, &data), S_OK);
-        const auto* second = static_cast<const std::uint8_t*>(data.Scan0) + 4;
-        EXPECT_EQ(std::vector<int>(second, second + 4), w.second) << w.format;
-        bitmap->UnlockBits(&data);
+        EXPECT_EQ(pixelBytes(*bitmap, PixelFormat32bppARGB, 1, 0), second) << format;
+        EXPECT_EQ(pixelBytes(*bitmap, format, 0, 0, int(bytes.size())),
+                  Ints(bytes.begin(), bytes.end()))
+            << "read back as written";
     }
 }
 

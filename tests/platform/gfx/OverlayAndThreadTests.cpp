@@ -17,6 +17,10 @@ protected:
 
     Pixels presented(RECT area) { return platform::Device::instance().compose(area); }
     std::uint16_t presented(int x, int y) { return presented(RECT{x, y, x + 1, y + 1}).at(0); }
+    HRESULT show(IDirectDrawSurface& overlay, RECT* source, RECT* dest, DWORD flags = DDOVER_SHOW,
+                 IDirectDrawSurface* on = nullptr) {
+        return overlay.UpdateOverlay(source, on ? on : primary.get(), dest, flags, nullptr);
+    }
 };
 
 TEST_F(OverlayTest, ShownOverlayStretchesItsSourceAboveTheScreenUntilHidden) {
@@ -26,35 +30,30 @@ TEST_F(OverlayTest, ShownOverlayStretchesItsSourceAboveTheScreenUntilHidden) {
     pixelsOf(*overlay, &pixels);
     RECT source{1, 1, 3, 3}; // in 16.16 steps of 2 / 228 the second row starts at 115
     RECT dest{474, 100, 478, 328};
-    ASSERT_EQ(overlay->UpdateOverlay(&source, primary.get(), &dest, DDOVER_SHOW, nullptr), DD_OK);
+    ASSERT_EQ(show(*overlay, &source, &dest), DD_OK);
     EXPECT_EQ(presented(RECT{474, 100, 478, 101}), (Pixels{0x1111, 0x1111, 0x2222, 0x2222}));
     EXPECT_EQ(presented(RECT{476, 214, 477, 216}), (Pixels{0x2222, 0x4444}));
     for (POINT outside : {POINT{478, 200}, POINT{476, 328}, POINT{473, 200}, POINT{476, 99}})
         EXPECT_EQ(presented(outside.x, outside.y), 0xEF5D) << outside.x << "," << outside.y;
     EXPECT_EQ(pixelsOf(*primary)[200 * 480 + 476], 0xEF5D) << "the screen keeps its own pixels";
     RECT narrow{474, 100, 476, 328}; // as wide as its source: its rows as they are
-    ASSERT_EQ(overlay->UpdateOverlay(&source, primary.get(), &narrow, DDOVER_SHOW, nullptr), DD_OK);
+    ASSERT_EQ(show(*overlay, &source, &narrow), DD_OK);
     EXPECT_EQ(presented(RECT{475, 327, 477, 328}), (Pixels{0x4444, 0xEF5D}));
 
-    ASSERT_EQ(overlay->UpdateOverlay(nullptr, primary.get(), nullptr, DDOVER_HIDE, nullptr), DD_OK);
+    ASSERT_EQ(show(*overlay, nullptr, nullptr, DDOVER_HIDE), DD_OK);
     EXPECT_EQ(presented(476, 200), 0xEF5D);
-    ASSERT_EQ(overlay->UpdateOverlay(&source, primary.get(), &dest, DDOVER_SHOW, nullptr), DD_OK);
+    ASSERT_EQ(show(*overlay, &source, &dest), DD_OK);
     overlay.reset();
     EXPECT_EQ(presented(476, 200), 0xEF5D) << "released, the overlay left the screen";
-}
 
-TEST_F(OverlayTest, OnlyOverlaySurfacesTakeUpdateOverlay) {
+    // Only overlay surfaces take UpdateOverlay, only over the primary and inside it.
     auto plain = makeSurface(*dd, 6, 10);
-    EXPECT_EQ(plain->UpdateOverlay(nullptr, primary.get(), nullptr, DDOVER_SHOW, nullptr),
-              DDERR_NOTAOVERLAYSURFACE);
-    EXPECT_EQ(primary->UpdateOverlay(nullptr, primary.get(), nullptr, DDOVER_HIDE, nullptr),
-              DDERR_NOTAOVERLAYSURFACE);
-    auto overlay = makeSurface(*dd, 6, 10, DDSCAPS_OVERLAY);
+    overlay = makeSurface(*dd, 6, 10, DDSCAPS_OVERLAY);
     RECT outside{470, 630, 480, 641};
-    EXPECT_EQ(overlay->UpdateOverlay(nullptr, primary.get(), &outside, DDOVER_SHOW, nullptr),
-              DDERR_INVALIDRECT);
-    EXPECT_EQ(overlay->UpdateOverlay(nullptr, plain.get(), nullptr, DDOVER_SHOW, nullptr),
-              DDERR_INVALIDPARAMS);
+    EXPECT_EQ(show(*plain, nullptr, nullptr), DDERR_NOTAOVERLAYSURFACE);
+    EXPECT_EQ(show(*primary, nullptr, nullptr, DDOVER_HIDE), DDERR_NOTAOVERLAYSURFACE);
+    EXPECT_EQ(show(*overlay, nullptr, &outside), DDERR_INVALIDRECT);
+    EXPECT_EQ(show(*overlay, nullptr, nullptr, DDOVER_SHOW, plain.get()), DDERR_INVALIDPARAMS);
 }
 
 // A worker updating a label (keyed blits onto the primary, text in a shared font, the scroll
@@ -65,23 +64,24 @@ TEST_F(OverlayTest, AWorkerAndTheInterfaceThreadShareSurfacesAFontAndTheScreen) 
     HFONT font = makeFont(-24);
     auto label = makeSurface(*dd, 200, 40);
     auto bar = makeSurface(*dd, 6, 640, DDSCAPS_OVERLAY);
-    RECT barDest{474, 0, 480, 640};
-    ASSERT_EQ(bar->UpdateOverlay(nullptr, primary.get(), &barDest, DDOVER_SHOW, nullptr), DD_OK);
-    const auto measureAndDraw = [&](IDirectDrawSurface& surface, RECT& measured) {
-        HDC dc = nullptr;
-        ASSERT_EQ(surface.GetDC(&dc), DD_OK);
-        SelectObject(dc, font);
-        measured = measure(dc, L"Connecting to the Internet...", DT_WORDBREAK, {0, 0, 200, 1});
-        DrawTextW(dc, L"Connecting to the Internet...", -1, &measured, DT_WORDBREAK);
-        ASSERT_EQ(surface.ReleaseDC(dc), DD_OK);
-    };
-    RECT fromWorker{}, fromUi{}, dest{10, 500, 210, 540}, moved{0, 60, 480, 640};
+    RECT barDest{474, 0, 480, 640}, dest{10, 500, 210, 540}, moved{0, 60, 480, 640};
     RECT from{0, 50, 480, 630}, view{0, 50, 480, 640};
+    ASSERT_EQ(show(*bar, nullptr, &barDest), DD_OK);
+    const auto measureAndDraw = [&](IDirectDrawSurface& surface) {
+        HDC dc = nullptr;
+        EXPECT_EQ(surface.GetDC(&dc), DD_OK);
+        SelectObject(dc, font);
+        RECT box = measure(dc, L"Connecting to the Internet...", DT_WORDBREAK, {0, 0, 200, 1});
+        DrawTextW(dc, L"Connecting to the Internet...", -1, &box, DT_WORDBREAK);
+        EXPECT_EQ(surface.ReleaseDC(dc), DD_OK);
+        return std::tuple(box.right, box.bottom);
+    };
+    std::tuple<LONG, LONG> fromWorker, fromUi;
     std::thread worker([&] {
         DDBLTFX fx = effects(0, 0xFFFF, 0xFFFF);
         for (int i = 0; i < 100; ++i) {
             fill(*label, nullptr, 0xFFFF);
-            measureAndDraw(*label, fromWorker);
+            fromWorker = measureAndDraw(*label);
             primary->Blt(&dest, label.get(), nullptr, DDBLT_KEYSRCOVERRIDE, &fx);
             fill(*bar, nullptr, static_cast<DWORD>(i));
         }
@@ -89,12 +89,11 @@ TEST_F(OverlayTest, AWorkerAndTheInterfaceThreadShareSurfacesAFontAndTheScreen) 
     for (int i = 0; i < 100; ++i) {
         primary->Blt(&moved, primary.get(), &from, DDBLT_WAITNOTBUSY, nullptr);
         fill(*primary, &view, 0xEF5D);
-        measureAndDraw(*label, fromUi);
+        fromUi = measureAndDraw(*label);
         presented(RECT{0, 0, 480, 640});
     }
     worker.join();
-    EXPECT_EQ(std::tuple(fromWorker.right, fromWorker.bottom),
-              std::tuple(fromUi.right, fromUi.bottom));
+    EXPECT_EQ(fromWorker, fromUi);
     EXPECT_EQ(presented(0, 60), 0xEF5D);
     DeleteObject(font);
 }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -23,43 +24,40 @@ mode_t permissions(const fs::path& file) {
 }
 
 TEST(AtomicFileTest, ReplacementHasTheNewBytesAndTheOldFilesPermissionsOrFailsSayingWhy) {
-    TemporaryDevice folder(false);
-    fs::path file = folder.root / "settings.reg";
+    const TemporaryDevice device;
+    const fs::path folder = device.program, file = folder / "settings.reg";
     ASSERT_TRUE(replaceFileAtomically(file, "first"));
     EXPECT_EQ(permissions(file), 0644u) << "a new file is readable by all, not private";
     ::chmod(file.c_str(), 0600);
     ASSERT_TRUE(replaceFileAtomically(file, std::string_view("sec\0nd", 6)));
-    EXPECT_EQ(readText(file), std::string("sec\0nd", 6));
-    EXPECT_EQ(permissions(file), 0600u);
+    EXPECT_EQ(std::tuple(readText(file), permissions(file)),
+              std::tuple(std::string("sec\0nd", 6), 0600u));
     ASSERT_TRUE(replaceFileAtomically(file, "third", 0640));
     EXPECT_EQ(permissions(file), 0640u);
 
-    fs::path target = folder.root / "picture.png";
+    const fs::path target = folder / "picture.png";
     fs::create_directory(target);
     writeText(target / "inside", "kept");
     errno = 0;
     EXPECT_FALSE(replaceFileAtomically(target, "bytes"));
     EXPECT_TRUE(errno == EISDIR || errno == ENOTEMPTY || errno == EEXIST) << errno;
     EXPECT_EQ(readText(target / "inside"), "kept");
-    EXPECT_EQ(entriesIn(folder.root), 2u) << "no temporary file is left beside the targets";
+    EXPECT_EQ(entriesIn(folder), 2u) << "no temporary file is left beside the targets";
     errno = 0;
-    EXPECT_FALSE(replaceFileAtomically(folder.root / "missing" / "file", "bytes"));
+    EXPECT_FALSE(replaceFileAtomically(folder / "missing" / "file", "bytes"));
     EXPECT_EQ(errno, ENOENT);
 }
 
 TEST(AtomicFileTest, OnlyTemporariesOfEndedWritersAreRemovedAlsoInFoldersBelow) {
-    TemporaryDevice device(false);
-    const fs::path folder = device.root;
+    const TemporaryDevice device;
+    const fs::path folder = device.program;
     std::string ours;
-    const int fd = platform::kernel::createTemporaryFor(folder / "registry.reg", 0644, ours);
-    ASSERT_GE(fd, 0);
-    ::close(fd);
+    ::close(platform::kernel::createTemporaryFor(folder / "registry.reg", 0644, ours));
     const pid_t child = ::fork();
     if (child == 0)
         ::_exit(0);
     ::waitpid(child, nullptr, 0);
-    const std::string ended = std::to_string(child);
-    const std::string parent = std::to_string(::getppid());
+    const std::string ended = std::to_string(child), parent = std::to_string(::getppid());
     fs::create_directories(folder / "resources" / "VGA" / "a" / "b" / "c");
     const std::vector<std::pair<fs::path, bool>> files = {
         {ours, false}, // this process still writes it

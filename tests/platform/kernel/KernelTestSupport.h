@@ -8,51 +8,39 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <stdlib.h>
 #include <string>
 
 namespace kerneltest {
 
 namespace fs = std::filesystem;
+using platformtest::PlatformThread;
 
-// A fresh temporary folder; configured as a device (a device folder and a program folder, the
-// registry from scratch) unless `asDevice` is false.
-class TemporaryDevice {
-public:
-    explicit TemporaryDevice(bool asDevice = true) : asDevice_(asDevice) {
+// A fresh temporary folder configured as a device: a device folder, an empty program folder and
+// the registry from scratch.
+struct TemporaryDevice {
+    fs::path root = [] {
         std::string pattern = (fs::temp_directory_path() / "dawnbell-kernel-XXXXXX").string();
-        root = ::mkdtemp(pattern.data());
-        device = root / "device";
-        program = root / "program";
-        if (asDevice) {
-            fs::create_directories(program);
-            platform::paths::configure(device, program);
-            platform::registry::reload();
-        }
+        return fs::path(::mkdtemp(pattern.data()));
+    }();
+    fs::path device = root / "device", program = root / "program";
+
+    TemporaryDevice() {
+        fs::create_directories(program);
+        platform::paths::configure(device, program);
+        platform::registry::reload();
     }
     ~TemporaryDevice() {
-        if (asDevice_)
-            platform::registry::reload();
+        platform::registry::reload();
         std::error_code ignored;
         fs::remove_all(root, ignored);
     }
-    TemporaryDevice(const TemporaryDevice&) = delete;
-    TemporaryDevice& operator=(const TemporaryDevice&) = delete;
-
-    fs::path root;
-    fs::path device;
-    fs::path program;
-
-private:
-    bool asDevice_;
 };
 
 inline std::string readText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 inline void writeText(const fs::path& path, const std::string& text) {
@@ -62,7 +50,5 @@ inline void writeText(const fs::path& path, const std::string& text) {
 inline size_t entriesIn(const fs::path& folder) {
     return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
 }
-
-using platformtest::PlatformThread;
 
 } // namespace kerneltest

@@ -17,10 +17,6 @@ HANDLE createFile(const wchar_t* path, DWORD access, DWORD disposition) {
     return CreateFileW(path, access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-DWORD lastError() {
-    return GetLastError();
-}
-
 } // namespace
 
 TEST_F(PathsTest, DevicePathsMapIntoTheProgramOrDeviceFolderAndNeverLeaveThem) {
@@ -49,20 +45,24 @@ TEST_F(PathsTest, DevicePathsMapIntoTheProgramOrDeviceFolderAndNeverLeaveThem) {
 }
 
 TEST_F(PathsTest, TextConvertsBetweenWideAndUtf8) {
-    std::wstring text = L"caf\u00e9 \u20ac \U0001F600";
+    const std::wstring text = L"caf\u00e9 \u20ac \U0001F600";
     EXPECT_EQ(paths::narrow(text), "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80");
     EXPECT_EQ(paths::widen(paths::narrow(text)), text);
-    EXPECT_EQ(paths::widen("a\xFF"
-                           "b"),
-              L"a\uFFFD"
-              L"b");
-    EXPECT_EQ(paths::widen("\xC0\xAF"), L"\uFFFD\uFFFD") << "overlong form";
-    EXPECT_EQ(paths::widen("\xE0\x9F\xBF"), L"\uFFFD\uFFFD\uFFFD") << "overlong three bytes";
-    EXPECT_EQ(paths::widen("\xE0\xA0\x80\xC2\x80"), L"\u0800\u0080") << "the smallest forms";
-    EXPECT_EQ(paths::narrow(std::wstring(1, static_cast<wchar_t>(0xD800))), "\xEF\xBF\xBD");
-    EXPECT_EQ(paths::narrow(std::wstring(1, static_cast<wchar_t>(0xDFFF))), "\xEF\xBF\xBD")
-        << "the last surrogate";
-    EXPECT_EQ(paths::narrow(std::wstring(1, static_cast<wchar_t>(0xE000))), "\xEE\x80\x80");
+    // A bad byte, overlong two- and three-byte forms, then the smallest forms.
+    const std::pair<std::string, std::wstring> widened[] = {
+        {"a\xFF\x62", L"a\uFFFDb"},
+        {"\xC0\xAF", L"\uFFFD\uFFFD"},
+        {"\xE0\x9F\xBF", L"\uFFFD\uFFFD\uFFFD"},
+        {"\xE0\xA0\x80\xC2\x80", L"\u0800\u0080"},
+    };
+    for (const auto& [utf8, wide] : widened)
+        EXPECT_EQ(paths::widen(utf8), wide);
+    // Surrogates, first and last, are no characters; what follows them is, up to the last one.
+    for (const auto& [unit, utf8] : {std::pair<wchar_t, const char*>{0xD800, "\xEF\xBF\xBD"},
+                                     {0xDFFF, "\xEF\xBF\xBD"},
+                                     {0xE000, "\xEE\x80\x80"},
+                                     {0x10FFFF, "\xF4\x8F\xBF\xBF"}})
+        EXPECT_EQ(paths::narrow(std::wstring(1, unit)), utf8);
 }
 
 TEST_F(PathsTest, ModuleFileNameIsTheProgramsDevicePathAndTruncatesWithATerminator) {
@@ -78,29 +78,28 @@ TEST_F(PathsTest, ModuleFileNameIsTheProgramsDevicePathAndTruncatesWithATerminat
     wchar_t small[11];
     std::fill(std::begin(small), std::end(small), L'#');
     EXPECT_EQ(GetModuleFileNameW(nullptr, small, 10), 10u);
-    EXPECT_EQ(lastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INSUFFICIENT_BUFFER});
     EXPECT_EQ(std::wstring(small), full.substr(0, 9));
     EXPECT_EQ(small[10], L'#') << "nothing written past the buffer";
 }
 
-TEST_F(PathsTest, FileWrittenAtADevicePathReadsBackAndReportsItsCreation) {
+TEST_F(PathsTest, FileWrittenAtADevicePathReadsBackAndTellsWhetherItExisted) {
     const std::string marker = "Your resources are already scalled!";
     const wchar_t* path = L"\\Program Files\\Dawnbell\\AlreadyScalled.txt";
+    const fs::path host = device.program / "AlreadyScalled.txt";
     HANDLE file = createFile(path, GENERIC_WRITE, CREATE_ALWAYS);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(lastError(), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_SUCCESS});
     DWORD done = 0;
+    char buffer[100] = {};
     EXPECT_TRUE(WriteFile(file, marker.data(), static_cast<DWORD>(marker.size()), &done, nullptr));
     EXPECT_EQ(done, marker.size());
-    char buffer[100] = {};
     EXPECT_FALSE(ReadFile(file, buffer, 1, &done, nullptr)) << "a write-only handle cannot read";
     EXPECT_TRUE(CloseHandle(file));
-    EXPECT_EQ(readText(device.program / "AlreadyScalled.txt"), marker);
+    EXPECT_EQ(readText(host), marker);
     EXPECT_EQ(GetFileAttributesW(path), FILE_ATTRIBUTE_NORMAL);
 
     file = createFile(path, GENERIC_READ, OPEN_EXISTING);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(lastError(), static_cast<DWORD>(ERROR_SUCCESS)) << "only creation reports existing";
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_SUCCESS}) << "only creation tells it existed";
     EXPECT_TRUE(ReadFile(file, buffer, sizeof buffer, &done, nullptr));
     EXPECT_EQ(std::string(buffer, done), marker);
     EXPECT_TRUE(ReadFile(file, buffer, sizeof buffer, &done, nullptr));
@@ -109,15 +108,15 @@ TEST_F(PathsTest, FileWrittenAtADevicePathReadsBackAndReportsItsCreation) {
     CloseHandle(file);
 
     file = createFile(path, GENERIC_WRITE, OPEN_ALWAYS);
-    EXPECT_EQ(lastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_ALREADY_EXISTS});
     CloseHandle(file);
-    EXPECT_EQ(fs::file_size(device.program / "AlreadyScalled.txt"), marker.size()) << "kept";
+    EXPECT_EQ(fs::file_size(host), marker.size()) << "kept";
     file = createFile(path, GENERIC_WRITE, CREATE_ALWAYS);
-    EXPECT_EQ(lastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_ALREADY_EXISTS});
     CloseHandle(file);
-    EXPECT_EQ(fs::file_size(device.program / "AlreadyScalled.txt"), 0u) << "truncated";
+    EXPECT_EQ(fs::file_size(host), 0u) << "truncated";
     EXPECT_FALSE(WriteFile(file, "x", 1, &done, nullptr)) << "closed";
-    EXPECT_EQ(lastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
 }
 
 TEST_F(PathsTest, FileCallsReportTheReasonTheyFailed) {
@@ -135,31 +134,31 @@ TEST_F(PathsTest, FileCallsReportTheReasonTheyFailed) {
     };
     for (const auto& f : failures) {
         EXPECT_EQ(createFile(f.path, f.access, f.disposition), INVALID_HANDLE_VALUE) << f.error;
-        EXPECT_EQ(lastError(), f.error);
+        EXPECT_EQ(GetLastError(), f.error);
     }
     EXPECT_EQ(GetFileAttributesW(L"\\windows\\missing.txt"), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(lastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_NOT_FOUND});
     EXPECT_TRUE(DeleteFileW(L"\\windows\\there.txt"));
     EXPECT_FALSE(DeleteFileW(L"\\windows\\there.txt"));
-    EXPECT_EQ(lastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_NOT_FOUND});
 }
 
 TEST_F(PathsTest, CopyWithFailIfExistsNeverTouchesAnExistingFile) {
+    const fs::path windows = device.device / "windows";
     writeText(device.program / "font.ttf", "new font");
-    writeText(device.device / "windows" / "font.ttf", "installed font");
+    writeText(windows / "font.ttf", "installed font");
     const wchar_t* from = L"\\Program Files\\Dawnbell\\font.ttf";
     EXPECT_FALSE(CopyFileW(from, L"\\windows\\font.ttf", TRUE));
-    EXPECT_EQ(lastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
-    EXPECT_EQ(readText(device.device / "windows" / "font.ttf"), "installed font");
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_EXISTS});
+    EXPECT_EQ(readText(windows / "font.ttf"), "installed font");
     EXPECT_TRUE(CopyFileW(from, L"\\windows\\font.ttf", FALSE));
-    EXPECT_EQ(readText(device.device / "windows" / "font.ttf"), "new font");
     EXPECT_TRUE(CopyFileW(from, L"\\windows\\copy.ttf", TRUE));
-    EXPECT_EQ(readText(device.device / "windows" / "copy.ttf"), "new font");
+    EXPECT_EQ(readText(windows / "font.ttf") + readText(windows / "copy.ttf"), "new fontnew font");
     EXPECT_FALSE(CopyFileW(L"\\Program Files\\Dawnbell\\gone.ttf", L"\\windows\\g.ttf", TRUE));
-    EXPECT_EQ(lastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_NOT_FOUND});
     EXPECT_FALSE(CopyFileW(L"\\windows", L"\\windows\\w", FALSE)) << "a folder is no file";
-    EXPECT_EQ(lastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
     fs::create_symlink("/proc/self/mem", device.program / "unreadable"); // reading fails: EIO
     EXPECT_FALSE(CopyFileW(L"\\Program Files\\Dawnbell\\unreadable", L"\\windows\\u", FALSE));
-    EXPECT_EQ(entriesIn(device.device / "windows"), 2u) << "no temporary copies left behind";
+    EXPECT_EQ(entriesIn(windows), 2u) << "no temporary copies left behind";
 }

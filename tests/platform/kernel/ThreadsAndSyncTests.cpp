@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <tuple>
 
 using namespace kerneltest;
+using platformtest::spinUntil;
 
 namespace {
 
@@ -23,8 +25,7 @@ struct UnwindWitness {
 } // namespace
 
 TEST_F(ThreadsTest, ThreadRunsWithItsOwnIdAndLastErrorAndEndsWithItsResult) {
-    DWORD idInside = 0;
-    DWORD lastErrorInside = 1;
+    DWORD idInside = 0, lastErrorInside = 1, code = 0;
     SetLastError(5);
     HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     PlatformThread thread([&]() -> DWORD {
@@ -34,15 +35,13 @@ TEST_F(ThreadsTest, ThreadRunsWithItsOwnIdAndLastErrorAndEndsWithItsResult) {
         SetLastError(77);
         return 42;
     });
-    DWORD code = 0;
     EXPECT_TRUE(GetExitCodeThread(thread.handle(), &code));
     EXPECT_EQ(code, STILL_ACTIVE);
     SetEvent(go);
     EXPECT_EQ(thread.join(), 42u);
-    EXPECT_EQ(idInside, thread.id());
+    EXPECT_EQ(std::tuple(idInside, lastErrorInside, GetLastError()),
+              std::tuple(thread.id(), 0u, 5u));
     EXPECT_NE(thread.id(), GetCurrentThreadId());
-    EXPECT_EQ(lastErrorInside, 0u);
-    EXPECT_EQ(GetLastError(), 5u);
     EXPECT_FALSE(platform::kernel::isBlocked(0)) << "no such thread";
     CloseHandle(go);
 }
@@ -64,23 +63,19 @@ TEST_F(ThreadsTest, TerminateThreadWakesEveryKindOfWaitAndUnwindsTheThread) {
     DWORD code = 7;
     for (const auto& [blocks, waitFor] : waits) {
         const auto& wait = waitFor; // clang 14 cannot capture a structured binding
-        std::atomic<bool> started{false};
-        std::atomic<bool> destroyed{false};
-        std::atomic<bool> passedTheWait{false};
+        std::atomic<bool> started{false}, destroyed{false}, passedTheWait{false};
         PlatformThread thread([&] {
             UnwindWitness witness{destroyed};
             started = true;
             wait();
             passedTheWait = true;
         });
-        while (!started)
-            std::this_thread::yield();
+        spinUntil([&] { return started.load(); });
         if (blocks)
             thread.settle();
         EXPECT_TRUE(TerminateThread(thread.handle(), ++code));
         EXPECT_TRUE(thread.finished()) << "TerminateThread returns once the thread has stopped";
-        EXPECT_TRUE(destroyed);
-        EXPECT_FALSE(passedTheWait);
+        EXPECT_TRUE(destroyed && !passedTheWait);
         EXPECT_EQ(thread.join(), code);
     }
     LeaveCriticalSection(&section);
@@ -92,7 +87,7 @@ TEST_F(ThreadsTest, ThreadThatTerminatesItselfStopsAtOnce) {
     std::atomic<HANDLE> self{nullptr};
     std::atomic<bool> continued{false};
     PlatformThread thread([&] {
-        platformtest::spinUntil([&] { return self != nullptr; });
+        spinUntil([&] { return self != nullptr; });
         TerminateThread(self, 9);
         continued = true;
     });
@@ -101,50 +96,44 @@ TEST_F(ThreadsTest, ThreadThatTerminatesItselfStopsAtOnce) {
     EXPECT_FALSE(continued);
 }
 
-TEST_F(ThreadsTest, ManualResetEventStaysSignalledUntilResetAndBadHandlesFail) {
+TEST_F(ThreadsTest, EventsStaySetUntilResetOrReleaseOneWaiterPerSetAndBadHandlesFail) {
     HANDLE event = CreateEventW(nullptr, TRUE, TRUE, nullptr);
-    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    const auto isSet = [&] { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; };
+    EXPECT_TRUE(isSet() && isSet()) << "a manual-reset event stays set";
     EXPECT_TRUE(ResetEvent(event));
-    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    EXPECT_FALSE(isSet());
     EXPECT_TRUE(SetEvent(event));
-    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
-
+    EXPECT_TRUE(isSet());
     EXPECT_TRUE(CloseHandle(event));
     EXPECT_FALSE(CloseHandle(event));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_FAILED);
     EXPECT_FALSE(SetEvent(event));
     SetLastError(0);
     EXPECT_FALSE(TerminateThread(event, 0));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
     EXPECT_EQ(CreateEventW(nullptr, TRUE, FALSE, L"named"), nullptr);
     SetLastError(0);
     EXPECT_EQ(CreateThread(nullptr, 0, nullptr, nullptr, 0, nullptr), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-}
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
 
-TEST_F(ThreadsTest, AutoResetEventReleasesExactlyOneWaiterPerSet) {
-    HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    event = CreateEventW(nullptr, FALSE, FALSE, nullptr); // auto-reset
     std::atomic<int> released{0};
-    auto waiter = [&] {
+    const auto waiter = [&] {
         WaitForSingleObject(event, INFINITE);
         ++released;
     };
-    PlatformThread first(waiter);
-    PlatformThread second(waiter);
+    PlatformThread first(waiter), second(waiter);
     first.settle();
     second.settle();
     SetEvent(event);
-    platformtest::spinUntil([&] { return released > 0; });
+    spinUntil([&] { return released > 0; });
     first.settle();
     second.settle();
     EXPECT_EQ(released, 1);
-    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT) << "the signal was taken";
+    EXPECT_FALSE(isSet()) << "the signal was taken";
     SetEvent(event);
-    first.join();
-    second.join();
-    EXPECT_EQ(released, 2);
+    spinUntil([&] { return released == 2; });
     CloseHandle(event);
 }
 
@@ -165,16 +154,13 @@ TEST_F(ThreadsTest, CriticalSectionIsReentrantAndExcludesOtherThreadsUntilFullyL
     LeaveCriticalSection(&section);
     other.join();
     EXPECT_TRUE(entered);
-
     DeleteCriticalSection(&section);
 }
 
 TEST_F(ThreadsTest, SleepAndWaitTimeoutsEndOnlyWhenTheManualClockReachesThem) {
     platform::clock::useManual(1000);
-    EXPECT_EQ(GetTickCount(), 1000u);
     platform::clock::advance(25);
     EXPECT_EQ(GetTickCount(), 1025u);
-
     HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     const std::pair<DWORD, std::function<DWORD()>> timeouts[] = {
         {100, [] { return (Sleep(100), DWORD{1}); }},

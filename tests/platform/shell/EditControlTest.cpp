@@ -125,21 +125,25 @@ TEST_F(EditControlTest, CaretBlinksOnTheDeviceClockOnlyWhileFocusedAndShown) {
     const auto on = screen(field);
     platform::clock::advance(500);
     platform::pumpMessages();
-    EXPECT_LT(darkPixels(screen(field)), darkPixels(on)) << "the caret went off";
+    const auto off = screen(field);
+    EXPECT_LT(darkPixels(off), darkPixels(on)) << "the caret went off";
     platform::clock::advance(500);
     platform::pumpMessages();
     EXPECT_EQ(screen(field), on);
 
-    ShowWindow(edit, SW_HIDE);
-    platform::pumpMessages();
-    EXPECT_FALSE(KillTimer(edit, caretTimer)) << "no blinking while hidden";
-    ShowWindow(edit, SW_SHOW);
     SetFocus(ownerWindow());
     platform::pumpMessages();
+    EXPECT_EQ(screen(field), off) << "no caret without the focus";
     EXPECT_FALSE(KillTimer(edit, caretTimer)) << "no blinking without the focus";
     SetFocus(edit);
     platform::pumpMessages();
-    EXPECT_TRUE(KillTimer(edit, caretTimer));
+    EXPECT_EQ(screen(field), on) << "the focus brings the caret back";
+    platform::clock::advance(500);
+    platform::pumpMessages();
+    EXPECT_EQ(screen(field), off) << "and its blinking";
+    ShowWindow(edit, SW_HIDE);
+    platform::pumpMessages();
+    EXPECT_FALSE(KillTimer(edit, caretTimer)) << "no blinking while hidden";
 }
 
 TEST_F(EditControlTest, LongTextScrollsToKeepTheCaretInView) {

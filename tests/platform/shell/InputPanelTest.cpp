@@ -117,11 +117,18 @@ TEST_F(VgaPanelTest, KeyboardIsDrawnOnlyWhileOnWithThePressedKeyHighlighted) {
     const auto shown = screen(panel);
     EXPECT_FALSE(std::all_of(shown.begin(), shown.end(), [&](auto p) { return p == before[0]; }));
 
+    // A pixel of a key's face beside its label.
+    const auto keyPixel = [](const RECT& face) {
+        const LONG y = (face.top + face.bottom) / 2;
+        return screen({face.left + 2, y, face.left + 3, y + 1})[0];
+    };
     const RECT face = key(L'g').face;
     const auto idle = screen(face);
+    EXPECT_EQ(keyPixel(face), 0xFFFF) << "a character key is white";
+    EXPECT_EQ(keyPixel(key(0, KeyKind::shift).face), 0xAD97) << "a function key is grey";
     const POINT p = centre(face);
     device().pointer(platform::PointerAction::down, p.x, p.y);
-    EXPECT_NE(screen(face), idle);
+    EXPECT_EQ(keyPixel(face), 0x3C1E) << "the pressed key is blue";
     device().pointer(platform::PointerAction::up, p.x, p.y);
     EXPECT_EQ(screen(face), idle);
 

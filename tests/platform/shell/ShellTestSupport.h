@@ -100,8 +100,18 @@ protected:
             tapKey(key(c));
     }
 
-    // The screen as presented inside `area`.
-    static std::vector<std::uint16_t> screen(const RECT& area) { return device().compose(area); }
+    // What the user sees inside `area` after a present: only what was marked changed is redrawn.
+    static std::vector<std::uint16_t> screen(const RECT& area) {
+        device().backend().present();
+        const auto picture = device().backend().picture();
+        std::vector<std::uint16_t> part;
+        for (LONG y = area.top; y < area.bottom; ++y) {
+            const auto row = picture.begin() + y * device().width();
+            part.insert(part.end(), row + area.left, row + area.right);
+        }
+        EXPECT_EQ(part, device().compose(area)) << "a change was not marked for the present";
+        return part;
+    }
 
 private:
     int width_;

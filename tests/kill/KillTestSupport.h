@@ -14,6 +14,7 @@
 #include <fstream>
 #include <functional>
 #include <random>
+#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -38,22 +39,18 @@ inline const char* setting(const char* variable, const char* fallback) {
 inline std::uint64_t randomStartValue() {
     std::random_device device;
     const auto fresh = std::to_string((static_cast<std::uint64_t>(device()) << 32) | device());
-    const std::uint64_t value = std::strtoull(setting("DAWNBELL_KILL_START", fresh.c_str()), 0, 10);
-    std::printf("Random start value %llu (replay with DAWNBELL_KILL_START=%llu)\n",
-                static_cast<unsigned long long>(value), static_cast<unsigned long long>(value));
+    const unsigned long long value = std::stoull(setting("DAWNBELL_KILL_START", fresh.c_str()));
+    std::printf("Random start value %llu (replay with DAWNBELL_KILL_START=%llu)\n", value, value);
     return value;
 }
 
 struct TemporaryFolder {
-    TemporaryFolder() {
-        std::string pattern = (fs::temp_directory_path() / "dawnbell-kill-XXXXXX").string();
-        path = ::mkdtemp(pattern.data());
-    }
+    std::string pattern = (fs::temp_directory_path() / "dawnbell-kill-XXXXXX").string();
+    fs::path path = ::mkdtemp(pattern.data());
     ~TemporaryFolder() {
         std::error_code ignored;
         fs::remove_all(path, ignored);
     }
-    fs::path path;
 };
 
 inline std::string fileBytes(const fs::path& file) {
@@ -64,11 +61,9 @@ inline std::string fileBytes(const fs::path& file) {
 // The temporaries that replacements in `folder` (and below) have left: ".<name>.writing-...".
 inline int temporariesIn(const fs::path& folder) {
     int count = 0;
-    std::error_code error;
-    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        count += name.starts_with(".") && name.find(".writing-") != std::string::npos ? 1 : 0;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        count += name.starts_with(".") && name.find(".writing-") != std::string::npos;
     }
     return count;
 }
@@ -77,26 +72,21 @@ inline int temporariesIn(const fs::path& folder) {
 // test's, with DAWNBELL_* settings added.
 class Child {
 public:
-    Child(std::vector<std::string> arguments, const std::vector<std::string>& settings) {
-        int ends[2] = {-1, -1};
-        if (::pipe2(ends, O_CLOEXEC) != 0) {
-            ADD_FAILURE() << "no pipe";
-            return;
-        }
+    Child(std::vector<std::string> arguments, std::vector<std::string> environment) {
         arguments.insert(arguments.begin(),
                          setting("DAWNBELL_KILL_CHILD", DAWNBELL_KILL_CHILD_PATH));
-        std::vector<std::string> environment(settings);
-        for (char** variable = environ; *variable != nullptr; ++variable) {
+        for (char** variable = environ; *variable != nullptr; ++variable)
             environment.emplace_back(*variable);
-        }
-        const auto argv = pointers(arguments);
-        const auto envp = pointers(environment);
-        pid_ = ::fork(); // nothing but async-signal-safe calls in the child until the exec
-        if (pid_ == 0) {
-            ::dup2(ends[1], STDOUT_FILENO);
-            ::execve(argv[0], argv.data(), envp.data());
-            ::_exit(127);
-        }
+        int ends[2] = {-1, -1};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        const bool spawned =
+            ::pipe2(ends, O_CLOEXEC) == 0 &&
+            posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO) == 0 &&
+            posix_spawn(&pid_, arguments[0].c_str(), &actions, nullptr, pointers(arguments).data(),
+                        pointers(environment).data()) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        EXPECT_TRUE(spawned) << arguments[0];
         ::close(ends[1]);
         out_ = ends[0];
     }
@@ -111,9 +101,8 @@ public:
     // Reads the output until `done` holds for all that has come (true) or the output ends.
     bool readUntil(const std::function<bool(const std::string&)>& done) {
         for (char c = 0; !done(output_); output_ += c) {
-            if (::read(out_, &c, 1) != 1) {
+            if (::read(out_, &c, 1) != 1)
                 return false;
-            }
         }
         return true;
     }
@@ -126,9 +115,8 @@ public:
         return output_;
     }
     void kill() const {
-        if (pid_ > 0 && !ended_) {
+        if (pid_ > 0 && !ended_)
             ::kill(pid_, SIGKILL);
-        }
     }
     // Whether the child exited with status 0, once it has ended (or was killed: false).
     bool wait() {
@@ -141,9 +129,8 @@ public:
 private:
     static std::vector<char*> pointers(std::vector<std::string>& texts) {
         std::vector<char*> result;
-        for (std::string& text : texts) {
+        for (std::string& text : texts)
             result.push_back(text.data());
-        }
         result.push_back(nullptr);
         return result;
     }
@@ -158,9 +145,8 @@ private:
 // Waits a random time up to `longest`, as the kills come at random moments.
 template <typename Random>
 void waitRandomly(Random& random, Clock::duration longest) {
-    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(longest).count();
     std::this_thread::sleep_for(
-        std::chrono::microseconds(std::uniform_int_distribution<long long>(0, micros)(random)));
+        std::uniform_int_distribution<Clock::rep>(0, longest.count())(random) * Clock::duration(1));
 }
 
 } // namespace killtest

@@ -9,19 +9,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
-#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace killtest {
 
@@ -68,40 +63,33 @@ inline int temporariesIn(const fs::path& folder) {
     return count;
 }
 
-// kill_child in a process of its own, its standard output in a pipe. The environment is the
-// test's, with DAWNBELL_* settings added.
+// kill_child in a process of its own, its standard output read here. The environment is the
+// test's, with DAWNBELL_* settings added. The shell says the process id, then becomes the child.
 class Child {
 public:
-    Child(std::vector<std::string> arguments, std::vector<std::string> environment) {
-        arguments.insert(arguments.begin(),
-                         setting("DAWNBELL_KILL_CHILD", DAWNBELL_KILL_CHILD_PATH));
-        for (char** variable = environ; *variable != nullptr; ++variable)
-            environment.emplace_back(*variable);
-        int ends[2] = {-1, -1};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        const bool spawned =
-            ::pipe2(ends, O_CLOEXEC) == 0 &&
-            posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO) == 0 &&
-            posix_spawn(&pid_, arguments[0].c_str(), &actions, nullptr, pointers(arguments).data(),
-                        pointers(environment).data()) == 0;
-        posix_spawn_file_actions_destroy(&actions);
-        EXPECT_TRUE(spawned) << arguments[0];
-        ::close(ends[1]);
-        out_ = ends[0];
+    Child(const std::vector<std::string>& arguments, const std::vector<std::string>& settings) {
+        std::string command = "echo $$; exec env";
+        for (const std::string& word : settings)
+            command += " '" + word + "'";
+        command +=
+            std::string(" '") + setting("DAWNBELL_KILL_CHILD", DAWNBELL_KILL_CHILD_PATH) + "'";
+        for (const std::string& word : arguments)
+            command += " '" + word + "'";
+        out_ = ::popen(command.c_str(), "r");
+        EXPECT_TRUE(out_ != nullptr && std::fscanf(out_, "%d", &pid_) == 1 &&
+                    std::fgetc(out_) == '\n');
     }
     ~Child() {
         kill();
         wait();
-        ::close(out_);
     }
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
 
     // Reads the output until `done` holds for all that has come (true) or the output ends.
     bool readUntil(const std::function<bool(const std::string&)>& done) {
-        for (char c = 0; !done(output_); output_ += c) {
-            if (::read(out_, &c, 1) != 1)
+        for (int c = 0; !done(output_); output_ += static_cast<char>(c)) {
+            if (ended_ || (c = std::fgetc(out_)) == EOF)
                 return false;
         }
         return true;
@@ -120,23 +108,17 @@ public:
     }
     // Whether the child exited with status 0, once it has ended (or was killed: false).
     bool wait() {
-        while (pid_ > 0 && !ended_ && ::waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
+        if (!ended_ && out_ != nullptr) {
+            output(); // all of it, before the stream goes
+            status_ = ::pclose(out_);
         }
         ended_ = true;
         return WIFEXITED(status_) && WEXITSTATUS(status_) == 0;
     }
 
 private:
-    static std::vector<char*> pointers(std::vector<std::string>& texts) {
-        std::vector<char*> result;
-        for (std::string& text : texts)
-            result.push_back(text.data());
-        result.push_back(nullptr);
-        return result;
-    }
-
+    std::FILE* out_ = nullptr;
     pid_t pid_ = -1;
-    int out_ = -1;
     int status_ = -1;
     bool ended_ = false;
     std::string output_;

@@ -15,35 +15,24 @@
 namespace {
 
 using namespace killtest;
+using platform::paths::narrow;
 
 using Size = std::pair<int, int>; // width, height
 
 // The size of a PNG file that decodes whole; {0, 0} otherwise.
 Size decodedSize(const fs::path& file) {
     platform::imaging::DecodedPng png;
-    if (FAILED(platform::imaging::decodePngFile(file, png))) {
+    if (FAILED(platform::imaging::decodePngFile(file, png)))
         return {};
-    }
     return {png.image.width, png.image.height};
 }
 
-std::string markerBytes() {
-    std::string bytes;
-    for (wchar_t c : std::wstring(scaledMarkerText)) {
-        bytes += {static_cast<char>(c), '\0'};
-    }
-    return bytes;
-}
-
-// Which file a marker is (inode, modification time): a rewrite puts a new file in its place.
-using Written = std::pair<ino_t, std::int64_t>;
-
-std::optional<Written> writtenMarker(const fs::path& marker) {
+// Which file the marker is (inode, modification time): a rewrite puts a new file in its place.
+std::optional<std::pair<ino_t, std::int64_t>> writtenMarker(const fs::path& marker) {
     struct stat info {};
-    if (::stat(marker.c_str(), &info) != 0) {
+    if (::stat(marker.c_str(), &info) != 0)
         return std::nullopt;
-    }
-    return Written{info.st_ino, info.st_mtim.tv_sec * 1'000'000'000 + info.st_mtim.tv_nsec};
+    return std::pair{info.st_ino, info.st_mtim.tv_sec * 1'000'000'000 + info.st_mtim.tv_nsec};
 }
 
 class FirstSmallStartKillTest : public ::testing::Test {
@@ -55,55 +44,45 @@ protected:
     const fs::path images = program / "resources" / "VGA";
     // The device's own copy, which the small screen rescales.
     const fs::path scaled = device / "resources" / "240x320-96dpi" / "VGA";
-    const fs::path marker = scaled / platform::paths::narrow(scaledMarkerFile);
+    const fs::path marker = scaled / narrow(scaledMarkerFile);
     const std::vector<std::string> environment{"DAWNBELL_DEVICE_DIR=" + device.string(),
                                                "DAWNBELL_SCREEN=240x320", "DAWNBELL_DPI=96"};
-    fs::path shipped; // the program's resource set, as the build made it
-    std::vector<Size> shippedSizes;
-
-    void SetUp() override {
-        shipped =
-            fs::path(setting("DAWNBELL_TEST_BIN", DAWNBELL_PROGRAM_DIR)) / "resources" / "VGA";
-        for (const wchar_t* name : imageFileNames) {
-            shippedSizes.push_back(decodedSize(shipped / platform::paths::narrow(name)));
-            // Only then do full, half and quarter size differ.
-            ASSERT_GE(std::max(shippedSizes.back().first, shippedSizes.back().second), 4)
-                << platform::paths::narrow(name);
-        }
-    }
+    // The program's resource set, as the build made it.
+    const fs::path shipped =
+        fs::path(setting("DAWNBELL_TEST_BIN", DAWNBELL_PROGRAM_DIR)) / "resources" / "VGA";
 
     // A device that has never run the program, with the full-size images beside it.
     void freshDevice() const {
         fs::remove_all(program);
         fs::remove_all(device);
         fs::create_directories(images);
-        for (const wchar_t* name : imageFileNames) {
-            fs::copy_file(shipped / platform::paths::narrow(name),
-                          images / platform::paths::narrow(name));
-        }
+        for (const wchar_t* name : imageFileNames)
+            fs::copy_file(shipped / narrow(name), images / narrow(name));
     }
 
     // Every image at half its size, the marker's text, and nothing else in the folder; no
     // temporary in the device's folder. Returns how many images are damaged or wrongly sized.
-    int checkFinished(int kill) const {
+    int checkFinished() const {
         int wrong = 0;
-        for (size_t i = 0; i < shippedSizes.size(); ++i) {
+        for (const wchar_t* name : imageFileNames) {
+            const Size full = decodedSize(shipped / narrow(name));
+            // Only then do full, half and quarter size differ.
+            EXPECT_GE(std::max(full.first, full.second), 4) << narrow(name);
+            EXPECT_EQ(decodedSize(images / narrow(name)), full) << "the program's own image";
             // No side shrinks below one pixel (the dotted line is one pixel high).
-            const Size half{std::max(shippedSizes[i].first / 2, 1),
-                            std::max(shippedSizes[i].second / 2, 1)};
-            EXPECT_EQ(decodedSize(images / platform::paths::narrow(imageFileNames[i])),
-                      shippedSizes[i])
-                << "the program's own image changed";
-            const Size found = decodedSize(scaled / platform::paths::narrow(imageFileNames[i]));
-            EXPECT_EQ(found, half) << platform::paths::narrow(imageFileNames[i]) << " is "
-                                   << found.first << "x" << found.second << " after kill " << kill;
-            wrong += found == half ? 0 : 1;
+            const Size half{std::max(full.first / 2, 1), std::max(full.second / 2, 1)};
+            const Size found = decodedSize(scaled / narrow(name));
+            EXPECT_EQ(found, half) << narrow(name);
+            wrong += found != half;
         }
-        EXPECT_EQ(fileBytes(marker), markerBytes());
-        const auto entries = std::distance(fs::directory_iterator(scaled), {});
-        EXPECT_EQ(entries, toolkitImageCount + 1) << "a work file is left after kill " << kill;
+        const std::wstring text = scaledMarkerText;
+        std::u16string expected(text.begin(), text.end());
+        EXPECT_EQ(fileBytes(marker),
+                  std::string(reinterpret_cast<const char*>(expected.data()), expected.size() * 2));
+        EXPECT_EQ(std::distance(fs::directory_iterator(scaled), {}), toolkitImageCount + 1)
+            << "a work file is left";
         EXPECT_EQ(std::distance(fs::directory_iterator(scaled.parent_path().parent_path()), {}), 1)
-            << "a half-made copy is left after kill " << kill;
+            << "a half-made copy is left";
         EXPECT_EQ(temporariesIn(device), 0);
         return wrong;
     }
@@ -111,9 +90,8 @@ protected:
 
 TEST_F(FirstSmallStartKillTest, AfterEveryKillACleanStartHalvesEachImageOnceAndMarksItOnce) {
     const int kills = std::atoi(setting("DAWNBELL_RESCALE_KILLS", DAWNBELL_RESCALE_KILL_COUNT));
-    if (kills == 0) {
+    if (kills == 0)
         GTEST_SKIP() << "this build asks for no kills";
-    }
     std::mt19937_64 random(startValue);
 
     // How long the rescaling takes here (the shorter of two runs: the first one also loads the
@@ -127,22 +105,23 @@ TEST_F(FirstSmallStartKillTest, AfterEveryKillACleanStartHalvesEachImageOnceAndM
         ASSERT_TRUE(first.waitFor('D'));
         window = std::min(window, (Clock::now() - started) * 11 / 10);
         EXPECT_TRUE(first.wait());
-        checkFinished(-1);
+        checkFinished();
     }
 
     int damaged = 0;
     for (int kill = 0; kill < kills && !HasFailure(); ++kill) {
+        SCOPED_TRACE("kill " + std::to_string(kill));
         freshDevice();
         {
             Child cut({"first-start", program.string()}, environment);
             ASSERT_TRUE(cut.waitFor('S'));
             waitRandomly(random, window);
         }
-        const std::optional<Written> markedBefore = writtenMarker(marker);
+        const auto markedBefore = writtenMarker(marker);
         Child clean({"first-start", program.string()}, environment);
         EXPECT_EQ(clean.output(), "SD");
-        ASSERT_TRUE(clean.wait()) << "kill " << kill;
-        damaged += checkFinished(kill);
+        ASSERT_TRUE(clean.wait());
+        damaged += checkFinished();
         if (markedBefore) {
             EXPECT_EQ(writtenMarker(marker), markedBefore) << "the marker was written again";
         }

@@ -32,67 +32,34 @@ namespace {
 
 using namespace killtest;
 
-constexpr int usageStatus = 2;
 constexpr int noKeyStatus = 3;
-
-void startDevice(const char* programDir = nullptr) {
-    platform::DeviceConfig config = platform::DeviceConfig::fromEnvironment();
-    config.backend = "headless";
-    if (programDir != nullptr) {
-        config.programDir = programDir;
-    }
-    platform::Device::start(config);
-}
 
 void say(std::string_view text) {
     platform::kernel::writeAll(STDOUT_FILENO, text.data(), text.size());
 }
 
-// The question flag on: the store itself only ever clears it.
-bool setShowInfo() {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, SettingsKey::path, 0, nullptr, 0, KEY_ALL_ACCESS,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
-    const BYTE one = 1;
-    const bool set =
-        RegSetValueExW(key, L"showInfo", 0, REG_BINARY, &one, sizeof one) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return set;
-}
-
 bool save(SettingsKey& key, const SavedSettings& settings) {
-    const bool fields = key.writeFields(settings.fields);
-    const bool flag = settings.showInfo ? setShowInfo() : key.clearShowInfo();
-    return fields && flag;
+    // The question flag on goes through the registry: the store itself only ever clears it.
+    const BYTE one = 1;
+    HKEY raw = nullptr;
+    const bool flag = settings.showInfo
+                          ? RegCreateKeyExW(HKEY_LOCAL_MACHINE, SettingsKey::path, 0, nullptr, 0,
+                                            KEY_ALL_ACCESS, nullptr, &raw, nullptr) == 0 &&
+                                RegSetValueExW(raw, L"showInfo", 0, REG_BINARY, &one, 1) == 0
+                          : key.clearShowInfo();
+    RegCloseKey(raw);
+    return key.writeFields(settings.fields) && flag;
 }
 
-[[noreturn]] void saveUntilKilled(std::uint64_t startValue, std::uint64_t round) {
-    auto key = SettingsKey::open();
-    if (!key) {
-        std::exit(noKeyStatus);
-    }
+[[noreturn]] void saveUntilKilled(SettingsKey& key, std::uint64_t startValue, std::uint64_t round) {
     RecentComputers list;
     list.load();
     for (;; ++round) {
-        save(*key, settingsOfRound(startValue, round));
+        save(key, settingsOfRound(startValue, round));
         const ListStep step = listStepOfRound(startValue, round);
         step.forget ? list.forget(step.row) : list.remember(poolComputer(step.computer));
         platform::kernel::writeAll(STDOUT_FILENO, &round, sizeof round);
     }
-}
-
-int saveWithFilesLimited(std::uint64_t startValue, std::uint64_t round, rlim_t bytes) {
-    auto key = SettingsKey::open();
-    if (!key) {
-        return noKeyStatus;
-    }
-    std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead
-    const rlimit limit{bytes, RLIM_INFINITY};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    say(save(*key, settingsOfRound(startValue, round)) ? "saved\n" : "refused\n");
-    return 0;
 }
 
 std::string textBytes(const std::wstring& text) {
@@ -101,54 +68,51 @@ std::string textBytes(const std::wstring& text) {
 
 // What a fresh start reads, one line each: "<name> <UTF-16 bytes in hex>" for the three texts,
 // "showInfo 0|1", then "recent <hosts of the recent computers, newest first>".
-int readSettings() {
-    auto store = SettingsKey::open();
-    if (!store) {
-        return noKeyStatus;
-    }
-    const StoredFields fields = store->readFields();
+void readSettings(SettingsKey& key) {
+    const StoredFields fields = key.readFields();
     RecentComputers list;
     list.load();
     std::string hosts;
-    for (const StoredFields& row : list.rows()) {
+    for (const StoredFields& row : list.rows())
         hosts += (hosts.empty() ? "" : ",") + platform::paths::narrow(row.host);
-    }
     say("lastIP " + textBytes(fields.host) + "\nlastMAC " + textBytes(fields.mac) + "\nlastPort " +
-        textBytes(fields.port) + "\nshowInfo " + (store->showInfo() ? "1" : "0") + "\nrecent " +
+        textBytes(fields.port) + "\nshowInfo " + (key.showInfo() ? "1" : "0") + "\nrecent " +
         (hosts.empty() ? "-" : hosts) + "\n");
-    return 0;
-}
-
-int firstStart(const char* programDir) {
-    startDevice(programDir);
-    say("S");
-    loadResources();
-    say("D");
-    platform::Device::stop();
-    return 0;
-}
-
-std::uint64_t number(const char* text) {
-    return std::strtoull(text, nullptr, 10);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     const std::string_view mode = argc > 1 ? argv[1] : "";
+    const auto number = [&](int i) { return std::strtoull(argv[i], nullptr, 10); };
+    platform::DeviceConfig config = platform::DeviceConfig::fromEnvironment();
+    config.backend = "headless";
     if (mode == "first-start" && argc == 3) {
-        return firstStart(argv[2]);
+        config.programDir = argv[2];
+        platform::Device::start(config);
+        say("S");
+        loadResources();
+        say("D");
+        platform::Device::stop();
+        return 0;
     }
-    startDevice();
-    if (mode == "save-settings" && argc == 4) {
-        saveUntilKilled(number(argv[2]), number(argv[3]));
-    }
+    platform::Device::start(config);
+    auto key = SettingsKey::open();
+    if (!key)
+        return noKeyStatus;
+    if (mode == "save-settings" && argc == 4)
+        saveUntilKilled(*key, number(2), number(3));
     if (mode == "save-settings-limited" && argc == 5) {
-        return saveWithFilesLimited(number(argv[2]), number(argv[3]), number(argv[4]));
+        std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead
+        const rlimit limit{number(4), RLIM_INFINITY};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        say(save(*key, settingsOfRound(number(2), number(3))) ? "saved\n" : "refused\n");
+        return 0;
     }
     if (mode == "read-settings" && argc == 2) {
-        return readSettings();
+        readSettings(*key);
+        return 0;
     }
     std::fprintf(stderr, "kill_child: unknown mode or arguments\n");
-    return usageStatus;
+    return 2;
 }

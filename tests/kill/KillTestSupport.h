@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -17,10 +16,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace killtest {
 
@@ -38,22 +34,18 @@ inline const char* setting(const char* variable, const char* fallback) {
 inline std::uint64_t randomStartValue() {
     std::random_device device;
     const auto fresh = std::to_string((static_cast<std::uint64_t>(device()) << 32) | device());
-    const std::uint64_t value = std::strtoull(setting("DAWNBELL_KILL_START", fresh.c_str()), 0, 10);
-    std::printf("Random start value %llu (replay with DAWNBELL_KILL_START=%llu)\n",
-                static_cast<unsigned long long>(value), static_cast<unsigned long long>(value));
+    const unsigned long long value = std::stoull(setting("DAWNBELL_KILL_START", fresh.c_str()));
+    std::printf("Random start value %llu (replay with DAWNBELL_KILL_START=%llu)\n", value, value);
     return value;
 }
 
 struct TemporaryFolder {
-    TemporaryFolder() {
-        std::string pattern = (fs::temp_directory_path() / "dawnbell-kill-XXXXXX").string();
-        path = ::mkdtemp(pattern.data());
-    }
+    std::string pattern = (fs::temp_directory_path() / "dawnbell-kill-XXXXXX").string();
+    fs::path path = ::mkdtemp(pattern.data());
     ~TemporaryFolder() {
         std::error_code ignored;
         fs::remove_all(path, ignored);
     }
-    fs::path path;
 };
 
 inline std::string fileBytes(const fs::path& file) {
@@ -64,56 +56,41 @@ inline std::string fileBytes(const fs::path& file) {
 // The temporaries that replacements in `folder` (and below) have left: ".<name>.writing-...".
 inline int temporariesIn(const fs::path& folder) {
     int count = 0;
-    std::error_code error;
-    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        count += name.starts_with(".") && name.find(".writing-") != std::string::npos ? 1 : 0;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        count += name.starts_with(".") && name.find(".writing-") != std::string::npos;
     }
     return count;
 }
 
-// kill_child in a process of its own, its standard output in a pipe. The environment is the
-// test's, with DAWNBELL_* settings added.
+// kill_child in a process of its own, its standard output read here. The environment is the
+// test's, with DAWNBELL_* settings added. The shell says the process id, then becomes the child.
 class Child {
 public:
-    Child(std::vector<std::string> arguments, const std::vector<std::string>& settings) {
-        int ends[2] = {-1, -1};
-        if (::pipe2(ends, O_CLOEXEC) != 0) {
-            ADD_FAILURE() << "no pipe";
-            return;
-        }
-        arguments.insert(arguments.begin(),
-                         setting("DAWNBELL_KILL_CHILD", DAWNBELL_KILL_CHILD_PATH));
-        std::vector<std::string> environment(settings);
-        for (char** variable = environ; *variable != nullptr; ++variable) {
-            environment.emplace_back(*variable);
-        }
-        const auto argv = pointers(arguments);
-        const auto envp = pointers(environment);
-        pid_ = ::fork(); // nothing but async-signal-safe calls in the child until the exec
-        if (pid_ == 0) {
-            ::dup2(ends[1], STDOUT_FILENO);
-            ::execve(argv[0], argv.data(), envp.data());
-            ::_exit(127);
-        }
-        ::close(ends[1]);
-        out_ = ends[0];
+    Child(const std::vector<std::string>& arguments, const std::vector<std::string>& settings) {
+        std::string command = "echo $$; exec env";
+        for (const std::string& word : settings)
+            command += " '" + word + "'";
+        command +=
+            std::string(" '") + setting("DAWNBELL_KILL_CHILD", DAWNBELL_KILL_CHILD_PATH) + "'";
+        for (const std::string& word : arguments)
+            command += " '" + word + "'";
+        out_ = ::popen(command.c_str(), "r");
+        EXPECT_TRUE(out_ != nullptr && std::fscanf(out_, "%d", &pid_) == 1 &&
+                    std::fgetc(out_) == '\n');
     }
     ~Child() {
         kill();
         wait();
-        ::close(out_);
     }
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
 
     // Reads the output until `done` holds for all that has come (true) or the output ends.
     bool readUntil(const std::function<bool(const std::string&)>& done) {
-        for (char c = 0; !done(output_); output_ += c) {
-            if (::read(out_, &c, 1) != 1) {
+        for (int c = 0; !done(output_); output_ += static_cast<char>(c)) {
+            if (ended_ || (c = std::fgetc(out_)) == EOF)
                 return false;
-            }
         }
         return true;
     }
@@ -126,30 +103,22 @@ public:
         return output_;
     }
     void kill() const {
-        if (pid_ > 0 && !ended_) {
+        if (pid_ > 0 && !ended_)
             ::kill(pid_, SIGKILL);
-        }
     }
     // Whether the child exited with status 0, once it has ended (or was killed: false).
     bool wait() {
-        while (pid_ > 0 && !ended_ && ::waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
+        if (!ended_ && out_ != nullptr) {
+            output(); // all of it, before the stream goes
+            status_ = ::pclose(out_);
         }
         ended_ = true;
         return WIFEXITED(status_) && WEXITSTATUS(status_) == 0;
     }
 
 private:
-    static std::vector<char*> pointers(std::vector<std::string>& texts) {
-        std::vector<char*> result;
-        for (std::string& text : texts) {
-            result.push_back(text.data());
-        }
-        result.push_back(nullptr);
-        return result;
-    }
-
+    std::FILE* out_ = nullptr;
     pid_t pid_ = -1;
-    int out_ = -1;
     int status_ = -1;
     bool ended_ = false;
     std::string output_;
@@ -158,9 +127,8 @@ private:
 // Waits a random time up to `longest`, as the kills come at random moments.
 template <typename Random>
 void waitRandomly(Random& random, Clock::duration longest) {
-    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(longest).count();
     std::this_thread::sleep_for(
-        std::chrono::microseconds(std::uniform_int_distribution<long long>(0, micros)(random)));
+        std::uniform_int_distribution<Clock::rep>(0, longest.count())(random) * Clock::duration(1));
 }
 
 } // namespace killtest

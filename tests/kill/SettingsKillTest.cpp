@@ -18,20 +18,38 @@ namespace {
 
 using namespace killtest;
 
-constexpr const char* valueNames[] = {"lastIP", "lastMAC", "lastPort", "showInfo"};
 constexpr std::uint64_t roundsPerStart = 1'000'000; // round numbers of one writer never meet
-constexpr int savesTimedAtFirst = 4;
 
-// Each value as read-settings prints it: the texts' bytes in hex, the flag as 0 or 1.
+// Each value as read-settings prints it: the texts' bytes in hex, the flag as 0 or 1, and the
+// recent computers' hosts.
 using StoreView = std::map<std::string, std::string>;
 
-StoreView shown(const SavedSettings& saved) {
-    const auto text = [](const std::wstring& t) { return hex(t.data(), t.size() * sizeof(WCHAR)); };
-    return {{"lastIP", text(saved.fields.host)},
-            {"lastMAC", text(saved.fields.mac)},
-            {"lastPort", text(saved.fields.port)},
-            {"showInfo", saved.showInfo ? "1" : "0"}};
+std::string shown(const std::wstring& text) {
+    return hex(text.data(), text.size() * sizeof(WCHAR));
 }
+
+// The recent computers as pool numbers, newest first, changed as the program changes its list.
+struct ListModel {
+    std::vector<int> rows;
+
+    ListModel after(const ListStep& step) const {
+        ListModel next = *this;
+        if (step.forget && step.row < rows.size())
+            next.rows.erase(next.rows.begin() + static_cast<std::ptrdiff_t>(step.row));
+        if (!step.forget) {
+            std::erase(next.rows, step.computer);
+            next.rows.insert(next.rows.begin(), step.computer);
+            next.rows.resize(std::min(next.rows.size(), RecentComputers::maxRows));
+        }
+        return next;
+    }
+    std::string shown() const {
+        std::string hosts;
+        for (int n : rows)
+            hosts += (hosts.empty() ? "" : ",") + platform::paths::narrow(poolComputer(n).host);
+        return hosts.empty() ? "-" : hosts;
+    }
+};
 
 class SettingsKillTest : public ::testing::Test {
 protected:
@@ -41,86 +59,56 @@ protected:
     const fs::path file = device / "registry.reg";
     const std::vector<std::string> environment{"DAWNBELL_DEVICE_DIR=" + device.string()};
 
+    void SetUp() override { fs::create_directories(device); }
     SavedSettings round(std::uint64_t n) const { return settingsOfRound(startValue, n); }
 
-    // What a fresh start of the program finds in the store.
+    StoreView view(const SavedSettings& saved, const ListModel& list = {}) const {
+        return {{"lastIP", shown(saved.fields.host)},
+                {"lastMAC", shown(saved.fields.mac)},
+                {"lastPort", shown(saved.fields.port)},
+                {"showInfo", saved.showInfo ? "1" : "0"},
+                {"recent", list.shown()}};
+    }
+
+    // What a fresh start of the program finds in the store, once it checked that the file
+    // parses (or was never saved), that nothing was set aside as damaged and that the start
+    // left no temporary.
     StoreView readStore() const {
+        for (const auto& entry : fs::directory_iterator(device))
+            EXPECT_EQ(entry.path().string().find("damaged"), std::string::npos) << entry.path();
+        EXPECT_EQ(fs::exists(file) ? platform::registry::parse(fileBytes(file)).error : "", "");
         Child reader({"read-settings"}, environment);
         std::istringstream lines(reader.output());
         EXPECT_TRUE(reader.wait());
-        StoreView view;
-        for (std::string name, value; lines >> name >> value;) {
-            view[name] = value;
-        }
-        EXPECT_EQ(view.size(), std::size(valueNames) + 1);
-        return view;
-    }
-
-    // The file as a fresh start finds it: it parses (or was never saved), and nothing was set
-    // aside as damaged.
-    ::testing::AssertionResult fileIsSound() const {
-        for (const auto& entry : fs::directory_iterator(device)) {
-            if (entry.path().filename().string().find("damaged") != std::string::npos) {
-                return ::testing::AssertionFailure() << "set aside: " << entry.path();
-            }
-        }
-        const std::string error =
-            fs::exists(file) ? platform::registry::parse(fileBytes(file)).error : "";
-        return error.empty() ? ::testing::AssertionSuccess()
-                             : ::testing::AssertionFailure() << error;
-    }
-};
-
-// The recent computers as a list of pool numbers, newest first, changed as the program changes
-// its list; shown as read-settings prints them.
-struct ListModel {
-    std::vector<int> rows;
-
-    void apply(const ListStep& step) {
-        if (step.forget) {
-            if (step.row < rows.size()) {
-                rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(step.row));
-            }
-            return;
-        }
-        std::erase(rows, step.computer);
-        rows.insert(rows.begin(), step.computer);
-        if (rows.size() > RecentComputers::maxRows) {
-            rows.pop_back();
-        }
-    }
-    std::string shown() const {
-        std::string hosts;
-        for (int n : rows) {
-            hosts += (hosts.empty() ? "" : ",") + platform::paths::narrow(poolComputer(n).host);
-        }
-        return hosts.empty() ? "-" : hosts;
+        EXPECT_EQ(temporariesIn(device), 0) << "a fresh start leaves no temporary";
+        StoreView found;
+        for (std::string name, value; lines >> name >> value;)
+            found[name] = value;
+        EXPECT_EQ(found.size(), 5u);
+        return found;
     }
 };
 
 TEST_F(SettingsKillTest, AfterEveryKillEachValueIsWholeAsLastSavedOrAsBeingSaved) {
     const int kills = std::atoi(setting("DAWNBELL_SETTINGS_KILLS", DAWNBELL_SETTINGS_KILL_COUNT));
-    if (kills == 0) {
+    if (kills == 0)
         GTEST_SKIP() << "this build asks for no kills";
-    }
     std::mt19937_64 random(startValue);
-    fs::create_directories(device);
 
-    // How long a start and a few saves take here, so that the kills fall on both.
+    // How long a start and four saves take here, so that the kills fall on both.
     const auto timed = Clock::now();
     {
         Child writer({"save-settings", std::to_string(startValue), "0"}, environment);
-        writer.readUntil([](const std::string& out) {
-            return out.size() >= savesTimedAtFirst * sizeof(std::uint64_t);
-        });
+        writer.readUntil([](const std::string& out) { return out.size() >= 4 * 8; });
     }
     const Clock::duration window = Clock::now() - timed;
     fs::remove_all(device);
     fs::create_directories(device);
 
-    StoreView known = shown(SavedSettings{}); // as on a first start
+    StoreView known = view({}); // as on a first start
     ListModel knownList;
     for (int kill = 0; kill < kills && !HasFailure(); ++kill) {
+        SCOPED_TRACE("kill " + std::to_string(kill));
         const std::uint64_t first = (static_cast<std::uint64_t>(kill) + 1) * roundsPerStart;
         Child writer({"save-settings", std::to_string(startValue), std::to_string(first)},
                      environment);
@@ -129,71 +117,54 @@ TEST_F(SettingsKillTest, AfterEveryKillEachValueIsWholeAsLastSavedOrAsBeingSaved
         writer.wait();
         // The writer reports each round it saved, one 8-byte number each, from `first` on.
         const std::uint64_t beingSaved = first + writer.output().size() / sizeof(std::uint64_t);
-        const StoreView lastSaved = beingSaved == first ? known : shown(round(beingSaved - 1));
-        const StoreView next = shown(round(beingSaved));
-        ListModel lastSavedList = knownList;
-        for (std::uint64_t n = first; n < beingSaved; ++n) {
-            lastSavedList.apply(listStepOfRound(startValue, n));
-        }
-        ListModel nextList = lastSavedList;
-        nextList.apply(listStepOfRound(startValue, beingSaved));
+        ListModel lastList = knownList;
+        for (std::uint64_t n = first; n < beingSaved; ++n)
+            lastList = lastList.after(listStepOfRound(startValue, n));
+        const ListModel nextList = lastList.after(listStepOfRound(startValue, beingSaved));
+        const StoreView last = beingSaved == first ? known : view(round(beingSaved - 1), lastList);
+        const StoreView next = view(round(beingSaved), nextList);
 
-        EXPECT_TRUE(fileIsSound()) << "after kill " << kill;
         const StoreView found = readStore();
-        for (const char* name : valueNames) {
-            EXPECT_TRUE(found.at(name) == lastSaved.at(name) || found.at(name) == next.at(name))
-                << name << " is neither " << lastSaved.at(name) << " nor " << next.at(name)
-                << " but " << found.at(name) << " after kill " << kill;
+        for (const auto& [name, value] : found) {
+            EXPECT_TRUE(value == last.at(name) || value == next.at(name))
+                << name << " is neither " << last.at(name) << " nor " << next.at(name) << " but "
+                << value;
         }
-        const std::string list = found.at("recent");
-        EXPECT_TRUE(list == lastSavedList.shown() || list == nextList.shown())
-            << "the recent computers are neither " << lastSavedList.shown() << " nor "
-            << nextList.shown() << " but " << list << " after kill " << kill;
-        EXPECT_EQ(temporariesIn(device), 0) << "the fresh start leaves no temporary";
         known = found;
-        knownList = list == nextList.shown() ? nextList : lastSavedList;
+        knownList = found.at("recent") == nextList.shown() ? nextList : lastList;
     }
     std::printf("Settings: %d kills\n", kills);
 }
 
 TEST_F(SettingsKillTest, SaveRefusedPartWayReportsItAndLeavesThePreviousFileWhole) {
-    fs::create_directories(device);
-    const auto saveWithoutLimit = [&](int n) {
-        Child writer({"save-settings-limited", std::to_string(startValue), std::to_string(n),
-                      std::to_string(RLIM_INFINITY)},
+    const auto saveLimited = [&](int round, std::size_t limit) {
+        Child writer({"save-settings-limited", std::to_string(startValue), std::to_string(round),
+                      std::to_string(limit)},
                      environment);
-        EXPECT_EQ(writer.output(), "saved\n");
-        return fileBytes(file);
+        const std::string outcome = writer.output();
+        EXPECT_TRUE(writer.wait());
+        return outcome;
     };
-    const size_t nextSize = saveWithoutLimit(2).size();
-    const std::string previous = saveWithoutLimit(1);
-    const StoreView before = shown(round(1));
-    const StoreView after = shown(round(2));
+    EXPECT_EQ(saveLimited(2, RLIM_INFINITY), "saved\n");
+    const std::size_t step = fileBytes(file).size() / 20 + 1;
+    EXPECT_EQ(saveLimited(1, RLIM_INFINITY), "saved\n");
+    const std::string previous = fileBytes(file);
+    const StoreView before = view(round(1)); // this writer leaves the recent computers alone
+    const StoreView after = view(round(2));
     int refused = 0;
     bool saved = false;
     // Limits from nothing up, so that each write is cut at every part, until one lets it pass.
-    const size_t step = nextSize / 20 + 1;
-    for (size_t limit = 0; !saved && limit < 64 * step; limit += step) {
+    for (std::size_t limit = 0; !saved && limit < 64 * step; limit += step) {
+        SCOPED_TRACE("files limited to " + std::to_string(limit) + " bytes");
         std::ofstream(file, std::ios::binary | std::ios::trunc) << previous;
-        Child writer(
-            {"save-settings-limited", std::to_string(startValue), "2", std::to_string(limit)},
-            environment);
-        const std::string outcome = writer.output();
-        EXPECT_TRUE(writer.wait());
-        EXPECT_EQ(temporariesIn(device), 0) << "a refused write removes its temporary";
-        ASSERT_TRUE(fileIsSound());
+        const std::string outcome = saveLimited(2, limit);
         const bool fileUnchanged = fileBytes(file) == previous;
-        StoreView found = readStore();
-        found.erase("recent"); // this writer saves the settings only
+        const StoreView found = readStore();
         saved = found == after;
-        EXPECT_EQ(outcome, saved ? "saved\n" : "refused\n") << "limit " << limit;
-        for (const char* name : valueNames) {
-            EXPECT_TRUE(found.at(name) == before.at(name) || found.at(name) == after.at(name))
-                << name << " with files limited to " << limit << " bytes";
-        }
-        if (found == before) {
-            EXPECT_TRUE(fileUnchanged) << "limit " << limit;
-        }
+        EXPECT_EQ(outcome, saved ? "saved\n" : "refused\n");
+        for (const auto& [name, value] : found)
+            EXPECT_TRUE(value == before.at(name) || value == after.at(name)) << name;
+        EXPECT_TRUE(found != before || fileUnchanged);
         refused += saved ? 0 : 1;
     }
     EXPECT_TRUE(saved) << "no limit let the save through";

@@ -27,29 +27,21 @@ inline std::uint64_t mix(std::uint64_t value) {
     return value ^ (value >> 31);
 }
 
-class Draw {
-public:
-    explicit Draw(std::uint64_t state) : state_(state) {}
-    std::uint64_t next() { return state_ = mix(state_); }
-    std::size_t below(std::size_t bound) { return static_cast<std::size_t>(next() % bound); }
+// A number below `bound`, drawn from `state`.
+inline std::size_t below(std::uint64_t& state, std::size_t bound) {
+    return static_cast<std::size_t>((state = mix(state)) % bound);
+}
 
-    std::wstring text(std::size_t longest) {
-        static const std::wstring characters = std::wstring(L"0123456789abcdef.:- \r\n;=\"\\") +
-                                               std::wstring(1, L'\0') + L"\x1b\u05D0\u05E9\u202E" +
-                                               L"\U0001F600\U00010348";
-        std::wstring text(below(longest + 1), L' ');
-        for (wchar_t& c : text) {
-            c = characters[below(characters.size())];
-        }
-        if (!text.empty() && text.back() == L'\0') {
-            text.back() = L'x'; // the store drops NULs at the end of a text it reads
-        }
-        return text;
-    }
-
-private:
-    std::uint64_t state_;
-};
+inline std::wstring randomText(std::uint64_t& state, std::size_t longest) {
+    static const std::wstring characters = std::wstring(L"0123456789abcdef.:- \r\n;=\"\\\0", 27) +
+                                           L"\x1b\u05D0\u05E9\u202E\U0001F600\U00010348";
+    std::wstring text(below(state, longest + 1), L' ');
+    for (wchar_t& c : text)
+        c = characters[below(state, characters.size())];
+    if (!text.empty() && text.back() == L'\0')
+        text.back() = L'x'; // the store drops NULs at the end of a text it reads
+    return text;
+}
 
 // What a round does to the recent computers after saving the settings: one of a pool of 14
 // computers gets a packet (so the list fills, rows move up and the oldest go), or, one round in
@@ -60,40 +52,35 @@ struct ListStep {
     int computer = 0;
 };
 
-inline constexpr int listPoolSize = 14;
-
 inline StoredFields poolComputer(int n) {
-    const wchar_t digits[] = L"0123456789abcdef";
-    return {L"pc" + std::to_wstring(n) + L".lan", std::wstring(L"00:11:22:33:44:0") + digits[n],
-            std::to_wstring(n + 1)};
+    return {L"pc" + std::to_wstring(n) + L".lan",
+            std::wstring(L"00:11:22:33:44:0") + L"0123456789abcdef"[n], std::to_wstring(n + 1)};
 }
 
 inline ListStep listStepOfRound(std::uint64_t startValue, std::uint64_t round) {
-    Draw draw(mix(startValue ^ mix(round)));
-    if (draw.below(5) == 0) {
-        return {true, draw.below(RecentComputers::maxRows), 0};
-    }
-    return {false, 0, static_cast<int>(draw.below(listPoolSize))};
+    std::uint64_t state = mix(startValue ^ mix(round));
+    if (below(state, 5) == 0)
+        return {true, below(state, RecentComputers::maxRows), 0};
+    return {false, 0, static_cast<int>(below(state, 14))};
 }
 
 inline SavedSettings settingsOfRound(std::uint64_t startValue, std::uint64_t round) {
-    Draw draw(startValue ^ mix(round));
+    std::uint64_t state = startValue ^ mix(round);
     SavedSettings saved;
     saved.fields.host = std::to_wstring(round) + L"|";
-    saved.fields.host += draw.text(SettingsKey::hostCapacity - saved.fields.host.size());
-    saved.fields.mac = draw.text(SettingsKey::macCapacity);
-    saved.fields.port = draw.text(SettingsKey::portCapacity);
+    saved.fields.host += randomText(state, SettingsKey::hostCapacity - saved.fields.host.size());
+    saved.fields.mac = randomText(state, SettingsKey::macCapacity);
+    saved.fields.port = randomText(state, SettingsKey::portCapacity);
     saved.showInfo = round % 2 == 1;
     return saved;
 }
 
 // Bytes as lowercase hex, "-" for none: how kill_child shows a stored value.
 inline std::string hex(const void* data, std::size_t size) {
-    static constexpr char digits[] = "0123456789abcdef";
     std::string text;
     for (std::size_t i = 0; i < size; ++i) {
         const auto byte = static_cast<const unsigned char*>(data)[i];
-        text += {digits[byte >> 4], digits[byte & 0xF]};
+        text += {"0123456789abcdef"[byte >> 4], "0123456789abcdef"[byte & 0xF]};
     }
     return text.empty() ? "-" : text;
 }

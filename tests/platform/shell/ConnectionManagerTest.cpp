@@ -26,11 +26,12 @@ ConnectionScript script(const char* text) {
     return result;
 }
 
-DWORD entryBytes(const std::wstring& description, const std::wstring& adapter) {
-    auto text = [](const std::wstring& s) {
+// The bytes of one entry: the record, then its description and adapter name, each ended.
+DWORD entryBytes(const std::wstring& adapter) {
+    const auto text = [](const std::wstring& s) {
         return s.empty() ? 0 : (s.size() + 1) * sizeof(WCHAR);
     };
-    return static_cast<DWORD>(sizeof(CONNMGR_CONNECTION_DETAILED_STATUS) + text(description) +
+    return static_cast<DWORD>(sizeof(CONNMGR_CONNECTION_DETAILED_STATUS) + text(L"Internet") +
                               text(adapter));
 }
 
@@ -85,8 +86,8 @@ TEST_F(ConnectionManagerTest, BufferGrowsAsOftenAsAskedWithExactSizes) {
     const auto buffer = queryGrowing(result);
     ASSERT_EQ(result, S_OK);
 
-    const DWORD firstList = entryBytes(L"Internet", L"eth0") + entryBytes(L"Internet", L"");
-    const DWORD secondList = firstList + entryBytes(L"Internet", L"eth0");
+    const DWORD firstList = entryBytes(L"eth0") + entryBytes(L"");
+    const DWORD secondList = firstList + entryBytes(L"eth0");
     ASSERT_GT(firstList, 192u) << "the first call must be too small for this test";
     EXPECT_EQ(platform::net::connectionManagerCalls().queryBufferSizes,
               (std::vector<DWORD>{192, firstList, secondList}));
@@ -106,7 +107,7 @@ TEST_F(ConnectionManagerTest, BufferGrowsAsOftenAsAskedWithExactSizes) {
 
 TEST_F(ConnectionManagerTest, ExactSizeFitsAndOneByteLessDoesNotAndAnEmptyListHasABlankEntry) {
     platform::net::scriptConnectionManager(ConnectionScript{});
-    const DWORD needed = entryBytes(L"Internet", L"eth0");
+    const DWORD needed = entryBytes(L"eth0");
     DWORD size = 0;
     EXPECT_EQ(ConnMgrQueryDetailedStatus(nullptr, &size), insufficientBuffer);
     EXPECT_EQ(size, needed);

@@ -2,6 +2,7 @@
 #include "ShellTestSupport.h"
 
 #include <algorithm>
+#include <map>
 
 using namespace shelltest;
 
@@ -11,13 +12,21 @@ constexpr UINT_PTR caretTimer = 0xCA7E;
 
 class EditControlTest : public EditFieldTest {
 protected:
-    void press(UINT virtualKey) {
-        SendMessageW(edit, WM_KEYDOWN, virtualKey, 1);
-        SendMessageW(edit, WM_KEYUP, virtualKey, 0xC0000001);
-    }
-    void type(const std::wstring& text) {
-        for (wchar_t c : text)
-            SendMessageW(edit, WM_CHAR, c, 1);
+    // Types `keys`: arrows, ⇤ ⇥ (home, end), ⌦ (delete) and Ⓥ (V) as key presses, the rest as
+    // characters.
+    void type(const std::wstring& keys) {
+        static const std::map<wchar_t, UINT> pressed{{L'←', VK_LEFT},   {L'→', VK_RIGHT},
+                                                     {L'⇤', VK_HOME},   {L'⇥', VK_END},
+                                                     {L'⌦', VK_DELETE}, {L'Ⓥ', 'V'}};
+        for (wchar_t c : keys) {
+            const auto key = pressed.find(c);
+            if (key == pressed.end()) {
+                SendMessageW(edit, WM_CHAR, c, 1);
+            } else {
+                SendMessageW(edit, WM_KEYDOWN, key->second, 1);
+                SendMessageW(edit, WM_KEYUP, key->second, 0xC0000001);
+            }
+        }
     }
     void setText(const wchar_t* text) {
         SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
@@ -54,29 +63,18 @@ TEST_F(EditControlTest, TextIsTheWindowsTextInEitherDirection) {
 
 TEST_F(EditControlTest, CharactersGoInAtTheCaretWhichTheKeysMove) {
     setText(L"abc");
-    type(L"d");
-    EXPECT_EQ(textOf(edit), L"abcd") << "a new text puts the caret at its end";
-    press(VK_LEFT);
-    press(VK_LEFT);
-    type(L"X");
-    EXPECT_EQ(textOf(edit), L"abXcd");
-    press(VK_HOME);
-    type(L"Y");
-    press(VK_END);
-    type(L"Z");
-    EXPECT_EQ(textOf(edit), L"YabXcdZ");
-    press(VK_HOME);
-    press(VK_RIGHT);
-    press(VK_DELETE);
-    EXPECT_EQ(textOf(edit), L"YbXcdZ");
-    type(L"\b\b");
-    EXPECT_EQ(textOf(edit), L"bXcdZ") << "backspace at the start removes nothing";
-    press(VK_END);
-    press(VK_DELETE);
-    press(VK_RIGHT);
-    type(L"!a\r\n\t\x1b");
-    EXPECT_EQ(textOf(edit), L"bXcdZ!a") << "delete and right stop at the end; no controls";
-
+    const std::pair<const wchar_t*, const wchar_t*> steps[] = {
+        {L"d", L"abcd"}, // a new text puts the caret at its end
+        {L"←←X", L"abXcd"},
+        {L"⇤Y⇥Z", L"YabXcdZ"},
+        {L"⇤→⌦", L"YbXcdZ"},
+        {L"\b\b", L"bXcdZ"},              // backspace at the start removes nothing
+        {L"⇥⌦→!a\r\n\t\x1b", L"bXcdZ!a"}, // delete and right stop at the end; no controls
+    };
+    for (const auto& [keys, expected] : steps) {
+        type(keys);
+        EXPECT_EQ(textOf(edit), expected);
+    }
     SendMessageW(edit, EM_LIMITTEXT, 9, 0);
     type(L"123");
     EXPECT_EQ(textOf(edit), L"bXcdZ!a12") << "typing stops at the limit";
@@ -87,14 +85,12 @@ TEST_F(EditControlTest, CharactersGoInAtTheCaretWhichTheKeysMove) {
 TEST_F(EditControlTest, PasteInsertsTheClipboardsFirstLineWithoutControlCharacters) {
     device().setClipboardText(L"00:11:22\t:33:44\x7f:55\r\nsecond line");
     setText(L"[]");
-    press(VK_LEFT);
+    type(L"←");
     SendMessageW(edit, WM_PASTE, 0, 0);
     EXPECT_EQ(textOf(edit), L"[00:11:22:33:44:55]");
     device().setClipboardText(L"9");
-    type(L"\x16"); // Ctrl+V as a character
+    type(L"\x16Ⓥ"); // Ctrl+V as a character pastes, V alone does not
     EXPECT_EQ(textOf(edit), L"[00:11:22:33:44:559]");
-    press('V');
-    EXPECT_EQ(textOf(edit), L"[00:11:22:33:44:559]") << "V alone pastes nothing";
 }
 
 TEST_F(EditControlTest, FieldIsDrawnWhiteWithTextWhileShownAndFramedOnlyWithABorderStyle) {
@@ -125,21 +121,25 @@ TEST_F(EditControlTest, CaretBlinksOnTheDeviceClockOnlyWhileFocusedAndShown) {
     const auto on = screen(field);
     platform::clock::advance(500);
     platform::pumpMessages();
-    EXPECT_LT(darkPixels(screen(field)), darkPixels(on)) << "the caret went off";
+    const auto off = screen(field);
+    EXPECT_LT(darkPixels(off), darkPixels(on)) << "the caret went off";
     platform::clock::advance(500);
     platform::pumpMessages();
     EXPECT_EQ(screen(field), on);
 
-    ShowWindow(edit, SW_HIDE);
-    platform::pumpMessages();
-    EXPECT_FALSE(KillTimer(edit, caretTimer)) << "no blinking while hidden";
-    ShowWindow(edit, SW_SHOW);
     SetFocus(ownerWindow());
     platform::pumpMessages();
+    EXPECT_EQ(screen(field), off) << "no caret without the focus";
     EXPECT_FALSE(KillTimer(edit, caretTimer)) << "no blinking without the focus";
     SetFocus(edit);
     platform::pumpMessages();
-    EXPECT_TRUE(KillTimer(edit, caretTimer));
+    EXPECT_EQ(screen(field), on) << "the focus brings the caret back";
+    platform::clock::advance(500);
+    platform::pumpMessages();
+    EXPECT_EQ(screen(field), off) << "and its blinking";
+    ShowWindow(edit, SW_HIDE);
+    platform::pumpMessages();
+    EXPECT_FALSE(KillTimer(edit, caretTimer)) << "no blinking while hidden";
 }
 
 TEST_F(EditControlTest, LongTextScrollsToKeepTheCaretInView) {
@@ -148,15 +148,14 @@ TEST_F(EditControlTest, LongTextScrollsToKeepTheCaretInView) {
     EXPECT_GT(
         darkPixels(screen({field.right - 40, field.top + 4, field.right - 4, field.bottom - 4})), 0)
         << "the end of the text is in view";
-    press(VK_HOME);
+    type(L"⇤");
     EXPECT_NE(screen(field), pixels) << "going home scrolls back to the start";
 }
 
 TEST_F(EditControlTest, ChangesAreReportedToTheOwner) {
     ownerNotifications.clear();
     SetWindowLongW(ownerWindow(), GWL_WNDPROC, reinterpret_cast<LONG_PTR>(recordingOwner));
-    type(L"a");
-    press(VK_RIGHT);
+    type(L"a→");
     SetFocus(ownerWindow());
     platform::pumpMessages();
     EXPECT_EQ(std::count(ownerNotifications.begin(), ownerNotifications.end(), EN_CHANGE), 1);

@@ -9,26 +9,20 @@ namespace {
 
 class GestureTest : public EditFieldTest {
 protected:
-    SHRGINFO gestureAt(int x, int y) {
-        SHRGINFO info{};
-        info.cbSize = sizeof info;
-        info.hwndClient = ownerWindow();
-        info.ptDown = {x, y}; // the owner covers the screen: its client points are screen points
-        return info;
-    }
+    // A gesture at (100, 230): the owner covers the screen, its client points are screen points.
+    SHRGINFO gesture() { return {sizeof(SHRGINFO), ownerWindow(), {100, 230}}; }
 
-    // Runs `act` on another thread once this thread waits inside SHRecognizeGesture; `settle`
-    // waits until it waits again.
-    DWORD recognizeWhile(SHRGINFO info, std::function<void(const std::function<void()>&)> act) {
-        const DWORD self = GetCurrentThreadId();
-        auto settle = [self] {
-            while (!platform::kernel::isBlocked(self))
-                std::this_thread::yield();
+    // Recognises a gesture while another thread runs `act` once this one waits inside;
+    // `settle` waits until it waits again.
+    DWORD recognizeWhile(std::function<void(const std::function<void()>&)> act) {
+        const auto settle = [self = GetCurrentThreadId()] {
+            platformtest::spinUntil([&] { return platform::kernel::isBlocked(self); });
         };
         std::thread helper([&] {
             settle();
             act(settle);
         });
+        SHRGINFO info = gesture();
         const DWORD result = SHRecognizeGesture(&info);
         helper.join();
         return result;
@@ -40,7 +34,7 @@ protected:
 TEST_F(GestureTest, StylusAlreadyUpIsNoGestureAndItsMessagesStayQueuedForTheProgram) {
     device().pointer(PointerAction::down, 100, 230);
     device().pointer(PointerAction::up, 100, 230);
-    SHRGINFO info = gestureAt(100, 230);
+    SHRGINFO info = gesture();
     EXPECT_EQ(SHRecognizeGesture(&info), 0u);
     MSG msg{};
     for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP}) {
@@ -52,11 +46,11 @@ TEST_F(GestureTest, StylusAlreadyUpIsNoGestureAndItsMessagesStayQueuedForTheProg
 
 TEST_F(GestureTest, OnlyAStylusHeldStillForHalfASecondIsAContextMenuGesture) {
     device().pointer(PointerAction::down, 100, 230);
-    SHRGINFO wrongSize = gestureAt(100, 230);
+    SHRGINFO wrongSize = gesture();
     wrongSize.cbSize += 1;
     EXPECT_EQ(SHRecognizeGesture(&wrongSize), 0u);
     EXPECT_EQ(SHRecognizeGesture(nullptr), 0u);
-    const DWORD held = recognizeWhile(gestureAt(100, 230), [](const auto& settle) {
+    const DWORD held = recognizeWhile([](const auto& settle) {
         platform::clock::advance(499);
         settle(); // still following the stylus after 499 ms
         platform::clock::advance(26);
@@ -68,7 +62,7 @@ TEST_F(GestureTest, OnlyAStylusHeldStillForHalfASecondIsAContextMenuGesture) {
                                                            {PointerAction::move, 160}};
     for (const auto& interruption : interruptions) {
         device().pointer(PointerAction::down, 100, 230);
-        const DWORD result = recognizeWhile(gestureAt(100, 230), [&](const auto&) {
+        const DWORD result = recognizeWhile([&](const auto&) {
             platform::clock::advance(100);
             platform::Device::instance().pointer(interruption.first, interruption.second, 230);
             platform::clock::advance(425);
@@ -84,7 +78,7 @@ TEST_F(GestureTest, OnlyAStylusHeldStillForHalfASecondIsAContextMenuGesture) {
 TEST_F(GestureTest, FollowingAPressLeavesNoTimerBehind) {
     for (int press = 0; press < 3; ++press) {
         device().pointer(PointerAction::down, 100, 230);
-        recognizeWhile(gestureAt(100, 230), [](const auto&) { platform::clock::advance(525); });
+        recognizeWhile([](const auto&) { platform::clock::advance(525); });
         device().pointer(PointerAction::up, 100, 230);
     }
     platform::clock::advance(1000);

@@ -7,28 +7,21 @@
 #include <array>
 
 using namespace shelltest;
+using platform::PointerAction;
 using platform::shell::KeyKind;
 
 namespace {
 
-class VgaPanelTest : public ShellTest {};
+using VgaPanelTest = ShellTest;
+using PanelTypingTest = EditFieldTest;
 
 class QvgaPanelTest : public ShellTest {
 protected:
     QvgaPanelTest() : ShellTest(240, 320, 96) {}
 };
 
-class PanelTypingTest : public EditFieldTest {
-protected:
-    void SetUp() override {
-        EditFieldTest::SetUp();
-        ASSERT_TRUE(SipShowIM(SIPF_ON));
-    }
-};
-
 SIPINFO sipInfo() {
-    SIPINFO info{};
-    info.cbSize = sizeof info;
+    SIPINFO info{sizeof info};
     EXPECT_TRUE(SipGetInfo(&info));
     return info;
 }
@@ -38,15 +31,14 @@ std::array<LONG, 4> corners(const RECT& r) {
 }
 
 // The panel's rectangle and the visible desktop, with the panel off and then on.
-void expectPanel(const RECT& panel, const RECT& desktopAbovePanel, LONG screenBottom) {
+void expectPanel(const RECT& panel, RECT visible, LONG screenBottom) {
     for (DWORD on : {0, SIPF_ON}) {
         ASSERT_TRUE(SipShowIM(on ? SIPF_ON : SIPF_OFF));
-        SIPINFO info = sipInfo();
+        const SIPINFO info = sipInfo();
         EXPECT_EQ(info.fdwFlags & SIPF_ON, on);
         EXPECT_EQ(corners(info.rcSipRect), corners(panel));
-        RECT visible = desktopAbovePanel;
-        visible.bottom = on ? visible.bottom : screenBottom;
-        EXPECT_EQ(corners(info.rcVisibleDesktop), corners(visible));
+        EXPECT_EQ(corners(info.rcVisibleDesktop), corners({visible.left, visible.top, visible.right,
+                                                           on ? visible.bottom : screenBottom}));
     }
 }
 
@@ -66,7 +58,7 @@ TEST_F(QvgaPanelTest, PanelIsEightyPixelsBelowTheTaskBarAt96DpiAndItsKeysType) {
     HWND edit = showEdit({10, 100, 230, 130});
     expectPanel({0, 240, 240, 320}, {0, 26, 240, 240}, 320);
     typeOnPanel(L"9");
-    tapKey(key(0, KeyKind::shift));
+    tap(centre(key(0, KeyKind::shift)));
     typeOnPanel(L"z.m-");
     EXPECT_EQ(textOf(edit), L"9Z.m-");
 }
@@ -87,17 +79,14 @@ TEST_F(VgaPanelTest, HiddenTaskBarGivesTheVisibleDesktopTheTopRows) {
 }
 
 TEST_F(VgaPanelTest, SetSipInfoSwitchesThePanelAndRecordsMustCarryTheirOwnSize) {
-    SIPINFO info{};
-    info.cbSize = sizeof info;
+    SIPINFO info{sizeof info};
     ASSERT_TRUE(SHSipInfo(SPI_GETSIPINFO, 0, &info, 0));
-    info.fdwFlags = SIPF_ON | SIPF_DOCKED;
-    ASSERT_TRUE(SHSipInfo(SPI_SETSIPINFO, 0, &info, 0));
-    EXPECT_EQ(sipInfo().fdwFlags, static_cast<DWORD>(SIPF_ON | SIPF_DOCKED));
-    info.fdwFlags = 0;
-    ASSERT_TRUE(SHSipInfo(SPI_SETSIPINFO, 0, &info, 0));
-    EXPECT_EQ(sipInfo().fdwFlags, 0u);
-    EXPECT_FALSE(platform::shell::keyboard().visible());
-
+    for (DWORD flags : {SIPF_ON | SIPF_DOCKED, 0}) {
+        info.fdwFlags = flags;
+        ASSERT_TRUE(SHSipInfo(SPI_SETSIPINFO, 0, &info, 0));
+        EXPECT_EQ(sipInfo().fdwFlags, flags);
+        EXPECT_EQ(platform::shell::keyboard().visible(), flags != 0);
+    }
     EXPECT_FALSE(SHSipInfo(1234, 0, &info, 0));
     EXPECT_FALSE(SipGetInfo(nullptr));
     info.cbSize = sizeof info + 4;
@@ -112,17 +101,24 @@ TEST_F(VgaPanelTest, SetSipInfoSwitchesThePanelAndRecordsMustCarryTheirOwnSize) 
 TEST_F(VgaPanelTest, KeyboardIsDrawnOnlyWhileOnWithThePressedKeyHighlighted) {
     const RECT panel{0, 480, 480, 640};
     const auto before = screen(panel);
-    ASSERT_TRUE(std::all_of(before.begin(), before.end(), [&](auto p) { return p == before[0]; }));
+    const auto plain = [&](const auto& pixels) {
+        return std::all_of(pixels.begin(), pixels.end(), [&](auto p) { return p == before[0]; });
+    };
+    ASSERT_TRUE(plain(before));
     ASSERT_TRUE(SipShowIM(SIPF_ON));
-    const auto shown = screen(panel);
-    EXPECT_FALSE(std::all_of(shown.begin(), shown.end(), [&](auto p) { return p == before[0]; }));
+    EXPECT_FALSE(plain(screen(panel)));
 
-    const RECT face = key(L'g').face;
+    // A pixel of a key's face beside its label.
+    const auto keyPixel = [](const RECT& face) {
+        return screen({face.left + 2, centre(face).y, face.left + 3, centre(face).y + 1})[0];
+    };
+    const RECT face = key(L'g');
     const auto idle = screen(face);
-    const POINT p = centre(face);
-    device().pointer(platform::PointerAction::down, p.x, p.y);
-    EXPECT_NE(screen(face), idle);
-    device().pointer(platform::PointerAction::up, p.x, p.y);
+    EXPECT_EQ(keyPixel(face), 0xFFFF) << "a character key is white";
+    EXPECT_EQ(keyPixel(key(0, KeyKind::shift)), 0xAD97) << "a function key is grey";
+    device().pointer(PointerAction::down, centre(face).x, centre(face).y);
+    EXPECT_EQ(keyPixel(face), 0x3C1E) << "the pressed key is blue";
+    device().pointer(PointerAction::up, centre(face).x, centre(face).y);
     EXPECT_EQ(screen(face), idle);
 
     ASSERT_TRUE(SipShowIM(SIPF_OFF));
@@ -130,43 +126,43 @@ TEST_F(VgaPanelTest, KeyboardIsDrawnOnlyWhileOnWithThePressedKeyHighlighted) {
 }
 
 TEST_F(PanelTypingTest, KeysTypeIntoTheFocusedEditWhileTapsAboveReachTheWindows) {
+    ASSERT_TRUE(SipShowIM(SIPF_ON));
     typeOnPanel(L"192.168.1.20 00:1a-2b");
     EXPECT_EQ(textOf(edit), L"192.168.1.20 00:1a-2b");
-    tap(field.left + 1, 230); // the caret goes to the touch
+    tap({field.left + 1, 230}); // the caret goes to the touch
     typeOnPanel(L"x");
-    tap(field.right - 2, 230);
+    tap({field.right - 2, 230});
     typeOnPanel(L"y");
     EXPECT_EQ(textOf(edit), L"x192.168.1.20 00:1a-2by");
-}
 
-TEST_F(PanelTypingTest, ShiftCapitalisesOneLetterAndBackspaceRemovesTheLast) {
-    tapKey(key(0, KeyKind::shift));
+    SetWindowTextW(edit, L"");
+    tap(centre(key(0, KeyKind::shift)));
     EXPECT_TRUE(platform::shell::keyboard().shifted());
     typeOnPanel(L"ab");
-    EXPECT_EQ(textOf(edit), L"Ab");
+    EXPECT_EQ(textOf(edit), L"Ab") << "shift capitalises one letter";
     EXPECT_FALSE(platform::shell::keyboard().shifted());
-    tapKey(key(0, KeyKind::shift));
-    tapKey(key(0, KeyKind::shift));
+    tap(centre(key(0, KeyKind::shift)));
+    tap(centre(key(0, KeyKind::shift)));
     typeOnPanel(L"cd");
     EXPECT_EQ(textOf(edit), L"Abcd") << "a second tap takes shift back";
-    tapKey(key(0, KeyKind::backspace));
-    tapKey(key(0, KeyKind::backspace));
-    EXPECT_EQ(textOf(edit), L"Ab");
-    tapKey(key(0, KeyKind::enter));
+    tap(centre(key(0, KeyKind::backspace)));
+    tap(centre(key(0, KeyKind::backspace)));
+    tap(centre(key(0, KeyKind::enter)));
     EXPECT_EQ(textOf(edit), L"Ab") << "a one-line field takes no line break";
 }
 
 TEST_F(PanelTypingTest, SlidingOffAKeyOrTappingTheHiddenPanelTypesNothing) {
-    const POINT from = centre(key(L'q').face);
-    const POINT to = centre(key(L'p').face);
-    device().pointer(platform::PointerAction::down, from.x, from.y);
-    device().pointer(platform::PointerAction::up, to.x, to.y); // lifted over another key
-    device().pointer(platform::PointerAction::down, from.x, from.y);
-    device().pointer(platform::PointerAction::move, to.x, to.y);
-    device().pointer(platform::PointerAction::move, from.x, 100);
-    device().pointer(platform::PointerAction::up, from.x, 100);
+    ASSERT_TRUE(SipShowIM(SIPF_ON));
+    const POINT from = centre(key(L'q'));
+    const POINT to = centre(key(L'p'));
+    device().pointer(PointerAction::down, from.x, from.y);
+    device().pointer(PointerAction::up, to.x, to.y); // lifted over another key
+    device().pointer(PointerAction::down, from.x, from.y);
+    device().pointer(PointerAction::move, to.x, to.y);
+    device().pointer(PointerAction::move, from.x, 100);
+    device().pointer(PointerAction::up, from.x, 100);
     platform::pumpMessages();
     ASSERT_TRUE(SipShowIM(SIPF_OFF));
-    tap(from.x, from.y);
+    tap(from);
     EXPECT_EQ(textOf(edit), L"");
 }

@@ -41,10 +41,9 @@ protected:
     // A top-level window standing for the program's main window. It covers the whole screen, so
     // its children's client coordinates are screen coordinates.
     HWND ownerWindow() {
+        WNDCLASSW windowClass{0, DefWindowProcW};
+        windowClass.lpszClassName = L"ShellTestOwner";
         if (owner_ == nullptr) {
-            WNDCLASSW windowClass{};
-            windowClass.lpfnWndProc = DefWindowProcW;
-            windowClass.lpszClassName = L"ShellTestOwner";
             RegisterClassW(&windowClass);
             owner_ = CreateWindowExW(0, L"ShellTestOwner", L"Owner", WS_SYSMENU, 0, 0, width_,
                                      height_, nullptr, nullptr, nullptr, nullptr);
@@ -54,14 +53,12 @@ protected:
     }
 
     // An EDIT window as the program makes it, placed, shown and focused.
-    HWND showEdit(const RECT& rect) {
+    HWND showEdit(const RECT& r) {
         HWND edit = CreateWindowExW(0, L"EDIT", nullptr, ES_AUTOHSCROLL, CW_USEDEFAULT,
                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, ownerWindow(),
                                     reinterpret_cast<HMENU>(102), nullptr, nullptr);
-        EXPECT_NE(edit, nullptr);
-        MoveWindow(edit, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
+        MoveWindow(edit, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
         ShowWindow(edit, SW_SHOW);
-        UpdateWindow(edit);
         SetFocus(edit);
         platform::pumpMessages();
         return edit;
@@ -73,35 +70,41 @@ protected:
         return buffer;
     }
 
-    static void tap(int x, int y) {
-        device().pointer(platform::PointerAction::down, x, y);
-        device().pointer(platform::PointerAction::up, x, y);
+    static void tap(POINT p) {
+        device().pointer(platform::PointerAction::down, p.x, p.y);
+        device().pointer(platform::PointerAction::up, p.x, p.y);
         platform::pumpMessages();
     }
 
     static POINT centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
-    // A copy of the panel's key for the character `c`, or of the first key of `kind`.
-    static platform::shell::Key key(wchar_t c, platform::shell::KeyKind kind = {}) {
+    // The panel's key for the character `c`, or the first key of `kind`.
+    static RECT key(wchar_t c, platform::shell::KeyKind kind = {}) {
         for (const auto& key : platform::shell::keyboard().keys()) {
             if (key.kind == kind && (kind != platform::shell::KeyKind::character || key.lower == c))
-                return key;
+                return key.face;
         }
         ADD_FAILURE() << "no such key";
         return {};
     }
-    static void tapKey(const platform::shell::Key& key) {
-        const POINT p = centre(key.face);
-        tap(p.x, p.y);
-    }
     // Types `text` on the input panel, one key tap per character (lower case and digits).
     static void typeOnPanel(const std::wstring& text) {
         for (wchar_t c : text)
-            tapKey(key(c));
+            tap(centre(key(c)));
     }
 
-    // The screen as presented inside `area`.
-    static std::vector<std::uint16_t> screen(const RECT& area) { return device().compose(area); }
+    // What the user sees inside `area` after a present: only what was marked changed is redrawn.
+    static std::vector<std::uint16_t> screen(const RECT& area) {
+        device().backend().present();
+        const auto picture = device().backend().picture();
+        std::vector<std::uint16_t> part;
+        for (LONG y = area.top; y < area.bottom; ++y) {
+            const auto row = picture.begin() + y * device().width();
+            part.insert(part.end(), row + area.left, row + area.right);
+        }
+        EXPECT_EQ(part, device().compose(area)) << "a change was not marked for the present";
+        return part;
+    }
 
 private:
     int width_;

@@ -11,15 +11,43 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <map>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
+// Each event descriptor of this process with its count.
+std::map<int, unsigned long> eventCounts() {
+    std::map<int, unsigned long> counts;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fdinfo")) {
+        std::ifstream info(entry.path());
+        for (std::string key; info >> key;) {
+            if (key == "eventfd-count:")
+                info >> std::hex >> counts[std::stoi(entry.path().filename())];
+        }
+    }
+    return counts;
+}
+
+// A thread's scheduling state: 'S' while it sleeps, 'R' while it runs.
+char threadState(pid_t thread) {
+    std::ifstream stat("/proc/self/task/" + std::to_string(thread) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    return text.size() > text.rfind(')') + 2 ? text[text.rfind(')') + 2] : '?';
+}
+
 class WinsockTest : public ::testing::Test {
 protected:
     void SetUp() override { platform::net::resetWinsock(); }
-    void TearDown() override { platform::net::resetWinsock(); }
+    void TearDown() override {
+        platform::net::resetWinsock();
+        platform::clock::useSystem();
+    }
 
     static SOCKET startWithSocket() {
         WSADATA data{};
@@ -225,9 +253,23 @@ TEST_F(WinsockTest, ReceiveEndsAtItsTimeoutOrWhenItsThreadIsTerminated) {
     EXPECT_EQ(WSAGetLastError(), WSAETIMEDOUT);
 
     ASSERT_EQ(setOption(receiver, SO_RCVTIMEO, 0), 0);
+    const auto before = eventCounts();
     int received = 0;
-    platformtest::PlatformThread receive(
-        [&] { received = recvfrom(receiver, buffer, 8, 0, nullptr, nullptr); });
+    std::atomic<pid_t> thread = 0;
+    platformtest::PlatformThread receive([&] {
+        thread = gettid();
+        received = recvfrom(receiver, buffer, 8, 0, nullptr, nullptr);
+    });
+    // The receive polls its own wake counter too, which a moving clock signals. Woken, it must
+    // empty it: a counter left set makes every later poll return at once, a busy loop.
+    int wake = -1;
+    platformtest::spinUntil([&] {
+        for (const auto& [fd, count] : eventCounts())
+            wake = before.count(fd) ? wake : fd;
+        return wake >= 0 && thread != 0 && threadState(thread) == 'S';
+    });
+    platform::clock::useManual(1000);
+    platformtest::spinUntil([&] { return eventCounts().at(wake) == 0; });
     // No datagram ever comes: wherever the thread is in its receive, terminating it ends it
     // (a wait that the termination did not wake would hang here).
     EXPECT_TRUE(TerminateThread(receive.handle(), 5));

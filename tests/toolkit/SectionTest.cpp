@@ -45,17 +45,26 @@ protected:
         }
     }
 
-    // The rows of the bar column that show the bar colour, as [first, last + 1).
+    // The rows of the bar column that show the bar colour, as [first, last + 1); {-1, 0} if none.
     static std::pair<LONG, LONG> barRows() {
-        LONG first = -1;
-        LONG last = -1;
+        std::pair<LONG, LONG> rows{-1, 0};
         for (LONG y = 0; y < GetSystemMetrics(SM_CYSCREEN); ++y) {
             if (pixelAt(kBarColumn, y) == tunables::scrollBarColour) {
-                first = first < 0 ? y : first;
-                last = y;
+                rows = {rows.first < 0 ? y : rows.first, y + 1};
             }
         }
-        return {first, last + 1};
+        return rows;
+    }
+
+    // A tap at (50, y) of 50 ms, with the frame steps of its press and release.
+    void tapAt(int y) {
+        tracker.onPress(50, y);
+        section->onTimer();
+        ASSERT_NE(section->pressedChild, nullptr);
+        wait(50);
+        tracker.onRelease(50, y);
+        section->onTimer();
+        section->onTimer();
     }
 
     MotionTracker& tracker = *sharedTracker();
@@ -110,13 +119,7 @@ TEST_F(SectionTest, ATapReachesTheChildOnceAndASecondTapSoonAfterOnlyUnselectsIt
     section->scrollOffset = -50; // room to move both ways
     paintWhole();
     const int y = target->screenRect.top - clientRect.top + 10;
-    tracker.onPress(50, y);
-    section->onTimer();
-    EXPECT_EQ(section->pressedChild, target);
-    wait(50);
-    tracker.onRelease(50, y);
-    section->onTimer();
-    section->onTimer();
+    tapAt(y);
     EXPECT_EQ(target->clicks, 1);
     EXPECT_EQ(section->pressedChild, nullptr);
     MSG msg;
@@ -150,11 +153,7 @@ TEST_F(SectionTest, ATapReachesTheChildOnceAndASecondTapSoonAfterOnlyUnselectsIt
 TEST_F(SectionTest, ADoubleTapReleasedPastAnEndSpringsBackOnceAndThenTakesNoStep) {
     showSection({400, 400});
     const int y = 300;
-    tracker.onPress(50, y);
-    section->onTimer();
-    wait(50);
-    tracker.onRelease(50, y);
-    section->onTimer();
+    tapAt(y);
     wait(100);
     drag(50, y, {10, 10});
     EXPECT_EQ(section->scrollOffset, 20) << "the pull follows the finger";

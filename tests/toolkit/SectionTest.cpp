@@ -10,17 +10,6 @@ namespace {
 
 constexpr int kBarColumn = 476; // inside the bar's five columns on a 480-pixel screen
 
-// A parent that counts the taps forwarded to it.
-class TapCounter : public TestBlock {
-public:
-    TapCounter() : TestBlock(-1) {}
-    int onClick() override {
-        ++taps;
-        return 0;
-    }
-    int taps = 0;
-};
-
 class SectionTest : public SectionScreenTest {
 protected:
     // The section with children of these heights at x 0 and y 0, drawn once in full.
@@ -183,7 +172,7 @@ TEST_F(SectionTest, AFingerThatLeavesTheSlopUnselectsThePressedChildAndTheHeader
 
 TEST_F(SectionTest, ARightwardSwipeInsideAParentGoesToTheParentAndDoesNotScroll) {
     showSection({400, 400});
-    TapCounter parent;
+    Box parent(-1, 0, 0, 10, 10, BoxFace::plain); // counts the taps forwarded to it
     section->parent = &parent;
     section->scrollOffset = -100;
     tracker.onPress(100, 300);
@@ -193,7 +182,7 @@ TEST_F(SectionTest, ARightwardSwipeInsideAParentGoesToTheParentAndDoesNotScroll)
     }
     ASSERT_TRUE(tracker.swipe);
     EXPECT_EQ(section->onTimer(), 0);
-    EXPECT_EQ(parent.taps, 1);
+    EXPECT_EQ(parent.clicks, 1);
     EXPECT_EQ(section->scrollOffset, -100);
     section->parent = nullptr;
 }

@@ -64,15 +64,6 @@ TEST_F(ContainerScreenTest, DragsAndAFlingMoveThePixelsExactlyAsAFreshPaintAtThe
     drag(500, {-37, -1, -12, 25}, 7, 400);
     EXPECT_EQ(screen.section->scrollOffset, -25);
     EXPECT_TRUE(showsAFreshPaint());
-
-    drag(500, {-60, -3, -41, 7, -8, -20}, 7, 400);
-    EXPECT_EQ(screen.section->scrollOffset, -150);
-    EXPECT_TRUE(showsAFreshPaint());
-
-    // Pulled 40 pixels past the end and let go: back to the end in one step.
-    drag(500, {-29, bottomBound + 150 - 40 + 29}, 7, 400);
-    EXPECT_EQ(screen.section->scrollOffset, bottomBound);
-    EXPECT_TRUE(showsAFreshPaint());
     platform::clock::advance(100);
     EXPECT_FALSE(KillTimer(mainWindow, tunables::motionTimerId)) << "the idle screen ticks on";
 }

@@ -11,7 +11,7 @@
 #include "MyPanel.h"
 #include "ResourceManager.h"
 #include "Section.h"
-#include "TraceFailure.h"
+#include "Rect.h"
 
 #include <algorithm>
 #include <array>
@@ -74,25 +74,16 @@ public:
     // Copies only what lies in dirtyRect, as the real widgets do.
     void paint(IDirectDrawSurface* target, int originX, int originY) override {
         screenRect = RECT{originX + left, originY + top, originX + right, originY + bottom};
-        RECT dest{std::max(screenRect.left, dirtyRect.left),
-                  std::max(screenRect.top, dirtyRect.top),
-                  std::min(screenRect.right, dirtyRect.right),
-                  std::min(screenRect.bottom, dirtyRect.bottom)};
-        if (surface_ == nullptr || dest.right <= dest.left || dest.bottom <= dest.top) {
-            return;
-        }
-        RECT source{dest.left - screenRect.left, dest.top - screenRect.top,
-                    dest.right - screenRect.left, dest.bottom - screenRect.top};
-        const HRESULT hr = target->Blt(&dest, surface_, &source, DDBLT_WAITNOTBUSY, nullptr);
-        if (FAILED(hr)) {
-            traceFailure(hr, L"Box Blt");
+        auto [dest, source] =
+            clipPlaceAndSource(screenRect, RECT{0, 0, right - left, bottom - top}, dirtyRect);
+        if (surface_ != nullptr && !isEmpty(dest)) {
+            target->Blt(&dest, surface_, &source, DDBLT_WAITNOTBUSY, nullptr);
         }
     }
 
     Element* hitTest(int x, int y) override {
         const int screenY = y + clientRect.top;
-        if (x < screenRect.left || x >= screenRect.right || screenY < screenRect.top ||
-            screenY >= screenRect.bottom) {
+        if (!overlaps(screenRect, RECT{x, screenY, x + 1, screenY + 1})) {
             return nullptr;
         }
         ++hits;

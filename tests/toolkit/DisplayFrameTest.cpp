@@ -1,6 +1,7 @@
 // The display frame on the headless device: opening, the frame step (full repaint, or pixels
 // moved and only the uncovered band repainted), repaint of the window's update region, touch and
 // timer input becoming scroll steps, focus, activation, rotation and teardown.
+#include "Rect.h"
 #include "ToolkitTestSupport.h"
 
 using namespace toolkit_test;
@@ -21,9 +22,7 @@ public:
     Element* hitTest(int, int) override { return nullptr; }
     void paint(IDirectDrawSurface* target, int, int originY) override {
         painted.push_back(dirtyRect);
-        const RECT area{
-            std::max(dirtyRect.left, viewRect.left), std::max(dirtyRect.top, viewRect.top),
-            std::min(dirtyRect.right, viewRect.right), std::min(dirtyRect.bottom, viewRect.bottom)};
+        const RECT area = intersection(dirtyRect, viewRect);
         for (LONG y = area.top; area.right > area.left && y < area.bottom; ++y) {
             RECT row{area.left, y, area.right, y + 1};
             colourFill(target, &row, stripeColour(y - originY - offset));

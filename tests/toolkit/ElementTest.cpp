@@ -57,14 +57,14 @@ TEST_F(ElementTest, ARedrawRequestErasesOnlyTheVisibleRectangleAndAsksTheFrameFo
     auto* root = new TestBlock(100);
     frame->addScreen(root);
     const LONG top = viewRect.top;
-    // The element's place (y relative to the view's top), then the rectangle erased, or none.
+    // The element's place, then the rectangle erased, or none.
     const std::pair<RECT, std::optional<RECT>> placements[] = {
-        {{20, 100, 60, 130}, RECT{20, 100, 60, 130}},       // inside
-        {{0, -10, 40, 0}, std::nullopt},                    // wholly above the view
-        {{30, 100, 30, 130}, std::nullopt},                 // no width
-        {{0, -10, 40, 20}, RECT{0, 0, 40, 20}},             // partly above the view
-        {{400, 100, 600, 130}, RECT{400, 100, 480, 130}},   // beyond the right edge
-        {{-20, 548, 30, 648}, RECT{0, 548, 30, 640 - top}}, // below the screen and left of it
+        {{20, top + 100, 60, top + 130}, RECT{20, top + 100, 60, top + 130}}, // inside
+        {{0, top - 10, 40, top}, std::nullopt},                    // wholly above the view
+        {{30, top + 100, 30, top + 130}, std::nullopt},            // no width
+        {{0, top - 10, 40, top + 20}, RECT{0, top, 40, top + 20}}, // partly above the view
+        {{400, top + 100, 600, top + 130}, RECT{400, top + 100, 480, top + 130}}, // right edge
+        {{-20, top + 548, 30, top + 648}, RECT{0, top + 548, 30, 640}}, // below and left of it
     };
     for (const auto& [place, erased] : placements) {
         SCOPED_TRACE(::testing::Message() << place.left << "," << place.top);
@@ -73,18 +73,15 @@ TEST_F(ElementTest, ARedrawRequestErasesOnlyTheVisibleRectangleAndAsksTheFrameFo
         const RECT before = dirtyRect;
         const int paints = root->paintCount;
         TestBlock block(1, place.right - place.left, place.bottom - place.top);
-        block.screenRect = RECT{place.left, top + place.top, place.right, top + place.bottom};
+        block.screenRect = place;
         block.setMustRedraw();
-        const RECT e =
-            erased ? RECT{erased->left, top + erased->top, erased->right, top + erased->bottom}
-                   : RECT{};
         EXPECT_EQ(root->paintCount - paints, erased ? 1 : 0);
         EXPECT_EQ(fullRedraw, erased ? 1 : 0);
-        EXPECT_EQ(edges(dirtyRect), edges(erased ? e : before));
+        EXPECT_EQ(edges(dirtyRect), edges(erased.value_or(before)));
         if (erased) {
-            EXPECT_EQ(edges(block.screenRect), edges(e));
+            EXPECT_EQ(edges(block.screenRect), edges(*erased));
         }
-        EXPECT_TRUE(screenShows(e, tunables::backgroundColour));
+        EXPECT_TRUE(screenShows(erased.value_or(RECT{}), tunables::backgroundColour));
     }
 }
 

@@ -36,12 +36,9 @@ constexpr const wchar_t* kCaption = L"Warning !";
 constexpr const wchar_t* kQuestion =
     L"OK for a data connection ?\n(be careful not exceed the plan limit)";
 
+// The box shown now; a test step that finds none ends with the exception.
 MessageBoxSense& box() {
-    MessageBoxSense* shown = shownBox();
-    if (shown == nullptr) {
-        throw std::runtime_error("no box is shown");
-    }
-    return *shown;
+    return shownBox() != nullptr ? *shownBox() : throw std::runtime_error("no box is shown");
 }
 
 POINT buttonCentre(size_t index) {

@@ -25,18 +25,15 @@ SIPINFO panelInfo() {
     return info;
 }
 
-bool panelShown() {
-    return (panelInfo().fdwFlags & SIPF_ON) != 0;
-}
-
 std::wstring editorText() {
     std::wstring text(20000, L'\0');
     text.resize(static_cast<size_t>(GetWindowTextW(editWindow, text.data(), 20000)));
     return text;
 }
 
-void pointer(platform::PointerAction action, int screenX, int screenY) {
-    platform::Device::instance().pointer(action, screenX, screenY);
+// A finger at a screen point, and the messages it brings handled.
+void pointer(platform::PointerAction action, int x, int y) {
+    touch(action, POINT{x, y});
     pumpMessages();
 }
 
@@ -47,10 +44,12 @@ void tapScreen(int x, int y) {
     pointer(platform::PointerAction::up, x, y);
 }
 
-// One tick of the 30 ms motion timer.
-void tick() {
-    platform::clock::advance(tunables::motionTimerPeriodMs);
-    pumpMessages();
+// One tick of the 30 ms motion timer; `count` of them, or until the editor opens.
+void tick(int count = 1) {
+    for (int i = 0; i < count && (count == 1 || frameHasFocus == 1); ++i) {
+        platform::clock::advance(tunables::motionTimerPeriodMs);
+        pumpMessages();
+    }
 }
 
 void typeOnPanel(const std::wstring& text) {
@@ -65,11 +64,10 @@ void typeOnPanel(const std::wstring& text) {
 }
 
 void pressKeys(std::initializer_list<UINT> keys) {
-    for (UINT key : keys) {
-        platform::Device::instance().key(key, true);
-    }
-    for (UINT key : keys) {
-        platform::Device::instance().key(key, false);
+    for (bool down : {true, false}) {
+        for (UINT key : keys) {
+            platform::Device::instance().key(key, down);
+        }
     }
     pumpMessages();
 }
@@ -136,9 +134,7 @@ TEST_F(EditControlTest, TouchesDuringTheSlideNeitherStopNorStallIt) {
     }
     pointer(platform::PointerAction::up, x, y + 160);
     tapScreen(x, y);
-    for (int ticks = 0; ticks < 20 && frameHasFocus == 1; ++ticks) {
-        tick();
-    }
+    tick(20);
     EXPECT_EQ(field->slidingIn, 0);
     EXPECT_TRUE(field->editorOpen);
     EXPECT_EQ(field->screenRect.bottom, 480) << "above the input panel";
@@ -189,7 +185,7 @@ TEST_F(EditControlTest, AFieldInPlaceOpensTheEditorOnTheFirstTickOverItsFrame) {
     EXPECT_EQ(section->scrollOffset, 0);
     EXPECT_EQ(frameHasFocus, 0);
     EXPECT_EQ(sharedTracker()->scrollTarget, field);
-    EXPECT_TRUE(panelShown());
+    EXPECT_TRUE(panelInfo().fdwFlags & SIPF_ON);
     EXPECT_TRUE(platform::shell::sipButtonShown());
     EXPECT_EQ(GetFocus(), editWindow);
     RECT editor{};
@@ -224,8 +220,7 @@ TEST_F(EditControlTest, KeyboardTapsKeysAndPasteTypeAndATapElsewhereEndsTheEditT
 
     // Ticks while editing draw nothing.
     fillScreen(kBlack);
-    tick();
-    tick();
+    tick(2);
     EXPECT_TRUE(screenShows(RECT{}, 0));
 
     platform::clock::advance(500); // a tap on the top row, long after the one that began the edit
@@ -234,7 +229,7 @@ TEST_F(EditControlTest, KeyboardTapsKeysAndPasteTypeAndATapElsewhereEndsTheEditT
     EXPECT_EQ(field->getText(), L"192.168.1.20 :9");
     EXPECT_EQ(rows[0]->clicks, 1) << "the touch that ended the edit is a tap on the row under it";
     EXPECT_FALSE(IsWindowVisible(editWindow));
-    EXPECT_FALSE(panelShown());
+    EXPECT_FALSE(panelInfo().fdwFlags & SIPF_ON);
     EXPECT_EQ(frameHasFocus, 1);
     EXPECT_EQ(field->visualState, 0);
     EXPECT_EQ(sharedTracker()->scrollTarget, section);
@@ -311,9 +306,7 @@ TEST(EditingPicture, ShowsTheKeyboardUnderTheFieldBeingEditedAndTheOtherFieldsTe
     paintWhole();
     const RECT place = mac->screenRect;
     tapScreen(place.left + 60, place.top + 20);
-    for (int ticks = 0; ticks < 20 && frameHasFocus == 1; ++ticks) {
-        tick();
-    }
+    tick(20);
     ASSERT_EQ(frameHasFocus, 0);
     typeOnPanel(L"00:1a:2b:3c:4d:5e");
     EXPECT_EQ(editorText(), L"00:1a:2b:3c:4d:5e");

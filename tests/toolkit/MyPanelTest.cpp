@@ -7,10 +7,6 @@ using namespace toolkit_test;
 
 namespace {
 
-int greenOf(std::uint16_t pixel) {
-    return (pixel >> 5) & 0x3F;
-}
-
 using PanelTest = SectionScreenTest;
 
 TEST_F(PanelTest, AWidthBelowOneSpansTheViewAndTheTitleBarStandsAtTheTop) {
@@ -181,8 +177,9 @@ TEST_P(PanelCaptionTest, IsWhiteAndCentredOnTheDarkBar) {
         brightest = drawn ? std::max(brightest, bar.at(x, y)) : brightest;
         return drawn;
     });
-    const RECT dark = inkBounds(
-        bar, [&](LONG x, LONG y) { return x == bar.width / 2 && greenOf(image.at(x, y)) < 32; });
+    const RECT dark = inkBounds(bar, [&](LONG x, LONG y) {
+        return x == bar.width / 2 && ((image.at(x, y) >> 5) & 0x3F) < 32;
+    });
     EXPECT_EQ(brightest, 0xFFFF);
     const LONG above = ink.top - dark.top;
     const LONG below = dark.bottom - ink.bottom;

@@ -1,16 +1,11 @@
 // The rectangle arithmetic of the widgets: emptiness, intersection, overlap, touch targets, and a
 // copy's place and source cut by the same amounts.
 #include "Rect.h"
+#include "ToolkitTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <array>
+using toolkit_test::edges;
 
 namespace {
-
-std::array<LONG, 4> sides(const RECT& r) {
-    return {r.left, r.top, r.right, r.bottom};
-}
 
 constexpr RECT square{0, 0, 10, 10};
 
@@ -23,7 +18,7 @@ TEST(Rect, IntersectionIsEmptyExactlyWhereTheRectanglesDoNotOverlap) {
         {{-5, 2, 15, 8}, {0, 2, 10, 8}, true},
     };
     for (const auto& [other, expected, meet] : cases) {
-        EXPECT_EQ(sides(intersection(square, other)), sides(expected)) << other.left;
+        EXPECT_EQ(edges(intersection(square, other)), edges(expected)) << other.left;
         EXPECT_EQ(overlaps(square, other), meet) << other.left;
         EXPECT_EQ(overlaps(other, square), meet) << other.left;
         EXPECT_EQ(isEmpty(intersection(square, other)), !meet) << other.left;
@@ -53,8 +48,8 @@ TEST(Rect, ClippingAPlaceCutsItsSourceOnTheSameSides) {
     };
     for (const auto& [clip, expectedPlace, expectedSource] : cases) {
         const auto [cutPlace, cutSource] = clipPlaceAndSource(place, source, clip);
-        EXPECT_EQ(sides(cutPlace), sides(expectedPlace)) << clip.left << "," << clip.top;
-        EXPECT_EQ(sides(cutSource), sides(expectedSource)) << clip.left << "," << clip.top;
+        EXPECT_EQ(edges(cutPlace), edges(expectedPlace)) << clip.left << "," << clip.top;
+        EXPECT_EQ(edges(cutSource), edges(expectedSource)) << clip.left << "," << clip.top;
     }
 }
 

@@ -22,14 +22,10 @@ std::filesystem::path windowsFile(const wchar_t* name) {
     return platform::paths::toHost(std::wstring(L"\\windows\\") + name);
 }
 
-// The marker text in UTF-16LE, without byte-order mark or terminator.
-std::string markerBytes() {
-    std::string bytes;
-    for (char c : std::string("Your resources are already scalled!")) {
-        bytes += {c, '\0'};
-    }
-    return bytes;
-}
+// The marker text in UTF-16LE (as this little-endian host stores it), without byte-order mark or
+// terminator.
+const std::u16string kMarkerText = u"Your resources are already scalled!";
+const std::string kMarkerBytes(reinterpret_cast<const char*>(kMarkerText.data()), 2 * 35);
 
 // The installation mark: -2 no key, -1 the key without the value, else a REG_DWORD value.
 void setInstallMark(long long mark) {
@@ -127,7 +123,7 @@ TEST_F(ResourceManagerTest,
     EXPECT_EQ(WaitForSingleObject(messageBoxEvent, 0), WAIT_OBJECT_0); // signalled, and
     EXPECT_EQ(WaitForSingleObject(messageBoxEvent, 0), WAIT_OBJECT_0); // no wait resets it
     expectImagesScaledBy(0.5);
-    EXPECT_EQ(fileText(imageDir() / "AlreadyScalled.txt"), markerBytes());
+    EXPECT_EQ(fileText(imageDir() / "AlreadyScalled.txt"), kMarkerBytes);
     std::vector<std::string> afterFirst;
     for (int i = 0; i < toolkitImageCount; ++i) {
         afterFirst.push_back(fileText(imageFile(i)));
@@ -175,7 +171,7 @@ TEST_F(ResourceManagerTest, AStartCutOffWhileRescalingIsFinishedByTheNextWithout
         }
         loadResources();
         expectImagesScaledBy(0.5);
-        EXPECT_EQ(fileText(imageDir() / "AlreadyScalled.txt"), markerBytes());
+        EXPECT_EQ(fileText(imageDir() / "AlreadyScalled.txt"), kMarkerBytes);
         expectNoWorkFilesLeft();
     }
 }

@@ -10,17 +10,6 @@ namespace {
 
 constexpr int kBarColumn = 476; // inside the bar's five columns on a 480-pixel screen
 
-// A parent that counts the taps forwarded to it.
-class TapCounter : public TestBlock {
-public:
-    TapCounter() : TestBlock(-1) {}
-    int onClick() override {
-        ++taps;
-        return 0;
-    }
-    int taps = 0;
-};
-
 class SectionTest : public SectionScreenTest {
 protected:
     // The section with children of these heights at x 0 and y 0, drawn once in full.
@@ -45,17 +34,26 @@ protected:
         }
     }
 
-    // The rows of the bar column that show the bar colour, as [first, last + 1).
+    // The rows of the bar column that show the bar colour, as [first, last + 1); {-1, 0} if none.
     static std::pair<LONG, LONG> barRows() {
-        LONG first = -1;
-        LONG last = -1;
+        std::pair<LONG, LONG> rows{-1, 0};
         for (LONG y = 0; y < GetSystemMetrics(SM_CYSCREEN); ++y) {
             if (pixelAt(kBarColumn, y) == tunables::scrollBarColour) {
-                first = first < 0 ? y : first;
-                last = y;
+                rows = {rows.first < 0 ? y : rows.first, y + 1};
             }
         }
-        return {first, last + 1};
+        return rows;
+    }
+
+    // A tap at (50, y) of 50 ms, with the frame steps of its press and release.
+    void tapAt(int y) {
+        tracker.onPress(50, y);
+        section->onTimer();
+        ASSERT_NE(section->pressedChild, nullptr);
+        wait(50);
+        tracker.onRelease(50, y);
+        section->onTimer();
+        section->onTimer();
     }
 
     MotionTracker& tracker = *sharedTracker();
@@ -110,13 +108,7 @@ TEST_F(SectionTest, ATapReachesTheChildOnceAndASecondTapSoonAfterOnlyUnselectsIt
     section->scrollOffset = -50; // room to move both ways
     paintWhole();
     const int y = target->screenRect.top - clientRect.top + 10;
-    tracker.onPress(50, y);
-    section->onTimer();
-    EXPECT_EQ(section->pressedChild, target);
-    wait(50);
-    tracker.onRelease(50, y);
-    section->onTimer();
-    section->onTimer();
+    tapAt(y);
     EXPECT_EQ(target->clicks, 1);
     EXPECT_EQ(section->pressedChild, nullptr);
     MSG msg;
@@ -150,11 +142,7 @@ TEST_F(SectionTest, ATapReachesTheChildOnceAndASecondTapSoonAfterOnlyUnselectsIt
 TEST_F(SectionTest, ADoubleTapReleasedPastAnEndSpringsBackOnceAndThenTakesNoStep) {
     showSection({400, 400});
     const int y = 300;
-    tracker.onPress(50, y);
-    section->onTimer();
-    wait(50);
-    tracker.onRelease(50, y);
-    section->onTimer();
+    tapAt(y);
     wait(100);
     drag(50, y, {10, 10});
     EXPECT_EQ(section->scrollOffset, 20) << "the pull follows the finger";
@@ -184,7 +172,7 @@ TEST_F(SectionTest, AFingerThatLeavesTheSlopUnselectsThePressedChildAndTheHeader
 
 TEST_F(SectionTest, ARightwardSwipeInsideAParentGoesToTheParentAndDoesNotScroll) {
     showSection({400, 400});
-    TapCounter parent;
+    Box parent(-1, 0, 0, 10, 10, BoxFace::plain); // counts the taps forwarded to it
     section->parent = &parent;
     section->scrollOffset = -100;
     tracker.onPress(100, 300);
@@ -194,7 +182,7 @@ TEST_F(SectionTest, ARightwardSwipeInsideAParentGoesToTheParentAndDoesNotScroll)
     }
     ASSERT_TRUE(tracker.swipe);
     EXPECT_EQ(section->onTimer(), 0);
-    EXPECT_EQ(parent.taps, 1);
+    EXPECT_EQ(parent.clicks, 1);
     EXPECT_EQ(section->scrollOffset, -100);
     section->parent = nullptr;
 }

@@ -103,17 +103,13 @@ private:
 inline void installResourceSet(const ToolkitDevice& device) {
     const char* bin = std::getenv("DAWNBELL_TEST_BIN");
     ASSERT_NE(bin, nullptr) << "DAWNBELL_TEST_BIN names the build's bin folder";
-    const std::filesystem::path source = std::filesystem::path(bin) / "resources" / "VGA";
     const std::filesystem::path target = device.programDir() / "resources" / "VGA";
     std::filesystem::create_directories(target);
-    for (const auto& entry : std::filesystem::directory_iterator(source)) {
-        const std::string name = entry.path().filename().string();
-        if (entry.is_regular_file() && name != narrow(scaledMarkerFile) &&
-            name != narrow(rescaleProgressFile)) {
-            std::filesystem::copy_file(entry.path(), target / name,
-                                       std::filesystem::copy_options::overwrite_existing);
-        }
-    }
+    std::filesystem::copy(std::filesystem::path(bin) / "resources" / "VGA", target,
+                          std::filesystem::copy_options::overwrite_existing |
+                              std::filesystem::copy_options::recursive);
+    std::filesystem::remove(target / narrow(scaledMarkerFile));
+    std::filesystem::remove(target / narrow(rescaleProgressFile));
     loadResources();
 }
 

@@ -89,7 +89,7 @@ Bytes withResolution(Bytes png, double dpi) {
 
 TEST_F(ImagingTest, ImageInformationComesFromTheFile) {
     writePng(folder / "alpha.png", 3, 2, Bytes(3 * 2 * 4, 128), true);
-    writePng(folder / "cutout.png", 2, 1, {255, 0, 0, 255, 9, 9, 9, 0}, true);
+    writePng(folder / "cutout.png", 3, 1, {255, 0, 0, 255, 9, 9, 9, 0, 9, 9, 9, 255}, true);
     // 1920 dpi is 75591 pixels a metre: its second byte counts too.
     saveBytes(
         folder / "plain.png",

@@ -113,6 +113,7 @@ TEST_F(VgaPanelTest, KeyboardIsDrawnOnlyWhileOnWithThePressedKeyHighlighted) {
         return screen({face.left + 2, centre(face).y, face.left + 3, centre(face).y + 1})[0];
     };
     const RECT face = key(L'g');
+    EXPECT_EQ(key(L'h').left - face.right, 6) << "keys stand 3 px at 96 dpi apart";
     const auto idle = screen(face);
     EXPECT_EQ(keyPixel(face), 0xFFFF) << "a character key is white";
     EXPECT_EQ(keyPixel(key(0, KeyKind::shift)), 0xAD97) << "a function key is grey";

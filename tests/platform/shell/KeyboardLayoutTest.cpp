@@ -39,8 +39,9 @@ TEST(KeyboardLayout, CellsTileThePanelAndFacesLieInsideThem) {
     int total = 0;
     for (const auto& key : keys) {
         total += area(key.cell);
-        EXPECT_GE(key.face.left, key.cell.left);
-        EXPECT_LE(key.face.right, key.cell.right);
+        // The gap is split between a key's two sides.
+        EXPECT_EQ(key.face.left - key.cell.left, 1);
+        EXPECT_EQ(key.cell.bottom - key.face.bottom, 1);
         EXPECT_GT(key.face.right - key.face.left, 14) << "a finger-sized key even at 96 dpi";
         EXPECT_GT(key.face.bottom - key.face.top, 14);
     }

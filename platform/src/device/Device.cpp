@@ -394,6 +394,19 @@ void Device::removeLayer(Layer* layer) {
     invalidate(bounds);
 }
 
+namespace {
+
+void copyRows(const std::uint16_t* from, int fromPitch, std::uint16_t* to, int toPitch, int width,
+              int rows) {
+    for (int y = 0; y < rows; ++y) {
+        std::copy(from, from + width, to);
+        from += fromPitch;
+        to += toPitch;
+    }
+}
+
+} // namespace
+
 std::vector<std::uint16_t> Device::compose(const RECT& requested) {
     RECT whole{};
     if (!intersect(requested, RECT{0, 0, width(), height()}, whole)) {
@@ -404,12 +417,10 @@ std::vector<std::uint16_t> Device::compose(const RECT& requested) {
     std::lock_guard composeGuard(state_->composeMutex);
     // The area comes in pieces (beside a layer, under it): each goes to its place.
     const Upload upload = [&](const RECT& piece, const std::uint16_t* pixels, int pitch) {
-        for (int y = piece.top; y < piece.bottom; ++y) {
-            const std::uint16_t* row = pixels + static_cast<ptrdiff_t>(y - piece.top) * pitch;
-            std::copy(row, row + (piece.right - piece.left),
-                      result.begin() + static_cast<ptrdiff_t>(y - whole.top) * wholeWidth +
-                          (piece.left - whole.left));
-        }
+        copyRows(pixels, pitch,
+                 result.data() + static_cast<ptrdiff_t>(piece.top - whole.top) * wholeWidth +
+                     (piece.left - whole.left),
+                 wholeWidth, piece.right - piece.left, piece.bottom - piece.top);
     };
     state_->composeArea(whole, State::Target{&upload, nullptr});
     return result;
@@ -464,19 +475,6 @@ void Device::State::composeArea(const RECT& requested, const Target& target) {
         }
     }
 }
-
-namespace {
-
-void copyRows(const std::uint16_t* from, int fromPitch, std::uint16_t* to, int toPitch, int width,
-              int rows) {
-    for (int y = 0; y < rows; ++y) {
-        std::copy(from, from + width, to);
-        from += fromPitch;
-        to += toPitch;
-    }
-}
-
-} // namespace
 
 void Device::State::uploadFromScreen(const RECT& area, const Target& target) {
     std::lock_guard guard(screenMutex);

@@ -7,7 +7,7 @@
 //   the self-blit of the view alone (the floor of the scroll step)  vs  the same memmove
 //   a full repaint of the screen                   vs  a colour fill of the whole screen
 //                                                    (goal: ratio <= 4)
-#include "ContainerTestScreen.h"
+#include "support/ContainerScreen.h"
 #include "DisplayFrame.h"
 #include "MotionTracker.h"
 #include "ResourceManager.h"

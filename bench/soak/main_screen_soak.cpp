@@ -5,8 +5,8 @@
 // the resident memory, prints them, and fails (exit status 1) unless the last tenth shows what
 // the first did: the same descriptors and elements, and resident memory within a small margin.
 // Not a timed test: `make soak` runs it.
-#include "HeadlessProgram.h"
-#include "LoopbackReceiver.h"
+#include "support/HeadlessProgram.h"
+#include "support/LoopbackReceiver.h"
 
 #include <platform/Clock.h>
 #include <platform/Device.h>

@@ -4,7 +4,7 @@
 // without a network. Each must end in a clear message or a sound default, never in a crash, a
 // hang or lost settings. docs/robustness.md lists every fault tried and the test that shows it.
 #include "MyEditControl.h"
-#include "ProgramTestSupport.h"
+#include "support/Program.h"
 
 #include "registry/RegistryText.h"
 

@@ -3,7 +3,7 @@
 // frame the picture read back from the window equals the composed screen, pixel for pixel, as
 // only the changed areas travelled to the texture.
 #include "MyEditControl.h"
-#include "ProgramTestSupport.h"
+#include "support/Program.h"
 
 #include <cstdlib>
 

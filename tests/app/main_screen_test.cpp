@@ -2,9 +2,9 @@
 // its stored texts, the data-connection worker with its consent question and the Connection
 // Manager's answers, and the two buttons, Send reaching a receiver on loopback and Quit keeping
 // the texts for the next start. Steps run inside the loop (LoopScript), as a user's touches would.
-#include "LoopbackReceiver.h"
+#include "support/LoopbackReceiver.h"
 #include "MyItem.h"
-#include "ProgramTestSupport.h"
+#include "support/Program.h"
 #include "RecentPanel.h"
 
 #include <filesystem>

@@ -2,9 +2,9 @@
 // computer, the oldest dropped, damaged entries left out and the rest kept), and the panel on the
 // main screen: a send adds a row, a tap fills the fields without sending, a tap-and-hold forgets
 // on Yes only, a long host stays inside its row.
-#include "LoopbackReceiver.h"
+#include "support/LoopbackReceiver.h"
 #include "MyItem.h"
-#include "ProgramTestSupport.h"
+#include "support/Program.h"
 #include "RecentComputers.h"
 #include "RecentPanel.h"
 #include "Section.h"

@@ -2,7 +2,7 @@
 // veth pairs): a computer that sleeps, one that is up and answers ping, one that drops ping but
 // refuses a connection, one behind a router. The whole program runs on the headless phone; the
 // frames are read on the far side of the wire.
-#include "ProgramTestSupport.h"
+#include "support/Program.h"
 
 #include "AwakeCheck.h"
 

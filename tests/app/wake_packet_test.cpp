@@ -1,6 +1,6 @@
 // The wake packet sender: which MAC, port and host texts it takes, in which order it checks them,
 // and the exact datagram it sends. Packets go to 127.0.0.0/8 only.
-#include "LoopbackReceiver.h"
+#include "support/LoopbackReceiver.h"
 #include "StatusTexts.h"
 #include "WakePacket.h"
 

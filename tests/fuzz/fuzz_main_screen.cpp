@@ -33,8 +33,8 @@
 //          last recent computer, header
 //   9 c    clipboard text c of `clipboardTexts`
 #include "AwakeCheck.h"
-#include "HeadlessProgram.h"
-#include "LoopbackReceiver.h"
+#include "support/HeadlessProgram.h"
+#include "support/LoopbackReceiver.h"
 #include "RecentComputers.h"
 #include "RecentPanel.h"
 

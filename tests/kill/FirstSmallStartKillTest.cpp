@@ -3,7 +3,7 @@
 // start must finish the job: every image of the copy a whole PNG at exactly half its size (never
 // left full, never halved twice), the marker written once with its text, no half-made copy,
 // scaled copy, progress list or temporary left behind, and the program's own set as shipped.
-#include "KillTestSupport.h"
+#include "support/Kill.h"
 #include "ResourceManager.h"
 #include "imaging/PngCodec.h"
 #include "kernel/Paths.h"

@@ -15,7 +15,7 @@
 //                                          (on a small screen: the one-time rescaling); writes
 //                                          'S' before and 'D' after
 #include "ResourceManager.h"
-#include "SettingsRounds.h"
+#include "support/SettingsRounds.h"
 #include "kernel/AtomicFile.h"
 #include "kernel/Paths.h"
 #include "platform/Device.h"

@@ -5,8 +5,8 @@
 // the list as it was or as the cut-off change makes it: no row lost, torn or out of order. Files
 // refused part-way (a file size limit) make the save report the failure and leave the previous file
 // as it was.
-#include "KillTestSupport.h"
-#include "SettingsRounds.h"
+#include "support/Kill.h"
+#include "support/SettingsRounds.h"
 #include "kernel/Paths.h"
 #include "registry/RegistryText.h"
 

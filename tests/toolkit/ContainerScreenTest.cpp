@@ -2,8 +2,8 @@
 // buttons and a status label) dragged and flung through the window procedure: the pixels must end
 // up exactly where a fresh paint of the same scroll offset puts them. And the picture of that
 // screen in docs/section.png (tools/scripts/section-picture).
-#include "ContainerTestScreen.h"
-#include "ToolkitTestSupport.h"
+#include "support/ContainerScreen.h"
+#include "support/Toolkit.h"
 
 using namespace toolkit_test;
 

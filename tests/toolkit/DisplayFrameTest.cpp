@@ -2,7 +2,7 @@
 // moved and only the uncovered band repainted), repaint of the window's update region, touch and
 // timer input becoming scroll steps, focus, activation, rotation and teardown.
 #include "Rect.h"
-#include "ToolkitTestSupport.h"
+#include "support/Toolkit.h"
 
 using namespace toolkit_test;
 

@@ -1,7 +1,7 @@
 // Element and its registry: scaling of design coordinates, lookup by id, redrawing every element,
 // the default add and resize, the tap notification, and the redraw request with its
 // clamping to what is visible.
-#include "ToolkitTestSupport.h"
+#include "support/Toolkit.h"
 
 using namespace toolkit_test;
 

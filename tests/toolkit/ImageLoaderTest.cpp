@@ -1,6 +1,6 @@
 // Image loading: surfaces and image objects from PNG files, the box and the placeholder for a
 // missing or corrupt file, rescaling a PNG file in place, and the Imaging error reporter.
-#include "ToolkitTestSupport.h"
+#include "support/Toolkit.h"
 
 using namespace toolkit_test;
 

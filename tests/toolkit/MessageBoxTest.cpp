@@ -4,9 +4,9 @@
 // and other WM_USER messages reaching its loop, the layout, focus changes and rotation, the calls
 // that must show nothing, a worker ended while its box is up, and the screen given back. Also
 // docs/messagebox.png (tools/scripts/messagebox-picture). Run under the thread sanitizer too.
-#include "ContainerTestScreen.h"
-#include "LoopScript.h"
-#include "ToolkitTestSupport.h"
+#include "support/ContainerScreen.h"
+#include "support/LoopScript.h"
+#include "support/Toolkit.h"
 
 #include <platform/Messages.h>
 

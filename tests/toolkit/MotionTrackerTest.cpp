@@ -1,6 +1,6 @@
 // Gestures of the MotionTracker on the manual clock: taps and their slop, double taps, velocity
 // samples, swipes, drags, and flings with their start, clamp and decay.
-#include "ToolkitTestSupport.h"
+#include "support/Toolkit.h"
 
 using namespace toolkit_test;
 

@@ -2,9 +2,9 @@
 // panel, the native editor laid over it with the on-screen keyboard, typing by keyboard taps,
 // keys and paste, and the touch that ends the edit and goes on to the section. Everything runs
 // through the frame's window as the program's message loop would run it.
-#include "ContainerTestScreen.h"
+#include "support/ContainerScreen.h"
 #include "MyEditControl.h"
-#include "ToolkitTestSupport.h"
+#include "support/Toolkit.h"
 
 #include "shell/Shell.h"
 

@@ -1,7 +1,7 @@
 // MyItem on the real resource set: the frame drawn for every state of every style, the caption's
 // place and colours, the press, tap, release and enable transitions with their notification,
 // the hit margins, the refresh area, the fatal style check and the caption going with its item.
-#include "ToolkitTestSupport.h"
+#include "support/Toolkit.h"
 
 #include <map>
 

@@ -1,7 +1,7 @@
 // MyLabel: the shared fonts, measuring and wrapping, growing but never shrinking, rendering only
 // when needed, painting clipped to the dirty band with the key colour left out, taps and their
 // states, labels built before the display, and the turn of the screen.
-#include "ToolkitTestSupport.h"
+#include "support/Toolkit.h"
 
 using namespace toolkit_test;
 

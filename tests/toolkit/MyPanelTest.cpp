@@ -1,7 +1,7 @@
 // MyPanel: its rows and the heights they claim, inserting into a row, growth, the title bar with
 // its caption, the dotted separators, painting clipped to the dirty band, and its own redraw.
-#include "ContainerTestScreen.h"
-#include "ToolkitTestSupport.h"
+#include "support/ContainerScreen.h"
+#include "support/Toolkit.h"
 
 using namespace toolkit_test;
 

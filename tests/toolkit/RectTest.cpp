@@ -1,7 +1,7 @@
 // The rectangle arithmetic of the widgets: emptiness, intersection, overlap, touch targets, and a
 // copy's place and source cut by the same amounts.
 #include "Rect.h"
-#include "ToolkitTestSupport.h"
+#include "support/Toolkit.h"
 
 using toolkit_test::edges;
 

@@ -1,7 +1,7 @@
 // The resource manager: scale factor and orientation per screen, the image paths, the one-time
 // rescaling on small screens with its marker (also after an interrupted first start), the
 // installation mark with the font copies, and missing resources.
-#include "ToolkitTestSupport.h"
+#include "support/Toolkit.h"
 
 #include "registry/Registry.h"
 

@@ -1,8 +1,8 @@
 // The scrolling Section: its content stacked under the header, the scroll bar in its overlay,
 // the bounds it springs back to, flings stopped at the ends, taps, double taps and swipes turned
 // into calls on its children or its parent, insertion, growth and rotation.
-#include "ContainerTestScreen.h"
-#include "ToolkitTestSupport.h"
+#include "support/ContainerScreen.h"
+#include "support/Toolkit.h"
 
 using namespace toolkit_test;
 

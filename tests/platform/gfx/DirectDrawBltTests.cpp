@@ -1,6 +1,6 @@
 // Blt on DirectDraw surfaces: colour fill, source colour keys, stretching, overlapping moves
 // (the toolkit's scroll) and the platform's rectangle checks and error codes.
-#include "GfxTestSupport.h"
+#include "support/Gfx.h"
 
 #include <functional>
 #include <numeric>

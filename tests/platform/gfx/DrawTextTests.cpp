@@ -1,6 +1,6 @@
 // DrawTextW with real fonts: measuring (DT_CALCRECT), the return value, alignment, colours and
 // background modes, on device contexts over plain buffers.
-#include "GfxTestSupport.h"
+#include "support/Gfx.h"
 
 #include "ddraw/PixelView.h"
 

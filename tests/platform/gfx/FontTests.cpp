@@ -1,6 +1,6 @@
 // Fonts: the GDI object calls around them, their sizes, and the lookup of a face name in the
 // device's \windows folder, then the host's fonts, then DejaVu Sans.
-#include "GfxTestSupport.h"
+#include "support/Gfx.h"
 
 #include "gdi/FontLookup.h"
 

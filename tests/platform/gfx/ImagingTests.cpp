@@ -1,6 +1,6 @@
 // The Imaging API: decoding PNG files (and refusing bad ones), image information, drawing with
 // alpha blending and stretching onto RGB565, bicubic rescaling and the PNG encoder.
-#include "GfxTestSupport.h"
+#include "support/Gfx.h"
 
 #include <zlib.h>
 

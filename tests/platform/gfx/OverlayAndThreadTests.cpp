@@ -1,6 +1,6 @@
 // Overlay surfaces composed above the screen while shown, and surfaces used from several
 // threads at once (the worker that updates a label while the user-interface thread scrolls).
-#include "GfxTestSupport.h"
+#include "support/Gfx.h"
 
 #include <thread>
 #include <tuple>

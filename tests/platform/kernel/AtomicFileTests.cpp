@@ -1,6 +1,6 @@
 // Replacing a file in one step: the new bytes and permissions on success; on failure the target
 // untouched, no temporary left beside it, and errno telling why.
-#include "KernelTestSupport.h"
+#include "support/Kernel.h"
 #include "kernel/AtomicFile.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Device paths on the host, the module name, and the file calls.
-#include "KernelTestSupport.h"
+#include "support/Kernel.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Registry values keep their type and bytes across restarts, in a REGEDIT5 file.
-#include "KernelTestSupport.h"
+#include "support/Kernel.h"
 
 #include "registry/RegistryText.h"
 

@@ -1,5 +1,5 @@
 // Threads, TerminateThread, events, critical sections and waits on the manual clock.
-#include "KernelTestSupport.h"
+#include "support/Kernel.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Connection Manager: the detailed status list in the caller's buffer, and bringing the Internet
 // destination up, scripted on the manual clock.
-#include "ShellTestSupport.h"
+#include "support/Shell.h"
 #include "connmgr.h"
 #include "net/RouteMonitor.h"
 #include "platform/Clock.h"

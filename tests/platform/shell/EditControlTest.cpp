@@ -1,5 +1,5 @@
 // The native EDIT control: its text, caret keys, paste, blinking caret, drawing and notices.
-#include "ShellTestSupport.h"
+#include "support/Shell.h"
 
 #include <algorithm>
 #include <map>

@@ -1,5 +1,5 @@
 // Tap-and-hold: SHRecognizeGesture follows the stylus on the device clock.
-#include "ShellTestSupport.h"
+#include "support/Shell.h"
 #include "aygshell.h"
 
 using namespace shelltest;

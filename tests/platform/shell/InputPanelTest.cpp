@@ -1,6 +1,6 @@
 // The input panel: its rectangle for the screen and dpi, its flags, the task bar's part in the
 // visible desktop, and typing with a finger alone: taps on its keys reach the focused EDIT window.
-#include "ShellTestSupport.h"
+#include "support/Shell.h"
 #include "aygshell.h"
 
 #include <algorithm>

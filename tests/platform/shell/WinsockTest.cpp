@@ -1,6 +1,6 @@
 // Winsock over the host's sockets: start-up, address parsing, name lookup, error codes and real
 // datagrams on loopback.
-#include "ShellTestSupport.h"
+#include "support/Shell.h"
 #include "icmpapi.h"
 #include "iphlpapi.h"
 #include "platform/Network.h"

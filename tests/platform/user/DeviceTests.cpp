@@ -1,6 +1,6 @@
 // The emulated phone: rotation, metrics, the task bar, the screen and its layers, message
 // boxes, screenshots and the configuration from the environment.
-#include "UserTestSupport.h"
+#include "support/User.h"
 
 #include <png.h>
 

@@ -1,5 +1,5 @@
 // Pointer and key input: which window gets it, in which coordinates, capture and merging.
-#include "UserTestSupport.h"
+#include "support/User.h"
 
 using namespace usertest;
 using platform::PointerAction;

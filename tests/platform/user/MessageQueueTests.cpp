@@ -1,7 +1,7 @@
 // The order in which GetMessageW hands out messages, thread messages, quit, the fatal -1, and
 // SendMessageW between threads: the receiver runs it inside its own message wait, and two threads
 // sending to each other never deadlock.
-#include "UserTestSupport.h"
+#include "support/User.h"
 
 using namespace usertest;
 

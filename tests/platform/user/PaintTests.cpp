@@ -1,5 +1,5 @@
 // Update regions, WM_PAINT and the region data the program reads.
-#include "UserTestSupport.h"
+#include "support/User.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // The device on a real screen: whole-scale fitting and the exact way back for touches, the
 // native device a display becomes, the task bar strip's contents, the KMSDRM access check, the
 // device's own image set, and (through SDL's dummy display) rotation and the one keyboard.
-#include "UserTestSupport.h"
+#include "support/User.h"
 
 #include "backend/KmsAccess.h"
 #include "backend/ScreenFit.h"

@@ -1,5 +1,5 @@
 // Timers on the manual clock: never early, one message per due timer, missed ticks collapse.
-#include "UserTestSupport.h"
+#include "support/User.h"
 
 using namespace usertest;
 

@@ -1,6 +1,6 @@
 // Window classes, creation and destruction, placement, window data and text; focus, activation
 // and showing: the messages they send and where the focus goes.
-#include "UserTestSupport.h"
+#include "support/User.h"
 
 using namespace usertest;
 

@@ -6,7 +6,7 @@
 #include "platform/Device.h"
 #include "support/ScopedTestDevice.h"
 #include "platform/Messages.h"
-#include "platform/PlatformTestSupport.h"
+#include "support/PlatformThread.h"
 #include "shell/Shell.h"
 #include "windows.h"
 

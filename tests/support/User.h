@@ -5,7 +5,7 @@
 #include "kernel/Paths.h"
 #include "platform/Device.h"
 #include "platform/Messages.h"
-#include "platform/PlatformTestSupport.h"
+#include "support/PlatformThread.h"
 #include "support/ScopedTestDevice.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "TestNetwork.h"
+#include "support/TestNetwork.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

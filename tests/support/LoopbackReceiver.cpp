@@ -1,4 +1,4 @@
-#include "LoopbackReceiver.h"
+#include "support/LoopbackReceiver.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

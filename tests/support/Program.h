@@ -5,8 +5,8 @@
 #pragma once
 
 #include "ConnectionWorker.h"
-#include "HeadlessProgram.h"
-#include "TestNetwork.h"
+#include "support/HeadlessProgram.h"
+#include "support/TestNetwork.h"
 
 #include <unistd.h>
 

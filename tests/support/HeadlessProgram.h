@@ -5,8 +5,8 @@
 // that whatever host is typed, nothing leaves the machine. One program serves many scripts.
 #pragma once
 
-#include "toolkit/LoopScript.h"
-#include "toolkit/ToolkitTestSupport.h"
+#include "support/LoopScript.h"
+#include "support/Toolkit.h"
 #include "MagicPacketApp.h"
 #include "MainScreen.h"
 #include "MessageLoop.h"

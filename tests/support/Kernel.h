@@ -2,7 +2,7 @@
 #pragma once
 
 #include "kernel/Paths.h"
-#include "platform/PlatformTestSupport.h"
+#include "support/PlatformThread.h"
 #include "registry/Registry.h"
 #include "windows.h"
 

@@ -90,19 +90,6 @@ TEST_F(InputTest, ConsecutiveMovesOfOneWindowMergeIntoTheLatest) {
     EXPECT_EQ(mouse({{move, 14, 64}}).size(), 4u);
 }
 
-TEST_F(InputTest, AFilterThatTakesThePressKeepsTheWholeTouch) {
-    std::vector<PointerAction> filtered;
-    device().setPointerFilter([&](PointerAction action, int, int y) {
-        filtered.push_back(action);
-        return y > 500;
-    });
-    EXPECT_TRUE(mouse({{down, 10, 550}, {move, 10, 100}, {up, 10, 100}}).empty());
-    EXPECT_EQ(filtered.size(), 3u);
-    // A press the filter refused belongs to the window.
-    EXPECT_EQ(mouse({{down, 10, 100}, {up, 10, 550}}).size(), 2u);
-    EXPECT_EQ(filtered.size(), 4u);
-}
-
 TEST_F(InputTest, InputGoesToTheQueueOfTheWindowsThread) {
     std::atomic<HWND> theirs{nullptr};
     Worker worker([&] {

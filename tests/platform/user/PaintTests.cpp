@@ -142,15 +142,3 @@ TEST(Regions, CombineRgnFollowsItsModeAndGivesTheCanonicalBandedForm) {
             DeleteObject(r);
     }
 }
-
-TEST(RegionObjects, DeleteObjectDeletesRegionsOnceAndRefusesForeignOnes) {
-    HRGN region = CreateRectRgn(0, 0, 10, 10);
-    RECT bounds{};
-    EXPECT_EQ(GetRgnBox(region, &bounds), SIMPLEREGION);
-    EXPECT_EQ(box(bounds), Box(0, 0, 10, 10));
-    EXPECT_TRUE(DeleteObject(region));
-    EXPECT_FALSE(DeleteObject(region)) << "a deleted handle is not a GDI object any more";
-    EXPECT_EQ(GetRegionData(region, 0, nullptr), 0u);
-    int notAnObject = 0;
-    EXPECT_FALSE(DeleteObject(&notAnObject));
-}

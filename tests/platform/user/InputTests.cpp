@@ -79,15 +79,6 @@ TEST_F(InputTest, ConsecutiveMovesOfOneWindowMergeIntoTheLatest) {
     ASSERT_EQ(pick(seen, &Seen::message),
               (std::vector<UINT>{WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}));
     EXPECT_EQ(seen[1].lParam, MAKELPARAM(13, 11));
-
-    SetCapture(main); // moves of two windows in turn stay apart
-    device().pointer(down, 10, 60);
-    device().pointer(move, 11, 61);
-    ReleaseCapture();
-    device().pointer(move, 12, 500);
-    device().pointer(move, 13, 501);
-    SetCapture(main);
-    EXPECT_EQ(mouse({{move, 14, 64}}).size(), 4u);
 }
 
 TEST_F(InputTest, InputGoesToTheQueueOfTheWindowsThread) {

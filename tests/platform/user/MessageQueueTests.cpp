@@ -58,11 +58,19 @@ TEST_F(MessageQueueTest, TwoThreadsSendingToEachOtherDoNotDeadlock) {
             return SendMessageW(mine, WM_USER + 1, wParam, 0) + 1;
         return message == WM_USER + 1 ? std::optional(LRESULT(wParam * 10)) : std::nullopt;
     };
-    WindowThread other;
-    EXPECT_EQ(SendMessageW(other.window.load(), WM_USER, 4, 0), 41);
+    std::atomic<HWND> theirs{nullptr};
+    Worker other([&] {
+        theirs = topWindow(0);
+        for (MSG msg{}; GetMessageW(&msg, nullptr, 0, 0) > 0;)
+            DispatchMessageW(&msg);
+    });
+    spinUntil([&] { return theirs != nullptr; });
+    EXPECT_EQ(SendMessageW(theirs, WM_USER, 4, 0), 41);
+    PostThreadMessageW(other.id(), WM_QUIT, 0, 0);
+    other.join();
     // Each window's own thread runs what is sent to it, this one while it waited.
     EXPECT_EQ(pick(Recorder::only({WM_USER, WM_USER + 1}), &Seen::thread),
-              (std::vector<DWORD>{other.worker.id(), GetCurrentThreadId()}));
+              (std::vector<DWORD>{other.id(), GetCurrentThreadId()}));
 }
 
 TEST_F(MessageQueueTest, ASenderWaitingOnAThreadThatEndsIsReleased) {

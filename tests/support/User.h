@@ -150,22 +150,4 @@ struct ScopedEnvironment {
 using platformtest::spinUntil;
 using Worker = platformtest::PlatformThread;
 
-// A worker with its own hidden top-level window, reading its messages until WM_QUIT.
-struct WindowThread {
-    WindowThread() {
-        spinUntil([this] { return window != nullptr; });
-    }
-    ~WindowThread() { quit(); }
-    void quit() {
-        PostThreadMessageW(worker.id(), WM_QUIT, 0, 0);
-        worker.join();
-    }
-    std::atomic<HWND> window{nullptr};
-    Worker worker{[this] {
-        window = topWindow(0);
-        for (MSG msg{}; GetMessageW(&msg, nullptr, 0, 0) > 0;)
-            DispatchMessageW(&msg);
-    }};
-};
-
 } // namespace usertest

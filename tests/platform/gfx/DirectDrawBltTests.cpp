@@ -1,5 +1,5 @@
 // Blt on DirectDraw surfaces: colour fill, source colour keys, stretching, overlapping moves
-// (the toolkit's scroll) and the platform's rectangle checks and error codes.
+// (the toolkit's scroll) and the platform's rectangle checks.
 #include "support/Gfx.h"
 
 #include <functional>
@@ -120,7 +120,7 @@ TEST_F(BltTest, OverlappingSelfBlitCopiesTheOriginalPixelsInEveryDirection) {
     }
 }
 
-TEST_F(BltTest, BadRectanglesArgumentsAndDescriptionsFailWithTheirOwnErrorCodes) {
+TEST_F(BltTest, RectanglesOutsideOrInsideOutAreRefused) {
     auto source = makeSurface(*dd, 10, 10);
     auto dest = makeSurface(*dd, 10, 10);
     const RECT bad[] = {{0, 0, 0, 5},  {2, 2, 2, 2},  {5, 0, 4, 5},  {0, 5, 5, 4},
@@ -132,58 +132,6 @@ TEST_F(BltTest, BadRectanglesArgumentsAndDescriptionsFailWithTheirOwnErrorCodes)
     }
     RECT whole{0, 0, 10, 10};
     EXPECT_EQ(dest->Blt(&whole, source.get(), &whole, 0, nullptr), DD_OK);
-
-    // A fill with a source or without effects, a key without effects, a copy without a source,
-    // effects of the wrong size, a source key the surface does not have.
-    DDBLTFX fx = effects(0), wrongSize = effects(0);
-    wrongSize.dwSize += 4;
-    const std::tuple<IDirectDrawSurface*, DWORD, DDBLTFX*, HRESULT> calls[] = {
-        {source.get(), DDBLT_COLORFILL, &fx, DDERR_INVALIDPARAMS},
-        {nullptr, DDBLT_COLORFILL, nullptr, DDERR_INVALIDPARAMS},
-        {source.get(), DDBLT_KEYSRCOVERRIDE, nullptr, DDERR_INVALIDPARAMS},
-        {nullptr, DDBLT_WAITNOTBUSY, nullptr, DDERR_INVALIDPARAMS},
-        {nullptr, DDBLT_COLORFILL, &wrongSize, DDERR_INVALIDPARAMS},
-        {source.get(), DDBLT_KEYSRC, nullptr, DDERR_NOCOLORKEY},
-    };
-    for (const auto& [from, flags, effects, error] : calls)
-        EXPECT_EQ(dest->Blt(nullptr, from, nullptr, flags, effects), error) << flags;
-
-    // The 32-bit platform's size (108), a missing height, a primary surface given a size.
-    const std::tuple<DWORD, DWORD, DWORD> refused[] = {
-        {108, DDSD_WIDTH | DDSD_HEIGHT, 0},
-        {sizeof(DDSURFACEDESC), DDSD_WIDTH, 0},
-        {sizeof(DDSURFACEDESC), DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT, DDSCAPS_PRIMARYSURFACE}};
-    for (auto [size, flags, caps] : refused) {
-        DDSURFACEDESC desc{size, flags, 480, 480};
-        desc.ddsCaps.dwCaps = caps;
-        LPDIRECTDRAWSURFACE surface = nullptr;
-        EXPECT_EQ(dd->CreateSurface(&desc, &surface, nullptr), DDERR_INVALIDPARAMS) << flags;
-        EXPECT_EQ(surface, nullptr);
-    }
-    DDSURFACEDESC read{108};
-    EXPECT_EQ(source->GetSurfaceDesc(&read), DDERR_INVALIDPARAMS);
-}
-
-TEST_F(BltTest, SurfacesDescribeRgb565RefuseBlitsWhileLockedAndReleaseAContextOnce) {
-    auto surface = makeSurface(*dd, 7, 3);
-    DDSURFACEDESC read{sizeof(read)};
-    ASSERT_EQ(surface->GetSurfaceDesc(&read), DD_OK);
-    const DDPIXELFORMAT& format = read.ddpfPixelFormat;
-    EXPECT_EQ(std::tuple(read.dwWidth, read.dwHeight, format.dwRGBBitCount, format.dwRBitMask,
-                         format.dwGBitMask, format.dwBBitMask),
-              std::tuple(7u, 3u, 16u, 0xF800u, 0x07E0u, 0x001Fu));
-    void* other = nullptr;
-    EXPECT_EQ(surface->QueryInterface(IID_IImage, &other), E_NOINTERFACE);
-
-    ASSERT_EQ(surface->Lock(nullptr, &read, 0, nullptr), DD_OK);
-    EXPECT_EQ(fill(*surface, nullptr, 0), DDERR_SURFACEBUSY);
-    EXPECT_EQ(surface->Unlock(nullptr), DD_OK);
-    EXPECT_EQ(surface->Unlock(nullptr), DDERR_NOTLOCKED);
-    EXPECT_EQ(fill(*surface, nullptr, 0), DD_OK);
-    HDC dc = nullptr;
-    ASSERT_EQ(surface->GetDC(&dc), DD_OK);
-    EXPECT_EQ(surface->ReleaseDC(dc), DD_OK);
-    EXPECT_EQ(surface->ReleaseDC(dc), DDERR_NODC);
 }
 
 TEST_F(BltTest, PrimarySurfaceIsTheScreenAndFollowsRotation) {
@@ -203,7 +151,6 @@ TEST_F(BltTest, PrimarySurfaceIsTheScreenAndFollowsRotation) {
         bottom = std::max(bottom, area.bottom);
     }));
     EXPECT_EQ(std::pair(top, bottom), std::pair(100, 140));
-
     screen.rotate();
     ASSERT_EQ(primary->GetSurfaceDesc(&desc), DD_OK);
     EXPECT_EQ(std::tuple(desc.dwWidth, desc.dwHeight), std::tuple(640u, 480u));

@@ -225,30 +225,4 @@ TEST_F(ImagingTest, AnEncoderWithoutACompleteFrameWritesNothing) {
               IMGERR_CODECNOTFOUND);
 }
 
-TEST_F(ImagingTest, ANewBitmapIsBlackAndTakesPixelsWrittenInOtherFormats) {
-    IBitmapImage* bitmap = nullptr;
-    ASSERT_EQ(factory->CreateNewBitmap(4, 4, PixelFormat16bppRGB565, &bitmap), S_OK);
-    EXPECT_EQ(drawn(*ComPtr<IBitmapImage>(bitmap), 4, 4, 0xFFFF), Pixels(16, 0x0000));
-    EXPECT_EQ(factory->CreateNewBitmap(0, 4, PixelFormat16bppRGB565, &bitmap), E_INVALIDARG);
-
-    // Pixels written in a format read back as B, G, R, A (the second pixel of each row too), and
-    // in that format as they were written.
-    const std::tuple<PixelFormatID, Bytes, Ints> cases[] = {
-        {PixelFormat16bppRGB555, {0x00, 0x7C, 0x04, 0x41}, {33, 66, 132, 255}},
-        {PixelFormat32bppPARGB, {0, 0, 0, 0, 64, 32, 16, 128}, {128, 64, 32, 128}},
-    };
-    for (const auto& [format, bytes, second] : cases) {
-        ASSERT_EQ(factory->CreateNewBitmap(2, 1, PixelFormat32bppARGB, &bitmap), S_OK);
-        const ComPtr<IBitmapImage> written(bitmap);
-        BitmapData data{};
-        ASSERT_EQ(bitmap->LockBits(nullptr, ImageLockModeWrite, format, &data), S_OK);
-        std::memcpy(data.Scan0, bytes.data(), bytes.size());
-        ASSERT_EQ(bitmap->UnlockBits(&data), S_OK);
-        EXPECT_EQ(pixelBytes(*bitmap, PixelFormat32bppARGB, 1, 0), second) << format;
-        EXPECT_EQ(pixelBytes(*bitmap, format, 0, 0, int(bytes.size())),
-                  Ints(bytes.begin(), bytes.end()))
-            << "read back as written";
-    }
-}
-
 } // namespace

@@ -36,24 +36,11 @@ TEST_F(OverlayTest, ShownOverlayStretchesItsSourceAboveTheScreenUntilHidden) {
     for (POINT outside : {POINT{478, 200}, POINT{476, 328}, POINT{473, 200}, POINT{476, 99}})
         EXPECT_EQ(presented(outside.x, outside.y), 0xEF5D) << outside.x << "," << outside.y;
     EXPECT_EQ(pixelsOf(*primary)[200 * 480 + 476], 0xEF5D) << "the screen keeps its own pixels";
-    RECT narrow{474, 100, 476, 328}; // as wide as its source: its rows as they are
-    ASSERT_EQ(show(*overlay, &source, &narrow), DD_OK);
-    EXPECT_EQ(presented(RECT{475, 327, 477, 328}), (Pixels{0x4444, 0xEF5D}));
-
     ASSERT_EQ(show(*overlay, nullptr, nullptr, DDOVER_HIDE), DD_OK);
     EXPECT_EQ(presented(476, 200), 0xEF5D);
     ASSERT_EQ(show(*overlay, &source, &dest), DD_OK);
     overlay.reset();
     EXPECT_EQ(presented(476, 200), 0xEF5D) << "released, the overlay left the screen";
-
-    // Only overlay surfaces take UpdateOverlay, only over the primary and inside it.
-    auto plain = makeSurface(*dd, 6, 10);
-    overlay = makeSurface(*dd, 6, 10, DDSCAPS_OVERLAY);
-    RECT outside{470, 630, 480, 641};
-    EXPECT_EQ(show(*plain, nullptr, nullptr), DDERR_NOTAOVERLAYSURFACE);
-    EXPECT_EQ(show(*primary, nullptr, nullptr, DDOVER_HIDE), DDERR_NOTAOVERLAYSURFACE);
-    EXPECT_EQ(show(*overlay, nullptr, &outside), DDERR_INVALIDRECT);
-    EXPECT_EQ(show(*overlay, nullptr, nullptr, DDOVER_SHOW, plain.get()), DDERR_INVALIDPARAMS);
 }
 
 // A worker updating a label (keyed blits onto the primary, text in a shared font, the scroll

@@ -1,5 +1,5 @@
-// The emulated phone: rotation, metrics, the task bar, the screen and its layers, message
-// boxes, screenshots and the configuration from the environment.
+// The emulated phone: rotation, metrics, the task bar, the screen and its layers, screenshots and
+// the configuration from the environment.
 #include "support/User.h"
 
 #include <png.h>
@@ -74,36 +74,6 @@ TEST_F(DeviceTest, RotationSwapsTheScreenAndTellsListenersThenWindowsOtherThread
     EXPECT_EQ(order, (std::vector<std::string>{"listener 640", "window", "other thread's"}));
     device().rotate();
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 480);
-}
-
-TEST_F(DeviceTest, MessageBoxesAreRecordedWrittenToStandardErrorAndAnswered) {
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(
-        MessageBoxW(nullptr, L"Main function fail...", L"GetMessage", MB_OK | MB_ICONEXCLAMATION),
-        IDOK);
-    device().setMessageBoxAnswer(IDNO);
-    EXPECT_EQ(MessageBoxW(nullptr, L"Quit?", L"Question", MB_YESNO), IDNO);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("GetMessage: Main function fail..."),
-              std::string::npos);
-    const auto boxes = device().messageBoxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(
-        std::tuple(boxes[0].text, boxes[0].caption, boxes[0].type),
-        std::tuple(L"Main function fail...", L"GetMessage", UINT{MB_OK | MB_ICONEXCLAMATION}));
-}
-
-TEST_F(DeviceTest, LayersAreDrawnInTheirOrderOnlyWhereTheComposedAreaMeetsThem) {
-    fillScreen(0x0000);
-    Square low(RECT{100, 100, 200, 200}, 1, 0x1111), high(RECT{150, 150, 250, 250}, 2, 0x2222);
-    device().addLayer(&high);
-    device().addLayer(&low);
-    EXPECT_EQ(screenPixel(175, 175), 0x2222);
-    EXPECT_EQ(screenPixel(120, 120), 0x1111);
-    EXPECT_EQ(device().compose(RECT{0, 160, 480, 170}).size(), 4800u);
-    EXPECT_EQ(box(low.lastClip), Box(100, 160, 200, 170));
-    device().removeLayer(&high);
-    EXPECT_EQ(screenPixel(175, 175), 0x1111);
-    device().removeLayer(&low);
 }
 
 // What a present hands the backend: the changed areas only, straight from the screen buffer
@@ -209,40 +179,6 @@ TEST_F(DeviceTest, AScreenshotIsAPngOfTheScreenBelowTheTaskBarStrip) {
     EXPECT_LT(rgb[(51 * 480 + 240) * 3], 128) << "a dark task bar strip";
     device().setTaskBarVisible(false);
     EXPECT_EQ(screenPixel(240, 26), 0xF800);
-}
-
-TEST_F(DeviceTest, StoppingTheDeviceForgetsEveryWindowAndANewOneHasItsOwnMetrics) {
-    HWND window = topWindow();
-    SetTimer(window, 1, 10, nullptr);
-    platform::Device::stop();
-    // Without a device, the default phone's.
-    EXPECT_EQ(std::tuple(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYFULLSCREEN)),
-              std::tuple(480, 640 - 52));
-    restart({.width = 240, .height = 320, .dpi = 96, .backend = "headless"});
-    EXPECT_FALSE(IsWindow(window));
-    EXPECT_EQ(GetFocus(), nullptr);
-    EXPECT_EQ(GetSystemMetrics(SM_CYFULLSCREEN), 320 - 26) << "the task bar scales with the dpi";
-    platform::clock::advance(100);
-    EXPECT_EQ(platform::pumpMessages(), 0);
-}
-
-// A good configuration is taken; bad values are reported and replaced by the defaults.
-TEST(DeviceConfiguration, ComesFromTheEnvironmentAndBadValuesAreReportedAndReplacedByDefaults) {
-    for (const bool bad : {false, true}) {
-        ScopedEnvironment environment{{"DAWNBELL_SCREEN", bad ? "480by640" : "240x320"},
-                                      {"DAWNBELL_DPI", bad ? "0" : "96"},
-                                      {"DAWNBELL_BACKEND", bad ? "x11" : "headless"},
-                                      {"DAWNBELL_DEVICE_DIR", "/tmp/dawnbell-device"}};
-        testing::internal::CaptureStderr();
-        const auto config = platform::DeviceConfig::fromEnvironment();
-        const std::string errors = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(std::tuple(config.width, config.height, config.dpi, config.backend),
-                  bad ? std::tuple(480, 640, 192, "sdl") : std::tuple(240, 320, 96, "headless"));
-        for (const char* name : {"DAWNBELL_SCREEN", "DAWNBELL_DPI", "DAWNBELL_BACKEND"})
-            EXPECT_EQ(errors.find(name) != std::string::npos, bad) << name;
-        EXPECT_EQ(config.deviceDir, std::filesystem::path("/tmp/dawnbell-device"));
-        EXPECT_TRUE(std::filesystem::exists(config.programDir / "platform_user_tests"));
-    }
 }
 
 TEST(DeviceConfiguration, NativeScreenIsAskedForOrTheDefaultOnlyWithoutADesktopOrOnAPhoneShell) {

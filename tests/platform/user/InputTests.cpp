@@ -79,28 +79,6 @@ TEST_F(InputTest, ConsecutiveMovesOfOneWindowMergeIntoTheLatest) {
     ASSERT_EQ(pick(seen, &Seen::message),
               (std::vector<UINT>{WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}));
     EXPECT_EQ(seen[1].lParam, MAKELPARAM(13, 11));
-
-    SetCapture(main); // moves of two windows in turn stay apart
-    device().pointer(down, 10, 60);
-    device().pointer(move, 11, 61);
-    ReleaseCapture();
-    device().pointer(move, 12, 500);
-    device().pointer(move, 13, 501);
-    SetCapture(main);
-    EXPECT_EQ(mouse({{move, 14, 64}}).size(), 4u);
-}
-
-TEST_F(InputTest, AFilterThatTakesThePressKeepsTheWholeTouch) {
-    std::vector<PointerAction> filtered;
-    device().setPointerFilter([&](PointerAction action, int, int y) {
-        filtered.push_back(action);
-        return y > 500;
-    });
-    EXPECT_TRUE(mouse({{down, 10, 550}, {move, 10, 100}, {up, 10, 100}}).empty());
-    EXPECT_EQ(filtered.size(), 3u);
-    // A press the filter refused belongs to the window.
-    EXPECT_EQ(mouse({{down, 10, 100}, {up, 10, 550}}).size(), 2u);
-    EXPECT_EQ(filtered.size(), 4u);
 }
 
 TEST_F(InputTest, InputGoesToTheQueueOfTheWindowsThread) {

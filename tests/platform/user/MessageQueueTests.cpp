@@ -50,54 +50,6 @@ TEST_F(MessageQueueTest, AWindowlessPostIsAThreadMessageAndQuitWaitsBehindIt) {
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) << "the quit flag is taken once";
 }
 
-TEST_F(MessageQueueTest, ABlockedGetMessageWakesForItsOwnThreadMessageOrEndsWhenTerminated) {
-    std::atomic<UINT> received{0};
-    auto reader = [&] {
-        MSG msg{};
-        const BOOL result = GetMessageW(&msg, nullptr, 0, 0);
-        received = result > 0 && msg.hwnd == nullptr ? msg.message : 1;
-    };
-    Worker woken(reader), terminated(reader);
-    woken.settle();
-    terminated.settle();
-    ASSERT_TRUE(TerminateThread(terminated.handle(), 77));
-    terminated.join();
-    EXPECT_EQ(received.load(), 0u) << "the terminated thread ended inside GetMessageW";
-    ASSERT_TRUE(PostThreadMessageW(woken.id(), WM_USER + 5, 0, 0));
-    woken.join();
-    EXPECT_EQ(received.load(), static_cast<UINT>(WM_USER + 5));
-    MSG msg{};
-    EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) << "nothing came to this thread";
-}
-
-TEST_F(MessageQueueTest, PeekFiltersByWindowAndRangeAndNoRemoveLeavesTheMessage) {
-    HWND a = topWindow(0), b = topWindow(0);
-    for (auto [window, message] : {std::pair(a, 1), {b, 2}, {a, 3}})
-        PostMessageW(window, WM_USER + message, 0, 0);
-    auto peek = [](HWND window, UINT only, UINT flags = PM_REMOVE) -> UINT {
-        MSG msg{};
-        return PeekMessageW(&msg, window, only, only, flags) ? msg.message : 0;
-    };
-    EXPECT_EQ(peek(b, 0, PM_NOREMOVE), WM_USER + 2u);
-    EXPECT_EQ(peek(b, 0), WM_USER + 2u);
-    EXPECT_EQ(peek(nullptr, WM_USER + 3), WM_USER + 3u);
-    EXPECT_EQ(peek(nullptr, 0), WM_USER + 1u);
-    EXPECT_EQ(peek(nullptr, 0), 0u);
-}
-
-TEST_F(MessageQueueTest, GetMessageFailsWhenAskedToAndNeitherCallTakesAWindowThatIsNotOne) {
-    MSG msg{};
-    PostMessageW(nullptr, WM_USER, 0, 0);
-    platform::failNextGetMessage();
-    EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), -1);
-    EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), TRUE) << "only the next call fails";
-    EXPECT_EQ(GetMessageW(&msg, reinterpret_cast<HWND>(0x1234), 0, 0), -1);
-    HWND window = topWindow(0);
-    DestroyWindow(window);
-    EXPECT_FALSE(PostMessageW(window, WM_USER, 0, 0));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
-}
-
 TEST_F(MessageQueueTest, TwoThreadsSendingToEachOtherDoNotDeadlock) {
     HWND mine = topWindow(0);
     Recorder::handler = [&](HWND window, UINT message, WPARAM wParam,
@@ -106,11 +58,19 @@ TEST_F(MessageQueueTest, TwoThreadsSendingToEachOtherDoNotDeadlock) {
             return SendMessageW(mine, WM_USER + 1, wParam, 0) + 1;
         return message == WM_USER + 1 ? std::optional(LRESULT(wParam * 10)) : std::nullopt;
     };
-    WindowThread other;
-    EXPECT_EQ(SendMessageW(other.window.load(), WM_USER, 4, 0), 41);
+    std::atomic<HWND> theirs{nullptr};
+    Worker other([&] {
+        theirs = topWindow(0);
+        for (MSG msg{}; GetMessageW(&msg, nullptr, 0, 0) > 0;)
+            DispatchMessageW(&msg);
+    });
+    spinUntil([&] { return theirs != nullptr; });
+    EXPECT_EQ(SendMessageW(theirs, WM_USER, 4, 0), 41);
+    PostThreadMessageW(other.id(), WM_QUIT, 0, 0);
+    other.join();
     // Each window's own thread runs what is sent to it, this one while it waited.
     EXPECT_EQ(pick(Recorder::only({WM_USER, WM_USER + 1}), &Seen::thread),
-              (std::vector<DWORD>{other.worker.id(), GetCurrentThreadId()}));
+              (std::vector<DWORD>{other.id(), GetCurrentThreadId()}));
 }
 
 TEST_F(MessageQueueTest, ASenderWaitingOnAThreadThatEndsIsReleased) {

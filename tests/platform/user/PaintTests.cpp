@@ -91,11 +91,6 @@ TEST_F(PaintTest, PaintComesBackUntilBeginPaintValidatesAndErasesOnlyWhenAsked) 
     EXPECT_EQ(Recorder::only({WM_ERASEBKGND}).size(), 1u);
     EXPECT_TRUE(paint.fErase) << "the default procedure erased nothing";
     EXPECT_TRUE(update().second.empty());
-
-    Recorder::handler = nullptr; // the default procedure validates
-    InvalidateRect(window, nullptr, FALSE);
-    EXPECT_EQ(platform::pumpMessages(), 1);
-    EXPECT_EQ(update().first, NULLREGION);
 }
 
 TEST_F(PaintTest, HiddenWindowsWaitToBeShownAndHidingAChildExposesWhatItCovered) {
@@ -111,46 +106,4 @@ TEST_F(PaintTest, HiddenWindowsWaitToBeShownAndHidingAChildExposesWhatItCovered)
     platform::pumpMessages();
     ShowWindow(child, SW_HIDE);
     EXPECT_EQ(update().second, (Boxes{{20, 30, 120, 80}}));
-}
-
-TEST(Regions, CombineRgnFollowsItsModeAndGivesTheCanonicalBandedForm) {
-    struct Case {
-        RECT a, b;
-        int mode, kind;
-        Boxes rects;
-    };
-    const Case cases[] = {
-        {{0, 0, 100, 100},
-         {25, 25, 75, 75},
-         RGN_DIFF,
-         COMPLEXREGION,
-         {{0, 0, 100, 25}, {0, 25, 25, 75}, {75, 25, 100, 75}, {0, 75, 100, 100}}},
-        {{0, 0, 100, 100}, {100, 0, 150, 100}, RGN_OR, SIMPLEREGION, {{0, 0, 150, 100}}},
-        {{0, 0, 10, 10}, {5, 0, 20, 10}, RGN_XOR, COMPLEXREGION, {{0, 0, 5, 10}, {10, 0, 20, 10}}},
-        {{0, 0, 10, 10}, {5, 0, 20, 10}, RGN_AND, SIMPLEREGION, {{5, 0, 10, 10}}},
-        {{0, 0, 10, 10}, {0, 0, 10, 10}, RGN_DIFF, NULLREGION, {}},
-        {{0, 0, 10, 10}, {20, 20, 30, 30}, RGN_AND, NULLREGION, {}},
-    };
-    for (const Case& c : cases) {
-        HRGN a = CreateRectRgn(c.a.left, c.a.top, c.a.right, c.a.bottom);
-        HRGN b = CreateRectRgn(c.b.left, c.b.top, c.b.right, c.b.bottom);
-        HRGN out = CreateRectRgn(0, 0, 0, 0);
-        EXPECT_EQ(CombineRgn(out, a, b, c.mode), c.kind) << "mode " << c.mode;
-        EXPECT_EQ(regionRects(out), c.rects);
-        EXPECT_EQ(CombineRgn(out, a, nullptr, 99), ERROR);
-        for (HRGN r : {a, b, out})
-            DeleteObject(r);
-    }
-}
-
-TEST(RegionObjects, DeleteObjectDeletesRegionsOnceAndRefusesForeignOnes) {
-    HRGN region = CreateRectRgn(0, 0, 10, 10);
-    RECT bounds{};
-    EXPECT_EQ(GetRgnBox(region, &bounds), SIMPLEREGION);
-    EXPECT_EQ(box(bounds), Box(0, 0, 10, 10));
-    EXPECT_TRUE(DeleteObject(region));
-    EXPECT_FALSE(DeleteObject(region)) << "a deleted handle is not a GDI object any more";
-    EXPECT_EQ(GetRegionData(region, 0, nullptr), 0u);
-    int notAnObject = 0;
-    EXPECT_FALSE(DeleteObject(&notAnObject));
 }

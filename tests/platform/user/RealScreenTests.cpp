@@ -1,11 +1,10 @@
 // The device on a real screen: whole-scale fitting and the exact way back for touches, the
-// native device a display becomes, the task bar strip's contents, the KMSDRM access check, the
-// device's own image set, and (through SDL's dummy display) rotation and the one keyboard.
+// native device a display becomes, the task bar strip's contents, the KMSDRM access check and
+// (through SDL's dummy display) rotation and the one keyboard.
 #include "support/User.h"
 
 #include "backend/KmsAccess.h"
 #include "backend/ScreenFit.h"
-#include "device/ImageSet.h"
 #include "device/TaskBar.h"
 #include "kernel/Paths.h"
 
@@ -149,38 +148,6 @@ TEST(KmsAccessTest, ADisplayIsTakenOnlyWithItsInputAndOtherwiseTheGroupsAreNamed
     config.width = config.height = 100000; // no window's picture that big
     EXPECT_EXIT(platform::Device::start(config), ::testing::ExitedWithCode(1),
                 "cannot open a window");
-}
-
-std::string text(const fs::path& file) {
-    std::ifstream in(file);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-TEST(ImageSetTest, EachScreenGetsItsOwnCopyFromTheUntouchedOriginal) {
-    KmsFolders folders; // a scratch folder
-    const fs::path original = folders.root / "VGA", device = folders.root / "device";
-    fs::create_directories(original);
-    for (const char* name : {"a.png", "AlreadyScalled.txt", "a.png.part", ".a.png.writing-1"})
-        std::ofstream(original / name) << "drawn";
-    fs::create_directories(device / "resources" / ".240x320-96dpi.partial-7" / "VGA");
-    const fs::path copy = platform::device::ownImageSet(device, original, "240x320-96dpi");
-    EXPECT_EQ(copy, device / "resources" / "240x320-96dpi" / "VGA");
-    EXPECT_EQ(std::distance(fs::directory_iterator(copy), {}), 1); // no work file of a rescaling
-    EXPECT_EQ(std::distance(fs::directory_iterator(device / "resources"), {}), 1);
-    std::ofstream(copy / "a.png") << "scaled";
-    EXPECT_EQ(platform::device::ownImageSet(device, original, "240x320-96dpi"), copy);
-    EXPECT_EQ(text(copy / "a.png"), "scaled");
-
-    const fs::path other = platform::device::ownImageSet(device, original, "360x720-144dpi");
-    EXPECT_EQ(text(other / "a.png"), "drawn");
-    EXPECT_FALSE(fs::exists(copy));
-
-    platform::paths::configure(device, folders.root / "program");
-    platform::paths::useImageFolder(other);
-    EXPECT_EQ(platform::paths::toHost(L"\\Program Files\\Dawnbell\\Resources\\vga\\a.png"),
-              other / "a.png");
-    EXPECT_EQ(platform::paths::toHost(L"\\Program Files\\Dawnbell\\resources\\x.txt"),
-              folders.root / "program" / "resources" / "x.txt");
 }
 
 // Presses a key of the real keyboard; gives the last character or key the focus window got.

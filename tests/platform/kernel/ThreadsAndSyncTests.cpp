@@ -83,19 +83,6 @@ TEST_F(ThreadsTest, TerminateThreadWakesEveryKindOfWaitAndUnwindsTheThread) {
     CloseHandle(event);
 }
 
-TEST_F(ThreadsTest, ThreadThatTerminatesItselfStopsAtOnce) {
-    std::atomic<HANDLE> self{nullptr};
-    std::atomic<bool> continued{false};
-    PlatformThread thread([&] {
-        spinUntil([&] { return self != nullptr; });
-        TerminateThread(self, 9);
-        continued = true;
-    });
-    self = thread.handle();
-    EXPECT_EQ(thread.join(), 9u);
-    EXPECT_FALSE(continued);
-}
-
 TEST_F(ThreadsTest, EventsStaySetUntilResetOrReleaseOneWaiterPerSetAndBadHandlesFail) {
     HANDLE event = CreateEventW(nullptr, TRUE, TRUE, nullptr);
     const auto isSet = [&] { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; };
@@ -177,11 +164,4 @@ TEST_F(ThreadsTest, SleepAndWaitTimeoutsEndOnlyWhenTheManualClockReachesThem) {
         EXPECT_EQ(thread.join(), timeout == 100 ? 1u : WAIT_TIMEOUT);
     }
     CloseHandle(event);
-}
-
-TEST(ProcessTest, ExitProcessEndsTheProcessWithItsCode) {
-    // A fresh process: threads of earlier tests may still be ending in this one.
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(ExitProcess(0), ::testing::ExitedWithCode(0), "");
-    EXPECT_EXIT(ExitProcess(3), ::testing::ExitedWithCode(3), "");
 }

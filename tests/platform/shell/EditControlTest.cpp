@@ -49,18 +49,6 @@ LRESULT CALLBACK recordingOwner(HWND window, UINT message, WPARAM wParam, LPARAM
 
 } // namespace
 
-// The window manager cuts the text to the reader's buffer (see the window tests).
-TEST_F(EditControlTest, TextIsTheWindowsTextInEitherDirection) {
-    EXPECT_TRUE(SetWindowTextW(edit, L"192.168.1.20"));
-    EXPECT_EQ(GetWindowTextLengthW(edit), 12);
-    wchar_t buffer[8];
-    EXPECT_EQ(SendMessageW(edit, WM_GETTEXT, 8, reinterpret_cast<LPARAM>(buffer)), 7);
-    EXPECT_STREQ(buffer, L"192.168");
-    HWND lower = CreateWindowExW(0, L"edit", L"first", 0, 0, 0, 10, 10, ownerWindow(), nullptr,
-                                 nullptr, nullptr);
-    EXPECT_EQ(textOf(lower), L"first") << "the class name in any case; the window name is the text";
-}
-
 TEST_F(EditControlTest, CharactersGoInAtTheCaretWhichTheKeysMove) {
     setText(L"abc");
     const std::pair<const wchar_t*, const wchar_t*> steps[] = {
@@ -140,16 +128,6 @@ TEST_F(EditControlTest, CaretBlinksOnTheDeviceClockOnlyWhileFocusedAndShown) {
     ShowWindow(edit, SW_HIDE);
     platform::pumpMessages();
     EXPECT_FALSE(KillTimer(edit, caretTimer)) << "no blinking while hidden";
-}
-
-TEST_F(EditControlTest, LongTextScrollsToKeepTheCaretInView) {
-    type(std::wstring(80, L'8'));
-    const auto pixels = screen(field);
-    EXPECT_GT(
-        darkPixels(screen({field.right - 40, field.top + 4, field.right - 4, field.bottom - 4})), 0)
-        << "the end of the text is in view";
-    type(L"⇤");
-    EXPECT_NE(screen(field), pixels) << "going home scrolls back to the start";
 }
 
 TEST_F(EditControlTest, ChangesAreReportedToTheOwner) {

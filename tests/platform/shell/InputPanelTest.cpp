@@ -63,21 +63,6 @@ TEST_F(QvgaPanelTest, PanelIsEightyPixelsBelowTheTaskBarAt96DpiAndItsKeysType) {
     EXPECT_EQ(textOf(edit), L"9Z.m-");
 }
 
-TEST_F(VgaPanelTest, HiddenTaskBarGivesTheVisibleDesktopTheTopRows) {
-    HWND window = ownerWindow();
-    ASSERT_TRUE(SHFullScreen(window, SHFS_HIDETASKBAR | SHFS_HIDESIPBUTTON));
-    EXPECT_FALSE(device().taskBarVisible());
-    EXPECT_FALSE(platform::shell::sipButtonShown());
-    ASSERT_TRUE(SipShowIM(SIPF_ON));
-    EXPECT_EQ(corners(sipInfo().rcVisibleDesktop), corners({0, 0, 480, 480}));
-    ASSERT_TRUE(SHFullScreen(window, SHFS_SHOWSIPBUTTON));
-    EXPECT_TRUE(platform::shell::sipButtonShown());
-    EXPECT_FALSE(device().taskBarVisible()) << "only the flags given change";
-    ASSERT_TRUE(SHFullScreen(window, SHFS_SHOWTASKBAR));
-    EXPECT_TRUE(device().taskBarVisible());
-    EXPECT_FALSE(SHFullScreen(nullptr, SHFS_SHOWTASKBAR)) << "needs the requesting window";
-}
-
 TEST_F(VgaPanelTest, SetSipInfoSwitchesThePanelAndRecordsMustCarryTheirOwnSize) {
     SIPINFO info{sizeof info};
     ASSERT_TRUE(SHSipInfo(SPI_GETSIPINFO, 0, &info, 0));
@@ -150,20 +135,4 @@ TEST_F(PanelTypingTest, KeysTypeIntoTheFocusedEditWhileTapsAboveReachTheWindows)
     tap(centre(key(0, KeyKind::backspace)));
     tap(centre(key(0, KeyKind::enter)));
     EXPECT_EQ(textOf(edit), L"Ab") << "a one-line field takes no line break";
-}
-
-TEST_F(PanelTypingTest, SlidingOffAKeyOrTappingTheHiddenPanelTypesNothing) {
-    ASSERT_TRUE(SipShowIM(SIPF_ON));
-    const POINT from = centre(key(L'q'));
-    const POINT to = centre(key(L'p'));
-    device().pointer(PointerAction::down, from.x, from.y);
-    device().pointer(PointerAction::up, to.x, to.y); // lifted over another key
-    device().pointer(PointerAction::down, from.x, from.y);
-    device().pointer(PointerAction::move, to.x, to.y);
-    device().pointer(PointerAction::move, from.x, 100);
-    device().pointer(PointerAction::up, from.x, 100);
-    platform::pumpMessages();
-    ASSERT_TRUE(SipShowIM(SIPF_OFF));
-    tap(from);
-    EXPECT_EQ(textOf(edit), L"");
 }

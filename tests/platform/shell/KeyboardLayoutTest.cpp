@@ -3,34 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 using namespace platform::shell;
 
 namespace {
 
 int area(const RECT& r) {
     return (r.right - r.left) * (r.bottom - r.top);
-}
-
-TEST(KeyboardLayout, HasEveryKeyTheWakeToolNeedsOnceWithCapitalsOnLettersOnly) {
-    std::map<wchar_t, int> characters;
-    std::map<KeyKind, int> kinds;
-    for (const auto& key : layoutKeys({0, 480, 480, 640}, 4)) {
-        ++kinds[key.kind];
-        if (key.kind != KeyKind::character)
-            continue;
-        ++characters[key.lower];
-        const bool letter = key.lower >= L'a' && key.lower <= L'z';
-        const bool digit = key.lower >= L'0' && key.lower <= L'9';
-        EXPECT_TRUE(!(letter || digit) ||
-                    keyLabel(key, true) == std::wstring(1, letter ? key.lower - 32 : key.lower))
-            << static_cast<char>(key.lower);
-    }
-    for (wchar_t c : std::wstring(L"abcdefghijklmnopqrstuvwxyz0123456789.:- "))
-        EXPECT_EQ(characters[c], 1) << static_cast<char>(c);
-    for (KeyKind kind : {KeyKind::shift, KeyKind::backspace, KeyKind::enter})
-        EXPECT_EQ(kinds[kind], 1);
 }
 
 TEST(KeyboardLayout, CellsTileThePanelAndFacesLieInsideThem) {

@@ -12,34 +12,11 @@
 
 #include <array>
 #include <atomic>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <map>
-#include <unistd.h>
+#include <tuple>
 #include <vector>
 
 namespace {
-
-// Each event descriptor of this process with its count.
-std::map<int, unsigned long> eventCounts() {
-    std::map<int, unsigned long> counts;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fdinfo")) {
-        std::ifstream info(entry.path());
-        for (std::string key; info >> key;) {
-            if (key == "eventfd-count:")
-                info >> std::hex >> counts[std::stoi(entry.path().filename())];
-        }
-    }
-    return counts;
-}
-
-// A thread's scheduling state: 'S' while it sleeps, 'R' while it runs.
-char threadState(pid_t thread) {
-    std::ifstream stat("/proc/self/task/" + std::to_string(thread) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), {});
-    return text.size() > text.rfind(')') + 2 ? text[text.rfind(')') + 2] : '?';
-}
 
 class WinsockTest : public ::testing::Test {
 protected:
@@ -123,32 +100,23 @@ TEST(InetAddr, ReadsEveryWinsockFormInNetworkOrderAndRefusesTheRest) {
     EXPECT_EQ(inet_addr("255.255.255.255"), INADDR_NONE) << "the broadcast address reads as none";
 }
 
-TEST_F(WinsockTest, DatagramOfMagicPacketSizeArrivesOnLoopbackByteForByte) {
+TEST_F(WinsockTest, DatagramArrivesOnLoopbackByteForByteOrSaysItWasCut) {
     const SOCKET receiver = startWithSocket();
     const SOCKET sender = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    ASSERT_NE(receiver, sender);
     const u_short port = bindReceiver(receiver);
-
-    std::vector<char> packet(102);
-    for (std::size_t i = 0; i < packet.size(); ++i)
-        packet[i] = static_cast<char>(i < 6 ? 0xff : (i - 6) % 6 * 0x11);
-    ASSERT_EQ(sendTo(sender, packet.data(), 102, ipv4("127.0.0.1", port)), 102);
-    std::vector<char> received(200);
+    const std::string packet("\xff\xff\0wake\x80", 8);
+    for (int i = 0; i < 2; ++i)
+        ASSERT_EQ(sendTo(sender, packet.data(), 8, ipv4("127.0.0.1", port)), 8);
+    char received[16] = {};
     sockaddr_in from{};
     int fromLength = sizeof from;
-    ASSERT_EQ(recvfrom(receiver, received.data(), 200, 0, reinterpret_cast<sockaddr*>(&from),
-                       &fromLength),
-              102);
-    received.resize(102);
-    EXPECT_EQ(received, packet);
-    EXPECT_EQ(fromLength, 16);
-    EXPECT_EQ(from.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
-
-    ASSERT_EQ(sendTo(sender, "123456789", 10, ipv4("127.0.0.1", port)), 10);
-    char small[4] = {};
-    EXPECT_EQ(recvfrom(receiver, small, 4, 0, nullptr, nullptr), SOCKET_ERROR);
+    EXPECT_EQ(recvfrom(receiver, received, 16, 0, reinterpret_cast<sockaddr*>(&from), &fromLength),
+              8);
+    EXPECT_EQ(std::tuple(std::string(received, 8), fromLength, from.sin_addr.s_addr),
+              std::tuple(packet, 16, htonl(INADDR_LOOPBACK)));
+    EXPECT_EQ(recvfrom(receiver, received, 4, 0, nullptr, nullptr), SOCKET_ERROR);
     EXPECT_EQ(WSAGetLastError(), WSAEMSGSIZE) << "a datagram longer than the buffer";
-    EXPECT_EQ(std::string(small, 4), "1234");
+    EXPECT_EQ(std::string(received, 4), packet.substr(0, 4));
 
     const sockaddr_in broadcast = ipv4("127.255.255.255", port);
     EXPECT_EQ(sendTo(sender, "", 1, broadcast), SOCKET_ERROR);
@@ -236,23 +204,13 @@ TEST_F(WinsockTest, ReceiveEndsAtItsTimeoutOrWhenItsThreadIsTerminated) {
     EXPECT_EQ(WSAGetLastError(), WSAETIMEDOUT);
 
     ASSERT_EQ(setOption(receiver, SO_RCVTIMEO, 0), 0);
-    const auto before = eventCounts();
+    std::atomic<bool> started = false;
     int received = 0;
-    std::atomic<pid_t> thread = 0;
     platformtest::PlatformThread receive([&] {
-        thread = gettid();
+        started = true;
         received = recvfrom(receiver, buffer, 8, 0, nullptr, nullptr);
     });
-    // The receive polls its own wake counter too, which a moving clock signals. Woken, it must
-    // empty it: a counter left set makes every later poll return at once, a busy loop.
-    int wake = -1;
-    platformtest::spinUntil([&] {
-        for (const auto& [fd, count] : eventCounts())
-            wake = before.count(fd) ? wake : fd;
-        return wake >= 0 && thread != 0 && threadState(thread) == 'S';
-    });
-    platform::clock::useManual(1000);
-    platformtest::spinUntil([&] { return eventCounts().at(wake) == 0; });
+    platformtest::spinUntil([&] { return started.load(); });
     // No datagram ever comes: wherever the thread is in its receive, terminating it ends it
     // (a wait that the termination did not wake would hang here).
     EXPECT_TRUE(TerminateThread(receive.handle(), 5));

@@ -63,18 +63,10 @@ TEST_F(QvgaPanelTest, PanelIsEightyPixelsBelowTheTaskBarAt96DpiAndItsKeysType) {
     EXPECT_EQ(textOf(edit), L"9Z.m-");
 }
 
-TEST_F(VgaPanelTest, SetSipInfoSwitchesThePanelAndRecordsMustCarryTheirOwnSize) {
-    SIPINFO info{sizeof info};
-    ASSERT_TRUE(SHSipInfo(SPI_GETSIPINFO, 0, &info, 0));
-    for (DWORD flags : {SIPF_ON | SIPF_DOCKED, 0}) {
-        info.fdwFlags = flags;
-        ASSERT_TRUE(SHSipInfo(SPI_SETSIPINFO, 0, &info, 0));
-        EXPECT_EQ(sipInfo().fdwFlags, flags);
-        EXPECT_EQ(platform::shell::keyboard().visible(), flags != 0);
-    }
+TEST_F(VgaPanelTest, PanelCallsRefuseRecordsOfAnotherSizeAndNeedTheDevice) {
+    SIPINFO info{sizeof info + 4};
+    EXPECT_FALSE(SipGetInfo(&info));
     EXPECT_FALSE(SipGetInfo(nullptr));
-    info.cbSize = sizeof info + 4;
-    EXPECT_FALSE(SHSipInfo(SPI_GETSIPINFO, 0, &info, 0));
     platform::Device::stop();
     EXPECT_FALSE(SipShowIM(SIPF_ON)) << "without a device the panel cannot be shown";
     info.cbSize = sizeof info;

@@ -187,19 +187,18 @@ TEST_F(ConnectionManagerTest, EstablishingDecidesAtTheRightMomentOnTheDeviceCloc
 
 TEST_F(ConnectionManagerTest, RequestsThatNameNoUsableDestinationAreRefused) {
     platform::net::scriptConnectionManager(ConnectionScript{});
-    CONNMGR_CONNECTIONINFO info = internetRequest();
-    info.cbSize += 4;
-    EXPECT_EQ(establish(0, info).result, E_INVALIDARG);
-    info = internetRequest();
-    info.dwParams = 0;
-    EXPECT_EQ(establish(0, info).result, E_INVALIDARG);
-    info = internetRequest();
+    CONNMGR_CONNECTIONINFO wrongSize = internetRequest(), none = internetRequest(),
+                           work = internetRequest();
+    wrongSize.cbSize += 4;
+    none.dwParams = 0;
+    work.guidDestNet = platform::net::workDestination;
+    EXPECT_EQ(std::pair(establish(0, wrongSize).result, establish(0, none).result),
+              std::pair(E_INVALIDARG, E_INVALIDARG));
     DWORD status = 0;
-    EXPECT_EQ(ConnMgrEstablishConnectionSync(&info, nullptr, 0, &status), E_INVALIDARG);
-    info.guidDestNet = platform::net::workDestination;
-    const Establish elsewhere = establish(0, info);
-    EXPECT_EQ(elsewhere.result, E_FAIL);
-    EXPECT_EQ(elsewhere.status, static_cast<DWORD>(CONNMGR_STATUS_NOPATHTODESTINATION));
+    EXPECT_EQ(ConnMgrEstablishConnectionSync(&work, nullptr, 0, &status), E_INVALIDARG);
+    const Establish elsewhere = establish(0, work);
+    EXPECT_EQ(std::pair(elsewhere.result, elsewhere.status),
+              std::pair(E_FAIL, static_cast<DWORD>(CONNMGR_STATUS_NOPATHTODESTINATION)));
 }
 
 TEST(ConnectionScriptText, RefusesMalformedTexts) {

@@ -18,8 +18,6 @@
 
 namespace shelltest {
 
-using platformtest::PlatformThread;
-
 class ShellTest : public ::testing::Test {
 protected:
     ShellTest(int width = 480, int height = 640, int dpi = 192)

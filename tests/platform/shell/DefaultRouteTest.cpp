@@ -36,10 +36,7 @@ TEST(DefaultRoute, OnlyAnUpDefaultRouteThroughAnUpInterfaceLeadsOut) {
         {"the interface is down", ipv4Default, "", {"wlan0"}, ""},
         {"the route is not up", "eth0\t00000000\t0101A8C0\t0002\t0\t0\t100\t00000000\t0\t0\t0\n",
          "", allUp, ""},
-        {"the reject route on lo is no way out", "", ipv6LoopbackReject, allUp, ""},
         {"malformed lines", "garbage\nonly three fields\n", "zz\n", allUp, ""},
-        {"malformed flags", "eth0\t00000000\t0101A8C0\tXYZ\t0\t0\t100\t00000000\t0\t0\t0\n", "",
-         allUp, ""},
     };
     for (const auto& c : cases) {
         std::istringstream v4(ipv4Header + c.ipv4);
@@ -51,10 +48,6 @@ TEST(DefaultRoute, OnlyAnUpDefaultRouteThroughAnUpInterfaceLeadsOut) {
             EXPECT_EQ(route.interfaceName, c.way) << c.why;
         }
     }
-}
-
-TEST(RouteWatcher, StartsAndStopsWithoutChangesNeeded) {
-    platform::net::routes::RouteWatcher watcher([] {});
 }
 
 } // namespace

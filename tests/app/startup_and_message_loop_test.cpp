@@ -80,30 +80,6 @@ TEST_F(StartupTest, TheLoopBuildsTheScreenTakesNotificationsAndCloseEndsIt) {
     EXPECT_EQ(WaitForSingleObject(messageBoxEvent, 0), WAIT_OBJECT_0);
 }
 
-TEST_F(StartupTest, TeardownEndsARunningWorkerAndDestroysTheFrame) {
-    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    auto* app = new MagicPacketApp(GetModuleHandleW(nullptr));
-    EXPECT_EQ(app->saveOnQuit, 1);
-    app->workerThread = CreateThread(
-        nullptr, 0,
-        [](LPVOID event) -> DWORD {
-            WaitForSingleObject(static_cast<HANDLE>(event), INFINITE);
-            return 7;
-        },
-        never, 0, nullptr);
-    HANDLE worker = app->workerThread;
-
-    delete app;
-
-    EXPECT_EQ(theFrame, nullptr);
-    EXPECT_EQ(WaitForSingleObject(worker, INFINITE), WAIT_OBJECT_0);
-    DWORD exitCode = 1;
-    GetExitCodeThread(worker, &exitCode);
-    EXPECT_EQ(exitCode, 0u) << "the worker ran on instead of being terminated";
-    CloseHandle(worker);
-    CloseHandle(never);
-}
-
 using StartupDeathTest = StartupTest;
 
 // Each fatal path shows its box and exits with the status of a fatal exit.

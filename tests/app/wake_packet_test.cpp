@@ -31,19 +31,6 @@ Bytes expectedPacket(const MacAddress& mac) {
     return packet;
 }
 
-TEST(WakeInput, HexPairsTakeEitherCaseAndAnyOtherCharacterGivesFF) {
-    const std::tuple<char, char, int> pairs[] = {
-        {'0', '0', 0x00}, {'9', 'a', 0x9A}, {'A', 'b', 0xAB}, {'f', '0', 0xF0}, {'0', 'F', 0x0F}};
-    for (const auto& [high, low, value] : pairs) {
-        EXPECT_EQ(hexPairToByte(high, low), value) << high << low;
-    }
-    // The neighbours of every digit range in ASCII.
-    for (const char bad : {'/', ':', '@', 'G', '`', 'g', ' ', '\0', '\xB0'}) {
-        EXPECT_EQ(hexPairToByte(bad, '1'), 0xFF) << static_cast<int>(bad);
-        EXPECT_EQ(hexPairToByte('1', bad), 0xFF) << static_cast<int>(bad);
-    }
-}
-
 TEST(WakeInput, MacTextsAreTwelveHexDigitsAmongSeparatorsAndBlanksAround) {
     const std::wstring withNul(L"00:11:22\0:33:44:55", 18);
     const std::pair<std::wstring, std::optional<MacAddress>> cases[] = {

@@ -261,24 +261,39 @@ private:
             fail("the screen never comes to rest");
         }
         const MessageBoxSense* box = toolkit_test::shownBox();
+        bool animating = false, tapWaiting = false;
+        {
+            MotionLockGuard lock;
+            const MotionTracker& tracker = *sharedTracker();
+            // What the next ticks of the motion timer carry on by themselves: a fling of the
+            // screen, a slide. (A fling flagged while a field holds the input never runs: the
+            // next touch, which ends the edit, stops it.)
+            animating = (tracker.flinging && tracker.scrollTarget == screenSection()) ||
+                        std::any_of(fieldIds.begin(), fieldIds.end(),
+                                    [](MainScreenId id) { return field(id)->slidingIn != 0; });
+            // A touch the section has not finished with: a completed tap not delivered yet, or
+            // the widget it pressed.
+            tapWaiting = (tracker.tapPending && !tracker.tapConsumed) ||
+                         screenSection()->pressedChild != nullptr;
+        }
         if (fingerDown_) {
             pointer(op::up, lastPoint_);
         } else if (box != nullptr && box->painted != 0 && box->buttonItems.size() == 2) {
             platform::clock::advance(pastDoubleTapMs);
             pointer(op::down, tapPoint_ = centreOf(box->buttonPlace(1)));
-        } else if (box != nullptr || animating()) {
+        } else if (box != nullptr || animating) {
             platform::clock::advance(settleTickMs);
         } else if (fieldsBeingEdited() > 0) {
             if (++editEndings_ > 3) {
                 fail("a tap on the header does not end the edit");
             }
-            const auto keys = platform::shell::keyboard().keys();
-            const auto shift = std::find_if(keys.begin(), keys.end(), [](const auto& key) {
+            const auto onScreen = platform::shell::keyboard().keys();
+            const auto shift = std::find_if(onScreen.begin(), onScreen.end(), [](const auto& key) {
                 return key.kind == platform::shell::KeyKind::shift;
             });
-            const bool shifted = platform::shell::keyboard().shifted() && shift != keys.end();
+            const bool shifted = platform::shell::keyboard().shifted() && shift != onScreen.end();
             pointer(op::down, tapPoint_ = shifted ? centreOf(shift->cell) : headerPoint());
-        } else if (tapWaiting()) {
+        } else if (tapWaiting) {
             platform::clock::advance(settleTickMs);
         } else {
             // The motion timer has run out once a whole period passes without it falling due;
@@ -289,26 +304,6 @@ private:
             return PeekMessageW(&timer, mainWindow, WM_TIMER, WM_TIMER, PM_NOREMOVE) == FALSE;
         }
         return false;
-    }
-
-    // What the next ticks of the motion timer carry on by themselves: a fling of the screen, a
-    // slide. (A fling flagged while a field holds the input never runs: the next touch, which
-    // ends the edit, stops it.)
-    static bool animating() {
-        MotionLockGuard lock;
-        const MotionTracker& tracker = *sharedTracker();
-        return (tracker.flinging && tracker.scrollTarget == screenSection()) ||
-               std::any_of(fieldIds.begin(), fieldIds.end(),
-                           [](MainScreenId id) { return field(id)->slidingIn != 0; });
-    }
-
-    // A touch the section has not finished with: a completed tap not delivered yet, or the
-    // widget it pressed.
-    static bool tapWaiting() {
-        MotionLockGuard lock;
-        const MotionTracker& tracker = *sharedTracker();
-        return (tracker.tapPending && !tracker.tapConsumed) ||
-               screenSection()->pressedChild != nullptr;
     }
 
     static void checkSettled() {

@@ -1,19 +1,16 @@
 // The whole program under bad input and faults of its surroundings: strange texts in the fields
 // (empty, 10,000 characters pasted, right-to-left, beyond the BMP, control characters), a damaged,
-// unreadable or unwritable settings file, its fonts or images missing or corrupt, and a machine
-// without a network. Each must end in a clear message or a sound default, never in a crash, a
-// hang or lost settings. docs/robustness.md lists every fault tried and the test that shows it.
+// unreadable or unwritable settings file, and a machine without a network. Each must end in a
+// clear message or a sound default, never in a crash, a hang or lost settings. docs/robustness.md
+// lists every fault tried and the test that shows it.
 #include "MyEditControl.h"
 #include "support/Program.h"
 
 #include "registry/RegistryText.h"
 
-#include <gmock/gmock.h>
-
 #include <sys/fsuid.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 
 using namespace program_test;
@@ -83,8 +80,6 @@ protected:
         restart();
         EXPECT_EQ(SettingsKey::open()->readFields().host, L"new.example");
     }
-
-    fs::path resourceFolder() const { return device.programDir() / "resources" / "VGA"; }
 
     const StoredFields oldFields{L"old.example", L"00:00:00:00:00:01", L"7"};
 };
@@ -191,38 +186,6 @@ TEST_F(FaultsTest, AnUnreadableFileIsSetAsideAndAReadOnlyFolderKeepsTheSavedSett
             expectSetAsideAndANewFile(before);
         }
     }
-}
-
-// The fonts are found by name in \windows first, then among the machine's fonts, then the
-// default face is taken: the texts are drawn all the same, and nobody is bothered with a box. A
-// missing image and one cut short each show "Image not found!" with the last 20 characters of
-// the file's path; the widget draws a small placeholder and the program goes on.
-TEST_F(FaultsTest, WithoutItsFontsAndWithBrokenImagesTheProgramDrawsAndGoesOn) {
-    questionAnsweredBefore();
-    for (const wchar_t* font : {thinFontFile, labelFontFile}) {
-        fs::remove(resourceFolder() / narrow(font));
-        fs::remove(platform::paths::toHost(std::wstring(L"\\windows\\") + font));
-    }
-    fs::remove(resourceFolder() / "btn_common_input.png");
-    const fs::path cut = resourceFolder() / "bg_common_divider_section.png";
-    fs::resize_file(cut, fs::file_size(cut) / 2);
-    LoopScript script;
-    script.waitFor(statusIs(statusReadyToSend)).then([] {
-        const Pixels shown = screenPixels(findElementById(statusLineId)->screenRect);
-        const auto dark = std::count_if(shown.data.begin(), shown.data.end(),
-                                        [](std::uint16_t pixel) { return pixel < 0x4000; });
-        EXPECT_GT(dark, 50) << "the status line's text is drawn";
-        setFieldText(hostFieldId, L"127.0.0.1");
-        EXPECT_EQ(fieldText(hostFieldId), L"127.0.0.1");
-    });
-    EXPECT_FALSE(runProgram(script));
-    std::vector<std::wstring> captions;
-    for (const auto& box : shownBoxes()) {
-        EXPECT_EQ(box.text.substr(0, 16), L"Image not found!");
-        captions.push_back(box.caption);
-    }
-    EXPECT_THAT(captions,
-                ::testing::UnorderedElementsAre(L"btn_common_input.png", L"_divider_section.png"));
 }
 
 // A machine of its own network, in which no interface is up and no route leads anywhere: the

@@ -8,7 +8,6 @@
 #include "RecentPanel.h"
 
 #include <filesystem>
-#include <thread>
 
 using namespace program_test;
 
@@ -121,31 +120,6 @@ TEST_F(MainScreenTest, TheLastInternetEntryDecidesAndOnlyADisconnectedOneIsBroug
     EXPECT_EQ(sizes[1], needed);
 }
 
-// Send stays off while the connection is being made: a tap on it sends nothing.
-TEST_F(MainScreenTest, AConnectionThatNeverComesUpGivesUpAfterThirtySecondsWithSendOff) {
-    LoopbackReceiver receiver;
-    questionAnsweredBefore();
-    ConnectionScript never = connectionsSeen({internet(0x20)});
-    never.establish = EstablishOutcome::never;
-    platform::net::scriptConnectionManager(never);
-    LoopScript script;
-    script
-        .waitFor(bounded(
-            [] { return !platform::net::connectionManagerCalls().establishTimeouts.empty(); },
-            "the connection attempt"))
-        .then([&] {
-            setFields({L"127.0.0.1", L"00:11:22:33:44:55", std::to_wstring(receiver.port())});
-        });
-    tapSend(script);
-    script.then([] { EXPECT_EQ(sendState(), itemDisabledOff); })
-        .then([] { platform::clock::advance(29400); })
-        .then([] { EXPECT_EQ(statusText(), statusTryingToConnect) << "gave up too early"; })
-        .then([] { platform::clock::advance(200); })
-        .waitFor(statusIs(statusCantEstablishConnection));
-    EXPECT_FALSE(runProgram(script));
-    EXPECT_FALSE(receiver.takeQueued().has_value());
-}
-
 TEST_F(MainScreenTest, SendTakesTheFieldsToTheReceiverAndEachOutcomeToTheStatusLine) {
     LoopbackReceiver receiver;
     ASSERT_TRUE(receiver.isOpen());
@@ -231,37 +205,6 @@ TEST_F(MainScreenTest, QuitAndCloseKeepTheTypedTextsAndTheRecentComputersForTheN
         });
         EXPECT_FALSE(runProgram(next)) << quit;
     }
-}
-
-// A box asked on the worker's thread adds and removes its buttons and paints the screen beneath
-// it, status line included, while the user-interface thread takes notifications and changes the
-// status line: both sides must take the lock the box holds. The thread sanitizer build tells.
-TEST_F(MainScreenTest, NotificationsAndStatusTextsTakeTheLockOfABoxOnAnotherThread) {
-    questionAnsweredBefore();
-    LoopScript script;
-    script.waitFor(statusIs(statusReadyToSend)).then([] {
-        auto* status = dynamic_cast<MyLabel*>(findElementById(statusLineId));
-        std::thread buttons([] {
-            for (int i = 0; i < 50; ++i) {
-                delete new TestBlock(-1); // as the box adds and removes its buttons
-            }
-        });
-        for (int i = 0; i < 50; ++i) {
-            theApplication->onEvent(status, widgetTapped);
-        }
-        buttons.join();
-        std::thread painter([status] {
-            for (int i = 0; i < 50; ++i) {
-                MotionLockGuard lock;
-                status->paint(primarySurface, 0, 0);
-            }
-        });
-        for (int i = 0; i < 50; ++i) {
-            status->setText(i % 2 == 0 ? L"Ready" : L"Set", true);
-        }
-        painter.join();
-    });
-    EXPECT_FALSE(runProgram(script));
 }
 
 } // namespace

@@ -1,11 +1,8 @@
-// Start-up, the message loop's protocol with the toolkit, and the fatal paths of WinMain and
-// the loop.
+// The fatal paths of WinMain and the message loop.
 #include "Application.h"
-#include "DisplayFrame.h"
 #include "FatalExit.h"
 #include "MagicPacketApp.h"
 #include "MessageLoop.h"
-#include "ResourceManager.h"
 
 #include "registry/Registry.h"
 
@@ -17,24 +14,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <vector>
 
 namespace {
 
-// An application that only records what the loop asks of it.
-class RecordingApp : public Application {
+// An application with no screen of its own.
+class BareApp : public Application {
 public:
-    explicit RecordingApp(HINSTANCE instance) : Application(instance, L"Dawnbell") {}
-
-    void onEvent(Element* element, int code) override { events.push_back({element, code}); }
-    void buildScreen() override { ++screensBuilt; }
-
-    struct Event {
-        Element* element;
-        int code;
-    };
-    std::vector<Event> events;
-    int screensBuilt = 0;
+    explicit BareApp(HINSTANCE instance) : Application(instance, L"Dawnbell") {}
+    void onEvent(Element*, int) override {}
+    void buildScreen() override {}
 };
 
 class StartupTest : public ::testing::Test {
@@ -49,60 +37,6 @@ protected:
 };
 
 } // namespace
-
-// The loop builds the screen once, hands widget notifications (and nothing else) to onEvent,
-// and ends on a close to the window without reaching the window procedure.
-TEST_F(StartupTest, TheLoopBuildsTheScreenTakesNotificationsAndCloseEndsIt) {
-    RecordingApp app(GetModuleHandleW(nullptr));
-    EXPECT_EQ(app.screensBuilt, 0) << "built by the constructor";
-    EXPECT_EQ(drawingReady, 0);
-    auto* element = reinterpret_cast<Element*>(0x1234);
-    ResetEvent(messageBoxEvent);
-    for (const WPARAM code :
-         std::initializer_list<WPARAM>{widgetTapped, widgetNotification, 3, messageBoxAnswered}) {
-        PostMessageW(nullptr, WM_USER, code, reinterpret_cast<LPARAM>(element));
-    }
-    PostMessageW(mainWindow, WM_CLOSE, 0, 0);
-    PostMessageW(nullptr, WM_USER, widgetNotification, 0); // after the close: never taken
-    runMessageLoop();
-
-    EXPECT_EQ(app.screensBuilt, 1);
-    EXPECT_EQ(drawingReady, 1);
-    EXPECT_EQ(fullRedraw, 1);
-    EXPECT_EQ(dirtyRect.top, clientRect.top);
-    EXPECT_EQ(dirtyRect.bottom, GetSystemMetrics(SM_CYSCREEN));
-    // The frame's procedure destroys its window on WM_CLOSE: the window must still be there.
-    EXPECT_TRUE(IsWindow(mainWindow));
-    ASSERT_EQ(app.events.size(), 2u);
-    EXPECT_EQ(app.events[0].code, 1);
-    EXPECT_EQ(app.events[1].code, 2);
-    EXPECT_EQ(app.events[1].element, element);
-    EXPECT_EQ(WaitForSingleObject(messageBoxEvent, 0), WAIT_OBJECT_0);
-}
-
-TEST_F(StartupTest, TeardownEndsARunningWorkerAndDestroysTheFrame) {
-    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    auto* app = new MagicPacketApp(GetModuleHandleW(nullptr));
-    EXPECT_EQ(app->saveOnQuit, 1);
-    app->workerThread = CreateThread(
-        nullptr, 0,
-        [](LPVOID event) -> DWORD {
-            WaitForSingleObject(static_cast<HANDLE>(event), INFINITE);
-            return 7;
-        },
-        never, 0, nullptr);
-    HANDLE worker = app->workerThread;
-
-    delete app;
-
-    EXPECT_EQ(theFrame, nullptr);
-    EXPECT_EQ(WaitForSingleObject(worker, INFINITE), WAIT_OBJECT_0);
-    DWORD exitCode = 1;
-    GetExitCodeThread(worker, &exitCode);
-    EXPECT_EQ(exitCode, 0u) << "the worker ran on instead of being terminated";
-    CloseHandle(worker);
-    CloseHandle(never);
-}
 
 using StartupDeathTest = StartupTest;
 
@@ -121,7 +55,7 @@ TEST_F(StartupDeathTest, WinsockAndGetMessageFailuresShowTheirBoxAndExit) {
          },
          "WSAStartup error.*Wrong version number\\.\\.\\."},
         {[] {
-             RecordingApp app(GetModuleHandleW(nullptr));
+             BareApp app(GetModuleHandleW(nullptr));
              platform::failNextGetMessage();
              runMessageLoop();
          },

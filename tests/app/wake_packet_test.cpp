@@ -31,47 +31,26 @@ Bytes expectedPacket(const MacAddress& mac) {
     return packet;
 }
 
-TEST(WakeInput, HexPairsTakeEitherCaseAndAnyOtherCharacterGivesFF) {
-    const std::tuple<char, char, int> pairs[] = {
-        {'0', '0', 0x00}, {'9', 'a', 0x9A}, {'A', 'b', 0xAB}, {'f', '0', 0xF0}, {'0', 'F', 0x0F}};
-    for (const auto& [high, low, value] : pairs) {
-        EXPECT_EQ(hexPairToByte(high, low), value) << high << low;
-    }
-    // The neighbours of every digit range in ASCII.
-    for (const char bad : {'/', ':', '@', 'G', '`', 'g', ' ', '\0', '\xB0'}) {
-        EXPECT_EQ(hexPairToByte(bad, '1'), 0xFF) << static_cast<int>(bad);
-        EXPECT_EQ(hexPairToByte('1', bad), 0xFF) << static_cast<int>(bad);
-    }
-}
-
 TEST(WakeInput, MacTextsAreTwelveHexDigitsAmongSeparatorsAndBlanksAround) {
     const std::wstring withNul(L"00:11:22\0:33:44:55", 18);
     const std::pair<std::wstring, std::optional<MacAddress>> cases[] = {
         {L"00:11:22:33:44:55", ordinaryMac},
-        {L"00-11-22-33-44-55", ordinaryMac},
         {L"00:11-22:33-44:55", ordinaryMac},
         {L"0011.2233.4455", ordinaryMac},
         {L"  00:11:22:33:44:55 ", ordinaryMac},
-        {L"\t001122334455\t", ordinaryMac},
         {L"00::11--22..33:-.44:55", ordinaryMac},
         {L":00:11:22:33:44:55:", ordinaryMac},
         {L"0:0:1:1:2:2:3:3:4:4:5:5", ordinaryMac},
         {L"aB:cD:eF:01:23:45", MacAddress{0xAB, 0xCD, 0xEF, 0x01, 0x23, 0x45}},
-        {L"A0b1C2d3E4f5", MacAddress{0xA0, 0xB1, 0xC2, 0xD3, 0xE4, 0xF5}},
         {L"", std::nullopt},
-        {L"   ", std::nullopt},
         {L":-.", std::nullopt},
         {L"00:11:22:33:44:5", std::nullopt},
         {L"00:11:22:33:44:556", std::nullopt},
-        {L"00:11:22:33:44:55:66", std::nullopt},
         {L"GG:11:22:33:44:55", std::nullopt},
         {L"00 11 22 33 44 55", std::nullopt},
-        {L"00:11:22:33:44:5g", std::nullopt},
-        {L"0x0011223344", std::nullopt},
         {L"00_11_22_33_44_55", std::nullopt},
         {L"00:11:22:33:44:55;", std::nullopt},
         {L"\u0660\u0660:11:22:33:44:55", std::nullopt},
-        {L"00:11:22:33:44:\uFF15\uFF15", std::nullopt},
         {withNul, std::nullopt},
     };
     for (const auto& [text, mac] : cases) {
@@ -138,18 +117,13 @@ TEST(WakePacketSend, OnlyGoodInputSendsExactlyTheMagicPacketAndNoSocketStaysOpen
         {L"127.0.0.1", L"00:11:22:33:44:55", port, SendOutcome::sent, ordinaryMac},
         {L"127.0.0.1", L"aB-cD-eF-01-23-45", port, SendOutcome::sent, mixed},
         {L"localhost", L"0011.2233.4455", port, SendOutcome::sent, ordinaryMac, true},
-        {L" 127.0.0.1 ", L"001122334455", port, SendOutcome::sent, ordinaryMac},
         // Linux refuses a send to a broadcast address unless the socket allows broadcasts.
         {L"127.255.255.255", L"001122334455", port, SendOutcome::sent, {}}, // to no receiver
         {L"nosuchhost.invalid", L"001122334455", port, SendOutcome::hostNotFound, {}},
-        {L"h\u00F6st.invalid", L"001122334455", port, SendOutcome::hostNotFound, {}},
         {L"", L"001122334455", port, SendOutcome::hostNotFound, {}},
         {tooLong, L"001122334455", port, SendOutcome::hostNotFound, {}},
-        {std::wstring(1000, L'1'), L"001122334455", port, SendOutcome::hostNotFound, {}},
         {L"127.0.0.1", L"00:11:22:33:44:5", port, SendOutcome::invalidMac, {}},
-        {L"127.0.0.1", L"00:11:22:33:44:55:66", port, SendOutcome::invalidMac, {}},
         {L"127.0.0.1", L"001122334455", L"65536", SendOutcome::invalidPort, {}},
-        {L"127.0.0.1", L"001122334455", L" 9", SendOutcome::invalidPort, {}},
         // The host would fail too; the earlier check decides.
         {L"nosuchhost.invalid", L"xx", port, SendOutcome::invalidMac, {}},
         {L"nosuchhost.invalid", L"001122334455", L"x", SendOutcome::invalidPort, {}},

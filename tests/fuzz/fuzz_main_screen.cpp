@@ -43,7 +43,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -97,7 +96,6 @@ std::vector<Event> decode(const std::uint8_t* data, std::size_t size) {
 int width() {
     return GetSystemMetrics(SM_CXSCREEN);
 }
-
 int height() {
     return GetSystemMetrics(SM_CYSCREEN);
 }
@@ -138,8 +136,7 @@ public:
         // The awake check of a send runs on its own thread and on the clock these steps advance:
         // a report of it could change the status line between the picture at rest and the full
         // repaint. What it shows is checked by its own tests.
-        script.then([] { stopAwakeCheck(); }).then([] { checkSettled(); });
-        script.then([&script] { checkIdle(script.window()); }).then([this] {
+        script.then([] { stopAwakeCheck(); }).then([] { checkSettled(); }).then([this] {
             atRest_ = clientAreaPixels(); // painted bit by bit as things moved
             RECT client{0, clientRect.top, width(), height()};
             colourFill(primarySurface, &client, 0xF81F); // magenta, under the full repaint
@@ -226,33 +223,23 @@ private:
         lastPoint_ = at;
     }
 
-    // The state of a fresh start, as far as the user can see and the next stream can reach.
-    // Only what differs is changed, and then the screen is drawn whole, as after the screen was
-    // built: most streams leave most of it as it was.
+    // The state of a fresh start, as far as the user can see and the next stream can reach, and
+    // the screen drawn whole, as after the screen was built.
     void putBackToStart() {
         drainReceiver();
         if (width() > height()) {
             platform::Device::instance().rotate();
         }
         Section* section = screenSection();
-        bool changed = std::exchange(section->scrollOffset, 0) != 0;
+        section->scrollOffset = 0;
         const std::wstring port = std::to_wstring(receiver_.port());
-        const std::pair<MainScreenId, std::wstring> texts[] = {
-            {hostFieldId, L"127.0.0.1"}, {macFieldId, L"00:11:22:33:44:55"}, {portFieldId, port}};
-        for (const auto& [id, text] : texts) {
-            if (fieldText(id) != text) {
-                setFieldText(id, text);
-                changed = true;
-            }
-        }
-        if (statusText() != statusReadyToSend) {
-            showStatus(statusReadyToSend);
-            changed = true;
-        }
+        setFieldText(hostFieldId, L"127.0.0.1");
+        setFieldText(macFieldId, L"00:11:22:33:44:55");
+        setFieldText(portFieldId, port);
+        showStatus(statusReadyToSend);
         for (int n = 0; recentComputers().rows().size() < RecentComputers::maxRows; ++n) {
             rememberRecentComputer({L"pc" + std::to_wstring(n) + L".example.net",
                                     L"02:00:00:00:00:" + std::to_wstring(10 + n % 90), port});
-            changed = true;
         }
         {
             MotionLockGuard lock;
@@ -262,9 +249,7 @@ private:
         KillTimer(mainWindow, tunables::motionTimerId);
         platform::Device::instance().setClipboardText(L"");
         platform::clock::advance(pastDoubleTapMs);
-        if (changed) {
-            InvalidateRect(mainWindow, nullptr, TRUE);
-        }
+        InvalidateRect(mainWindow, nullptr, TRUE);
     }
 
     // One try of the settling: true once the finger is up, nothing moves, no field is being
@@ -276,20 +261,39 @@ private:
             fail("the screen never comes to rest");
         }
         const MessageBoxSense* box = toolkit_test::shownBox();
+        bool animating = false, tapWaiting = false;
+        {
+            MotionLockGuard lock;
+            const MotionTracker& tracker = *sharedTracker();
+            // What the next ticks of the motion timer carry on by themselves: a fling of the
+            // screen, a slide. (A fling flagged while a field holds the input never runs: the
+            // next touch, which ends the edit, stops it.)
+            animating = (tracker.flinging && tracker.scrollTarget == screenSection()) ||
+                        std::any_of(fieldIds.begin(), fieldIds.end(),
+                                    [](MainScreenId id) { return field(id)->slidingIn != 0; });
+            // A touch the section has not finished with: a completed tap not delivered yet, or
+            // the widget it pressed.
+            tapWaiting = (tracker.tapPending && !tracker.tapConsumed) ||
+                         screenSection()->pressedChild != nullptr;
+        }
         if (fingerDown_) {
             pointer(op::up, lastPoint_);
         } else if (box != nullptr && box->painted != 0 && box->buttonItems.size() == 2) {
             platform::clock::advance(pastDoubleTapMs);
             pointer(op::down, tapPoint_ = centreOf(box->buttonPlace(1)));
-        } else if (box != nullptr || animating()) {
+        } else if (box != nullptr || animating) {
             platform::clock::advance(settleTickMs);
         } else if (fieldsBeingEdited() > 0) {
             if (++editEndings_ > 3) {
                 fail("a tap on the header does not end the edit");
             }
-            pointer(op::down, tapPoint_ = platform::shell::keyboard().shifted() ? shiftKeyPoint()
-                                                                                : headerPoint());
-        } else if (tapWaiting()) {
+            const auto onScreen = platform::shell::keyboard().keys();
+            const auto shift = std::find_if(onScreen.begin(), onScreen.end(), [](const auto& key) {
+                return key.kind == platform::shell::KeyKind::shift;
+            });
+            const bool shifted = platform::shell::keyboard().shifted() && shift != onScreen.end();
+            pointer(op::down, tapPoint_ = shifted ? centreOf(shift->cell) : headerPoint());
+        } else if (tapWaiting) {
             platform::clock::advance(settleTickMs);
         } else {
             // The motion timer has run out once a whole period passes without it falling due;
@@ -300,35 +304,6 @@ private:
             return PeekMessageW(&timer, mainWindow, WM_TIMER, WM_TIMER, PM_NOREMOVE) == FALSE;
         }
         return false;
-    }
-
-    static POINT shiftKeyPoint() {
-        for (const auto& key : platform::shell::keyboard().keys()) {
-            if (key.kind == platform::shell::KeyKind::shift) {
-                return centreOf(key.cell);
-            }
-        }
-        fail("the keyboard has no shift key");
-    }
-
-    // What the next ticks of the motion timer carry on by themselves: a fling of the screen, a
-    // slide. (A fling flagged while a field holds the input never runs: the next touch, which
-    // ends the edit, stops it.)
-    static bool animating() {
-        MotionLockGuard lock;
-        const MotionTracker& tracker = *sharedTracker();
-        return (tracker.flinging && tracker.scrollTarget == screenSection()) ||
-               std::any_of(fieldIds.begin(), fieldIds.end(),
-                           [](MainScreenId id) { return field(id)->slidingIn != 0; });
-    }
-
-    // A touch the section has not finished with: a completed tap not delivered yet, or the
-    // widget it pressed.
-    static bool tapWaiting() {
-        MotionLockGuard lock;
-        const MotionTracker& tracker = *sharedTracker();
-        return (tracker.tapPending && !tracker.tapConsumed) ||
-               screenSection()->pressedChild != nullptr;
     }
 
     static void checkSettled() {
@@ -342,19 +317,6 @@ private:
         }
         if (frameHasFocus != 1 || drawingReady != 1) {
             fail("the frame does not paint with no field open");
-        }
-    }
-
-    // At rest the program wants no time: a second passes with no timer of its own falling due
-    // (only the script's, which runs these steps).
-    static void checkIdle(HWND scriptWindow) {
-        platform::clock::advance(1000);
-        MSG msg{};
-        while (PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {
-            if (msg.hwnd != scriptWindow) {
-                fail("a timer runs while the program is at rest (timer " +
-                     std::to_string(msg.wParam) + (msg.hwnd == nullptr ? " of the thread)" : ")"));
-            }
         }
     }
 

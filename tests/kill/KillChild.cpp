@@ -5,9 +5,6 @@
 //   kill_child save-settings START ROUND   saves the settings of ROUND, ROUND+1, ... until
 //                                          killed; after each save, its round number (8 bytes)
 //                                          on standard output
-//   kill_child save-settings-limited START ROUND BYTES
-//                                          saves the settings of ROUND once with files limited
-//                                          to BYTES; prints "saved" or "refused"
 //   kill_child save-settings ...           also changes the recent computers each round
 //   kill_child read-settings               prints each of the four values as the store reads
 //                                          them, then the recent computers' hosts, newest first
@@ -20,12 +17,10 @@
 #include "kernel/Paths.h"
 #include "platform/Device.h"
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -62,11 +57,7 @@ bool save(SettingsKey& key, const SavedSettings& settings) {
     }
 }
 
-std::string textBytes(const std::wstring& text) {
-    return hex(text.data(), text.size() * sizeof(WCHAR));
-}
-
-// What a fresh start reads, one line each: "<name> <UTF-16 bytes in hex>" for the three texts,
+// What a fresh start reads, one line each: "<name> <character codes>" for the three texts,
 // "showInfo 0|1", then "recent <hosts of the recent computers, newest first>".
 void readSettings(SettingsKey& key) {
     const StoredFields fields = key.readFields();
@@ -75,8 +66,8 @@ void readSettings(SettingsKey& key) {
     std::string hosts;
     for (const StoredFields& row : list.rows())
         hosts += (hosts.empty() ? "" : ",") + platform::paths::narrow(row.host);
-    say("lastIP " + textBytes(fields.host) + "\nlastMAC " + textBytes(fields.mac) + "\nlastPort " +
-        textBytes(fields.port) + "\nshowInfo " + (key.showInfo() ? "1" : "0") + "\nrecent " +
+    say("lastIP " + codes(fields.host) + "\nlastMAC " + codes(fields.mac) + "\nlastPort " +
+        codes(fields.port) + "\nshowInfo " + (key.showInfo() ? "1" : "0") + "\nrecent " +
         (hosts.empty() ? "-" : hosts) + "\n");
 }
 
@@ -102,13 +93,6 @@ int main(int argc, char** argv) {
         return noKeyStatus;
     if (mode == "save-settings" && argc == 4)
         saveUntilKilled(*key, number(2), number(3));
-    if (mode == "save-settings-limited" && argc == 5) {
-        std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead
-        const rlimit limit{number(4), RLIM_INFINITY};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        say(save(*key, settingsOfRound(number(2), number(3))) ? "saved\n" : "refused\n");
-        return 0;
-    }
     if (mode == "read-settings" && argc == 2) {
         readSettings(*key);
         return 0;

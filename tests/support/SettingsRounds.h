@@ -75,14 +75,12 @@ inline SavedSettings settingsOfRound(std::uint64_t startValue, std::uint64_t rou
     return saved;
 }
 
-// Bytes as lowercase hex, "-" for none: how kill_child shows a stored value.
-inline std::string hex(const void* data, std::size_t size) {
-    std::string text;
-    for (std::size_t i = 0; i < size; ++i) {
-        const auto byte = static_cast<const unsigned char*>(data)[i];
-        text += {"0123456789abcdef"[byte >> 4], "0123456789abcdef"[byte & 0xF]};
-    }
-    return text.empty() ? "-" : text;
+// A text's character codes, "-" for none: how kill_child shows a stored text.
+inline std::string codes(const std::wstring& text) {
+    std::string shown;
+    for (const wchar_t c : text)
+        shown += std::to_string(static_cast<std::uint32_t>(c)) + ",";
+    return shown.empty() ? "-" : shown;
 }
 
 } // namespace killtest

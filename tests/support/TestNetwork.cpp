@@ -43,14 +43,10 @@ bool TestNetwork::set(const std::string& setting, const std::string& value,
     return run("sh -c 'echo " + value + " > /proc/sys/net/" + setting + "'", peer);
 }
 
-bool TestNetwork::addNamespace(const std::string& peer) {
-    peers_.push_back(peer); // deleting one that was never made does no harm
-    return shell("ip netns add " + nameOf(peer)) && run("ip link set lo up", peer);
-}
-
 bool TestNetwork::addPeer(const std::string& peer, const std::string& local,
                           const std::string& localCidr, const std::string& peerCidr) {
-    return addNamespace(peer) &&
+    peers_.push_back(peer); // deleting one that was never made does no harm
+    return shell("ip netns add " + nameOf(peer)) && run("ip link set lo up", peer) &&
            shell("ip link add " + local + " type veth peer name eth0 netns " + nameOf(peer)) &&
            shell("ip addr add " + localCidr + " dev " + local) &&
            shell("ip link set " + local + " up") && run("ip link set eth0 up", peer) &&

@@ -22,8 +22,6 @@ public:
     bool run(const std::string& command, const std::string& peer = "");
     // Sets a kernel setting of the namespace, given by its path under /proc/sys/net.
     bool set(const std::string& setting, const std::string& value, const std::string& peer = "");
-    // A peer namespace with loopback up and nothing else.
-    bool addNamespace(const std::string& peer);
     // A peer namespace joined to this one by a veth pair: `local` here with `localCidr`, "eth0"
     // there with `peerCidr`, or up with no address at all when `peerCidr` is empty (a card
     // whose computer sleeps).

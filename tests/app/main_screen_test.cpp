@@ -8,6 +8,7 @@
 #include "RecentPanel.h"
 
 #include <filesystem>
+#include <thread>
 
 using namespace program_test;
 
@@ -205,6 +206,37 @@ TEST_F(MainScreenTest, QuitAndCloseKeepTheTypedTextsAndTheRecentComputersForTheN
         });
         EXPECT_FALSE(runProgram(next)) << quit;
     }
+}
+
+// A box asked on the worker's thread adds and removes its buttons and paints the screen beneath
+// it, status line included, while the user-interface thread takes notifications and changes the
+// status line: both sides must take the lock the box holds. The thread sanitizer build tells.
+TEST_F(MainScreenTest, NotificationsAndStatusTextsTakeTheLockOfABoxOnAnotherThread) {
+    questionAnsweredBefore();
+    LoopScript script;
+    script.waitFor(statusIs(statusReadyToSend)).then([] {
+        auto* status = dynamic_cast<MyLabel*>(findElementById(statusLineId));
+        std::thread buttons([] {
+            for (int i = 0; i < 50; ++i) {
+                delete new TestBlock(-1); // as the box adds and removes its buttons
+            }
+        });
+        for (int i = 0; i < 50; ++i) {
+            theApplication->onEvent(status, widgetTapped);
+        }
+        buttons.join();
+        std::thread painter([status] {
+            for (int i = 0; i < 50; ++i) {
+                MotionLockGuard lock;
+                status->paint(primarySurface, 0, 0);
+            }
+        });
+        for (int i = 0; i < 50; ++i) {
+            status->setText(i % 2 == 0 ? L"Ready" : L"Set", true);
+        }
+        painter.join();
+    });
+    EXPECT_FALSE(runProgram(script));
 }
 
 } // namespace

@@ -1,6 +1,5 @@
-// The display frame on the headless device: opening, the frame step (full repaint, or pixels
-// moved and only the uncovered band repainted), repaint of the window's update region, touch and
-// timer input becoming scroll steps, focus, activation, rotation and teardown.
+// The display frame on the headless device: the full repaint of a frame step, the repaint of the
+// window's update region, and a drag becoming scroll steps.
 #include "Rect.h"
 #include "ToolkitTestSupport.h"
 
@@ -94,27 +93,6 @@ TEST_F(DisplayFrameTest, FullRedrawPaintsScreenZeroWholeAndNothingIsDrawnWithout
     EXPECT_TRUE(screenShows(RECT{}, 0));
 }
 
-TEST_F(DisplayFrameTest, WithoutFocusTheTargetScrollsUnpaintedUntilFocusAsksForAFullRepaint) {
-    showStripedScreen();
-    frameHasFocus = 0;
-    step(10);
-    EXPECT_TRUE(screen->painted.empty());
-    EXPECT_EQ(pixelAt(5, viewRect.top + 3), tunables::backgroundColour); // the band is erased
-    EXPECT_EQ(pixelAt(5, viewRect.top + 10), stripeColour(0));
-    fillScreen(kBlack);
-    screen->scripted = 25;
-    SendMessageW(mainWindow, WM_TIMER, tunables::motionTimerId, 0);
-    SendMessageW(mainWindow, WM_TIMER, 7, 0); // other timers are not the frame's
-    EXPECT_EQ(screen->offset, 35);
-    EXPECT_EQ(screen->timerCalls, 2);
-    EXPECT_TRUE(screenShows(RECT{}, 0));
-    SendMessageW(mainWindow, WM_SETFOCUS, 0, 0);
-    EXPECT_EQ(frameHasFocus, 1);
-    EXPECT_EQ(fullRedraw, 1);
-    RECT pending;
-    EXPECT_TRUE(GetUpdateRect(mainWindow, &pending, FALSE));
-}
-
 TEST_F(DisplayFrameTest, PaintRepaintsEachRectangleOfTheUpdateRegionInScreenCoordinates) {
     showStripedScreen();
     fillScreen(kBlack);
@@ -146,76 +124,6 @@ TEST_F(DisplayFrameTest, AFingerDraggedAboveTheClientAreaScrollsByItsSignedDista
     platform::clock::advance(10);
     stylus(platform::PointerAction::move, 200, 30);
     EXPECT_EQ(screen->offset, -70);
-}
-
-TEST_F(DisplayFrameTest, TurnsRebuildTheSurfacesEvenWithoutElementsAndOnlyAScreensBarIsHidden) {
-    SendMessageW(mainWindow, WM_ACTIVATE, 0, 0); // neither a screen nor a bar
-    for (const auto& [width, height] : std::vector<std::pair<LONG, LONG>>{{640, 480}, {480, 640}}) {
-        platform::Device::instance().rotate();
-        pumpMessages();
-        EXPECT_EQ(portrait, height > width ? 1 : 0);
-        ASSERT_NE(backBuffer, nullptr);
-        ASSERT_NE(scrollBarSurface, nullptr);
-        const Pixels back = surfacePixels(backBuffer);
-        const Pixels bar = surfacePixels(scrollBarSurface);
-        EXPECT_EQ(std::vector<LONG>({back.width, back.height, bar.width, bar.height}),
-                  std::vector<LONG>({width, height, 6, height}));
-        EXPECT_EQ(std::count(bar.data.begin(), bar.data.begin() + 6, tunables::scrollBarColour), 6);
-        EXPECT_EQ(viewRect.bottom, height);
-        EXPECT_EQ(clientRect.top, viewRect.top);
-        EXPECT_EQ(scrollBar.shown, 0); // the new overlay starts hidden
-        fillScreen(kBlack);            // the bar shown as a section places it
-        RECT place{474, 200, 479, 300};
-        scrollBarSurface->UpdateOverlay(nullptr, primarySurface, &place, DDOVER_SHOW, nullptr);
-        scrollBar.shown = 1;
-    }
-    SendMessageW(mainWindow, WM_ACTIVATE, 0, 0); // a bar but no screen
-    EXPECT_EQ(pixelAt(476, 250), tunables::scrollBarColour);
-    frame->addScreen(new StripedScreen());
-    SendMessageW(mainWindow, WM_ACTIVATE, 0, 0);
-    EXPECT_EQ(pixelAt(476, 250), kBlack);
-    EXPECT_EQ(scrollBar.shown, 0);
-    std::exchange(scrollBarSurface, nullptr)->Release();
-    SendMessageW(mainWindow, WM_ACTIVATE, 0, 0); // a screen but no bar
-}
-
-TEST_F(DisplayFrameTest, OnlyATurnReloadsEveryElementInRegistryOrderAndRepaintsTheView) {
-    TestBlock a(1);
-    auto* b = new TestBlock(2);
-    TestBlock c(3);
-    delete b;
-    TestBlock d(4);
-    sharedTracker()->scrollTarget = &d;
-    d.selected = 1;
-    fullRedraw = 0;
-    WINDOWPOS position{};
-    position.hwnd = mainWindow;
-    SendMessageW(mainWindow, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&position));
-    EXPECT_TRUE(TestBlock::loadOrder.empty());
-    EXPECT_EQ(backBuffer, nullptr);
-    platform::Device::instance().rotate();
-    pumpMessages();
-    EXPECT_EQ(TestBlock::loadOrder, (std::vector<const Element*>{&a, &c, &d}));
-    EXPECT_EQ(d.selected, 0); // the scroll target lets go of its pressed child
-    EXPECT_EQ(fullRedraw, 1);
-    EXPECT_EQ(edges(dirtyRect), edges(viewRect));
-}
-
-TEST(DisplayFrameTeardown, DeletesItsScreensAndLeavesTheWindowToNoFreedFrame) {
-    ToolkitDevice device;
-    auto frame = std::make_unique<DisplayFrame>(GetModuleHandleW(nullptr), L"Dawnbell");
-    auto* root = new StripedScreen();
-    frame->addScreen(root);
-    sharedTracker()->scrollTarget = root;
-    frame.reset();
-    EXPECT_EQ(findElementById(100), nullptr);
-    ASSERT_EQ(sharedTracker()->scrollTarget, nullptr); // a destroyed element is no target
-    EXPECT_EQ(sharedTracker()->tickScrollTarget(), 0);
-    EXPECT_EQ(theFrame, nullptr);
-    EXPECT_EQ(primarySurface, nullptr);
-    EXPECT_TRUE(IsWindow(mainWindow));
-    SendMessageW(mainWindow, WM_LBUTTONDOWN, 0, MAKELPARAM(5, 5)); // reaches no freed frame
-    EXPECT_FALSE(sharedTracker()->buttonDown);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// The display frame on the headless device: the full repaint of a frame step, the repaint of the
-// window's update region, and a drag becoming scroll steps.
+// The display frame on the headless device: the repaint of the window's update region, and a drag
+// becoming scroll steps.
 #include "Rect.h"
 #include "ToolkitTestSupport.h"
 
@@ -11,9 +11,8 @@ std::uint16_t stripeColour(int contentRow) {
     return static_cast<std::uint16_t>((contentRow + 4000) * 3 + 1);
 }
 
-// A screen root whose content is one stripe colour per row, scrolled by a scripted step or the
-// tracker's, painted only inside dirtyRect. Clears fullRedraw when it paints, as the scrolling
-// screen does.
+// A screen root whose content is one stripe colour per row, scrolled by the tracker's steps,
+// painted only inside dirtyRect. Clears fullRedraw when it paints, as the scrolling screen does.
 class StripedScreen : public Element {
 public:
     StripedScreen() : Element(100, 0, 0, kindSection, true) {}
@@ -29,17 +28,13 @@ public:
         fullRedraw = 0;
     }
     int onTimer() override {
-        ++timerCalls;
-        const int step =
-            scripted ? *std::exchange(scripted, std::nullopt) : tracker->nextScrollStep();
+        const int step = tracker->nextScrollStep();
         offset += step;
         return step;
     }
 
-    int offset = 0; // the content row shown at the top of the view is -offset
-    std::optional<int> scripted;
+    int offset = 0;            // the content row shown at the top of the view is -offset
     std::vector<RECT> painted; // dirtyRect at every paint
-    int timerCalls = 0;
 };
 
 class DisplayFrameTest : public ::testing::Test {
@@ -59,39 +54,7 @@ protected:
         frame->redraw(true);
         screen->painted.clear();
     }
-
-    // One frame step by `pixels`, asked for as widgets do, by the redraw request message.
-    void step(int pixels) {
-        screen->scripted = pixels;
-        PostMessageW(mainWindow, tunables::redrawRequestMessage, 0, 0);
-        pumpMessages();
-    }
 };
-
-TEST_F(DisplayFrameTest, FullRedrawPaintsScreenZeroWholeAndNothingIsDrawnWithoutScreenOrStep) {
-    fillScreen(kBlack);
-    dirtyRect = viewRect;
-    frame->redraw(true);
-    EXPECT_TRUE(screenShows(RECT{}, 0)); // no screen: not even the erase
-    showStripedScreen();
-    auto* second = new StripedScreen();
-    frame->addScreen(second);
-    EXPECT_EQ(frame->currentScreen, 0);
-    fullRedraw = 1;
-    frame->redraw(false);
-    for (int y = viewRect.top; y < viewRect.bottom; ++y) { // every row shows its stripe
-        ASSERT_EQ(pixelAt(240, y), stripeColour(y - viewRect.top)) << "row " << y;
-    }
-    EXPECT_TRUE(second->painted.empty());
-    EXPECT_EQ(screen->timerCalls, 0); // a full repaint asks for no step
-    fillScreen(kBlack);
-    step(0);
-    drawingReady = 0;
-    fullRedraw = 1;
-    frame->redraw(false);
-    EXPECT_EQ(screen->timerCalls, 1);
-    EXPECT_TRUE(screenShows(RECT{}, 0));
-}
 
 TEST_F(DisplayFrameTest, PaintRepaintsEachRectangleOfTheUpdateRegionInScreenCoordinates) {
     showStripedScreen();

@@ -270,21 +270,6 @@ inline ::testing::AssertionResult showsAFreshPaint() {
                                      GetSystemMetrics(SM_CYSCREEN)});
 }
 
-// A widget whose top-left corner lies at `corner` (client coordinates) is hit up to 4 pixels
-// beside it and 9 above it, but not below it.
-inline void expectHitMargins(Element& widget, POINT corner) {
-    const int w = widget.right - widget.left;
-    const int h = widget.bottom - widget.top;
-    const std::tuple<int, int, bool> points[] = {
-        {-4, 0, true}, {-5, 0, false},  {w + 4, 0, true}, {w + 5, 0, false},
-        {0, -9, true}, {0, -10, false}, {0, h - 1, true}, {0, h, false},
-    };
-    for (const auto& [dx, dy, hits] : points) {
-        EXPECT_EQ(widget.hitTest(corner.x + dx, corner.y + dy), hits ? &widget : nullptr)
-            << dx << "," << dy;
-    }
-}
-
 inline std::string fileText(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};

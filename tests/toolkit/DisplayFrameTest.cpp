@@ -1,142 +1,36 @@
-// The display frame on the headless device: opening, the frame step (full repaint, or pixels
-// moved and only the uncovered band repainted), repaint of the window's update region, touch and
-// timer input becoming scroll steps, focus, activation, rotation and teardown.
-#include "Rect.h"
+// The display frame on the headless device: a drag becoming scroll steps.
 #include "support/Toolkit.h"
 
 using namespace toolkit_test;
 
 namespace {
 
-std::uint16_t stripeColour(int contentRow) {
-    return static_cast<std::uint16_t>((contentRow + 4000) * 3 + 1);
-}
-
-// A screen root whose content is one stripe colour per row, scrolled by a scripted step or the
-// tracker's, painted only inside dirtyRect. Clears fullRedraw when it paints, as the scrolling
-// screen does.
-class StripedScreen : public Element {
+// A screen root that paints nothing and scrolls by the tracker's steps. Clears fullRedraw when it
+// paints, as the scrolling screen does.
+class DraggedScreen : public Element {
 public:
-    StripedScreen() : Element(100, 0, 0, kindSection, true) {}
+    DraggedScreen() : Element(100, 0, 0, kindSection, true) {}
     void loadSurf() override {}
     Element* hitTest(int, int) override { return nullptr; }
-    void paint(IDirectDrawSurface* target, int, int originY) override {
-        painted.push_back(dirtyRect);
-        const RECT area = intersection(dirtyRect, viewRect);
-        for (LONG y = area.top; area.right > area.left && y < area.bottom; ++y) {
-            RECT row{area.left, y, area.right, y + 1};
-            colourFill(target, &row, stripeColour(y - originY - offset));
-        }
-        fullRedraw = 0;
-    }
+    void paint(IDirectDrawSurface*, int, int) override { fullRedraw = 0; }
     int onTimer() override {
-        ++timerCalls;
-        const int step =
-            scripted ? *std::exchange(scripted, std::nullopt) : tracker->nextScrollStep();
+        const int step = tracker->nextScrollStep();
         offset += step;
         return step;
     }
 
-    int offset = 0; // the content row shown at the top of the view is -offset
-    std::optional<int> scripted;
-    std::vector<RECT> painted; // dirtyRect at every paint
-    int timerCalls = 0;
+    int offset = 0;
 };
-
-class DisplayFrameTest : public ::testing::Test {
-protected:
-    ToolkitDevice device;
-    OpenFrame frame;
-    StripedScreen* screen = nullptr;
-
-    // A striped screen drawn once in full over a black screen, the scroll target of the tracker.
-    void showStripedScreen() {
-        fillScreen(kBlack);
-        screen = new StripedScreen();
-        frame->addScreen(screen);
-        sharedTracker()->scrollTarget = screen;
-        fullRedraw = 1;
-        dirtyRect = viewRect;
-        frame->redraw(true);
-        screen->painted.clear();
-    }
-
-    // One frame step by `pixels`, asked for as widgets do, by the redraw request message.
-    void step(int pixels) {
-        screen->scripted = pixels;
-        PostMessageW(mainWindow, tunables::redrawRequestMessage, 0, 0);
-        pumpMessages();
-    }
-};
-
-TEST_F(DisplayFrameTest, FullRedrawPaintsScreenZeroWholeAndNothingIsDrawnWithoutScreenOrStep) {
-    fillScreen(kBlack);
-    dirtyRect = viewRect;
-    frame->redraw(true);
-    EXPECT_TRUE(screenShows(RECT{}, 0)); // no screen: not even the erase
-    showStripedScreen();
-    auto* second = new StripedScreen();
-    frame->addScreen(second);
-    EXPECT_EQ(frame->currentScreen, 0);
-    fullRedraw = 1;
-    frame->redraw(false);
-    for (int y = viewRect.top; y < viewRect.bottom; ++y) { // every row shows its stripe
-        ASSERT_EQ(pixelAt(240, y), stripeColour(y - viewRect.top)) << "row " << y;
-    }
-    EXPECT_TRUE(second->painted.empty());
-    EXPECT_EQ(screen->timerCalls, 0); // a full repaint asks for no step
-    fillScreen(kBlack);
-    step(0);
-    drawingReady = 0;
-    fullRedraw = 1;
-    frame->redraw(false);
-    EXPECT_EQ(screen->timerCalls, 1);
-    EXPECT_TRUE(screenShows(RECT{}, 0));
-}
-
-TEST_F(DisplayFrameTest, WithoutFocusTheTargetScrollsUnpaintedUntilFocusAsksForAFullRepaint) {
-    showStripedScreen();
-    frameHasFocus = 0;
-    step(10);
-    EXPECT_TRUE(screen->painted.empty());
-    EXPECT_EQ(pixelAt(5, viewRect.top + 3), tunables::backgroundColour); // the band is erased
-    EXPECT_EQ(pixelAt(5, viewRect.top + 10), stripeColour(0));
-    fillScreen(kBlack);
-    screen->scripted = 25;
-    SendMessageW(mainWindow, WM_TIMER, tunables::motionTimerId, 0);
-    SendMessageW(mainWindow, WM_TIMER, 7, 0); // other timers are not the frame's
-    EXPECT_EQ(screen->offset, 35);
-    EXPECT_EQ(screen->timerCalls, 2);
-    EXPECT_TRUE(screenShows(RECT{}, 0));
-    SendMessageW(mainWindow, WM_SETFOCUS, 0, 0);
-    EXPECT_EQ(frameHasFocus, 1);
-    EXPECT_EQ(fullRedraw, 1);
-    RECT pending;
-    EXPECT_TRUE(GetUpdateRect(mainWindow, &pending, FALSE));
-}
-
-TEST_F(DisplayFrameTest, PaintRepaintsEachRectangleOfTheUpdateRegionInScreenCoordinates) {
-    showStripedScreen();
-    fillScreen(kBlack);
-    const RECT regions[] = {{10, 20, 50, 60}, {300, 200, 320, 230}};
-    for (const RECT& r : regions) {
-        InvalidateRect(mainWindow, &r, FALSE);
-    }
-    pumpMessages();
-    const LONG top = clientRect.top;
-    EXPECT_EQ(screen->painted.size(), 2u);
-    EXPECT_EQ(pixelAt(30, top + 40), stripeColour(40));
-    EXPECT_EQ(pixelAt(310, top + 210), stripeColour(210));
-    EXPECT_EQ(pixelAt(100, top + 40), kBlack);
-    RECT pending;
-    EXPECT_FALSE(GetUpdateRect(mainWindow, &pending, FALSE));
-}
 
 // Found by the main screen's touch fuzzer: a finger dragged up past the top of the client area
 // (onto the strip of the hidden task bar) has a negative client y, which read unsigned made the
 // screen jump 65,000 pixels down.
-TEST_F(DisplayFrameTest, AFingerDraggedAboveTheClientAreaScrollsByItsSignedDistance) {
-    showStripedScreen();
+TEST(DisplayFrameTest, AFingerDraggedAboveTheClientAreaScrollsByItsSignedDistance) {
+    ToolkitDevice device;
+    OpenFrame frame;
+    auto* screen = new DraggedScreen();
+    frame->addScreen(screen);
+    sharedTracker()->scrollTarget = screen;
     ASSERT_GE(clientRect.top, 20) << "the strip above the client area";
     stylus(platform::PointerAction::down, 200, 100);
     platform::clock::advance(10);
@@ -146,76 +40,6 @@ TEST_F(DisplayFrameTest, AFingerDraggedAboveTheClientAreaScrollsByItsSignedDista
     platform::clock::advance(10);
     stylus(platform::PointerAction::move, 200, 30);
     EXPECT_EQ(screen->offset, -70);
-}
-
-TEST_F(DisplayFrameTest, TurnsRebuildTheSurfacesEvenWithoutElementsAndOnlyAScreensBarIsHidden) {
-    SendMessageW(mainWindow, WM_ACTIVATE, 0, 0); // neither a screen nor a bar
-    for (const auto& [width, height] : std::vector<std::pair<LONG, LONG>>{{640, 480}, {480, 640}}) {
-        platform::Device::instance().rotate();
-        pumpMessages();
-        EXPECT_EQ(portrait, height > width ? 1 : 0);
-        ASSERT_NE(backBuffer, nullptr);
-        ASSERT_NE(scrollBarSurface, nullptr);
-        const Pixels back = surfacePixels(backBuffer);
-        const Pixels bar = surfacePixels(scrollBarSurface);
-        EXPECT_EQ(std::vector<LONG>({back.width, back.height, bar.width, bar.height}),
-                  std::vector<LONG>({width, height, 6, height}));
-        EXPECT_EQ(std::count(bar.data.begin(), bar.data.begin() + 6, tunables::scrollBarColour), 6);
-        EXPECT_EQ(viewRect.bottom, height);
-        EXPECT_EQ(clientRect.top, viewRect.top);
-        EXPECT_EQ(scrollBar.shown, 0); // the new overlay starts hidden
-        fillScreen(kBlack);            // the bar shown as a section places it
-        RECT place{474, 200, 479, 300};
-        scrollBarSurface->UpdateOverlay(nullptr, primarySurface, &place, DDOVER_SHOW, nullptr);
-        scrollBar.shown = 1;
-    }
-    SendMessageW(mainWindow, WM_ACTIVATE, 0, 0); // a bar but no screen
-    EXPECT_EQ(pixelAt(476, 250), tunables::scrollBarColour);
-    frame->addScreen(new StripedScreen());
-    SendMessageW(mainWindow, WM_ACTIVATE, 0, 0);
-    EXPECT_EQ(pixelAt(476, 250), kBlack);
-    EXPECT_EQ(scrollBar.shown, 0);
-    std::exchange(scrollBarSurface, nullptr)->Release();
-    SendMessageW(mainWindow, WM_ACTIVATE, 0, 0); // a screen but no bar
-}
-
-TEST_F(DisplayFrameTest, OnlyATurnReloadsEveryElementInRegistryOrderAndRepaintsTheView) {
-    TestBlock a(1);
-    auto* b = new TestBlock(2);
-    TestBlock c(3);
-    delete b;
-    TestBlock d(4);
-    sharedTracker()->scrollTarget = &d;
-    d.selected = 1;
-    fullRedraw = 0;
-    WINDOWPOS position{};
-    position.hwnd = mainWindow;
-    SendMessageW(mainWindow, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&position));
-    EXPECT_TRUE(TestBlock::loadOrder.empty());
-    EXPECT_EQ(backBuffer, nullptr);
-    platform::Device::instance().rotate();
-    pumpMessages();
-    EXPECT_EQ(TestBlock::loadOrder, (std::vector<const Element*>{&a, &c, &d}));
-    EXPECT_EQ(d.selected, 0); // the scroll target lets go of its pressed child
-    EXPECT_EQ(fullRedraw, 1);
-    EXPECT_EQ(edges(dirtyRect), edges(viewRect));
-}
-
-TEST(DisplayFrameTeardown, DeletesItsScreensAndLeavesTheWindowToNoFreedFrame) {
-    ToolkitDevice device;
-    auto frame = std::make_unique<DisplayFrame>(GetModuleHandleW(nullptr), L"Dawnbell");
-    auto* root = new StripedScreen();
-    frame->addScreen(root);
-    sharedTracker()->scrollTarget = root;
-    frame.reset();
-    EXPECT_EQ(findElementById(100), nullptr);
-    ASSERT_EQ(sharedTracker()->scrollTarget, nullptr); // a destroyed element is no target
-    EXPECT_EQ(sharedTracker()->tickScrollTarget(), 0);
-    EXPECT_EQ(theFrame, nullptr);
-    EXPECT_EQ(primarySurface, nullptr);
-    EXPECT_TRUE(IsWindow(mainWindow));
-    SendMessageW(mainWindow, WM_LBUTTONDOWN, 0, MAKELPARAM(5, 5)); // reaches no freed frame
-    EXPECT_FALSE(sharedTracker()->buttonDown);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// Gestures of the MotionTracker on the manual clock: taps and their slop, double taps, velocity
-// samples, swipes, drags, and flings with their start, clamp and decay.
+// Gestures of the MotionTracker on the manual clock: taps and their slop, double taps, and flings
+// with their start, clamp and decay.
 #include "support/Toolkit.h"
 
 using namespace toolkit_test;
@@ -76,72 +76,6 @@ TEST_F(MotionTrackerTest, TapsReleasedUnder350MillisecondsApartMakeADoubleTap) {
         EXPECT_EQ(tracker.tapConsumed, doubled) << gap; // a second single tap is new to deliver
         tracker.onPress(50, 50);
         EXPECT_FALSE(tracker.doubleTap);
-    }
-}
-
-TEST_F(MotionTrackerTest, SamplesSkipRepeatedPointsAndSameMillisecondMovesAndClampVerticalsTo500) {
-    tracker.onPress(100, 100);
-    wait(10);
-    tracker.onMove(100, 130); // 300
-    tracker.onMove(100, 170); // same millisecond: ignored completely
-    EXPECT_EQ(tracker.curPoint.y, 130);
-    wait(10);
-    tracker.onMove(100, 130); // no change: no sample, and the finger still counts as resting
-    EXPECT_EQ(tracker.lastMoveTime, GetTickCount() - 10);
-    for (POINT p : {POINT{180, 250}, POINT{180, 160}, POINT{190, 170}}) {
-        wait(10);
-        tracker.onMove(p.x, p.y);
-    }
-    // 600 over 20 ms clamped to 500, -900 clamped to -500, then 100 replacing the first sample.
-    EXPECT_EQ(tracker.sampleCount, 4);
-    EXPECT_EQ(std::vector<double>(tracker.velocityY, tracker.velocityY + 3),
-              std::vector<double>({100, 500, -500}));
-    EXPECT_EQ(tracker.velocityX[1], 400); // horizontal samples are not clamped
-}
-
-TEST_F(MotionTrackerTest, SwipeNeedsFiveSamplesOfFastRightwardMotionWithLittleDrift) {
-    // Per 10 ms: 20 px is 200 px / 100 ms; a drift of 6 px reaches 36 px by the sixth move.
-    const std::tuple<int, int, bool> cases[] = {{20, 0, true}, {-20, 0, false}, {20, 6, false}};
-    for (const auto& [dx, dy, swipe] : cases) {
-        tracker.onPress(200, 100);
-        for (int i = 1; i <= 6; ++i) {
-            EXPECT_FALSE(tracker.swipe) << "before move " << i;
-            wait(10);
-            tracker.onMove(200 + dx * i, 100 + dy * i);
-        }
-        EXPECT_EQ(tracker.swipe, swipe) << dx << "," << dy;
-    }
-}
-
-TEST_F(MotionTrackerTest, DragStepsFollowTheFingerAndLoseNothingWithinTwoMilliseconds) {
-    tracker.onPress(100, 200);
-    wait(10);
-    tracker.onMove(100, 237);
-    EXPECT_EQ(tracker.nextScrollStep(), 37);
-    wait(10);
-    tracker.onMove(100, 220);
-    EXPECT_EQ(tracker.nextScrollStep(), -17);
-    wait(1);
-    tracker.onMove(100, 240);
-    EXPECT_EQ(tracker.nextScrollStep(), 0);
-    wait(1);
-    EXPECT_EQ(tracker.nextScrollStep(), 20);
-}
-
-TEST_F(MotionTrackerTest, ReleaseFlingsOnlyAfterThreeSamplesOfRecentFastMotion) {
-    const std::tuple<std::vector<Move>, DWORD, bool> cases[] = {
-        {{{10, 50}, {10, 50}}, 0, false},        // two samples are too few
-        {{{20, 1}, {20, 1}, {20, 1}}, 0, false}, // latest two: 5 + 5 is not above 10
-        {{{20, 1}, {20, 1}, {50, 3}}, 0, true},  // 5 + 6
-        {{{20, 1}, {25, 1}, {50, 3}}, 0, false}, // 4 + 6: the latest two, not the latest twice
-        {{{10, 10}, {10, 10}, {10, 10}}, 299, true},
-        {{{10, 10}, {10, 10}, {10, 10}}, 300, false}, // the finger rested too long
-    };
-    for (const auto& [moves, rest, flings] : cases) {
-        dragVertically(moves);
-        wait(rest);
-        tracker.onRelease(0, 0);
-        EXPECT_EQ(tracker.flinging, flings) << moves.size() << " moves, rest " << rest;
     }
 }
 

@@ -1,9 +1,6 @@
-// MyItem on the real resource set: the frame drawn for every state of every style, the caption's
-// place and colours, the press, tap, release and enable transitions with their notification,
-// the hit margins, the refresh area, the fatal style check and the caption going with its item.
+// MyItem on the real resource set: the frame drawn for every state of every style, the press,
+// tap, release and enable transitions with their notification, and the fatal style check.
 #include "support/Toolkit.h"
-
-#include <map>
 
 using namespace toolkit_test;
 
@@ -50,16 +47,11 @@ Pixels face(const Strip& strip, int frame) {
 
 class MyItemTest : public ::testing::Test {
 protected:
-    std::optional<ToolkitDevice> device;
+    ToolkitDevice device;
     std::optional<OpenFrame> frame;
 
-    void SetUp() override { start(480, 640, 192); }
-
-    void start(int width, int height, int dpi) {
-        frame.reset();
-        device.reset();
-        device.emplace(width, height, dpi);
-        installResourceSet(*device);
+    void SetUp() override {
+        installResourceSet(device);
         frame.emplace();
         createBackBuffer();
     }
@@ -136,55 +128,6 @@ TEST_F(MyItemTest, PressTapReleaseAndToggleMoveEveryStateAndOnlyEnabledTapsNotif
     item->toggleEnabled();
     item->toggleEnabled();
     EXPECT_EQ(item->state, itemDisabledOff);
-}
-
-TEST_F(MyItemTest, HitsAndRefreshesReachTheFaceWithItsMarginsAndACheckBoxesCaption) {
-    const auto button = show(itemButton, itemDisabledOff, L"Quit");
-    expectHitMargins(*button, clientCorner(*button));
-    for (const std::wstring caption : {L"", L"Remember"}) {
-        const auto box = show(itemCheckBox, itemDisabledOff, caption);
-        const RECT place = placeOf(*box);
-        const POINT boxCorner = clientCorner(*box);
-        // Past the box and its margin only a caption is hit.
-        EXPECT_EQ(box->hitTest(boxCorner.x + (box->right - box->left) + 20, boxCorner.y),
-                  caption.empty() ? nullptr : box.get());
-        box->setMustRedraw();
-        EXPECT_EQ(edges(RECT{dirtyRect.left, dirtyRect.top, place.right, dirtyRect.bottom}),
-                  edges(place));
-        EXPECT_TRUE(caption.empty() ? dirtyRect.right == place.right
-                                    : dirtyRect.right >= place.left + box->captionLabel->right);
-    }
-}
-
-// A button centres its caption's measured rectangle, whose padding on the right puts the ink
-// half the padding left of the middle.
-TEST_F(MyItemTest, ButtonCaptionsAreCentredInTheFaceAndBoxCaptionsStartSixScaledPixelsRight) {
-    // Screen, then the box caption's left edge relative to the item.
-    const std::tuple<int, int, int, int> screens[] = {{480, 640, 192, 66}, {240, 320, 96, 33}};
-    for (const auto& [width, height, dpi, captionLeft] : screens) {
-        start(width, height, dpi);
-        const size_t elementsBefore = allElements.size(); // an item takes its caption with it
-        for (int style = itemButton; style <= itemSmallBoxButton; ++style) {
-            const auto item = show(style, itemOff, L"OK");
-            const size_t elements = allElements.size();
-            dirtyRect = RECT{};
-            item->setCaption(L"Cancel"); // the same label takes the new text, redrawn
-            EXPECT_EQ(allElements.size(), elements);
-            EXPECT_EQ(edges(dirtyRect), edges(placeOf(*item)));
-            item->paint(primarySurface, viewRect.left, viewRect.top);
-            const Pixels shown = screenPixels(placeOf(*item));
-            const Pixels bare = face(kMainStrip[style], 0);
-            const RECT ink =
-                inkBounds(shown, [&](LONG x, LONG y) { return shown.at(x, y) != bare.at(x, y); });
-            ASSERT_LT(ink.left, ink.right) << "no caption, style " << style;
-            EXPECT_LE(std::abs((ink.left + ink.right) - shown.width + tunables::labelTextPaddingPx),
-                      2)
-                << style << " " << width;
-            EXPECT_LE(std::abs((ink.top + ink.bottom) - shown.height), 6) << style << " " << width;
-        }
-        EXPECT_EQ(show(itemCheckBox, itemOff, L"Remember")->captionLabel->left, captionLeft);
-        EXPECT_EQ(allElements.size(), elementsBefore);
-    }
 }
 
 TEST(MyItemStyle, AStyleOutsideOneToSixShowsWhyAndEndsTheProgram) {

@@ -1,6 +1,5 @@
-// MyLabel: the shared fonts, measuring and wrapping, growing but never shrinking, rendering only
-// when needed, painting clipped to the dirty band with the key colour left out, taps and their
-// states, labels built before the display, and the turn of the screen.
+// MyLabel: the shared fonts, measuring and wrapping, growing but never shrinking, and rendering
+// only when needed.
 #include "support/Toolkit.h"
 
 using namespace toolkit_test;
@@ -13,23 +12,7 @@ protected:
     OpenFrame frame;
 
     void SetUp() override { createBackBuffer(); }
-
-    // Paints the label at the view's top-left over the backdrop, `band` dirty; returns its place.
-    static RECT paintOverBackdrop(MyLabel& label, const RECT& band = viewRect) {
-        fillScreen(kBackdrop);
-        dirtyRect = band;
-        label.paint(primarySurface, viewRect.left, viewRect.top);
-        const LONG x = viewRect.left + label.left;
-        const LONG y = viewRect.top + label.top;
-        return RECT{x, y, x + label.textRect.right, y + label.textRect.bottom};
-    }
 };
-
-int pixelsOtherThan(std::uint16_t colour) {
-    const Pixels screen = screenPixels(RECT{0, 0, 480, 640});
-    return static_cast<int>(std::count_if(screen.data.begin(), screen.data.end(),
-                                          [colour](std::uint16_t p) { return p != colour; }));
-}
 
 TEST(MyLabelFonts, TheFirstLabelMakesTheThreeFontsOnceWithHeightsTruncatedAtTheResolution) {
     // Dots per inch, then the heights of the 10-point and the 9-point fonts.
@@ -128,106 +111,6 @@ TEST_F(MyLabelTest, RendersOnlyWhenItsTextItsColourOrItsKeyChanges) {
     EXPECT_TRUE(std::any_of(shown.data.begin(), shown.data.end(), [](std::uint16_t p) {
         return p >> 11 == 0 && ((p >> 5) & 0x3F) >= 30 && (p & 0x1F) == 0;
     }));
-}
-
-TEST_F(MyLabelTest, OnlyGlyphPixelsInsideTheDirtyBandReachTheScreenAndNeverTheKey) {
-    MyLabel label(-1, 20, 100, L"Magic packet sent", labelFontLarge, RGB(40, 0, 0), true);
-    const LONG top = viewRect.top + 100;
-    const LONG height = label.textRect.bottom;
-    const LONG right = 20 + label.textRect.right;
-    // A dirty band, then the label's first row drawn (-1: the label is not touched at all).
-    const std::pair<RECT, LONG> bands[] = {{RECT{0, viewRect.top, 480, top}, -1},
-                                           {RECT{0, top + height, 480, 640}, -1},
-                                           {RECT{right, top, 480, 640}, -1},
-                                           {RECT{0, top + height / 2, 480, 640}, height / 2},
-                                           {viewRect, 0}};
-    for (const auto& [band, firstRow] : bands) {
-        markLabelSurface(label);
-        const RECT place = paintOverBackdrop(label, band);
-        EXPECT_EQ(labelRenderedSinceMark(label), firstRow > 0); // the first paint that shows it
-        int glyphs = 0;
-        if (firstRow >= 0) {
-            EXPECT_EQ(edges(label.srcRect), edges(RECT{0, firstRow, label.textRect.right, height}));
-            const Pixels text = surfacePixels(label.surface);
-            const Pixels shown = screenPixels(place);
-            for (LONG y = 0; y < shown.height; ++y) {
-                for (LONG x = 0; x < shown.width; ++x) {
-                    const bool glyph =
-                        y >= firstRow && text.at(x, y) != label.keyColour.dwColorSpaceLowValue;
-                    glyphs += glyph ? 1 : 0;
-                    ASSERT_EQ(shown.at(x, y), glyph ? text.at(x, y) : kBackdrop) << x << "," << y;
-                }
-            }
-        }
-        EXPECT_EQ(glyphs > 20, firstRow >= 0);
-        EXPECT_EQ(pixelsOtherThan(kBackdrop), glyphs); // nothing else changed
-    }
-}
-
-TEST_F(MyLabelTest, AClickableLabelIsHitBesideAndAboveButNotBelowAndTapsThroughItsStates) {
-    MyLabel label(-1, 100, 200, L"Tap me", labelFontNormal, 0, true);
-    paintOverBackdrop(label);
-    const int x = 100;
-    const int y = static_cast<int>(viewRect.top - clientRect.top) + 200;
-    EXPECT_EQ(label.hitTest(x, y), nullptr); // not clickable
-    label.clickable = 1;
-    expectHitMargins(label, POINT{x, y});
-    EXPECT_EQ(label.state, MyLabel::labelUntouched); // no state was set: none is entered
-    label.onClick();
-    EXPECT_EQ(label.state, MyLabel::labelUntouched);
-
-    label.state = MyLabel::labelNormal;
-    label.hitTest(x, y);
-    EXPECT_EQ(label.state, MyLabel::labelPressed);
-    paintOverBackdrop(label);
-    EXPECT_EQ(std::make_pair(label.lastColour, label.keyColour.dwColorSpaceLowValue),
-              (std::pair<COLORREF, DWORD>(0xC4C4C4, 0x3186)));
-    label.onClick();
-    EXPECT_EQ(label.state, MyLabel::labelTapped);
-    label.unselect();
-    EXPECT_EQ(label.state, MyLabel::labelNormal);
-    paintOverBackdrop(label);
-    EXPECT_EQ(std::make_pair(label.lastColour, label.keyColour.dwColorSpaceLowValue),
-              (std::pair<COLORREF, DWORD>(0x050505, 0xFFFF)));
-    MSG msg;
-    for (int tap = 0; tap < 2; ++tap) {
-        ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
-        EXPECT_EQ(std::make_pair(msg.wParam, msg.lParam),
-                  std::make_pair(WPARAM{1}, reinterpret_cast<LPARAM>(&label)));
-    }
-    EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
-}
-
-TEST(MyLabelBeforeTheDisplay, IsMeasuredInItsFontAndDrawnOnceTheDisplayExistsAgainOnTheBuffer) {
-    ToolkitDevice device;
-    MyLabel early(-1, 10, 10, L"Early text", labelFontLarge, 0, true);
-    EXPECT_EQ(early.surface, nullptr);
-    OpenFrame frame; // the screen exists, backBuffer not yet
-    fillScreen(kBackdrop);
-    dirtyRect = viewRect;
-    early.paint(primarySurface, 0, viewRect.top);
-    EXPECT_EQ(early.font, fontLarge);
-    const MyLabel reference(-1, 10, 10, L"Early text", labelFontLarge, 0, true);
-    EXPECT_GT(early.textRect.bottom, 0);
-    EXPECT_EQ(edges(early.textRect), edges(reference.textRect));
-    EXPECT_EQ(early.right - early.left, early.textRect.right);
-    EXPECT_GT(pixelsOtherThan(kBackdrop), 20); // the text is on the screen
-    createBackBuffer();
-    for (const bool renders : {true, false}) { // measured again on the buffer, once
-        markLabelSurface(early);
-        early.paint(primarySurface, 0, viewRect.top);
-        EXPECT_EQ(labelRenderedSinceMark(early), renders);
-    }
-}
-
-TEST_F(MyLabelTest, AFullWidthLabelSpansTheNewWidthAfterTheScreenTurns) {
-    MyLabel full(-1, 0, 0, L"Full", labelFontNormal, 0, true);
-    full.right = 480;
-    MyLabel part(-1, 0, 0, L"Part", labelFontNormal, 0, true);
-    const LONG partRight = part.right;
-    platform::Device::instance().rotate();
-    pumpMessages();
-    EXPECT_EQ(std::make_pair(full.right, part.right), std::make_pair(640, partRight));
 }
 
 } // namespace

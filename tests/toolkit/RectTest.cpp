@@ -1,5 +1,5 @@
-// The rectangle arithmetic of the widgets: emptiness, intersection, overlap, touch targets, and a
-// copy's place and source cut by the same amounts.
+// The rectangle arithmetic of the widgets: emptiness, intersection, overlap, and a copy's place
+// and source cut by the same amounts.
 #include "Rect.h"
 #include "support/Toolkit.h"
 
@@ -24,14 +24,6 @@ TEST(Rect, IntersectionIsEmptyExactlyWhereTheRectanglesDoNotOverlap) {
         EXPECT_EQ(isEmpty(intersection(square, other)), !meet) << other.left;
     }
     EXPECT_TRUE(isEmpty(RECT{5, 0, 4, 10})); // turned inside out
-}
-
-TEST(Rect, ATouchOnAnEdgeMissesTheTarget) {
-    const std::tuple<LONG, LONG, bool> cases[] = {
-        {5, 5, true}, {0, 5, false}, {10, 5, false}, {5, 0, false}, {5, 10, false}};
-    for (const auto& [x, y, inside] : cases) {
-        EXPECT_EQ(strictlyInside(square, x, y), inside) << x << "," << y;
-    }
 }
 
 TEST(Rect, ClippingAPlaceCutsItsSourceOnTheSameSides) {

@@ -58,3 +58,20 @@ TEST_F(GestureTest, OnlyAStylusHeldStillForHalfASecondIsAContextMenuGesture) {
         device().pointer(PointerAction::up, interruption.second, 230);
     }
 }
+
+// Found by the main screen's touch fuzzer as a slowdown: every press on the native editor left a
+// thread timer behind (SetTimer without a window takes a new id, which the follow then did not
+// kill), and the idle program woke for each of them every 25 ms.
+TEST_F(GestureTest, FollowingAPressLeavesNoTimerBehind) {
+    for (int press = 0; press < 3; ++press) {
+        device().pointer(PointerAction::down, 100, 230);
+        recognizeWhile([](const auto&) { platform::clock::advance(525); });
+        device().pointer(PointerAction::up, 100, 230);
+    }
+    platform::clock::advance(1000);
+    int threadTimers = 0;
+    MSG msg{};
+    while (PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE))
+        threadTimers += msg.hwnd == nullptr ? 1 : 0;
+    EXPECT_EQ(threadTimers, 0);
+}

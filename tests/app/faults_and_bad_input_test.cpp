@@ -75,7 +75,7 @@ protected:
     static void expectSetAsideAndANewFile(const std::string& kept) {
         const auto aside = setAsideFiles();
         ASSERT_EQ(aside.size(), 1u);
-        EXPECT_EQ(fileText(aside[0]), kept) << "kept as it was";
+        EXPECT_EQ(fileBytes(aside[0]), kept) << "kept as it was";
         fs::remove(aside[0]);
         restart();
         EXPECT_EQ(SettingsKey::open()->readFields().host, L"new.example");
@@ -126,7 +126,7 @@ TEST_F(FaultsTest, BadTextsInTheFieldsGetTheirStatusAndComeBackAsFarAsTheStoreRe
         quitNow(script);
         EXPECT_TRUE(runProgram(script)) << c.what;
         EXPECT_TRUE(
-            platform::registry::parse(fileText(platform::registry::filePath())).error.empty())
+            platform::registry::parse(fileBytes(platform::registry::filePath())).error.empty())
             << c.what;
 
         restart();
@@ -144,7 +144,7 @@ TEST_F(FaultsTest, BadTextsInTheFieldsGetTheirStatusAndComeBackAsFarAsTheStoreRe
 // set aside with a message, kept as it was, and the program starts as on its first run.
 TEST_F(FaultsTest, ADamagedSettingsFileIsSetAsideAndTheProgramStartsAsOnItsFirstRun) {
     savedBefore(oldFields);
-    const std::string whole = fileText(platform::registry::filePath());
+    const std::string whole = fileBytes(platform::registry::filePath());
     for (const std::string& damaged : {whole.substr(0, whole.size() / 2), std::string("\x89PNG")}) {
         std::ofstream(platform::registry::filePath(), std::ios::binary) << damaged;
         const std::string message = runAfterHarm(true, {});
@@ -162,7 +162,7 @@ TEST_F(FaultsTest, AnUnreadableFileIsSetAsideAndAReadOnlyFolderKeepsTheSavedSett
     const fs::path testFolder = device.programDir().parent_path();
     for (const bool readOnly : {true, false}) {
         savedBefore(oldFields);
-        const std::string before = fileText(file);
+        const std::string before = fileBytes(file);
         fs::permissions(testFolder, fs::perms(0755)); // made for its owner alone
         for (const auto& entry : fs::recursive_directory_iterator(testFolder)) {
             fs::permissions(entry.path(), fs::perms(entry.is_directory() ? 0755 : 0644));
@@ -178,7 +178,7 @@ TEST_F(FaultsTest, AnUnreadableFileIsSetAsideAndAReadOnlyFolderKeepsTheSavedSett
             << message;
         fs::permissions(file.parent_path(), fs::perms::owner_all);
         if (readOnly) {
-            EXPECT_EQ(fileText(file), before);
+            EXPECT_EQ(fileBytes(file), before);
             EXPECT_TRUE(setAsideFiles().empty());
             restart();
             EXPECT_EQ(SettingsKey::open()->readFields(), oldFields);

@@ -331,7 +331,7 @@ private:
         const StoredFields typed{fitting(hostFieldId, SettingsKey::hostCapacity),
                                  fitting(macFieldId, SettingsKey::macCapacity),
                                  fitting(portFieldId, SettingsKey::portCapacity)};
-        const std::string file = toolkit_test::fileText(platform::registry::filePath());
+        const std::string file = toolkit_test::fileBytes(platform::registry::filePath());
         if (!platform::registry::parse(file).error.empty()) {
             fail("the settings file does not parse after Quit");
         }

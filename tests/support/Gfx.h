@@ -9,6 +9,7 @@
 #include "support/ScopedTestDevice.h"
 #include "gdi/BufferDC.h"
 #include "windows.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -121,11 +122,7 @@ inline RECT measure(HDC dc, const wchar_t* text, UINT format, RECT start = {0, 0
     return start;
 }
 
-inline void saveBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream(file, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
+using testsupport::writeBytes;
 
 // Writes an RGBA (or RGB) PNG file; returns its bytes too.
 inline std::vector<std::uint8_t> writePng(const std::filesystem::path& file, int width, int height,
@@ -140,7 +137,7 @@ inline std::vector<std::uint8_t> writePng(const std::filesystem::path& file, int
     EXPECT_TRUE(
         png_image_write_to_memory(&image, bytes.data(), &size, 0, pixels.data(), 0, nullptr));
     bytes.resize(size);
-    saveBytes(file, bytes);
+    writeBytes(file, bytes);
     return bytes;
 }
 

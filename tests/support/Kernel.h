@@ -5,6 +5,7 @@
 #include "support/PlatformThread.h"
 #include "registry/Registry.h"
 #include "windows.h"
+#include "support/Files.h"
 
 #include <filesystem>
 #include <fstream>
@@ -38,14 +39,8 @@ struct TemporaryDevice {
     }
 };
 
-inline std::string readText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-inline void writeText(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+using testsupport::fileBytes;
+using testsupport::writeBytes;
 
 inline size_t entriesIn(const fs::path& folder) {
     return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));

@@ -2,6 +2,8 @@
 // KillChild.cpp), the random start value that makes a run repeatable, and the counts.
 #pragma once
 
+#include "support/Files.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -48,10 +50,7 @@ struct TemporaryFolder {
     }
 };
 
-inline std::string fileBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using testsupport::fileBytes;
 
 // The temporaries that replacements in `folder` (and below) have left: ".<name>.writing-...".
 inline int temporariesIn(const fs::path& folder) {

@@ -16,6 +16,7 @@
 #include "Section.h"
 #include "ToolkitState.h"
 #include "Tunables.h"
+#include "support/Files.h"
 
 #include "imaging/PngCodec.h"
 #include "kernel/Paths.h"
@@ -270,10 +271,8 @@ inline ::testing::AssertionResult showsAFreshPaint() {
                                      GetSystemMetrics(SM_CYSCREEN)});
 }
 
-inline std::string fileText(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using testsupport::fileBytes;
+using testsupport::writeBytes;
 
 // A PNG file of RGBA pixels given row by row, or of an opaque colour ramp.
 inline void writePng(const std::filesystem::path& file, int width, int height,
@@ -284,9 +283,7 @@ inline void writePng(const std::filesystem::path& file, int width, int height,
     }
     std::vector<std::uint8_t> bytes;
     platform::imaging::encodePng(image, true, bytes);
-    std::ofstream(file, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    writeBytes(file, bytes);
 }
 
 // The size of a PNG file, {0, 0} unless the whole file decodes.

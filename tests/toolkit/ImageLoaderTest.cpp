@@ -83,7 +83,7 @@ TEST_F(ImageLoaderTest, RescalingRewritesTheFileWholeWithFractionsDropped) {
         const auto anHourAgo = std::filesystem::last_write_time(hostPath) - std::chrono::hours(1);
         std::filesystem::last_write_time(hostPath, anHourAgo);
         std::ifstream openedBefore(hostPath, std::ios::binary);
-        const std::string original = fileText(hostPath);
+        const std::string original = fileBytes(hostPath);
         rescaleImageFile(path);
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(openedBefore), {}), original);
         EXPECT_EQ(pngSize(hostPath), std::make_pair(width, height));

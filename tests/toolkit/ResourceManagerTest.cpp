@@ -146,7 +146,7 @@ TEST_F(ResourceManagerTest, AStartCutOffWhileRescalingIsFinishedByTheNextWithout
             expectImagesScaledBy(0.5);
             restart();
         }
-        EXPECT_EQ(fileText(imageDir() / "AlreadyScalled.txt"), kMarkerBytes);
+        EXPECT_EQ(fileBytes(imageDir() / "AlreadyScalled.txt"), kMarkerBytes);
         expectNoWorkFilesLeft();
     }
 }
@@ -171,9 +171,9 @@ TEST_F(ResourceManagerTest, FontsAreCopiedAndTheMarkWrittenUnlessThisProgramsMar
         }
         loadResources();
         EXPECT_EQ(installMark(), installs ? kMark : markBefore);
-        EXPECT_EQ(fileText(windowsFile(thinFontFile)),
+        EXPECT_EQ(fileBytes(windowsFile(thinFontFile)),
                   installs && thinFontShipped ? "thin font" : "");
-        EXPECT_EQ(fileText(windowsFile(labelFontFile)), labelFontBefore ? "already installed"
+        EXPECT_EQ(fileBytes(windowsFile(labelFontFile)), labelFontBefore ? "already installed"
                                                         : installs      ? "label font"
                                                                         : "");
     }

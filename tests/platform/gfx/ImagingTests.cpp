@@ -91,7 +91,7 @@ TEST_F(ImagingTest, ImageInformationComesFromTheFile) {
     writePng(folder / "alpha.png", 3, 2, Bytes(3 * 2 * 4, 128), true);
     writePng(folder / "cutout.png", 3, 1, {255, 0, 0, 255, 9, 9, 9, 0, 9, 9, 9, 255}, true);
     // 1920 dpi is 75591 pixels a metre: its second byte counts too.
-    saveBytes(
+    writeBytes(
         folder / "plain.png",
         withResolution(writePng(folder / "tmp.png", 40, 5, Bytes(40 * 5 * 3, 9), false), 1920.0));
     ImageInfo info{};
@@ -120,10 +120,11 @@ TEST_F(ImagingTest, MissingCorruptTruncatedAndForeignFilesFailWithoutAnObject) {
     auto corrupt = good;
     for (std::size_t i = 41; i < corrupt.size() - 12; ++i)
         corrupt[i] ^= 0x5A; // the image data and its checksum no longer agree
-    saveBytes(folder / "corrupt.png", corrupt);
-    saveBytes(folder / "truncated.png", {good.begin(), good.begin() + long(good.size() / 2)});
-    saveBytes(folder / "text.png", {'h', 'e', 'l', 'l', 'o'});
-    saveBytes(folder / "empty.png", {});
+    writeBytes(folder / "corrupt.png", corrupt);
+    writeBytes(folder / "truncated.png",
+               std::vector<unsigned char>(good.begin(), good.begin() + long(good.size() / 2)));
+    writeBytes(folder / "text.png", std::string("hello"));
+    writeBytes(folder / "empty.png", std::string());
 
     EXPECT_EQ(load("missing.png", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)), nullptr);
     for (const char* name : {"text.png", "empty.png", "truncated.png", "corrupt.png"}) {

@@ -30,18 +30,18 @@ TEST(AtomicFileTest, ReplacementHasTheNewBytesAndTheOldFilesPermissionsOrFailsSa
     EXPECT_EQ(permissions(file), 0644u) << "a new file is readable by all, not private";
     ::chmod(file.c_str(), 0600);
     ASSERT_TRUE(replaceFileAtomically(file, std::string_view("sec\0nd", 6)));
-    EXPECT_EQ(std::tuple(readText(file), permissions(file)),
+    EXPECT_EQ(std::tuple(fileBytes(file), permissions(file)),
               std::tuple(std::string("sec\0nd", 6), 0600u));
     ASSERT_TRUE(replaceFileAtomically(file, "third", 0640));
     EXPECT_EQ(permissions(file), 0640u);
 
     const fs::path target = folder / "picture.png";
     fs::create_directory(target);
-    writeText(target / "inside", "kept");
+    writeBytes(target / "inside", "kept");
     errno = 0;
     EXPECT_FALSE(replaceFileAtomically(target, "bytes"));
     EXPECT_TRUE(errno == EISDIR || errno == ENOTEMPTY || errno == EEXIST) << errno;
-    EXPECT_EQ(readText(target / "inside"), "kept");
+    EXPECT_EQ(fileBytes(target / "inside"), "kept");
     EXPECT_EQ(entriesIn(folder), 2u) << "no temporary file is left beside the targets";
     errno = 0;
     EXPECT_FALSE(replaceFileAtomically(folder / "missing" / "file", "bytes"));
@@ -69,7 +69,7 @@ TEST(AtomicFileTest, OnlyTemporariesOfEndedWritersAreRemovedAlsoInFoldersBelow) 
         {folder / "resources/VGA/a/b/c" / (".deep.writing-" + ended + "-a1b2c3"), false},
     };
     for (const auto& [file, removed] : files)
-        writeText(file, "part");
+        writeBytes(file, "part");
     fs::create_directory(folder / (".folder.writing-" + ended + "-a1b2c3"));
 
     EXPECT_EQ(platform::kernel::removeAbandonedTemporaries(folder), 2);

@@ -76,7 +76,7 @@ TEST_F(PathsTest, FileWrittenAtADevicePathReadsBackAndTellsWhetherItExisted) {
     EXPECT_TRUE(WriteFile(file, marker.data(), static_cast<DWORD>(marker.size()), &done, nullptr));
     EXPECT_FALSE(ReadFile(file, buffer, 1, &done, nullptr)) << "a write-only handle cannot read";
     EXPECT_TRUE(CloseHandle(file));
-    EXPECT_EQ(readText(host), marker);
+    EXPECT_EQ(fileBytes(host), marker);
     EXPECT_EQ(GetFileAttributesW(path), FILE_ATTRIBUTE_NORMAL);
 
     file = createFile(path, GENERIC_READ, OPEN_EXISTING);
@@ -98,7 +98,7 @@ TEST_F(PathsTest, FileWrittenAtADevicePathReadsBackAndTellsWhetherItExisted) {
 }
 
 TEST_F(PathsTest, FileCallsReportTheReasonTheyFailed) {
-    writeText(device.device / "windows" / "there.txt", "x");
+    writeBytes(device.device / "windows" / "there.txt", "x");
     struct Failure {
         const wchar_t* path;
         DWORD access, disposition, error;
@@ -123,15 +123,15 @@ TEST_F(PathsTest, FileCallsReportTheReasonTheyFailed) {
 
 TEST_F(PathsTest, CopyWithFailIfExistsNeverTouchesAnExistingFile) {
     const fs::path windows = device.device / "windows";
-    writeText(device.program / "font.ttf", "new font");
-    writeText(windows / "font.ttf", "installed font");
+    writeBytes(device.program / "font.ttf", "new font");
+    writeBytes(windows / "font.ttf", "installed font");
     const wchar_t* from = L"\\Program Files\\Dawnbell\\font.ttf";
     EXPECT_FALSE(CopyFileW(from, L"\\windows\\font.ttf", TRUE));
     EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_EXISTS});
-    EXPECT_EQ(readText(windows / "font.ttf"), "installed font");
+    EXPECT_EQ(fileBytes(windows / "font.ttf"), "installed font");
     EXPECT_TRUE(CopyFileW(from, L"\\windows\\font.ttf", FALSE));
     EXPECT_TRUE(CopyFileW(from, L"\\windows\\copy.ttf", TRUE));
-    EXPECT_EQ(readText(windows / "font.ttf") + readText(windows / "copy.ttf"), "new fontnew font");
+    EXPECT_EQ(fileBytes(windows / "font.ttf") + fileBytes(windows / "copy.ttf"), "new fontnew font");
     EXPECT_FALSE(CopyFileW(L"\\Program Files\\Dawnbell\\gone.ttf", L"\\windows\\g.ttf", TRUE));
     EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_NOT_FOUND});
     EXPECT_FALSE(CopyFileW(L"\\windows", L"\\windows\\w", FALSE)) << "a folder is no file";

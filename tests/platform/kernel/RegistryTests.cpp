@@ -133,7 +133,7 @@ TEST_F(RegistryTest, FileIsARegeditExportWithLongValuesWrappedAndKeysSpelledAsAb
     set(key, L"showInfo", REG_BINARY, std::string(1, '\0'));
     set(key, L"a \"quoted\\\" name", REG_DWORD, std::string("\x0a\0\0\0", 4));
     RegCloseKey(openSettings(L"software\\Other"));
-    EXPECT_EQ(readText(file), "Windows Registry Editor Version 5.00\n\n"
+    EXPECT_EQ(fileBytes(file), "Windows Registry Editor Version 5.00\n\n"
                               "[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n"
                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Dawnbell]\n"
                               "\"a \\\"quoted\\\\\\\" name\"=dword:0000000a\n"
@@ -145,7 +145,7 @@ TEST_F(RegistryTest, FileIsARegeditExportWithLongValuesWrappedAndKeysSpelledAsAb
 
     setText(key, L"lastIP", std::wstring(254, L'h'));
     RegCloseKey(key);
-    const std::string text = readText(file);
+    const std::string text = fileBytes(file);
     EXPECT_NE(text.find(",\\\n  68,00"), std::string::npos);
     // Lines end by column 80; only the comment shows the whole text on one line.
     for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
@@ -155,7 +155,7 @@ TEST_F(RegistryTest, FileIsARegeditExportWithLongValuesWrappedAndKeysSpelledAsAb
 
 TEST_F(RegistryTest, HandWrittenPlainStringReadsAsTextWithTerminatorOnceReloaded) {
     RegCloseKey(openSettings());
-    writeText(file, "Windows Registry Editor Version 5.00\r\n\r\n"
+    writeBytes(file, "Windows Registry Editor Version 5.00\r\n\r\n"
                     "; written by hand\r\n"
                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Dawnbell]\r\n"
                     "; a comment that ends in a backslash \\\r\n"
@@ -190,7 +190,7 @@ TEST_F(RegistryTest, TextShowsInOneCommentLineAndComesBackExactlyWithNothingAdde
     HKEY key = openSettings();
     for (size_t i = 0; i < std::size(texts); ++i)
         setText(key, name(i).c_str(), texts[i].first);
-    const std::string written = readText(file);
+    const std::string written = fileBytes(file);
     key = restart(key);
     for (size_t i = 0; i < std::size(texts); ++i) {
         const std::string shown = paths::narrow(name(i));
@@ -211,7 +211,7 @@ TEST_F(RegistryTest, TextShowsInOneCommentLineAndComesBackExactlyWithNothingAdde
 // Where the damaged file cannot be moved aside (its folder is read-only: the user nobody is
 // made where the test runs as root), the registry works in memory and never writes the file.
 TEST_F(RegistryTest, DamagedFileThatCannotBeMovedAsideIsNeverWritten) {
-    writeText(file, "damaged");
+    writeBytes(file, "damaged");
     using enum fs::perms;
     fs::permissions(device.root, all & ~others_write);
     fs::permissions(device.device, all & ~owner_write & ~group_write & ~others_write);
@@ -223,7 +223,7 @@ TEST_F(RegistryTest, DamagedFileThatCannotBeMovedAsideIsNeverWritten) {
         },
         ::testing::ExitedWithCode(0), "could not be moved aside .* changes will not be saved");
     fs::permissions(device.device, owner_all);
-    EXPECT_EQ(readText(file), "damaged");
+    EXPECT_EQ(fileBytes(file), "damaged");
 }
 
 TEST(RegistryText, FilesThatAreNotRegistriesAreRejected) {

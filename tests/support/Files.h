@@ -1,0 +1,27 @@
+// Whole files as bytes, for what the tests write and read back.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testsupport {
+
+// The file's bytes; empty when it cannot be read.
+inline std::string fileBytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline void writeBytes(const std::filesystem::path& file, std::string_view bytes) {
+    std::ofstream(file, std::ios::binary).write(bytes.data(), std::ssize(bytes));
+}
+
+inline void writeBytes(const std::filesystem::path& file, const std::vector<unsigned char>& bytes) {
+    writeBytes(file, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+}
+
+} // namespace testsupport

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdlib.h>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,5 +24,15 @@ inline void writeBytes(const std::filesystem::path& file, std::string_view bytes
 inline void writeBytes(const std::filesystem::path& file, const std::vector<unsigned char>& bytes) {
     writeBytes(file, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
 }
+
+// A fresh folder of its own under the temporary folder, removed with what it holds.
+struct TemporaryFolder {
+    std::string pattern = (std::filesystem::temp_directory_path() / "dawnbell-XXXXXX").string();
+    std::filesystem::path path = ::mkdtemp(pattern.data());
+    ~TemporaryFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
 
 } // namespace testsupport

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <stdlib.h>
 #include <string>
 
 namespace kerneltest {
@@ -21,22 +20,15 @@ using platformtest::PlatformThread;
 // A fresh temporary folder configured as a device: a device folder, an empty program folder and
 // the registry from scratch.
 struct TemporaryDevice {
-    fs::path root = [] {
-        std::string pattern = (fs::temp_directory_path() / "dawnbell-kernel-XXXXXX").string();
-        return fs::path(::mkdtemp(pattern.data()));
-    }();
-    fs::path device = root / "device", program = root / "program";
+    testsupport::TemporaryFolder folder;
+    fs::path root = folder.path, device = root / "device", program = root / "program";
 
     TemporaryDevice() {
         fs::create_directories(program);
         platform::paths::configure(device, program);
         platform::registry::reload();
     }
-    ~TemporaryDevice() {
-        platform::registry::reload();
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
-    }
+    ~TemporaryDevice() { platform::registry::reload(); }
 };
 
 using testsupport::fileBytes;

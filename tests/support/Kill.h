@@ -41,16 +41,8 @@ inline std::uint64_t randomStartValue() {
     return value;
 }
 
-struct TemporaryFolder {
-    std::string pattern = (fs::temp_directory_path() / "dawnbell-kill-XXXXXX").string();
-    fs::path path = ::mkdtemp(pattern.data());
-    ~TemporaryFolder() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-};
-
 using testsupport::fileBytes;
+using testsupport::TemporaryFolder;
 
 // The temporaries that replacements in `folder` (and below) have left: ".<name>.writing-...".
 inline int temporariesIn(const fs::path& folder) {

@@ -7,7 +7,6 @@
 #include <stdlib.h>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace testsupport {
 
@@ -19,10 +18,6 @@ inline std::string fileBytes(const std::filesystem::path& file) {
 
 inline void writeBytes(const std::filesystem::path& file, std::string_view bytes) {
     std::ofstream(file, std::ios::binary).write(bytes.data(), std::ssize(bytes));
-}
-
-inline void writeBytes(const std::filesystem::path& file, const std::vector<unsigned char>& bytes) {
-    writeBytes(file, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
 }
 
 // A fresh folder of its own under the temporary folder, removed with what it holds.

@@ -137,7 +137,7 @@ inline std::vector<std::uint8_t> writePng(const std::filesystem::path& file, int
     EXPECT_TRUE(
         png_image_write_to_memory(&image, bytes.data(), &size, 0, pixels.data(), 0, nullptr));
     bytes.resize(size);
-    writeBytes(file, bytes);
+    writeBytes(file, std::string(bytes.begin(), bytes.end()));
     return bytes;
 }
 

@@ -283,7 +283,7 @@ inline void writePng(const std::filesystem::path& file, int width, int height,
     }
     std::vector<std::uint8_t> bytes;
     platform::imaging::encodePng(image, true, bytes);
-    writeBytes(file, bytes);
+    writeBytes(file, std::string(bytes.begin(), bytes.end()));
 }
 
 // The size of a PNG file, {0, 0} unless the whole file decodes.

@@ -91,9 +91,9 @@ TEST_F(ImagingTest, ImageInformationComesFromTheFile) {
     writePng(folder / "alpha.png", 3, 2, Bytes(3 * 2 * 4, 128), true);
     writePng(folder / "cutout.png", 3, 1, {255, 0, 0, 255, 9, 9, 9, 0, 9, 9, 9, 255}, true);
     // 1920 dpi is 75591 pixels a metre: its second byte counts too.
-    writeBytes(
-        folder / "plain.png",
-        withResolution(writePng(folder / "tmp.png", 40, 5, Bytes(40 * 5 * 3, 9), false), 1920.0));
+    const Bytes marked =
+        withResolution(writePng(folder / "tmp.png", 40, 5, Bytes(40 * 5 * 3, 9), false), 1920.0);
+    writeBytes(folder / "plain.png", std::string(marked.begin(), marked.end()));
     ImageInfo info{};
     ASSERT_EQ(load("alpha.png")->GetImageInfo(&info), S_OK);
     EXPECT_EQ(std::tuple(info.Width, info.Height, info.PixelFormat, info.Xdpi),
@@ -120,11 +120,11 @@ TEST_F(ImagingTest, MissingCorruptTruncatedAndForeignFilesFailWithoutAnObject) {
     auto corrupt = good;
     for (std::size_t i = 41; i < corrupt.size() - 12; ++i)
         corrupt[i] ^= 0x5A; // the image data and its checksum no longer agree
-    writeBytes(folder / "corrupt.png", corrupt);
+    writeBytes(folder / "corrupt.png", std::string(corrupt.begin(), corrupt.end()));
     writeBytes(folder / "truncated.png",
-               std::vector<unsigned char>(good.begin(), good.begin() + long(good.size() / 2)));
-    writeBytes(folder / "text.png", std::string("hello"));
-    writeBytes(folder / "empty.png", std::string());
+               std::string(good.begin(), good.begin() + long(good.size() / 2)));
+    writeBytes(folder / "text.png", "hello");
+    writeBytes(folder / "empty.png", "");
 
     EXPECT_EQ(load("missing.png", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)), nullptr);
     for (const char* name : {"text.png", "empty.png", "truncated.png", "corrupt.png"}) {

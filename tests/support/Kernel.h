@@ -31,8 +31,7 @@ struct TemporaryDevice {
     ~TemporaryDevice() { platform::registry::reload(); }
 };
 
-using testsupport::fileBytes;
-using testsupport::writeBytes;
+using testsupport::fileBytes, testsupport::writeBytes;
 
 inline size_t entriesIn(const fs::path& folder) {
     return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));

@@ -41,8 +41,7 @@ inline std::uint64_t randomStartValue() {
     return value;
 }
 
-using testsupport::fileBytes;
-using testsupport::TemporaryFolder;
+using testsupport::fileBytes, testsupport::TemporaryFolder;
 
 // The temporaries that replacements in `folder` (and below) have left: ".<name>.writing-...".
 inline int temporariesIn(const fs::path& folder) {

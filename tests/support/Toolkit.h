@@ -271,8 +271,7 @@ inline ::testing::AssertionResult showsAFreshPaint() {
                                      GetSystemMetrics(SM_CYSCREEN)});
 }
 
-using testsupport::fileBytes;
-using testsupport::writeBytes;
+using testsupport::fileBytes, testsupport::writeBytes;
 
 // A PNG file of RGBA pixels given row by row, or of an opaque colour ramp.
 inline void writePng(const std::filesystem::path& file, int width, int height,

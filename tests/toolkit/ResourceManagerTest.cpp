@@ -174,8 +174,8 @@ TEST_F(ResourceManagerTest, FontsAreCopiedAndTheMarkWrittenUnlessThisProgramsMar
         EXPECT_EQ(fileBytes(windowsFile(thinFontFile)),
                   installs && thinFontShipped ? "thin font" : "");
         EXPECT_EQ(fileBytes(windowsFile(labelFontFile)), labelFontBefore ? "already installed"
-                                                        : installs      ? "label font"
-                                                                        : "");
+                                                         : installs      ? "label font"
+                                                                         : "");
     }
 }
 

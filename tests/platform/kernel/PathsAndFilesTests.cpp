@@ -131,7 +131,8 @@ TEST_F(PathsTest, CopyWithFailIfExistsNeverTouchesAnExistingFile) {
     EXPECT_EQ(fileBytes(windows / "font.ttf"), "installed font");
     EXPECT_TRUE(CopyFileW(from, L"\\windows\\font.ttf", FALSE));
     EXPECT_TRUE(CopyFileW(from, L"\\windows\\copy.ttf", TRUE));
-    EXPECT_EQ(fileBytes(windows / "font.ttf") + fileBytes(windows / "copy.ttf"), "new fontnew font");
+    EXPECT_EQ(fileBytes(windows / "font.ttf") + fileBytes(windows / "copy.ttf"),
+              "new fontnew font");
     EXPECT_FALSE(CopyFileW(L"\\Program Files\\Dawnbell\\gone.ttf", L"\\windows\\g.ttf", TRUE));
     EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_NOT_FOUND});
     EXPECT_FALSE(CopyFileW(L"\\windows", L"\\windows\\w", FALSE)) << "a folder is no file";

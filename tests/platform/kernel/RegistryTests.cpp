@@ -134,13 +134,13 @@ TEST_F(RegistryTest, FileIsARegeditExportWithLongValuesWrappedAndKeysSpelledAsAb
     set(key, L"a \"quoted\\\" name", REG_DWORD, std::string("\x0a\0\0\0", 4));
     RegCloseKey(openSettings(L"software\\Other"));
     EXPECT_EQ(fileBytes(file), "Windows Registry Editor Version 5.00\n\n"
-                              "[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n"
-                              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Dawnbell]\n"
-                              "\"a \\\"quoted\\\\\\\" name\"=dword:0000000a\n"
-                              "; lastIP = \"10\"\n"
-                              "\"lastIP\"=hex(1):31,00,30,00\n"
-                              "\"showInfo\"=hex:00\n\n"
-                              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\n\n");
+                               "[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n"
+                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Dawnbell]\n"
+                               "\"a \\\"quoted\\\\\\\" name\"=dword:0000000a\n"
+                               "; lastIP = \"10\"\n"
+                               "\"lastIP\"=hex(1):31,00,30,00\n"
+                               "\"showInfo\"=hex:00\n\n"
+                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\n\n");
     EXPECT_EQ(entriesIn(device.device), 2u) << "the file and the windows folder, no temporary";
 
     setText(key, L"lastIP", std::wstring(254, L'h'));
@@ -156,12 +156,12 @@ TEST_F(RegistryTest, FileIsARegeditExportWithLongValuesWrappedAndKeysSpelledAsAb
 TEST_F(RegistryTest, HandWrittenPlainStringReadsAsTextWithTerminatorOnceReloaded) {
     RegCloseKey(openSettings());
     writeBytes(file, "Windows Registry Editor Version 5.00\r\n\r\n"
-                    "; written by hand\r\n"
-                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Dawnbell]\r\n"
-                    "; a comment that ends in a backslash \\\r\n"
-                    "\"lastPort\"=\"9\"\r\n"
-                    "; lastIP = \"what the comment says\"\r\n\r\n"
-                    "\"lastIP\"=hex(1):31,00\r\n");
+                     "; written by hand\r\n"
+                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Dawnbell]\r\n"
+                     "; a comment that ends in a backslash \\\r\n"
+                     "\"lastPort\"=\"9\"\r\n"
+                     "; lastIP = \"what the comment says\"\r\n\r\n"
+                     "\"lastIP\"=hex(1):31,00\r\n");
     platform::registry::reload();
     HKEY key = openSettings();
     EXPECT_EQ(query(key, L"lastPort").bytes, bytesOf(L"9", sizeof(WCHAR)))

@@ -111,6 +111,10 @@ TEST_F(MyLabelTest, RendersOnlyWhenItsTextItsColourOrItsKeyChanges) {
     EXPECT_TRUE(std::any_of(shown.data.begin(), shown.data.end(), [](std::uint16_t p) {
         return p >> 11 == 0 && ((p >> 5) & 0x3F) >= 30 && (p & 0x1F) == 0;
     }));
+    label.clickable = 1; // once painted, a clickable label takes a tap on it
+    EXPECT_EQ(label.hitTest(label.screenRect.left + 1, label.screenRect.top - clientRect.top),
+              &label);
+    EXPECT_EQ(label.selected, 1);
 }
 
 } // namespace

@@ -1,15 +1,30 @@
 #include "support/ScopedTestDevice.h"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include <unistd.h>
+
 namespace platform {
 namespace {
 
+// A death test's child never runs the destructor: each folder carries its process's id, and a
+// new device first removes the folders of processes that have gone.
 std::filesystem::path makeTemporaryFolder() {
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path();
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(temporary, error)) {
+        int owner = 0;
+        if (std::sscanf(entry.path().filename().c_str(), "dawnbell-test-%d-", &owner) == 1 &&
+            owner > 0 && kill(owner, 0) != 0 && errno == ESRCH) {
+            std::filesystem::remove_all(entry.path(), error);
+        }
+    }
     std::string pattern =
-        (std::filesystem::temp_directory_path() / "dawnbell-test-XXXXXX").string();
+        (temporary / ("dawnbell-test-" + std::to_string(getpid()) + "-XXXXXX")).string();
     if (mkdtemp(pattern.data()) == nullptr) {
         std::perror("Dawnbell: no temporary folder for the test device");
         std::abort();

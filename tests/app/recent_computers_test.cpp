@@ -28,10 +28,8 @@ std::vector<std::wstring> hostsAfterRestart() {
     platform::registry::reload();
     RecentComputers list;
     list.load();
-    std::vector<std::wstring> hosts;
-    for (const StoredFields& row : list.rows()) {
-        hosts.push_back(row.host);
-    }
+    std::vector<std::wstring> hosts(list.rows().size());
+    std::ranges::transform(list.rows(), hosts.begin(), &StoredFields::host);
     return hosts;
 }
 
@@ -72,10 +70,8 @@ TEST_F(RecentComputersTest, TheStoredListKeepsOneRowPerComputerNewestFirstAndAtM
                 EXPECT_TRUE(list.forget(static_cast<size_t>(-step))) << c.what;
             }
         }
-        std::vector<std::wstring> expected;
-        for (int n : c.rows) {
-            expected.push_back(computer(n).host);
-        }
+        std::vector<std::wstring> expected(c.rows.size());
+        std::ranges::transform(c.rows, expected.begin(), [](int n) { return computer(n).host; });
         EXPECT_EQ(hostsAfterRestart(), expected) << c.what;
     }
 }

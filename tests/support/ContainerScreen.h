@@ -13,7 +13,6 @@
 #include "Section.h"
 #include "Rect.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <utility>

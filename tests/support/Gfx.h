@@ -17,7 +17,6 @@
 #include <cstdint>
 #include <cwchar>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <vector>
 

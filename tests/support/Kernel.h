@@ -8,7 +8,6 @@
 #include "support/Files.h"
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <string>
 

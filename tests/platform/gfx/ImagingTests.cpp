@@ -5,7 +5,6 @@
 #include <zlib.h>
 
 #include <cmath>
-#include <cstring>
 #include <tuple>
 
 using namespace gfxtest;

@@ -188,6 +188,9 @@ TEST_F(ImagingTest, ABicubicRescaledBitmapKeepsFlatColoursAndRepeatsItsEdges) {
     EXPECT_NEAR(second[2], 191, 1);
     EXPECT_NEAR(second[0], 64, 1);
     EXPECT_EQ(pixelBytes(*bitmap, PixelFormat24bppRGB, 3, 0, 3), (Ints{255, 128, 0})) << "B, G, R";
+    // Bicubic (Catmull-Rom) leans further to the nearer one: 0.797 : 0.203.
+    bitmap = rescaled("bilinear.png", 4, 1, PixelFormat24bppRGB, InterpolationHintBicubic);
+    EXPECT_EQ(pixelBytes(*bitmap, PixelFormat24bppRGB, 1, 0, 3), (Ints{52, 128, 203}));
 
     // Nearest, four to two: each takes the source pixel under its centre, the last one included.
     writePng(folder / "nearest.png", 4, 1, {1, 1, 1, 255, 2, 2, 2, 255, 3, 3, 3, 255, 4, 4, 4, 255},

@@ -34,9 +34,7 @@ protected:
     }
 
     static sockaddr_in ipv4(const char* address, u_short port) {
-        sockaddr_in result{};
-        result.sin_family = AF_INET;
-        result.sin_port = htons(port);
+        sockaddr_in result{AF_INET, htons(port), {}, {}};
         result.sin_addr.s_addr = inet_addr(address);
         return result;
     }

@@ -212,7 +212,9 @@ SdlBackend::SdlBackend(DeviceConfig& config)
         noDisplay();
     }
     wakeEvent_ = SDL_RegisterEvents(1);
-    Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI;
+    // Hidden until the renderer is made: SDL makes a new window for an OpenGL renderer, and the
+    // first one would flash up and vanish under the window system's feet.
+    Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN;
     int windowWidth = config.width;
     int windowHeight = config.height;
     int windowX = SDL_WINDOWPOS_CENTERED;
@@ -240,6 +242,7 @@ SdlBackend::SdlBackend(DeviceConfig& config)
     window_ = SDL_CreateWindow("Dawnbell", windowX, windowY, windowWidth, windowHeight, flags);
     if (window_ != nullptr) {
         renderer_ = SDL_CreateRenderer(window_, -1, 0);
+        SDL_ShowWindow(window_);
     }
     int outputWidth = 0;
     int outputHeight = 0;

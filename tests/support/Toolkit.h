@@ -270,15 +270,17 @@ inline ::testing::AssertionResult showsAFreshPaint() {
 
 using testsupport::fileBytes, testsupport::writeBytes;
 
-// A PNG file of RGBA pixels given row by row, or of an opaque colour ramp.
+// A PNG file of RGBA pixels given row by row (repeated to fill it), or of an opaque colour ramp;
+// without `alpha`, a file of 24-bit pixels.
 inline void writePng(const std::filesystem::path& file, int width, int height,
-                     const std::vector<std::uint8_t>& rgba = {}) {
+                     const std::vector<std::uint8_t>& rgba = {}, bool alpha = true) {
     platform::imaging::RgbaImage image(width, height);
     for (size_t i = 0; i < image.rgba.size(); ++i) {
-        image.rgba[i] = i < rgba.size() ? rgba[i] : i % 4 == 3 ? 255 : (i * (i % 4 + 1)) & 0xFF;
+        const auto ramp = static_cast<std::uint8_t>(i % 4 == 3 ? 255 : i * (i % 4 + 1));
+        image.rgba[i] = rgba.empty() ? ramp : rgba[i % rgba.size()];
     }
     std::vector<std::uint8_t> bytes;
-    platform::imaging::encodePng(image, true, bytes);
+    platform::imaging::encodePng(image, alpha, bytes);
     writeBytes(file, std::string(bytes.begin(), bytes.end()));
 }
 

@@ -60,9 +60,8 @@ inline void onMessage(UINT kind, std::function<std::optional<LRESULT>(HWND, WPAR
 // One field of each seen message, e.g. pick(seen, &Seen::window).
 template <typename T>
 std::vector<T> pick(const std::vector<Seen>& seen, T Seen::*field) {
-    std::vector<T> result;
-    for (const Seen& s : seen)
-        result.push_back(s.*field);
+    std::vector<T> result(seen.size());
+    std::ranges::transform(seen, result.begin(), field);
     return result;
 }
 

@@ -15,8 +15,8 @@ protected:
 
     // A PNG in the program folder; returns its device path.
     std::wstring programPng(const std::string& name, int width, int height,
-                            const std::vector<std::uint8_t>& rgba = {}) {
-        writePng(device.programDir() / name, width, height, rgba);
+                            const std::vector<std::uint8_t>& rgba = {}, bool alpha = true) {
+        writePng(device.programDir() / name, width, height, rgba, alpha);
         return L"\\Program Files\\Dawnbell\\" + std::wstring(name.begin(), name.end());
     }
 };
@@ -73,12 +73,13 @@ TEST_F(ImageLoaderTest, ImageObjectOfAFileOrABlankFourByFourAfterTheBox) {
 }
 
 // The file is replaced whole, even at full scale: a reader that opened it before keeps reading
-// the old file, and no partial or temporary file is left.
+// the old file, and no partial or temporary file is left. A file of 24-bit pixels in one colour
+// keeps it.
 TEST_F(ImageLoaderTest, RescalingRewritesTheFileWholeWithFractionsDropped) {
     const std::tuple<double, unsigned, unsigned> cases[] = {{0.5, 50, 20}, {1.0, 100, 41}};
     for (const auto& [scale, width, height] : cases) {
         scaleFactor = scale;
-        const std::wstring path = programPng("wide.png", 100, 41);
+        const std::wstring path = programPng("wide.png", 100, 41, {40, 128, 220, 255}, false);
         const auto hostPath = device.programDir() / "wide.png";
         const auto anHourAgo = std::filesystem::last_write_time(hostPath) - std::chrono::hours(1);
         std::filesystem::last_write_time(hostPath, anHourAgo);
@@ -87,6 +88,10 @@ TEST_F(ImageLoaderTest, RescalingRewritesTheFileWholeWithFractionsDropped) {
         rescaleImageFile(path);
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(openedBefore), {}), original);
         EXPECT_EQ(pngSize(hostPath), std::make_pair(width, height));
+        platform::imaging::DecodedPng png;
+        ASSERT_EQ(platform::imaging::decodePngFile(hostPath, png), S_OK);
+        const std::uint8_t* centre = png.image.pixel(width / 2, height / 2);
+        EXPECT_EQ(std::vector<int>(centre, centre + 4), (std::vector<int>{40, 128, 220, 255}));
         EXPECT_GT(std::filesystem::last_write_time(hostPath), anHourAgo);
     }
     EXPECT_TRUE(shownBoxes().empty());

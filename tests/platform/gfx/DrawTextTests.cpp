@@ -50,7 +50,7 @@ TEST_F(DrawTextTest, MeasuringDrawsNothingAndGivesOneLineHeightPerLineOrOnePixel
             << "drawing returns the height too";
     }
     // The measured width is the widest line's, even when one word is wider than asked; a control
-    // character takes no room.
+    // character takes no room, a space does.
     EXPECT_EQ(
         measure(canvas.dc, L"wake wake wake", DT_WORDBREAK, {300, 0, 302 + wordWidth, 1}).right,
         300 + wordWidth);
@@ -59,6 +59,7 @@ TEST_F(DrawTextTest, MeasuringDrawsNothingAndGivesOneLineHeightPerLineOrOnePixel
     EXPECT_GT(broken.right, 20);
     EXPECT_EQ(std::tuple(broken.right, broken.bottom), std::tuple(alone.right, alone.bottom));
     EXPECT_EQ(measure(canvas.dc, L"Wake-on\x01-LAN", DT_SINGLELINE).right, alone.right);
+    EXPECT_GT(measure(canvas.dc, L"Wake-on -LAN", DT_SINGLELINE).right, alone.right);
 
     // Empty text measures nothing when word breaking (though the answer is 1) and one line in
     // a single line.

@@ -155,11 +155,12 @@ TEST_F(ImagingTest, DrawStretchesAndTakesSourceRectanglesInHundredthsOfAMillimet
 
     // At 96 dpi a pixel is 2540 / 96 = 26.46 hundredths of a millimetre: take the right pixel.
     BufferCanvas right(4, 1, 0);
-    RECT rightHalf{26, 0, 53, 26}, small{0, 0, 4, 1}, outside{0, 0, 200, 26};
+    RECT rightHalf{26, 0, 53, 26}, small{0, 0, 4, 1}, outside{0, 0, 200, 26}, lastTwo{2, 0, 4, 1};
     ASSERT_EQ(image->Draw(right.dc, &small, &rightHalf), S_OK);
     EXPECT_EQ(right.pixels, Pixels(4, 0x001F));
+    ASSERT_EQ(image->Draw(right.dc, &lastTwo, nullptr), S_OK); // the whole image, further right
+    EXPECT_EQ(right.pixels, (Pixels{0x001F, 0x001F, 0xF800, 0x001F}));
     EXPECT_EQ(image->Draw(right.dc, &small, &outside), E_INVALIDARG);
-    EXPECT_EQ(image->Draw(nullptr, &small, nullptr), E_INVALIDARG);
 }
 
 TEST_F(ImagingTest, ABicubicRescaledBitmapKeepsFlatColoursAndRepeatsItsEdges) {

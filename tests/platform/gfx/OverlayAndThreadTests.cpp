@@ -38,6 +38,9 @@ TEST_F(OverlayTest, ShownOverlayStretchesItsSourceAboveTheScreenUntilHidden) {
     EXPECT_EQ(pixelsOf(*primary)[200 * 480 + 476], 0xEF5D) << "the screen keeps its own pixels";
     ASSERT_EQ(show(*overlay, nullptr, nullptr, DDOVER_HIDE), DD_OK);
     EXPECT_EQ(presented(476, 200), 0xEF5D);
+    RECT same{476, 100, 478, 102}; // as wide as its source: its rows as they are
+    ASSERT_EQ(show(*overlay, &source, &same), DD_OK);
+    EXPECT_EQ(presented(RECT{477, 101, 478, 102}), (Pixels{0x4444}));
     ASSERT_EQ(show(*overlay, &source, &dest), DD_OK);
     overlay.reset();
     EXPECT_EQ(presented(476, 200), 0xEF5D) << "released, the overlay left the screen";

@@ -66,7 +66,6 @@ TEST_F(WinsockTest, StartupNegotiatesTheVersionAndTheLastCleanupClosesEverySocke
     WSADATA data{};
     ASSERT_EQ(WSAStartup(MAKEWORD(1, 1), &data), 0);
     EXPECT_EQ(std::pair(data.wVersion, data.wHighVersion), (std::pair<WORD, WORD>(0x0101, 0x0202)));
-    EXPECT_EQ(WSAStartup(MAKEWORD(0, 9), &data), WSAVERNOTSUPPORTED);
     const SOCKET s = startWithSocket();
     EXPECT_EQ(WSACleanup(), 0);
     EXPECT_GE(platform::net::hostDescriptor(s), 0) << "one start is still counted";
@@ -186,7 +185,10 @@ TEST_F(WinsockTest, ReceiveEndsAtItsTimeoutOrWhenItsThreadIsTerminated) {
         getsockopt(receiver, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char*>(&value), &length), 0);
     EXPECT_EQ(value, 20u);
     char buffer[8];
+    const auto begun = std::chrono::steady_clock::now();
     EXPECT_EQ(recvfrom(receiver, buffer, 8, 0, nullptr, nullptr), SOCKET_ERROR);
+    EXPECT_GE(std::chrono::steady_clock::now() - begun,
+              std::chrono::milliseconds(15)); // not at once
     EXPECT_EQ(WSAGetLastError(), WSAETIMEDOUT);
 
     ASSERT_EQ(setOption(receiver, SO_RCVTIMEO, 0), 0);
@@ -231,7 +233,6 @@ TEST_F(WinsockTest, FailingCallsSetTheWinsockErrorCode) {
 
 TEST_F(WinsockTest, LookupGivesWinsockAddressRecordsOrWinsockCodes) {
     ADDRINFOA* result = nullptr;
-    EXPECT_EQ(getaddrinfo("127.0.0.1", "9", nullptr, &result), WSANOTINITIALISED);
     startWithSocket();
     ASSERT_EQ(getaddrinfo("127.0.0.1", "65535", nullptr, &result), 0);
     ASSERT_NE(result, nullptr);

@@ -34,7 +34,10 @@ TEST_F(WindowTest, AParentedWindowWithoutPopUpStyleIsAChildPlacedInTheParentsCli
     POINT p{0, 0};
     ClientToScreen(edit, &p);
     EXPECT_EQ(std::pair(p.x, p.y), std::pair(30, 92));
-    EXPECT_FALSE(ClientToScreen(edit, nullptr));
+    HWND shown = childWindow(topWindow(), RECT{0, 0, 10, 10});
+    ValidateRect(shown, nullptr);
+    MoveWindow(shown, 20, 20, 10, 10, TRUE);
+    EXPECT_TRUE(GetUpdateRect(shown, nullptr, FALSE)) << "a shown window moved is painted again";
 }
 
 TEST_F(WindowTest, DestroyTellsTheWindowThenItsChildrenOnlyOnTheOwningThreadAndOnClose) {
@@ -118,6 +121,8 @@ TEST_F(WindowTest, ActivationMovesOnShowAndOnSetForegroundWithTheHandlesLowBitSe
     Recorder::clear();
     SetForegroundWindow(first);
     EXPECT_TRUE(Recorder::only({WM_ACTIVATE}).empty());
+    DestroyWindow(first);
+    EXPECT_EQ(GetForegroundWindow(), second) << "the window below takes the foreground";
 }
 
 TEST_F(WindowTest, FocusMovesAcrossThreadsWithoutEitherWaitingForTheOther) {

@@ -81,6 +81,7 @@ TEST_F(PathsTest, FileWrittenAtADevicePathReadsBackAndTellsWhetherItExisted) {
     file = createFile(path, GENERIC_READ, OPEN_EXISTING);
     EXPECT_TRUE(ReadFile(file, buffer, sizeof buffer, &done, nullptr));
     EXPECT_EQ(std::string(buffer, done), marker);
+    EXPECT_FALSE(WriteFile(file, "x", 1, &done, nullptr)) << "a read-only handle cannot write";
     CloseHandle(file);
 
     file = createFile(path, GENERIC_WRITE, OPEN_ALWAYS);

@@ -215,6 +215,8 @@ TEST_F(ImagingTest, AnEncoderWithoutACompleteFrameWritesNothing) {
     void* asked = &asked;
     EXPECT_EQ(encoder->QueryInterface(IID_IImage, &asked), E_NOINTERFACE);
     EXPECT_EQ(asked, nullptr);
+    ASSERT_EQ(encoder->QueryInterface(IID_IImageEncoder, &asked), S_OK);
+    EXPECT_EQ(static_cast<IImageEncoder*>(asked)->Release(), 1u) << "asked, it had one more owner";
     IImageSink* sink = nullptr;
     ASSERT_EQ(encoder->GetEncodeSink(&sink), S_OK);
     const ComPtr<IImageSink> sinkOwner(sink);

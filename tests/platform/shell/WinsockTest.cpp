@@ -61,8 +61,6 @@ protected:
 };
 
 TEST_F(WinsockTest, StartupNegotiatesTheVersionAndTheLastCleanupClosesEverySocket) {
-    EXPECT_EQ(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP), INVALID_SOCKET);
-    EXPECT_EQ(WSAGetLastError(), WSANOTINITIALISED);
     WSADATA data{};
     ASSERT_EQ(WSAStartup(MAKEWORD(1, 1), &data), 0);
     EXPECT_EQ(std::pair(data.wVersion, data.wHighVersion), (std::pair<WORD, WORD>(0x0101, 0x0202)));

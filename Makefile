@@ -54,16 +54,7 @@ test-fuzz:
 bench: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS) --target benchmarks
-	for b in build/release/bench/bench_*; do \
-	  case $$b in *bench_startup|*bench_frame) continue;; esac; \
-	  $$b --benchmark_min_time=0.2 || exit 1; \
-	done
-	# The start-up and whole-frame benchmarks open real windows: in a virtual X server when there
-	# is no display.
-	for b in bench_frame bench_startup; do \
-	  if [ -n "$${DISPLAY:-}" ]; then build/release/bench/$$b --benchmark_min_time=0.2 || exit 1; \
-	  else xvfb-run -a -s '-screen 0 800x700x24' build/release/bench/$$b --benchmark_min_time=0.2 || exit 1; fi; \
-	done
+	tools/scripts/run-benchmarks build/release
 
 # The long runs: every kill test at its full count (1,000 settings saves and 200 first starts
 # killed at random moments), then the main screen's soak run (10,000 sends and 1,000

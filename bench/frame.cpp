@@ -6,9 +6,9 @@
 //     presented)  vs  a memmove of the view, the view's rows uploaded and presented
 //                                                                      (goal: ratio <= 1.3)
 //   FlingFrames: with the list of recent computers full, a drag released into a fling, then 60
-//     frames of it (it scrolls for 45 of them); the slowest frame against the median reference
-//     frame of ScrollFrame's kind, and against the 16.7 ms a frame has at 60 frames a second
-//     ("budget_margin": goal >= 10)
+//     frames of it (it scrolls for 45 of them); its median frame against the median reference
+//     frame of ScrollFrame's kind, and its slowest frame against the 16.7 ms a frame has at 60
+//     frames a second ("budget_margin": goal >= 10)
 //   FieldTapFrame: a tap on the host field and every frame after it until its input panel is up
 //     (the field's repaint, the screen sliding, the panel coming in)  vs  the same frames' changed
 //     areas uploaded from a buffer and presented
@@ -362,14 +362,21 @@ void flingFrames(benchmark::State& state, const char* backend) {
         platform::clock::advance(1000); // the fling is over, and no double tap
         dy = -dy;
     }
-    double slowest = 0;
+    std::vector<double> frameMedians;
     for (auto& times : frameTimes) {
-        slowest = std::max(slowest, bench::median(times));
+        frameMedians.push_back(bench::median(times));
     }
+    const double slowest = *std::max_element(frameMedians.begin(), frameMedians.end());
+    // The ratio is the fling's usual frame: the slowest is one frame, the first after the
+    // release, whose cost varies with what the caches kept from the drag. Frames after the fling
+    // has stopped change nothing and cost next to nothing.
+    std::erase_if(frameMedians, [&](double frame) { return frame < slowest / 4; });
+    const double typical = bench::median(frameMedians);
     const double ref = bench::median(referenceFrames);
     state.counters["slowest_frame_us"] = slowest * 1e6;
+    state.counters["frame_us"] = typical * 1e6;
     state.counters["ref_us"] = ref * 1e6;
-    state.counters["ratio"] = ref > 0 ? slowest / ref : 0;
+    state.counters["ratio"] = ref > 0 ? typical / ref : 0;
     state.counters["budget_margin"] = slowest > 0 ? frameBudgetSeconds / slowest : 0;
 }
 

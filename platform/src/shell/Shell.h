@@ -11,12 +11,9 @@ void registerEditClass();
 // Drops the state of every EDIT window (their device is gone).
 void forgetEditFields();
 
-// Forgets the input panel's and the shell's state: panel off and docked, task bar shown, the
-// panel's button hidden, the start icon shown. Tests call it after starting a device.
+// Forgets the input panel's and the shell's state: panel off and docked, task bar shown. Tests
+// call it after starting a device.
 void resetShell();
-
-bool sipButtonShown();
-bool startIconShown();
 
 // The input panel's keyboard (tests tap its keys).
 OnScreenKeyboard& keyboard();

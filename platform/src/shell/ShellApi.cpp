@@ -78,8 +78,6 @@ public:
             on_ = false;
             docked_ = true;
             locked_ = false;
-            sipButton_ = false;
-            startIcon_ = true;
         }
         keyboard_.setShown(false);
         if (Device::running()) {
@@ -89,28 +87,6 @@ public:
         }
     }
 
-    void setButtons(DWORD state) {
-        std::lock_guard lock(mutex_);
-        if (state & SHFS_SHOWSIPBUTTON)
-            sipButton_ = true;
-        if (state & SHFS_HIDESIPBUTTON)
-            sipButton_ = false;
-        if (state & SHFS_SHOWSTARTICON)
-            startIcon_ = true;
-        if (state & SHFS_HIDESTARTICON)
-            startIcon_ = false;
-    }
-
-    bool sipButton() {
-        std::lock_guard lock(mutex_);
-        return sipButton_;
-    }
-
-    bool startIcon() {
-        std::lock_guard lock(mutex_);
-        return startIcon_;
-    }
-
     OnScreenKeyboard& keyboard() { return keyboard_; }
 
 private:
@@ -118,8 +94,6 @@ private:
     bool on_ = false;
     bool docked_ = true;
     bool locked_ = false;
-    bool sipButton_ = false;
-    bool startIcon_ = true;
     OnScreenKeyboard keyboard_;
 };
 
@@ -192,12 +166,6 @@ void resetShell() {
     }
 }
 
-bool sipButtonShown() {
-    return InputPanel::instance().sipButton();
-}
-bool startIconShown() {
-    return InputPanel::instance().startIcon();
-}
 OnScreenKeyboard& keyboard() {
     return InputPanel::instance().keyboard();
 }
@@ -238,7 +206,8 @@ BOOL SHFullScreen(HWND hwndRequester, DWORD dwState) {
         platform::Device::instance().setTaskBarVisible(true);
     if (dwState & SHFS_HIDETASKBAR)
         platform::Device::instance().setTaskBarVisible(false);
-    InputPanel::instance().setButtons(dwState);
+    // The input panel's button and the start icon live on a menu bar this device does not draw:
+    // their flags change nothing.
     return TRUE;
 }
 

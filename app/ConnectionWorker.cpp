@@ -123,9 +123,12 @@ DWORD WINAPI connectionWorker(LPVOID parameter) {
         settings->clearShowInfo();
     }
     const wchar_t* outcome = bringUpInternetConnection();
-    reportToInterface(workerStatusReport, outcome);
+    // Ready comes as one report, so that no moment shows the status ready with the Send button
+    // still disabled (a tap then would go nowhere).
     if (outcome == statusReadyToSend) {
         reportToInterface(workerSendReady);
+    } else {
+        reportToInterface(workerStatusReport, outcome);
     }
     return 0;
 }
@@ -136,6 +139,7 @@ void applyWorkerReport(WPARAM code, LPARAM text) {
         showStatus(reinterpret_cast<const wchar_t*>(text));
         break;
     case workerSendReady:
+        showStatus(statusReadyToSend);
         enableSendButton();
         break;
     default:

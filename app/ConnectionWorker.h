@@ -12,7 +12,7 @@
 // Thread messages (WM_USER, no window) from the worker to the user-interface thread, numbered
 // after the toolkit's own.
 inline constexpr WPARAM workerStatusReport = 1281; // lParam: the status text, a static string
-inline constexpr WPARAM workerSendReady = 1282;    // the Send button may be enabled
+inline constexpr WPARAM workerSendReady = 1282;    // ready: that status, the Send button enabled
 
 // How long bringing the connection up may take.
 inline constexpr DWORD connectionTimeoutMs = 30000;

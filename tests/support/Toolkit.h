@@ -23,6 +23,7 @@
 
 #include <platform/Clock.h>
 #include <platform/Device.h>
+#include <platform/Messages.h>
 #include "support/LabelRenders.h"
 #include "support/RescaleStops.h"
 #include "support/ScopedTestDevice.h"
@@ -111,15 +112,7 @@ inline void installResourceSet(const ToolkitDevice& device) {
     loadResources();
 }
 
-// Dispatches every pending message of the calling thread.
-inline void pumpMessages() {
-    MSG msg;
-    // A window that never validates would keep WM_PAINT coming; no test needs that many.
-    for (int count = 0; count < 10000 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++count) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
+using platform::pumpMessages;
 
 // A frame opened on the device, ready to draw.
 class OpenFrame {

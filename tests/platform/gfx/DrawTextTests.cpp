@@ -60,6 +60,9 @@ TEST_F(DrawTextTest, MeasuringDrawsNothingAndGivesOneLineHeightPerLineOrOnePixel
     EXPECT_EQ(std::tuple(broken.right, broken.bottom), std::tuple(alone.right, alone.bottom));
     EXPECT_EQ(measure(canvas.dc, L"Wake-on\x01-LAN", DT_SINGLELINE).right, alone.right);
     EXPECT_GT(measure(canvas.dc, L"Wake-on -LAN", DT_SINGLELINE).right, alone.right);
+    // The font's kerning draws A and V closer: seven kerned pairs here, one there.
+    EXPECT_LT(measure(canvas.dc, L"AVAVAVAV", DT_SINGLELINE).right + 4,
+              measure(canvas.dc, L"AAAAVVVV", DT_SINGLELINE).right);
 
     // Empty text measures nothing when word breaking (though the answer is 1) and one line in
     // a single line.

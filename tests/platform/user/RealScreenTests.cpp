@@ -99,6 +99,9 @@ TEST_F(UserTest, TaskBarStripShowsTheClockAtTheRightAndTheConnectionLeftOfItInLe
     device().setTaskBarVisible(false);
     device().refreshTaskBar();
     EXPECT_TRUE(device().taskBarDrawn());
+    device().presentChanges([](auto&&...) {});
+    device().refreshTaskBar(); // a turn of the loop with nothing new repaints nothing
+    EXPECT_FALSE(device().presentChanges([](auto&&...) {}));
     HWND covering = CreateWindowExW(0, kClassName, L"", WS_VISIBLE, 0, 0, 480, 640, nullptr,
                                     nullptr, nullptr, nullptr);
     device().refreshTaskBar();

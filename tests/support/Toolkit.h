@@ -17,6 +17,7 @@
 #include "ToolkitState.h"
 #include "Tunables.h"
 #include "support/Files.h"
+#include "support/Gfx.h"
 
 #include "imaging/PngCodec.h"
 #include "kernel/Paths.h"
@@ -153,20 +154,10 @@ struct Pixels {
 };
 
 inline Pixels surfacePixels(IDirectDrawSurface* surface) {
-    DDSURFACEDESC desc{};
-    desc.dwSize = sizeof desc;
-    Pixels pixels;
-    if (SUCCEEDED(surface->Lock(nullptr, &desc, DDLOCK_READONLY | DDLOCK_WAITNOTBUSY, nullptr))) {
-        pixels.width = static_cast<LONG>(desc.dwWidth);
-        pixels.height = static_cast<LONG>(desc.dwHeight);
-        const auto* base = static_cast<const std::uint8_t*>(desc.lpSurface);
-        for (LONG y = 0; y < pixels.height; ++y) {
-            const auto* row = reinterpret_cast<const std::uint16_t*>(base + y * desc.lPitch);
-            pixels.data.insert(pixels.data.end(), row, row + pixels.width);
-        }
-        surface->Unlock(nullptr);
-    }
-    return pixels;
+    DDSURFACEDESC desc{sizeof desc};
+    surface->GetSurfaceDesc(&desc);
+    return {static_cast<LONG>(desc.dwWidth), static_cast<LONG>(desc.dwHeight),
+            gfxtest::pixelsOf(*surface)};
 }
 
 inline Pixels screenPixels(const RECT& area) {

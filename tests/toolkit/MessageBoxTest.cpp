@@ -107,8 +107,10 @@ TEST_F(MessageBoxSenseTest, WmQuitEndsTheBoxWithThePreviousAnswerOtherWmUserMess
 // back with the screen.
 TEST_F(MessageBoxSenseTest, AOneButtonBoxCentresItsButtonAndGivesTheScreenBack) {
     ASSERT_EQ(scrollBar.shown, 1);
+    HWND boxWindow = nullptr;
     LoopScript script;
-    script.then([] {
+    script.then([&boxWindow] {
+        boxWindow = box().window;
         const RECT ok = box().buttonPlace(0);
         EXPECT_LE(std::abs((ok.left + ok.right) - (box().left + box().right)), 1);
         EXPECT_EQ(scrollBar.shown, 0);
@@ -118,12 +120,18 @@ TEST_F(MessageBoxSenseTest, AOneButtonBoxCentresItsButtonAndGivesTheScreenBack) 
     script.then([] {
         EXPECT_TRUE(showsButtonFrame(box().buttonPlace(0), 1)); // pressed, not yet answered
         EXPECT_FALSE(box().answered);
-        touch(PointerAction::up, buttonCentre(0));
+        touch(PointerAction::move, POINT{buttonCentre(0).x, box().top + 5}); // slides off
     });
-    script.start();
+    script.then([] {
+        EXPECT_TRUE(showsButtonFrame(box().buttonPlace(0), 0)); // lifted elsewhere: no answer
+        touch(PointerAction::up, POINT{buttonCentre(0).x, box().top + 5});
+        platform::clock::advance(1000);
+    });
+    tap(script, 0).start();
     boxResult = 0;
     EXPECT_EQ(showMessageBoxSense(kCaption, L"Connected.", messageBoxOk), 1);
     EXPECT_TRUE(isBack());
+    EXPECT_FALSE(IsWindow(boxWindow));
     EXPECT_EQ(scrollBar.shown, 1);
 }
 

@@ -112,9 +112,10 @@ TEST_F(MyLabelTest, RendersOnlyWhenItsTextItsColourOrItsKeyChanges) {
         return p >> 11 == 0 && ((p >> 5) & 0x3F) >= 30 && (p & 0x1F) == 0;
     }));
     label.clickable = 1; // once painted, a clickable label takes a tap on it
-    EXPECT_EQ(label.hitTest(label.screenRect.left + 1, label.screenRect.top - clientRect.top),
-              &label);
+    const LONG row = label.screenRect.top - clientRect.top;
+    EXPECT_EQ(label.hitTest(label.screenRect.left + 1, row), &label);
     EXPECT_EQ(label.selected, 1);
+    EXPECT_EQ(label.hitTest(label.screenRect.right + tunables::hitMarginSidePx, row), nullptr);
 }
 
 } // namespace

@@ -165,9 +165,9 @@ TEST_F(SectionTest, AFingerThatLeavesTheSlopUnselectsThePressedChildAndTheHeader
     tracker.onRelease(50, 190);
     section->scrollOffset = -100; // the child's top 100 rows now lie under the header
     paintWhole();
-    const int headerRow = viewRect.top - clientRect.top - 10;
-    EXPECT_EQ(section->hitTest(50, headerRow), nullptr);
-    EXPECT_EQ(section->hitTest(50, headerRow + 20), child);
+    const int firstRowBelowHeader = viewRect.top - clientRect.top;
+    EXPECT_EQ(section->hitTest(50, firstRowBelowHeader - 1), nullptr);
+    EXPECT_EQ(section->hitTest(50, firstRowBelowHeader), child);
 }
 
 TEST_F(SectionTest, ARightwardSwipeInsideAParentGoesToTheParentAndDoesNotScroll) {
@@ -234,7 +234,9 @@ TEST_F(SectionTest, ATurnPutsContentBeyondTheNewEndBackAtThatEnd) {
 // The header is composed once and shown from that picture: a new title, and a turn, must still
 // reach the screen.
 TEST_F(SectionTest, IsTheFirstScrollTargetAndATurnRewidensItsHeaderItsPanelAndThePanelTitleBar) {
+    const HFONT titleFont = Section::titleFont; // made by the first section, kept by the next
     Section second(-1, 0, 0, 480, L"Other");
+    EXPECT_TRUE(titleFont != nullptr && Section::titleFont == titleFont);
     EXPECT_EQ(tracker.scrollTarget, section);
     EXPECT_EQ(section->bottom, 64);
     const auto header = [] {

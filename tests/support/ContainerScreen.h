@@ -12,6 +12,7 @@
 #include "ResourceManager.h"
 #include "Section.h"
 #include "Rect.h"
+#include "support/Gfx.h"
 
 #include <array>
 #include <cstdint>
@@ -53,20 +54,15 @@ public:
         colourFill(surface_, nullptr, 0x9CD3); // the plain face's border
         RECT inside{2, 2, width - 2, height - 2};
         colourFill(surface_, &inside, 0xFFFF);
-        DDSURFACEDESC desc{};
-        desc.dwSize = sizeof desc;
-        if (face_ == BoxFace::distinct &&
-            SUCCEEDED(surface_->Lock(nullptr, &desc, DDLOCK_WAITNOTBUSY, nullptr))) {
-            for (int y = 0; y < height; ++y) {
-                auto* row = reinterpret_cast<std::uint16_t*>(static_cast<BYTE*>(desc.lpSurface) +
-                                                             static_cast<size_t>(y) * desc.lPitch);
-                for (int x = 0; x < width; ++x) { // a hash: a shifted or stale band shows
-                    auto h = static_cast<std::uint32_t>(elementId * 7919 + x * 131 + y * 1031);
-                    h = (h ^ (h >> 13)) * 0x5bd1e995u;
-                    row[x] = static_cast<std::uint16_t>(h ^ (h >> 15));
-                }
+        if (face_ == BoxFace::distinct) { // a hash: a shifted or stale band shows
+            gfxtest::Pixels hashed(static_cast<size_t>(width * height));
+            for (int i = 0; i < width * height; ++i) {
+                auto h = static_cast<std::uint32_t>(elementId * 7919 + i % width * 131 +
+                                                    i / width * 1031);
+                h = (h ^ (h >> 13)) * 0x5bd1e995u;
+                hashed[static_cast<size_t>(i)] = static_cast<std::uint16_t>(h ^ (h >> 15));
             }
-            surface_->Unlock(nullptr);
+            gfxtest::pixelsOf(*surface_, &hashed);
         }
     }
 

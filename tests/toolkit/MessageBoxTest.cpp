@@ -104,7 +104,8 @@ TEST_F(MessageBoxSenseTest, WmQuitEndsTheBoxWithThePreviousAnswerOtherWmUserMess
 }
 
 // The scroll bar's overlay would lie above the box: it leaves while the box is up and comes
-// back with the screen.
+// back with the screen. A finger sliding off the pressed button gives it its normal look back
+// and answers nothing; the box's window goes with the box.
 TEST_F(MessageBoxSenseTest, AOneButtonBoxCentresItsButtonAndGivesTheScreenBack) {
     ASSERT_EQ(scrollBar.shown, 1);
     HWND boxWindow = nullptr;

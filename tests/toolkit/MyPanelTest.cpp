@@ -25,7 +25,7 @@ TEST_F(PanelTest, AppendedRowsClaimTheirBottomsPlusOnePixelEachWithSeparators) {
     for (const auto& [title, separators, height] : cases) {
         auto* panel = new MyPanel(-1, 0, 0, 480, L"", title, separators);
         const int sectionBefore = section->bottom;
-        section->add(panel, -1, 99); // the section grows as the panel fills
+        section->add(panel, -1, 99); // appended; the section grows as the panel fills
         panel->add(new TestBlock(-1, 10, 40), -1, -1);
         panel->add(new TestBlock(-1, 10, 30), -1, 1); // an index past the end appends a row
         EXPECT_EQ(panel->bottom, height) << int(title) << int(separators);

@@ -76,7 +76,14 @@ KmsCheck checkKmsAccess(const KmsDevices& devices) {
         return KmsCheck{KmsAccess::noDisplay, {}};
     }
     const Found inputs = tryDevices(devices.input, "event", O_RDONLY);
-    if (cards.opened && (inputs.opened || !inputs.any)) {
+    if (!inputs.any) {
+        // Taking the screen would leave nothing to end the program with.
+        return KmsCheck{
+            KmsAccess::refused,
+            "Dawnbell: there is no touch screen, keyboard or mouse (no input device in " +
+                devices.input.string() + "). Connect one, then start Dawnbell once more."};
+    }
+    if (cards.opened && inputs.opened) {
         return KmsCheck{};
     }
     std::string message = "Dawnbell: the screen and touch devices may not be used by this user. ";

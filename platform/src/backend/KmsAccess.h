@@ -16,7 +16,7 @@ struct KmsDevices {
 enum class KmsAccess {
     usable,    // a card and at least one input device can be opened
     noDisplay, // there is no display card at all
-    refused,   // they are there but may not be opened: `message` says which groups to join
+    refused,   // no input device, or they may not be opened: `message` says what to do
 };
 
 struct KmsCheck {

@@ -1,6 +1,7 @@
 // Default routes from /proc, interface flags by ioctl, changes from a netlink route socket.
 #include "net/RouteMonitor.h"
 
+#include <atomic>
 #include <cstdint>
 #include <fstream>
 #include <net/if.h>
@@ -20,6 +21,8 @@ namespace {
 constexpr unsigned routeUp = 0x0001;     // RTF_UP
 constexpr unsigned routeReject = 0x0200; // RTF_REJECT
 constexpr int fallbackPeriodMs = 1000;
+// Without a wake-up descriptor the thread looks for the request to stop this often.
+constexpr int unwakeablePeriodMs = 100;
 
 bool parseHex(const std::string& text, unsigned long& value) {
     if (text.empty())
@@ -126,17 +129,24 @@ struct RouteWatcher::Impl {
     std::function<void()> changed;
     int routeSocket = openRouteSocket();
     int stop = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    std::atomic<bool> stopping{false};
     std::thread thread;
+
+    int period() const {
+        if (stop < 0)
+            return unwakeablePeriodMs;
+        return routeSocket >= 0 ? -1 : fallbackPeriodMs;
+    }
 
     void run() {
         for (;;) {
             pollfd fds[2] = {{stop, POLLIN, 0}, {routeSocket, POLLIN, 0}};
             const int count = routeSocket >= 0 ? 2 : 1;
-            const int ready = poll(fds, count, routeSocket >= 0 ? -1 : fallbackPeriodMs);
+            const int ready = poll(fds, count, period());
+            if (stopping || fds[0].revents != 0)
+                return;
             if (ready < 0)
                 continue;
-            if (fds[0].revents != 0)
-                return;
             if (ready > 0 && fds[1].revents != 0)
                 drain(routeSocket);
             changed();
@@ -150,10 +160,14 @@ RouteWatcher::RouteWatcher(std::function<void()> changed) : impl_(std::make_uniq
 }
 
 RouteWatcher::~RouteWatcher() {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] auto written = write(impl_->stop, &one, sizeof one);
+    impl_->stopping = true;
+    if (impl_->stop >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] auto written = write(impl_->stop, &one, sizeof one);
+    }
     impl_->thread.join();
-    close(impl_->stop);
+    if (impl_->stop >= 0)
+        close(impl_->stop);
     if (impl_->routeSocket >= 0)
         close(impl_->routeSocket);
 }

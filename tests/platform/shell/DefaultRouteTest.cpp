@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <set>
 #include <sstream>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -48,6 +52,30 @@ TEST(DefaultRoute, OnlyAnUpDefaultRouteThroughAnUpInterfaceLeadsOut) {
             EXPECT_EQ(route.interfaceName, c.way) << c.why;
         }
     }
+}
+
+// With every descriptor but one taken, the watcher gets its route socket and no wake-up
+// descriptor; it must still stop when destroyed (the alarm ends a watcher that hangs).
+TEST(RouteWatcherDeathTest, AWatcherWithoutItsWakeUpDescriptorStillStops) {
+    EXPECT_EXIT(
+        {
+            alarm(5);
+            rlimit limit{};
+            getrlimit(RLIMIT_NOFILE, &limit);
+            limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 256);
+            setrlimit(RLIMIT_NOFILE, &limit);
+            std::vector<int> taken;
+            for (int fd; (fd = open("/dev/null", O_RDONLY)) >= 0;)
+                taken.push_back(fd);
+            close(taken.back());
+            {
+                platform::net::routes::RouteWatcher watcher([] {});
+                if (open("/dev/null", O_RDONLY) >= 0)
+                    std::exit(2); // the watcher did not take the last descriptor
+            }
+            std::exit(open("/dev/null", O_RDONLY) >= 0 ? 0 : 3); // and gave it back
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace

@@ -127,6 +127,11 @@ TEST(KmsAccessTest, ADisplayIsTakenOnlyWithItsInputAndOtherwiseTheGroupsAreNamed
     EXPECT_EQ(checkKmsAccess(folders.devices).access, KmsAccess::usable);
     EXPECT_EQ(checkKmsAccess({folders.root / "none", folders.devices.input}).access,
               KmsAccess::noDisplay);
+    for (const fs::path& input : {folders.root / "none", folders.devices.dri}) { // no event*
+        const KmsCheck check = checkKmsAccess({folders.devices.dri, input});
+        EXPECT_EQ(check.access, KmsAccess::refused) << input;
+        EXPECT_NE(check.message.find("no input device in " + input.string()), std::string::npos);
+    }
     chmod((folders.devices.input / "event0").c_str(), 0);
     // A device of root's group names none: the usual group is named instead.
     const group* own = getgrgid(getegid());

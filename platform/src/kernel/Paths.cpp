@@ -1,6 +1,10 @@
 #include "kernel/Paths.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <system_error>
 #include <vector>
 
@@ -9,18 +13,47 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A path below a character device: nothing can ever be created or found there.
+fs::path nowhere() {
+    return "/dev/null/dawnbell-refused-path";
+}
+
+const char* variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
+// Makes `folder` (0700) where it is missing, and takes it only as a real folder of this user's,
+// closed to every other user.
+bool isPrivateFolder(const fs::path& folder, std::string& problem) {
+    struct stat info {};
+    if ((::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) ||
+        ::lstat(folder.c_str(), &info) != 0) {
+        problem = folder.string() + " cannot be made (" + std::strerror(errno) + ")";
+        return false;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        problem = folder.string() + " is a link or a file, not a folder";
+        return false;
+    }
+    if (info.st_uid != ::geteuid()) {
+        problem = folder.string() + " belongs to another user";
+        return false;
+    }
+    if ((info.st_mode & 077) != 0 && ::chmod(folder.c_str(), 0700) != 0) {
+        problem = folder.string() + " is open to other users";
+        return false;
+    }
+    return true;
+}
+
 fs::path defaultDeviceDir() {
-    if (const char* dir = std::getenv("DAWNBELL_DEVICE_DIR"); dir && *dir) {
+    if (const char* dir = variable("DAWNBELL_DEVICE_DIR")) {
         return dir;
     }
-    if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state) {
-        return fs::path(state) / "dawnbell";
-    }
-    if (const char* home = std::getenv("HOME"); home && *home) {
-        return fs::path(home) / ".local" / "state" / "dawnbell";
-    }
-    std::error_code error;
-    return fs::temp_directory_path(error) / "dawnbell";
+    std::string problem;
+    fs::path folder = defaultDeviceFolder(problem);
+    return folder.empty() ? nowhere() : folder;
 }
 
 fs::path defaultProgramDir() {
@@ -30,8 +63,7 @@ fs::path defaultProgramDir() {
 }
 
 void createWindowsFolder(const fs::path& deviceDir) {
-    std::error_code ignored; // a missing folder shows up as failing file calls later
-    fs::create_directories(deviceDir / "windows", ignored);
+    createPrivateFolders(deviceDir / "windows"); // a missing folder shows up as failing calls
 }
 
 struct Folders {
@@ -75,11 +107,6 @@ std::vector<std::wstring_view> components(std::wstring_view path) {
 
 bool refused(std::wstring_view part) {
     return part == L".." || part.find(L'\0') != std::wstring_view::npos;
-}
-
-// A path below a character device: nothing can ever be created or found there.
-fs::path nowhere() {
-    return "/dev/null/dawnbell-refused-path";
 }
 
 void appendUtf8(std::string& out, char32_t c) {
@@ -139,6 +166,41 @@ char32_t decodeUtf8(std::string_view text, size_t& at) {
 }
 
 } // namespace
+
+fs::path defaultDeviceFolder(std::string& problem) {
+    if (const char* state = variable("XDG_STATE_HOME")) {
+        return fs::path(state) / "dawnbell";
+    }
+    if (const char* home = variable("HOME")) {
+        return fs::path(home) / ".local" / "state" / "dawnbell";
+    }
+    if (const char* runtime = variable("XDG_RUNTIME_DIR")) {
+        if (fs::path folder = fs::path(runtime) / "dawnbell"; isPrivateFolder(folder, problem)) {
+            return folder;
+        }
+    }
+    const char* temporary = variable("TMPDIR");
+    fs::path folder =
+        fs::path(temporary ? temporary : "/tmp") / ("dawnbell-" + std::to_string(::geteuid()));
+    return isPrivateFolder(folder, problem) ? folder : fs::path();
+}
+
+bool createPrivateFolders(const fs::path& folder) {
+    if (folder.empty() || ::mkdir(folder.c_str(), 0700) == 0) {
+        return true;
+    }
+    if (errno == EEXIST) {
+        struct stat info {};
+        return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)
+                   ? true
+                   : (errno = ENOTDIR, false);
+    }
+    if (errno != ENOENT || folder.parent_path() == folder ||
+        !createPrivateFolders(folder.parent_path())) {
+        return false;
+    }
+    return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
+}
 
 void configure(const fs::path& deviceDir, const fs::path& programDir) {
     folders() = Folders{deviceDir, programDir, {}};

@@ -22,6 +22,17 @@ const std::filesystem::path& programDir();
 // instead: the device's own copy of the set. configure() forgets it.
 void useImageFolder(const std::filesystem::path& folder);
 
+// The device folder when none is named: $XDG_STATE_HOME/dawnbell, else
+// $HOME/.local/state/dawnbell. Without either, a folder of this user's alone:
+// $XDG_RUNTIME_DIR/dawnbell, else dawnbell-<uid> in the temporary folder ($TMPDIR or /tmp), made
+// 0700 and refused when it is a link, not a folder or another user's. Empty, with `problem`
+// saying why, when there is no such folder.
+std::filesystem::path defaultDeviceFolder(std::string& problem);
+
+// Creates `folder` and the missing folders above it, each one new readable by its owner only
+// (0700); folders that exist are left as they are. False with errno set on failure.
+bool createPrivateFolders(const std::filesystem::path& folder);
+
 std::filesystem::path toHost(std::wstring_view devicePath);
 // The running program's device path: programFolder + programFile.
 std::wstring moduleFileName();

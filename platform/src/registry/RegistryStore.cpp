@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -100,11 +101,14 @@ LONG writeError(int error) {
     return error == ENOSPC || error == EDQUOT ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
 }
 
-// Whenever the process stops, the file holds either the old or the new registry.
+// Whenever the process stops, the file holds either the old or the new registry. It is the
+// user's alone.
 LONG writeAtomically(const fs::path& file, const std::string& text) {
-    std::error_code ignored;
-    fs::create_directories(file.parent_path(), ignored);
-    return kernel::replaceFileAtomically(file, text) ? ERROR_SUCCESS : writeError(errno);
+    return kernel::replaceFileAtomically(file, text, 0600) ? ERROR_SUCCESS : writeError(errno);
+}
+
+long long nanoseconds(const timespec& time) {
+    return time.tv_sec * 1'000'000'000LL + time.tv_nsec;
 }
 
 std::string timestamp() {
@@ -152,9 +156,26 @@ void Store::reload() {
     openKeys_.clear();
 }
 
+Store::Stamp Store::stampOf(const fs::path& file) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0) {
+        return {};
+    }
+    return {true,
+            info.st_dev,
+            info.st_ino,
+            info.st_size,
+            nanoseconds(info.st_mtim),
+            nanoseconds(info.st_ctim)};
+}
+
 void Store::ensureLoaded() {
     if (!loaded_ || file_ != filePath()) {
         load();
+    } else if (persistent_ && stampOf(file_) != stamp_) {
+        kernel::FileLock lock;
+        lock.acquire(file_); // without it the file is still read whole: it is only ever renamed
+        reread();
     }
 }
 
@@ -164,13 +185,27 @@ void Store::load() {
     persistent_ = true;
     writeFailureTold_ = false;
     tree_.clear();
+    text_.reset();
     openKeys_.clear();
+    kernel::FileLock lock;
+    lock.acquire(file_);
+    reread();
+}
+
+void Store::reread() {
+    stamp_ = stampOf(file_); // taken first: a change while reading is seen next time
     std::string text;
     int error = 0;
     if (!readWholeFile(file_, text, error)) {
         if (error != ENOENT) {
             setAside(std::string("it cannot be read: ") + std::strerror(error));
+        } else {
+            tree_.clear();
+            text_.reset();
         }
+        return;
+    }
+    if (text_ == text) {
         return;
     }
     auto result = parse(text);
@@ -179,13 +214,17 @@ void Store::load() {
         return;
     }
     tree_ = std::move(result.tree);
+    text_ = std::move(text);
 }
 
 // The damaged file is kept for the user; if it cannot be moved, the registry is not written
 // at all, so the damaged file is never overwritten.
 void Store::setAside(const std::string& reason) {
+    tree_.clear();
+    text_.reset();
     fs::path aside = freeAsideName(file_);
     if (::rename(file_.c_str(), aside.c_str()) == 0) {
+        stamp_ = stampOf(file_);
         std::fprintf(stderr,
                      "dawnbell: the registry file %s is damaged (%s); it was moved to %s and the "
                      "registry starts empty.\n",
@@ -199,19 +238,40 @@ void Store::setAside(const std::string& reason) {
                  file_.c_str(), reason.c_str(), std::strerror(errno));
 }
 
+LONG Store::beginChange(kernel::FileLock& lock) {
+    if (!persistent_) {
+        return ERROR_SUCCESS; // changes stay in memory
+    }
+    paths::createPrivateFolders(file_.parent_path());
+    if (!lock.acquire(file_)) {
+        const int error = errno;
+        reportWriteFailure(error);
+        return writeError(error);
+    }
+    reread();
+    return ERROR_SUCCESS;
+}
+
+// The caller may say nothing (the settings are saved on the way out): the user learns at least
+// here that the file still holds what it held.
+void Store::reportWriteFailure(int error) {
+    if (!std::exchange(writeFailureTold_, true)) {
+        std::fprintf(stderr,
+                     "dawnbell: the registry file %s could not be written (%s); it keeps its "
+                     "previous contents.\n",
+                     file_.c_str(), std::strerror(error));
+    }
+}
+
 LONG Store::commit(Tree next) {
     if (persistent_) {
-        if (LONG error = writeAtomically(file_, format(next)); error != ERROR_SUCCESS) {
-            // The caller may say nothing (the settings are saved on the way out): the user
-            // learns at least here that the file still holds what it held.
-            if (!std::exchange(writeFailureTold_, true)) {
-                std::fprintf(stderr,
-                             "dawnbell: the registry file %s could not be written (%s); it keeps "
-                             "its previous contents.\n",
-                             file_.c_str(), std::strerror(errno));
-            }
+        std::string text = format(next);
+        if (LONG error = writeAtomically(file_, text); error != ERROR_SUCCESS) {
+            reportWriteFailure(errno);
             return error;
         }
+        text_ = std::move(text);
+        stamp_ = stampOf(file_);
     }
     tree_ = std::move(next);
     return ERROR_SUCCESS;
@@ -264,15 +324,22 @@ LONG Store::createKey(HKEY base, LPCWSTR subKey, HKEY* result, DWORD* dispositio
         return error;
     }
     DWORD outcome = REG_OPENED_EXISTING_KEY;
-    if (const Key* existing = find(path)) {
-        path = existing->path;
-    } else if (path.size() > 1) {
-        Tree next = tree_;
-        addKey(next, path);
-        if (LONG error = commit(std::move(next)); error != ERROR_SUCCESS) {
+    if (!find(path) && path.size() > 1) {
+        kernel::FileLock lock;
+        if (LONG error = beginChange(lock); error != ERROR_SUCCESS) {
             return error;
         }
-        outcome = REG_CREATED_NEW_KEY;
+        if (!find(path)) {
+            Tree next = tree_;
+            addKey(next, path);
+            if (LONG error = commit(std::move(next)); error != ERROR_SUCCESS) {
+                return error;
+            }
+            outcome = REG_CREATED_NEW_KEY;
+        }
+    }
+    if (const Key* existing = find(path)) {
+        path = existing->path;
     }
     *result = newHandle(std::move(path));
     if (disposition) {
@@ -355,6 +422,10 @@ LONG Store::setValue(HKEY handle, LPCWSTR name, DWORD type, const BYTE* data, DW
         return ERROR_INVALID_PARAMETER;
     }
     Value value{*checkedName, type, storedBytes(type, data, size)};
+    kernel::FileLock lock;
+    if (LONG error = beginChange(lock); error != ERROR_SUCCESS) {
+        return error;
+    }
     const Key* owner = find(*path);
     if (owner) {
         auto it = owner->values.find(fold(value.name));
@@ -376,6 +447,10 @@ LONG Store::deleteValue(HKEY handle, LPCWSTR name) {
     auto path = pathOf(handle);
     if (!path) {
         return ERROR_INVALID_HANDLE;
+    }
+    kernel::FileLock lock;
+    if (LONG error = beginChange(lock); error != ERROR_SUCCESS) {
+        return error;
     }
     const Key* owner = find(*path);
     auto folded = fold(name ? name : L"");

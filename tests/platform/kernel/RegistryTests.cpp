@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <tuple>
 #include <unistd.h>
 
@@ -139,7 +140,8 @@ TEST_F(RegistryTest, FileIsARegeditExportWithLongValuesWrappedAndKeysSpelledAsAb
                                "\"lastIP\"=hex(1):31,00,30,00\n"
                                "\"showInfo\"=hex:00\n\n"
                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\n\n");
-    EXPECT_EQ(entriesIn(device.device), 3u) << "the file, the folder set aside and windows";
+    EXPECT_EQ(entriesIn(device.device), 4u)
+        << "the file, its lock, the folder set aside and windows";
 
     setText(key, L"lastIP", std::wstring(254, L'h'));
     RegCloseKey(key);
@@ -255,4 +257,62 @@ TEST_F(RegistryTest, WritersOnSeveralThreadsAllReachTheFile) {
     for (int i = 0; i < 120; i = i == 19 ? 100 : i + 1)
         EXPECT_EQ(query(key, name(i).c_str()).bytes, std::string(4, char(i)));
     RegCloseKey(key);
+}
+
+// The DWORD `name` of the Dawnbell key as the file holds it now, or -1.
+long long storedNumber(const fs::path& file, const std::wstring& name) {
+    const auto parsed = platform::registry::parse(fileBytes(file));
+    for (const auto& [path, key] : parsed.tree) {
+        for (const auto& [folded, value] : key.values) {
+            if (value.name == name && value.data.size() == sizeof(DWORD))
+                return *reinterpret_cast<const DWORD*>(value.data.data());
+        }
+    }
+    return -1;
+}
+
+// Two processes count a value of their own up to 1,000, each change made while the other makes
+// its own: before each change a process finds its last one in the file, and at the end both
+// counts are there (each process once wrote the whole file from what it had read at its start,
+// and the other's value vanished). In memory, as the lock is what is tried, not the disk.
+TEST(RegistryProcessesTest, TwoProcessesChangingValuesAtOnceLoseNoneOfEachOthersChanges) {
+    constexpr int changes = 1000;
+    const fs::path memory = fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path();
+    testsupport::TemporaryFolder folder{(memory / "dawnbell-XXXXXX").string()};
+    platform::paths::configure(folder.path / "device", folder.path);
+    const fs::path file = platform::registry::filePath();
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    std::vector<pid_t> writers;
+    for (const wchar_t* name : {L"a", L"b"}) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            close(go[1]);
+            char start;
+            [[maybe_unused]] auto ready = read(go[0], &start, 1); // both begin at once
+            platform::registry::reload();
+            HKEY key = nullptr;
+            RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Dawnbell", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &key, nullptr);
+            for (DWORD i = 0; i < changes; ++i) {
+                if (i > 0 && storedNumber(file, name) != i - 1)
+                    _exit(2); // the last change of this process is gone
+                if (RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&i),
+                                   sizeof i) != ERROR_SUCCESS)
+                    _exit(1);
+            }
+            _exit(0);
+        }
+        writers.push_back(pid);
+    }
+    close(go[0]);
+    close(go[1]);
+    for (const pid_t pid : writers) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    }
+    EXPECT_EQ(std::pair(storedNumber(file, L"a"), storedNumber(file, L"b")),
+              std::pair(changes - 1LL, changes - 1LL));
+    platform::registry::reload();
 }

@@ -32,7 +32,8 @@ struct DeviceConfig {
 
     // DAWNBELL_SCREEN ("480x640", or "native": the default without a window system),
     // DAWNBELL_DPI, DAWNBELL_BACKEND, DAWNBELL_DEVICE_DIR
-    // (default: $XDG_STATE_HOME/dawnbell, else ~/.local/state/dawnbell) and the folder of the
+    // (default: $XDG_STATE_HOME/dawnbell, else ~/.local/state/dawnbell, else a folder of the
+    // user's alone: paths::defaultDeviceFolder) and the folder of the
     // running executable as the program folder. Bad values are reported on standard error and
     // replaced by the defaults.
     static DeviceConfig fromEnvironment();

@@ -5,9 +5,12 @@
 //   DAWNBELL_DPI         dots per inch of the screen (default 192; 96 for the small phone)
 //   DAWNBELL_BACKEND     "sdl" (a real window, default) or "headless" (memory only, for tests)
 //   DAWNBELL_DEVICE_DIR  the device's own folder (\windows, the registry file); default
-//                        $XDG_STATE_HOME/dawnbell, else ~/.local/state/dawnbell
+//                        $XDG_STATE_HOME/dawnbell, else ~/.local/state/dawnbell, else a
+//                        folder of the user's alone (paths::defaultDeviceFolder)
 // The program's folder is the folder of the running executable.
 #include "platform/Device.h"
+
+#include "kernel/Paths.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +19,8 @@
 
 namespace platform {
 namespace {
+
+namespace paths = platform::paths;
 
 const char* variable(const char* name) {
     const char* value = std::getenv(name);
@@ -88,13 +93,16 @@ void readBackend(DeviceConfig& config) {
 }
 
 std::filesystem::path defaultDeviceDir() {
-    if (const char* state = variable("XDG_STATE_HOME")) {
-        return std::filesystem::path(state) / "dawnbell";
+    std::string problem;
+    std::filesystem::path folder = paths::defaultDeviceFolder(problem);
+    if (folder.empty()) {
+        std::fprintf(stderr,
+                     "Dawnbell: no folder of this user's own for the settings: %s. Set HOME, "
+                     "XDG_STATE_HOME or DAWNBELL_DEVICE_DIR.\n",
+                     problem.c_str());
+        std::exit(1);
     }
-    if (const char* home = variable("HOME")) {
-        return std::filesystem::path(home) / ".local" / "state" / "dawnbell";
-    }
-    return std::filesystem::temp_directory_path() / "dawnbell";
+    return folder;
 }
 
 std::filesystem::path executableDir() {

@@ -2,7 +2,13 @@
 // the configuration from the environment.
 #include "support/User.h"
 
+#include "kernel/Paths.h"
+#include "registry/Registry.h"
+#include "support/Files.h"
+#include "support/SecondUser.h"
+
 #include <png.h>
+#include <sys/stat.h>
 
 #include <set>
 
@@ -195,4 +201,57 @@ TEST(DeviceConfiguration, NativeScreenIsAskedForOrTheDefaultOnlyWithoutADesktopO
         EXPECT_EQ(platform::DeviceConfig::fromEnvironment().native, c.native)
             << c.screen << "|" << c.display << "|" << c.driver << "|" << c.desktop;
     }
+}
+
+// Without HOME and XDG_STATE_HOME the settings go to a folder of the user's alone in the shared
+// temporary folder (once a fixed one that every user could read, or make first). A link or
+// another user's folder in its place is refused with the reason, and nothing goes through it.
+TEST(DeviceConfiguration, WithoutAHomeTheSettingsGoToAFolderOfTheUsersOwnThatNoOtherCanTake) {
+    const testsupport::SecondUser user;
+    if (!user.made())
+        GTEST_SKIP() << user.why;
+    const testsupport::TemporaryFolder shared;
+    namespace fs = std::filesystem;
+    fs::permissions(shared.path, fs::perms::all | fs::perms::sticky_bit); // as /tmp is
+    const fs::path own = shared.path / ("dawnbell-" + std::to_string(user.uid));
+    ScopedEnvironment environment{{"HOME", ""},
+                                  {"XDG_STATE_HOME", ""},
+                                  {"XDG_RUNTIME_DIR", ""},
+                                  {"DAWNBELL_DEVICE_DIR", ""},
+                                  {"TMPDIR", shared.path.c_str()}};
+    const auto saveAsTheUser = [&] {
+        if (!user.become())
+            std::exit(3);
+        const platform::DeviceConfig config = platform::DeviceConfig::fromEnvironment();
+        platform::paths::configure(config.deviceDir, shared.path);
+        platform::registry::reload();
+        HKEY key = nullptr;
+        const DWORD one = 1;
+        const bool saved = RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Dawnbell", 0, nullptr, 0,
+                                           KEY_ALL_ACCESS, nullptr, &key, nullptr) == 0 &&
+                           RegSetValueExW(key, L"v", 0, REG_DWORD,
+                                          reinterpret_cast<const BYTE*>(&one), sizeof one) == 0;
+        std::exit(config.deviceDir == own && saved ? 0 : 2);
+    };
+    EXPECT_EXIT(saveAsTheUser(), ::testing::ExitedWithCode(0), "");
+    struct stat folder {
+    }, file{};
+    ASSERT_EQ(lstat(own.c_str(), &folder), 0);
+    ASSERT_EQ(stat((own / "registry.reg").c_str(), &file), 0);
+    EXPECT_EQ(std::tuple(folder.st_uid, folder.st_mode & 07777, file.st_uid, file.st_mode & 07777),
+              std::tuple(user.uid, 0700u, user.uid, 0600u));
+
+    fs::remove_all(own);
+    const fs::path elsewhere = shared.path / "elsewhere";
+    fs::create_directory(elsewhere);
+    fs::permissions(elsewhere, fs::perms::all);
+    fs::create_directory_symlink(elsewhere, own);
+    EXPECT_EXIT(saveAsTheUser(), ::testing::ExitedWithCode(1),
+                "dawnbell-[0-9]+ is a link or a file, not a folder. Set HOME");
+    fs::remove(own);
+    fs::create_directory(own);
+    fs::permissions(own, fs::perms::all);
+    EXPECT_EXIT(saveAsTheUser(), ::testing::ExitedWithCode(1),
+                "dawnbell-[0-9]+ belongs to another user");
+    EXPECT_TRUE(fs::is_empty(elsewhere) && fs::is_empty(own));
 }

@@ -178,9 +178,13 @@ void Device::start(const DeviceConfig& config) {
     kernel::removeAbandonedTemporaries(config.deviceDir);
     kernel::removeAbandonedTemporaries(config.programDir);
     if (config.ownImageSet && actual.width < 480) {
-        paths::useImageFolder(
+        const auto images =
             device::ownImageSet(config.deviceDir, config.programDir / "resources" / "VGA",
-                                device::imageSetKey(actual.width, actual.height, actual.dpi)));
+                                device::imageSetKey(actual.width, actual.height, actual.dpi));
+        if (images.empty()) {
+            std::exit(1); // the reason is said
+        }
+        paths::useImageFolder(images);
     }
     state->layers.push_back(&state->taskBar);
     device.state_ = std::move(state);

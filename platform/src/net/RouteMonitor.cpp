@@ -145,7 +145,8 @@ struct RouteWatcher::Impl {
             const int ready = poll(fds, count, period());
             if (stopping || fds[0].revents != 0)
                 return;
-            if (ready < 0)
+            // A time-out tells of a change only where there is no route socket to tell of one.
+            if (ready < 0 || (ready == 0 && routeSocket >= 0))
                 continue;
             if (ready > 0 && fds[1].revents != 0)
                 drain(routeSocket);

@@ -141,7 +141,8 @@ void MyEditControl::followScreenShape() {
 
 void MyEditControl::paint(IDirectDrawSurface* target, int originX, int originY) {
     const RECT place{left + originX, top + originY, right + originX, bottom + originY};
-    // Stored even when nothing is drawn: the slide reads where the field is now.
+    // The whole field, whatever part of it this paint draws: taps and the slide read where the
+    // field is. (Left as the part one paint drew, a neighbour's band, it took no tap beside it.)
     screenRect = place;
     const auto [visible, inField] =
         clipPlaceAndSource(place, RECT{0, 0, right - left, bottom - top}, dirtyRect);
@@ -149,7 +150,6 @@ void MyEditControl::paint(IDirectDrawSurface* target, int originX, int originY) 
         return;
     }
     clipRect = inField;
-    screenRect = visible;
     const LONG width = right - left;
     const LONG leftCapEnd = std::min<LONG>(tunables::editCapWidthPx, width);
     const LONG rightCapStart = std::max<LONG>(width - tunables::editCapWidthPx, leftCapEnd);
@@ -164,8 +164,6 @@ void MyEditControl::paint(IDirectDrawSurface* target, int originX, int originY) 
         blitPiece(target, rightCapStart, width, tileLeft + inputTileWidth - width, false,
                   L"MyPictureBox Blt(input ]);");
     }
-    screenRect.left = place.left;
-    screenRect.top = place.top;
     paintLabel(target, place.left, place.top);
 }
 
@@ -177,8 +175,7 @@ void MyEditControl::blitPiece(IDirectDrawSurface* target, LONG fromX, LONG toX, 
     if (isEmpty(piece)) {
         return;
     }
-    RECT destination =
-        translated(piece, screenRect.left - clipRect.left, screenRect.top - clipRect.top);
+    RECT destination = translated(piece, screenRect.left, screenRect.top);
     RECT source = translated(piece, sourceOffset, 0);
     if (stretched) {
         source.left = sourceOffset;

@@ -238,6 +238,19 @@ TEST_F(EditControlTest, ThePaintOfAnyBandIsThatBandOfTheWholeFrame) {
     }
 }
 
+// A new text repaints only the band of the text, which is part of the field: a tap anywhere
+// on the field still opens its editor (the part a paint drew is not where the field is).
+TEST_F(EditControlTest, AFieldTakesATapAnywhereOnItAfterOnlyItsTextWasRepainted) {
+    MyEditControl* field = addField(200);
+    const RECT whole = field->screenRect;
+    field->setText(L"127.0.0.1");
+    pumpMessages();
+    tapScreen(whole.right - 20, whole.top + 20);
+    tick(20);
+    EXPECT_EQ(frameHasFocus, 0) << "the tap beside the text went nowhere";
+    EXPECT_TRUE(field->editorOpen);
+}
+
 TEST_F(EditControlTest, AFieldTakesItsLabelWithIt) {
     const size_t before = allElements.size();
     auto* field = new MyEditControl(7, kFieldX, 0, kFieldWidth);

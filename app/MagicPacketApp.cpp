@@ -111,6 +111,8 @@ void MagicPacketApp::onClose() {
     if (saveOnQuit == 0 || consentRefused()) {
         return;
     }
+    // Text still in an open editor was typed too (the close button, the session's end).
+    endEditing();
     if (auto settings = SettingsKey::open()) {
         settings->writeFields(typedFields());
     }

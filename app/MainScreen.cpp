@@ -78,6 +78,14 @@ void setFieldText(MainScreenId field, const std::wstring& text) {
     }
 }
 
+void endEditing() {
+    for (MainScreenId id : {hostFieldId, macFieldId, portFieldId}) {
+        if (auto* edit = widgetWithId<MyEditControl>(id); edit != nullptr && edit->editorOpen) {
+            edit->unselect();
+        }
+    }
+}
+
 void showStatus(const wchar_t* text) {
     if (auto* status = widgetWithId<MyLabel>(statusLineId)) {
         status->setText(text, true);

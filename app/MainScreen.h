@@ -24,6 +24,8 @@ void buildMainScreen();
 // The text of a field of the main screen; empty if there is no such field.
 std::wstring fieldText(MainScreenId field);
 void setFieldText(MainScreenId field, const std::wstring& text);
+// Ends the edit of a field whose native editor is open: the editor's text becomes the field's.
+void endEditing();
 // Replaces the status line's text and repaints it.
 void showStatus(const wchar_t* text);
 // Turns the Send button from its disabled state to enabled (once, when the connection is up).

@@ -208,6 +208,30 @@ TEST_F(MainScreenTest, QuitAndCloseKeepTheTypedTextsAndTheRecentComputersForTheN
     }
 }
 
+// The close button or the session's end while a field's editor is open keeps what the editor
+// holds, as Quit (whose tap ends the edit first) does.
+TEST_F(MainScreenTest, CloseWhileAFieldIsEditedKeepsTheTextInItsEditor) {
+    questionAnsweredBefore();
+    ASSERT_TRUE(SettingsKey::open()->writeFields({L"old.host", L"00:00:00:00:00:01", L""}));
+    restart();
+    LoopScript script;
+    script.waitFor(statusIs(statusReadyToSend));
+    tap(script, [] { return centreOfElement(portFieldId); });
+    script.waitFor(bounded([] { return field(portFieldId)->editorOpen; }, "the editor"))
+        .then([] {
+            for (const wchar_t c : std::wstring(L"4242")) {
+                platform::Device::instance().character(c);
+            }
+        })
+        .waitFor(bounded([] { return GetWindowTextLengthW(editWindow) == 4; }, "the typed port"))
+        .then([] { PostMessageW(mainWindow, WM_CLOSE, 0, 0); });
+    untilTheEnd(script);
+    EXPECT_TRUE(runProgram(script));
+    restart();
+    EXPECT_EQ(SettingsKey::open()->readFields(),
+              (StoredFields{L"old.host", L"00:00:00:00:00:01", L"4242"}));
+}
+
 // A box asked on the worker's thread adds and removes its buttons and paints the screen beneath
 // it, status line included, while the user-interface thread takes notifications and changes the
 // status line: both sides must take the lock the box holds. The thread sanitizer build tells.

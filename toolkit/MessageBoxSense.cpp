@@ -500,7 +500,32 @@ void reportDrawFailure(MessageBoxSense& box) {
     }
 }
 
-void runModalLoop(MessageBoxSense& box) {
+// What the box's loop takes that is not for the box: the application's notifications (the
+// workers' reports among them) and a close of the program's window. They are posted again, in
+// their order, once the box is gone, so that the program's own loop handles them as if no box
+// had been up.
+class HeldMessages {
+public:
+    void hold(const MSG& msg) { messages_.push_back(msg); }
+
+    void postAgain() {
+        // Notifications still queued came after the held ones: they keep their place behind them.
+        MSG msg{};
+        while (PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE)) {
+            messages_.push_back(msg);
+        }
+        for (const MSG& held : std::exchange(messages_, {})) {
+            PostMessageW(held.hwnd, held.message, held.wParam, held.lParam);
+        }
+    }
+
+private:
+    std::vector<MSG> messages_;
+};
+
+enum class LoopEnd { answered, quit, closed };
+
+LoopEnd runModalLoop(MessageBoxSense& box, HeldMessages& held) {
     reportDrawFailure(box);
     MSG msg{};
     for (;;) {
@@ -511,13 +536,20 @@ void runModalLoop(MessageBoxSense& box) {
             exitAfterFatalMessage();
         }
         if (msg.message == WM_QUIT) {
-            return;
+            return LoopEnd::quit;
+        }
+        if (msg.message == WM_USER && msg.wParam == messageBoxAnswered) {
+            return LoopEnd::answered;
         }
         if (msg.message == WM_USER) {
-            if (msg.wParam == messageBoxAnswered) {
-                return;
-            }
-            continue; // the application's notifications are lost while the box waits
+            held.hold(msg);
+            continue;
+        }
+        // The program is asked to close (its close button, the session's end): the question goes
+        // unanswered, and the program's own loop closes it, keeping what it keeps.
+        if (msg.message == WM_CLOSE && msg.hwnd != nullptr && msg.hwnd == mainWindow) {
+            held.hold(msg);
+            return LoopEnd::closed;
         }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
@@ -545,8 +577,14 @@ int showMessageBoxSense(const std::wstring& caption, const std::wstring& text, i
     shown.show();
     if (mainWindowInOtherProcess()) {
         WaitForSingleObject(messageBoxEvent, INFINITE);
-    } else {
-        runModalLoop(shown.box());
+        return shown.close();
     }
-    return shown.close();
+    HeldMessages held;
+    if (runModalLoop(shown.box(), held) == LoopEnd::closed) {
+        MotionLockGuard lock;
+        boxResult = 0;
+    }
+    const int answer = shown.close();
+    held.postAgain();
+    return answer;
 }

@@ -107,8 +107,10 @@ private:
 
 // Shows the box and waits, in a message loop on the calling thread, until a button is tapped:
 // 1 for the button with element id 1 ("OK", "Yes", "Retry"), 0 for the other one. WM_QUIT ends
-// the wait too and gives the previous answer; other WM_USER messages are dropped. Afterwards the
-// screen is repainted. A bad button set, no display frame, or a window that can't be created:
-// nothing is shown and 0 comes back at once. Safe to unwind (TerminateThread of the asking
-// thread): the frame no longer shows the box and the screen is asked back.
+// the wait too and gives the previous answer. WM_CLOSE for mainWindow ends it with 0. Other
+// WM_USER messages and that WM_CLOSE are held, and posted again in their order once the box is
+// gone, for the caller's loop to handle. Afterwards the screen is repainted. A bad button set, no
+// display frame, or a window that can't be created: nothing is shown and 0 comes back at once. Safe
+// to unwind (TerminateThread of the asking thread): the frame no longer shows the box and the
+// screen is asked back.
 int showMessageBoxSense(const std::wstring& caption, const std::wstring& text, int buttons);

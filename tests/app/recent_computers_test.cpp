@@ -177,7 +177,7 @@ protected:
 
 // A send adds a row, a tap on a row fills the fields without sending; a tap-and-hold asks, and
 // only a tap of its own answers (the finger that held the row lifts over the box): No keeps the
-// row, Yes forgets it.
+// row, Yes forgets it. A report that came while the question was up is shown once it is answered.
 TEST_F(RecentPanelTest, ASendAddsARowATapFillsTheFieldsAndHoldAndYesForgetsIt) {
     LoopScript script;
     script.waitFor(statusIs(statusReadyToSend)).then([] {
@@ -225,6 +225,9 @@ TEST_F(RecentPanelTest, ASendAddsARowATapFillsTheFieldsAndHoldAndYesForgetsIt) {
             .then([held] {
                 EXPECT_EQ(shownBox()->text, forgetQuestion);
                 touch(PointerAction::up, *held);
+                // A report of the connection worker comes while the question is up.
+                PostThreadMessageW(GetCurrentThreadId(), WM_USER, workerStatusReport,
+                                   reinterpret_cast<LPARAM>(statusCantEstablishConnection));
             })
             .then([] { platform::clock::advance(400); })
             .then([] { EXPECT_NE(shownBox(), nullptr) << "lifting the finger answered"; });
@@ -235,6 +238,7 @@ TEST_F(RecentPanelTest, ASendAddsARowATapFillsTheFieldsAndHoldAndYesForgetsIt) {
                 EXPECT_EQ(row(0)->captionLabel->text, newer.host);
                 EXPECT_EQ(fieldText(hostFieldId), L"typed") << "the held row was tapped";
                 EXPECT_EQ(hostsAfterRestart().size(), rowsLeft);
+                EXPECT_EQ(statusText(), statusCantEstablishConnection) << "the report was lost";
             });
     }
     EXPECT_FALSE(runProgram(script));

@@ -4,6 +4,7 @@
 #include "ConnectionWorker.h"
 #include "DisplayFrame.h"
 #include "MainScreen.h"
+#include "MessageBoxSense.h"
 #include "MessageLoop.h"
 #include "RecentPanel.h"
 #include "ScreenReport.h"
@@ -86,8 +87,9 @@ void MagicPacketApp::sendPacket() {
     WakeDelivery delivery;
     const SendOutcome outcome = sendMagicPacket(typed.host, typed.mac, typed.port, &delivery);
     if (outcome == SendOutcome::sendFailed) {
-        // The network may come back: the user is told and can try again, losing nothing.
-        showMessage(sendFailedMessage, sendFailedCaption, false);
+        // The network may come back: the user is told and can try again, losing nothing. The
+        // toolkit's box, whose loop still takes the close button and the session's end.
+        showMessageBoxSense(sendFailedCaption, sendFailedMessage, messageBoxOk);
     }
     if (outcome == SendOutcome::sent) {
         rememberRecentComputer(typed);

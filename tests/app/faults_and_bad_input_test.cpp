@@ -191,7 +191,8 @@ TEST_F(FaultsTest, AnUnreadableFileIsSetAsideAndAReadOnlyFolderKeepsTheSavedSett
 // A machine of its own network, in which no interface is up and no route leads anywhere: the
 // connection gives up after its timeout with Send off. Then, with a connection reported up, a
 // name that can't be looked up is told as not found, and a datagram that sendto refuses is told
-// in a box; the program goes on with nothing lost.
+// in the toolkit's box; the program goes on with nothing lost, and a close while the box is up
+// ends it keeping the texts.
 TEST_F(FaultsTest, WithoutANetworkTheConnectionGivesUpAndLookupsAndSendsAreToldAsFailures) {
     inANetworkOfItsOwn([](TestNetwork&) {
         platform::net::useRealConnectionManager();
@@ -203,22 +204,35 @@ TEST_F(FaultsTest, WithoutANetworkTheConnectionGivesUpAndLookupsAndSendsAreToldA
         EXPECT_FALSE(runProgram(first));
         platform::net::scriptConnectionManager(connectionsSeen({internet(0x10)}));
         LoopScript script;
-        script.waitFor(statusIs(statusReadyToSend))
-            .then([] {
-                setFields({L"wol.example.net", L"00:11:22:33:44:55", L"9"});
-                theApplication->onEvent(findElementById(sendButtonId), widgetTapped);
-                EXPECT_EQ(statusText(), statusHostNotFound);
-                EXPECT_TRUE(shownBoxes().empty());
-                setFieldText(hostFieldId, L"10.1.2.3");
-                theApplication->onEvent(findElementById(sendButtonId), widgetTapped);
-            })
-            .waitFor(statusIs(sendFailedMessage))
-            .then([] { EXPECT_EQ(fieldText(hostFieldId), L"10.1.2.3"); });
-        EXPECT_FALSE(runProgram(script));
-        const auto boxes = shownBoxes();
-        EXPECT_EQ(boxes.size(), 1u);
-        return !boxes.empty() && boxes[0].text == sendFailedMessage &&
-               boxes[0].caption == sendFailedCaption;
+        script.waitFor(statusIs(statusReadyToSend)).then([] {
+            setFields({L"wol.example.net", L"00:11:22:33:44:55", L"9"});
+            theApplication->onEvent(findElementById(sendButtonId), widgetTapped);
+            EXPECT_EQ(statusText(), statusHostNotFound);
+            EXPECT_EQ(shownBox(), nullptr);
+            setFieldText(hostFieldId, L"10.1.2.3");
+        });
+        tapSend(script);
+        script.waitFor(bounded([] { return boxButton(0).has_value(); }, "the box")).then([] {
+            EXPECT_EQ(shownBox()->caption, sendFailedCaption);
+            EXPECT_EQ(shownBox()->text, sendFailedMessage);
+        });
+        tapBoxButton(script, 0);
+        script.waitFor(statusIs(sendFailedMessage)).then([] {
+            EXPECT_EQ(fieldText(hostFieldId), L"10.1.2.3");
+            setFieldText(portFieldId, L"7");
+        });
+        // Again, and the window is closed while the box is up: the program ends as from its
+        // own loop, keeping the texts.
+        tapSend(script);
+        script.waitFor(bounded([] { return boxButton(0).has_value(); }, "the second box")).then([] {
+            PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+        });
+        untilTheEnd(script);
+        EXPECT_TRUE(runProgram(script));
+        EXPECT_TRUE(shownBoxes().empty()) << "a native box, whose loop takes no close";
+        restart();
+        return SettingsKey::open()->readFields() ==
+               StoredFields{L"10.1.2.3", L"00:11:22:33:44:55", L"7"};
     });
 }
 

@@ -1,15 +1,58 @@
 #include "SettingsStore.h"
 
-#include <algorithm>
+#include <array>
 #include <utility>
+#include <string_view>
 #include <vector>
 
 namespace {
 
 constexpr const wchar_t* showInfoName = L"showInfo";
+constexpr const wchar_t* fieldsName = L"lastFields";
+// Where older versions kept the texts, one value each.
 constexpr const wchar_t* hostName = L"lastIP";
 constexpr const wchar_t* macName = L"lastMAC";
 constexpr const wchar_t* portName = L"lastPort";
+
+constexpr std::size_t lengthDigitsMax = 5;
+// A value this long is no settings text: it reads as damaged rather than being taken in.
+constexpr std::size_t storedTextMax = 65536;
+
+// "<host length> <MAC length> <port length> <host><MAC><port>"; NULs after the texts are a
+// terminator another tool wrote.
+std::optional<StoredFields> parseFields(std::wstring_view text) {
+    std::array<std::size_t, 3> lengths{};
+    for (std::size_t& length : lengths) {
+        std::size_t digits = 0;
+        while (digits < text.size() && digits <= lengthDigitsMax && text[digits] >= L'0' &&
+               text[digits] <= L'9') {
+            length = length * 10 + static_cast<std::size_t>(text[digits] - L'0');
+            ++digits;
+        }
+        if (digits == 0 || digits > lengthDigitsMax || digits == text.size() ||
+            text[digits] != L' ') {
+            return std::nullopt;
+        }
+        text.remove_prefix(digits + 1);
+    }
+    const std::size_t total = lengths[0] + lengths[1] + lengths[2];
+    if (text.size() < total || text.find_first_not_of(L'\0', total) != std::wstring_view::npos) {
+        return std::nullopt;
+    }
+    return StoredFields{std::wstring(text.substr(0, lengths[0])),
+                        std::wstring(text.substr(lengths[0], lengths[1])),
+                        std::wstring(text.substr(lengths[0] + lengths[1], lengths[2]))};
+}
+
+std::wstring fieldsText(const StoredFields& fields) {
+    return std::to_wstring(fields.host.size()) + L" " + std::to_wstring(fields.mac.size()) + L" " +
+           std::to_wstring(fields.port.size()) + L" " + fields.host + fields.mac + fields.port;
+}
+
+// Longer texts than the reader takes read back empty, as each value of older versions did.
+std::wstring within(const std::wstring& text, std::size_t capacity) {
+    return text.size() <= capacity ? text : std::wstring();
+}
 
 } // namespace
 
@@ -57,36 +100,73 @@ bool SettingsKey::clearShowInfo() {
 }
 
 StoredFields SettingsKey::readFields() const {
-    return {readText(hostName, hostCapacity), readText(macName, macCapacity),
-            readText(portName, portCapacity)};
+    if (const std::optional<std::wstring> stored = readText(fieldsName, storedTextMax)) {
+        const std::optional<StoredFields> fields = parseFields(*stored);
+        if (!fields) {
+            return {};
+        }
+        return {within(fields->host, hostCapacity), within(fields->mac, macCapacity),
+                within(fields->port, portCapacity)};
+    }
+    const auto oldText = [this](const wchar_t* name, std::size_t capacity) {
+        std::wstring text = readText(name, storedTextMax).value_or(L"");
+        // Texts stored by other tools may carry their terminator.
+        while (!text.empty() && text.back() == L'\0') {
+            text.pop_back();
+        }
+        return within(text, capacity);
+    };
+    return {oldText(hostName, hostCapacity), oldText(macName, macCapacity),
+            oldText(portName, portCapacity)};
 }
 
 bool SettingsKey::writeFields(const StoredFields& fields) {
-    const bool host = writeText(hostName, fields.host);
-    const bool mac = writeText(macName, fields.mac);
-    const bool port = writeText(portName, fields.port);
-    return host && mac && port;
-}
-
-std::wstring SettingsKey::readText(const wchar_t* name, std::size_t capacity) const {
-    std::vector<WCHAR> buffer(capacity);
-    DWORD type = 0;
-    DWORD size = static_cast<DWORD>(capacity * sizeof(WCHAR));
-    const LONG result =
-        RegQueryValueExW(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size);
-    if (result != ERROR_SUCCESS || type != REG_SZ) {
-        return {};
-    }
-    std::wstring text(buffer.data(), std::min<std::size_t>(size / sizeof(WCHAR), capacity));
-    // Texts stored by other tools may carry their terminator.
-    while (!text.empty() && text.back() == L'\0') {
-        text.pop_back();
-    }
-    return text;
-}
-
-bool SettingsKey::writeText(const wchar_t* name, const std::wstring& text) {
+    const std::wstring text = fieldsText(fields);
     // Stored without a terminating NUL; readers take the length from the byte count.
-    return RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
-                          static_cast<DWORD>(text.size() * sizeof(WCHAR))) == ERROR_SUCCESS;
+    if (RegSetValueExW(key_, fieldsName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
+                       static_cast<DWORD>(text.size() * sizeof(WCHAR))) != ERROR_SUCCESS) {
+        return false;
+    }
+    // Only now: a program killed before this point still finds the texts, in either form.
+    bool removed = true;
+    for (const wchar_t* name : {hostName, macName, portName}) {
+        removed = removeValue(name) && removed;
+    }
+    return removed;
+}
+
+// Nothing when the value is missing; an empty text when it is no text or too long.
+std::optional<std::wstring> SettingsKey::readText(const wchar_t* name, std::size_t capacity) const {
+    // Another process may make the value longer between the two calls: it is read again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        DWORD type = 0;
+        DWORD size = 0;
+        const LONG sized = RegQueryValueExW(key_, name, nullptr, &type, nullptr, &size);
+        if (sized == ERROR_FILE_NOT_FOUND) {
+            return std::nullopt;
+        }
+        if (sized != ERROR_SUCCESS || type != REG_SZ || size > capacity * sizeof(WCHAR)) {
+            return std::wstring();
+        }
+        std::vector<WCHAR> buffer(size / sizeof(WCHAR) + 1);
+        size = static_cast<DWORD>(buffer.size() * sizeof(WCHAR));
+        const LONG result = RegQueryValueExW(key_, name, nullptr, &type,
+                                             reinterpret_cast<BYTE*>(buffer.data()), &size);
+        if (result == ERROR_FILE_NOT_FOUND) {
+            return std::nullopt;
+        }
+        if (result != ERROR_MORE_DATA) {
+            return result == ERROR_SUCCESS && type == REG_SZ
+                       ? std::wstring(buffer.data(), size / sizeof(WCHAR))
+                       : std::wstring();
+        }
+    }
+    return std::wstring();
+}
+
+bool SettingsKey::removeValue(const wchar_t* name) {
+    if (RegQueryValueExW(key_, name, nullptr, nullptr, nullptr, nullptr) == ERROR_FILE_NOT_FOUND) {
+        return true;
+    }
+    return RegDeleteValueW(key_, name) == ERROR_SUCCESS;
 }

@@ -1,6 +1,13 @@
 // The settings kept between runs, in the registry key HKEY_LOCAL_MACHINE\SOFTWARE\Dawnbell:
 // whether the data-connection question is still to be asked (showInfo) and the host, MAC and
-// port texts of the last Quit (lastIP, lastMAC, lastPort).
+// port texts of the last Quit.
+//
+// The three texts are one REG_SZ value, lastFields, so that they are stored in one atomic write
+// (a program killed while saving never leaves the host of one computer with the MAC address of
+// another): "<host length> <MAC length> <port length> <host><MAC><port>", lengths in UTF-16
+// units, so that the texts may hold anything. Older versions kept them as three values
+// (lastIP, lastMAC, lastPort): those are read where lastFields is missing, and removed once
+// lastFields is written.
 //
 // A SettingsKey is the open key; it is created when missing and closed when the object goes.
 // The user is never told of a failure: a key that can't be opened is an empty optional, values
@@ -46,8 +53,8 @@ public:
 
 private:
     explicit SettingsKey(HKEY key) : key_(key) {}
-    std::wstring readText(const wchar_t* name, std::size_t capacity) const;
-    bool writeText(const wchar_t* name, const std::wstring& text);
+    std::optional<std::wstring> readText(const wchar_t* name, std::size_t capacity) const;
+    bool removeValue(const wchar_t* name);
 
     HKEY key_ = nullptr;
 };

@@ -39,7 +39,7 @@ TEST_F(MainScreenTest, TheQuestionIsAskedUntilYesAndNoEndsTheProgramStoringNothi
     untilTheEnd(no);
     EXPECT_TRUE(runProgram(no));
     EXPECT_EQ(storedValue(L"showInfo"), std::nullopt);
-    EXPECT_EQ(storedValue(L"lastIP"), std::nullopt);
+    EXPECT_EQ(storedValue(L"lastFields"), std::nullopt);
     EXPECT_TRUE(platform::net::connectionManagerCalls().queryBufferSizes.empty());
 
     restart();
@@ -160,7 +160,7 @@ TEST_F(MainScreenTest, SendTakesTheFieldsToTheReceiverAndEachOutcomeToTheStatusL
 }
 
 // Quit and the window manager's close button (or the session's end: SIGTERM, which the device
-// turns into the same WM_CLOSE) keep the typed texts, even empty ones (stored with byte count 0),
+// turns into the same WM_CLOSE) keep the typed texts, even empty ones (stored with length 0),
 // and the recent computers; notifications of other codes or widgets do nothing.
 TEST_F(MainScreenTest, QuitAndCloseKeepTheTypedTextsAndTheRecentComputersForTheNextRun) {
     LoopbackReceiver receiver;
@@ -192,8 +192,11 @@ TEST_F(MainScreenTest, QuitAndCloseKeepTheTypedTextsAndTheRecentComputersForTheN
         });
         untilTheEnd(script);
         EXPECT_TRUE(runProgram(script)) << quit;
-        EXPECT_EQ(storedValue(L"lastMAC"), std::vector<BYTE>{}) << quit;
-        EXPECT_EQ(storedValue(L"lastPort"), std::vector<BYTE>{}) << quit;
+        const std::wstring stored = L"15 0 0 wol.example.net";
+        const auto* bytes = reinterpret_cast<const BYTE*>(stored.data());
+        EXPECT_EQ(storedValue(L"lastFields"),
+                  std::vector<BYTE>(bytes, bytes + stored.size() * sizeof(WCHAR)))
+            << quit;
 
         restart();
         LoopScript next;

@@ -56,14 +56,44 @@ TEST_F(SettingsStore, TheClearedQuestionIsOneZeroByteAndEachValueIsKeptByTheOthe
     EXPECT_TRUE(key->showInfo()) << "any byte but zero asks";
     const DWORD zero = 0;
     raw(L"showInfo", REG_DWORD, &zero, sizeof zero);
-    const BYTE port[4] = {'9', 0, 0, 0};
-    raw(L"lastPort", REG_BINARY, port, sizeof port);
+    const BYTE notText[4] = {'9', 0, 0, 0};
+    raw(L"lastFields", REG_BINARY, notText, sizeof notText);
     EXPECT_TRUE(reopened().showInfo());
-    EXPECT_EQ(reopened().readFields().port, L"");
+    EXPECT_EQ(reopened().readFields(), StoredFields{});
     // One character beyond the host reader's buffer reads back empty.
     EXPECT_TRUE(SettingsKey::open()->writeFields(
         {std::wstring(SettingsKey::hostCapacity + 1, L'h'), L"m", L"9"}));
     EXPECT_EQ(reopened().readFields(), (StoredFields{L"", L"m", L"9"}));
+}
+
+// The three texts are one value, written at once, holding any characters. The three values of
+// older versions (here as regedit writes texts, with their terminator) are read where it is
+// missing, and go when it is written. A damaged one reads as empty texts.
+TEST_F(SettingsStore, TheTextsAreOneValueAndTheThreeValuesOfOlderVersionsAreReadUntilItIsWritten) {
+    const auto setText = [](const wchar_t* name, const std::wstring& text) {
+        raw(name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR)));
+    };
+    ASSERT_TRUE(SettingsKey::open().has_value());
+    setText(L"lastIP", L"old.host");
+    setText(L"lastMAC", L"00:11:22:33:44:55");
+    setText(L"lastPort", L"7");
+    EXPECT_EQ(reopened().readFields(), (StoredFields{L"old.host", L"00:11:22:33:44:55", L"7"}));
+    const StoredFields any{std::wstring(L"h 1\0x", 5), L"", std::wstring(L"9\0", 2)};
+    EXPECT_TRUE(reopened().writeFields(any));
+    EXPECT_EQ(reopened().readFields(), any);
+    for (const wchar_t* old : {L"lastIP", L"lastMAC", L"lastPort"}) {
+        EXPECT_EQ(raw(old).second, 0u) << "left behind: " << old;
+    }
+    EXPECT_EQ(raw(L"lastFields"), std::make_pair(DWORD{REG_SZ}, DWORD{13 * sizeof(WCHAR)}));
+    setText(L"lastFields", L"3 17 2 new00:11:22:33:44:5512");
+    EXPECT_EQ(reopened().readFields(), (StoredFields{L"new", L"00:11:22:33:44:55", L"12"}));
+    setText(L"lastIP", L"older.host");
+    EXPECT_EQ(reopened().readFields().host, L"new") << "the older form is read only without it";
+    for (const wchar_t* damaged :
+         {L"3 17 2 new00:11", L"3 17 new", L"3 17 2 new00:11:22:33:44:55123", L"999999 0 0 x"}) {
+        setText(L"lastFields", damaged);
+        EXPECT_EQ(reopened().readFields(), StoredFields{}) << damaged;
+    }
 }
 
 } // namespace

@@ -18,7 +18,8 @@ utf16_hex() {
   printf '%s' "${hex%,}"
 }
 
-# The settings of a user who answered the question before and last typed host, MAC and PORT.
+# The settings of a user who answered the question before and last typed host, MAC and PORT,
+# as older versions kept them: three values.
 seed_settings() {
   local settings=$1 port=$2
   cat >"$settings" <<EOF
@@ -80,7 +81,7 @@ session() {
   wait_fact "text 201" "$(row_text "$port_a")"
   [ "$(fact "text 202")" = none ] || fail "a third row"
   scroll_to_quit_and_tap_it
-  stored_text lastPort "$port_b" "$settings" || fail "Quit did not keep the port"
+  stored_fields "$host_text" "$mac_text" "$port_b" "$settings" || fail "Quit did not keep the port"
 
   # Second start: the older row, Send wakes A again; the window's close button keeps A's port.
   start_program "$work/program/dawnbell" "$work/second.log"
@@ -93,7 +94,7 @@ session() {
   "$xclose" "$window"
   wait_for_exit
   [ "$exit_status" -eq 0 ] || fail "closing the window ended the program with status $exit_status"
-  stored_text lastPort "$port_a" "$settings" || fail "closing the window lost the typed port"
+  stored_fields "$host_text" "$mac_text" "$port_a" "$settings" || fail "closing the window lost the typed port"
 
   # Third start: B's row (now the older one), then the end of the session.
   start_program "$work/program/dawnbell" "$work/third.log"
@@ -103,7 +104,7 @@ session() {
   kill -TERM "$pid"
   wait_for_exit
   [ "$exit_status" -eq 0 ] || fail "SIGTERM ended the program with status $exit_status"
-  stored_text lastPort "$port_b" "$settings" || fail "SIGTERM lost the typed port"
+  stored_fields "$host_text" "$mac_text" "$port_b" "$settings" || fail "SIGTERM lost the typed port"
   grep -a -c '^"computer[0-9]*"=' "$settings" | grep -qx 2 || fail "the settings do not hold two rows"
 }
 

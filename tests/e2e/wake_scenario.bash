@@ -252,6 +252,12 @@ stored_text() {
   [ "$stored," = "$expected" ] && grep -a -x -F "; $name = \"$text\"" "$settings" >/dev/null
 }
 
+# Whether the settings file holds HOST, MAC and PORT as the program stores the three texts: one
+# value, their lengths first.
+stored_fields() {
+  stored_text lastFields "${#1} ${#2} ${#3} $1$2$3" "$4"
+}
+
 # Every widget of the main screen lies across the screen's width, and the fields keep the same
 # margin on both sides.
 check_screen_fits() {
@@ -327,9 +333,7 @@ first_run() {
 
   scroll_to_quit_and_tap_it
   local settings=$work/device/registry.reg
-  stored_text lastIP "$host_text" "$settings" || fail "the host is not in the settings"
-  stored_text lastMAC "$mac_text" "$settings" || fail "the MAC is not in the settings"
-  stored_text lastPort "$port" "$settings" || fail "the port is not in the settings"
+  stored_fields "$host_text" "$mac_text" "$port" "$settings" || fail "the texts are not in the settings"
   echo "$port" >"$work/typed-port"
 }
 

@@ -1,8 +1,9 @@
 // The settings under kills: a process saving them over and over is killed at random moments;
 // each time a fresh process must find a file that parses and every value whole, either as it
-// was last saved or as it was being saved, never torn and never missing once written, and the
-// temporaries of the cut-off write gone. The recent computers, changed after each save, must be
-// the list as it was or as the cut-off change makes it: no row lost, torn or out of order.
+// was last saved or as it was being saved, never torn and never missing once written (the three
+// texts all from the same save), and the temporaries of the cut-off write gone. The recent
+// computers, changed after each save, must be the list as it was or as the cut-off change makes
+// it: no row lost, torn or out of order.
 #include "support/Kill.h"
 #include "support/SettingsRounds.h"
 #include "kernel/Paths.h"
@@ -123,6 +124,12 @@ TEST_F(SettingsKillTest, AfterEveryKillEachValueIsWholeAsLastSavedOrAsBeingSaved
                 << name << " is neither " << last.at(name) << " nor " << next.at(name) << " but "
                 << value;
         }
+        // The three texts are saved together: never the host of one save with the MAC of another.
+        const auto texts = [](const StoreView& store) {
+            return store.at("lastIP") + " " + store.at("lastMAC") + " " + store.at("lastPort");
+        };
+        EXPECT_TRUE(texts(found) == texts(last) || texts(found) == texts(next))
+            << "the texts of two saves: " << texts(found);
         known = found;
         knownList = found.at("recent") == nextList.shown() ? nextList : lastList;
     }

@@ -13,6 +13,9 @@
 namespace {
 
 constexpr std::size_t orderDigitsMax = 20; // the largest 64-bit number
+// Orders grow by one per send. A list whose newest order is above this (written by hand, or by
+// a broken tool) is numbered again from 1: near the end of the range no newer order would fit.
+constexpr std::uint64_t highestOrderKept = std::uint64_t{1} << 62;
 
 std::wstring valueName(std::size_t slot) {
     return L"computer" + std::to_wstring(slot + 1);
@@ -124,7 +127,7 @@ private:
 enum class Entry { missing, damaged, read };
 
 Entry readEntry(HKEY key, std::size_t slot, StoredRow& row) {
-    std::wstring buffer(RecentComputers::textCapacity, L'\0');
+    std::wstring buffer(RecentComputers::textCapacity + 1, L'\0'); // and a terminator
     DWORD type = 0;
     DWORD size = static_cast<DWORD>(buffer.size() * sizeof(WCHAR));
     const LONG result = RegQueryValueExW(key, valueName(slot).c_str(), nullptr, &type,
@@ -136,6 +139,10 @@ Entry readEntry(HKEY key, std::size_t slot, StoredRow& row) {
         return Entry::damaged;
     }
     buffer.resize(size / sizeof(WCHAR));
+    // A text written by regedit or another tool carries its terminating NUL.
+    while (!buffer.empty() && buffer.back() == L'\0') {
+        buffer.pop_back();
+    }
     std::optional<StoredRow> parsed = parseRow(buffer);
     if (!parsed) {
         return Entry::damaged;
@@ -180,16 +187,32 @@ void RecentComputers::load() {
         const bool known = std::any_of(rows_.begin(), rows_.end(), [&](const StoredFields& row) {
             return sameComputer(row, entry.row.fields);
         });
-        if (!known) { // an older copy of a computer gives its slot up
+        if (!known) {
             rows_.push_back(entry.row.fields);
             slots_.push_back({entry.row.order, entry.slot});
+        } else {
+            // An older copy of a computer goes: forgetting the computer must not bring it back.
+            RegDeleteValueW(key.get(), valueName(entry.slot).c_str());
         }
+    }
+    if (!slots_.empty() && slots_.front().order > highestOrderKept) {
+        renumber();
     }
     if (!leftOut.empty()) {
         std::fprintf(stderr,
                      "Dawnbell: recent computers that could not be read are left out: %ls\n",
                      leftOut.c_str());
     }
+}
+
+// Oldest first, one value at a time: a program killed meanwhile finds the rows renumbered so far
+// at 1 to k, below the newer ones, which still hold their orders.
+void RecentComputers::renumber() {
+    for (std::size_t row = rows_.size(); row-- > 0;) {
+        slots_[row].order = rows_.size() - row;
+        store(rows_[row], slots_[row]);
+    }
+    nextOrder_ = rows_.size() + 1;
 }
 
 std::size_t RecentComputers::freeSlot() const {

@@ -4,9 +4,11 @@
 // named computer1 to computer10 by the slot it occupies. Its text is
 //   <order> <MAC> <port> <host>
 // (the port may be empty; the host comes last, so it may hold anything): the highest order is
-// the newest computer. Every change of the list is one registry write of one value, which the
-// registry makes atomic, so a program killed while it saves the list finds each computer that
-// was there before it, whole, at the next start.
+// the newest computer. A text that ends in NULs (as regedit writes one) is read without them; of
+// two copies of one computer the older is deleted when the list is read; a list whose orders
+// come near the end of their range is numbered again from 1 when it is read. Every change of the
+// list is one registry write of one value, which the registry makes atomic, so a program killed
+// while it saves the list finds each computer that was there before it, whole, at the next start.
 //
 // The texts are the ones the user typed, blanks around them taken off. The same host (letter
 // case aside), MAC address and port make one computer, however the MAC was written.
@@ -49,6 +51,7 @@ private:
         std::uint64_t order = 0;
         std::size_t number = 0; // 0 to maxRows - 1
     };
+    void renumber();
     std::size_t freeSlot() const;
     bool store(const StoredFields& fields, const Slot& slot);
 

@@ -1,7 +1,7 @@
 // The recent computers: the list as the registry keeps it across starts (order, one row per
-// computer, the oldest dropped, damaged entries left out and the rest kept), and the panel on the
-// main screen: a send adds a row, a tap fills the fields without sending, a tap-and-hold forgets
-// on Yes only, a long host stays inside its row.
+// computer, the oldest dropped, damaged entries left out and the rest kept, what regedit writes
+// read), and the panel on the main screen: a send adds a row, a tap fills the fields without
+// sending, a tap-and-hold forgets on Yes only, a long host stays inside its row.
 #include "support/LoopbackReceiver.h"
 #include "MyItem.h"
 #include "support/Program.h"
@@ -125,6 +125,36 @@ TEST_F(RecentComputersTest, DamagedEntriesAreLeftOutAndTheOthersStay) {
     ASSERT_EQ(hosts.size(), 9u);
     EXPECT_EQ(hosts[7], L"kept-newer.lan");
     EXPECT_EQ(hosts[8], L"kept-older.lan");
+}
+
+// What a person or regedit writes is read: a text with its terminating NUL is a row; of two
+// copies of one computer the older is deleted (a forgotten computer never comes back); an order
+// at the end of its range does not keep a row on top of the newer ones.
+TEST_F(RecentComputersTest, RegeditTextsCopiesAndOrdersAtTheEndOfTheirRangeAreReadSoundly) {
+    const std::wstring entries[] = {
+        std::wstring(L"3 00:11:22:33:44:01 9 nul.lan\0", 30),
+        L"18446744073709551615 00:11:22:33:44:02 9 pinned.lan",
+        L"2 00-11-22-33-44-01 9 NUL.LAN",
+    };
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, RecentComputers::keyPath, 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    for (int i = 0; i < 3; ++i) {
+        RegSetValueExW(key, (L"computer" + std::to_wstring(i + 1)).c_str(), 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(entries[i].data()),
+                       static_cast<DWORD>(entries[i].size() * sizeof(WCHAR)));
+    }
+    RegCloseKey(key);
+    EXPECT_EQ(hostsAfterRestart(), (std::vector<std::wstring>{L"pinned.lan", L"nul.lan"}));
+    RecentComputers list;
+    list.load();
+    EXPECT_TRUE(list.remember(computer(5)));
+    EXPECT_EQ(hostsAfterRestart(),
+              (std::vector<std::wstring>{computer(5).host, L"pinned.lan", L"nul.lan"}));
+    list.load();
+    EXPECT_TRUE(list.forget(2));
+    EXPECT_EQ(hostsAfterRestart(), (std::vector<std::wstring>{computer(5).host, L"pinned.lan"}));
 }
 
 // ---- The panel on the main screen ------------------------------------------------------------

@@ -145,8 +145,9 @@ void followPressOnRecentRow(const MSG& press) {
     cancelTheTap(*section);
     const int answer = showMessageBoxSense(forgetCaption, forgetQuestion, messageBoxYesNo);
     if (!IsWindow(mainWindow)) {
-        // The window was closed while the question was up, and the question's loop took the
-        // end of the program with it: the program ends now, as from its own loop.
+        // The window went while the question was up, and the question's loop took the quit
+        // message with it: the program ends now, as from its own loop. (A close is handed back
+        // to the program's loop instead.)
         theApplication->onClose();
         PostQuitMessage(0);
         return;

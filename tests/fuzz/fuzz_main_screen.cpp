@@ -253,9 +253,9 @@ private:
     }
 
     // One try of the settling: true once the finger is up, nothing moves, no field is being
-    // edited, no tap waits to be delivered and the motion timer has stopped. A forget question
-    // is answered No (the list stays full); an edit still open is ended as a user would: shift
-    // off, then a tap on the header.
+    // edited, no tap waits to be delivered and the motion timer has stopped. A box is answered
+    // with its last button (a forget question No: the list stays full; a failed send OK); an
+    // edit still open is ended as a user would: shift off, then a tap on the header.
     bool settle() {
         if (++settleTries_ > 2000) { // a minute of the clock: no fling lasts that long
             fail("the screen never comes to rest");
@@ -278,9 +278,10 @@ private:
         }
         if (fingerDown_) {
             pointer(op::up, lastPoint_);
-        } else if (box != nullptr && box->painted != 0 && box->buttonItems.size() == 2) {
+        } else if (box != nullptr && box->painted != 0 && !box->buttonItems.empty()) {
             platform::clock::advance(pastDoubleTapMs);
-            pointer(op::down, tapPoint_ = centreOf(box->buttonPlace(1)));
+            const size_t last = box->buttonItems.size() - 1;
+            pointer(op::down, tapPoint_ = centreOf(box->buttonPlace(last)));
         } else if (box != nullptr || animating) {
             platform::clock::advance(settleTickMs);
         } else if (fieldsBeingEdited() > 0) {

@@ -1,8 +1,8 @@
 #include "SettingsStore.h"
 
 #include <array>
-#include <utility>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {

@@ -28,3 +28,51 @@ struct MIB_IPADDRTABLE {
     MIB_IPADDRROW table[1];
 };
 using PMIB_IPADDRTABLE = MIB_IPADDRTABLE*;
+
+// MIB_IPNETROW's dwType: how the neighbour entry came to be.
+inline constexpr DWORD MIB_IPNET_TYPE_OTHER = 1;
+inline constexpr DWORD MIB_IPNET_TYPE_INVALID = 2; // asked, never answered
+inline constexpr DWORD MIB_IPNET_TYPE_DYNAMIC = 3; // learnt from an answer
+inline constexpr DWORD MIB_IPNET_TYPE_STATIC = 4;  // set by hand
+
+inline constexpr DWORD MAXLEN_PHYSADDR = 8;
+
+// One entry of the neighbour (ARP) table: an IPv4 address (network byte order) and the hardware
+// address that answers for it on interface dwIndex.
+struct MIB_IPNETROW {
+    DWORD dwIndex;
+    DWORD dwPhysAddrLen;
+    BYTE bPhysAddr[MAXLEN_PHYSADDR];
+    DWORD dwAddr;
+    DWORD dwType;
+};
+using PMIB_IPNETROW = MIB_IPNETROW*;
+
+struct MIB_IPNETTABLE {
+    DWORD dwNumEntries;
+    MIB_IPNETROW table[1];
+};
+using PMIB_IPNETTABLE = MIB_IPNETTABLE*;
+
+// MIB_IPFORWARDROW's dwForwardType.
+inline constexpr DWORD MIB_IPROUTE_TYPE_DIRECT = 3;   // the destination is on the link
+inline constexpr DWORD MIB_IPROUTE_TYPE_INDIRECT = 4; // through the next hop, a gateway
+
+// One route; addresses and mask in network byte order.
+struct MIB_IPFORWARDROW {
+    DWORD dwForwardDest;
+    DWORD dwForwardMask;
+    DWORD dwForwardPolicy;
+    DWORD dwForwardNextHop;
+    DWORD dwForwardIfIndex;
+    DWORD dwForwardType;
+    DWORD dwForwardProto;
+    DWORD dwForwardAge;
+    DWORD dwForwardNextHopAS;
+    DWORD dwForwardMetric1;
+    DWORD dwForwardMetric2;
+    DWORD dwForwardMetric3;
+    DWORD dwForwardMetric4;
+    DWORD dwForwardMetric5;
+};
+using PMIB_IPFORWARDROW = MIB_IPFORWARDROW*;

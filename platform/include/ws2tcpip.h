@@ -45,6 +45,25 @@ int getaddrinfo(const char* nodename, const char* servname, const ADDRINFOA* hin
                 PADDRINFOA* res);
 void freeaddrinfo(PADDRINFOA ai);
 
+// getnameinfo's flags and buffer sizes.
+inline constexpr int NI_NOFQDN = 0x01;
+inline constexpr int NI_NUMERICHOST = 0x02;
+inline constexpr int NI_NAMEREQD = 0x04; // fail rather than give the address as text
+inline constexpr int NI_NUMERICSERV = 0x08;
+inline constexpr int NI_DGRAM = 0x10;
+inline constexpr DWORD NI_MAXHOST = 1025;
+inline constexpr DWORD NI_MAXSERV = 32;
+
+// The name of an address (and of its port), into the caller's buffers. Returns 0, or a Winsock
+// error code (also left for WSAGetLastError): EAI_NONAME when NI_NAMEREQD is given and the
+// address has no name, WSAEFAULT when a buffer is too small. A TerminateThread ends the wait.
+int getnameinfo(const sockaddr* pSockaddr, int SockaddrLength, char* pNodeBuffer,
+                DWORD NodeBufferSize, char* pServiceBuffer, DWORD ServiceBufferSize, int Flags);
+
+// IPPROTO_IP options (setsockopt).
+inline constexpr int IP_MULTICAST_IF = 9; // an IPv4 address (network order) of the interface
+inline constexpr int IP_MULTICAST_TTL = 10;
+
 } // namespace platform::winsock
 
 using platform::winsock::addrinfo;
@@ -71,3 +90,13 @@ using platform::winsock::EAI_SOCKTYPE;
 
 using platform::winsock::freeaddrinfo;
 using platform::winsock::getaddrinfo;
+using platform::winsock::getnameinfo;
+using platform::winsock::IP_MULTICAST_IF;
+using platform::winsock::IP_MULTICAST_TTL;
+using platform::winsock::NI_DGRAM;
+using platform::winsock::NI_MAXHOST;
+using platform::winsock::NI_MAXSERV;
+using platform::winsock::NI_NAMEREQD;
+using platform::winsock::NI_NOFQDN;
+using platform::winsock::NI_NUMERICHOST;
+using platform::winsock::NI_NUMERICSERV;

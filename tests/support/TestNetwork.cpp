@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <linux/if_ether.h>
 #include <linux/if_packet.h>
 #include <net/if.h>
 #include <sched.h>
+#include <netinet/in.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -28,6 +31,66 @@ TestNetwork::~TestNetwork() {
     for (const auto& peer : peers_) {
         shell("ip netns del " + nameOf(peer));
     }
+    if (!hostsFolder_.empty()) {
+        shell("rm -rf " + hostsFolder_);
+    }
+}
+
+bool TestNetwork::addBridge(const std::string& bridge, const std::string& cidr) {
+    return shell("ip link add " + bridge + " type bridge") &&
+           shell("ip addr add " + cidr + " dev " + bridge) &&
+           shell("ip link set " + bridge + " up");
+}
+
+bool TestNetwork::addBridgedPeer(const std::string& peer, const std::string& bridge,
+                                 const std::string& peerCidr, const std::string& mac) {
+    const std::string local = "v" + peer;
+    peers_.push_back(peer);
+    return shell("ip netns add " + nameOf(peer)) && run("ip link set lo up", peer) &&
+           shell("ip link add " + local + " type veth peer name eth0 netns " + nameOf(peer)) &&
+           shell("ip link set " + local + " master " + bridge) &&
+           shell("ip link set " + local + " up") &&
+           (mac.empty() || run("ip link set eth0 address " + mac, peer)) &&
+           run("ip link set eth0 up", peer) &&
+           (peerCidr.empty() || run("ip addr add " + peerCidr + " dev eth0", peer));
+}
+
+int TestNetwork::udpSocketIn(const std::string& peer, int port) {
+    int fd = -1;
+    std::thread([&] {
+        const int space = open(("/run/netns/" + nameOf(peer)).c_str(), O_RDONLY | O_CLOEXEC);
+        if (space >= 0 && setns(space, CLONE_NEWNET) == 0) {
+            fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+            const int one = 1;
+            setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(static_cast<std::uint16_t>(port));
+            if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+                close(fd);
+                fd = -1;
+            }
+        }
+        close(space);
+    }).join();
+    return fd;
+}
+
+bool TestNetwork::useHostsFile(const std::string& hosts) {
+    hostsFolder_ = "/etc/netns/" + nameOf("names");
+    const std::string file = hostsFolder_ + "/hosts";
+    if (!shell("mkdir -p " + hostsFolder_)) {
+        return false;
+    }
+    FILE* out = std::fopen(file.c_str(), "w");
+    if (out == nullptr) {
+        return false;
+    }
+    std::fputs(hosts.c_str(), out);
+    std::fclose(out);
+    return unshare(CLONE_NEWNS) == 0 &&
+           mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           mount(file.c_str(), "/etc/hosts", nullptr, MS_BIND, nullptr) == 0;
 }
 
 std::string TestNetwork::nameOf(const std::string& peer) const {
@@ -74,14 +137,29 @@ Wire::~Wire() {
     close(fd_);
 }
 
+void Wire::read() {
+    std::uint8_t frame[2048];
+    for (ssize_t got = 0; (got = recv(fd_, frame, sizeof frame, MSG_DONTWAIT)) > 0;) {
+        frames_.emplace_back(frame, frame + got);
+    }
+}
+
+std::size_t Wire::framesSeen() {
+    read();
+    return frames_.size();
+}
+
 std::vector<std::string> Wire::magicPacketsFor(const std::vector<std::uint8_t>& mac) {
     constexpr ssize_t ip = 14; // after the Ethernet header
     std::vector<std::uint8_t> pattern(6, 0xFF);
     for (int i = 0; i < 16; ++i) {
         pattern.insert(pattern.end(), mac.begin(), mac.end());
     }
-    std::uint8_t frame[2048];
-    for (ssize_t got = 0; (got = recv(fd_, frame, sizeof frame, MSG_DONTWAIT)) > 0;) {
+    const std::size_t known = frames_.size();
+    read();
+    for (std::size_t i = known; i < frames_.size(); ++i) {
+        const std::uint8_t* frame = frames_[i].data();
+        const auto got = static_cast<ssize_t>(frames_[i].size());
         // IPv4 carrying UDP: not the copy an ICMP error carries back.
         if (got > ip + 20 && frame[12] == 0x08 && frame[13] == 0x00 && frame[ip + 9] == 17 &&
             std::search(frame + ip, frame + got, pattern.begin(), pattern.end()) != frame + got) {

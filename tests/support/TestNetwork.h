@@ -29,8 +29,21 @@ public:
                  const std::string& peerCidr);
     std::string nameOf(const std::string& peer) const;
 
+    // A bridge here with `cidr`, for a LAN of several peers.
+    bool addBridge(const std::string& bridge, const std::string& cidr);
+    // A peer on `bridge`: "eth0" there with `peerCidr` (no address when empty) and hardware
+    // address `mac` when one is given.
+    bool addBridgedPeer(const std::string& peer, const std::string& bridge,
+                        const std::string& peerCidr, const std::string& mac = "");
+    // A UDP socket inside peer `peer`'s network, bound to `port` on any address; -1 on failure.
+    int udpSocketIn(const std::string& peer, int port);
+    // Gives the calling thread, and the threads it starts, `hosts` as its /etc/hosts, as
+    // `ip netns exec` does for a namespace with an /etc/netns/<name>/hosts file.
+    bool useHostsFile(const std::string& hosts);
+
 private:
     std::vector<std::string> peers_;
+    std::string hostsFolder_;
 };
 
 // Every frame on an interface of a peer, read as a sleeping card's wake logic reads them.
@@ -44,8 +57,12 @@ public:
     // The IPv4 destinations (dotted) of the UDP frames read so far that carry a magic packet for
     // `mac`: six 0xFF bytes, then the MAC sixteen times.
     std::vector<std::string> magicPacketsFor(const std::vector<std::uint8_t>& mac);
+    // How many frames of any kind have crossed the wire so far.
+    std::size_t framesSeen();
 
 private:
+    void read();
     int fd_ = -1;
+    std::vector<std::vector<std::uint8_t>> frames_;
     std::vector<std::string> seen_;
 };

@@ -317,7 +317,70 @@ int winsockLookupError(int code) {
     }
 }
 
+constexpr int wsNiNoFqdn = 0x01;
+constexpr int wsNiNumericHost = 0x02;
+constexpr int wsNiNameReqd = 0x04;
+constexpr int wsNiNumericServ = 0x08;
+constexpr int wsNiDgram = 0x10;
+
+constexpr int wsIpMulticastIf = 9;
+constexpr int wsIpMulticastTtl = 10;
+
 } // namespace
+
+int nameOf(const Endpoint& endpoint, int flags, std::string& host, std::string& service) {
+    constexpr int known = wsNiNoFqdn | wsNiNumericHost | wsNiNameReqd | wsNiNumericServ | wsNiDgram;
+    if ((flags & ~known) != 0) {
+        return wsEINVAL;
+    }
+    int hostFlags = 0;
+    hostFlags |= (flags & wsNiNoFqdn) ? NI_NOFQDN : 0;
+    hostFlags |= (flags & wsNiNumericHost) ? NI_NUMERICHOST : 0;
+    hostFlags |= (flags & wsNiNameReqd) ? NI_NAMEREQD : 0;
+    hostFlags |= (flags & wsNiNumericServ) ? NI_NUMERICSERV : 0;
+    hostFlags |= (flags & wsNiDgram) ? NI_DGRAM : 0;
+    sockaddr_storage storage;
+    const socklen_t length = toHost(endpoint, storage);
+    if (length == 0) {
+        return wsEAFNOSUPPORT;
+    }
+    char hostBuffer[NI_MAXHOST] = {};
+    char serviceBuffer[NI_MAXSERV] = {};
+    const int code =
+        ::getnameinfo(reinterpret_cast<sockaddr*>(&storage), length, hostBuffer, sizeof hostBuffer,
+                      serviceBuffer, sizeof serviceBuffer, hostFlags);
+    if (code != 0) {
+        return winsockLookupError(code);
+    }
+    host = hostBuffer;
+    service = serviceBuffer;
+    return 0;
+}
+
+bool setIpOption(int fd, int name, const void* value, int length, int& error) {
+    if (value == nullptr || length < static_cast<int>(sizeof(int))) {
+        error = wsEFAULT;
+        return false;
+    }
+    int result = -1;
+    if (name == wsIpMulticastIf) {
+        in_addr address{};
+        std::memcpy(&address, value, sizeof address);
+        result = ::setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &address, sizeof address);
+    } else if (name == wsIpMulticastTtl) {
+        int ttl = 0;
+        std::memcpy(&ttl, value, sizeof ttl);
+        result = ::setsockopt(fd, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl);
+    } else {
+        error = wsENOPROTOOPT;
+        return false;
+    }
+    if (result != 0) {
+        error = winsockError(errno);
+        return false;
+    }
+    return true;
+}
 
 int winsockError(int hostErrno) {
     switch (hostErrno) {

@@ -60,4 +60,12 @@ struct LookupResult {
 int lookUp(const char* node, const char* service, const LookupHints* hints,
            std::vector<LookupResult>& results);
 
+// Reverse resolution of an address; `flags` in Winsock's NI_* values. Returns 0 or a Winsock
+// error code. Blocks for as long as the host's resolver takes.
+int nameOf(const Endpoint& endpoint, int flags, std::string& host, std::string& service);
+
+// Sets an IPPROTO_IP option in Winsock's values: the interface multicasts leave by
+// (IP_MULTICAST_IF, an IPv4 address in network order) and their time to live (IP_MULTICAST_TTL).
+bool setIpOption(int fd, int name, const void* value, int length, int& error);
+
 } // namespace platform::net::host

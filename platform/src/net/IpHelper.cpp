@@ -1,10 +1,12 @@
-// IP Helper over the kernel: the interface of the route to an address from a netlink route
-// request (the kernel's own lookup, policy rules included), the interfaces' IPv4 addresses from
-// getifaddrs.
+// IP Helper over the kernel: the route to an address from a netlink route request (the kernel's
+// own lookup, policy rules included), the interfaces' IPv4 addresses from getifaddrs, the
+// neighbours from the kernel's neighbour table (net/Neighbours.h).
 #include "iphlpapi.h"
 
 #include "kernel/Wait.h"
 #include "net/Confinement.h"
+#include "net/Neighbours.h"
+#include "platform/Clock.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -40,9 +42,14 @@ private:
     int fd_;
 };
 
-// The interface index of the kernel's route to `destination`; ERROR_NETWORK_UNREACHABLE when the
-// kernel has none, ERROR_CAN_NOT_COMPLETE when it can't be asked.
-DWORD routeInterface(IPAddr destination, DWORD& index) {
+struct Route {
+    DWORD index = 0;
+    IPAddr gateway = 0; // none on a directly attached link
+};
+
+// The kernel's route to `destination`; ERROR_NETWORK_UNREACHABLE when the kernel has none,
+// ERROR_CAN_NOT_COMPLETE when it can't be asked.
+DWORD routeTo(IPAddr destination, Route& found) {
     NetlinkSocket netlink;
     if (netlink.fd() < 0)
         return ERROR_CAN_NOT_COMPLETE;
@@ -84,13 +91,18 @@ DWORD routeInterface(IPAddr destination, DWORD& index) {
             route->rtm_type != RTN_BROADCAST)
             return ERROR_NETWORK_UNREACHABLE;
         int length = static_cast<int>(RTM_PAYLOAD(header));
+        bool hasInterface = false;
         for (auto* attribute = RTM_RTA(route); RTA_OK(attribute, length);
              attribute = RTA_NEXT(attribute, length)) {
             if (attribute->rta_type == RTA_OIF) {
-                std::memcpy(&index, RTA_DATA(attribute), sizeof index);
-                return NO_ERROR;
+                std::memcpy(&found.index, RTA_DATA(attribute), sizeof found.index);
+                hasInterface = true;
+            } else if (attribute->rta_type == RTA_GATEWAY &&
+                       RTA_PAYLOAD(attribute) == sizeof found.gateway) {
+                std::memcpy(&found.gateway, RTA_DATA(attribute), sizeof found.gateway);
             }
         }
+        return hasInterface ? NO_ERROR : ERROR_NETWORK_UNREACHABLE;
     }
     return ERROR_NETWORK_UNREACHABLE;
 }
@@ -152,7 +164,31 @@ DWORD WINAPI GetBestInterface(IPAddr dwDestAddr, PDWORD pdwBestIfIndex) {
         return ERROR_INVALID_PARAMETER;
     if (platform::net::confinedToLoopback() && !platform::net::isLoopbackIPv4(dwDestAddr))
         return ERROR_NETWORK_UNREACHABLE;
-    return routeInterface(dwDestAddr, *pdwBestIfIndex);
+    Route route;
+    const DWORD result = routeTo(dwDestAddr, route);
+    if (result == NO_ERROR)
+        *pdwBestIfIndex = route.index;
+    return result;
+}
+
+DWORD WINAPI GetBestRoute(DWORD dwDestAddr, DWORD, PMIB_IPFORWARDROW pBestRoute) {
+    platform::kernel::cancellationPoint();
+    if (pBestRoute == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    if (platform::net::confinedToLoopback() && !platform::net::isLoopbackIPv4(dwDestAddr))
+        return ERROR_NETWORK_UNREACHABLE;
+    Route route;
+    const DWORD result = routeTo(dwDestAddr, route);
+    if (result != NO_ERROR)
+        return result;
+    *pBestRoute = MIB_IPFORWARDROW{};
+    pBestRoute->dwForwardDest = dwDestAddr;
+    pBestRoute->dwForwardMask = 0xFFFFFFFFu;
+    pBestRoute->dwForwardIfIndex = route.index;
+    pBestRoute->dwForwardNextHop = route.gateway != 0 ? route.gateway : dwDestAddr;
+    pBestRoute->dwForwardType =
+        route.gateway != 0 ? MIB_IPROUTE_TYPE_INDIRECT : MIB_IPROUTE_TYPE_DIRECT;
+    return NO_ERROR;
 }
 
 DWORD WINAPI GetIpAddrTable(PMIB_IPADDRTABLE pIpAddrTable, PULONG pdwSize, BOOL bOrder) {
@@ -169,5 +205,130 @@ DWORD WINAPI GetIpAddrTable(PMIB_IPADDRTABLE pIpAddrTable, PULONG pdwSize, BOOL 
     }
     pIpAddrTable->dwNumEntries = static_cast<DWORD>(rows.size());
     std::memcpy(pIpAddrTable->table, rows.data(), rows.size() * sizeof(MIB_IPADDRROW));
+    return NO_ERROR;
+}
+
+namespace {
+
+using platform::net::neighbours::Entry;
+using platform::net::neighbours::State;
+
+// How long SendARP waits for the kernel after asking: the kernel gives up after three requests a
+// second apart.
+constexpr DWORD askingTimeoutMs = 3500;
+
+DWORD typeOf(State state) {
+    switch (state) {
+    case State::answered:
+        return MIB_IPNET_TYPE_DYNAMIC;
+    case State::permanent:
+        return MIB_IPNET_TYPE_STATIC;
+    case State::failed:
+        return MIB_IPNET_TYPE_INVALID;
+    case State::asking:
+        break;
+    }
+    return MIB_IPNET_TYPE_OTHER;
+}
+
+bool hasAnswer(const Entry& entry) {
+    return (entry.state == State::answered || entry.state == State::permanent) &&
+           entry.hardwareLength > 0;
+}
+
+DWORD giveHardwareAddress(const Entry& entry, PULONG pMacAddr, PULONG PhyAddrLen) {
+    if (*PhyAddrLen < entry.hardwareLength) {
+        *PhyAddrLen = entry.hardwareLength;
+        return ERROR_BUFFER_OVERFLOW;
+    }
+    std::memcpy(pMacAddr, entry.hardware.data(), entry.hardwareLength);
+    *PhyAddrLen = entry.hardwareLength;
+    return NO_ERROR;
+}
+
+// The state of `address` in the table as it is now: an answer, a failure, or still asking.
+std::optional<Entry> lookUpEntry(IPAddr address, DWORD index, bool& readable) {
+    const auto table = platform::net::neighbours::dumpTable();
+    readable = table.has_value();
+    if (table) {
+        for (const Entry& entry : *table) {
+            if (entry.address == address && entry.interfaceIndex == index && !entry.removed)
+                return entry;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+DWORD WINAPI SendARP(IPAddr DestIP, IPAddr, PULONG pMacAddr, PULONG PhyAddrLen) {
+    platform::kernel::cancellationPoint();
+    if (pMacAddr == nullptr || PhyAddrLen == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    if (platform::net::confinedToLoopback() || platform::net::isLoopbackIPv4(DestIP))
+        return ERROR_BAD_NET_NAME;
+    if (const auto own = platform::net::neighbours::ownInterfaceEntry(DestIP))
+        return giveHardwareAddress(*own, pMacAddr, PhyAddrLen);
+    Route route;
+    if (routeTo(DestIP, route) != NO_ERROR || route.gateway != 0)
+        return ERROR_BAD_NET_NAME;
+    // Watching before looking: an answer between the look and the wait is not missed.
+    platform::net::neighbours::ChangeWatch watch;
+    bool readable = false;
+    auto known = lookUpEntry(DestIP, route.index, readable);
+    if (!readable || !watch.isOpen())
+        return ERROR_GEN_FAILURE;
+    if (known && hasAnswer(*known))
+        return giveHardwareAddress(*known, pMacAddr, PhyAddrLen);
+    if (!platform::net::neighbours::nudge(DestIP))
+        return ERROR_BAD_NET_NAME;
+    const DWORD deadline = platform::clock::now() + askingTimeoutMs;
+    for (;;) {
+        const auto changes = watch.next(deadline);
+        if (changes.empty())
+            return ERROR_BAD_NET_NAME;
+        known = lookUpEntry(DestIP, route.index, readable);
+        if (known && hasAnswer(*known))
+            return giveHardwareAddress(*known, pMacAddr, PhyAddrLen);
+        if (known && known->state == State::failed)
+            return ERROR_BAD_NET_NAME;
+    }
+}
+
+DWORD WINAPI GetIpNetTable(PMIB_IPNETTABLE pIpNetTable, PULONG pdwSize, BOOL bOrder) {
+    platform::kernel::cancellationPoint();
+    if (pdwSize == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    const auto table = platform::net::neighbours::dumpTable();
+    if (!table)
+        return ERROR_GEN_FAILURE;
+    std::vector<MIB_IPNETROW> rows;
+    for (const Entry& entry : *table) {
+        if (entry.removed || entry.state == State::asking ||
+            (platform::net::confinedToLoopback() && !platform::net::isLoopbackIPv4(entry.address)))
+            continue;
+        MIB_IPNETROW row{};
+        row.dwIndex = entry.interfaceIndex;
+        row.dwAddr = entry.address;
+        row.dwType = typeOf(entry.state);
+        if (entry.state != State::failed) {
+            row.dwPhysAddrLen = entry.hardwareLength;
+            std::memcpy(row.bPhysAddr, entry.hardware.data(), entry.hardwareLength);
+        }
+        rows.push_back(row);
+    }
+    if (rows.empty())
+        return ERROR_NO_DATA;
+    if (bOrder) {
+        std::sort(rows.begin(), rows.end(),
+                  [](const auto& a, const auto& b) { return ntohl(a.dwAddr) < ntohl(b.dwAddr); });
+    }
+    const std::size_t needed = offsetof(MIB_IPNETTABLE, table) + rows.size() * sizeof(MIB_IPNETROW);
+    if (pIpNetTable == nullptr || *pdwSize < needed) {
+        *pdwSize = static_cast<ULONG>(needed);
+        return ERROR_INSUFFICIENT_BUFFER;
+    }
+    pIpNetTable->dwNumEntries = static_cast<DWORD>(rows.size());
+    std::memcpy(pIpNetTable->table, rows.data(), rows.size() * sizeof(MIB_IPNETROW));
     return NO_ERROR;
 }

@@ -1,5 +1,6 @@
 // Winsock's C surface: start-up and clean-up, the socket handles and their calls, with
 // Winsock's results and error codes. The host's sockets are reached through HostSockets.
+#include "kernel/Wait.h"
 #include "net/Confinement.h"
 #include "net/HostSockets.h"
 #include "platform/Network.h"
@@ -9,11 +10,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <condition_variable>
+#include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
+#include <string>
+#include <thread>
 #include <type_traits>
 
 namespace platform::winsock {
@@ -381,6 +387,11 @@ int setsockopt(SOCKET s, int level, int optname, const char* optval, int optlen)
     if (!descriptor)
         return SOCKET_ERROR;
     int error = 0;
+    if (level == IPPROTO_IP) {
+        return net::host::setIpOption(descriptor->fd(), optname, optval, optlen, error)
+                   ? 0
+                   : fail(error);
+    }
     return net::host::setOption(descriptor->fd(), level, optname, optval, optlen, error)
                ? 0
                : fail(error);
@@ -463,6 +474,38 @@ u_long inet_addr(const char* cp) {
     return htonl(static_cast<u_long>(value));
 }
 
+namespace {
+
+// Runs a host resolver call on a helper thread and waits for it as a platform wait: a caller
+// terminated meanwhile leaves at once, and the helper drops the result when it is done.
+template <typename Result>
+Result awaitResolver(std::function<Result()> call) {
+    struct Outcome {
+        std::mutex mutex;
+        std::condition_variable done;
+        std::optional<Result> result;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    std::thread([outcome, call = std::move(call)] {
+        Result result = call();
+        const std::lock_guard lock(outcome->mutex);
+        outcome->result = std::move(result);
+        outcome->done.notify_all();
+    }).detach();
+    std::unique_lock lock(outcome->mutex);
+    kernel::waitUntil(lock, outcome->done, std::nullopt,
+                      [&] { return outcome->result.has_value(); });
+    return std::move(*outcome->result);
+}
+
+struct FoundName {
+    int code = 0;
+    std::string host;
+    std::string service;
+};
+
+} // namespace
+
 int getaddrinfo(const char* nodename, const char* servname, const ADDRINFOA* hints,
                 PADDRINFOA* res) {
     if (!Winsock::instance().started()) {
@@ -479,9 +522,26 @@ int getaddrinfo(const char* nodename, const char* servname, const ADDRINFOA* hin
         hostHints = {hints->ai_flags, hints->ai_family, hints->ai_socktype, hints->ai_protocol};
     if (loopbackOnly)
         hostHints.flags |= AI_NUMERICHOST;
-    std::vector<net::host::LookupResult> results;
-    const int code = net::host::lookUp(
-        nodename, servname, hints != nullptr || loopbackOnly ? &hostHints : nullptr, results);
+    struct Found {
+        int code = 0;
+        std::vector<net::host::LookupResult> results;
+    };
+    const bool useHints = hints != nullptr || loopbackOnly;
+    std::optional<std::string> nodeText;
+    std::optional<std::string> serviceText;
+    if (nodename != nullptr)
+        nodeText = nodename;
+    if (servname != nullptr)
+        serviceText = servname;
+    Found found = awaitResolver<Found>([nodeText, serviceText, hostHints, useHints] {
+        Found lookup;
+        lookup.code = net::host::lookUp(nodeText ? nodeText->c_str() : nullptr,
+                                        serviceText ? serviceText->c_str() : nullptr,
+                                        useHints ? &hostHints : nullptr, lookup.results);
+        return lookup;
+    });
+    const int code = found.code;
+    const auto& results = found.results;
     if (code != 0) {
         setError(code);
         return code;
@@ -497,6 +557,61 @@ int getaddrinfo(const char* nodename, const char* servname, const ADDRINFOA* hin
         }
         *link = &node->info;
         link = &node->info.ai_next;
+    }
+    setError(0);
+    return 0;
+}
+
+namespace {
+
+bool copyName(const std::string& text, char* buffer, DWORD size) {
+    if (buffer == nullptr || size == 0)
+        return true;
+    if (text.size() >= size)
+        return false;
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return true;
+}
+
+} // namespace
+
+int getnameinfo(const sockaddr* pSockaddr, int SockaddrLength, char* pNodeBuffer,
+                DWORD NodeBufferSize, char* pServiceBuffer, DWORD ServiceBufferSize, int Flags) {
+    kernel::cancellationPoint();
+    if (!Winsock::instance().started()) {
+        setError(WSANOTINITIALISED);
+        return WSANOTINITIALISED;
+    }
+    net::host::Endpoint endpoint;
+    if (pSockaddr == nullptr || !toEndpoint(pSockaddr, SockaddrLength, endpoint)) {
+        setError(WSAEFAULT);
+        return WSAEFAULT;
+    }
+    if ((pNodeBuffer == nullptr || NodeBufferSize == 0) &&
+        (pServiceBuffer == nullptr || ServiceBufferSize == 0)) {
+        setError(EAI_NONAME);
+        return EAI_NONAME;
+    }
+    // Confined, no name is asked of anyone: a name that must be found is not.
+    if (loopbackOnly && (Flags & NI_NAMEREQD) != 0 && !isLoopback(endpoint)) {
+        setError(EAI_NONAME);
+        return EAI_NONAME;
+    }
+    if (loopbackOnly)
+        Flags |= NI_NUMERICHOST;
+    const FoundName found = awaitResolver<FoundName>([endpoint, Flags] {
+        FoundName name;
+        name.code = net::host::nameOf(endpoint, Flags, name.host, name.service);
+        return name;
+    });
+    if (found.code != 0) {
+        setError(found.code);
+        return found.code;
+    }
+    if (!copyName(found.host, pNodeBuffer, NodeBufferSize) ||
+        !copyName(found.service, pServiceBuffer, ServiceBufferSize)) {
+        setError(WSAEFAULT);
+        return WSAEFAULT;
     }
     setError(0);
     return 0;

@@ -259,4 +259,27 @@ TEST_F(WinsockTest, LookupGivesWinsockAddressRecordsOrWinsockCodes) {
     }
 }
 
+// A name that must be found comes from the host's resolver (/etc/hosts names 127.0.0.1), into a
+// buffer it must fit; confined, it is never asked, while a numeric form still is given.
+TEST_F(WinsockTest, ReverseLookupNamesAnAddressOrSaysWhyNot) {
+    startWithSocket();
+    const sockaddr_in loopback = ipv4("127.0.0.1", 9);
+    const sockaddr_in elsewhere = ipv4("192.0.2.7", 9);
+    const auto* from = reinterpret_cast<const sockaddr*>(&loopback);
+    char name[NI_MAXHOST] = {};
+    char tiny[4] = {};
+    ASSERT_EQ(getnameinfo(from, sizeof loopback, name, sizeof name, nullptr, 0, NI_NAMEREQD), 0);
+    EXPECT_STRNE(name, "127.0.0.1");
+    EXPECT_EQ(getnameinfo(from, sizeof loopback, tiny, sizeof tiny, nullptr, 0, NI_NUMERICHOST),
+              WSAEFAULT);
+    EXPECT_EQ(getnameinfo(from, 4, name, sizeof name, nullptr, 0, 0), WSAEFAULT);
+
+    platform::net::confineToLoopback();
+    const auto* far = reinterpret_cast<const sockaddr*>(&elsewhere);
+    EXPECT_EQ(getnameinfo(far, sizeof elsewhere, name, sizeof name, nullptr, 0, NI_NAMEREQD),
+              EAI_NONAME);
+    EXPECT_EQ(getnameinfo(far, sizeof elsewhere, name, sizeof name, nullptr, 0, 0), 0);
+    EXPECT_STREQ(name, "192.0.2.7");
+}
+
 } // namespace

@@ -3,8 +3,10 @@
 
 #include "support/TestNetwork.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -24,9 +26,20 @@ void inANetworkOfItsOwn(Body body) {
                 std::exit(6);
             }
             bool held = false;
+            ::testing::TestPartResultArray failures;
             {
+                // A death test's child tells the parent nothing of its failures: they are
+                // caught here and written where the parent shows them.
+                const ::testing::ScopedFakeTestPartResultReporter catcher(
+                    ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ALL_THREADS, &failures);
                 TestNetwork network;
-                held = body(network) && !::testing::Test::HasFailure();
+                held = body(network);
+            }
+            for (int i = 0; i < failures.size(); ++i) {
+                const auto& failure = failures.GetTestPartResult(i);
+                std::fprintf(stderr, "%s:%d: %s\n", failure.file_name(), failure.line_number(),
+                             failure.message());
+                held = held && !failure.failed();
             }
             std::exit(held ? 7 : 8);
         },

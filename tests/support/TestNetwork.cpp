@@ -10,6 +10,7 @@
 #include <net/if.h>
 #include <sched.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <thread>
@@ -144,9 +145,11 @@ void Wire::read() {
     }
 }
 
-std::size_t Wire::framesSeen() {
+std::size_t Wire::ipv4FramesSeen() {
     read();
-    return frames_.size();
+    return static_cast<std::size_t>(std::count_if(frames_.begin(), frames_.end(), [](auto& f) {
+        return f.size() > 14 && f[12] == 0x08 && (f[13] == 0x00 || f[13] == 0x06);
+    }));
 }
 
 std::vector<std::string> Wire::magicPacketsFor(const std::vector<std::uint8_t>& mac) {
@@ -169,4 +172,141 @@ std::vector<std::string> Wire::magicPacketsFor(const std::vector<std::uint8_t>& 
         }
     }
     return seen_;
+}
+
+namespace {
+
+void put16(std::vector<std::uint8_t>& out, unsigned value) {
+    out.push_back(static_cast<std::uint8_t>(value >> 8));
+    out.push_back(static_cast<std::uint8_t>(value));
+}
+
+void putLabels(std::vector<std::uint8_t>& out, const std::string& name) {
+    std::size_t start = 0;
+    while (start < name.size()) {
+        const std::size_t end = std::min(name.find('.', start), name.size());
+        out.push_back(static_cast<std::uint8_t>(end - start));
+        out.insert(out.end(), name.begin() + static_cast<long>(start),
+                   name.begin() + static_cast<long>(end));
+        start = end + 1;
+    }
+    out.push_back(0);
+}
+
+constexpr std::size_t headerBytes = 12;
+
+} // namespace
+
+NameAnswerer::NameAnswerer(TestNetwork& network, const std::string& peer, Kind kind,
+                           const std::string& address, const std::string& name)
+    : kind_(kind), name_(name) {
+    inet_pton(AF_INET, address.c_str(), &address_);
+    fd_ = network.udpSocketIn(peer, kind == Kind::netbios ? 137 : 5353);
+    if (fd_ >= 0 && kind == Kind::multicastDns) {
+        ip_mreq group{};
+        inet_pton(AF_INET, "224.0.0.251", &group.imr_multiaddr);
+        group.imr_interface.s_addr = address_;
+        if (setsockopt(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group) != 0) {
+            close(fd_);
+            fd_ = -1;
+        }
+    }
+    if (fd_ < 0 || pipe(stop_) != 0) {
+        return;
+    }
+    thread_ = std::thread([this] {
+        std::uint8_t question[1500];
+        for (;;) {
+            pollfd ready[2] = {{fd_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
+            if (poll(ready, 2, -1) < 0 || ready[1].revents != 0) {
+                return;
+            }
+            sockaddr_in asker{};
+            socklen_t askerLength = sizeof asker;
+            const ssize_t got = recvfrom(fd_, question, sizeof question, 0,
+                                         reinterpret_cast<sockaddr*>(&asker), &askerLength);
+            if (got > 0) {
+                answer(question, static_cast<std::size_t>(got), &asker, askerLength);
+            }
+        }
+    });
+}
+
+NameAnswerer::~NameAnswerer() {
+    if (thread_.joinable()) {
+        [[maybe_unused]] auto written = write(stop_[1], "x", 1);
+        thread_.join();
+    }
+    for (int fd : {fd_, stop_[0], stop_[1]}) {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+}
+
+void NameAnswerer::answer(const std::uint8_t* question, std::size_t length, const void* asker,
+                          unsigned askerLength) {
+    if (length < headerBytes + 6) {
+        return;
+    }
+    // The question's name and type, as it was asked.
+    const std::vector<std::uint8_t> asked(question + headerBytes, question + length - 4);
+    const unsigned type = question[length - 4] << 8 | question[length - 3];
+    std::vector<std::uint8_t> reply(question, question + 2); // the transaction
+    put16(reply, 0x8400);                                    // an authoritative answer
+    if (kind_ == Kind::netbios) {
+        if (type != 0x21) {
+            return;
+        }
+        put16(reply, 0);
+        put16(reply, 1);
+        put16(reply, 0);
+        put16(reply, 0);
+        reply.insert(reply.end(), asked.begin(), asked.end());
+        put16(reply, 0x21);
+        put16(reply, 1);
+        put16(reply, 0); // the time to live
+        put16(reply, 0);
+        put16(reply, 0); // the data's length, set below
+        std::vector<std::uint8_t> names{2};
+        for (const auto& [text, flags] :
+             {std::pair{std::string("WORKGROUP"), 0x8400}, std::pair{name_, 0x0400}}) {
+            std::string padded = text.substr(0, 15);
+            padded.resize(15, ' ');
+            names.insert(names.end(), padded.begin(), padded.end());
+            names.push_back(0x00);
+            put16(names, static_cast<unsigned>(flags));
+        }
+        names.resize(names.size() + 46); // the statistics
+        const std::size_t lengthAt = reply.size() - 2;
+        reply[lengthAt] = static_cast<std::uint8_t>(names.size() >> 8);
+        reply[lengthAt + 1] = static_cast<std::uint8_t>(names.size());
+        reply.insert(reply.end(), names.begin(), names.end());
+    } else {
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(&address_);
+        std::vector<std::uint8_t> mine;
+        putLabels(mine, std::to_string(bytes[3]) + "." + std::to_string(bytes[2]) + "." +
+                            std::to_string(bytes[1]) + "." + std::to_string(bytes[0]) +
+                            ".in-addr.arpa");
+        if (type != 12 || asked != mine) {
+            return; // a question about someone else
+        }
+        put16(reply, 1);
+        put16(reply, 1);
+        put16(reply, 0);
+        put16(reply, 0);
+        reply.insert(reply.end(), asked.begin(), asked.end());
+        put16(reply, 12);
+        put16(reply, 1);
+        put16(reply, 0xC00C); // the question's name
+        put16(reply, 12);
+        put16(reply, 0x8001);
+        put16(reply, 0);
+        put16(reply, 120);
+        std::vector<std::uint8_t> target;
+        putLabels(target, name_);
+        put16(reply, static_cast<unsigned>(target.size()));
+        reply.insert(reply.end(), target.begin(), target.end());
+    }
+    sendto(fd_, reply.data(), reply.size(), 0, static_cast<const sockaddr*>(asker), askerLength);
 }

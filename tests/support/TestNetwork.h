@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 class TestNetwork {
@@ -57,12 +58,36 @@ public:
     // The IPv4 destinations (dotted) of the UDP frames read so far that carry a magic packet for
     // `mac`: six 0xFF bytes, then the MAC sixteen times.
     std::vector<std::string> magicPacketsFor(const std::vector<std::uint8_t>& mac);
-    // How many frames of any kind have crossed the wire so far.
-    std::size_t framesSeen();
+    // How many IPv4 and ARP frames have crossed the wire so far.
+    std::size_t ipv4FramesSeen();
 
 private:
     void read();
     int fd_ = -1;
     std::vector<std::vector<std::uint8_t>> frames_;
     std::vector<std::string> seen_;
+};
+
+// A computer's own name service inside a peer: answers NetBIOS node status questions (UDP 137)
+// with `name`, or multicast DNS reverse questions about the peer's `address` (224.0.0.251, port
+// 5353, answered to the asker) with `name`. Any bytes may be given as the name.
+class NameAnswerer {
+public:
+    enum class Kind { netbios, multicastDns };
+    NameAnswerer(TestNetwork& network, const std::string& peer, Kind kind,
+                 const std::string& address, const std::string& name);
+    ~NameAnswerer();
+    NameAnswerer(const NameAnswerer&) = delete;
+    NameAnswerer& operator=(const NameAnswerer&) = delete;
+    bool listening() const { return fd_ >= 0; }
+
+private:
+    void answer(const std::uint8_t* question, std::size_t length, const void* asker,
+                unsigned askerLength);
+    Kind kind_;
+    std::uint32_t address_ = 0;
+    std::string name_;
+    int fd_ = -1;
+    int stop_[2] = {-1, -1};
+    std::thread thread_;
 };

@@ -6,8 +6,10 @@
 #include "MainScreen.h"
 #include "MessageBoxSense.h"
 #include "MessageLoop.h"
+#include "NetworkSearch.h"
 #include "RecentPanel.h"
 #include "ScreenReport.h"
+#include "SearchPanel.h"
 #include "SettingsStore.h"
 #include "StatusTexts.h"
 #include "WakePacket.h"
@@ -36,6 +38,7 @@ MagicPacketApp::MagicPacketApp(HINSTANCE instance) : Application(instance, windo
 
 MagicPacketApp::~MagicPacketApp() {
     stopAwakeCheck();
+    stopNetworkSearch();
     if (workerThread != nullptr) {
         TerminateThread(workerThread, 0);
     }
@@ -62,7 +65,14 @@ void MagicPacketApp::startConnectionWorker(bool askConsent) {
 
 void MagicPacketApp::onEvent(Element* element, int code) {
     // A notification may outlive its widget (a message box deletes its buttons).
-    if (code != widgetTapped || !isLiveElement(element)) {
+    if (!isLiveElement(element)) {
+        return;
+    }
+    if (code == widgetNotification && element->elementId == hostFieldId) {
+        askForMacOfTypedHost();
+        return;
+    }
+    if (code != widgetTapped) {
         return;
     }
     switch (element->elementId) {
@@ -72,9 +82,14 @@ void MagicPacketApp::onEvent(Element* element, int code) {
     case quitButtonId:
         quitAndSave();
         break;
+    case searchButtonId:
+        startSearchFromPanel();
+        break;
     default:
         if (std::size_t row = 0; isRecentRow(element, row)) {
             fillFieldsFromRecentRow(row);
+        } else if (isSearchRow(element, row)) {
+            fillFieldsFromSearchRow(row);
         }
         break;
     }
@@ -104,6 +119,7 @@ void MagicPacketApp::sendPacket() {
 
 void MagicPacketApp::quitAndSave() {
     stopAwakeCheck();
+    stopNetworkSearch();
     showStatus(statusGoodbye);
     PostMessageW(mainWindow, WM_CLOSE, 0, 0);
 }

@@ -7,6 +7,7 @@
 #include "MyPanel.h"
 #include "RecentPanel.h"
 #include "ResourceManager.h"
+#include "SearchPanel.h"
 #include "Section.h"
 #include "StatusTexts.h"
 
@@ -63,6 +64,7 @@ void buildMainScreen() {
           new MyItem(sendButtonId, 10, 30, normalButton, disabledState, L"Send magic packet !"));
     addTo(section, caption(10, 30, statusTryingToConnect, statusLineId));
     addTo(section, buildRecentPanel());
+    addTo(section, buildSearchPanel());
     addTo(section, new MyItem(quitButtonId, 150, 150, smallButton, enabledState, L"Quit"));
     theFrame->addScreen(section);
 }

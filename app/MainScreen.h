@@ -1,7 +1,7 @@
 // The program's only screen: a section "Dawnbell" holding the "Host information :" panel with
 // the host, MAC and port fields, the Send button, the status line, the "Recent computers :"
-// panel (RecentPanel.h) and Quit. Everything here runs
-// on the user-interface thread.
+// panel (RecentPanel.h), the "On this network :" panel (SearchPanel.h) and Quit. Everything here
+// runs on the user-interface thread.
 #pragma once
 
 #include <string>

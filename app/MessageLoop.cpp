@@ -6,7 +6,9 @@
 #include "DisplayFrame.h"
 #include "FatalExit.h"
 #include "MyEditControl.h"
+#include "NetworkSearch.h"
 #include "RecentPanel.h"
+#include "SearchPanel.h"
 #include "ResourceManager.h"
 
 #include <aygshell.h>
@@ -46,6 +48,12 @@ void handleThreadMessage(const MSG& msg) {
         break;
     case awakeCheckReport:
         applyAwakeReport(msg.lParam);
+        break;
+    case networkSearchReport:
+        applySearchReport(msg.lParam);
+        break;
+    case macLookupReport:
+        applyMacLookupReport(msg.lParam);
         break;
     default:
         break;

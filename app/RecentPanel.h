@@ -16,8 +16,8 @@ class RecentComputers;
 // Element ids of the panel: the panel itself, the line shown while the list is empty, and the
 // rows (the first row, the newest, has recentRowFirstId).
 enum RecentPanelId : int {
-    recentPanelId = 7,
-    recentEmptyLineId = 8,
+    recentPanelId = 9,
+    recentEmptyLineId = 10,
     recentRowFirstId = 200,
 };
 

@@ -9,6 +9,7 @@
 #include "MyLabel.h"
 #include "RecentComputers.h"
 #include "RecentPanel.h"
+#include "SearchPanel.h"
 
 #include <aygshell.h>
 
@@ -87,6 +88,32 @@ void addRecentRowFacts(Facts& facts) {
     }
 }
 
+// The search panel's button, its line and its rows as the recent rows are told; a row that went
+// is told as none.
+void addSearchFacts(Facts& facts, const Facts& told) {
+    if (const Element* button = findElementById(searchButtonId)) {
+        facts["element " + std::to_string(searchButtonId)] = rectangle(wholePlace(*button));
+    }
+    facts["text " + std::to_string(searchLineId)] =
+        plain(widgetText(findElementById(searchLineId)));
+    for (int id = searchRowFirstId;; ++id) {
+        const std::string key = std::to_string(id);
+        const auto* row = dynamic_cast<const MyItem*>(findElementById(id));
+        if (row == nullptr) {
+            if (told.count("element " + key) == 0 || told.at("element " + key) == "none") {
+                break;
+            }
+            facts["element " + key] = "none";
+            facts["text " + key] = "none";
+            continue;
+        }
+        facts["element " + key] = rectangle(wholePlace(*row));
+        const std::wstring name = row->captionLabel != nullptr ? row->captionLabel->text : L"";
+        const std::wstring detail = row->detailLabel != nullptr ? row->detailLabel->text : L"";
+        facts["text " + key] = plain(name + L"\n" + detail);
+    }
+}
+
 void addScreenFacts(Facts& facts) {
     for (MainScreenId id : reportedWidgets) {
         if (const Element* element = findElementById(id)) {
@@ -148,6 +175,7 @@ void CALLBACK reportChanges(HWND, UINT, UINT_PTR, DWORD) {
     Facts now;
     addBoxFacts(now);
     addScreenFacts(now);
+    addSearchFacts(now, reported);
     addInputFacts(now);
     bool wrote = false;
     for (const auto& [key, value] : now) {

@@ -70,7 +70,7 @@ Element* firstChildHit(const std::vector<Element*>& children, int x, int y);
 enum ApplicationRequest : WPARAM {
     buildScreenRequest = 0, // build the screen and draw it the first time
     widgetTapped = 1,       // lParam: the tapped widget
-    widgetNotification = 2, // lParam: the widget; the toolkit never posts it
+    widgetNotification = 2, // lParam: the widget; a text field whose editing ended
     // Sets the message-box event. A message box also posts it to its own window when answered.
     messageBoxAnswered = 1280,
 };

@@ -374,6 +374,7 @@ void MyEditControl::endEdit(bool touchGoesOn) {
             std::array<wchar_t, tunables::editTextBufferChars> text{};
             GetWindowTextW(editWindow, text.data(), static_cast<int>(text.size()));
             label->setText(text.data(), true);
+            PostMessageW(nullptr, WM_USER, widgetNotification, reinterpret_cast<LPARAM>(this));
         }
         ShowWindow(editWindow, SW_HIDE);
         InvalidateRect(mainWindow, nullptr, FALSE);

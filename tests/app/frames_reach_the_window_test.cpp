@@ -3,6 +3,7 @@
 // frame the picture read back from the window equals the composed screen, pixel for pixel, as
 // only the changed areas travelled to the texture.
 #include "MyEditControl.h"
+#include "Section.h"
 #include "support/Program.h"
 
 #include <cstdlib>
@@ -60,6 +61,8 @@ TEST_F(FramesReachTheWindowTest, EveryKindOfFrameShowsInTheWindowAsTheScreenHold
         return !sharedTracker()->flinging;
     });
     script.then(windowShowsTheScreen("the fling"));
+    // The fling may carry the fields out of view on a long screen: back to them, as a user would.
+    script.then([] { dynamic_cast<Section*>(findElementById(screenSectionId))->showTop(); });
     tap(script, [] { return centreOfElement(portFieldId); });
     script.waitFor(bounded([] { return field(portFieldId)->editorOpen; }, "the port's editor"))
         .then(windowShowsTheScreen("the field's slide and the input panel"));

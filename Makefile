@@ -43,7 +43,8 @@ test-asan:
 test-tsan:
 	cmake --preset tsan >/dev/null
 	cmake --build --preset tsan -j $(JOBS)
-	cd build/tsan && TSAN_OPTIONS=halt_on_error=1 $(CTEST) -LE e2e
+	cd build/tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tools/tsan-suppressions.txt" \
+	  $(CTEST) -LE e2e
 
 # Each fuzz target runs for a bounded time with the address and undefined sanitizers.
 test-fuzz:

@@ -68,7 +68,7 @@ CardMakers::CardMakers(std::istream& list) {
             organisation.pop_back();
         }
         if (prefix && !organisation.empty()) {
-            makers_[*prefix] = name_answers::cleanName(organisation);
+            makers_[*prefix] = std::move(organisation);
         }
     }
 }
@@ -76,7 +76,7 @@ CardMakers::CardMakers(std::istream& list) {
 std::wstring CardMakers::makerOf(const std::array<std::uint8_t, 6>& mac) const {
     const std::uint32_t prefix = std::uint32_t{mac[0]} << 16 | std::uint32_t{mac[1]} << 8 | mac[2];
     const auto found = makers_.find(prefix);
-    return found == makers_.end() ? std::wstring() : found->second;
+    return found == makers_.end() ? std::wstring() : name_answers::cleanName(found->second);
 }
 
 const CardMakers& installedCardMakers() {

@@ -23,8 +23,8 @@ public:
     bool empty() const { return makers_.empty(); }
 
 private:
-    std::unordered_map<std::uint32_t, std::wstring> makers_;
+    std::unordered_map<std::uint32_t, std::string> makers_; // cleaned when asked
 };
 
-// The installed list, read once on first use (from any thread).
+// The installed list, read once on first use (from any thread; about a tenth of a second).
 const CardMakers& installedCardMakers();

@@ -62,6 +62,7 @@ struct Shared {
     std::vector<Computer> computers;
     std::vector<NameThread> nameThreads; // added by the search thread only
     std::vector<std::unique_ptr<NameJob>> nameJobs;
+    bool makersRead = false; // the makers' list is read: computers get their maker as found
 };
 
 Shared& shared() {
@@ -399,10 +400,12 @@ void addComputer(const SearchOrder& order, const Subnet& subnet, std::uint32_t a
     computer.shown.address = address;
     std::copy(mac, mac + macLength, computer.shown.mac.begin());
     computer.shown.role = role;
-    computer.shown.maker = installedCardMakers().makerOf(computer.shown.mac);
     showBestName(computer);
     {
         const std::lock_guard lock(shared().mutex);
+        if (shared().makersRead) {
+            computer.shown.maker = installedCardMakers().makerOf(computer.shown.mac);
+        }
         auto& computers = shared().computers;
         const auto place = std::find_if(computers.begin(), computers.end(), [&](const auto& c) {
             return ntohl(c.shown.address) >= ntohl(address);
@@ -472,6 +475,33 @@ void setPhase(SearchPhase phase) {
     shared().state.phase = phase;
 }
 
+// Reads the makers' list beside the search (it takes longer than finding the computers) and
+// gives the computers found so far their makers.
+DWORD WINAPI readMakers(LPVOID parameter) {
+    const SearchOrder& order = *static_cast<const SearchOrder*>(parameter);
+    const CardMakers& makers = installedCardMakers();
+    {
+        const std::lock_guard lock(shared().mutex);
+        shared().makersRead = true;
+        for (Computer& computer : shared().computers) {
+            computer.shown.maker = makers.makerOf(computer.shown.mac);
+        }
+    }
+    report(order);
+    return 0;
+}
+
+void startReadingMakers(const SearchOrder& order) {
+    HANDLE thread =
+        CreateThread(nullptr, 0, readMakers, const_cast<SearchOrder*>(&order), 0, nullptr);
+    const std::lock_guard lock(shared().mutex);
+    if (thread == nullptr) {
+        shared().makersRead = true; // without the list: no maker
+    } else {
+        shared().nameThreads.push_back({thread, GetTickCount()});
+    }
+}
+
 DWORD WINAPI runSearch(LPVOID parameter) {
     const SearchOrder& order = *static_cast<const SearchOrder*>(parameter);
     const std::vector<Subnet> subnets = attachedSubnets();
@@ -480,6 +510,7 @@ DWORD WINAPI runSearch(LPVOID parameter) {
         report(order);
         return 0;
     }
+    startReadingMakers(order);
     const auto gateway = gatewayAddress();
     for (const Subnet& subnet : subnets) {
         const Range range = rangeOf(subnet);

@@ -22,8 +22,7 @@ enum SearchPanelId : int {
 
 inline constexpr wchar_t searchPanelTitle[] = L"On this network :";
 inline constexpr wchar_t searchButtonText[] = L"Search this network";
-inline constexpr wchar_t searchHintText[] =
-    L"Finds the computers around you with their MAC addresses.";
+inline constexpr wchar_t searchHintText[] = L"Finds each computer here and its MAC address.";
 
 // Builds the panel for the search as it is now (not yet added to any container).
 Element* buildSearchPanel();

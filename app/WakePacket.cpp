@@ -148,11 +148,23 @@ std::optional<std::uint16_t> parsePort(std::wstring_view text) {
 }
 
 std::optional<std::string> hostForLookup(std::wstring_view text) {
-    auto host = toUtf8(trimBlanks(text));
+    const std::wstring_view trimmed = trimBlanks(text);
+    // No name holds a blank; an address with words after it is no address.
+    if (std::any_of(trimmed.begin(), trimmed.end(), isBlank)) {
+        return std::nullopt;
+    }
+    auto host = toUtf8(trimmed);
     if (!host || host->empty() || host->size() > maxHostNameLength) {
         return std::nullopt;
     }
     return host;
+}
+
+bool isWakeTarget(std::uint32_t address) {
+    const auto firstByte = reinterpret_cast<const std::uint8_t*>(&address)[0];
+    const bool thisNetwork = firstByte == 0; // 0.0.0.0/8: this machine, never a computer
+    const bool multicast = (firstByte & 0xF0) == 0xE0;
+    return !thisNetwork && !multicast;
 }
 
 MagicPacket buildMagicPacket(const MacAddress& mac) {
@@ -184,14 +196,8 @@ WakeInput parseWakeInput(std::wstring_view host, std::wstring_view mac, std::wst
 
 namespace {
 
-// The IPv4 address of the host in network byte order: a dotted address as it is, otherwise the
-// first IPv4 address the name lookup gives.
-std::optional<in_addr> resolveIPv4(const std::string& host) {
-    in_addr address{};
-    address.s_addr = inet_addr(host.c_str());
-    if (address.s_addr != INADDR_NONE) {
-        return address;
-    }
+// The first IPv4 address the name lookup gives.
+std::optional<std::uint32_t> lookUpIPv4(const std::string& host) {
     ADDRINFOA hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_DGRAM;
@@ -200,11 +206,11 @@ std::optional<in_addr> resolveIPv4(const std::string& host) {
     if (getaddrinfo(host.c_str(), nullptr, &hints, &results) != 0) {
         return std::nullopt;
     }
-    std::optional<in_addr> found;
+    std::optional<std::uint32_t> found;
     for (const ADDRINFOA* entry = results; entry != nullptr && !found; entry = entry->ai_next) {
         if (entry->ai_family == AF_INET && entry->ai_addr != nullptr &&
             entry->ai_addrlen >= sizeof(sockaddr_in)) {
-            found = reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr;
+            found = reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr;
         }
     }
     freeaddrinfo(results);
@@ -245,15 +251,28 @@ private:
 
 } // namespace
 
-SendOutcome sendMagicPacket(std::wstring_view host, std::wstring_view mac, std::wstring_view port,
-                            WakeDelivery* delivery) {
-    const WakeInput input = parseWakeInput(host, mac, port);
-    if (const auto* refusal = std::get_if<SendOutcome>(&input)) {
-        return *refusal;
+std::optional<std::uint32_t> dottedAddress(const std::string& host) {
+    const u_long address = inet_addr(host.c_str());
+    if (address == INADDR_NONE) {
+        return std::nullopt;
     }
-    const auto& request = std::get<WakeRequest>(input);
-    const auto address = resolveIPv4(request.host);
+    return static_cast<std::uint32_t>(address);
+}
+
+std::optional<std::uint32_t> resolveHost(const std::string& host) {
+    auto address = dottedAddress(host);
     if (!address) {
+        address = lookUpIPv4(host);
+    }
+    if (address && !isWakeTarget(*address)) {
+        return std::nullopt;
+    }
+    return address;
+}
+
+SendOutcome sendMagicPacketTo(const WakeRequest& request, std::uint32_t address,
+                              WakeDelivery* delivery) {
+    if (!isWakeTarget(address)) {
         return SendOutcome::hostNotFound;
     }
     BroadcastUdpSocket socket;
@@ -263,14 +282,14 @@ SendOutcome sendMagicPacket(std::wstring_view host, std::wstring_view mac, std::
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
     destination.sin_port = htons(request.port);
-    destination.sin_addr = *address;
+    destination.sin_addr.s_addr = address;
     const MagicPacket packet = buildMagicPacket(request.mac);
     if (!socket.sendWhole(packet, destination)) {
         return SendOutcome::sendFailed;
     }
     WakeDelivery delivered;
-    delivered.host = address->s_addr;
-    if (const auto broadcast = directedBroadcastFor(address->s_addr)) {
+    delivered.host = address;
+    if (const auto broadcast = directedBroadcastFor(address)) {
         destination.sin_addr.s_addr = *broadcast;
         // The unicast is on its way: a subnet that refuses broadcasts leaves the send a success.
         if (socket.sendWhole(packet, destination)) {
@@ -281,4 +300,18 @@ SendOutcome sendMagicPacket(std::wstring_view host, std::wstring_view mac, std::
         *delivery = delivered;
     }
     return SendOutcome::sent;
+}
+
+SendOutcome sendMagicPacket(std::wstring_view host, std::wstring_view mac, std::wstring_view port,
+                            WakeDelivery* delivery) {
+    const WakeInput input = parseWakeInput(host, mac, port);
+    if (const auto* refusal = std::get_if<SendOutcome>(&input)) {
+        return *refusal;
+    }
+    const auto& request = std::get<WakeRequest>(input);
+    const auto address = resolveHost(request.host);
+    if (!address) {
+        return SendOutcome::hostNotFound;
+    }
+    return sendMagicPacketTo(request, *address, delivery);
 }

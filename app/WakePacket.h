@@ -41,7 +41,8 @@ std::optional<MacAddress> parseMacAddress(std::wstring_view text);
 std::optional<std::uint16_t> parsePort(std::wstring_view text);
 
 // The host as UTF-8 for the resolver, blanks around it ignored. Nothing for an empty text, a
-// text with characters that have no UTF-8 form (or NUL), or one longer than a DNS name.
+// text with a blank inside, characters that have no UTF-8 form (or NUL), or one longer than a
+// DNS name.
 std::optional<std::string> hostForLookup(std::wstring_view text);
 
 MagicPacket buildMagicPacket(const MacAddress& mac);
@@ -63,6 +64,23 @@ struct WakeDelivery {
     // computer answers no address lookup, so the unicast alone may never reach its card.
     std::optional<std::uint32_t> subnetBroadcast;
 };
+
+// Whether a packet may go to `address` (network byte order): not to 0.0.0.0/8 (this machine)
+// nor to a multicast group.
+bool isWakeTarget(std::uint32_t address);
+
+// The address of a host given in one of the dotted forms, nothing for a name. Immediate.
+std::optional<std::uint32_t> dottedAddress(const std::string& host);
+// The host's IPv4 address: a dotted address as it is, otherwise the first IPv4 address the name
+// lookup gives (which may take long: the resolver waits for its servers). Nothing when there is
+// none, or when it is no wake target.
+std::optional<std::uint32_t> resolveHost(const std::string& host);
+
+// Sends one magic packet for `request` through a fresh broadcast-capable UDP socket to
+// `address` and, when it is on a directly attached subnet, to that subnet's broadcast too.
+// hostNotFound for an address that is no wake target. Winsock must have been started.
+SendOutcome sendMagicPacketTo(const WakeRequest& request, std::uint32_t address,
+                              WakeDelivery* delivery = nullptr);
 
 // Checks the texts, resolves the host to an IPv4 address (a dotted address is used as it is),
 // and sends one magic packet through a fresh broadcast-capable UDP socket to the host and, when

@@ -121,6 +121,15 @@ TEST(WakePacketSend, OnlyGoodInputSendsExactlyTheMagicPacketAndNoSocketStaysOpen
         {L"127.255.255.255", L"001122334455", port, SendOutcome::sent, {}}, // to no receiver
         {L"nosuchhost.invalid", L"001122334455", port, SendOutcome::hostNotFound, {}},
         {L"", L"001122334455", port, SendOutcome::hostNotFound, {}},
+        // This machine itself, multicast groups, and an address with words after it: no
+        // computer to wake.
+        {L"0", L"001122334455", port, SendOutcome::hostNotFound, {}},
+        {L"0.0.0.0", L"001122334455", port, SendOutcome::hostNotFound, {}},
+        {L"0.127.0.1", L"001122334455", port, SendOutcome::hostNotFound, {}},
+        {L"224.0.0.1", L"001122334455", port, SendOutcome::hostNotFound, {}},
+        {L"239.255.255.250", L"001122334455", port, SendOutcome::hostNotFound, {}},
+        {L"127.0.0.1 junk", L"001122334455", port, SendOutcome::hostNotFound, {}},
+        {L"127.0.0.1\tjunk", L"001122334455", port, SendOutcome::hostNotFound, {}},
         {tooLong, L"001122334455", port, SendOutcome::hostNotFound, {}},
         {L"127.0.0.1", L"00:11:22:33:44:5", port, SendOutcome::invalidMac, {}},
         {L"127.0.0.1", L"001122334455", L"65536", SendOutcome::invalidPort, {}},

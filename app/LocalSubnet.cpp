@@ -38,22 +38,29 @@ std::vector<MIB_IPADDRROW> addressTable() {
 } // namespace
 
 std::optional<std::uint32_t> directedBroadcastFor(std::uint32_t host) {
-    DWORD interfaceIndex = 0;
-    if (isLoopbackNet(host) || GetBestInterface(host, &interfaceIndex) != NO_ERROR) {
+    MIB_IPFORWARDROW route{};
+    if (isLoopbackNet(host) || GetBestRoute(host, 0, &route) != NO_ERROR ||
+        route.dwForwardType != MIB_IPROUTE_TYPE_DIRECT) {
         return std::nullopt;
     }
+    // The subnet the kernel's route follows: of the interface's subnets that hold the host, the
+    // one of the longest prefix.
+    std::optional<MIB_IPADDRROW> subnet;
     for (const MIB_IPADDRROW& row : addressTable()) {
         const std::uint32_t mask = row.dwMask;
-        const bool attached = row.dwIndex == interfaceIndex && (row.dwAddr & mask) == (host & mask);
-        if (!attached || (row.wType & MIB_IPADDR_DISCONNECTED) != 0 ||
-            (hostOrder(mask) & pointToPointMask) == pointToPointMask) {
-            continue;
+        const bool holdsHost =
+            row.dwIndex == route.dwForwardIfIndex && (row.dwAddr & mask) == (host & mask);
+        if (holdsHost && (row.wType & MIB_IPADDR_DISCONNECTED) == 0 &&
+            (!subnet || hostOrder(mask) > hostOrder(subnet->dwMask))) {
+            subnet = row;
         }
-        const std::uint32_t broadcast = row.dwAddr | ~mask;
-        if (host == broadcast) {
-            return std::nullopt;
-        }
-        return broadcast;
     }
-    return std::nullopt;
+    if (!subnet || (hostOrder(subnet->dwMask) & pointToPointMask) == pointToPointMask) {
+        return std::nullopt;
+    }
+    const std::uint32_t broadcast = subnet->dwAddr | ~subnet->dwMask;
+    if (host == broadcast) {
+        return std::nullopt;
+    }
+    return broadcast;
 }

@@ -6,7 +6,9 @@
 #include <optional>
 
 // The directed broadcast address (interface address OR NOT netmask, network byte order) of the
-// subnet `host` lies on, when the route to it leaves through an interface attached to that
-// subnet. Nothing for a host reached through a gateway, on loopback or on a point-to-point link,
-// and for a host that is itself that broadcast address (it is sent once, as it is).
+// subnet `host` lies on, when the kernel's route to it leads straight to it: of the outgoing
+// interface's subnets that hold the host, the one of the longest prefix, as the kernel's own
+// route follows. Nothing for a host reached through a gateway, on loopback or on a
+// point-to-point link, and for a host that is itself that broadcast address (it is sent once, as
+// it is).
 std::optional<std::uint32_t> directedBroadcastFor(std::uint32_t host);

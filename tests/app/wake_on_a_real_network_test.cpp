@@ -5,6 +5,7 @@
 #include "support/Program.h"
 
 #include "AwakeCheck.h"
+#include "LocalSubnet.h"
 
 #include <platform/Clock.h>
 
@@ -131,6 +132,39 @@ TEST_F(WakeOnARealNetworkTest, AHostThatAnswersPingOrRefusesAConnectionIsAwake) 
                 return !runProgram(script);
             });
     }
+}
+
+std::optional<std::string> broadcastFor(const char* host) {
+    const auto broadcast = directedBroadcastFor(inet_addr(host));
+    if (!broadcast) {
+        return std::nullopt;
+    }
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&*broadcast);
+    return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." +
+           std::to_string(bytes[2]) + "." + std::to_string(bytes[3]);
+}
+
+// The broadcast follows the kernel's route: none through a gateway, even one inside the
+// interface's subnet, and of two subnets of one interface that hold the host, the narrower.
+TEST_F(WakeOnARealNetworkTest, TheBroadcastIsThatOfTheSubnetTheKernelsRouteTakes) {
+    inANetworkOfItsOwn([](TestNetwork& network) {
+        if (!network.addPeer("gateway", "lan0", "10.82.0.1/24", "10.82.0.2/24") ||
+            !network.run("ip route add 10.82.0.128/25 via 10.82.0.2") ||
+            !network.run("ip addr add 10.83.0.1/16 dev lan0") ||
+            !network.run("ip addr add 10.83.5.1/24 dev lan0")) {
+            return false;
+        }
+        const std::pair<const char*, std::optional<std::string>> hosts[] = {
+            {"10.82.0.20", "10.82.0.255"},
+            {"10.82.0.130", std::nullopt},
+            {"10.83.5.20", "10.83.5.255"},
+            {"10.83.9.20", "10.83.255.255"},
+        };
+        for (const auto& [host, broadcast] : hosts) {
+            EXPECT_EQ(broadcastFor(host), broadcast) << host;
+        }
+        return true;
+    });
 }
 
 } // namespace

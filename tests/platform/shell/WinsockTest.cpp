@@ -141,6 +141,8 @@ TEST_F(WinsockTest, ConfinedToLoopbackNothingLeavesTheMachineUntilReset) {
 
     DWORD index = 0;
     EXPECT_EQ(GetBestInterface(inet_addr("10.1.2.3"), &index), ERROR_NETWORK_UNREACHABLE);
+    MIB_IPFORWARDROW route{};
+    EXPECT_EQ(GetBestRoute(inet_addr("10.1.2.3"), 0, &route), ERROR_NETWORK_UNREACHABLE);
 
     const HANDLE icmp = IcmpCreateFile();
     ASSERT_NE(icmp, INVALID_HANDLE_VALUE);

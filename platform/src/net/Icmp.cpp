@@ -2,7 +2,10 @@
 // in the identifier, so replies are matched by sequence number. Where the system allows no ping
 // socket (net.ipv4.ping_group_range leaves the user out), an echo is answered by a TCP connect
 // to a few ports most computers have: an accepted connection, and a refusal too, comes from a
-// host that is up. Waits run on the device clock and end when the thread is terminated.
+// host that is up. A refusal that a router sends in the host's stead (an ICMP error from another
+// address, read from the socket's error queue) is that router's reply with its error status, as
+// the platform reports an ICMP error to an echo. Waits run on the device clock and end when the
+// thread is terminated.
 #include "icmpapi.h"
 
 #include "kernel/KernelObject.h"
@@ -17,11 +20,13 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <linux/errqueue.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -123,8 +128,63 @@ struct Echo {
 
 struct Answer {
     IPAddr from = 0;
+    IP_STATUS status = IP_SUCCESS; // or the error a router replied with
     std::vector<std::uint8_t> data;
 };
+
+// The status an ICMP error of `type` and `code` tells.
+IP_STATUS statusOfIcmpError(std::uint8_t type, std::uint8_t code) {
+    constexpr std::uint8_t destinationUnreachable = 3;
+    constexpr std::uint8_t timeExceeded = 11;
+    if (type == timeExceeded)
+        return IP_TTL_EXPIRED_TRANSIT;
+    if (type != destinationUnreachable)
+        return IP_GENERAL_FAILURE;
+    switch (code) {
+    case 0:
+        return IP_DEST_NET_UNREACHABLE;
+    case 2:
+        return IP_DEST_PROT_UNREACHABLE;
+    case 3:
+        return IP_DEST_PORT_UNREACHABLE;
+    default:
+        return IP_DEST_HOST_UNREACHABLE;
+    }
+}
+
+// The ICMP error queued on a socket with IP_RECVERR: who sent it and what it said; nothing when
+// none is queued (a refusal then came as the host's own reset).
+std::optional<Answer> queuedIcmpError(int fd) {
+    char control[512];
+    char data[64];
+    sockaddr_in offender{};
+    iovec part{data, sizeof data};
+    msghdr message{};
+    message.msg_name = &offender;
+    message.msg_namelen = sizeof offender;
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    if (::recvmsg(fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT) < 0)
+        return std::nullopt;
+    for (cmsghdr* entry = CMSG_FIRSTHDR(&message); entry != nullptr;
+         entry = CMSG_NXTHDR(&message, entry)) {
+        if (entry->cmsg_level != SOL_IP || entry->cmsg_type != IP_RECVERR)
+            continue;
+        sock_extended_err error{};
+        std::memcpy(&error, CMSG_DATA(entry), sizeof error);
+        if (error.ee_origin != SO_EE_ORIGIN_ICMP)
+            continue;
+        sockaddr_in from{};
+        std::memcpy(&from, CMSG_DATA(entry) + sizeof error, sizeof from);
+        Answer answer;
+        answer.from = from.sin_addr.s_addr;
+        answer.status = statusOfIcmpError(error.ee_type, error.ee_code);
+        return answer;
+    }
+    return std::nullopt;
+}
 
 // The handle's object: one echo at a time.
 class EchoPort : public platform::kernel::KernelObject {
@@ -132,7 +192,7 @@ public:
     EchoPort()
         : ping_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_ICMP)) {}
 
-    // IP_SUCCESS with the answer, or why there is none.
+    // IP_SUCCESS with the answer (an echo, or a router's error for it), or why there is none.
     IP_STATUS echo(const Echo& request, Answer& answer) {
         std::lock_guard guard(mutex_);
         return ping_.fd() >= 0 ? ping(request, answer) : connectProbe(request, answer);
@@ -172,16 +232,31 @@ private:
         std::vector<Descriptor> pending;
         std::vector<pollfd> fds;
         IP_STATUS failure = IP_REQ_TIMED_OUT;
+        std::optional<Answer> routerReply;
+        // A refusal counts when the host itself refused, not a router in its stead.
+        const auto refusedByHost = [&](int fd) {
+            auto error = queuedIcmpError(fd);
+            if (!error || error->from == request.destination)
+                return true;
+            routerReply = std::move(error);
+            return false;
+        };
         for (const std::uint16_t port : probePorts) {
             Descriptor tcp(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
             if (tcp.fd() < 0)
                 return IP_NO_RESOURCES;
+            const int on = 1;
+            ::setsockopt(tcp.fd(), SOL_IP, IP_RECVERR, &on, sizeof on);
             const sockaddr_in to = socketAddress(request.destination, port);
-            if (::connect(tcp.fd(), reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0 ||
-                errno == ECONNREFUSED)
+            const int result =
+                ::connect(tcp.fd(), reinterpret_cast<const sockaddr*>(&to), sizeof to);
+            const int error = result == 0 ? 0 : errno;
+            if (error == 0 || (error == ECONNREFUSED && refusedByHost(tcp.fd())))
                 return answered(request, answer);
-            if (errno != EINPROGRESS)
-                return statusOfSendError(errno);
+            if (error == ECONNREFUSED)
+                continue;
+            if (error != EINPROGRESS)
+                return statusOfSendError(error);
             fds.push_back({tcp.fd(), POLLOUT, 0});
             pending.push_back(std::move(tcp));
         }
@@ -192,11 +267,16 @@ private:
                 int error = 0;
                 socklen_t length = sizeof error;
                 getsockopt(fds[i].fd, SOL_SOCKET, SO_ERROR, &error, &length);
-                if (error == 0 || error == ECONNREFUSED)
+                if (error == 0 || (error == ECONNREFUSED && refusedByHost(fds[i].fd)))
                     return answered(request, answer);
-                failure = statusOfSendError(error);
+                if (error != ECONNREFUSED)
+                    failure = statusOfSendError(error);
                 fds.erase(fds.begin() + static_cast<std::ptrdiff_t>(i));
             }
+        }
+        if (routerReply) {
+            answer = std::move(*routerReply);
+            return IP_SUCCESS;
         }
         return fds.empty() ? failure : IP_REQ_TIMED_OUT;
     }
@@ -221,7 +301,7 @@ void writeReply(const Answer& answer, DWORD roundTrip, LPVOID buffer, DWORD buff
     std::copy_n(answer.data.begin(), kept, data);
     *reply = ICMP_ECHO_REPLY{};
     reply->Address = answer.from;
-    reply->Status = IP_SUCCESS;
+    reply->Status = answer.status;
     reply->RoundTripTime = roundTrip;
     reply->DataSize = static_cast<USHORT>(kept);
     reply->Reserved = 1;

@@ -1,158 +1,169 @@
 #include "AwakeCheck.h"
 
 #include "MainScreen.h"
+#include "MessageBoxSense.h"
+#include "RecentPanel.h"
 #include "StatusTexts.h"
 
-#include <icmpapi.h>
-
-#include <algorithm>
-#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace {
 
 using namespace awake_check;
 
-enum class AwakeState : std::uint8_t { waiting, awake, noAnswer, cantCheck };
+// What the check's thread tells: the check's states, then the send's.
+enum class Stage : std::uint8_t { waiting, awake, noAnswer, cantCheck, sendDone };
 
 // A report packed into the 32 bits of lParam: the check it comes from (numbered modulo 256:
-// only the reports of the last few checks can be in the queue), the state and the seconds waited.
+// only the reports of the last few checks can be in the queue), the stage and the seconds waited.
 struct AwakeReport {
     std::uint8_t check = 0;
-    AwakeState state = AwakeState::waiting;
+    Stage stage = Stage::waiting;
     std::uint16_t seconds = 0;
 
     LPARAM packed() const {
         return static_cast<LPARAM>((std::uint32_t{check} << 24) |
-                                   (std::uint32_t{static_cast<std::uint8_t>(state)} << 16) |
+                                   (std::uint32_t{static_cast<std::uint8_t>(stage)} << 16) |
                                    seconds);
     }
     static AwakeReport unpacked(LPARAM value) {
         const auto bits = static_cast<std::uint32_t>(value);
-        return {static_cast<std::uint8_t>(bits >> 24), static_cast<AwakeState>((bits >> 16) & 0xFF),
+        return {static_cast<std::uint8_t>(bits >> 24), static_cast<Stage>((bits >> 16) & 0xFF),
                 static_cast<std::uint16_t>(bits & 0xFFFF)};
     }
 };
 
 struct CheckOrder {
-    std::uint32_t host;
+    WakeRequest request;
+    std::uint32_t address;
     std::uint8_t check;
     DWORD interfaceThread;
+    CheckedSend sent; // written by the check's thread before it reports sendDone
 };
 
-// The user-interface thread's view of the check.
+// A name being looked up. Its thread holds it too and may outlive the program's interest in it:
+// a resolver that waits for its servers can't be interrupted.
+struct Lookup {
+    WakeRequest request;
+    std::uint32_t number;
+    DWORD interfaceThread;
+    std::optional<std::uint32_t> address; // written by the lookup's thread before it reports
+};
+
+// The user-interface thread's view of the wake in progress.
+StoredFields typedAtSend; // what the user sent: the recent list takes it once the packet left
+std::wstring sentLine;    // the send's confirmation, kept above the check's progress
 HANDLE checkThread = nullptr;
 // Owned here, not by the thread: a check stopped before its thread ran would leave it behind.
 std::unique_ptr<CheckOrder> checkOrder;
 std::uint8_t currentCheck = 0;
+std::shared_ptr<Lookup> currentLookup;
+std::uint32_t lookupCount = 0; // never reset: a late report of an earlier run finds no match
 
-enum class ProbeResult { answered, silent, impossible };
-
-// One echo. Unreachable and unanswered are the same to a computer that sleeps; any other
-// failure means no echo can tell whether it woke.
-ProbeResult probe(HANDLE icmp, std::uint32_t host, DWORD timeoutMs) {
-    char payload[] = "Dawnbell awake check";
-    alignas(ICMP_ECHO_REPLY) unsigned char reply[sizeof(ICMP_ECHO_REPLY) + sizeof payload + 8];
-    if (IcmpSendEcho(icmp, host, payload, sizeof payload, nullptr, reply, sizeof reply, timeoutMs) >
-        0) {
-        const auto* echo = reinterpret_cast<const ICMP_ECHO_REPLY*>(reply);
-        return echo->Status == IP_SUCCESS ? ProbeResult::answered : ProbeResult::silent;
-    }
-    const DWORD reason = GetLastError();
-    return reason == IP_REQ_TIMED_OUT || reason == IP_DEST_HOST_UNREACHABLE
-               ? ProbeResult::silent
-               : ProbeResult::impossible;
-}
-
-class IcmpHandle {
-public:
-    IcmpHandle() : handle_(IcmpCreateFile()) {}
-    ~IcmpHandle() {
-        if (isOpen()) {
-            IcmpCloseHandle(handle_);
-        }
-    }
-    IcmpHandle(const IcmpHandle&) = delete;
-    IcmpHandle& operator=(const IcmpHandle&) = delete;
-    bool isOpen() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
-using Reporter = std::function<void(AwakeState, DWORD)>;
-
-struct Ending {
-    AwakeState state;
-    DWORD elapsedMs;
-};
-
-// Probes until the computer answers or the check's time is up, reporting the seconds waited at
-// every progress step; how it ended.
-Ending watchForWake(std::uint32_t host, const Reporter& report) {
-    const IcmpHandle icmp;
-    if (!icmp.isOpen()) {
-        return {AwakeState::cantCheck, 0};
-    }
-    const DWORD start = GetTickCount();
-    DWORD nextProbe = start;
-    DWORD shownStep = 0;
-    for (;;) {
-        const DWORD now = GetTickCount();
-        const DWORD elapsed = now - start;
-        if (elapsed >= checkDurationMs) {
-            return {AwakeState::noAnswer, checkDurationMs};
-        }
-        const DWORD step = elapsed / progressStepMs;
-        if (step > shownStep) {
-            shownStep = step;
-            report(AwakeState::waiting, elapsed);
-        }
-        if (static_cast<std::int32_t>(now - nextProbe) >= 0) {
-            nextProbe = now + probeIntervalMs;
-            const DWORD timeout = std::min(probeTimeoutMs, checkDurationMs - elapsed);
-            switch (probe(icmp.get(), host, timeout)) {
-            case ProbeResult::answered:
-                return {AwakeState::awake, GetTickCount() - start};
-            case ProbeResult::impossible:
-                return {AwakeState::cantCheck, GetTickCount() - start};
-            case ProbeResult::silent:
-                continue;
-            }
-        }
-        const DWORD toNextStep = (step + 1) * progressStepMs - elapsed;
-        Sleep(std::min({toNextStep, nextProbe - now, checkDurationMs - elapsed}));
-    }
-}
-
-// The check's own thread. The ending is reported once everything the check held is released.
+// The check's own thread: the probe before the send, the send, then the check. The ending is
+// reported once everything the check held is released.
 DWORD WINAPI runCheck(LPVOID parameter) {
-    const CheckOrder* order = static_cast<const CheckOrder*>(parameter);
-    const Reporter report = [order](AwakeState state, DWORD elapsedMs) {
-        const AwakeReport message{order->check, state,
+    CheckOrder* order = static_cast<CheckOrder*>(parameter);
+    const auto post = [order](Stage stage, DWORD elapsedMs) {
+        const AwakeReport message{order->check, stage,
                                   static_cast<std::uint16_t>(elapsedMs / 1000)};
         PostThreadMessageW(order->interfaceThread, WM_USER, awakeCheckReport, message.packed());
     };
-    const Ending ending = watchForWake(order->host, report);
-    report(ending.state, ending.elapsedMs);
+    order->sent = sendAfterProbe(order->request, order->address);
+    post(Stage::sendDone, 0);
+    if (order->sent.outcome != SendOutcome::sent || order->sent.answeredBefore) {
+        return 0;
+    }
+    const AwakeEnding ending =
+        watchForWake(order->address, checkDurationMs, [&post](AwakeState state, DWORD elapsed) {
+            post(static_cast<Stage>(state), elapsed);
+        });
+    post(static_cast<Stage>(ending.state), ending.elapsedMs);
     return 0;
+}
+
+DWORD WINAPI runLookup(LPVOID parameter) {
+    const std::unique_ptr<std::shared_ptr<Lookup>> held(
+        static_cast<std::shared_ptr<Lookup>*>(parameter));
+    Lookup& lookup = **held;
+    lookup.address = resolveHost(lookup.request.host);
+    PostThreadMessageW(lookup.interfaceThread, WM_USER, hostLookupReport,
+                       static_cast<LPARAM>(lookup.number));
+    return 0;
+}
+
+void startCheck(const WakeRequest& request, std::uint32_t address) {
+    checkOrder = std::make_unique<CheckOrder>(
+        CheckOrder{request, address, currentCheck, GetCurrentThreadId(), {}});
+    checkThread = CreateThread(nullptr, 0, runCheck, checkOrder.get(), 0, nullptr);
+    if (checkThread == nullptr) {
+        checkOrder.reset();
+        showMessageBoxSense(sendFailedCaption, sendFailedMessage, messageBoxOk);
+        showStatus(sendFailedMessage);
+    }
+}
+
+void startLookup(const WakeRequest& request) {
+    currentLookup =
+        std::make_shared<Lookup>(Lookup{request, ++lookupCount, GetCurrentThreadId(), {}});
+    auto* held = new std::shared_ptr<Lookup>(currentLookup);
+    const HANDLE thread = CreateThread(nullptr, 0, runLookup, held, 0, nullptr);
+    if (thread == nullptr) {
+        delete held;
+        currentLookup.reset();
+        showStatus(statusHostNotFound);
+        return;
+    }
+    CloseHandle(thread); // never waited for
+    showStatus(lookingUpText(typedAtSend.host).c_str());
+}
+
+void showSendDone(const CheckedSend& sent) {
+    if (sent.outcome != SendOutcome::sent) {
+        if (sent.outcome == SendOutcome::sendFailed) {
+            // The network may come back: the user is told and can try again, losing nothing. The
+            // toolkit's box, whose loop still takes the close button and the session's end.
+            showMessageBoxSense(sendFailedCaption, sendFailedMessage, messageBoxOk);
+        }
+        showStatus(statusTextFor(sent.outcome));
+        return;
+    }
+    rememberRecentComputer(typedAtSend);
+    sentLine = sentStatusText(sent.delivery);
+    if (sent.answeredBefore) {
+        showStatus(underSentLine(sentLine, alreadyAnswersText(typedAtSend.host)).c_str());
+    } else {
+        showStatus(sentLine.c_str());
+    }
 }
 
 } // namespace
 
-void startAwakeCheck(std::uint32_t host) {
-    stopAwakeCheck();
-    checkOrder = std::make_unique<CheckOrder>(CheckOrder{host, currentCheck, GetCurrentThreadId()});
-    checkThread = CreateThread(nullptr, 0, runCheck, checkOrder.get(), 0, nullptr);
-    if (checkThread == nullptr) {
-        checkOrder.reset();
-        showStatus(statusCantCheckAwake);
+void startWake(const StoredFields& typed) {
+    stopAwakeCheck(); // what it would still say is about the last send
+    const WakeInput input = parseWakeInput(typed.host, typed.mac, typed.port);
+    if (const auto* refusal = std::get_if<SendOutcome>(&input)) {
+        showStatus(statusTextFor(*refusal));
+        return;
+    }
+    typedAtSend = typed;
+    const auto& request = std::get<WakeRequest>(input);
+    if (const auto address = dottedAddress(request.host)) {
+        if (!isWakeTarget(*address)) {
+            showStatus(statusHostNotFound);
+            return;
+        }
+        startCheck(request, *address);
+    } else {
+        startLookup(request);
     }
 }
 
 void stopAwakeCheck() {
     ++currentCheck; // reports of the stopped check still in the queue are stale
+    currentLookup.reset();
     if (checkThread != nullptr) {
         TerminateThread(checkThread, 0); // returns once the thread has ended
         CloseHandle(checkThread);
@@ -161,23 +172,38 @@ void stopAwakeCheck() {
     checkOrder.reset();
 }
 
-void applyAwakeReport(LPARAM value) {
-    const AwakeReport report = AwakeReport::unpacked(value);
-    if (report.check != currentCheck) {
+void applyHostLookupReport(LPARAM report) {
+    if (!currentLookup || static_cast<std::uint32_t>(report) != currentLookup->number) {
         return;
     }
-    switch (report.state) {
-    case AwakeState::waiting:
-        showStatus(waitingForWakeText(report.seconds).c_str());
+    const std::shared_ptr<Lookup> lookup = std::move(currentLookup);
+    if (!lookup->address) {
+        showStatus(statusHostNotFound);
+        return;
+    }
+    startCheck(lookup->request, *lookup->address);
+}
+
+void applyAwakeReport(LPARAM value) {
+    const AwakeReport report = AwakeReport::unpacked(value);
+    if (report.check != currentCheck || !checkOrder) {
+        return;
+    }
+    switch (report.stage) {
+    case Stage::sendDone:
+        showSendDone(checkOrder->sent);
         break;
-    case AwakeState::awake:
-        showStatus(statusComputerAwake);
+    case Stage::waiting:
+        showStatus(underSentLine(sentLine, waitingForWakeText(report.seconds)).c_str());
         break;
-    case AwakeState::noAnswer:
-        showStatus(noAnswerText(report.seconds).c_str());
+    case Stage::awake:
+        showStatus(underSentLine(sentLine, statusComputerAwake).c_str());
         break;
-    case AwakeState::cantCheck:
-        showStatus(statusCantCheckAwake);
+    case Stage::noAnswer:
+        showStatus(underSentLine(sentLine, noAnswerText(report.seconds)).c_str());
+        break;
+    case Stage::cantCheck:
+        showStatus(underSentLine(sentLine, statusCantCheckAwake).c_str());
         break;
     }
 }

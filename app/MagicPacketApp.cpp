@@ -4,7 +4,6 @@
 #include "ConnectionWorker.h"
 #include "DisplayFrame.h"
 #include "MainScreen.h"
-#include "MessageBoxSense.h"
 #include "MessageLoop.h"
 #include "NetworkSearch.h"
 #include "RecentPanel.h"
@@ -12,7 +11,6 @@
 #include "SearchPanel.h"
 #include "SettingsStore.h"
 #include "StatusTexts.h"
-#include "WakePacket.h"
 
 #include <algorithm>
 
@@ -97,22 +95,7 @@ void MagicPacketApp::onEvent(Element* element, int code) {
 
 void MagicPacketApp::sendPacket() {
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    const StoredFields typed = typedFields();
-    stopAwakeCheck(); // what it would still say is about the last send
-    WakeDelivery delivery;
-    const SendOutcome outcome = sendMagicPacket(typed.host, typed.mac, typed.port, &delivery);
-    if (outcome == SendOutcome::sendFailed) {
-        // The network may come back: the user is told and can try again, losing nothing. The
-        // toolkit's box, whose loop still takes the close button and the session's end.
-        showMessageBoxSense(sendFailedCaption, sendFailedMessage, messageBoxOk);
-    }
-    if (outcome == SendOutcome::sent) {
-        rememberRecentComputer(typed);
-        showStatus(sentStatusText(delivery).c_str());
-        startAwakeCheck(delivery.host);
-    } else {
-        showStatus(statusTextFor(outcome));
-    }
+    startWake(typedFields());
     SetCursor(nullptr);
     redrawAllElements();
 }

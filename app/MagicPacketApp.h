@@ -20,8 +20,8 @@ public:
 
 private:
     void startConnectionWorker(bool askConsent);
-    // "Send magic packet !": the typed texts to the wake packet sender, its outcome to the
-    // status line.
+    // "Send magic packet !": the typed texts to the wake (AwakeCheck.h), which tells its
+    // outcome in the status line.
     void sendPacket();
     // "Quit": the program ends, keeping the typed texts (onClose).
     void quitAndSave();

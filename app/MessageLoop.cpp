@@ -55,6 +55,9 @@ void handleThreadMessage(const MSG& msg) {
     case macLookupReport:
         applyMacLookupReport(msg.lParam);
         break;
+    case hostLookupReport:
+        applyHostLookupReport(msg.lParam);
+        break;
     default:
         break;
     }

@@ -33,8 +33,35 @@ inline std::wstring sentStatusText(const WakeDelivery& delivery) {
     return std::wstring(statusPacketSent) + L" (also to " + dotted + L")";
 }
 
-// The awake check.
+// The host as the status line names it: blanks around it dropped, and a long name cut short so
+// that the line keeps to the small phone's width.
+inline constexpr std::size_t longestShownHost = 24;
+inline std::wstring shownHost(const std::wstring& typed) {
+    const auto first = typed.find_first_not_of(L" \t");
+    if (first == std::wstring::npos) {
+        return {};
+    }
+    std::wstring host = typed.substr(first, typed.find_last_not_of(L" \t") - first + 1);
+    if (host.size() > longestShownHost) {
+        host = host.substr(0, longestShownHost - 1) + L'\u2026';
+    }
+    return host;
+}
+
+// A name being looked up, before anything is sent.
+inline std::wstring lookingUpText(const std::wstring& host) {
+    return L"Looking up " + shownHost(host) + L"...";
+}
+
+// The awake check. Its texts come under the send's confirmation, which stays on the first line.
+inline std::wstring underSentLine(const std::wstring& sentLine, const std::wstring& checkText) {
+    return sentLine + L"\n" + checkText;
+}
 inline constexpr wchar_t statusComputerAwake[] = L"The computer is awake ;-)";
+// The address answered before the packet left: whatever answers is no computer that woke.
+inline std::wstring alreadyAnswersText(const std::wstring& host) {
+    return shownHost(host) + L" already answers: it was awake, or it is your router";
+}
 inline constexpr wchar_t statusCantCheckAwake[] = L"Can't check whether the computer woke";
 // No-break spaces keep "wake... 12 s" and "60 s:" whole where the line wraps: a lone "s" on a
 // line of its own read as a fault.

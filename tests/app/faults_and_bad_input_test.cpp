@@ -204,13 +204,16 @@ TEST_F(FaultsTest, WithoutANetworkTheConnectionGivesUpAndLookupsAndSendsAreToldA
         EXPECT_FALSE(runProgram(first));
         platform::net::scriptConnectionManager(connectionsSeen({internet(0x10)}));
         LoopScript script;
-        script.waitFor(statusIs(statusReadyToSend)).then([] {
-            setFields({L"wol.example.net", L"00:11:22:33:44:55", L"9"});
-            theApplication->onEvent(findElementById(sendButtonId), widgetTapped);
-            EXPECT_EQ(statusText(), statusHostNotFound);
-            EXPECT_EQ(shownBox(), nullptr);
-            setFieldText(hostFieldId, L"10.1.2.3");
-        });
+        script.waitFor(statusIs(statusReadyToSend))
+            .then([] {
+                setFields({L"wol.example.net", L"00:11:22:33:44:55", L"9"});
+                theApplication->onEvent(findElementById(sendButtonId), widgetTapped);
+            })
+            .waitFor(statusIs(statusHostNotFound))
+            .then([] {
+                EXPECT_EQ(shownBox(), nullptr);
+                setFieldText(hostFieldId, L"10.1.2.3");
+            });
         tapSend(script);
         script.waitFor(bounded([] { return boxButton(0).has_value(); }, "the box")).then([] {
             EXPECT_EQ(shownBox()->caption, sendFailedCaption);

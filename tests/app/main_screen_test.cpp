@@ -127,15 +127,17 @@ TEST_F(MainScreenTest, SendTakesTheFieldsToTheReceiverAndEachOutcomeToTheStatusL
     questionAnsweredBefore();
     struct Send {
         StoredFields fields;
-        const wchar_t* status;
+        std::wstring status;
     };
     const std::wstring port = std::to_wstring(receiver.port());
     const Send sends[] = {
         {{L"127.0.0.1", L"00:11:22:33:44:55", L"9x"}, statusInvalidPort},
         {{L"127.0.0.1", L"00:11:22:33:44", port}, statusInvalidMac},
         {{L"no-such-host.invalid", L"00:11:22:33:44:55", port}, statusHostNotFound},
-        // This machine is up: the check after the send says so.
-        {{L"127.0.0.1", L"0A-1b-2C-3d-4E-5f", port}, statusComputerAwake},
+        // This machine answers before the packet leaves: that is no computer that woke.
+        {{L" 127.0.0.1", L"0A-1b-2C-3d-4E-5f", port},
+         underSentLine(statusPacketSent,
+                       L"127.0.0.1 already answers: it was awake, or it is your router")},
     };
     platform::net::confineToLoopback(); // the unknown name is never looked up beyond the machine
     LoopScript script;
@@ -174,10 +176,16 @@ TEST_F(MainScreenTest, QuitAndCloseKeepTheTypedTextsAndTheRecentComputersForTheN
         LoopScript script;
         script.waitFor(statusIs(statusReadyToSend)).then([&] {
             EXPECT_EQ(shownFields(), (StoredFields{L"old.host", L"00:00:00:00:00:01", L"7"}));
-            for (const wchar_t* host : {L"127.0.0.1", L"localhost"}) {
+        });
+        for (const wchar_t* host : {L"127.0.0.1", L"localhost"}) {
+            script.then([&, host] {
                 setFields({host, L"00:11:22:33:44:55", port});
                 theApplication->onEvent(findElementById(sendButtonId), widgetTapped);
-            }
+            });
+            script.waitFor(bounded([] { return statusText().starts_with(statusPacketSent); },
+                                   "the packet to leave"));
+        }
+        script.then([&] {
             theApplication->onEvent(findElementById(quitButtonId), widgetNotification);
             theApplication->onEvent(findElementById(hostFieldId), widgetTapped);
             theApplication->onEvent(nullptr, widgetTapped);

@@ -171,12 +171,15 @@ size_t rowsShown() {
     return count;
 }
 
-// Sends what the fields hold, as the Send button does.
+// Sends what the fields hold, as the Send button does, and waits for the packet to leave.
 void send(LoopScript& script, const StoredFields& fields) {
     script.then([fields] {
+        showStatus(L"");
         setFields(fields);
         theApplication->onEvent(findElementById(sendButtonId), widgetTapped);
     });
+    script.waitFor(
+        bounded([] { return statusText().starts_with(statusPacketSent); }, "the packet to leave"));
 }
 
 // The end of the content into view, where the rows are.

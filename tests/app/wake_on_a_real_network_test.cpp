@@ -2,6 +2,7 @@
 // veth pairs): a computer that sleeps, one that is up and answers ping, one that drops ping but
 // refuses a connection. The whole program runs on the headless phone; the frames are read on the
 // far side of the wire.
+#include "support/LoopbackReceiver.h"
 #include "support/Program.h"
 
 #include "AwakeCheck.h"
@@ -38,8 +39,14 @@ std::function<bool()> afterWaiting(std::function<bool()> condition, const std::s
         what);
 }
 
-bool waiting() {
-    return statusText().starts_with(L"Waiting for the computer to wake...\u00a0");
+// The check's progress under the send's confirmation `sent`.
+bool waiting(const std::wstring& sent) {
+    return statusText().starts_with(underSentLine(sent, L"Waiting for the computer to wake..."));
+}
+std::function<bool()> waitingFor(const std::wstring& sent, unsigned seconds) {
+    return afterWaiting(
+        [=] { return statusText() == underSentLine(sent, waitingForWakeText(seconds)); },
+        "the check to wait " + std::to_string(seconds) + " s");
 }
 
 // The card of a computer that sleeps is up but has no address and answers no address lookup:
@@ -68,18 +75,19 @@ TEST_F(WakeOnARealNetworkTest, ASleepingCardGetsTheBroadcastNotTheUnicastAndTheC
             .then([&] {
                 EXPECT_EQ(card.magicPacketsFor(macBytes), std::vector<std::string>{"10.77.0.255"});
             })
-            .waitFor(bounded(waiting, "the waiting time shown"));
+            .waitFor(bounded([&] { return waiting(sent); }, "the waiting time shown"));
         DWORD sentAgain = 0;
         tapSend(script);
         script.waitFor(statusIs(sent))
             .then([&] { sentAgain = platform::clock::now(); })
-            .waitFor(afterWaiting([] { return statusText() == noAnswerText(60); },
-                                  "the check to give up"))
+            .waitFor(
+                afterWaiting([&] { return statusText() == underSentLine(sent, noAnswerText(60)); },
+                             "the check to give up"))
             .then([&] {
                 EXPECT_GE(platform::clock::now() - sentAgain, awake_check::checkDurationMs);
             });
         tapSend(script);
-        script.waitFor(bounded(waiting, "a new check"));
+        script.waitFor(bounded([&] { return waiting(sent); }, "a new check"));
         // A send its MAC refuses ends the check: what the check would say is about the last one.
         DWORD refused = 0;
         script.then([&] {
@@ -94,44 +102,157 @@ TEST_F(WakeOnARealNetworkTest, ASleepingCardGetsTheBroadcastNotTheUnicastAndTheC
             .then([] { EXPECT_EQ(statusText(), statusInvalidMac) << "the last check went on"; })
             .then([] { setFieldText(macFieldId, L"00:11:22:33:44:55"); });
         tapSend(script);
-        script.waitFor(bounded(waiting, "a check again"));
+        script.waitFor(bounded([&] { return waiting(sent); }, "a check again"));
         // Quit lies below the screen's end on the phone; its notification is what a tap posts.
         quitNow(script);
         return runProgram(script);
     });
 }
 
-// Its answers to connections are thrown away: only an echo can find it up.
+// Sleeping, its card is up with no address; its answers to connections are thrown away, so
+// that only an echo can find it up.
 bool answersPingOnly(TestNetwork& network) {
-    return network.addPeer("host", "lan0", "10.78.0.1/24", "10.78.0.2/24") &&
+    return network.addPeer("host", "lan0", "10.78.0.1/24", "") &&
            network.run("ip rule add ipproto tcp table 100", "host") &&
            network.run("ip route add blackhole default table 100", "host");
 }
 
 bool dropsPingRefusesConnections(TestNetwork& network) {
-    return network.addPeer("host", "lan0", "10.79.0.1/24", "10.79.0.2/24") &&
+    return network.addPeer("host", "lan0", "10.79.0.1/24", "") &&
            network.set("ipv4/icmp_echo_ignore_all", "1", "host");
 }
 
+// The neighbour lookup of a computer that sleeps gives up within milliseconds.
+bool quickNeighbourLookups(TestNetwork& network) {
+    return network.set("ipv4/neigh/lan0/mcast_solicit", "1") &&
+           network.set("ipv4/neigh/lan0/retrans_time_ms", "10");
+}
+
 // A host that answers ping (while the phone may open ping sockets), and one that drops ping but
-// refuses a connection (while the phone may not): both are found awake.
-TEST_F(WakeOnARealNetworkTest, AHostThatAnswersPingOrRefusesAConnectionIsAwake) {
-    const std::tuple<const wchar_t*, const char*, bool (*)(TestNetwork&)> hosts[] = {
-        {L"10.78.0.2", "0 2147483647", answersPingOnly},
-        {L"10.79.0.2", "1 0", dropsPingRefusesConnections}};
+// refuses a connection (while the phone may not): each is found awake once it comes up after
+// the send. Sent to again while it is up, it answers before the packet leaves: that is no wake.
+TEST_F(WakeOnARealNetworkTest, AHostUpAfterTheSendIsAwakeAndOneUpBeforeItAlreadyAnswers) {
+    const std::tuple<std::string, const char*, bool (*)(TestNetwork&)> hosts[] = {
+        {"10.78.0.2", "0 2147483647", answersPingOnly},
+        {"10.79.0.2", "1 0", dropsPingRefusesConnections}};
     for (const auto& [host, pingGroups, make] : hosts) {
         inANetworkOfItsOwn(
             [host = host, pingGroups = pingGroups, make = make](TestNetwork& network) {
-                if (!make(network) || !network.set("ipv4/ping_group_range", pingGroups)) {
+                if (!make(network) || !quickNeighbourLookups(network) ||
+                    !network.set("ipv4/ping_group_range", pingGroups)) {
                     return false;
                 }
+                const std::wstring wideHost(host.begin(), host.end());
+                const std::wstring sent = L"Magic packet sended ;-) (also to " +
+                                          wideHost.substr(0, wideHost.size() - 1) + L"255)";
                 questionAnsweredBefore();
                 LoopScript script;
-                sendTo(script, host);
-                script.waitFor(statusIs(statusComputerAwake));
+                sendTo(script, wideHost);
+                script.waitFor(statusIs(sent)).then([&] {
+                    EXPECT_TRUE(network.run("ip addr add " + host + "/24 dev eth0", "host"));
+                });
+                script.waitFor(afterWaiting(
+                    [&] { return statusText() == underSentLine(sent, statusComputerAwake); },
+                    "the awake text"));
+                tapSend(script);
+                script.waitFor(statusIs(underSentLine(
+                    sent, wideHost + L" already answers: it was awake, or it is your router")));
                 return !runProgram(script);
             });
     }
+}
+
+// A router between the phone and a computer that sleeps answers for it: with its own echo reply
+// to a ping, and with its refusal (ICMP port unreachable) to a connection. Neither is the
+// computer's answer: the check waits on.
+TEST_F(WakeOnARealNetworkTest, ARoutersAnswersForASleepingComputerAreNoWake) {
+    for (const char* pingGroups : {"0 2147483647", "1 0"}) {
+        inANetworkOfItsOwn([pingGroups](TestNetwork& network) {
+            if (!network.addPeer("router", "lan0", "10.80.0.1/24", "10.80.0.2/24") ||
+                !network.run("ip route add 10.81.0.0/24 via 10.80.0.2") ||
+                !network.set("ipv4/ping_group_range", pingGroups)) {
+                return false;
+            }
+            AnsweringRouter router(network.nameOf("router"), "eth0", "10.81.0.0");
+            questionAnsweredBefore();
+            LoopScript script;
+            sendTo(script, L"10.81.0.5");
+            script.waitFor(waitingFor(statusPacketSent, 6)).then([&] {
+                EXPECT_GE(router.refusals() + router.echoReplies(), 3) << pingGroups;
+            });
+            quitNow(script);
+            return runProgram(script);
+        });
+    }
+}
+
+// A phone that roams loses its address and route for a while: the probes that can't leave count
+// as unanswered, and the computer found up once the phone is back is awake. Where no probe can
+// ever leave (a broadcast address), the check says so.
+TEST_F(WakeOnARealNetworkTest, AMomentWithoutARouteIsNoAnswerAndTheCheckGoesOn) {
+    inANetworkOfItsOwn([](TestNetwork& network) {
+        if (!network.addPeer("card", "lan0", "10.84.0.1/24", "") ||
+            !quickNeighbourLookups(network)) {
+            return false;
+        }
+        const std::wstring sent = L"Magic packet sended ;-) (also to 10.84.0.255)";
+        questionAnsweredBefore();
+        LoopScript script;
+        sendTo(script, L"10.84.0.2");
+        script.waitFor(statusIs(sent)).then([&] {
+            EXPECT_TRUE(network.run("ip addr flush dev lan0"));
+        });
+        script.waitFor(waitingFor(sent, 7)).then([&] {
+            EXPECT_TRUE(network.run("ip addr add 10.84.0.1/24 dev lan0") &&
+                        network.run("ip addr add 10.84.0.2/24 dev eth0", "card"));
+        });
+        script.waitFor(
+            afterWaiting([&] { return statusText() == underSentLine(sent, statusComputerAwake); },
+                         "the awake text"));
+        script.then([] { setFieldText(hostFieldId, L"10.84.0.255"); });
+        tapSend(script);
+        script.waitFor(afterWaiting(
+            [] { return statusText() == underSentLine(statusPacketSent, statusCantCheckAwake); },
+            "the check to say it can't"));
+        return !runProgram(script);
+    });
+}
+
+// A name is looked up off the user-interface thread: while the name server keeps the program
+// waiting, the status says so and closing the window ends the program at once; answered, the
+// packet leaves for the address.
+TEST_F(WakeOnARealNetworkTest, ANameIsLookedUpWhileTheScreenServesTheUser) {
+    inANetworkOfItsOwn([](TestNetwork&) {
+        HeldNameServer names;
+        LoopbackReceiver receiver;
+        if (!names.start() || !receiver.isOpen()) {
+            return false;
+        }
+        const std::wstring port = std::to_wstring(receiver.port());
+        questionAnsweredBefore();
+        LoopScript waited;
+        waited.waitFor(statusIs(statusReadyToSend)).then([&] {
+            setFields({L"wol-target.example", L"00:11:22:33:44:55", port});
+        });
+        tapSend(waited);
+        waited.waitFor(statusIs(L"Looking up wol-target.example..."))
+            .waitFor(bounded([&] { return names.queryHeld(); }, "the query"))
+            .then([] { PostMessageW(mainWindow, WM_CLOSE, 0, 0); });
+        untilTheEnd(waited);
+        EXPECT_TRUE(runProgram(waited)) << "the window did not close";
+        EXPECT_FALSE(receiver.takeQueued().has_value());
+        names.answer("127.0.0.1"); // the forgotten lookup ends
+        LoopScript answered;
+        answered.waitFor(statusIs(statusReadyToSend));
+        tapSend(answered);
+        answered.waitFor(bounded([&] { return names.queryHeld(); }, "the query"))
+            .then([&] { names.answer("127.0.0.1"); })
+            .waitFor(statusIs(underSentLine(
+                statusPacketSent,
+                L"wol-target.example already answers: it was awake, or it is your router")))
+            .then([&] { EXPECT_TRUE(receiver.takeQueued().has_value()); });
+        return !runProgram(answered);
+    });
 }
 
 std::optional<std::string> broadcastFor(const char* host) {

@@ -4,13 +4,16 @@
 #include <arpa/inet.h>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <linux/if_ether.h>
 #include <linux/if_packet.h>
 #include <net/if.h>
-#include <sched.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sched.h>
+#include <sys/eventfd.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <thread>
@@ -309,4 +312,162 @@ void NameAnswerer::answer(const std::uint8_t* question, std::size_t length, cons
         reply.insert(reply.end(), target.begin(), target.end());
     }
     sendto(fd_, reply.data(), reply.size(), 0, static_cast<const sockaddr*>(asker), askerLength);
+}
+
+namespace {
+
+std::uint16_t internetChecksum(const std::uint8_t* data, std::size_t size) {
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i + 1 < size; i += 2) {
+        sum += static_cast<std::uint32_t>(data[i] << 8 | data[i + 1]);
+    }
+    if (size % 2 != 0) {
+        sum += static_cast<std::uint32_t>(data[size - 1] << 8);
+    }
+    while (sum >> 16 != 0) {
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    return static_cast<std::uint16_t>(~sum);
+}
+
+// Runs `work` on a thread that joins a peer's network namespace first.
+void inNamespace(const std::string& namespaceName, const std::function<void()>& work) {
+    std::thread([&] {
+        const int peer = open(("/run/netns/" + namespaceName).c_str(), O_RDONLY | O_CLOEXEC);
+        if (peer >= 0 && setns(peer, CLONE_NEWNET) == 0) {
+            work();
+        }
+        close(peer);
+    }).join();
+}
+
+} // namespace
+
+AnsweringRouter::AnsweringRouter(const std::string& namespaceName, const std::string& interface,
+                                 const std::string& behind) {
+    inet_pton(AF_INET, behind.c_str(), &behind_);
+    inNamespace(namespaceName, [&] {
+        frames_ = socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, htons(ETH_P_IP));
+        sockaddr_ll address{};
+        address.sll_family = AF_PACKET;
+        address.sll_protocol = htons(ETH_P_IP);
+        address.sll_ifindex = static_cast<int>(if_nametoindex(interface.c_str()));
+        bind(frames_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        icmp_ = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    });
+    stop_ = eventfd(0, EFD_CLOEXEC);
+    thread_ = std::thread([this] { serve(); });
+}
+
+AnsweringRouter::~AnsweringRouter() {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] auto written = write(stop_, &one, sizeof one);
+    thread_.join();
+    close(stop_);
+    close(frames_);
+    close(icmp_);
+}
+
+void AnsweringRouter::serve() {
+    constexpr std::size_t ip = 14; // after the Ethernet header
+    std::uint8_t frame[2048];
+    for (;;) {
+        pollfd fds[2] = {{stop_, POLLIN, 0}, {frames_, POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0 || fds[0].revents != 0) {
+            return;
+        }
+        const ssize_t got = recv(frames_, frame, sizeof frame, MSG_DONTWAIT);
+        const std::size_t ipHeaderBytes = got > 34 ? (frame[ip] & 0x0F) * 4u : 0;
+        std::uint32_t destination = 0;
+        std::memcpy(&destination, frame + ip + 16, sizeof destination);
+        if (ipHeaderBytes < 20 || static_cast<std::size_t>(got) < ip + ipHeaderBytes + 8 ||
+            (destination & htonl(0xFFFFFF00)) != (behind_ & htonl(0xFFFFFF00))) {
+            continue;
+        }
+        const std::uint8_t protocol = frame[ip + 9];
+        const std::uint8_t* payload = frame + ip + ipHeaderBytes;
+        std::vector<std::uint8_t> message;
+        if (protocol == IPPROTO_TCP && (payload[13] & 0x02) != 0) { // a SYN: refused
+            message = {3, 3, 0, 0, 0, 0, 0, 0};
+            message.insert(message.end(), frame + ip, frame + ip + ipHeaderBytes + 8);
+            ++refusals_;
+        } else if (protocol == IPPROTO_ICMP && payload[0] == 8) { // an echo request: answered
+            message.assign(payload, payload + (got - static_cast<ssize_t>(ip + ipHeaderBytes)));
+            message[0] = 0;
+            message[2] = message[3] = 0;
+            ++echoReplies_;
+        } else {
+            continue;
+        }
+        const std::uint16_t checksum = internetChecksum(message.data(), message.size());
+        message[2] = static_cast<std::uint8_t>(checksum >> 8);
+        message[3] = static_cast<std::uint8_t>(checksum);
+        sockaddr_in asker{};
+        asker.sin_family = AF_INET;
+        std::memcpy(&asker.sin_addr, frame + ip + 12, 4);
+        sendto(icmp_, message.data(), message.size(), 0, reinterpret_cast<sockaddr*>(&asker),
+               sizeof asker);
+    }
+}
+
+bool HeldNameServer::start() {
+    char folder[] = "/tmp/dawnbell-resolver-XXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+        return false;
+    }
+    const std::string conf = std::string(folder) + "/resolv.conf";
+    if (!shell("printf 'nameserver 127.0.0.1\\noptions timeout:10 attempts:1\\n' > " + conf) ||
+        unshare(CLONE_NEWNS) != 0 ||
+        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount(conf.c_str(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr) != 0) {
+        return false;
+    }
+    fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(53);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+}
+
+HeldNameServer::~HeldNameServer() {
+    close(fd_);
+}
+
+bool HeldNameServer::queryHeld() {
+    std::uint8_t query[512];
+    sockaddr_in from{};
+    socklen_t fromLength = sizeof from;
+    for (ssize_t got = 0; (got = recvfrom(fd_, query, sizeof query, 0,
+                                          reinterpret_cast<sockaddr*>(&from), &fromLength)) > 16;
+         fromLength = sizeof from) {
+        const auto* asker = reinterpret_cast<const std::uint8_t*>(&from);
+        const bool forIPv4 = query[got - 4] == 0 && query[got - 3] == 1; // QTYPE A
+        std::vector<std::uint8_t> reply(query, query + got);
+        reply[2] = 0x81; // a response, recursion desired and available, no error
+        reply[3] = 0x80;
+        if (forIPv4) {
+            held_ = reply;
+            heldFrom_.assign(asker, asker + sizeof from);
+        } else {
+            sendto(fd_, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from),
+                   sizeof from);
+        }
+    }
+    return !held_.empty();
+}
+
+void HeldNameServer::answer(const std::string& address) {
+    if (!queryHeld()) {
+        return;
+    }
+    held_[7] = 1; // one answer: the name (a pointer to the question's), A, IN, a minute, 4 bytes
+    held_.insert(held_.end(), {0xC0, 0x0C, 0, 1, 0, 1, 0, 0, 0, 60, 0, 4});
+    in_addr value{};
+    inet_pton(AF_INET, address.c_str(), &value);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&value);
+    held_.insert(held_.end(), bytes, bytes + 4);
+    sendto(fd_, held_.data(), held_.size(), 0, reinterpret_cast<const sockaddr*>(heldFrom_.data()),
+           static_cast<socklen_t>(heldFrom_.size()));
+    held_.clear();
 }

@@ -3,7 +3,9 @@
 // machine. Needs root. The peers go when the object goes.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -90,4 +92,51 @@ private:
     int fd_ = -1;
     int stop_[2] = {-1, -1};
     std::thread thread_;
+};
+
+// A router, in peer namespace `namespaceName`, that answers for the computers behind it
+// (`behind`, dotted, a /24) while they sleep, as a router that rejects does: a connection
+// attempt gets its ICMP port unreachable, an echo request its own echo reply; both come from the
+// router's address, not the computer's. Read and sent raw on its interface `interface`.
+class AnsweringRouter {
+public:
+    AnsweringRouter(const std::string& namespaceName, const std::string& interface,
+                    const std::string& behind);
+    ~AnsweringRouter();
+    AnsweringRouter(const AnsweringRouter&) = delete;
+    AnsweringRouter& operator=(const AnsweringRouter&) = delete;
+
+    int refusals() const { return refusals_; }
+    int echoReplies() const { return echoReplies_; }
+
+private:
+    void serve();
+
+    int frames_ = -1; // AF_PACKET on the interface
+    int icmp_ = -1;   // raw ICMP, to send from the router's address
+    int stop_ = -1;   // eventfd
+    std::uint32_t behind_ = 0;
+    std::atomic<int> refusals_{0};
+    std::atomic<int> echoReplies_{0};
+    std::thread thread_;
+};
+
+// The name server of the test's own namespace: the process's resolver is pointed at 127.0.0.1
+// (its own mount namespace, /etc/resolv.conf replaced there), where this server holds each
+// query until the test answers it.
+class HeldNameServer {
+public:
+    // False where the resolver can't be pointed here.
+    bool start();
+    ~HeldNameServer();
+
+    // Whether a query for an IPv4 address is held now (reads what has come in).
+    bool queryHeld();
+    // Answers the held query with `address` (dotted); other queries get empty answers.
+    void answer(const std::string& address);
+
+private:
+    int fd_ = -1;
+    std::vector<std::uint8_t> held_;
+    std::vector<std::uint8_t> heldFrom_; // the asker's sockaddr_in
 };

@@ -73,7 +73,7 @@ private:
     DWORD bytes_ = 0;
 };
 
-bool establishInternetConnection() {
+HRESULT establishInternetConnection(DWORD timeoutMs) {
     CONNMGR_CONNECTIONINFO info{};
     info.cbSize = sizeof info;
     info.dwParams = CONNMGR_PARAM_GUIDDESTNET;
@@ -81,11 +81,14 @@ bool establishInternetConnection() {
     info.guidDestNet = IID_DestNetInternet;
     HANDLE connection = nullptr; // held for the rest of the program's life
     DWORD status = 0;
-    return ConnMgrEstablishConnectionSync(&info, &connection, connectionTimeoutMs, &status) == S_OK;
+    return ConnMgrEstablishConnectionSync(&info, &connection, timeoutMs, &status);
 }
 
+constexpr HRESULT timedOut = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+
 // The status text that ends the bring-up; statusReadyToSend once the Internet is reachable.
-const wchar_t* bringUpInternetConnection() {
+// `waitedInVain` tells whether no connection came within the time given.
+const wchar_t* bringUpInternetConnection(bool& waitedInVain) {
     StatusList list;
     if (list.query() != S_OK) {
         return statusCantRetrieveConnections;
@@ -96,8 +99,12 @@ const wchar_t* bringUpInternetConnection() {
     }
     // Suspended (0x11) and the other statuses with the connected bit count as connected.
     const bool connected = (internet->dwConnectionStatus & CONNMGR_STATUS_CONNECTED) != 0;
-    if (!connected && !establishInternetConnection()) {
-        return statusCantEstablishConnection;
+    if (!connected) {
+        const HRESULT result = establishInternetConnection(connectionTimeoutMs);
+        waitedInVain = result == timedOut;
+        if (result != S_OK) {
+            return statusCantEstablishConnection;
+        }
     }
     return statusReadyToSend;
 }
@@ -122,15 +129,22 @@ DWORD WINAPI connectionWorker(LPVOID parameter) {
     if (auto settings = SettingsKey::open()) {
         settings->clearShowInfo();
     }
-    const wchar_t* outcome = bringUpInternetConnection();
-    // Ready comes as one report, so that no moment shows the status ready with the Send button
-    // still disabled (a tap then would go nowhere).
-    if (outcome == statusReadyToSend) {
-        reportToInterface(workerSendReady);
-    } else {
+    for (;;) {
+        bool waitedInVain = false;
+        const wchar_t* outcome = bringUpInternetConnection(waitedInVain);
+        // Ready comes as one report, so that no moment shows the status ready with the Send
+        // button still disabled (a tap then would go nowhere).
+        if (outcome == statusReadyToSend) {
+            reportToInterface(workerSendReady);
+            return 0;
+        }
         reportToInterface(workerStatusReport, outcome);
+        // No network came in time. One that comes later (a router back up, a phone that finds
+        // its Wi-Fi) is waited for, and the bring-up tried again as at the start.
+        if (!waitedInVain || establishInternetConnection(INFINITE) != S_OK) {
+            return 0;
+        }
     }
-    return 0;
 }
 
 void applyWorkerReport(WPARAM code, LPARAM text) {

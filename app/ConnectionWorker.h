@@ -1,6 +1,7 @@
 // The data-connection worker. A data connection may cost money, so it asks the user once whether
 // one may be used; then it finds the phone's connection to the Internet through Connection
-// Manager, brings it up if it isn't up yet, and lets the user send.
+// Manager, brings it up if it isn't up yet, and lets the user send. When none comes in time, it
+// waits for one and tries again.
 //
 // It runs on a thread of its own, but the status line and the Send button belong to the
 // user-interface thread, which paints them: the worker only reports what it found, as thread

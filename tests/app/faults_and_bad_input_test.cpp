@@ -189,19 +189,31 @@ TEST_F(FaultsTest, AnUnreadableFileIsSetAsideAndAReadOnlyFolderKeepsTheSavedSett
 }
 
 // A machine of its own network, in which no interface is up and no route leads anywhere: the
-// connection gives up after its timeout with Send off. Then, with a connection reported up, a
-// name that can't be looked up is told as not found, and a datagram that sendto refuses is told
-// in the toolkit's box; the program goes on with nothing lost, and a close while the box is up
-// ends it keeping the texts.
+// connection gives up after its timeout with Send off. A local network that comes up later, with
+// no gateway to anywhere else, is a connection: the worker tries again and Send comes on, and
+// a start on it is ready at once. Then, with a connection reported up, a name that can't be
+// looked up is told as not found, and a datagram that sendto refuses is told in the toolkit's
+// box; the program goes on with nothing lost, and a close while the box is up ends it keeping
+// the texts.
 TEST_F(FaultsTest, WithoutANetworkTheConnectionGivesUpAndLookupsAndSendsAreToldAsFailures) {
-    inANetworkOfItsOwn([](TestNetwork&) {
+    inANetworkOfItsOwn([](TestNetwork& network) {
         platform::net::useRealConnectionManager();
         questionAnsweredBefore();
         LoopScript first;
-        first.waitFor(statusIs(statusCantEstablishConnection)).then([] {
-            EXPECT_EQ(sendState(), itemDisabledOff);
-        });
+        first.waitFor(statusIs(statusCantEstablishConnection))
+            .then([&] {
+                EXPECT_EQ(sendState(), itemDisabledOff);
+                EXPECT_TRUE(network.addPeer("lan", "lan0", "10.86.0.1/24", "10.86.0.2/24"));
+            })
+            .waitFor(statusIs(statusReadyToSend))
+            .then([] { EXPECT_EQ(sendState(), itemOff); });
         EXPECT_FALSE(runProgram(first));
+        platform::net::useRealConnectionManager(); // and its calls counted afresh
+        LoopScript onTheLan;
+        onTheLan.waitFor(statusIs(statusReadyToSend)).then([] {
+            EXPECT_EQ(platform::net::connectionManagerCalls().establishTimeouts.size(), 0u);
+        });
+        EXPECT_FALSE(runProgram(onTheLan));
         platform::net::scriptConnectionManager(connectionsSeen({internet(0x10)}));
         LoopScript script;
         script.waitFor(statusIs(statusReadyToSend))

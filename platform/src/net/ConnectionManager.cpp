@@ -1,5 +1,7 @@
 // Connection Manager: the Internet destination as the machine's routes show it, or as a script
-// plays it; the detailed status list written into the caller's buffer.
+// plays it; the detailed status list written into the caller's buffer. As on a phone, whose
+// Wi-Fi counts as connected whatever lies beyond it, a local network is a connection: a default
+// route, or an interface that is up with an address on a subnet of its own.
 #include "connmgr.h"
 #include "kernel/Wait.h"
 #include "net/RouteMonitor.h"
@@ -89,8 +91,13 @@ HRESULT writeList(const std::vector<ScriptedConnection>& list, Entry* buffer, DW
     return S_OK;
 }
 
-std::vector<ScriptedConnection> machineConnections() {
+routes::DefaultRoute findConnection() {
     const auto route = routes::findDefaultRoute();
+    return route.present ? route : routes::findLocalNetwork();
+}
+
+std::vector<ScriptedConnection> machineConnections() {
+    const auto route = findConnection();
     ScriptedConnection internet;
     internet.status = route.present ? CONNMGR_STATUS_CONNECTED : CONNMGR_STATUS_DISCONNECTED;
     internet.adapterName = std::wstring(route.interfaceName.begin(), route.interfaceName.end());
@@ -117,8 +124,8 @@ void waitOnClock(std::optional<DWORD> deadline) {
     kernel::waitUntil(lock, never, deadline, [] { return false; });
 }
 
-// Waits until the machine has a default route that is up, or the deadline passes.
-bool waitForDefaultRoute(std::optional<DWORD> deadline) {
+// Waits until the machine has a connection, or the deadline passes.
+bool waitForConnection(std::optional<DWORD> deadline) {
     std::mutex mutex;
     std::condition_variable changedCondition;
     unsigned changes = 0;
@@ -131,11 +138,11 @@ bool waitForDefaultRoute(std::optional<DWORD> deadline) {
     });
     std::unique_lock lock(mutex);
     unsigned seen = changes;
-    bool connected = routes::findDefaultRoute().present;
+    bool connected = findConnection().present;
     return kernel::waitUntil(lock, changedCondition, deadline, [&] {
         if (changes != seen) {
             seen = changes;
-            connected = routes::findDefaultRoute().present;
+            connected = findConnection().present;
         }
         return connected;
     });
@@ -270,7 +277,7 @@ private:
         if (destination != IID_DestNetInternet)
             return {E_FAIL, CONNMGR_STATUS_NOPATHTODESTINATION};
         if (!script) {
-            if (waitForDefaultRoute(deadlineAfter(start, timeout)))
+            if (waitForConnection(deadlineAfter(start, timeout)))
                 return {S_OK, CONNMGR_STATUS_CONNECTED};
             return {timedOut, CONNMGR_STATUS_WAITINGFORPATH};
         }

@@ -3,7 +3,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <arpa/inet.h>
 #include <fstream>
+#include <ifaddrs.h>
 #include <net/if.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
@@ -97,7 +99,7 @@ int openRouteSocket() {
         return -1;
     sockaddr_nl address{};
     address.nl_family = AF_NETLINK;
-    address.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_ROUTE | RTMGRP_IPV6_ROUTE;
+    address.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV4_ROUTE | RTMGRP_IPV6_ROUTE;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         close(fd);
         return -1;
@@ -123,6 +125,26 @@ DefaultRoute findDefaultRoute() {
     std::ifstream ipv4("/proc/net/route");
     std::ifstream ipv6("/proc/net/ipv6_route");
     return findDefaultRoute(ipv4, ipv6, interfaceIsUp);
+}
+
+DefaultRoute findLocalNetwork() {
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0)
+        return {};
+    DefaultRoute network;
+    for (const ifaddrs* entry = list; entry != nullptr && !network.present;
+         entry = entry->ifa_next) {
+        constexpr unsigned usable = IFF_UP | IFF_RUNNING;
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET ||
+            entry->ifa_netmask == nullptr || (entry->ifa_flags & usable) != usable ||
+            (entry->ifa_flags & IFF_LOOPBACK) != 0)
+            continue;
+        const auto mask = reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask)->sin_addr;
+        if (mask.s_addr != htonl(0xFFFFFFFFu))
+            network = {true, entry->ifa_name};
+    }
+    freeifaddrs(list);
+    return network;
 }
 
 struct RouteWatcher::Impl {

@@ -1,5 +1,6 @@
 // The machine's routes as the kernel reports them: is there a default route through an
-// interface that is up, and a watcher told of every link or route change.
+// interface that is up, or a local network, and a watcher told of every link, address or route
+// change.
 #pragma once
 
 #include <functional>
@@ -20,6 +21,11 @@ DefaultRoute findDefaultRoute(std::istream& ipv4Routes, std::istream& ipv6Routes
                               const std::function<bool(const std::string&)>& isUp);
 // The same, read from the kernel now.
 DefaultRoute findDefaultRoute();
+
+// A local network the machine is on: the first interface, not loopback, that is up and running
+// with an IPv4 address on a subnet (a prefix shorter than 32), read from the kernel now. Whatever
+// lies beyond it, the computers on it can be reached.
+DefaultRoute findLocalNetwork();
 
 // Calls `changed` on a thread of its own after each link or route change the kernel announces
 // (a netlink route socket; without one, once a second). Stops when destroyed.

@@ -201,6 +201,7 @@ bool MyLabel::measure() {
 void MyLabel::setText(const std::wstring& newText, bool redraw) {
     // A box asked on another thread may be painting the screen, this label with it.
     MotionLockGuard lock;
+    const int heightBefore = bottom - top;
     text = newText;
     releaseSurface();
     lastColour = ~textColour;
@@ -222,7 +223,13 @@ void MyLabel::setText(const std::wstring& newText, bool redraw) {
         bottom = top + textRect.bottom;
     }
     if (redraw) {
-        setMustRedraw();
+        // Grown taller, the label pushed down whatever follows it in its container: all of that
+        // is drawn again where it now lies, and nothing is left where it lay.
+        if (parent != nullptr && bottom - top > heightBefore) {
+            parent->setMustRedraw();
+        } else {
+            setMustRedraw();
+        }
     }
 }
 

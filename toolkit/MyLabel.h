@@ -55,7 +55,8 @@ public:
                        WORD key);
 
     // Replaces the text and measures it again; the label grows to fit but never shrinks. With
-    // `redraw`, its place on the screen is erased and repainted.
+    // `redraw`, its place on the screen is erased and repainted, or its container's when it grew
+    // taller.
     void setText(const std::wstring& newText, bool redraw);
     // Sets a text that must stay on one line no wider than `width` pixels: a longer one loses its
     // end to "...".

@@ -110,4 +110,13 @@ TEST(ContainerPicture, ShowsTheHeaderATitledPanelWithSeparatorsAndTheScrollBar) 
     }
 }
 
+// A status label that grows by two lines pushes Quit down: Quit is drawn where it now lies and
+// nothing of it stays where it lay.
+TEST_F(ContainerScreenTest, ALabelThatGrowsTallerLeavesAFreshPaintBelowIt) {
+    screen.section->scrollOffset = bottomBound; // Quit in view
+    paintWhole();
+    screen.status->setText(L"Magic packet sended ;-)\nWaiting for the computer to wake...", true);
+    EXPECT_TRUE(showsAFreshPaint());
+}
+
 } // namespace

@@ -321,8 +321,8 @@ first_run() {
   wait_fact "text 3" "$port"
 
   tap_rect "$(fact "element 4")"
-  # This machine is up: the check after the send finds it at once.
-  wait_fact "text 6" "The computer is awake ;-)"
+  # This machine answers before the packet leaves: it can't be seen waking.
+  wait_fact "text 6" "Magic packet sended ;-)|$host_text already answers: it was awake, or it is your router"
   wait "$receiver" || fail "no packet reached the receiver"
   receiver=""
   local packet
@@ -330,6 +330,7 @@ first_run() {
   [ "$packet" = "$(expected_packet)" ] || fail "the packet is not the magic packet of $mac_text: $packet"
   steady_picture "$work/first-fields.png"
   picture sent
+  status_picture "$work" sent
 
   scroll_to_quit_and_tap_it
   local settings=$work/device/registry.reg
@@ -393,6 +394,24 @@ check_first_start_images() {
 picture() {
   [ -n "${DAWNBELL_PICTURE_DIR:-}" ] || return 0
   import -window "$window" "$DAWNBELL_PICTURE_DIR/${device_width}x${device_height}-$1.png"
+}
+
+# Keeps the band from the Send button to the status line (WORK is a scratch folder), as above.
+status_picture() {
+  [ -n "${DAWNBELL_PICTURE_DIR:-}" ] || return 0
+  local work=$1 name=$2 top bottom view_bottom
+  read -r _ _ _ bottom <<<"$(fact "element 6")"
+  read -r _ _ _ view_bottom <<<"$(fact view)"
+  if [ $((bottom + 10)) -gt "$view_bottom" ]; then # the lines below the view come into it
+    drag_up $((bottom + 10 - view_bottom))
+    sleep 1
+  fi
+  read -r _ top _ _ <<<"$(fact "element 4")"
+  read -r _ _ _ bottom <<<"$(fact "element 6")"
+  steady_picture "$work/$name-whole.png"
+  cp "$work/$name-whole.png" "$DAWNBELL_PICTURE_DIR/${device_width}x${device_height}-$name-scrolled.png"
+  crop_picture "$work/$name-whole.png" "$device_width" $((top - 10)) $((bottom + 10)) \
+    "$DAWNBELL_PICTURE_DIR/${device_width}x${device_height}-$name-status.png"
 }
 
 # The whole scenario on a phone of WIDTHxHEIGHT at DPI, with the program of BIN_DIR copied into a

@@ -4,7 +4,8 @@
 # in a real X server inside a network of the test's own (a network namespace, and the card's
 # namespace joined to it by a veth pair), wakes it with a tap on Send: the card reads the magic
 # packet sent to the network's broadcast address. Then the computer comes up (its card takes its
-# address) and the status line turns from the waiting time to the awake text.
+# address) and the status line's second line turns from the waiting time to the awake text; the
+# send's confirmation stays on its first line all along.
 # Usage: wakes_a_sleeping_computer_and_sees_it_wake.sh BIN_DIR
 set -euo pipefail
 
@@ -29,11 +30,14 @@ wake_the_sleeping_computer() {
   wait_fact "text 6" "Magic packet sended ;-) (also to 10.77.0.255)"
   wait "$reader" || fail "no magic packet reached the sleeping card"
   [ "$(cat "$work/seen")" = 10.77.0.255 ] || fail "the card read it sent to $(cat "$work/seen")"
-  wait_fact "text 6" "Waiting for the computer to wake... 1 s"
+  # The send's confirmation stays on the first line, the check's progress under it.
+  wait_fact "text 6" "Magic packet sended ;-) (also to 10.77.0.255)|Waiting for the computer to wake... 1 s"
   picture waiting
+  status_picture "$work" waiting
   ip -n "$card" addr add "$sleeping_host/24" dev eth0 # the computer woke
-  wait_fact "text 6" "The computer is awake ;-)"
+  wait_fact "text 6" "Magic packet sended ;-) (also to 10.77.0.255)|The computer is awake ;-)"
   picture awake
+  status_picture "$work" awake
   "$xclose" "$window"
   wait_for_exit
   [ "$exit_status" -eq 0 ] || fail "closing the window ended the program with status $exit_status"

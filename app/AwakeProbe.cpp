@@ -14,7 +14,7 @@ enum class ProbeResult {
     answered,  // the host itself replied
     silent,    // the echo left and nothing came back from the host
     unsent,    // the echo could not leave now (no route at this moment)
-    impossible // no echo can ever leave for this address (a broadcast address)
+    impossible // no echo can ever leave for this address
 };
 
 // One echo. A reply counts only when it comes from the host: a router's word for it (its own
@@ -33,11 +33,13 @@ ProbeResult probe(HANDLE icmp, std::uint32_t host, DWORD timeoutMs) {
     case IP_REQ_TIMED_OUT:
     case IP_DEST_HOST_UNREACHABLE:
         return ProbeResult::silent;
-    case IP_DEST_NET_UNREACHABLE:
-    case IP_NO_RESOURCES:
-        return ProbeResult::unsent;
-    default:
+    case IP_BAD_DESTINATION: // a broadcast address, which no echo may go to
+    case IP_BUF_TOO_SMALL:
+    case ERROR_INVALID_PARAMETER:
+    case ERROR_INVALID_HANDLE:
         return ProbeResult::impossible;
+    default: // no route, no address, no buffers: for now
+        return ProbeResult::unsent;
     }
 }
 

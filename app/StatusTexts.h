@@ -43,7 +43,7 @@ inline std::wstring shownHost(const std::wstring& typed) {
     }
     std::wstring host = typed.substr(first, typed.find_last_not_of(L" \t") - first + 1);
     if (host.size() > longestShownHost) {
-        host = host.substr(0, longestShownHost - 1) + L'\u2026';
+        host = host.substr(0, longestShownHost - 3) + L"...";
     }
     return host;
 }

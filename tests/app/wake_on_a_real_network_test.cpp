@@ -39,13 +39,31 @@ std::function<bool()> afterWaiting(std::function<bool()> condition, const std::s
         what);
 }
 
+// Steps of the device clock, a second each, until `condition` holds; each once the status line
+// has changed since the step before: the check reports every second, so its thread keeps up
+// with the clock however slowly it runs on a loaded machine.
+std::function<bool()> inStepWithTheCheck(std::function<bool()> condition, const std::string& what) {
+    return bounded(
+        [condition = std::move(condition), shown = std::wstring()]() mutable {
+            if (condition()) {
+                return true;
+            }
+            if (statusText() != shown) {
+                shown = statusText();
+                platform::clock::advance(awake_check::progressStepMs);
+            }
+            return false;
+        },
+        what);
+}
+
 // The check's progress under the send's confirmation `sent`.
 bool waiting(const std::wstring& sent) {
     return statusText().starts_with(underSentLine(sent, L"Waiting for the computer to wake..."));
 }
 // Until the check has waited at least `seconds` under the send's confirmation `sent`.
 std::function<bool()> waitingFor(const std::wstring& sent, unsigned seconds) {
-    return afterWaiting(
+    return inStepWithTheCheck(
         [=] {
             for (unsigned shown = seconds; shown < awake_check::checkDurationMs / 1000; ++shown) {
                 if (statusText() == underSentLine(sent, waitingForWakeText(shown))) {
@@ -159,7 +177,7 @@ TEST_F(WakeOnARealNetworkTest, AHostUpAfterTheSendIsAwakeAndOneUpBeforeItAlready
                 script.waitFor(statusIs(sent)).then([&] {
                     EXPECT_TRUE(network.run("ip addr add " + host + "/24 dev eth0", "host"));
                 });
-                script.waitFor(afterWaiting(
+                script.waitFor(inStepWithTheCheck(
                     [&] { return statusText() == underSentLine(sent, statusComputerAwake); },
                     "the awake text"));
                 tapSend(script);
@@ -190,7 +208,7 @@ TEST_F(WakeOnARealNetworkTest, ARoutersAnswersForASleepingComputerAreNoWake) {
             const bool ping = pingGroups[0] == '0';
             const std::wstring gaveUp = underSentLine(statusPacketSent, noAnswerText(60));
             script
-                .waitFor(afterWaiting(
+                .waitFor(inStepWithTheCheck(
                     [&] {
                         return (ping ? router.echoReplies() >= 3 : router.refusals() >= 21) ||
                                statusText() == gaveUp;
@@ -226,12 +244,12 @@ TEST_F(WakeOnARealNetworkTest, AMomentWithoutARouteIsNoAnswerAndTheCheckGoesOn) 
             EXPECT_TRUE(network.run("ip addr add 10.84.0.1/24 dev lan0") &&
                         network.run("ip addr add 10.84.0.2/24 dev eth0", "card"));
         });
-        script.waitFor(
-            afterWaiting([&] { return statusText() == underSentLine(sent, statusComputerAwake); },
-                         "the awake text"));
+        script.waitFor(inStepWithTheCheck(
+            [&] { return statusText() == underSentLine(sent, statusComputerAwake); },
+            "the awake text"));
         script.then([] { setFieldText(hostFieldId, L"10.84.0.255"); });
         tapSend(script);
-        script.waitFor(afterWaiting(
+        script.waitFor(inStepWithTheCheck(
             [] { return statusText() == underSentLine(statusPacketSent, statusCantCheckAwake); },
             "the check to say it can't"));
         return !runProgram(script);

@@ -315,3 +315,11 @@ SendOutcome sendMagicPacket(std::wstring_view host, std::wstring_view mac, std::
     }
     return sendMagicPacketTo(request, *address, delivery);
 }
+
+std::optional<WakeDelivery> wakeDestinationsFor(const std::string& host) {
+    const auto address = resolveHost(host);
+    if (!address) {
+        return std::nullopt;
+    }
+    return WakeDelivery{*address, directedBroadcastFor(*address)};
+}

@@ -82,6 +82,10 @@ std::optional<std::uint32_t> resolveHost(const std::string& host);
 SendOutcome sendMagicPacketTo(const WakeRequest& request, std::uint32_t address,
                               WakeDelivery* delivery = nullptr);
 
+// Where sendMagicPacket sends for `host` (a text hostForLookup gave), found as it finds it,
+// name lookup included, without sending anything; nothing when the host is not found.
+std::optional<WakeDelivery> wakeDestinationsFor(const std::string& host);
+
 // Checks the texts, resolves the host to an IPv4 address (a dotted address is used as it is),
 // and sends one magic packet through a fresh broadcast-capable UDP socket to the host and, when
 // the host is on a directly attached subnet, to that subnet's broadcast too. Winsock must have

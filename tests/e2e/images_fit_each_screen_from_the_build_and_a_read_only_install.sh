@@ -40,7 +40,8 @@ xvfb-run -a -s '-screen 0 800x700x24' bash "$work/session.sh" "$bin/dawnbell" \
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 prefix=$work/prefix
-for file in bin/dawnbell lib/dawnbell/dawnbell lib/dawnbell/resources/VGA/HelveticaNeueOTS.TTF \
+for file in bin/dawnbell lib/dawnbell/dawnbell lib/dawnbell/dawnbell-screen \
+            lib/dawnbell/resources/VGA/HelveticaNeueOTS.TTF \
             share/applications/dawnbell.desktop share/metainfo/io.github.dawnbell.dawnbell.metainfo.xml \
             share/icons/hicolor/48x48/apps/dawnbell.png share/icons/hicolor/256x256/apps/dawnbell.png \
             share/doc/dawnbell/copyright; do

@@ -18,7 +18,7 @@ appstreamcli validate --no-net "$work/root/usr/share/metainfo/io.github.dawnbell
 desktop-file-validate "$work/root/usr/share/applications/dawnbell.desktop" || fail "the desktop entry"
 grep -qx 'X-Purism-FormFactor=Workstation;Mobile;' "$work/root/usr/share/applications/dawnbell.desktop" ||
   fail "the desktop entry does not ask for the phone's app grid"
-lintian --fail-on error --suppress-tags no-manual-page "$deb" || fail "lintian"
+lintian --fail-on error "$deb" || fail "lintian"
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 diff <(cd "$work/prefix" && find . -type f | sort) <(cd "$work/root/usr" && find . -type f | sort) ||

@@ -118,7 +118,7 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
   mkdir -p "$work/program" "$work/device"
-  cp "$bin/dawnbell" "$work/program/"
+  cp "$bin/dawnbell" "$bin/dawnbell-screen" "$work/program/"
   cp -r "$bin/resources" "$work/program/"
   export DAWNBELL_SCREEN=480x640 DAWNBELL_DPI=192 DAWNBELL_DEVICE_DIR=$work/device \
     DAWNBELL_CONNMGR=connected device_width=480 device_height=640 xclose=$tests/xclose

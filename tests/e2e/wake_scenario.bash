@@ -427,7 +427,7 @@ wake_a_computer() {
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
   mkdir -p "$work/program" "$work/device"
-  cp "$bin/dawnbell" "$work/program/"
+  cp "$bin/dawnbell" "$bin/dawnbell-screen" "$work/program/"
   cp -r "$bin/resources" "$work/program/"
   local started=$SECONDS
   export DAWNBELL_SCREEN=$screen DAWNBELL_DPI=$dpi DAWNBELL_DEVICE_DIR=$work/device \

@@ -63,7 +63,7 @@ network)
   ip -n "$card" link set lo up
   ip -n "$card" link set eth0 up
   mkdir -p "$work/program" "$work/device"
-  cp "$bin/dawnbell" "$work/program/"
+  cp "$bin/dawnbell" "$bin/dawnbell-screen" "$work/program/"
   cp -r "$bin/resources" "$work/program/"
   # The VGA phone, unless the environment names another (for pictures of the small one).
   screen=${DAWNBELL_SCREEN:-480x640}

@@ -1,0 +1,160 @@
+// `dawnbell launcher add|remove HOST`: one desktop entry per computer in the user's
+// applications folder, so that a launcher or a phone's app grid wakes it with one tap.
+#include "CommandLine.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace command_line {
+namespace {
+
+namespace fs = std::filesystem;
+
+// $XDG_DATA_HOME/applications, or ~/.local/share/applications; empty without either.
+fs::path applicationsFolder() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data != nullptr && fs::path(data).is_absolute()) {
+        return fs::path(data) / "applications";
+    }
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0') {
+        return fs::path(home) / ".local" / "share" / "applications";
+    }
+    return {};
+}
+
+// One file per computer, whatever the host holds: letters (lower case, as hosts compare),
+// digits, '.' and '-' as they are, every other byte as _XX.
+std::string fileNameFor(const std::string& host) {
+    std::string name = "dawnbell-wake-";
+    for (const char c : host) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-') {
+            name += c;
+        } else if (c >= 'A' && c <= 'Z') {
+            name += static_cast<char>(c - 'A' + 'a');
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "_%02X", byte);
+            name += escaped;
+        }
+    }
+    return name + ".desktop";
+}
+
+// An Exec argument as the Desktop Entry rules read it: in double quotes (with the quote, the
+// backquote, the dollar and the backslash escaped) when it holds a reserved character, '%' doubled
+// as field codes ask.
+std::string execArgument(const std::string& text) {
+    constexpr std::string_view reserved = " \t\n\"'\\><~|&;$*?#()`";
+    const bool quoted = text.empty() || text.find_first_of(reserved) != std::string::npos;
+    std::string argument = quoted ? "\"" : "";
+    for (const char c : text) {
+        if (quoted && (c == '"' || c == '`' || c == '$' || c == '\\')) {
+            argument += '\\';
+        }
+        argument += c == '%' ? "%%" : std::string(1, c);
+    }
+    return quoted ? argument + "\"" : argument;
+}
+
+// A value of the string type: backslashes escaped.
+std::string escapedValue(const std::string& text) {
+    std::string value;
+    for (const char c : text) {
+        value += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    }
+    return value;
+}
+
+std::string desktopEntry(const std::string& host, const std::string& program) {
+    return "[Desktop Entry]\n"
+           "Type=Application\n"
+           "Name=" +
+           escapedValue("Wake " + host) +
+           "\n"
+           "Comment=" +
+           escapedValue("Wake " + host + " with a Wake-on-LAN magic packet") +
+           "\n"
+           "Exec=" +
+           escapedValue(execArgument(program) + " wake " + execArgument(host)) +
+           "\n"
+           "Icon=dawnbell\n"
+           "Terminal=false\n"
+           "Categories=Network;RemoteAccess;\n"
+           "X-Purism-FormFactor=Workstation;Mobile;\n";
+}
+
+int add(const std::string& host, const fs::path& file, const Console& console) {
+    if (!isWakeTarget(host)) {
+        std::fprintf(console.err,
+                     "dawnbell: %s: not a MAC address, a recent computer or a name in "
+                     "/etc/ethers\n",
+                     host.c_str());
+        return exitBadArgument;
+    }
+    std::error_code error;
+    fs::create_directories(file.parent_path(), error);
+    const fs::path temporary = file.string() + ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << desktopEntry(host, console.program);
+        out.close();
+        if (!out) {
+            fs::remove(temporary, error);
+            std::fprintf(console.err, "dawnbell: %s: can't be written\n", file.c_str());
+            return exitSendFailed;
+        }
+    }
+    fs::rename(temporary, file, error);
+    if (error) {
+        fs::remove(temporary, error);
+        std::fprintf(console.err, "dawnbell: %s: can't be written\n", file.c_str());
+        return exitSendFailed;
+    }
+    std::fprintf(console.out, "%s\n", file.c_str());
+    return exitSent;
+}
+
+int remove(const std::string& host, const fs::path& file, const Console& console) {
+    std::error_code error;
+    if (fs::remove(file, error)) {
+        return exitSent;
+    }
+    if (!error) {
+        std::fprintf(console.err, "dawnbell: %s: there is no launcher for it\n", host.c_str());
+        return exitBadArgument;
+    }
+    std::fprintf(console.err, "dawnbell: %s: can't be removed: %s\n", file.c_str(),
+                 error.message().c_str());
+    return exitSendFailed;
+}
+
+bool hasControlCharacter(const std::string& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
+} // namespace
+
+int launcher(const std::vector<std::string>& args, const Console& console) {
+    if (args.size() != 2 || (args[0] != "add" && args[0] != "remove") || args[1].empty() ||
+        hasControlCharacter(args[1])) {
+        std::fputs("dawnbell: launcher: use dawnbell launcher add|remove HOST\n", console.err);
+        return exitBadArgument;
+    }
+    const fs::path folder = applicationsFolder();
+    if (folder.empty()) {
+        std::fputs("dawnbell: launcher: no applications folder (HOME and XDG_DATA_HOME unset)\n",
+                   console.err);
+        return exitSendFailed;
+    }
+    const fs::path file = folder / fileNameFor(args[1]);
+    return args[0] == "add" ? add(args[1], file, console) : remove(args[1], file, console);
+}
+
+} // namespace command_line

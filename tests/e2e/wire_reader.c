@@ -2,7 +2,9 @@
  * for the end-to-end tests: waits at most TIMEOUT_SECONDS for a UDP datagram that holds a
  * Wake-on-LAN magic packet (six 0xFF bytes, then one MAC address sixteen times) and writes its
  * IPv4 destination, dotted, to OUT_FILE.
- * Usage: wire_reader INTERFACE OUT_FILE TIMEOUT_SECONDS
+ * Usage: wire_reader INTERFACE OUT_FILE TIMEOUT_SECONDS [READY_FIFO]
+ * With READY_FIFO, a line is written to it once the wire is being read, so that a test sends
+ * only then.
  * Exit status 0 once one was seen, 1 on any failure or when none came in time. */
 #include <arpa/inet.h>
 #include <linux/if_ether.h>
@@ -37,8 +39,8 @@ static int holdsMagicPacket(const unsigned char* bytes, size_t size) {
 }
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        fprintf(stderr, "usage: wire_reader INTERFACE OUT_FILE TIMEOUT_SECONDS\n");
+    if (argc != 4 && argc != 5) {
+        fprintf(stderr, "usage: wire_reader INTERFACE OUT_FILE TIMEOUT_SECONDS [READY_FIFO]\n");
         return 1;
     }
     const int wire = socket(AF_PACKET, SOCK_RAW, htons(ETH_P_ALL));
@@ -53,6 +55,13 @@ int main(int argc, char** argv) {
         setsockopt(wire, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0) {
         perror("wire_reader: socket");
         return 1;
+    }
+    if (argc == 5) {
+        FILE* ready = fopen(argv[4], "w");
+        if (ready == NULL || fputs("reading\n", ready) < 0 || fclose(ready) != 0) {
+            perror("wire_reader: ready fifo");
+            return 1;
+        }
     }
     unsigned char frame[2048];
     for (;;) {

@@ -240,6 +240,7 @@ bool RecentComputers::remember(const StoredFields& target) {
     if (!keepable(fields)) {
         return false;
     }
+    load(); // the command line or another screen may have changed the list since
     Slot slot{nextOrder_++, 0};
     const auto same = std::find_if(rows_.begin(), rows_.end(), [&](const StoredFields& row) {
         return sameComputer(row, fields);
@@ -265,9 +266,19 @@ bool RecentComputers::forget(std::size_t row) {
     if (row >= rows_.size()) {
         return false;
     }
-    const std::size_t number = slots_[row].number;
-    rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(row));
-    slots_.erase(slots_.begin() + static_cast<std::ptrdiff_t>(row));
+    // The computer, wherever the list as stored now keeps it.
+    const StoredFields gone = rows_[row];
+    load();
+    const auto stored = std::find_if(rows_.begin(), rows_.end(), [&](const StoredFields& kept) {
+        return sameComputer(kept, gone);
+    });
+    if (stored == rows_.end()) {
+        return true;
+    }
+    const auto index = stored - rows_.begin();
+    const std::size_t number = slots_[static_cast<std::size_t>(index)].number;
+    rows_.erase(stored);
+    slots_.erase(slots_.begin() + index);
     RecentKey key;
     return key.get() != nullptr &&
            RegDeleteValueW(key.get(), valueName(number).c_str()) == ERROR_SUCCESS;

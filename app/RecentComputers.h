@@ -39,11 +39,13 @@ public:
     const std::vector<StoredFields>& rows() const { return rows_; }
 
     // After a packet left for `target`: it becomes the first row, moved there if it was in the
-    // list; when the list is full the oldest row goes. False if the store refused the change
+    // list; when the list is full the oldest row goes. The list is read again first: the
+    // command line and a second screen change it too. False if the store refused the change
     // or the texts can't be kept (the list on screen changes all the same, unless the texts
     // can't be kept).
     bool remember(const StoredFields& target);
-    // Removes the row; false if there is no such row or the store refused the change.
+    // Removes the row's computer from the list as stored now; false if there is no such row or
+    // the store refused the change.
     bool forget(std::size_t row);
 
 private:

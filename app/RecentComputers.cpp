@@ -241,6 +241,9 @@ bool RecentComputers::remember(const StoredFields& target) {
         return false;
     }
     load(); // the command line or another screen may have changed the list since
+    if (!rows_.empty() && rows_.front() == fields) {
+        return true; // already the newest, as typed: nothing to write
+    }
     Slot slot{nextOrder_++, 0};
     const auto same = std::find_if(rows_.begin(), rows_.end(), [&](const StoredFields& row) {
         return sameComputer(row, fields);

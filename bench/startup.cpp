@@ -6,6 +6,7 @@
 // Connection Manager reporting a connection, and ends once its first picture is shown
 // (DAWNBELL_END_AFTER_FIRST_PICTURE). Needs an X display: `make bench` runs it under xvfb-run.
 #include "SameRunRatio.h"
+#include "WholeProcess.h"
 #include "SettingsStore.h"
 
 #include "kernel/Paths.h"
@@ -13,8 +14,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,40 +25,8 @@
 
 namespace {
 
-struct Run {
-    double seconds = 0;
-    long peakKilobytes = 0;
-    bool ended = false; // exit status 0
-};
-
-// Starts `program` with `arguments` and the extra environment, waits for its end.
-Run runProcess(const std::string& program, const std::vector<std::string>& arguments,
-               const std::vector<std::string>& environment) {
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t child = fork();
-    if (child == 0) {
-        for (const std::string& setting : environment) {
-            putenv(const_cast<char*>(setting.c_str()));
-        }
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    Run run;
-    if (child > 0 && wait4(child, &status, 0, &usage) == child) {
-        run.seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        run.peakKilobytes = usage.ru_maxrss;
-        run.ended = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-    return run;
-}
+using bench::Run;
+using bench::runProcess;
 
 // A device folder whose settings say the question was answered.
 std::filesystem::path answeredDevice() {

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <optional>
 
@@ -361,12 +362,10 @@ public:
         sockaddr_in local{};
         local.sin_family = AF_INET;
         local.sin_addr.s_addr = address;
-        if (socket_ != INVALID_SOCKET &&
-            (setsockopt(socket_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on),
-                        sizeof on) != 0 ||
-             bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)) {
-            error_ = WSAGetLastError();
-        } else if (socket_ == INVALID_SOCKET) {
+        if (socket_ == INVALID_SOCKET ||
+            setsockopt(socket_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on),
+                       sizeof on) != 0 ||
+            bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
             error_ = WSAGetLastError();
         }
     }

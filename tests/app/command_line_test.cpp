@@ -319,7 +319,7 @@ const std::vector<std::uint8_t> cardMac{0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
 // interface that is up; with the network's broadcast, or a recent host of that network (whose
 // unicast finds no neighbour), its broadcast reaches the card.
 TEST_F(CommandLineTest, ASleepingCardHearsTheCommandOnEveryInterfaceAndThroughItsBroadcast) {
-    inANetworkOfItsOwn([this](TestNetwork& network) {
+    inANetworkOfItsOwn([](TestNetwork& network) {
         if (!network.addPeer("one", "lan0", "10.77.0.1/24", "") ||
             !network.addPeer("two", "lan1", "10.78.0.1/24", "") ||
             !network.set("ipv4/neigh/lan0/mcast_solicit", "1") ||
@@ -356,7 +356,7 @@ TEST_F(CommandLineTest, ASleepingCardHearsTheCommandOnEveryInterfaceAndThroughIt
 // sleeps keeps it waiting the whole time given, then status 3; a broadcast address can't be
 // asked, status 3 too.
 TEST_F(CommandLineTest, CheckEndsInZeroForAHostThatAnswersAndThreeForOneThatSleeps) {
-    inANetworkOfItsOwn([this](TestNetwork& network) {
+    inANetworkOfItsOwn([](TestNetwork& network) {
         if (!network.addPeer("up", "lan0", "10.78.0.1/24", "10.78.0.2/24") ||
             !network.addPeer("asleep", "lan1", "10.77.0.1/24", "") ||
             !network.set("ipv4/ping_group_range", "0 2147483647")) {
@@ -368,7 +368,7 @@ TEST_F(CommandLineTest, CheckEndsInZeroForAHostThatAnswersAndThreeForOneThatSlee
         EXPECT_NE(awake.out.find("00:11:22:33:44:55: awake after 0 s"), std::string::npos);
         EXPECT_EQ(platform::clock::now(), 1000u);
 
-        auto asleep = std::async(std::launch::async, [this] {
+        auto asleep = std::async(std::launch::async, [] {
             return dawnbell({"wake", "00:11:22:33:44:55", "-i", "10.77.0.2", "--check=5"});
         });
         while (asleep.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {

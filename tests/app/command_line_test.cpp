@@ -110,8 +110,8 @@ TEST_F(CommandLineTest, TargetsFromAFileLeaveInOrderAndOneRefusedLineStopsThemAl
     }
     EXPECT_EQ(recentHosts(), std::vector<std::wstring>(10, L"127.0.0.1")) << "ten computers";
 
-    const std::string refused =
-        file("refused.txt", targets + "0a:00:00:00:00\n" + macOf(100) + "\nnobody.invalid\n");
+    const std::string refused = file("refused.txt", targets + "0a:00:00:00:00 \t # five bytes\n" +
+                                                        macOf(100) + "\nnobody.invalid\n");
     const Ran stopped = dawnbell({"wake", "-i", "127.0.0.1", "-p", port, "-f", refused});
     EXPECT_EQ(stopped.status, 2);
     EXPECT_EQ(stopped.err,
@@ -273,11 +273,12 @@ std::string entryValue(const std::string& entry, const std::string& key) {
 TEST_F(CommandLineTest, ALauncherForAnyHostIsAValidDesktopEntryWhoseExecWakesIt) {
     const std::filesystem::path data = device.programDir() / "data";
     setenv("XDG_DATA_HOME", data.c_str(), 1);
-    const std::string hosts[] = {R"(Kid's "PC" $HOME \ 100%)", "nas.home", "NAS.home.", "Büro;`x`"};
+    const std::string hosts[] = {R"(Kid's "PC" $HOME \ 100%)", "nas.home", "NAS.home.",
+                                 "Büro-€;`x`"};
     RecentComputers recent;
     recent.load();
     for (const std::string& host : hosts) {
-        ASSERT_TRUE(recent.remember({command_line::fromUtf8(host), L"00:11:22:33:44:55", L""}));
+        ASSERT_TRUE(recent.remember({platform::paths::widen(host), L"00:11:22:33:44:55", L""}));
     }
     platform::registry::reload();
     std::set<std::string> files;

@@ -42,6 +42,6 @@ int launcher(const std::vector<std::string>& args, const Console& console);
 
 // Whether `dawnbell wake TEXT` finds a computer to wake (a MAC address, a recent computer or a
 // name in /etc/ethers).
-bool isWakeTarget(const std::string& text);
+bool isKnownTarget(const std::string& text);
 
 } // namespace command_line

@@ -90,7 +90,7 @@ std::string desktopEntry(const std::string& host, const std::string& program) {
 }
 
 int add(const std::string& host, const fs::path& file, const Console& console) {
-    if (!isWakeTarget(host)) {
+    if (!isKnownTarget(host)) {
         std::fprintf(console.err,
                      "dawnbell: %s: not a MAC address, a recent computer or a name in "
                      "/etc/ethers\n",

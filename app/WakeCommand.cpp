@@ -623,7 +623,7 @@ int wake(const std::vector<std::string>& args, const Console& console) {
     return status;
 }
 
-bool isWakeTarget(const std::string& text) {
+bool isKnownTarget(const std::string& text) {
     Recent recent;
     return resolve({text, text}, Options{}, recent).has_value();
 }

@@ -3,6 +3,8 @@
 #include "RecentComputers.h"
 #include "WakePacket.h"
 
+#include <algorithm>
+
 namespace command_line {
 namespace {
 
@@ -74,6 +76,12 @@ int run(const std::vector<std::string>& args, const Console& console) {
     std::fprintf(console.err, "dawnbell: %s: unknown command (dawnbell --help lists them)\n",
                  command.c_str());
     return exitBadArgument;
+}
+
+void complain(const Console& console, std::string what, const std::string& reason) {
+    std::replace_if(
+        what.begin(), what.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }, '?');
+    std::fprintf(console.err, "dawnbell: %s: %s\n", what.c_str(), reason.c_str());
 }
 
 std::wstring fromUtf8(std::string_view text) {

@@ -32,6 +32,12 @@ struct Console {
 // returns the exit status. Winsock must have been started.
 int run(const std::vector<std::string>& args, const Console& console);
 
+inline constexpr const char* unknownTargetReason =
+    "not a MAC address, a recent computer or a name in /etc/ethers";
+
+// "dawnbell: WHAT: REASON" on the error stream, one line whatever `what` holds.
+void complain(const Console& console, std::string what, const std::string& reason);
+
 // Command-line texts are UTF-8; the application's texts are wide.
 std::wstring fromUtf8(std::string_view text);
 std::string toUtf8(std::wstring_view text);

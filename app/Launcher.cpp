@@ -89,31 +89,31 @@ std::string desktopEntry(const std::string& host, const std::string& program) {
            "X-Purism-FormFactor=Workstation;Mobile;\n";
 }
 
-int add(const std::string& host, const fs::path& file, const Console& console) {
-    if (!isKnownTarget(host)) {
-        std::fprintf(console.err,
-                     "dawnbell: %s: not a MAC address, a recent computer or a name in "
-                     "/etc/ethers\n",
-                     host.c_str());
-        return exitBadArgument;
-    }
+// Written whole or not at all: a launcher never finds half an entry.
+bool writeWhole(const fs::path& file, const std::string& text) {
     std::error_code error;
     fs::create_directories(file.parent_path(), error);
     const fs::path temporary = file.string() + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << desktopEntry(host, console.program);
-        out.close();
-        if (!out) {
-            fs::remove(temporary, error);
-            std::fprintf(console.err, "dawnbell: %s: can't be written\n", file.c_str());
-            return exitSendFailed;
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (out) {
+        fs::rename(temporary, file, error);
+        if (!error) {
+            return true;
         }
     }
-    fs::rename(temporary, file, error);
-    if (error) {
-        fs::remove(temporary, error);
-        std::fprintf(console.err, "dawnbell: %s: can't be written\n", file.c_str());
+    fs::remove(temporary, error);
+    return false;
+}
+
+int add(const std::string& host, const fs::path& file, const Console& console) {
+    if (!isKnownTarget(host)) {
+        complain(console, host, unknownTargetReason);
+        return exitBadArgument;
+    }
+    if (!writeWhole(file, desktopEntry(host, console.program))) {
+        complain(console, file.string(), "can't be written");
         return exitSendFailed;
     }
     std::fprintf(console.out, "%s\n", file.c_str());
@@ -126,31 +126,23 @@ int remove(const std::string& host, const fs::path& file, const Console& console
         return exitSent;
     }
     if (!error) {
-        std::fprintf(console.err, "dawnbell: %s: there is no launcher for it\n", host.c_str());
+        complain(console, host, "there is no launcher for it");
         return exitBadArgument;
     }
-    std::fprintf(console.err, "dawnbell: %s: can't be removed: %s\n", file.c_str(),
-                 error.message().c_str());
+    complain(console, file.string(), "can't be removed: " + error.message());
     return exitSendFailed;
-}
-
-bool hasControlCharacter(const std::string& text) {
-    return std::any_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
 } // namespace
 
 int launcher(const std::vector<std::string>& args, const Console& console) {
-    if (args.size() != 2 || (args[0] != "add" && args[0] != "remove") || args[1].empty() ||
-        hasControlCharacter(args[1])) {
-        std::fputs("dawnbell: launcher: use dawnbell launcher add|remove HOST\n", console.err);
+    if (args.size() != 2 || (args[0] != "add" && args[0] != "remove") || args[1].empty()) {
+        complain(console, "launcher", "use dawnbell launcher add|remove HOST");
         return exitBadArgument;
     }
     const fs::path folder = applicationsFolder();
     if (folder.empty()) {
-        std::fputs("dawnbell: launcher: no applications folder (HOME and XDG_DATA_HOME unset)\n",
-                   console.err);
+        complain(console, "launcher", "no applications folder (HOME and XDG_DATA_HOME unset)");
         return exitSendFailed;
     }
     const fs::path file = folder / fileNameFor(args[1]);

@@ -4,17 +4,14 @@
 #include "AwakeCheck.h"
 #include "CommandLine.h"
 #include "Ethers.h"
+#include "LimitedBroadcast.h"
 #include "RecentComputers.h"
+#include "WakeOptions.h"
 #include "WakePacket.h"
 
-#include <iphlpapi.h>
 #include <winsock2.h>
 
-#include <getopt.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <cwchar>
 #include <memory>
 #include <optional>
@@ -22,28 +19,7 @@
 namespace command_line {
 namespace {
 
-constexpr DWORD longestDelayMs = 3600 * 1000;
-constexpr DWORD longestCheckSeconds = 24 * 3600;
-constexpr std::uint32_t limitedBroadcast = 0xFFFFFFFFu;
 constexpr const wchar_t* limitedBroadcastText = L"255.255.255.255";
-
-struct Options {
-    std::optional<std::string> ip;
-    std::optional<std::string> port;
-    std::vector<std::string> files;
-    DWORD delayMs = 0;
-    bool dryRun = false;
-    std::optional<DWORD> checkSeconds;
-    bool quiet = false;
-    bool last = false;
-    std::vector<std::string> targets;
-};
-
-// A target as it was given: how messages name it, and its text.
-struct Given {
-    std::string label;
-    std::string text;
-};
 
 // What one target wakes, in the texts the screen's fields would hold.
 struct Wake {
@@ -53,174 +29,6 @@ struct Wake {
     std::wstring mac;
     std::wstring port;
 };
-
-// One line each, whatever a target holds.
-void complain(const Console& console, std::string what, const std::string& reason) {
-    std::replace_if(
-        what.begin(), what.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }, '?');
-    std::fprintf(console.err, "dawnbell: %s: %s\n", what.c_str(), reason.c_str());
-}
-
-// A decimal number from 0 to `largest`, nothing else.
-std::optional<DWORD> parseNumber(const std::string& text, DWORD largest) {
-    if (text.empty() || text.size() > 10) {
-        return std::nullopt;
-    }
-    std::uint64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    return value <= largest ? std::optional<DWORD>(static_cast<DWORD>(value)) : std::nullopt;
-}
-
-enum LongOnly : int { delayOption = 1000, checkOption, lastOption };
-
-const option longOptions[] = {
-    {"ip", required_argument, nullptr, 'i'},   {"port", required_argument, nullptr, 'p'},
-    {"file", required_argument, nullptr, 'f'}, {"delay", required_argument, nullptr, delayOption},
-    {"dry-run", no_argument, nullptr, 'n'},    {"check", optional_argument, nullptr, checkOption},
-    {"quiet", no_argument, nullptr, 'q'},      {"last", no_argument, nullptr, lastOption},
-    {"help", no_argument, nullptr, 'h'},       {nullptr, 0, nullptr, 0}};
-
-// One option's value into `options`; false, told, when it is refused.
-bool takeOption(int option, const std::string& value, Options& options, const Console& console) {
-    switch (option) {
-    case 'i':
-        if (!hostForLookup(fromUtf8(value))) {
-            complain(console, "--ip " + value, "not a host or an address");
-            return false;
-        }
-        options.ip = value;
-        return true;
-    case 'p':
-        if (value.empty() || !parsePort(fromUtf8(value))) {
-            complain(console, "--port " + value, "not a port from 1 to 65535");
-            return false;
-        }
-        options.port = value;
-        return true;
-    case 'f':
-        options.files.push_back(value);
-        return true;
-    case delayOption:
-        if (const auto delay = parseNumber(value, longestDelayMs)) {
-            options.delayMs = *delay;
-            return true;
-        }
-        complain(console, "--delay " + value, "not a number of milliseconds up to 3600000");
-        return false;
-    case checkOption:
-        if (value.empty()) {
-            options.checkSeconds = awake_check::checkDurationMs / 1000;
-            return true;
-        }
-        if (const auto seconds = parseNumber(value, longestCheckSeconds); seconds && *seconds > 0) {
-            options.checkSeconds = *seconds;
-            return true;
-        }
-        complain(console, "--check=" + value, "not a number of seconds from 1 to 86400");
-        return false;
-    case 'n':
-        options.dryRun = true;
-        return true;
-    case 'q':
-        options.quiet = true;
-        return true;
-    case lastOption:
-        options.last = true;
-        return true;
-    default:
-        return false;
-    }
-}
-
-// The options and targets, in any order; nothing, told, when any is refused. `help` is set
-// for --help.
-std::optional<Options> parseOptions(const std::vector<std::string>& args, const Console& console,
-                                    bool& help) {
-    std::vector<std::string> copies{"dawnbell wake"};
-    copies.insert(copies.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& copy : copies) {
-        argv.push_back(copy.data());
-    }
-    argv.push_back(nullptr);
-    const int argc = static_cast<int>(copies.size());
-    Options options;
-    bool refused = false;
-    optind = 0; // getopt starts afresh
-    opterr = 0;
-    for (;;) {
-        int index = -1;
-        const int option = getopt_long(argc, argv.data(), ":i:p:f:nqh", longOptions, &index);
-        if (option == -1) {
-            break;
-        }
-        const std::string name = index >= 0 ? std::string("--") + longOptions[index].name
-                                 : option == '?' || option == ':'
-                                     ? (optopt != 0 ? std::string("-") + static_cast<char>(optopt)
-                                                    : std::string(argv[optind - 1]))
-                                     : std::string("-") + static_cast<char>(option);
-        if (option == 'h') {
-            help = true;
-        } else if (option == '?') {
-            complain(console, name, "unknown option");
-            refused = true;
-        } else if (option == ':') {
-            complain(console, name, "needs a value");
-            refused = true;
-        } else if (!takeOption(option, optarg != nullptr ? optarg : "", options, console)) {
-            refused = true;
-        }
-    }
-    for (int i = optind; i < argc; ++i) {
-        options.targets.emplace_back(argv[i]);
-    }
-    return refused ? std::nullopt : std::optional<Options>(std::move(options));
-}
-
-std::string trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r");
-    const auto last = text.find_last_not_of(" \t\r");
-    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
-}
-
-// The targets of a file, one a line, `#` to the end of a line a comment; false, told, when the
-// file can't be read.
-bool readTargetFile(const std::string& name, const Console& console, std::vector<Given>& targets) {
-    const bool standardInput = name == "-";
-    std::FILE* file = standardInput ? console.in : std::fopen(name.c_str(), "r");
-    if (file == nullptr) {
-        complain(console, name, std::string("can't be read: ") + std::strerror(errno));
-        return false;
-    }
-    const std::string shownName = standardInput ? "standard input" : name;
-    char* line = nullptr;
-    std::size_t capacity = 0;
-    std::size_t number = 0;
-    ssize_t length = 0;
-    while ((length = getline(&line, &capacity, file)) >= 0) {
-        ++number;
-        std::string text(line, static_cast<std::size_t>(length));
-        text = trimmed(text.substr(0, text.find_first_of("#\n")));
-        if (!text.empty()) {
-            targets.push_back({shownName + ":" + std::to_string(number) + ": " + text, text});
-        }
-    }
-    std::free(line);
-    const int error = std::ferror(file) ? errno : 0;
-    if (!standardInput) {
-        std::fclose(file);
-    }
-    if (error != 0) {
-        complain(console, name, std::string("can't be read: ") + std::strerror(error));
-        return false;
-    }
-    return true;
-}
 
 std::wstring foldedHost(std::wstring host) {
     for (wchar_t& c : host) {
@@ -264,7 +72,7 @@ bool hasControlCharacter(const std::string& text) {
 
 // A MAC address in any spelling Send accepts, the host of a recent computer, or a name in
 // /etc/ethers, in that order.
-std::optional<Wake> resolve(const Given& given, const Options& options, Recent& recent) {
+std::optional<Wake> resolve(const GivenTarget& given, const WakeOptions& options, Recent& recent) {
     if (hasControlCharacter(given.text)) {
         return std::nullopt;
     }
@@ -325,81 +133,9 @@ std::string socketErrorText(int error) {
     }
 }
 
-// The interfaces that are up and attached to a network, by one IPv4 address of each.
-std::vector<std::uint32_t> interfaceAddresses() {
-    ULONG size = 0;
-    if (GetIpAddrTable(nullptr, &size, FALSE) != ERROR_INSUFFICIENT_BUFFER) {
-        return {};
-    }
-    std::vector<DWORD> storage((size + sizeof(DWORD) - 1) / sizeof(DWORD));
-    size = static_cast<ULONG>(storage.size() * sizeof(DWORD));
-    auto* table = reinterpret_cast<MIB_IPADDRTABLE*>(storage.data());
-    if (GetIpAddrTable(table, &size, FALSE) != NO_ERROR) {
-        return {};
-    }
-    std::vector<std::uint32_t> addresses;
-    std::vector<DWORD> interfaces;
-    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
-        const MIB_IPADDRROW& row = table->table[i];
-        const bool loopback = reinterpret_cast<const std::uint8_t*>(&row.dwAddr)[0] == 127;
-        if (loopback || (row.wType & MIB_IPADDR_DISCONNECTED) != 0 ||
-            std::find(interfaces.begin(), interfaces.end(), row.dwIndex) != interfaces.end()) {
-            continue;
-        }
-        interfaces.push_back(row.dwIndex);
-        addresses.push_back(row.dwAddr);
-    }
-    return addresses;
-}
-
-// A broadcast-capable UDP socket bound to one interface's address: the system sends a limited
-// broadcast out of the interface whose address the socket holds.
-class InterfaceSocket {
-public:
-    explicit InterfaceSocket(std::uint32_t address)
-        : socket_(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)) {
-        const BOOL on = TRUE;
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = address;
-        if (socket_ == INVALID_SOCKET ||
-            setsockopt(socket_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on),
-                       sizeof on) != 0 ||
-            bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-            error_ = WSAGetLastError();
-        }
-    }
-    ~InterfaceSocket() {
-        if (socket_ != INVALID_SOCKET) {
-            closesocket(socket_);
-        }
-    }
-    InterfaceSocket(const InterfaceSocket&) = delete;
-    InterfaceSocket& operator=(const InterfaceSocket&) = delete;
-
-    // 0, or the Winsock error that kept the packet back.
-    int send(const MagicPacket& packet, std::uint16_t port) {
-        if (error_ != 0) {
-            return error_;
-        }
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(port);
-        to.sin_addr.s_addr = limitedBroadcast;
-        const int sent = sendto(socket_, reinterpret_cast<const char*>(packet.data()),
-                                static_cast<int>(packet.size()), 0,
-                                reinterpret_cast<const sockaddr*>(&to), sizeof to);
-        return sent == static_cast<int>(packet.size()) ? 0 : WSAGetLastError();
-    }
-
-private:
-    SOCKET socket_;
-    int error_ = 0;
-};
-
 class WakeRun {
 public:
-    WakeRun(const Options& options, const Console& console)
+    WakeRun(const WakeOptions& options, const Console& console)
         : options_(options), console_(console) {}
 
     // Sends, or shows what would be sent; the status so far.
@@ -520,7 +256,7 @@ private:
     // Without a host: the limited broadcast out of every interface that is up.
     int broadcastEverywhere(const Wake& wake, const MagicPacket& packet, std::uint16_t port,
                             Recent& recent) {
-        const std::vector<std::uint32_t> addresses = interfaceAddresses();
+        const std::vector<std::uint32_t> addresses = upInterfaceAddresses();
         const std::string to = " for " + toUtf8(macText(*parseMacAddress(wake.mac))) + " to " +
                                toUtf8(limitedBroadcastText) + ":" + std::to_string(port);
         if (addresses.empty()) {
@@ -534,8 +270,7 @@ private:
             if (options_.dryRun) {
                 continue;
             }
-            InterfaceSocket socket(address);
-            if (const int error = socket.send(packet, port); error != 0) {
+            if (const int error = sendLimitedBroadcast(packet, port, address); error != 0) {
                 complain(console_, wake.label,
                          "can't send the magic packet from " + dotted(address) + ": " +
                              socketErrorText(error));
@@ -554,7 +289,7 @@ private:
         return status;
     }
 
-    const Options& options_;
+    const WakeOptions& options_;
     const Console& console_;
     std::vector<Checked> checked_;
 };
@@ -563,14 +298,14 @@ private:
 
 int wake(const std::vector<std::string>& args, const Console& console) {
     bool help = false;
-    const auto options = parseOptions(args, console, help);
+    const auto options = parseWakeOptions(args, console, help);
     if (help) {
         return run({"dawnbell", "--help"}, console);
     }
     if (!options) {
         return exitBadArgument;
     }
-    std::vector<Given> given;
+    std::vector<GivenTarget> given;
     for (const std::string& target : options->targets) {
         given.push_back({target, target});
     }
@@ -590,12 +325,11 @@ int wake(const std::vector<std::string>& args, const Console& console) {
                 {"--last (" + toUtf8(rows.front().host) + ")", toUtf8(rows.front().host)});
         }
     }
-    for (const Given& target : given) {
+    for (const GivenTarget& target : given) {
         if (auto resolved = resolve(target, *options, recent)) {
             wakes.push_back(std::move(*resolved));
         } else {
-            complain(console, target.label,
-                     "not a MAC address, a recent computer or a name in /etc/ethers");
+            complain(console, target.label, unknownTargetReason);
             refused = true;
         }
     }
@@ -625,7 +359,7 @@ int wake(const std::vector<std::string>& args, const Console& console) {
 
 bool isKnownTarget(const std::string& text) {
     Recent recent;
-    return resolve({text, text}, Options{}, recent).has_value();
+    return resolve({text, text}, WakeOptions{}, recent).has_value();
 }
 
 } // namespace command_line

@@ -101,7 +101,7 @@ network)
   mkdir -p "/etc/netns/$phone"
   echo "$computer pc.lan" >"/etc/netns/$phone/hosts"
   mkdir -p "$work/program" "$work/device"
-  cp "$bin/dawnbell" "$work/program/"
+  cp "$bin/dawnbell" "$bin/dawnbell-screen" "$work/program/"
   cp -r "$bin/resources" "$work/program/"
   # The VGA phone, unless the environment names another screen: DAWNBELL_SCREEN=native with
   # DAWNBELL_DISPLAY (the X screen) and DAWNBELL_DEVICE (the device it gives) for a real one.

@@ -50,7 +50,7 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
   mkdir -p "$work/program" "$work/device"
-  cp "$bin/dawnbell" "$work/program/"
+  cp "$bin/dawnbell" "$bin/dawnbell-screen" "$work/program/"
   cp -r "$bin/resources" "$work/program/"
   export device_width=800 device_height=480 xclose=$tests/xclose
   here=$(cd "$(dirname "$0")" && pwd)

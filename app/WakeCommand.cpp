@@ -6,6 +6,7 @@
 #include "Ethers.h"
 #include "LimitedBroadcast.h"
 #include "RecentComputers.h"
+#include "StatusTexts.h"
 #include "WakeOptions.h"
 #include "WakePacket.h"
 
@@ -163,7 +164,8 @@ public:
             return exitSent;
         }
         WakeDelivery delivery;
-        const SendOutcome outcome = sendMagicPacket(wake.host, wake.mac, wake.port, &delivery);
+        bool answeredBefore = false;
+        const SendOutcome outcome = sendFramed(wake, delivery, answeredBefore);
         if (outcome == SendOutcome::hostNotFound) {
             return wake.hostMayBeUnknown ? broadcastEverywhere(wake, packet, port, recent)
                                          : hostNotFound(wake, host);
@@ -178,7 +180,7 @@ public:
             (delivery.subnetBroadcast ? " (also to " + dotted(*delivery.subnetBroadcast) + ")"
                                       : ""));
         remember(recent, {wake.host, wake.mac, wake.port});
-        checked_.push_back({wake.label, delivery.host});
+        checked_.push_back({wake.label, delivery.host, answeredBefore ? host : ""});
         return exitSent;
     }
 
@@ -194,7 +196,7 @@ public:
         const DWORD durationMs = *options_.checkSeconds * 1000;
         for (const Checked& computer : checked_) {
             watches.push_back(std::make_unique<Watch>(Watch{computer.host, durationMs}));
-            if (computer.host == limitedBroadcast) {
+            if (computer.host == limitedBroadcast || !computer.answeredBefore.empty()) {
                 threads.push_back(nullptr);
                 continue;
             }
@@ -216,6 +218,11 @@ public:
             }
             const AwakeEnding& ending = watches[i]->ending;
             const std::string& label = checked_[i].label;
+            if (!checked_[i].answeredBefore.empty()) {
+                say(label + ": " +
+                    toUtf8(alreadyAnswersText(fromUtf8(checked_[i].answeredBefore))));
+                continue;
+            }
             if (ending.state == AwakeState::awake) {
                 say(label + ": awake after " + std::to_string(ending.elapsedMs / 1000) + " s");
                 continue;
@@ -234,7 +241,26 @@ private:
     struct Checked {
         std::string label;
         std::uint32_t host;
+        std::string answeredBefore; // the host, when it answered before the packet left
     };
+
+    // As Send does: with --check the address is probed once before the packet leaves, so that
+    // one that answers already (a computer that was up, a router) is not taken for one that woke.
+    SendOutcome sendFramed(const Wake& wake, WakeDelivery& delivery, bool& answeredBefore) const {
+        if (!options_.checkSeconds) {
+            return sendMagicPacket(wake.host, wake.mac, wake.port, &delivery);
+        }
+        const WakeInput input = parseWakeInput(wake.host, wake.mac, wake.port);
+        const auto* request = std::get_if<WakeRequest>(&input);
+        const auto address = request != nullptr ? resolveHost(request->host) : std::nullopt;
+        if (!address) {
+            return SendOutcome::hostNotFound;
+        }
+        const CheckedSend sent = sendAfterProbe(*request, *address);
+        delivery = sent.delivery;
+        answeredBefore = sent.answeredBefore;
+        return sent.outcome;
+    }
 
     int hostNotFound(const Wake& wake, const std::string& host) const {
         complain(console_, wake.label, "host not found: " + host);

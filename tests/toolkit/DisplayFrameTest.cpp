@@ -1,4 +1,4 @@
-// The display frame on the headless device: a drag becoming scroll steps.
+// The display frame on the headless device: a drag becoming scroll steps, the motion timer's ticks.
 #include "support/Toolkit.h"
 
 using namespace toolkit_test;
@@ -16,10 +16,12 @@ public:
     int onTimer() override {
         const int step = tracker->nextScrollStep();
         offset += step;
+        ++ticks;
         return step;
     }
 
     int offset = 0;
+    int ticks = 0;
 };
 
 // Found by the main screen's touch fuzzer: a finger dragged up past the top of the client area
@@ -40,6 +42,25 @@ TEST(DisplayFrameTest, AFingerDraggedAboveTheClientAreaScrollsByItsSignedDistanc
     platform::clock::advance(10);
     stylus(platform::PointerAction::move, 200, 30);
     EXPECT_EQ(screen->offset, -70);
+}
+
+// Each tick of the motion timer advances the scroll target once, also while the native editor has
+// the screen (the frame then paints nothing); other timers leave it alone.
+TEST(DisplayFrameTest, EachMotionTickAdvancesTheScrollTargetOnceWithOrWithoutTheEditor) {
+    ToolkitDevice device;
+    OpenFrame frame;
+    auto* screen = new DraggedScreen();
+    frame->addScreen(screen);
+    sharedTracker()->scrollTarget = screen;
+    for (const BYTE focus : {1, 0}) {
+        frameHasFocus = focus;
+        fullRedraw = 0;
+        const int before = screen->ticks;
+        SendMessageW(mainWindow, WM_TIMER, tunables::motionTimerId + 1, 0);
+        SendMessageW(mainWindow, WM_TIMER, tunables::motionTimerId, 0);
+        EXPECT_EQ(screen->ticks - before, 1) << int{focus};
+    }
+    frameHasFocus = 1;
 }
 
 } // namespace

@@ -189,7 +189,7 @@ TEST_F(EditControlTest, KeyboardTapsKeysAndPasteTypeAndATapElsewhereEndsTheEditT
     EXPECT_EQ(field->getText(), L"192.168.1.20 :9");
     EXPECT_EQ(rows[0]->clicks, 1) << "the touch that ended the edit is a tap on the row under it";
     EXPECT_FALSE(IsWindowVisible(editWindow));
-    EXPECT_FALSE(panelInfo().fdwFlags & SIPF_ON);
+    EXPECT_EQ(panelInfo().fdwFlags, 0u) << "the panel off, and no longer docked";
     EXPECT_EQ(frameHasFocus, 1);
     EXPECT_EQ(field->visualState, 0);
     EXPECT_EQ(sharedTracker()->scrollTarget, section);
@@ -197,6 +197,10 @@ TEST_F(EditControlTest, KeyboardTapsKeysAndPasteTypeAndATapElsewhereEndsTheEditT
     EXPECT_FALSE(KillTimer(mainWindow, tunables::motionTimerId))
         << "the motion timer still runs: the idle program would wake every 30 ms";
     EXPECT_TRUE(showsAFreshPaint()) << "with the focus back, the frame paints the whole screen";
+    platform::clock::advance(500);
+    tapAndSlide(field); // the next edit has the panel docked again
+    ASSERT_EQ(frameHasFocus, 0);
+    EXPECT_EQ(panelInfo().fdwFlags, static_cast<DWORD>(SIPF_ON | SIPF_DOCKED));
 }
 
 // The frame is three pieces of the tile (caps as they are, column 15 stretched between them);

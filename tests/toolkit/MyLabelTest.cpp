@@ -40,6 +40,18 @@ TEST(MyLabelFonts, TheFirstLabelMakesTheThreeFontsOnceWithHeightsTruncatedAtTheR
     }
 }
 
+// Made before the display exists, a label has no font yet; it takes its own once it is measured
+// on the display.
+TEST(MyLabelFonts, ALabelMadeBeforeTheDisplayTakesItsFontWhenMeasuredOnIt) {
+    ToolkitDevice device;
+    MyLabel early(-1, 0, 0, L"a", labelFontItalic, 0, true);
+    EXPECT_EQ(early.font, nullptr);
+    OpenFrame frame;
+    early.loadSurf();
+    EXPECT_NE(early.font, nullptr);
+    EXPECT_EQ(early.font, fontItalic);
+}
+
 TEST(MyLabelMeasure, ATextOf3By12GetsTextRect8By12ASurfaceOf16By16AndALabelAsLargeAsItsText) {
     ToolkitDevice device(480, 640, 78); // where a full stop in 9 points is 3 x 12
     OpenFrame frame;

@@ -158,7 +158,7 @@ TEST_F(PanelTest, RowsStartBelowThePanelsOwnMarginAndSetMustRedrawRepaintsExactl
 }
 
 // The caption is drawn once into the title background: white, right of the bar's tab, and
-// centred on the dark part of the bar, on both phones.
+// centred on the dark part of the bar, on both phones, in the labels' face.
 class PanelCaptionTest : public ::testing::TestWithParam<std::tuple<int, int, int>> {};
 
 TEST_P(PanelCaptionTest, IsWhiteAndCentredOnTheDarkBar) {
@@ -187,6 +187,9 @@ TEST_P(PanelCaptionTest, IsWhiteAndCentredOnTheDarkBar) {
     EXPECT_LE(std::abs(above - below), 2) << above << " " << below;
     EXPECT_GE(ink.left, 4 * width / 240);
     EXPECT_LE(ink.left, 14 * width / 240);
+    LOGFONTW font{}; // in the labels' face, not the display's own
+    ASSERT_EQ(GetObjectW(MyPanel::captionFont, sizeof font, &font), static_cast<int>(sizeof font));
+    EXPECT_EQ(std::wstring(font.lfFaceName), labelFontFile);
 }
 
 INSTANTIATE_TEST_SUITE_P(Phones, PanelCaptionTest,

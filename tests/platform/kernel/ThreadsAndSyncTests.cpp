@@ -123,20 +123,21 @@ TEST_F(ThreadsTest, EventsStaySetUntilResetOrReleaseOneWaiterPerSetAndBadHandles
     CloseHandle(event);
 }
 
-TEST_F(ThreadsTest, CriticalSectionIsReentrantAndExcludesOtherThreadsUntilFullyLeft) {
+TEST_F(ThreadsTest, CriticalSectionIsReentrantAndExcludesOtherThreadsUntilFullyLeftByItsOwner) {
     CRITICAL_SECTION section;
     InitializeCriticalSection(&section);
     EnterCriticalSection(&section);
     EnterCriticalSection(&section);
+    LeaveCriticalSection(&section); // still held once
     std::atomic<bool> entered{false};
     PlatformThread other([&] {
+        LeaveCriticalSection(&section); // not its own: changes nothing
         EnterCriticalSection(&section);
         entered = true;
         LeaveCriticalSection(&section);
     });
     other.settle();
-    LeaveCriticalSection(&section);
-    EXPECT_FALSE(entered) << "still held once";
+    EXPECT_FALSE(entered);
     LeaveCriticalSection(&section);
     other.join();
     EXPECT_TRUE(entered);

@@ -79,3 +79,33 @@ TEST_F(GestureTest, FollowingAPressLeavesNoTimerBehind) {
         threadTimers += msg.hwnd == nullptr ? 1 : 0;
     EXPECT_EQ(threadTimers, 0);
 }
+
+// A quit that a timer of the program's posts while the press is followed ends the follow, and is
+// left with its code for the program's own loop.
+TEST_F(GestureTest, AQuitWhileFollowingEndsTheFollowAndIsLeftForTheProgramsLoop) {
+    static std::atomic<bool> posted{false};
+    std::atomic<bool> followed{false};
+    device().pointer(PointerAction::down, 100, 230);
+    SetTimer(ownerWindow(), 9, 100, [](HWND, UINT, UINT_PTR, DWORD) {
+        PostQuitMessage(5);
+        posted = true;
+    });
+    std::thread helper([&, self = GetCurrentThreadId()] {
+        platformtest::spinUntil([&] { return platform::kernel::isBlocked(self); });
+        platform::clock::advance(100);
+        platformtest::spinUntil(
+            [&] { return posted && (followed || platform::kernel::isBlocked(self)); });
+        if (!followed)
+            platform::clock::advance(425); // a follow that lost the quit ends as a hold
+    });
+    SHRGINFO info = gesture();
+    const DWORD result = SHRecognizeGesture(&info);
+    followed = true;
+    helper.join();
+    KillTimer(ownerWindow(), 9);
+    device().pointer(PointerAction::up, 100, 230);
+    EXPECT_EQ(result, 0u);
+    MSG quit{};
+    ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(std::pair(quit.message, quit.wParam), std::pair(UINT{WM_QUIT}, WPARAM{5}));
+}

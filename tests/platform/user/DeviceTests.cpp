@@ -187,18 +187,25 @@ TEST(DeviceConfiguration, NativeScreenIsAskedForOrTheDefaultOnlyWithoutADesktopO
     struct Case {
         const char *screen, *display, *driver, *desktop;
         bool native;
+        int width = 480, height = 640; // a size out of range or malformed leaves the default
     };
-    for (const Case& c : {Case{"native", ":0", "", "GNOME", true}, Case{"", "", "", "", true},
-                          Case{"", ":0", "", "GNOME", false}, Case{"", "", "KMSDRM", "", true},
-                          Case{"", "", "x11", "", false}, Case{"", ":0", "", "Phosh:GNOME", true},
-                          Case{"480x640", "", "", "", false}}) {
+    for (const Case& c :
+         {Case{"native", ":0", "", "GNOME", true}, Case{"", "", "", "", true},
+          Case{"", ":0", "", "GNOME", false}, Case{"", "", "KMSDRM", "", true},
+          Case{"", "", "x11", "", false}, Case{"", ":0", "", "Phosh:GNOME", true},
+          Case{"240X320", "", "", "", false, 240, 320},
+          Case{"4096x64", ":0", "", "", false, 4096, 64}, Case{"320x4097", ":0", "", "", false},
+          Case{"63x320", ":0", "", "", false}, Case{"320x", ":0", "", "", false},
+          Case{"320", ":0", "", "", false}}) {
         ScopedEnvironment environment{{"DAWNBELL_SCREEN", c.screen},
                                       {"DISPLAY", c.display},
                                       {"WAYLAND_DISPLAY", ""},
                                       {"SDL_VIDEODRIVER", c.driver},
                                       {"XDG_CURRENT_DESKTOP", c.desktop},
                                       {"DAWNBELL_BACKEND", "sdl"}};
-        EXPECT_EQ(platform::DeviceConfig::fromEnvironment().native, c.native)
+        const platform::DeviceConfig config = platform::DeviceConfig::fromEnvironment();
+        EXPECT_EQ(std::tuple(config.native, config.width, config.height),
+                  std::tuple(c.native, c.width, c.height))
             << c.screen << "|" << c.display << "|" << c.driver << "|" << c.desktop;
     }
 }

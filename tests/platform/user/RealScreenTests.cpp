@@ -199,4 +199,32 @@ TEST_F(UserTest, NativeDeviceTurnsWithTheDisplayAndItsPanelKeepsTheSystemKeyboar
     EXPECT_TRUE(SDL_IsTextInputActive());
 }
 
+// Fingers on the display: the first is the stylus, pressing, moving and lifting; a second
+// finger meanwhile does nothing.
+TEST_F(UserTest, TheFirstFingerOnTheDisplayIsTheStylusWithItsMoves) {
+    ScopedEnvironment environment{{"SDL_VIDEODRIVER", "dummy"}};
+    restart({.native = true});
+    const WNDCLASSW surface{.lpfnWndProc = DefWindowProcW, .lpszClassName = L"Surface"};
+    RegisterClassW(&surface);
+    CreateWindowExW(0, L"Surface", L"", WS_VISIBLE, 0, 0, 1024, 768, nullptr, nullptr, nullptr,
+                    nullptr);
+    const auto finger = [](Uint32 type, SDL_FingerID id, float x, float y) {
+        SDL_Event event{.tfinger{.type = type, .touchId = 1, .fingerId = id, .x = x, .y = y}};
+        SDL_PushEvent(&event);
+    };
+    finger(SDL_FINGERDOWN, 7, 0.25f, 0.25f);
+    finger(SDL_FINGERDOWN, 8, 0.75f, 0.75f);
+    finger(SDL_FINGERMOTION, 8, 0.75f, 0.5f);
+    finger(SDL_FINGERMOTION, 7, 0.5f, 0.5f);
+    finger(SDL_FINGERUP, 8, 0.75f, 0.5f);
+    finger(SDL_FINGERUP, 7, 0.5f, 0.5f);
+    platform::Device::instance().backend().waitForEvents(0);
+    std::vector<std::tuple<UINT, int, int>> seen;
+    for (MSG msg{}; PeekMessageW(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE);)
+        seen.emplace_back(msg.message, LOWORD(msg.lParam), HIWORD(msg.lParam));
+    EXPECT_EQ(seen,
+              (std::vector<std::tuple<UINT, int, int>>{
+                  {WM_LBUTTONDOWN, 256, 192}, {WM_MOUSEMOVE, 512, 384}, {WM_LBUTTONUP, 512, 384}}));
+}
+
 } // namespace

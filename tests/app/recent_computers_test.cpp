@@ -257,6 +257,7 @@ TEST_F(RecentPanelTest, ASendAddsARowATapFillsTheFieldsAndHoldAndYesForgetsIt) {
             .waitFor(bounded([] { return boxButton(0).has_value(); }, "the question"))
             .then([held] {
                 EXPECT_EQ(shownBox()->text, forgetQuestion);
+                EXPECT_FALSE(sharedTracker()->tapCandidate) << "the hold can still tap the box";
                 touch(PointerAction::up, *held);
                 // A report of the connection worker comes while the question is up.
                 PostThreadMessageW(GetCurrentThreadId(), WM_USER, workerStatusReport,

@@ -2,6 +2,7 @@
 // visible desktop, and typing with a finger alone: taps on its keys reach the focused EDIT window.
 #include "support/Shell.h"
 #include "aygshell.h"
+#include "shell/Canvas.h"
 
 #include <algorithm>
 #include <array>
@@ -114,4 +115,25 @@ TEST_F(PanelTypingTest, KeysTypeIntoTheFocusedEditAtTheCaretATouchPlaces) {
     tap(centre(key(0, KeyKind::enter)));
     // A second tap takes shift back; a one-line field takes no line break.
     EXPECT_EQ(textOf(edit), L"xy192.168.1.20 00:1a-2");
+}
+
+// The keys' rounded rectangles look the same in a mirror, left to right and top to bottom, and
+// touch nothing outside their area.
+TEST(KeyShapeTest, ARoundedRectangleIsSymmetricAndStaysInsideItsArea) {
+    constexpr int width = 20, height = 12;
+    std::vector<std::uint16_t> pixels(width * height, 0);
+    platform::shell::Canvas(pixels.data(), width, height, width)
+        .fillRoundRect({2, 1, 18, 11}, 4, {255, 255, 255});
+    const auto at = [&](int x, int y) { return pixels[static_cast<size_t>(y * width + x)]; };
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            EXPECT_EQ(at(x, y), at(width - 1 - x, y)) << x << "," << y;
+            if (x < 2 || y < 1 || y > 10)
+                EXPECT_EQ(at(x, y), 0) << x << "," << y;
+            else
+                EXPECT_EQ(at(x, y), at(x, 11 - y)) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(at(10, 6), 0xFFFF);
+    EXPECT_NE(at(2, 1), 0xFFFF) << "a corner rounded off";
 }

@@ -16,12 +16,16 @@ const Strip kMainStrip[] = {{},
                             {imageSwitch, 7},
                             {imageNormalButton, 4},
                             {imageMsgboxLargeButton, 4},
-                            {imageMsgboxSmallButton, 4}};
+                            {imageMsgboxSmallButton, 4},
+                            {imageListItem, 2}};
 const Strip kThirdStateStrip[] = {{}, {imageCheckboxThirdState, 2}, {imageSwitchThirdState, 2}};
 
-// Push buttons: frame 0 normal, 1 pressed, 2 disabled; boxes and switches have their own strip
-// for the third states.
+// Push buttons: frame 0 normal, 1 pressed, 2 disabled (a list's rows have no disabled face);
+// boxes and switches have their own strip for the third states.
 std::pair<Strip, int> expectedFace(int style, int state) {
+    if (style == itemListRow) { // normal and pressed only
+        return {kMainStrip[style], state == itemPressedOff || state == itemPressedOn ? 1 : 0};
+    }
     if (style >= itemButton) {
         const int frames[] = {0, 0, 2, 2, 1, 1, 0, 2};
         return {kMainStrip[style], frames[state]};
@@ -78,7 +82,7 @@ protected:
 };
 
 TEST_F(MyItemTest, EveryStateOfEveryStyleShowsItsFrameOfItsStrip) {
-    for (int style = itemCheckBox; style <= itemSmallBoxButton; ++style) {
+    for (int style = itemCheckBox; style <= itemListRow; ++style) {
         for (int state = itemOff; state <= itemDisabledThirdState; ++state) {
             const auto item = show(style, state);
             const auto [strip, frameIndex] = expectedFace(style, state);

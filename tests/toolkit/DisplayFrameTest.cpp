@@ -63,4 +63,13 @@ TEST(DisplayFrameTest, EachMotionTickAdvancesTheScrollTargetOnceWithOrWithoutThe
     frameHasFocus = 1;
 }
 
+// The frame's window gone, the program's loop is told to end.
+TEST(DisplayFrameTest, ItsWindowDestroyedTheLoopIsToldToQuit) {
+    ToolkitDevice device;
+    OpenFrame frame;
+    DestroyWindow(mainWindow);
+    MSG quit{};
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
 } // namespace

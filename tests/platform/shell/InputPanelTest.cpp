@@ -82,6 +82,9 @@ TEST_F(VgaPanelTest, KeyboardIsDrawnOnlyWhileOnWithThePressedKeyHighlighted) {
     ASSERT_TRUE(plain(before));
     ASSERT_TRUE(SipShowIM(SIPF_ON));
     EXPECT_FALSE(plain(screen(panel)));
+    const auto edge = screen({0, 480, 480, 482}); // a darker line of 1 px at 96 dpi on top
+    EXPECT_EQ(edge, std::vector<std::uint16_t>(edge.size(), 0xA535));
+    EXPECT_EQ(screen({0, 482, 1, 483})[0], 0xCE9B) << "the panel's own grey below it";
 
     // A pixel of a key's face beside its label.
     const auto keyPixel = [](const RECT& face) {

@@ -82,6 +82,13 @@ TEST_F(UserTest, TaskBarStripShowsTheClockAtTheRightAndTheConnectionLeftOfItInLe
     EXPECT_EQ(differingColumns(morning, strip(bar, 9, 41, false)), std::pair(368, 396));
     EXPECT_EQ(differingColumns(morning, strip(bar, 19, 41)), std::pair(352, 405));
     EXPECT_EQ(differingColumns(strip(bar, 10, 41), strip(bar, 19, 41)), std::pair(410, 417));
+    std::vector<int> heights; // lit rows of each bar, rising by a quarter of the tallest
+    for (int x = 370; x < 400; x += 8)
+        heights.push_back(static_cast<int>(
+            std::count_if(morning.begin(), morning.end(), [&, i = 0](std::uint16_t p) mutable {
+                return i++ % 480 == x && p == 0xF79E;
+            })));
+    EXPECT_EQ(heights, (std::vector<int>{8, 16, 24, 32}));
     const char* digits[] = {"###/#.#/#.#/#.#/###", ".#./##./.#./.#./###", "###/..#/###/#../###",
                             "###/..#/.##/..#/###", "#.#/#.#/###/..#/..#", "###/#../###/..#/###",
                             "###/#../###/#.#/###", "###/..#/..#/.#./.#.", "###/#.#/###/#.#/###",

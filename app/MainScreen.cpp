@@ -11,6 +11,8 @@
 #include "Section.h"
 #include "StatusTexts.h"
 
+#include <array>
+
 namespace {
 
 // Item styles and states used here.
@@ -86,6 +88,31 @@ void endEditing() {
             edit->unselect();
         }
     }
+}
+
+bool endEditWithKey(WPARAM key) {
+    if (key != VK_RETURN && key != VK_TAB) {
+        return false;
+    }
+    constexpr std::array order{hostFieldId, macFieldId, portFieldId};
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        auto* edit = widgetWithId<MyEditControl>(order[i]);
+        if (edit == nullptr || !edit->editorOpen) {
+            continue;
+        }
+        edit->unselect();
+        if (i + 1 < order.size()) {
+            if (auto* next = widgetWithId<MyEditControl>(order[i + 1])) {
+                next->onClick();
+            }
+        } else if (auto* section = widgetWithId<Section>(screenSectionId)) {
+            // The status line first, then Send: Send wins where both do not fit.
+            section->bringIntoSight(findElementById(statusLineId));
+            section->bringIntoSight(findElementById(sendButtonId));
+        }
+        return true;
+    }
+    return false;
 }
 
 void showStatus(const wchar_t* text) {

@@ -4,6 +4,8 @@
 // runs on the user-interface thread.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 // Element ids of the main screen; findElementById finds the widgets by them.
@@ -26,6 +28,10 @@ std::wstring fieldText(MainScreenId field);
 void setFieldText(MainScreenId field, const std::wstring& text);
 // Ends the edit of a field whose native editor is open: the editor's text becomes the field's.
 void endEditing();
+// Return, Enter and Tab in a field's editor end the edit as a tap outside the field does; the
+// host and MAC fields then open the next field's editor, the port field brings Send (and the
+// status line, where the screen has room) into sight. False for other keys or with no editor open.
+bool endEditWithKey(WPARAM key);
 // Replaces the status line's text and repaints it.
 void showStatus(const wchar_t* text);
 // Turns the Send button from its disabled state to enabled (once, when the connection is up).

@@ -5,6 +5,7 @@
 #include "ConnectionWorker.h"
 #include "DisplayFrame.h"
 #include "FatalExit.h"
+#include "MainScreen.h"
 #include "MyEditControl.h"
 #include "NetworkSearch.h"
 #include "RecentPanel.h"
@@ -97,6 +98,9 @@ void runMessageLoop() {
             handleThreadMessage(msg);
         } else if (msg.message == WM_LBUTTONDOWN && msg.hwnd == editWindow) {
             recogniseGesture(msg);
+        }
+        if (msg.message == WM_KEYDOWN && msg.hwnd == editWindow && endEditWithKey(msg.wParam)) {
+            continue;
         }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);

@@ -404,8 +404,13 @@ void MyEditControl::childResized(Element* child, int width, int height) {
     }
 }
 
+// A text set while the editor is open (a MAC address found for the host just typed) goes into
+// the editor too: the editor's text is the one the end of the edit keeps.
 void MyEditControl::setText(const std::wstring& text) {
     label->setText(text, true);
+    if (editorOpen) {
+        SendMessageW(editWindow, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
 }
 
 std::wstring MyEditControl::getText() const {

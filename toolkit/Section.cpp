@@ -364,6 +364,31 @@ void Section::showTop() {
     }
 }
 
+void Section::bringIntoSight(const Element* child) {
+    MotionLockGuard lock;
+    int rowTop = 0;
+    const auto row = std::find(children.begin(), children.end(), child);
+    if (row == children.end()) {
+        return;
+    }
+    for (auto above = children.begin(); above != row; ++above) {
+        rowTop += (*above)->bottom;
+    }
+    const int viewHeight = viewRect.bottom - viewRect.top;
+    int offset = std::min(scrollOffset, viewHeight - (rowTop + child->bottom));
+    offset = std::clamp(std::max(offset, -rowTop), lowestOffset(), 0);
+    if (offset == scrollOffset) {
+        return;
+    }
+    tracker->stopFling();
+    scrollOffset = offset;
+    fullRedraw = 1;
+    dirtyRect = RECT{viewRect.left, viewRect.top, viewRect.right, viewRect.bottom};
+    if (theFrame != nullptr) {
+        theFrame->redraw(true);
+    }
+}
+
 // With the finger up the content may not leave its bounds: a step that would is replaced by
 // the one that lands exactly on the nearer bound, and a running fling ends there.
 std::optional<int> Section::springBack(int step) {

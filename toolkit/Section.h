@@ -44,6 +44,9 @@ public:
     void replaceChild(Element* child, Element* replacement);
     // Scrolls back to the top of the content and repaints the view.
     void showTop();
+    // Scrolls as little as it takes for the child's row to lie inside the view (its top, if the
+    // row is taller than the view) and repaints the view; nothing for a child of another.
+    void bringIntoSight(const Element* child);
     // The child under the resting finger goes back to its normal look and gets no tap: the
     // touch went to something else (a tap-and-hold).
     void letGoOfPressedChild();

@@ -7,6 +7,8 @@
 #include "support/Program.h"
 #include "RecentPanel.h"
 
+#include <aygshell.h>
+
 #include <filesystem>
 #include <thread>
 
@@ -241,6 +243,51 @@ TEST_F(MainScreenTest, CloseWhileAFieldIsEditedKeepsTheTextInItsEditor) {
     restart();
     EXPECT_EQ(SettingsKey::open()->readFields(),
               (StoredFields{L"old.host", L"00:00:00:00:00:01", L"4242"}));
+}
+
+// A person who types goes from field to field with the keys every keyboard has: Return (the
+// input panel's key, which the platform sends as VK_RETURN, or a hardware one) and Tab end the
+// edit and open the next field's editor; Return in the port field ends the edit and brings Send
+// into sight on a landscape screen where it lay below the fold; then Send wakes the receiver.
+TEST_F(MainScreenTest, ReturnAndTabTypeHostMacAndPortInOneGoAndReturnInThePortShowsSend) {
+    LoopbackReceiver receiver;
+    ASSERT_TRUE(receiver.isOpen());
+    const std::wstring port = std::to_wstring(receiver.port());
+    questionAnsweredBefore();
+    platform::Device::instance().rotate();
+    LoopScript script;
+    script.waitFor(statusIs(statusReadyToSend));
+    tap(script, [] { return centreOfElement(hostFieldId); });
+    const auto typeInto = [&](MainScreenId id, std::wstring text, UINT key) {
+        script.waitFor(bounded([id] { return field(id)->editorOpen; }, "the editor"))
+            .then([text, key] {
+                for (const wchar_t c : text) {
+                    platform::Device::instance().character(c);
+                }
+                platform::Device::instance().key(key, true);
+                platform::Device::instance().key(key, false);
+            });
+    };
+    typeInto(hostFieldId, L"127.0.0.1", VK_RETURN);
+    typeInto(macFieldId, L"00:11:22:33:44:55", VK_TAB);
+    typeInto(portFieldId, port, VK_RETURN);
+    script.waitFor(bounded([] { return !IsWindowVisible(editWindow); }, "the edit's end"))
+        .then([&] {
+            EXPECT_EQ(shownFields(), (StoredFields{L"127.0.0.1", L"00:11:22:33:44:55", port}));
+            const RECT send = findElementById(sendButtonId)->screenRect;
+            EXPECT_GE(send.top, viewRect.top);
+            EXPECT_LE(send.bottom, GetSystemMetrics(SM_CYSCREEN));
+            SIPINFO panel{};
+            panel.cbSize = sizeof panel;
+            ASSERT_TRUE(SipGetInfo(&panel));
+            EXPECT_EQ(panel.fdwFlags & SIPF_ON, 0u) << "the keyboard still covers Send";
+            // No key moves on from a field whose editor is not open.
+            EXPECT_FALSE(endEditWithKey(VK_RETURN));
+        });
+    tapSend(script);
+    script.waitFor(statusIs(statusComputerAwake));
+    EXPECT_FALSE(runProgram(script));
+    EXPECT_TRUE(receiver.takeQueued().has_value());
 }
 
 // A box asked on the worker's thread adds and removes its buttons and paints the screen beneath

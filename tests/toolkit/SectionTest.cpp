@@ -137,6 +137,29 @@ TEST_F(SectionTest, ATapReachesTheChildOnceAndASecondTapSoonAfterOnlyUnselectsIt
     EXPECT_EQ(section->onTimer(), 20);
 }
 
+// Return in the last field of a form brings its button into sight: the least scroll that shows
+// the row, its top where it is taller than the view, nothing for a row in sight or a stranger.
+TEST_F(SectionTest, BringingARowIntoSightScrollsTheLeastThatShowsIt) {
+    showSection({300, 500, 300, 100});
+    const LONG viewHeight = viewRect.bottom - viewRect.top;
+    const auto inSight = [](const Element* row) {
+        return row->screenRect.top >= viewRect.top && row->screenRect.bottom <= viewRect.bottom;
+    };
+    section->bringIntoSight(section->children[2]);
+    EXPECT_EQ(section->scrollOffset, viewHeight - 1100);
+    EXPECT_TRUE(inSight(section->children[2]));
+    section->bringIntoSight(section->children[1]); // taller than the view: its top
+    EXPECT_EQ(section->scrollOffset, -300);
+    section->bringIntoSight(section->children[1]);
+    EXPECT_EQ(section->scrollOffset, -300);
+    Box stranger(-1, 0, 0, 10, 10, BoxFace::distinct);
+    section->bringIntoSight(&stranger);
+    EXPECT_EQ(section->scrollOffset, -300);
+    section->bringIntoSight(section->children[0]);
+    EXPECT_EQ(section->scrollOffset, 0);
+    EXPECT_TRUE(inSight(section->children[0]));
+}
+
 // Found by the main screen's touch fuzzer: the second press of a double tap pulled the list down
 // within the tap slop, and the release left it there, with a gap above it, until the next touch.
 TEST_F(SectionTest, ADoubleTapReleasedPastAnEndSpringsBackOnceAndThenTakesNoStep) {

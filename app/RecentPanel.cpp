@@ -79,6 +79,10 @@ void cancelTheTap(Section& section) {
 
 } // namespace
 
+std::wstring forgetQuestion(const std::wstring& host) {
+    return L"Forget " + host + L" ?";
+}
+
 RecentComputers& recentComputers() {
     static RecentComputers list;
     return list;
@@ -143,7 +147,8 @@ void followPressOnRecentRow(const MSG& press) {
         return;
     }
     cancelTheTap(*section);
-    const int answer = showMessageBoxSense(forgetCaption, forgetQuestion, messageBoxYesNo);
+    const std::wstring question = forgetQuestion(recentComputers().rows()[row].host);
+    const int answer = showMessageBoxSense(forgetCaption, question.c_str(), messageBoxYesNo);
     if (!IsWindow(mainWindow)) {
         // The window went while the question was up, and the question's loop took the quit
         // message with it: the program ends now, as from its own loop. (A close is handed back

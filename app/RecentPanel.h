@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <string>
 
 class Element;
 class RecentComputers;
@@ -22,8 +23,10 @@ enum RecentPanelId : int {
 };
 
 inline constexpr wchar_t recentPanelTitle[] = L"Recent computers :";
-inline constexpr wchar_t recentEmptyText[] = L"No computer woken yet.";
-inline constexpr wchar_t forgetQuestion[] = L"Forget this computer ?";
+inline constexpr wchar_t recentEmptyText[] =
+    L"No computer woken yet: search this network below, or type the computer's MAC address above.";
+// The question a tap-and-hold on a row asks: it names the computer.
+std::wstring forgetQuestion(const std::wstring& host);
 inline constexpr wchar_t forgetCaption[] = L"Recent computers";
 
 // Reads the stored list and builds the panel for it (not yet added to any container).

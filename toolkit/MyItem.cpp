@@ -191,7 +191,7 @@ void MyItem::setDetail(const std::wstring& detail) {
 
 LONG MyItem::rowTextWidth() const {
     return (right - left) -
-           static_cast<LONG>((tunables::listRowTextInsetPx + tunables::listRowArrowRoomPx) *
+           static_cast<LONG>((tunables::listRowTextInsetPx + tunables::listRowEndRoomPx) *
                              scaleFactor);
 }
 

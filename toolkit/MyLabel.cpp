@@ -187,7 +187,10 @@ bool MyLabel::measure() {
     }
     // Without the shared fonts the text is measured, and later drawn, in the context's font.
     HGDIOBJ previous = font != nullptr ? SelectObject(context.dc, font) : nullptr;
-    textRect = measureWithin(context.dc, text, viewRect.right - left);
+    // The surface is wider than the text by its padding: the text wraps early enough for the
+    // padded surface to end inside the view, not beyond its right edge.
+    textRect =
+        measureWithin(context.dc, text, viewRect.right - left - tunables::labelTextPaddingPx);
     if (textRect.right > viewRect.right) {
         textRect = measureWithin(context.dc, text, right - left);
     }

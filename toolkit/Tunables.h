@@ -75,7 +75,7 @@ inline constexpr WORD captionKeyColour = 0xE71C; // the faces behind captions, n
 inline constexpr COLORREF disabledCaptionColour = 0x808080; // grey (COLORREF)
 inline constexpr double captionGapPx = 6.0; // design px between a box or switch and its caption
 inline constexpr double listRowTextInsetPx = 16.0; // design px from a list row's left to its text
-inline constexpr double listRowArrowRoomPx = 56.0; // design px at a list row's right: its arrow
+inline constexpr double listRowEndRoomPx = 16.0;   // design px kept clear at a list row's right
 
 // --- MyPanel ------------------------------------------------------------------------------------
 inline constexpr int panelCaptionPoints = 10;   // the title caption, in the label face

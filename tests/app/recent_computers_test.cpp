@@ -215,7 +215,9 @@ TEST_F(RecentPanelTest, ASendAddsARowATapFillsTheFieldsAndHoldAndYesForgetsIt) {
     LoopScript script;
     script.waitFor(statusIs(statusReadyToSend)).then([] {
         EXPECT_EQ(rowsShown(), 0u);
-        EXPECT_NE(findElementById(recentEmptyLineId), nullptr);
+        const Element* empty = findElementById(recentEmptyLineId);
+        ASSERT_NE(empty, nullptr);
+        EXPECT_LE(empty->screenRect.right, GetSystemMetrics(SM_CXSCREEN)) << "the hint is cut";
     });
     send(script, older);
     tapSend(script); // the button itself, once
@@ -229,7 +231,13 @@ TEST_F(RecentPanelTest, ASendAddsARowATapFillsTheFieldsAndHoldAndYesForgetsIt) {
         }
     });
     scrollToTheRows(script);
-    script.then([] { EXPECT_EQ(row(1)->screenRect.top - row(0)->screenRect.bottom, 4); });
+    script.then([] {
+        const RECT r = row(1)->screenRect;
+        EXPECT_EQ(r.top - row(0)->screenRect.bottom, 4);
+        // A plain row end: no arrow promises a page behind the row.
+        const LONG y = (r.top + r.bottom) / 2;
+        EXPECT_EQ(pixelAt(r.right - 28, y), pixelAt(r.right - 60, y));
+    });
     // A finger that slides on a row beyond the shell's hold slop, still within a tap's, and
     // stays there as long as a hold asks nothing; lifted, it taps the row: the fields are
     // filled, nothing is sent.
@@ -256,7 +264,8 @@ TEST_F(RecentPanelTest, ASendAddsARowATapFillsTheFieldsAndHoldAndYesForgetsIt) {
             .then([] { platform::clock::advance(600); })
             .waitFor(bounded([] { return boxButton(0).has_value(); }, "the question"))
             .then([held] {
-                EXPECT_EQ(shownBox()->text, forgetQuestion);
+                EXPECT_EQ(shownBox()->text, L"Forget 127.0.0.1 ?"); // the held row's computer
+                EXPECT_EQ(shownBox()->caption, L"Recent computers");
                 EXPECT_FALSE(sharedTracker()->tapCandidate) << "the hold can still tap the box";
                 touch(PointerAction::up, *held);
                 // A report of the connection worker comes while the question is up.

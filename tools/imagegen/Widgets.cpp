@@ -252,9 +252,6 @@ void drawListItem(Canvas& canvas, bool roundTop, bool roundBottom, Look look) {
     fill(canvas, roundedRect(face, inner),
          pressed ? vertical(face.top, face.bottom, {{0, accentLight}, {1, accent}})
                  : vertical(face.top, face.bottom, {{0, hex(0xFFFFFF)}, {1, hex(0xF1F0F3)}}));
-    const double cy = frame.centreY(), x = frame.right - 28;
-    fill(canvas, polyline({{x - 5, cy - 10}, {x + 5, cy}, {x - 5, cy + 10}}, 2.2),
-         solid(pressed ? white : hex(0x9A989E)));
 }
 
 void drawPivotArrow(Canvas& canvas, bool pointsLeft) {

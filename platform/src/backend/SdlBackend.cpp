@@ -410,7 +410,9 @@ void SdlBackend::handleKey(const SDL_KeyboardEvent& key) {
     const bool rotation = key.keysym.sym == SDLK_F5 ||
                           (key.keysym.sym == SDLK_r && (key.keysym.mod & KMOD_CTRL) != 0);
     if (rotation) {
-        if (down && key.repeat == 0) {
+        // A native device is the display: only the display's own rotation turns it. (Turned by
+        // the key, the picture turned on a display that did not.)
+        if (down && key.repeat == 0 && !native_) {
             Device::instance().rotate();
         }
         return;

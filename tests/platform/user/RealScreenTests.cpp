@@ -191,6 +191,8 @@ TEST_F(UserTest, NativeDeviceTurnsWithTheDisplayAndItsPanelKeepsTheSystemKeyboar
     SDL_PushEvent(&turn);
     native.backend().waitForEvents(0);
     EXPECT_EQ(std::pair(native.width(), native.height()), std::pair(768, 1024));
+    typed(SDLK_F5); // the emulated phone's key to turn: the display did not turn
+    EXPECT_EQ(std::pair(native.width(), native.height()), std::pair(768, 1024));
 
     const WNDCLASSW field{.lpfnWndProc = DefWindowProcW, .lpszClassName = L"Field"};
     RegisterClassW(&field);

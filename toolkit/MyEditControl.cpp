@@ -112,26 +112,20 @@ void MyEditControl::loadInputImage() {
     }
 }
 
-// In landscape the portrait layout is centred by moving the field right by half the difference
-// of the sides, as long as it then stays inside the screen; back in portrait it moves back. A
-// field laid out for the landscape width gives back what the screen lost when it turns.
+// A turn keeps the field's left inset, the one its caption has too, and its right margin: the
+// field grows by what the screen gained in landscape and gives it back in portrait. A field laid
+// out for the landscape width gives back what the screen lost when it turns.
 void MyEditControl::followScreenShape() {
     const int cx = GetSystemMetrics(SM_CXSCREEN);
     const int cy = GetSystemMetrics(SM_CYSCREEN);
     if (cx > cy) {
-        if (auxValue != 0) {
-            return;
-        }
-        const int shift = static_cast<int>((cx - cy) * 0.5);
-        if (right + shift < cx) {
-            left += shift;
-            right += shift;
-            auxValue = shift;
+        if (auxValue == 0 && right <= cy) {
+            auxValue = cx - cy;
+            right += auxValue;
         }
         return;
     }
     if (auxValue != 0) {
-        left -= auxValue;
         right -= auxValue;
         auxValue = 0;
     } else if (right > cx) {

@@ -29,7 +29,7 @@ public:
     ~MyEditControl() override;
 
     // Creates the native editor and loads the frame image when missing, then places the field
-    // for the screen's shape: shifted right in landscape while it fits, back in portrait.
+    // for the screen's shape: as wide as the screen leaves it between the same margins.
     void loadSurf() override;
     // Draws the visible part of the frame (at most three copies from the image) and the label.
     void paint(IDirectDrawSurface* target, int originX, int originY) override;

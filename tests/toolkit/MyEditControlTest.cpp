@@ -255,6 +255,18 @@ TEST_F(EditControlTest, AFieldTakesATapAnywhereOnItAfterOnlyItsTextWasRepainted)
     EXPECT_TRUE(field->editorOpen);
 }
 
+// Turned to landscape, the field keeps the left inset its caption has and its right margin (it
+// was moved to the middle, away from its caption); turned back, it is as it was.
+TEST_F(EditControlTest, ATurnKeepsTheFieldsMarginsOnBothSides) {
+    MyEditControl* field = addField(0);
+    for (const auto& [width, right] : {std::pair{640, 610}, std::pair{480, 450}}) {
+        platform::Device::instance().rotate();
+        pumpMessages();
+        ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), width);
+        EXPECT_EQ(std::pair(field->left, field->right), std::pair(kFieldX, right)) << width;
+    }
+}
+
 TEST_F(EditControlTest, AFieldTakesItsLabelWithIt) {
     const size_t before = allElements.size();
     auto* field = new MyEditControl(7, kFieldX, 0, kFieldWidth);

@@ -263,19 +263,31 @@ bool MyPanel::paintTitle(IDirectDrawSurface* target, const RECT& bar) {
     }
     const LONG imageEnd = bar.left + titleImageWidth;
     if (dest.right > imageEnd && titleImage != nullptr) {
-        // The bar keeps one colour along each row: past the image, its right end is repeated
-        // so that the image's last column lands on the panel's last column.
-        RECT extension{std::max(dest.left, imageEnd), dest.top, dest.right, dest.bottom};
-        const LONG shift = (bar.right - bar.left) - titleImageWidth;
-        RECT source = translated(extension, -bar.left - shift, -bar.top);
-        source.left = std::max<LONG>(source.left, 0); // wider than twice the image: stretched
-        source.right = std::max(source.right, source.left + 1);
-        const HRESULT hr = target->Blt(&extension, titleImage, &source, DDBLT_WAITNOTBUSY, nullptr);
-        if (FAILED(hr)) {
-            traceFailure(hr, L"MyPanel Blt(bkgSurface);");
-            return false;
+        // The bar keeps one colour along each row: past the image, the image's right half is
+        // copied so that its last column lands on the panel's last column, and a bar wider than
+        // one and a half images is filled between with the middle column. (Copied from further
+        // left, the image's left edge showed as a seam in the bar.)
+        const LONG half = titleImageWidth / 2;
+        const LONG rightPart = std::max(imageEnd, bar.right - (titleImageWidth - half));
+        const RECT pieces[] = {RECT{imageEnd, dest.top, rightPart, dest.bottom},
+                               RECT{rightPart, dest.top, bar.right, dest.bottom}};
+        for (const RECT& piece : pieces) {
+            RECT to = intersection(piece, dest);
+            if (isEmpty(to)) {
+                continue;
+            }
+            RECT source = translated(to, titleImageWidth - bar.right, -bar.top);
+            if (&piece == &pieces[0]) {
+                source.left = half;
+                source.right = half + 1;
+            }
+            const HRESULT hr = target->Blt(&to, titleImage, &source, DDBLT_WAITNOTBUSY, nullptr);
+            if (FAILED(hr)) {
+                traceFailure(hr, L"MyPanel Blt(bkgSurface);");
+                return false;
+            }
         }
-        dest.right = extension.left;
+        dest.right = std::max(dest.left, std::min(dest.right, imageEnd));
     }
     if (isEmpty(dest) || bkgSurface == nullptr) {
         return true;

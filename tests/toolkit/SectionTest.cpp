@@ -288,10 +288,22 @@ TEST_F(SectionTest, IsTheFirstScrollTargetAndATurnRewidensItsHeaderItsPanelAndTh
     for (int x : {2, 470, 630}) {
         EXPECT_LT(pixelAt(x, clientRect.top + 62) & 0x1F, 8) << x; // the rule, little blue
     }
-    // The title bar keeps one colour along each row, right to the new edge.
+    // The title bar keeps one colour along each row, right to the new edge, also where it is
+    // more than twice as wide as its image (the image's left edge showed there as a seam).
     for (int row = 4; row < 44; row += 6) {
         EXPECT_EQ(pixelAt(620, viewRect.top + row), pixelAt(300, viewRect.top + row)) << row;
     }
+    auto* wide = new MyPanel(-1, 0, 0, 640, L"", 1, 0);
+    MyPanel::titleImageWidth = 300; // as a small phone's image, turned
+    section->add(wide, -1, 0);
+    paintWhole();
+    for (int row = 4; row < 44; row += 6) {
+        for (int x : {302, 450, 601}) {
+            EXPECT_EQ(pixelAt(x, viewRect.top + row), pixelAt(200, viewRect.top + row))
+                << x << " " << row;
+        }
+    }
+    MyPanel::titleImageWidth = 480;
 }
 
 } // namespace

@@ -42,7 +42,7 @@ cmake --install "$build" --prefix "$work/prefix" >/dev/null
 prefix=$work/prefix
 for file in bin/dawnbell lib/dawnbell/dawnbell lib/dawnbell/dawnbell-screen \
             lib/dawnbell/resources/VGA/HelveticaNeueOTS.TTF \
-            share/applications/dawnbell.desktop share/metainfo/io.github.dawnbell.dawnbell.metainfo.xml \
+            share/applications/io.github.dawnbell.dawnbell.desktop share/metainfo/io.github.dawnbell.dawnbell.metainfo.xml \
             share/icons/hicolor/48x48/apps/dawnbell.png share/icons/hicolor/256x256/apps/dawnbell.png \
             share/doc/dawnbell/copyright; do
   [ -e "$prefix/$file" ] || fail "$file is not installed"

@@ -15,10 +15,17 @@ deb=$(ls "$work"/package/dawnbell_*.deb)
 dpkg -x "$deb" "$work/root"
 appstreamcli validate --no-net "$work/root/usr/share/metainfo/io.github.dawnbell.dawnbell.metainfo.xml" ||
   fail "the AppStream metadata"
-desktop-file-validate "$work/root/usr/share/applications/dawnbell.desktop" || fail "the desktop entry"
-grep -qx 'X-Purism-FormFactor=Workstation;Mobile;' "$work/root/usr/share/applications/dawnbell.desktop" ||
+# The desktop entry is named after the AppStream id, as the metadata's launchable says.
+metainfo=$work/root/usr/share/metainfo/io.github.dawnbell.dawnbell.metainfo.xml
+id=$(sed -n 's|.*<id>\(.*\)</id>.*|\1|p' "$metainfo")
+launchable=$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|p' "$metainfo")
+entry=$work/root/usr/share/applications/$id.desktop
+[ "$launchable" = "$id.desktop" ] && [ -f "$entry" ] ||
+  fail "the desktop entry is not named after the AppStream id $id (launchable: $launchable)"
+desktop-file-validate "$entry" || fail "the desktop entry"
+grep -qx 'X-Purism-FormFactor=Workstation;Mobile;' "$entry" ||
   fail "the desktop entry does not ask for the phone's app grid"
-grep -qx 'Exec=dawnbell wake --last' "$work/root/usr/share/applications/dawnbell.desktop" ||
+grep -qx 'Exec=dawnbell wake --last' "$entry" ||
   fail "the desktop entry has no action that wakes the last computer"
 lintian --fail-on error "$deb" || fail "lintian"
 man -l "$work/root/usr/share/man/man1/dawnbell.1.gz" 2>&1 | grep -q 'dawnbell wake \[OPTION\]' ||

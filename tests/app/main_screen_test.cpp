@@ -285,9 +285,12 @@ TEST_F(MainScreenTest, ReturnAndTabTypeHostMacAndPortInOneGoAndReturnInThePortSh
             EXPECT_FALSE(endEditWithKey(VK_RETURN));
         });
     tapSend(script);
-    script.waitFor(statusIs(statusComputerAwake));
+    std::optional<std::vector<std::uint8_t>> packet;
+    script.waitFor(
+        bounded([&] { return (packet = packet ? packet : receiver.takeQueued()) ? true : false; },
+                "the packet"));
     EXPECT_FALSE(runProgram(script));
-    EXPECT_TRUE(receiver.takeQueued().has_value());
+    EXPECT_TRUE(packet.has_value());
 }
 
 // A box asked on the worker's thread adds and removes its buttons and paints the screen beneath

@@ -11,7 +11,7 @@ tests=$(cd "$bin/../tests" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/program" "$work/device"
-cp "$bin/dawnbell" "$work/program/"
+cp "$bin/dawnbell" "$bin/dawnbell-screen" "$work/program/"
 cp -r "$bin/resources" "$work/program/"
 
 cat >"$work/session.sh" <<'SESSION'

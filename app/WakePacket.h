@@ -45,6 +45,9 @@ std::optional<std::uint16_t> parsePort(std::wstring_view text);
 // DNS name.
 std::optional<std::string> hostForLookup(std::wstring_view text);
 
+// Appends the UTF-8 bytes of one character.
+void appendUtf8(std::string& out, char32_t c);
+
 MagicPacket buildMagicPacket(const MacAddress& mac);
 
 // The three texts checked, in this order: MAC, port, host. Either a request ready to send or the

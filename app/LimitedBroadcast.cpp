@@ -1,5 +1,7 @@
 #include "LimitedBroadcast.h"
 
+#include "LocalSubnet.h"
+
 #include <iphlpapi.h>
 #include <winsock2.h>
 
@@ -55,20 +57,9 @@ private:
 } // namespace
 
 std::vector<std::uint32_t> upInterfaceAddresses() {
-    ULONG size = 0;
-    if (GetIpAddrTable(nullptr, &size, FALSE) != ERROR_INSUFFICIENT_BUFFER) {
-        return {};
-    }
-    std::vector<DWORD> storage((size + sizeof(DWORD) - 1) / sizeof(DWORD));
-    size = static_cast<ULONG>(storage.size() * sizeof(DWORD));
-    auto* table = reinterpret_cast<MIB_IPADDRTABLE*>(storage.data());
-    if (GetIpAddrTable(table, &size, FALSE) != NO_ERROR) {
-        return {};
-    }
     std::vector<std::uint32_t> addresses;
     std::vector<DWORD> interfaces;
-    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
-        const MIB_IPADDRROW& row = table->table[i];
+    for (const MIB_IPADDRROW& row : ipAddressRows(false)) {
         const bool loopback = reinterpret_cast<const std::uint8_t*>(&row.dwAddr)[0] == 127;
         if (loopback || (row.wType & MIB_IPADDR_DISCONNECTED) != 0 ||
             std::find(interfaces.begin(), interfaces.end(), row.dwIndex) != interfaces.end()) {

@@ -19,23 +19,22 @@ bool isLoopbackNet(std::uint32_t networkOrder) {
     return (hostOrder(networkOrder) >> 24) == 127;
 }
 
-// The IPv4 address table in storage aligned for its rows; empty when it can't be read.
-std::vector<MIB_IPADDRROW> addressTable() {
+} // namespace
+
+std::vector<MIB_IPADDRROW> ipAddressRows(bool sorted) {
     ULONG size = 0;
-    if (GetIpAddrTable(nullptr, &size, FALSE) != ERROR_INSUFFICIENT_BUFFER) {
+    if (GetIpAddrTable(nullptr, &size, sorted ? TRUE : FALSE) != ERROR_INSUFFICIENT_BUFFER) {
         return {};
     }
     std::vector<DWORD> storage((size + sizeof(DWORD) - 1) / sizeof(DWORD));
     size = static_cast<ULONG>(storage.size() * sizeof(DWORD));
     auto* table = reinterpret_cast<MIB_IPADDRTABLE*>(storage.data());
-    if (GetIpAddrTable(table, &size, FALSE) != NO_ERROR) {
+    if (GetIpAddrTable(table, &size, sorted ? TRUE : FALSE) != NO_ERROR) {
         return {};
     }
     const MIB_IPADDRROW* rows = table->table;
     return std::vector<MIB_IPADDRROW>(rows, rows + table->dwNumEntries);
 }
-
-} // namespace
 
 std::optional<std::uint32_t> directedBroadcastFor(std::uint32_t host) {
     MIB_IPFORWARDROW route{};
@@ -46,7 +45,7 @@ std::optional<std::uint32_t> directedBroadcastFor(std::uint32_t host) {
     // The subnet the kernel's route follows: of the interface's subnets that hold the host, the
     // one of the longest prefix.
     std::optional<MIB_IPADDRROW> subnet;
-    for (const MIB_IPADDRROW& row : addressTable()) {
+    for (const MIB_IPADDRROW& row : ipAddressRows(false)) {
         const std::uint32_t mask = row.dwMask;
         const bool holdsHost =
             row.dwIndex == route.dwForwardIfIndex && (row.dwAddr & mask) == (host & mask);

@@ -1,6 +1,7 @@
 #include "NetworkSearch.h"
 
 #include "CardMakers.h"
+#include "LocalSubnet.h"
 #include "NameAnswers.h"
 
 #include <iphlpapi.h>
@@ -108,24 +109,10 @@ std::wstring networkText(std::uint32_t network, std::uint32_t mask) {
     return dottedAddress(htonl(network)) + L"/" + std::to_wstring(prefixLength(mask));
 }
 
-std::vector<MIB_IPADDRROW> addressRows() {
-    ULONG size = 0;
-    if (GetIpAddrTable(nullptr, &size, TRUE) != ERROR_INSUFFICIENT_BUFFER) {
-        return {};
-    }
-    std::vector<DWORD> storage((size + sizeof(DWORD) - 1) / sizeof(DWORD));
-    size = static_cast<ULONG>(storage.size() * sizeof(DWORD));
-    auto* table = reinterpret_cast<MIB_IPADDRTABLE*>(storage.data());
-    if (GetIpAddrTable(table, &size, TRUE) != NO_ERROR) {
-        return {};
-    }
-    return std::vector<MIB_IPADDRROW>(table->table, table->table + table->dwNumEntries);
-}
-
 // The subnets that hold other computers, in address order, each once.
 std::vector<Subnet> attachedSubnets() {
     std::vector<Subnet> subnets;
-    for (const MIB_IPADDRROW& row : addressRows()) {
+    for (const MIB_IPADDRROW& row : ipAddressRows(true)) {
         const Subnet subnet{ntohl(row.dwAddr), ntohl(row.dwMask), row.dwIndex};
         const bool loopback = (subnet.own >> 24) == 127;
         const bool pointToPoint = (subnet.mask & pointToPointMask) == pointToPointMask;

@@ -200,6 +200,45 @@ TEST_F(ImagingTest, ABicubicRescaledBitmapKeepsFlatColoursAndRepeatsItsEdges) {
     EXPECT_EQ(pixelBytes(*bitmap, PixelFormat24bppRGB, 0, 0, 6), (Ints{2, 2, 2, 4, 4, 4}));
 }
 
+TEST_F(ImagingTest, PixelsWrittenInEachFormatReadBackAsTheSameColours) {
+    // Two pixels written through a lock in `written`, read back as B, G, R, A.
+    const auto roundTrip = [this](PixelFormatID kept, PixelFormatID written, Bytes bytes) {
+        IBitmapImage* made = nullptr;
+        EXPECT_EQ(factory->CreateNewBitmap(2, 1, kept, &made), S_OK);
+        const ComPtr<IBitmapImage> bitmap(made);
+        BitmapData data{};
+        EXPECT_EQ(bitmap->LockBits(nullptr, ImageLockModeWrite, written, &data), S_OK);
+        std::copy(bytes.begin(), bytes.end(), static_cast<std::uint8_t*>(data.Scan0));
+        EXPECT_EQ(bitmap->UnlockBits(&data), S_OK);
+        return pixelBytes(*bitmap, PixelFormat32bppARGB, 0, 0, 8);
+    };
+    constexpr PixelFormatID argb = PixelFormat32bppARGB;
+    // Five and six bits widen by repeating their top bits, so white stays white.
+    EXPECT_EQ(roundTrip(argb, PixelFormat16bppRGB565, {0x10, 0x84, 0xFF, 0xFF}),
+              (Ints{132, 130, 132, 255, 255, 255, 255, 255}));
+    EXPECT_EQ(roundTrip(argb, PixelFormat16bppRGB555, {0x10, 0x42, 0x00, 0x7C}),
+              (Ints{132, 132, 132, 255, 0, 0, 255, 255}));
+    EXPECT_EQ(roundTrip(argb, PixelFormat24bppRGB, {1, 2, 3, 4, 5, 6}),
+              (Ints{1, 2, 3, 255, 4, 5, 6, 255}));
+    EXPECT_EQ(roundTrip(argb, PixelFormat32bppRGB, {1, 2, 3, 9, 4, 5, 6, 0}),
+              (Ints{1, 2, 3, 255, 4, 5, 6, 255}))
+        << "the fourth byte of 32 bpp RGB is no alpha";
+    EXPECT_EQ(roundTrip(argb, PixelFormat32bppPARGB, {64, 0, 0, 128, 5, 5, 5, 0}),
+              (Ints{128, 0, 0, 128, 0, 0, 0, 0}))
+        << "premultiplied colours are divided by their alpha";
+    // What a bitmap keeps of alpha depends on its own format, not on the lock's.
+    EXPECT_EQ(roundTrip(PixelFormat32bppPARGB, argb, {0, 0, 255, 128, 0, 0, 255, 255}),
+              (Ints{0, 0, 255, 128, 0, 0, 255, 255}));
+    EXPECT_EQ(roundTrip(PixelFormat24bppRGB, argb, {0, 0, 255, 128, 0, 0, 255, 255}),
+              (Ints{0, 0, 255, 255, 0, 0, 255, 255}));
+
+    // Read in 16 bits, each channel keeps its top bits.
+    writePng(folder / "orange.png", 1, 1, {255, 130, 132, 255}, true);
+    const auto orange = rescaled("orange.png", 1, 1, argb, InterpolationHintNearestNeighbor);
+    EXPECT_EQ(pixelBytes(*orange, PixelFormat16bppRGB555, 0, 0, 2), (Ints{0x10, 0x7E}));
+    EXPECT_EQ(pixelBytes(*orange, PixelFormat16bppRGB565, 0, 0, 2), (Ints{0x10, 0xFC}));
+}
+
 TEST_F(ImagingTest, AnEncoderWithoutACompleteFrameWritesNothing) {
     const auto file = path("never.png");
     UINT count = 0;

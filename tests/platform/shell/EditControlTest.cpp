@@ -79,6 +79,33 @@ TEST_F(EditControlTest, FieldIsDrawnWhiteWithItsTextWhileShownAndWithoutAFrame) 
     EXPECT_NE(screen(field), withText) << "a hidden field is not drawn";
 }
 
+TEST_F(EditControlTest, ABorderedFieldDrawsItsTextInsideItsFrameAndPadding) {
+    const RECT framed{40, 300, 440, 360};
+    HWND bordered =
+        CreateWindowExW(0, L"EDIT", nullptr, WS_BORDER | ES_AUTOHSCROLL, framed.left, framed.top,
+                        framed.right - framed.left, framed.bottom - framed.top, ownerWindow(),
+                        nullptr, nullptr, nullptr);
+    ShowWindow(bordered, SW_SHOW);
+    for (HWND window : {edit, bordered})
+        SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"WWWW"));
+    SetFocus(ownerWindow()); // no caret in either
+    platform::pumpMessages();
+    // The first column with ink, counted from the field's left edge.
+    const auto inkLeft = [](const std::vector<std::uint16_t>& pixels, int width) {
+        int left = width;
+        for (std::size_t i = 0; i < pixels.size(); ++i)
+            if (darkPixels({pixels[i]}) == 1)
+                left = std::min(left, static_cast<int>(i % width));
+        return left;
+    };
+    const int width = field.right - field.left;
+    const auto framedPixels = screen(framed);
+    EXPECT_EQ(framedPixels[0], 0x7C11) << "the frame's grey";
+    // One design pixel of frame and three of padding, at 192 dpi: the same glyphs 8 pixels on.
+    EXPECT_EQ(inkLeft(framedPixels, width) - inkLeft(screen(field), width), 8);
+    DestroyWindow(bordered);
+}
+
 TEST_F(EditControlTest, CaretBlinksOnTheDeviceClockOnlyWhileFocusedAndShown) {
     const auto on = screen(field);
     platform::clock::advance(500);

@@ -98,6 +98,8 @@ TEST_F(VgaPanelTest, KeyboardIsDrawnOnlyWhileOnWithThePressedKeyHighlighted) {
     EXPECT_EQ(keyPixel(key(0, KeyKind::shift)), 0xAD97) << "a function key is grey";
     device().pointer(PointerAction::down, centre(face).x, centre(face).y);
     EXPECT_EQ(keyPixel(face), 0x3C1E) << "the pressed key is blue";
+    const auto pressed = screen(face);
+    EXPECT_GT(std::count(pressed.begin(), pressed.end(), 0xFFFF), 10) << "with a white label";
     device().pointer(PointerAction::up, centre(face).x, centre(face).y);
     EXPECT_EQ(screen(face), idle);
 

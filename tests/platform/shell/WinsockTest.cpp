@@ -70,6 +70,13 @@ TEST_F(WinsockTest, StartupNegotiatesTheVersionAndTheLastCleanupClosesEverySocke
     EXPECT_EQ(WSACleanup(), 0);
     EXPECT_EQ(platform::net::hostDescriptor(s), -1) << "the last clean-up closes every socket";
     EXPECT_EQ(WSACleanup(), SOCKET_ERROR);
+
+    // A reset between tests forgets every start and closes every socket.
+    const SOCKET left = startWithSocket();
+    startWithSocket();
+    platform::net::resetWinsock();
+    EXPECT_EQ(platform::net::hostDescriptor(left), -1);
+    EXPECT_EQ(WSACleanup(), SOCKET_ERROR) << "no start is left to clean up";
 }
 
 TEST(InetAddr, ReadsEveryWinsockFormInNetworkOrderAndRefusesTheRest) {

@@ -2,6 +2,8 @@
 
 #include "MainScreen.h"
 #include "MessageBoxSense.h"
+#include "NoWakeReason.h"
+#include "RecentComputers.h"
 #include "RecentPanel.h"
 #include "StatusTexts.h"
 
@@ -41,6 +43,7 @@ struct CheckOrder {
     std::uint8_t check;
     DWORD interfaceThread;
     CheckedSend sent; // written by the check's thread before it reports sendDone
+    NoWakeFacts seen; // of the host, written before the thread reports how the check ended
 };
 
 // A name being looked up. Its thread holds it too and may outlive the program's interest in it:
@@ -72,6 +75,9 @@ DWORD WINAPI runCheck(LPVOID parameter) {
         PostThreadMessageW(order->interfaceThread, WM_USER, awakeCheckReport, message.packed());
     };
     order->sent = sendAfterProbe(order->request, order->address);
+    if (order->sent.answeredBefore) {
+        order->seen = factsNow(order->address);
+    }
     post(Stage::sendDone, 0);
     if (order->sent.outcome != SendOutcome::sent || order->sent.answeredBefore) {
         return 0;
@@ -80,6 +86,9 @@ DWORD WINAPI runCheck(LPVOID parameter) {
         watchForWake(order->address, checkDurationMs, [&post](AwakeState state, DWORD elapsed) {
             post(static_cast<Stage>(state), elapsed);
         });
+    if (ending.state != AwakeState::cantCheck) {
+        order->seen = factsNow(order->address);
+    }
     post(static_cast<Stage>(ending.state), ending.elapsedMs);
     return 0;
 }
@@ -120,6 +129,17 @@ void startLookup(const WakeRequest& request) {
     showStatus(lookingUpText(typedAtSend.host).c_str());
 }
 
+// What the host answered with now is kept with the recent computer; without an answer now, the
+// one kept from before tells.
+NoWakeFacts keepWhatWasSeen(NoWakeFacts seen) {
+    if (seen.answeredAs) {
+        noteRecentAnswer(typedAtSend.host, *seen.answeredAs);
+    } else {
+        seen.answeredAs = recentComputers().answeredMac(typedAtSend.host);
+    }
+    return seen;
+}
+
 void showSendDone(const CheckedSend& sent) {
     if (sent.outcome != SendOutcome::sent) {
         if (sent.outcome == SendOutcome::sendFailed) {
@@ -133,6 +153,7 @@ void showSendDone(const CheckedSend& sent) {
     rememberRecentComputer(typedAtSend);
     sentLine = sentStatusText(sent.delivery);
     if (sent.answeredBefore) {
+        keepWhatWasSeen(checkOrder->seen);
         showStatus(underSentLine(sentLine, alreadyAnswersText(typedAtSend.host)).c_str());
     } else {
         showStatus(sentLine.c_str());
@@ -197,11 +218,15 @@ void applyAwakeReport(LPARAM value) {
         showStatus(underSentLine(sentLine, waitingForWakeText(report.seconds)).c_str());
         break;
     case Stage::awake:
+        keepWhatWasSeen(checkOrder->seen);
         showStatus(underSentLine(sentLine, statusComputerAwake).c_str());
         break;
-    case Stage::noAnswer:
-        showStatus(underSentLine(sentLine, noAnswerText(report.seconds)).c_str());
+    case Stage::noAnswer: {
+        const auto why = noWakeText(typedAtSend.host, checkOrder->request.mac,
+                                    keepWhatWasSeen(checkOrder->seen));
+        showStatus(underSentLine(sentLine, why.value_or(noAnswerText(report.seconds))).c_str());
         break;
+    }
     case Stage::cantCheck:
         showStatus(underSentLine(sentLine, statusCantCheckAwake).c_str());
         break;

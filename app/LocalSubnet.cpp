@@ -36,6 +36,27 @@ std::vector<MIB_IPADDRROW> ipAddressRows(bool sorted) {
     return std::vector<MIB_IPADDRROW>(rows, rows + table->dwNumEntries);
 }
 
+std::vector<MIB_IPNETROW> neighbourRows() {
+    for (;;) {
+        ULONG size = 0;
+        const DWORD asked = GetIpNetTable(nullptr, &size, FALSE);
+        if (asked != ERROR_INSUFFICIENT_BUFFER) {
+            return {};
+        }
+        std::vector<DWORD> storage((size + sizeof(DWORD) - 1) / sizeof(DWORD));
+        size = static_cast<ULONG>(storage.size() * sizeof(DWORD));
+        auto* table = reinterpret_cast<MIB_IPNETTABLE*>(storage.data());
+        const DWORD result = GetIpNetTable(table, &size, FALSE);
+        if (result == NO_ERROR) {
+            return std::vector<MIB_IPNETROW>(table->table, table->table + table->dwNumEntries);
+        }
+        if (result != ERROR_INSUFFICIENT_BUFFER) {
+            return {};
+        }
+        // It grew between the two calls: read it again.
+    }
+}
+
 std::optional<std::uint32_t> directedBroadcastFor(std::uint32_t host) {
     MIB_IPFORWARDROW route{};
     if (isLoopbackNet(host) || GetBestRoute(host, 0, &route) != NO_ERROR ||

@@ -19,3 +19,5 @@ std::optional<std::uint32_t> directedBroadcastFor(std::uint32_t host);
 // The IPv4 address table of the IP Helper, in address order when `sorted`; empty when it can't
 // be read.
 std::vector<MIB_IPADDRROW> ipAddressRows(bool sorted);
+// The neighbour table of the IP Helper; empty when it can't be read.
+std::vector<MIB_IPNETROW> neighbourRows();

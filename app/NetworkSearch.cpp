@@ -3,6 +3,7 @@
 #include "CardMakers.h"
 #include "LocalSubnet.h"
 #include "NameAnswers.h"
+#include "WakePacket.h"
 
 #include <iphlpapi.h>
 #include <winsock2.h>
@@ -152,26 +153,6 @@ std::optional<std::uint32_t> gatewayAddress() {
         return std::nullopt;
     }
     return route.dwForwardNextHop;
-}
-
-std::vector<MIB_IPNETROW> neighbourRows() {
-    for (;;) {
-        ULONG size = 0;
-        const DWORD asked = GetIpNetTable(nullptr, &size, FALSE);
-        if (asked != ERROR_INSUFFICIENT_BUFFER) {
-            return {};
-        }
-        std::vector<DWORD> storage((size + sizeof(DWORD) - 1) / sizeof(DWORD));
-        size = static_cast<ULONG>(storage.size() * sizeof(DWORD));
-        auto* table = reinterpret_cast<MIB_IPNETTABLE*>(storage.data());
-        const DWORD result = GetIpNetTable(table, &size, FALSE);
-        if (result == NO_ERROR) {
-            return std::vector<MIB_IPNETROW>(table->table, table->table + table->dwNumEntries);
-        }
-        if (result != ERROR_INSUFFICIENT_BUFFER) {
-            return {}; // it grew between the two calls: read it again
-        }
-    }
 }
 
 class Socket {
@@ -616,19 +597,6 @@ std::wstring dottedAddress(std::uint32_t address) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(&address);
     return std::to_wstring(bytes[0]) + L'.' + std::to_wstring(bytes[1]) + L'.' +
            std::to_wstring(bytes[2]) + L'.' + std::to_wstring(bytes[3]);
-}
-
-std::wstring macText(const std::array<std::uint8_t, 6>& mac) {
-    static constexpr wchar_t digits[] = L"0123456789abcdef";
-    std::wstring text;
-    for (std::uint8_t byte : mac) {
-        if (!text.empty()) {
-            text += L':';
-        }
-        text += digits[byte >> 4];
-        text += digits[byte & 0x0F];
-    }
-    return text;
 }
 
 std::wstring searchStatusText(const SearchState& state) {

@@ -72,7 +72,6 @@ std::wstring searchStatusText(const SearchState& state);
 std::wstring computerFirstLine(const FoundComputer& computer);
 std::wstring computerSecondLine(const FoundComputer& computer);
 std::wstring dottedAddress(std::uint32_t address);
-std::wstring macText(const std::array<std::uint8_t, 6>& mac);
 
 // Asks for the MAC address of `address` (network byte order) when it lies on a directly
 // attached subnet; false when it does not (nothing is asked). A lookup still running is ended.

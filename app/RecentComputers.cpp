@@ -60,9 +60,25 @@ bool sameComputer(const StoredFields& a, const StoredFields& b) {
 struct StoredRow {
     std::uint64_t order = 0;
     StoredFields fields;
+    std::optional<MacAddress> answered;
 };
 
-// "<order> <MAC> <port> <host>"; nothing if the text is not one that remember writes.
+constexpr std::wstring_view answeredPart = L"answered=";
+
+// The facts after the host: " <name>=<value>" each.
+void readFacts(std::wstring_view facts, StoredRow& row) {
+    while (!facts.empty()) {
+        facts.remove_prefix(1); // the blank before each
+        const std::wstring_view part = facts.substr(0, facts.find(L' '));
+        facts.remove_prefix(part.size());
+        if (part.starts_with(answeredPart)) {
+            row.answered = parseMacAddress(part.substr(answeredPart.size()));
+        }
+    }
+}
+
+// "<order> <MAC> <port> <host>" and the facts; nothing if the text is not one that remember
+// writes.
 std::optional<StoredRow> parseRow(std::wstring_view text) {
     StoredRow row;
     std::size_t digits = 0;
@@ -92,15 +108,23 @@ std::optional<StoredRow> parseRow(std::wstring_view text) {
     row.order = order;
     row.fields.mac = text.substr(0, macEnd);
     row.fields.port = text.substr(macEnd + 1, portEnd - macEnd - 1);
-    row.fields.host = text.substr(portEnd + 1);
+    const std::wstring_view rest = text.substr(portEnd + 1);
+    const std::size_t hostEnd = std::min(rest.find(L' '), rest.size());
+    row.fields.host = rest.substr(0, hostEnd);
     if (!keepable(row.fields) || trimmed(row.fields.host) != row.fields.host) {
         return std::nullopt;
     }
+    readFacts(rest.substr(hostEnd), row);
     return row;
 }
 
-std::wstring rowText(std::uint64_t order, const StoredFields& fields) {
-    return std::to_wstring(order) + L" " + fields.mac + L" " + fields.port + L" " + fields.host;
+std::wstring rowText(const StoredRow& row) {
+    std::wstring text = std::to_wstring(row.order) + L" " + row.fields.mac + L" " +
+                        row.fields.port + L" " + row.fields.host;
+    if (row.answered) {
+        text += L" " + std::wstring(answeredPart) + macText(*row.answered);
+    }
+    return text;
 }
 
 class RecentKey {
@@ -189,7 +213,7 @@ void RecentComputers::load() {
         });
         if (!known) {
             rows_.push_back(entry.row.fields);
-            slots_.push_back({entry.row.order, entry.slot});
+            slots_.push_back({entry.row.order, entry.slot, entry.row.answered});
         } else {
             // An older copy of a computer goes: forgetting the computer must not bring it back.
             RegDeleteValueW(key.get(), valueName(entry.slot).c_str());
@@ -228,7 +252,7 @@ std::size_t RecentComputers::freeSlot() const {
 
 bool RecentComputers::store(const StoredFields& fields, const Slot& slot) {
     RecentKey key;
-    const std::wstring text = rowText(slot.order, fields);
+    const std::wstring text = rowText({slot.order, fields, slot.answered});
     return key.get() != nullptr &&
            RegSetValueExW(key.get(), valueName(slot.number).c_str(), 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(text.data()),
@@ -244,13 +268,15 @@ bool RecentComputers::remember(const StoredFields& target) {
     if (!rows_.empty() && rows_.front() == fields) {
         return true; // already the newest, as typed: nothing to write
     }
-    Slot slot{nextOrder_++, 0};
+    // A new row of a known host starts with what the host answered with.
+    Slot slot{nextOrder_++, 0, answeredMac(fields.host)};
     const auto same = std::find_if(rows_.begin(), rows_.end(), [&](const StoredFields& row) {
         return sameComputer(row, fields);
     });
     if (same != rows_.end()) {
         const auto index = same - rows_.begin();
         slot.number = slots_[static_cast<std::size_t>(index)].number;
+        slot.answered = slots_[static_cast<std::size_t>(index)].answered;
         rows_.erase(same);
         slots_.erase(slots_.begin() + index);
     } else {
@@ -285,6 +311,41 @@ bool RecentComputers::forget(std::size_t row) {
     RecentKey key;
     return key.get() != nullptr &&
            RegDeleteValueW(key.get(), valueName(number).c_str()) == ERROR_SUCCESS;
+}
+
+std::optional<MacAddress> RecentComputers::answeredMac(const std::wstring& host) const {
+    const std::wstring folded = foldedHost(trimmed(host));
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (slots_[i].answered && foldedHost(rows_[i].host) == folded) {
+            return slots_[i].answered;
+        }
+    }
+    return std::nullopt;
+}
+
+bool RecentComputers::noteAnswer(const std::wstring& host, const MacAddress& mac, bool overKept) {
+    const std::wstring folded = foldedHost(trimmed(host));
+    const auto stale = [&](std::size_t i) {
+        return foldedHost(rows_[i].host) == folded && slots_[i].answered != mac &&
+               (overKept || !slots_[i].answered);
+    };
+    // Looked at as loaded first: a search notes every computer it finds, again and again.
+    bool anyStale = false;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        anyStale = anyStale || stale(i);
+    }
+    if (!anyStale) {
+        return false;
+    }
+    load();
+    bool written = false;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (stale(i)) {
+            slots_[i].answered = mac;
+            written = store(rows_[i], slots_[i]) || written;
+        }
+    }
+    return written;
 }
 
 std::wstring recentDetailText(const StoredFields& row) {

@@ -8,6 +8,7 @@
 #include "MyItem.h"
 #include "MyLabel.h"
 #include "MyPanel.h"
+#include "NetworkSearch.h"
 #include "RecentComputers.h"
 #include "Section.h"
 
@@ -95,7 +96,27 @@ Element* buildRecentPanel() {
 
 void rememberRecentComputer(const StoredFields& target) {
     recentComputers().remember(target);
+    // A search before the first send to a computer saw it answer.
+    noteSearchAnswers(networkSearchState(), false);
     showListAgain();
+}
+
+void noteRecentAnswer(const std::wstring& host, const MacAddress& mac) {
+    if (recentComputers().noteAnswer(host, mac)) {
+        showListAgain();
+    }
+}
+
+void noteSearchAnswers(const SearchState& search, bool overKept) {
+    bool written = false;
+    for (const FoundComputer& computer : search.computers) {
+        for (const std::wstring& host : {dottedAddress(computer.address), computer.wakeHost}) {
+            written = recentComputers().noteAnswer(host, computer.mac, overKept) || written;
+        }
+    }
+    if (written) {
+        showListAgain();
+    }
 }
 
 bool isRecentRow(const Element* element, std::size_t& row) {

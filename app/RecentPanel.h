@@ -5,6 +5,7 @@
 #pragma once
 
 #include "SettingsStore.h"
+#include "WakePacket.h"
 
 #include <windows.h>
 
@@ -13,6 +14,7 @@
 
 class Element;
 class RecentComputers;
+struct SearchState;
 
 // Element ids of the panel: the panel itself, the line shown while the list is empty, and the
 // rows (the first row, the newest, has recentRowFirstId).
@@ -36,6 +38,11 @@ RecentComputers& recentComputers();
 
 // After a packet left for `target`: the list and the panel take it as their first row.
 void rememberRecentComputer(const StoredFields& target);
+// After `host` was seen answering with `mac` (a check, an address lookup): kept with its rows.
+void noteRecentAnswer(const std::wstring& host, const MacAddress& mac);
+// The computers `search` found: each one's answer kept with the rows of its address and of its
+// name, over an older one's unless `overKept` is false.
+void noteSearchAnswers(const SearchState& search, bool overKept);
 // The row's index if `element` is a row of the panel.
 bool isRecentRow(const Element* element, std::size_t& row);
 // A tap on row `row`: its texts into the fields, the fields into view.

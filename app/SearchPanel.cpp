@@ -6,7 +6,9 @@
 #include "MyLabel.h"
 #include "MyPanel.h"
 #include "NetworkSearch.h"
+#include "RecentPanel.h"
 #include "Section.h"
+#include "WakePacket.h"
 
 #include <optional>
 
@@ -124,6 +126,7 @@ void applySearchReport(LPARAM report) {
     const SearchState state = networkSearchState();
     if (state.number == static_cast<std::uint32_t>(report)) {
         showState(state);
+        noteSearchAnswers(state, true);
     }
 }
 
@@ -168,6 +171,7 @@ void applyMacLookupReport(LPARAM report) {
     const bool inTime = GetTickCount() - macAsked->at <= macLookupWaitMs;
     const bool unchanged =
         fieldText(hostFieldId) == macAsked->host && fieldText(macFieldId).empty();
+    noteRecentAnswer(macAsked->host, *answer);
     macAsked.reset();
     if (inTime && unchanged) {
         setFieldText(macFieldId, macText(*answer));

@@ -5,6 +5,7 @@
 #include "CommandLine.h"
 #include "Ethers.h"
 #include "LimitedBroadcast.h"
+#include "NoWakeReason.h"
 #include "RecentComputers.h"
 #include "StatusTexts.h"
 #include "WakeOptions.h"
@@ -13,7 +14,6 @@
 #include <winsock2.h>
 
 #include <algorithm>
-#include <cwchar>
 #include <memory>
 #include <optional>
 
@@ -38,16 +38,6 @@ std::wstring foldedHost(std::wstring host) {
         }
     }
     return host;
-}
-
-std::wstring macText(const MacAddress& mac) {
-    std::wstring text;
-    for (std::size_t i = 0; i < mac.size(); ++i) {
-        wchar_t pair[4];
-        std::swprintf(pair, 4, L"%02x", mac[i]);
-        text += (i > 0 ? L":" : L"") + std::wstring(pair);
-    }
-    return text;
 }
 
 // The recent list, read only when a target needs it or a packet left.
@@ -166,6 +156,7 @@ public:
         WakeDelivery delivery;
         bool answeredBefore = false;
         const SendOutcome outcome = sendFramed(wake, delivery, answeredBefore);
+        const NoWakeFacts seen = answeredBefore ? factsNow(delivery.host) : NoWakeFacts{};
         if (outcome == SendOutcome::hostNotFound) {
             return wake.hostMayBeUnknown ? broadcastEverywhere(wake, packet, port, recent)
                                          : hostNotFound(wake, host);
@@ -180,16 +171,18 @@ public:
             (delivery.subnetBroadcast ? " (also to " + dotted(*delivery.subnetBroadcast) + ")"
                                       : ""));
         remember(recent, {wake.host, wake.mac, wake.port});
-        checked_.push_back({wake.label, delivery.host, answeredBefore ? host : ""});
+        checked_.push_back({wake.label, delivery.host, answeredBefore ? host : "", wake.host,
+                            *parseMacAddress(wake.mac), seen});
         return exitSent;
     }
 
     // Watches every computer a packet left for at once; the status.
-    int check() {
+    int check(Recent& recent) {
         struct Watch {
             std::uint32_t host;
             DWORD durationMs;
             AwakeEnding ending{AwakeState::cantCheck, 0};
+            NoWakeFacts seen;
         };
         std::vector<std::unique_ptr<Watch>> watches;
         std::vector<HANDLE> threads;
@@ -206,6 +199,9 @@ public:
                     auto* watch = static_cast<Watch*>(parameter);
                     watch->ending =
                         watchForWake(watch->host, watch->durationMs, [](AwakeState, DWORD) {});
+                    if (watch->ending.state != AwakeState::cantCheck) {
+                        watch->seen = factsNow(watch->host);
+                    }
                     return 0;
                 },
                 watches.back().get(), 0, nullptr));
@@ -218,6 +214,10 @@ public:
             }
             const AwakeEnding& ending = watches[i]->ending;
             const std::string& label = checked_[i].label;
+            if (threads[i] != nullptr) {
+                checked_[i].seen = watches[i]->seen;
+            }
+            const NoWakeFacts facts = keepWhatWasSeen(recent, checked_[i]);
             if (!checked_[i].answeredBefore.empty()) {
                 say(label + ": " +
                     toUtf8(alreadyAnswersText(fromUtf8(checked_[i].answeredBefore))));
@@ -230,8 +230,7 @@ public:
             status = exitNoAnswer;
             complain(console_, label,
                      ending.state == AwakeState::noAnswer
-                         ? "no answer after " + std::to_string(*options_.checkSeconds) +
-                               " s: is Wake-on-LAN on in the computer's settings?"
+                         ? noAnswerReason(checked_[i], facts)
                          : "can't check whether the computer woke");
         }
         return status;
@@ -242,7 +241,33 @@ private:
         std::string label;
         std::uint32_t host;
         std::string answeredBefore; // the host, when it answered before the packet left
+        std::wstring hostText;
+        MacAddress mac{};
+        NoWakeFacts seen; // of the host, once it answered or the check ended
     };
+
+    std::string noAnswerReason(const Checked& computer, const NoWakeFacts& facts) const {
+        if (const auto why = noWakeText(computer.hostText, computer.mac, facts)) {
+            return toUtf8(*why);
+        }
+        return "no answer after " + std::to_string(*options_.checkSeconds) +
+               " s: is Wake-on-LAN on in the computer's settings?";
+    }
+
+    // What the host answered with now is kept with the recent computer; without an answer now,
+    // the one kept from before tells.
+    static NoWakeFacts keepWhatWasSeen(Recent& recent, const Checked& computer) {
+        NoWakeFacts facts = computer.seen;
+        if (computer.hostText.empty()) {
+            return facts;
+        }
+        if (facts.answeredAs) {
+            recent.list().noteAnswer(computer.hostText, *facts.answeredAs);
+        } else {
+            facts.answeredAs = recent.list().answeredMac(computer.hostText);
+        }
+        return facts;
+    }
 
     // As Send does: with --check the address is probed once before the packet leaves, so that
     // one that answers already (a computer that was up, a router) is not taken for one that woke.
@@ -310,7 +335,7 @@ private:
         if (status == exitSent) {
             say(wake.label + ": magic packet sent" + to + " from " + from);
             remember(recent, {limitedBroadcastText, wake.mac, wake.port});
-            checked_.push_back({wake.label, limitedBroadcast});
+            checked_.push_back({wake.label, limitedBroadcast, "", L"", {}, {}});
         }
         return status;
     }
@@ -377,7 +402,7 @@ int wake(const std::vector<std::string>& args, const Console& console) {
         status = std::max(status, run.send(wakes[i], recent));
     }
     if (options->checkSeconds && !options->dryRun) {
-        const int checked = run.check();
+        const int checked = run.check(recent);
         status = status == exitSent ? checked : status;
     }
     return status;

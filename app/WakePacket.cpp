@@ -127,6 +127,19 @@ std::optional<MacAddress> parseMacAddress(std::wstring_view text) {
     return mac;
 }
 
+std::wstring macText(const MacAddress& mac) {
+    static constexpr wchar_t digits[] = L"0123456789abcdef";
+    std::wstring text;
+    for (std::uint8_t byte : mac) {
+        if (!text.empty()) {
+            text += L':';
+        }
+        text += digits[byte >> 4];
+        text += digits[byte & 0x0F];
+    }
+    return text;
+}
+
 std::optional<std::uint16_t> parsePort(std::wstring_view text) {
     if (text.empty()) {
         return defaultWakePort;

@@ -36,6 +36,8 @@ std::uint8_t hexPairToByte(char high, char low);
 // Blanks around the text are ignored and every ':', '-' and '.' is dropped; what is left must be
 // exactly twelve hex digits.
 std::optional<MacAddress> parseMacAddress(std::wstring_view text);
+// A MAC address as the program writes it: lowercase hex pairs between colons.
+std::wstring macText(const MacAddress& mac);
 
 // A decimal number from 1 to 65535, nothing else around it; the empty text means the default.
 std::optional<std::uint16_t> parsePort(std::wstring_view text);

@@ -354,13 +354,27 @@ TEST_F(CommandLineTest, ASleepingCardHearsTheCommandOnEveryInterfaceAndThroughIt
     });
 }
 
+// A run with --check whose check waits: the manual clock runs meanwhile.
+Ran checkedWhileTheClockRuns(const std::vector<std::string>& args) {
+    auto ran = std::async(std::launch::async, [&args] { return dawnbell(args); });
+    while (ran.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        platform::clock::advance(100);
+        std::this_thread::yield();
+    }
+    return ran.get();
+}
+
 // On the manual clock: a host that answers already before the packet leaves is said to, status 0;
-// a card that sleeps keeps the check waiting the whole time given, then status 3; a broadcast
-// address can't be asked, status 3 too.
+// a card that sleeps keeps the check waiting the whole time given, then status 3, with the reason
+// the program saw: nothing, the MAC address the host answered with when it was up, or a router on
+// the way. A broadcast address can't be asked, status 3 too.
 TEST_F(CommandLineTest, CheckEndsInZeroForAHostThatAnswersAndThreeForOneThatSleeps) {
     inANetworkOfItsOwn([](TestNetwork& network) {
         if (!network.addPeer("up", "lan0", "10.78.0.1/24", "10.78.0.2/24") ||
+            !network.run("ip link set eth0 address 02:00:00:00:00:78", "up") ||
             !network.addPeer("asleep", "lan1", "10.77.0.1/24", "") ||
+            !network.addPeer("router", "lan2", "10.88.0.1/24", "10.88.0.2/24") ||
+            !network.run("ip route add 10.89.0.0/24 via 10.88.0.2") ||
             !network.set("ipv4/ping_group_range", "0 2147483647")) {
             return false;
         }
@@ -374,18 +388,28 @@ TEST_F(CommandLineTest, CheckEndsInZeroForAHostThatAnswersAndThreeForOneThatSlee
             << "it answered before the packet left";
         EXPECT_EQ(platform::clock::now(), 1000u);
 
-        auto asleep = std::async(std::launch::async, [] {
-            return dawnbell({"wake", "00:11:22:33:44:55", "-i", "10.77.0.2", "--check=5"});
-        });
-        while (asleep.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
-            platform::clock::advance(100);
-            std::this_thread::yield();
-        }
-        const Ran ran = asleep.get();
+        const Ran ran =
+            checkedWhileTheClockRuns({"wake", "00:11:22:33:44:55", "-i", "10.77.0.2", "--check=5"});
         EXPECT_EQ(ran.status, 3);
         EXPECT_EQ(ran.err, "dawnbell: 00:11:22:33:44:55: no answer after 5 s: is Wake-on-LAN on "
                            "in the computer's settings?\n");
         EXPECT_GE(platform::clock::now(), 6000u);
+
+        EXPECT_TRUE(network.run("ip addr flush dev eth0", "up") &&
+                    network.run("ip neigh flush dev lan0"));
+        const std::pair<std::vector<std::string>, std::string> reasons[] = {
+            {{"wake", "10.78.0.2", "--check=5"},
+             "dawnbell: 10.78.0.2: 10.78.0.2 answered as 02:00:00:00:00:78 when it was on: check "
+             "the MAC address\n"},
+            {{"wake", "00:11:22:33:44:55", "-i", "10.89.0.5", "--check=5"},
+             "dawnbell: 00:11:22:33:44:55: 10.89.0.5 is beyond the router 10.88.0.2: a router "
+             "passes the packet on only when it is set to forward it\n"},
+        };
+        for (const auto& [args, reason] : reasons) {
+            const Ran silent = checkedWhileTheClockRuns(args);
+            EXPECT_EQ(silent.status, 3);
+            EXPECT_EQ(silent.err, reason);
+        }
 
         const Ran uncheckable =
             dawnbell({"wake", "00:11:22:33:44:55", "-i", "10.77.0.255", "--check"});

@@ -157,6 +157,57 @@ TEST_F(RecentComputersTest, RegeditTextsCopiesAndOrdersAtTheEndOfTheirRangeAreRe
     EXPECT_EQ(hostsAfterRestart(), (std::vector<std::wstring>{computer(5).host, L"pinned.lan"}));
 }
 
+// The MAC address a host answered with is kept after its row's texts: rows of older versions
+// read without one, a part of an unknown name or an unreadable value is passed over; a new
+// answer goes to every row of the host, a new row of the host starts with it, and the texts of
+// the rows stay as they were.
+TEST_F(RecentComputersTest, TheAnsweredMacIsKeptWithEveryRowOfItsHostAndOlderRowsStillRead) {
+    const std::wstring entries[] = {
+        L"1 00:11:22:33:44:01 9 old.lan",
+        L"2 00:11:22:33:44:02 9 kept.lan colour=blue answered=02-00-00-00-00-02",
+        L"3 00:11:22:33:44:03 9 bad.lan answered=02:00",
+    };
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, RecentComputers::keyPath, 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    for (int i = 0; i < 3; ++i) {
+        RegSetValueExW(key, (L"computer" + std::to_wstring(i + 1)).c_str(), 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(entries[i].data()),
+                       static_cast<DWORD>(entries[i].size() * sizeof(WCHAR)));
+    }
+    RegCloseKey(key);
+    const MacAddress kept{0x02, 0, 0, 0, 0, 0x02};
+    const MacAddress seen{0x02, 0, 0, 0, 0, 0x0A};
+    const auto answered = [](const wchar_t* host) {
+        platform::registry::reload();
+        RecentComputers list;
+        list.load();
+        return list.answeredMac(host);
+    };
+    EXPECT_EQ(hostsAfterRestart(),
+              (std::vector<std::wstring>{L"bad.lan", L"kept.lan", L"old.lan"}));
+    EXPECT_EQ(answered(L"old.lan"), std::nullopt);
+    EXPECT_EQ(answered(L"KEPT.lan"), kept);
+    EXPECT_EQ(answered(L"bad.lan"), std::nullopt);
+
+    RecentComputers list;
+    list.load();
+    EXPECT_TRUE(list.remember({L"old.lan", L"00:11:22:33:44:0a", L"7"})); // another card
+    EXPECT_TRUE(list.noteAnswer(L" OLD.LAN", seen));
+    EXPECT_FALSE(list.noteAnswer(L"old.lan", seen)) << "written again";
+    EXPECT_FALSE(list.noteAnswer(L"kept.lan", seen, false)) << "the kept answer was replaced";
+    platform::registry::reload();
+    list.load();
+    EXPECT_EQ(list.rows().front(), (StoredFields{L"old.lan", L"00:11:22:33:44:0a", L"7"}));
+    list.forget(3); // old.lan's older row
+    EXPECT_EQ(answered(L"old.lan"), seen);
+    EXPECT_TRUE(list.remember({L"old.lan", L"00:11:22:33:44:0b", L""}));
+    list.forget(1); // the row that was told the answer
+    EXPECT_EQ(answered(L"old.lan"), seen) << "the host's new row started without it";
+    EXPECT_EQ(answered(L"kept.lan"), kept);
+}
+
 // ---- The panel on the main screen ------------------------------------------------------------
 
 MyItem* row(size_t index) {

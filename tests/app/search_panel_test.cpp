@@ -5,6 +5,7 @@
 #include "MyItem.h"
 #include "MyLabel.h"
 #include "NetworkSearch.h"
+#include "RecentComputers.h"
 #include "SearchPanel.h"
 
 #include <iphlpapi.h>
@@ -47,6 +48,9 @@ TEST_F(SearchPanelTest, TheButtonSearchesAndATappedRowFillsTheFieldsWithoutSendi
         }
         const std::wstring maker = std::filesystem::exists(installedMakerList) ? L"   IGT" : L"";
         questionAnsweredBefore();
+        // Sent to before, by its address and by its name, with another MAC address.
+        RecentComputers().remember({L"10.85.0.10", L"00:11:22:33:44:55", L"9"});
+        RecentComputers().remember({L"PC.lan", L"00:11:22:33:44:55", L"9"});
         LoopScript script;
         script.waitFor(statusIs(statusReadyToSend))
             .then([] {
@@ -68,6 +72,13 @@ TEST_F(SearchPanelTest, TheButtonSearchesAndATappedRowFillsTheFieldsWithoutSendi
                 tapElement(searchRowFirstId + 1);
                 EXPECT_EQ(shownFields(), (StoredFields{L"pc.lan", L"00:d0:ef:00:00:10", L"9"}));
                 EXPECT_EQ(statusText(), statusReadyToSend) << "nothing was sent";
+                platform::registry::reload();
+                RecentComputers kept;
+                kept.load();
+                for (const wchar_t* host : {L"10.85.0.10", L"pc.lan"}) {
+                    EXPECT_EQ(kept.answeredMac(host), (MacAddress{0x00, 0xd0, 0xef, 0, 0, 0x10}))
+                        << "the answer the search saw";
+                }
                 tapElement(searchButtonId);
             })
             .waitFor(bounded([] { return networkSearchRunning(); }, "a second search"));

@@ -6,6 +6,7 @@
 #include "MyLabel.h"
 #include "NetworkSearch.h"
 #include "RecentComputers.h"
+#include "RecentPanel.h"
 #include "SearchPanel.h"
 
 #include <iphlpapi.h>
@@ -120,6 +121,7 @@ TEST_F(SearchPanelTest, AnAttachedHostTypedWithoutItsMacGetsItFilledIn) {
             return false;
         }
         questionAnsweredBefore();
+        RecentComputers().remember({L"10.86.0.10", L"00:11:22:33:44:55", L"9"});
         LoopScript script;
         script.waitFor(statusIs(statusReadyToSend)).then([] {
             setFieldText(hostFieldId, L"");
@@ -128,6 +130,9 @@ TEST_F(SearchPanelTest, AnAttachedHostTypedWithoutItsMacGetsItFilledIn) {
         typeHost(script, L"10.86.0.10");
         script.waitFor(statusIs(macFilledText)).then([] {
             EXPECT_EQ(fieldText(macFieldId), L"02:00:00:00:00:10");
+            EXPECT_EQ(recentComputers().answeredMac(L"10.86.0.10"),
+                      (MacAddress{0x02, 0, 0, 0, 0, 0x10}))
+                << "the answer is kept with the computer sent to before";
             setFieldText(hostFieldId, L"");
             setFieldText(macFieldId, L"00:11:22:33:44:55");
             showStatus(L"");

@@ -135,6 +135,8 @@ TEST(NameAnswers, NamesAreCleanedOfControlsBidiOverridesAndBrokenUtf8AndBounded)
                         "cod.exe"),
               L"\uFFFDcod.exe");
     EXPECT_EQ(cleanName("\xe2\x81\xa6x\xc2\x85"), L"\uFFFDx\uFFFD");
+    EXPECT_EQ(cleanName("\xe2\x81\xa9\xe2\x81\xaa\xc2\x9f\xc2\xa0"), L"\uFFFD\u206A\uFFFD\u00A0")
+        << "the last isolate and C1 control, and what follows each";
     EXPECT_EQ(cleanName("\xc3"), L"\uFFFD");
     EXPECT_EQ(cleanName("\xc0\xaf"), L"\uFFFD\uFFFD") << "an overlong slash";
     EXPECT_EQ(cleanName("\xed\xa0\x80"), L"\uFFFD\uFFFD\uFFFD") << "a surrogate";

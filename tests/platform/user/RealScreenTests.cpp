@@ -210,7 +210,7 @@ TEST_F(UserTest, NativeDeviceTurnsWithTheDisplayAndItsPanelKeepsTheSystemKeyboar
 
 // Fingers on the display: the first is the stylus, pressing, moving and lifting; a second
 // finger meanwhile does nothing.
-TEST_F(UserTest, TheFirstFingerOnTheDisplayIsTheStylusWithItsMoves) {
+TEST_F(UserTest, TheFirstFingerOnTheDisplayOrTheMousesLeftButtonIsTheStylus) {
     ScopedEnvironment environment{{"SDL_VIDEODRIVER", "dummy"}};
     restart({.native = true});
     const WNDCLASSW surface{.lpfnWndProc = DefWindowProcW, .lpszClassName = L"Surface"};
@@ -234,6 +234,33 @@ TEST_F(UserTest, TheFirstFingerOnTheDisplayIsTheStylusWithItsMoves) {
     EXPECT_EQ(seen,
               (std::vector<std::tuple<UINT, int, int>>{
                   {WM_LBUTTONDOWN, 256, 192}, {WM_MOUSEMOVE, 512, 384}, {WM_LBUTTONUP, 512, 384}}));
+
+    // The mouse's left button is the stylus too; its other buttons, moves with no button held
+    // and the mouse events SDL makes up from touches (the fingers already tell those) are not.
+    const auto mouse = [](Uint32 type, Uint32 which, Uint8 button, int x, int y) {
+        SDL_Event event{};
+        if (type == SDL_MOUSEMOTION) {
+            event.motion = {.type = type, .which = which, .state = button, .x = x, .y = y};
+        } else {
+            event.button = {.type = type, .which = which, .button = button, .x = x, .y = y};
+        }
+        SDL_PushEvent(&event);
+    };
+    mouse(SDL_MOUSEBUTTONDOWN, 0, SDL_BUTTON_RIGHT, 10, 10);
+    mouse(SDL_MOUSEBUTTONDOWN, SDL_TOUCH_MOUSEID, SDL_BUTTON_LEFT, 20, 20);
+    mouse(SDL_MOUSEMOTION, SDL_TOUCH_MOUSEID, SDL_BUTTON_LMASK, 25, 25);
+    mouse(SDL_MOUSEBUTTONUP, SDL_TOUCH_MOUSEID, SDL_BUTTON_LEFT, 25, 25);
+    mouse(SDL_MOUSEMOTION, 0, 0, 30, 30);
+    mouse(SDL_MOUSEBUTTONDOWN, 0, SDL_BUTTON_LEFT, 40, 50);
+    mouse(SDL_MOUSEMOTION, 0, SDL_BUTTON_LMASK, 60, 70);
+    mouse(SDL_MOUSEBUTTONUP, 0, SDL_BUTTON_LEFT, 60, 70);
+    mouse(SDL_MOUSEBUTTONUP, 0, SDL_BUTTON_RIGHT, 10, 10);
+    platform::Device::instance().backend().waitForEvents(0);
+    seen.clear();
+    for (MSG msg{}; PeekMessageW(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE);)
+        seen.emplace_back(msg.message, LOWORD(msg.lParam), HIWORD(msg.lParam));
+    EXPECT_EQ(seen, (std::vector<std::tuple<UINT, int, int>>{
+                        {WM_LBUTTONDOWN, 40, 50}, {WM_MOUSEMOVE, 60, 70}, {WM_LBUTTONUP, 60, 70}}));
 }
 
 } // namespace

@@ -9,8 +9,10 @@
 #include "ResourceManager.h"
 #include "SearchPanel.h"
 #include "Section.h"
+#include "SplitSection.h"
 #include "StatusTexts.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -49,25 +51,69 @@ int fieldWidth(int screenWidth) {
     return screenWidth - 2 * static_cast<int>(fieldMargin * scaleFactor);
 }
 
+// The host information panel, `width` pixels wide, with its captions and fields.
+MyPanel* hostInformation(int width, bool fieldsFollowTurns) {
+    auto* panel = new MyPanel(unnamedId, 0, 0, width, L"Host information :", true, false);
+    addTo(panel, caption(10, 15, L"Host IP or name :"));
+    addTo(panel,
+          new MyEditControl(hostFieldId, fieldMargin, 0, fieldWidth(width), fieldsFollowTurns));
+    addTo(panel, caption(10, 10, L"Mac address :"));
+    addTo(panel,
+          new MyEditControl(macFieldId, fieldMargin, 0, fieldWidth(width), fieldsFollowTurns));
+    addTo(panel, caption(10, 5, L"Port :"));
+    addTo(panel,
+          new MyEditControl(portFieldId, fieldMargin, 0, fieldWidth(width), fieldsFollowTurns));
+    return panel;
+}
+
+// Send, the status line, the recent computers, the network search and Quit, `width` wide.
+void addSendAndWhatFollows(Element* section, int width) {
+    addTo(section,
+          new MyItem(sendButtonId, 10, 30, normalButton, disabledState, L"Send magic packet !"));
+    MyLabel* status = caption(10, 30, statusTryingToConnect, statusLineId);
+    fitToColumn(*status, width);
+    addTo(section, status);
+    addTo(section, buildRecentPanel(width));
+    addTo(section, buildSearchPanel(width));
+    addTo(section, new MyItem(quitButtonId, 150, 150, smallButton, enabledState, L"Quit"));
+}
+
+// A wall panel or a monitor: the program has the whole display (no phone's task bar above it),
+// and the display is wide enough for the host information beside the rest.
+constexpr int rightColumnMinWidth = 480; // the list rows and their margin
+constexpr int leftColumnMinWidth = 320;  // the captions and fields
+
+bool screenTakesTwoColumns() {
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    const bool wholeDisplay = GetSystemMetrics(SM_CYFULLSCREEN) == height;
+    return wholeDisplay && width > height && width >= leftColumnMinWidth + rightColumnMinWidth;
+}
+
 } // namespace
+
+void fitToColumn(MyLabel& label, int columnWidth) {
+    if (columnWidth < viewRect.right) {
+        label.wrapWithin(columnWidth - label.left);
+    }
+}
 
 void buildMainScreen() {
     const int width = viewRect.right;
+    if (screenTakesTwoColumns()) {
+        // Send and the status line in sight at the top of the right column, whatever the host
+        // information holds.
+        const int rightWidth = std::max(rightColumnMinWidth, width / 2);
+        const int leftWidth = width - rightWidth;
+        auto* screen = new SplitSection(screenSectionId, width, L"Dawnbell");
+        addTo(screen->addColumn(leftWidth), hostInformation(leftWidth, false));
+        addSendAndWhatFollows(screen->addColumn(rightWidth), rightWidth);
+        theFrame->addScreen(screen);
+        return;
+    }
     auto* section = new Section(screenSectionId, 0, 0, width, L"Dawnbell");
-    auto* panel = new MyPanel(unnamedId, 0, 0, width, L"Host information :", true, false);
-    addTo(panel, caption(10, 15, L"Host IP or name :"));
-    addTo(panel, new MyEditControl(hostFieldId, fieldMargin, 0, fieldWidth(width)));
-    addTo(panel, caption(10, 10, L"Mac address :"));
-    addTo(panel, new MyEditControl(macFieldId, fieldMargin, 0, fieldWidth(width)));
-    addTo(panel, caption(10, 5, L"Port :"));
-    addTo(panel, new MyEditControl(portFieldId, fieldMargin, 0, fieldWidth(width)));
-    addTo(section, panel);
-    addTo(section,
-          new MyItem(sendButtonId, 10, 30, normalButton, disabledState, L"Send magic packet !"));
-    addTo(section, caption(10, 30, statusTryingToConnect, statusLineId));
-    addTo(section, buildRecentPanel());
-    addTo(section, buildSearchPanel());
-    addTo(section, new MyItem(quitButtonId, 150, 150, smallButton, enabledState, L"Quit"));
+    addTo(section, hostInformation(width, true));
+    addSendAndWhatFollows(section, width);
     theFrame->addScreen(section);
 }
 
@@ -105,7 +151,7 @@ bool endEditWithKey(WPARAM key) {
             if (auto* next = widgetWithId<MyEditControl>(order[i + 1])) {
                 next->onClick();
             }
-        } else if (auto* section = widgetWithId<Section>(screenSectionId)) {
+        } else if (Section* section = sectionHolding(findElementById(sendButtonId))) {
             // The status line first, then Send: Send wins where both do not fit.
             section->bringIntoSight(findElementById(statusLineId));
             section->bringIntoSight(findElementById(sendButtonId));

@@ -8,6 +8,8 @@
 
 #include <string>
 
+class MyLabel;
+
 // Element ids of the main screen; findElementById finds the widgets by them.
 enum MainScreenId : int {
     hostFieldId = 1,
@@ -20,8 +22,13 @@ enum MainScreenId : int {
     unnamedId = -1, // widgets nobody looks up
 };
 
-// Creates the widgets and hands the section to the display frame as its screen.
+// Creates the widgets and hands the section to the display frame as its screen. On a display of
+// the program's own that is wider than tall (a wall panel), the host information fills a left
+// column and Send, the status line, the recent computers, the search and Quit a right one, each
+// column scrolling on its own; elsewhere one section holds them all, one below the other.
 void buildMainScreen();
+// A label in a column `columnWidth` pixels wide (narrower than the view) wraps within it.
+void fitToColumn(MyLabel& label, int columnWidth);
 
 // The text of a field of the main screen; empty if there is no such field.
 std::wstring fieldText(MainScreenId field);

@@ -25,14 +25,17 @@ constexpr int noMinimumHeight = -1;
 constexpr int append = -1;
 constexpr int answerYes = 1;
 
+int panelWidth = 0; // the width of the screen or column the panel is built for
+
 Element* panelFor(const RecentComputers& list) {
-    const int width = viewRect.right;
-    auto* panel = new MyPanel(recentPanelId, 0, panelTop, width, recentPanelTitle, true, false);
+    auto* panel =
+        new MyPanel(recentPanelId, 0, panelTop, panelWidth, recentPanelTitle, true, false);
     const auto& rows = list.rows();
     if (rows.empty()) {
-        panel->add(new MyLabel(recentEmptyLineId, rowLeft, emptyLineTop, recentEmptyText,
-                               labelFontNormal, 0, false),
-                   noMinimumHeight, append);
+        auto* line = new MyLabel(recentEmptyLineId, rowLeft, emptyLineTop, recentEmptyText,
+                                 labelFontNormal, 0, false);
+        fitToColumn(*line, panelWidth);
+        panel->add(line, noMinimumHeight, append);
     }
     for (std::size_t i = 0; i < rows.size(); ++i) {
         auto* row = new MyItem(recentRowFirstId + static_cast<int>(i), rowLeft,
@@ -43,13 +46,14 @@ Element* panelFor(const RecentComputers& list) {
     return panel;
 }
 
-Section* screenSection() {
-    return dynamic_cast<Section*>(findElementById(screenSectionId));
+// The section (or column) that holds the panel.
+Section* panelSection() {
+    return sectionHolding(findElementById(recentPanelId));
 }
 
 // The panel again, for the list as it is now.
 void showListAgain() {
-    Section* section = screenSection();
+    Section* section = panelSection();
     Element* panel = findElementById(recentPanelId);
     if (section != nullptr && panel != nullptr) {
         section->replaceChild(panel, panelFor(recentComputers()));
@@ -89,7 +93,8 @@ RecentComputers& recentComputers() {
     return list;
 }
 
-Element* buildRecentPanel() {
+Element* buildRecentPanel(int width) {
+    panelWidth = width;
     recentComputers().load();
     return panelFor(recentComputers());
 }
@@ -136,13 +141,13 @@ void fillFieldsFromRecentRow(std::size_t row) {
     setFieldText(hostFieldId, texts.host);
     setFieldText(macFieldId, texts.mac);
     setFieldText(portFieldId, texts.port);
-    if (Section* section = screenSection()) {
+    if (Section* section = sectionHolding(findElementById(hostFieldId))) {
         section->showTop();
     }
 }
 
 void followPressOnRecentRow(const MSG& press) {
-    Section* section = screenSection();
+    Section* section = panelSection();
     if (section == nullptr) {
         return;
     }

@@ -31,8 +31,9 @@ inline constexpr wchar_t recentEmptyText[] =
 std::wstring forgetQuestion(const std::wstring& host);
 inline constexpr wchar_t forgetCaption[] = L"Recent computers";
 
-// Reads the stored list and builds the panel for it (not yet added to any container).
-Element* buildRecentPanel();
+// Reads the stored list and builds the panel for it, `width` pixels wide (not yet added to any
+// container); the panel is built again at that width whenever the list changes.
+Element* buildRecentPanel(int width);
 // The list the panel shows.
 RecentComputers& recentComputers();
 

@@ -60,15 +60,18 @@ std::wstring lineText(const SearchState& state) {
     return state.phase == SearchPhase::idle ? searchHintText : searchStatusText(state);
 }
 
+int panelWidth = 0; // the width of the screen or column the panel is built for
+
 Element* panelFor(const SearchState& state) {
     auto* panel =
-        new MyPanel(searchPanelId, 0, panelTop, viewRect.right, searchPanelTitle, true, false);
+        new MyPanel(searchPanelId, 0, panelTop, panelWidth, searchPanelTitle, true, false);
     panel->add(
         new MyItem(searchButtonId, buttonLeft, buttonTop, itemButton, itemOff, searchButtonText),
         noMinimumHeight, append);
-    panel->add(
-        new MyLabel(searchLineId, rowLeft, lineTop, lineText(state), labelFontNormal, 0, false),
-        noMinimumHeight, append);
+    auto* line =
+        new MyLabel(searchLineId, rowLeft, lineTop, lineText(state), labelFontNormal, 0, false);
+    fitToColumn(*line, panelWidth);
+    panel->add(line, noMinimumHeight, append);
     for (std::size_t i = 0; i < state.computers.size(); ++i) {
         const FoundComputer& computer = state.computers[i];
         auto* row = new MyItem(searchRowFirstId + static_cast<int>(i), rowLeft,
@@ -78,10 +81,6 @@ Element* panelFor(const SearchState& state) {
         panel->add(row, noMinimumHeight, append);
     }
     return panel;
-}
-
-Section* screenSection() {
-    return dynamic_cast<Section*>(findElementById(screenSectionId));
 }
 
 // The rows' texts change in place while their number stays; a new row builds the panel again.
@@ -102,8 +101,8 @@ void showState(const SearchState& state) {
         }
         return;
     }
-    Section* section = screenSection();
     Element* panel = findElementById(searchPanelId);
+    Section* section = sectionHolding(panel);
     if (section != nullptr && panel != nullptr) {
         section->replaceChild(panel, panelFor(state));
     }
@@ -111,7 +110,8 @@ void showState(const SearchState& state) {
 
 } // namespace
 
-Element* buildSearchPanel() {
+Element* buildSearchPanel(int width) {
+    panelWidth = width;
     shown = networkSearchState();
     return panelFor(shown);
 }
@@ -148,7 +148,7 @@ void fillFieldsFromSearchRow(std::size_t row) {
     if (fieldText(portFieldId).empty()) {
         setFieldText(portFieldId, defaultPort);
     }
-    if (Section* section = screenSection()) {
+    if (Section* section = sectionHolding(findElementById(hostFieldId))) {
         section->showTop();
     }
 }

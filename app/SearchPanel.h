@@ -24,8 +24,9 @@ inline constexpr wchar_t searchPanelTitle[] = L"On this network :";
 inline constexpr wchar_t searchButtonText[] = L"Search this network";
 inline constexpr wchar_t searchHintText[] = L"Finds each computer here and its MAC address.";
 
-// Builds the panel for the search as it is now (not yet added to any container).
-Element* buildSearchPanel();
+// Builds the panel for the search as it is now, `width` pixels wide (not yet added to any
+// container); the panel is built again at that width whenever a row comes.
+Element* buildSearchPanel(int width);
 // A tap on the button: a search starts, unless one runs.
 void startSearchFromPanel();
 // On a report of the search: the line and the rows as the search is now.

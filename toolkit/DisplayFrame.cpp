@@ -207,9 +207,9 @@ void DisplayFrame::UpdateFrame() {
     }
 }
 
-// Moves the pixels of the view by `step` and erases the band the move uncovered.
+// Moves the pixels of the scrolled area by `step` and erases the band the move uncovered.
 void DisplayFrame::scrollBy(int step) {
-    const RECT v = viewRect;
+    const RECT v = isEmpty(scrolledArea) ? viewRect : intersection(scrolledArea, viewRect);
     RECT destination;
     RECT source;
     if (step > 0) {
@@ -228,6 +228,8 @@ void DisplayFrame::scrollBy(int step) {
     // below the bottom edge lost its frame after a fast swipe).
     dirtyRect.top = std::max(dirtyRect.top, v.top);
     dirtyRect.bottom = std::min(dirtyRect.bottom, v.bottom);
+    dirtyRect.left = v.left;
+    dirtyRect.right = v.right;
     if (!isEmpty(destination)) {
         const HRESULT hr =
             primarySurface->Blt(&destination, primarySurface, &source, DDBLT_WAITNOTBUSY, nullptr);

@@ -85,6 +85,9 @@ inline RECT& viewRect = toolkitState.viewRect;
 inline RECT& clientRect = toolkitState.clientRect;
 // The band being repainted; every element clips to it.
 inline RECT& dirtyRect = toolkitState.dirtyRect;
+// The part of the view that the scroll target's last step moves: the whole view, or the column
+// of it whose section scrolled. Empty: the whole view.
+inline RECT& scrolledArea = toolkitState.scrolledArea;
 inline BYTE& drawingReady = toolkitState.drawingReady;
 inline BYTE& portrait = toolkitState.portrait;
 inline BYTE& frameHasFocus = toolkitState.frameHasFocus;

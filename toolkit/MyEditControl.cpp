@@ -57,8 +57,8 @@ void setPanelFlags(DWORD flags) {
 
 } // namespace
 
-MyEditControl::MyEditControl(int id, int x, int y, int width)
-    : Element(id, x, y, kindEditControl, false) {
+MyEditControl::MyEditControl(int id, int x, int y, int width, bool followsTurns)
+    : Element(id, x, y, kindEditControl, false), followsTurns_(followsTurns) {
     right = left + width;
     // Every field, not only the first, takes the placement for the screen's present shape.
     loadSurf();
@@ -116,6 +116,9 @@ void MyEditControl::loadInputImage() {
 // field grows by what the screen gained in landscape and gives it back in portrait. A field laid
 // out for the landscape width gives back what the screen lost when it turns.
 void MyEditControl::followScreenShape() {
+    if (!followsTurns_) {
+        return;
+    }
     const int cx = GetSystemMetrics(SM_CXSCREEN);
     const int cy = GetSystemMetrics(SM_CYSCREEN);
     if (cx > cy) {
@@ -257,7 +260,7 @@ int MyEditControl::onTimer() {
     const POINT at = tracker->curPoint;
     endEdit(true);
     if (auto* container = dynamic_cast<Section*>(section)) {
-        container->pressedChild = container->hitTest(at.x, at.y);
+        container->pressAt(at.x, at.y);
     }
     return 0;
 }
@@ -266,7 +269,11 @@ int MyEditControl::onTimer() {
 // rest at once after a while), or down towards the top margin; 0 once the field is in place,
 // and the editor opens.
 int MyEditControl::slideStep() {
-    auto* section = dynamic_cast<Section*>(previousTarget);
+    // The section whose rows hold the field slides, a column of a split screen too.
+    Section* section = sectionHolding(this);
+    if (section == nullptr) {
+        section = dynamic_cast<Section*>(previousTarget);
+    }
     const LONG panelTop = panelRect().top;
     int step = 0;
     if (section != nullptr && screenRect.bottom > panelTop) {
@@ -290,6 +297,7 @@ int MyEditControl::slideStep() {
 // Moves the section's content by the step and marks the rows the move uncovers.
 void MyEditControl::slideSection(Section& section, int step) {
     section.scrollOffset += step;
+    scrolledArea = section.view();
     if (step < 0) {
         dirtyRect.top = GetSystemMetrics(SM_CYSCREEN) + step;
         dirtyRect.bottom = GetSystemMetrics(SM_CYSCREEN);

@@ -24,7 +24,9 @@ inline HWND& editWindow = toolkitState.editWindow;
 class MyEditControl : public Element {
 public:
     // x and y in the design space; the width in device pixels. The height is the frame image's.
-    MyEditControl(int elementId, int x, int y, int width);
+    // A field that follows turns keeps its margins as the screen turns (it spans the screen); one
+    // laid out in a column keeps its width.
+    MyEditControl(int elementId, int x, int y, int width, bool followsTurns = true);
     // Destroys the label. A field destroyed while it owns the input hands the touch input back.
     ~MyEditControl() override;
 
@@ -82,4 +84,6 @@ private:
     void endEdit(bool touchGoesOn);
     void handInputBack(bool touchGoesOn);
     void hideInputPanel();
+
+    bool followsTurns_ = true;
 };

@@ -189,9 +189,9 @@ bool MyLabel::measure() {
     HGDIOBJ previous = font != nullptr ? SelectObject(context.dc, font) : nullptr;
     // The surface is wider than the text by its padding: the text wraps early enough for the
     // padded surface to end inside the view, not beyond its right edge.
-    textRect =
-        measureWithin(context.dc, text, viewRect.right - left - tunables::labelTextPaddingPx);
-    if (textRect.right > viewRect.right) {
+    const LONG edge = wrapWidth > 0 ? left + wrapWidth : viewRect.right;
+    textRect = measureWithin(context.dc, text, edge - left - tunables::labelTextPaddingPx);
+    if (textRect.right > edge) {
         textRect = measureWithin(context.dc, text, right - left);
     }
     if (previous != nullptr) {
@@ -234,6 +234,14 @@ void MyLabel::setText(const std::wstring& newText, bool redraw) {
             setMustRedraw();
         }
     }
+}
+
+void MyLabel::wrapWithin(LONG width) {
+    wrapWidth = width;
+    // Measured afresh: the label may now be narrower and taller than it was.
+    right = left;
+    bottom = top;
+    setText(text, false);
 }
 
 void MyLabel::setTextOnOneLine(const std::wstring& newText, LONG width) {

@@ -58,6 +58,9 @@ public:
     // `redraw`, its place on the screen is erased and repainted, or its container's when it grew
     // taller.
     void setText(const std::wstring& newText, bool redraw);
+    // The text wraps so that the label ends at most `width` pixels right of its own left edge,
+    // as in a column narrower than the view, instead of at the view's right edge; measured again.
+    void wrapWithin(LONG width);
     // Sets a text that must stay on one line no wider than `width` pixels: a longer one loses its
     // end to "...".
     void setTextOnOneLine(const std::wstring& newText, LONG width);
@@ -76,6 +79,7 @@ public:
     int state = labelUntouched;
 
     int fontKind = labelFontNormal;
+    LONG wrapWidth = 0; // 0: the text wraps at the view's right edge
 
 private:
     // Measures the text into textRect; false when nothing could be measured on.

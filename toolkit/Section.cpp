@@ -105,8 +105,9 @@ void Section::loadSurf() {
         loadHeaderImage();
     }
     scrollBar.create();
-    // After a turn, a section as wide as the old screen becomes as wide as the new one.
-    if (right == screenHeight()) {
+    // After a turn, a section as wide as the old screen becomes as wide as the new one. (A
+    // column keeps its place: its screen lays the columns out.)
+    if (!isColumn && right == screenHeight()) {
         right = headerRect.right = screenWidth();
     }
     viewRect.top = clientRect.top + headerImageHeight;
@@ -157,6 +158,11 @@ Element* Section::hitTest(int x, int y) {
 }
 
 void Section::paint(IDirectDrawSurface* target, int originX, int /*originY*/) {
+    paintRows(target, originX);
+    paintFrameParts(target, *this);
+}
+
+void Section::paintRows(IDirectDrawSurface* target, int originX) {
     int rowTop = viewRect.top + scrollOffset;
     for (Element* child : children) {
         if (child != nullptr) {
@@ -164,15 +170,39 @@ void Section::paint(IDirectDrawSurface* target, int originX, int /*originY*/) {
             rowTop += child->bottom;
         }
     }
+}
+
+void Section::paintFrameParts(IDirectDrawSurface* target, const Section& shown) {
     if (fullRedraw == 1) {
         dirtyRect.left = clientRect.left;
         dirtyRect.right = clientRect.right;
         fullRedraw = 0;
     }
-    scrollBar.update(scrollOffset, bottom - top - headerImageHeight);
+    scrollBar.update(shown.scrollOffset, shown.bottom - shown.top - headerImageHeight);
     if (dirtyRect.top < clientRect.top + headerImageHeight && dirtyRect.bottom > dirtyRect.top) {
         paintHeader(target);
     }
+}
+
+RECT Section::view() const {
+    if (!isColumn) {
+        return viewRect;
+    }
+    return RECT{viewRect.left + left, viewRect.top, viewRect.left + right, viewRect.bottom};
+}
+
+void Section::pressAt(int x, int y) {
+    pressedChild = hitTest(x, y);
+}
+
+Section* sectionHolding(const Element* element) {
+    for (Element* above = element != nullptr ? element->parent : nullptr; above != nullptr;
+         above = above->parent) {
+        if (auto* section = dynamic_cast<Section*>(above)) {
+            return section;
+        }
+    }
+    return nullptr;
 }
 
 // The header (image, then caption) is composed once into a picture of its own and copied to the
@@ -272,6 +302,7 @@ bool Section::deliverTap() {
 
 int Section::onTimer() {
     MotionLockGuard lock;
+    scrolledArea = view(); // what a step returned here moves
     if (tracker->doubleTap) {
         forgetPressedChild(true);
         // The second press may have pulled the content a little past an end (within the tap

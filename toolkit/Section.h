@@ -39,6 +39,14 @@ public:
     // back at that end, since nothing else would move it until the next touch.
     void unselect() override;
 
+    // The children alone, stacked in the section's own column from viewRect.top + scrollOffset.
+    void paintRows(IDirectDrawSurface* target, int originX);
+    // Where the touch that went down at (x, y), client coordinates, starts a press: the child
+    // under it becomes the pressed child, which gets the tap when the finger lifts.
+    virtual void pressAt(int x, int y);
+    // The part of the screen the content shows in: the view, or the section's column of it.
+    RECT view() const;
+
     // Puts `replacement` where `child` was and destroys `child` with everything in it; the
     // content grows or shrinks by the difference. Nothing happens if `child` is not a child.
     void replaceChild(Element* child, Element* replacement);
@@ -57,12 +65,20 @@ public:
     int scrollOffset = 0;            // 0 at the top, negative when scrolled down
     std::vector<Element*> children;  // owned, top to bottom
     Element* pressedChild = nullptr; // the child under a resting finger, not owned
+    // A column of a SplitSection: it shows its rows between its own left and right, and the
+    // header, the scroll bar and the whole view's repaint are its screen's.
+    bool isColumn = false;
 
     // Shared by every section, created once (SharedResources.h).
     static inline IDirectDrawSurface*& headerImage = sharedResources.sectionHeaderImage;
     static inline int& headerImageWidth = sharedResources.headerImageWidth;
     static inline int& headerImageHeight = sharedResources.headerImageHeight;
     static inline HFONT& titleFont = sharedResources.sectionTitleFont;
+
+protected:
+    // After the rows: the scroll bar for `shown` (this section or a column), then the header
+    // over whatever scrolled beneath it.
+    void paintFrameParts(IDirectDrawSurface* target, const Section& shown);
 
 private:
     void loadHeaderImage();
@@ -87,3 +103,6 @@ private:
     int lowestOffset() const; // the offset that shows the end of the content
     void markUncoveredRows(int step);
 };
+
+// The section whose rows hold `element`, at any depth; null for an element in none.
+Section* sectionHolding(const Element* element);

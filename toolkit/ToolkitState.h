@@ -30,6 +30,7 @@ struct ToolkitState {
     RECT viewRect{};
     RECT clientRect{};
     RECT dirtyRect{};
+    RECT scrolledArea{};
     BYTE drawingReady = 0;
     BYTE portrait = 0;
     BYTE frameHasFocus = 1;

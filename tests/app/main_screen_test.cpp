@@ -6,6 +6,7 @@
 #include "MyItem.h"
 #include "support/Program.h"
 #include "RecentPanel.h"
+#include "Section.h"
 
 #include <aygshell.h>
 
@@ -291,6 +292,63 @@ TEST_F(MainScreenTest, ReturnAndTabTypeHostMacAndPortInOneGoAndReturnInThePortSh
                 "the packet"));
     EXPECT_FALSE(runProgram(script));
     EXPECT_TRUE(packet.has_value());
+}
+
+class WideNativeScreenTest : public ProgramTest {
+protected:
+    WideNativeScreenTest() : ProgramTest(800, 480, true) {}
+};
+
+// Where an element's place on the screen ends on the right, as wide as it is (not cut).
+LONG rightEnd(int id) {
+    const Element* element = findElementById(id);
+    return element->screenRect.left + (element->right - element->left);
+}
+
+// On a wall panel, Send and the status line sit in sight beside the fields from the start; a
+// long status, and the recent list built again after a send, keep to their column; scrolled out
+// of sight, Send comes back with the port's Return.
+TEST_F(WideNativeScreenTest, SendAndTheStatusLineStayInSightInTheirColumnBesideTheFields) {
+    LoopbackReceiver receiver;
+    ASSERT_TRUE(receiver.isOpen());
+    questionAnsweredBefore();
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    const auto inSight = [height](int id) {
+        const RECT place = findElementById(id)->screenRect;
+        return place.top >= viewRect.top && place.bottom <= height;
+    };
+    LoopScript script;
+    script.waitFor(statusIs(statusReadyToSend)).then([&] {
+        EXPECT_TRUE(inSight(sendButtonId));
+        EXPECT_TRUE(inSight(statusLineId));
+        EXPECT_LT(rightEnd(hostFieldId), findElementById(sendButtonId)->screenRect.left);
+        EXPECT_LT(rightEnd(hostFieldId), findElementById(statusLineId)->screenRect.left);
+        setFields({L"127.0.0.1", L"00:11:22:33:44:55", std::to_wstring(receiver.port())});
+    });
+    tapSend(script);
+    script.waitFor(bounded([&] { return receiver.takeQueued().has_value(); }, "the packet"))
+        .then([&] {
+            EXPECT_LE(rightEnd(recentPanelId), width);
+            EXPECT_LE(rightEnd(recentRowFirstId), width);
+            showStatus(L"No answer after 60 s: is Wake-on-LAN on in the computer's settings? "
+                       L"Check its firmware and its network card.");
+            paintWhole();
+            EXPECT_LE(rightEnd(statusLineId), width);
+            Section* column = sectionHolding(findElementById(sendButtonId));
+            column->scrollOffset = -height;
+            column->unselect(); // at the end of its content
+            paintWhole();
+            EXPECT_FALSE(inSight(sendButtonId));
+        });
+    tap(script, [] { return centreOfElement(portFieldId); });
+    script.waitFor(bounded([] { return field(portFieldId)->editorOpen; }, "the editor")).then([] {
+        platform::Device::instance().key(VK_RETURN, true);
+        platform::Device::instance().key(VK_RETURN, false);
+    });
+    script.waitFor(bounded([] { return !IsWindowVisible(editWindow); }, "the edit's end"))
+        .then([&] { EXPECT_TRUE(inSight(sendButtonId)); });
+    EXPECT_FALSE(runProgram(script));
 }
 
 // A box asked on the worker's thread adds and removes its buttons and paints the screen beneath

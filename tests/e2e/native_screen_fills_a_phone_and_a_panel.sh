@@ -3,7 +3,8 @@
 # 800 x 480 touch panel: the window fills the display, the phone shows a 360-pixel-wide device
 # at scale 2 and the panel its own pixels, the question's Yes button takes a click at the
 # window's scale, every widget of the phone fits across its screen (the panel's two columns are
-# the business of wide_native_screens_...), and closing ends the program cleanly.
+# checked by wide_native_screens_show_send_beside_the_fields_and_wake_with_no_scroll.sh), and
+# closing ends the program cleanly.
 # With DAWNBELL_PICTURE_DIR set, the main screens are kept there as phone.png and panel.png.
 # Usage: native_screen_fills_a_phone_and_a_panel.sh BIN_DIR
 set -euo pipefail

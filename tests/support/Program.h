@@ -126,7 +126,9 @@ inline ScriptedConnection internet(DWORD status) {
 
 class ProgramTest : public ::testing::Test {
 protected:
-    ProgramTest() {
+    // The VGA phone, or a device of that shape (native: the display itself).
+    explicit ProgramTest(int width = 480, int height = 640, bool native = false)
+        : device(width, height, 192, native) {
         WSADATA winsock{};
         WSAStartup(0x0202, &winsock); // as WinMain does
         platform::registry::reload();

@@ -34,12 +34,13 @@ std::filesystem::path makeTemporaryFolder() {
 
 } // namespace
 
-ScopedTestDevice::ScopedTestDevice(int width, int height, int dpi)
+ScopedTestDevice::ScopedTestDevice(int width, int height, int dpi, bool native)
     : folder_(makeTemporaryFolder()) {
     DeviceConfig config;
     config.width = width;
     config.height = height;
     config.dpi = dpi;
+    config.native = native;
     config.backend = "headless";
     config.deviceDir = folder_ / "device";
     config.programDir = folder_ / "program";

@@ -10,7 +10,9 @@ namespace platform {
 
 class ScopedTestDevice {
 public:
-    explicit ScopedTestDevice(int width = 480, int height = 640, int dpi = 192);
+    // A native device is the display itself: no emulated task bar.
+    explicit ScopedTestDevice(int width = 480, int height = 640, int dpi = 192,
+                              bool native = false);
     ~ScopedTestDevice();
     ScopedTestDevice(const ScopedTestDevice&) = delete;
     ScopedTestDevice& operator=(const ScopedTestDevice&) = delete;

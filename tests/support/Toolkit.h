@@ -73,8 +73,8 @@ public:
 // every test starts from a program that has just begun.
 class ToolkitDevice {
 public:
-    explicit ToolkitDevice(int width = 480, int height = 640, int dpi = 192)
-        : device_(width, height, dpi), programDir_(device_.folder() / "program") {
+    explicit ToolkitDevice(int width = 480, int height = 640, int dpi = 192, bool native = false)
+        : device_(width, height, dpi, native), programDir_(device_.folder() / "program") {
         std::filesystem::create_directories(programDir_);
         platform::paths::configure(platform::paths::deviceDir(), programDir_);
         std::filesystem::create_directories(platform::paths::toHost(L"\\windows\\"));

@@ -1,6 +1,7 @@
 #include "MainScreen.h"
 
 #include "DisplayFrame.h"
+#include "MotionTracker.h"
 #include "MyEditControl.h"
 #include "MyItem.h"
 #include "MyLabel.h"
@@ -14,6 +15,8 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -115,6 +118,46 @@ void buildMainScreen() {
     addTo(section, hostInformation(width, true));
     addSendAndWhatFollows(section, width);
     theFrame->addScreen(section);
+}
+
+void layOutMainScreenForItsShape() {
+    Element* screen = findElementById(screenSectionId);
+    if (screen == nullptr || theFrame == nullptr || theFrame->screens.size() != 1 ||
+        (dynamic_cast<SplitSection*>(screen) != nullptr) == screenTakesTwoColumns()) {
+        return;
+    }
+    endEditing();
+    // A box asked on the worker paints the screen beneath it: it must not meet it half built.
+    MotionLockGuard lock;
+    std::vector<std::pair<int, std::wstring>> texts;
+    for (const Element* element : allElements) {
+        if (const auto* field = dynamic_cast<const MyEditControl*>(element)) {
+            texts.emplace_back(field->elementId, field->getText());
+        }
+    }
+    const auto* status = widgetWithId<MyLabel>(statusLineId);
+    const std::wstring statusText = status != nullptr ? status->text : statusTryingToConnect;
+    const auto* send = widgetWithId<MyItem>(sendButtonId);
+    const bool sendEnabled = send != nullptr && send->state != disabledState;
+
+    // The old widgets go first: their ids must find the new ones.
+    drawingReady = 0;
+    theFrame->screens.clear();
+    theFrame->currentScreen = -1;
+    sharedTracker()->forgetTouch();
+    delete screen;
+    buildMainScreen();
+    for (const auto& [id, text] : texts) {
+        setFieldText(static_cast<MainScreenId>(id), text);
+    }
+    showStatus(statusText.c_str());
+    if (sendEnabled) {
+        enableSendButton();
+    }
+    dirtyRect = {viewRect.left, clientRect.top, viewRect.right, GetSystemMetrics(SM_CYSCREEN)};
+    drawingReady = 1;
+    fullRedraw = 1;
+    theFrame->redraw(true);
 }
 
 std::wstring fieldText(MainScreenId field) {

@@ -27,6 +27,10 @@ enum MainScreenId : int {
 // column and Send, the status line, the recent computers, the search and Quit a right one, each
 // column scrolling on its own; elsewhere one section holds them all, one below the other.
 void buildMainScreen();
+// After a turn: a screen that now takes two columns, or no longer does, is built again in the
+// layout of its new shape, keeping the fields' texts, the status line and Send's state (an open
+// edit ends first).
+void layOutMainScreenForItsShape();
 // A label in a column `columnWidth` pixels wide (narrower than the view) wraps within it.
 void fitToColumn(MyLabel& label, int columnWidth);
 

@@ -43,6 +43,9 @@ void handleThreadMessage(const MSG& msg) {
     case messageBoxAnswered:
         SetEvent(messageBoxEvent);
         break;
+    case screenTurned:
+        layOutMainScreenForItsShape();
+        break;
     case workerStatusReport:
     case workerSendReady:
         applyWorkerReport(msg.wParam, msg.lParam);

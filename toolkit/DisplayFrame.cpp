@@ -441,6 +441,8 @@ void DisplayFrame::checkRotation() {
     }
     InvalidateRect(mainWindow, nullptr, TRUE);
     SHFullScreen(mainWindow, tunables::fullScreenFlags);
+    // The application may lay its screen out anew for the new shape.
+    PostMessageW(nullptr, WM_USER, screenTurned, 0);
 }
 
 void DisplayFrame::rebuildDisplaySurfaces() {

@@ -71,6 +71,7 @@ enum ApplicationRequest : WPARAM {
     buildScreenRequest = 0, // build the screen and draw it the first time
     widgetTapped = 1,       // lParam: the tapped widget
     widgetNotification = 2, // lParam: the widget; a text field whose editing ended
+    screenTurned = 3,       // the screen turned between portrait and landscape
     // Sets the message-box event. A message box also posts it to its own window when answered.
     messageBoxAnswered = 1280,
 };

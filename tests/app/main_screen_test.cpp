@@ -351,6 +351,36 @@ TEST_F(WideNativeScreenTest, SendAndTheStatusLineStayInSightInTheirColumnBesideT
     EXPECT_FALSE(runProgram(script));
 }
 
+// Turned to portrait, the panel's screen becomes one column, and two again when turned back;
+// the texts typed, the status line and Send's state stay as they were.
+TEST_F(WideNativeScreenTest, ATurnLaysTheScreenOutForItsShapeAndKeepsWhatItShows) {
+    questionAnsweredBefore();
+    const StoredFields typed{L"nas.home", L"00:11:22:33:44:55", L"7"};
+    const auto oneColumn = [] {
+        return sectionHolding(findElementById(sendButtonId)) ==
+               sectionHolding(findElementById(hostFieldId));
+    };
+    const auto keptWhatItShowed = [&] {
+        EXPECT_EQ(shownFields(), typed);
+        EXPECT_EQ(statusText(), L"Kept across the turn");
+        EXPECT_NE(sendState(), itemDisabledOff);
+    };
+    LoopScript script;
+    script.waitFor(statusIs(statusReadyToSend)).then([&] {
+        setFields(typed);
+        showStatus(L"Kept across the turn");
+        platform::Device::instance().rotate();
+    });
+    script.waitFor(bounded(oneColumn, "one column")).then([&] {
+        keptWhatItShowed();
+        paintWhole();
+        EXPECT_LE(rightEnd(sendButtonId), GetSystemMetrics(SM_CXSCREEN));
+        platform::Device::instance().rotate();
+    });
+    script.waitFor(bounded([&] { return !oneColumn(); }, "two columns")).then(keptWhatItShowed);
+    EXPECT_FALSE(runProgram(script));
+}
+
 // A box asked on the worker's thread adds and removes its buttons and paints the screen beneath
 // it, status line included, while the user-interface thread takes notifications and changes the
 // status line: both sides must take the lock the box holds. The thread sanitizer build tells.

@@ -1,5 +1,5 @@
 // The IP Helper's shared records: IPv4 addresses as the stack holds them, the status codes of an
-// ICMP echo and the reply record IcmpSendEcho writes.
+// ICMP echo and the reply records IcmpSendEcho and Icmp6SendEcho2 write.
 #pragma once
 
 #include "wintypes.h"
@@ -51,3 +51,23 @@ struct ICMP_ECHO_REPLY {
     IP_OPTION_INFORMATION Options;
 };
 using PICMP_ECHO_REPLY = ICMP_ECHO_REPLY*;
+
+// An IPv6 address as an ICMPv6 reply names it; every member in network byte order. Packed, as
+// the platform lays it out.
+#pragma pack(push, 1)
+struct IPV6_ADDRESS_EX {
+    USHORT sin6_port;
+    ULONG sin6_flowinfo;
+    USHORT sin6_addr[8];
+    ULONG sin6_scope_id;
+};
+#pragma pack(pop)
+using PIPV6_ADDRESS_EX = IPV6_ADDRESS_EX*;
+
+// Icmp6SendEcho2's reply; the echoed data follows it in the reply buffer.
+struct ICMPV6_ECHO_REPLY {
+    IPV6_ADDRESS_EX Address; // who replied
+    ULONG Status;            // IP_SUCCESS or the error the reply tells of
+    unsigned int RoundTripTime;
+};
+using PICMPV6_ECHO_REPLY = ICMPV6_ECHO_REPLY*;

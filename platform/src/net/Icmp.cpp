@@ -1,12 +1,15 @@
-// ICMP echo over Linux's unprivileged ping sockets (SOCK_DGRAM, IPPROTO_ICMP): the kernel fills
-// in the identifier, so replies are matched by sequence number. Where the system allows no ping
-// socket (net.ipv4.ping_group_range leaves the user out), an echo is answered by a TCP connect
-// to a few ports most computers have: an accepted connection, and a refusal too, comes from a
-// host that is up. A refusal that a router sends in the host's stead (an ICMP error from another
-// address, read from the socket's error queue) is that router's reply with its error status, as
-// the platform reports an ICMP error to an echo. Waits run on the device clock and end when the
-// thread is terminated.
+// ICMP echo over Linux's unprivileged ping sockets (SOCK_DGRAM, IPPROTO_ICMP or IPPROTO_ICMPV6):
+// the kernel fills in the identifier, so replies are matched by sequence number. Where the
+// system allows no ping socket (net.ipv4.ping_group_range, which governs both families, leaves
+// the user out), an echo is answered by a TCP connect to a few ports most computers have: an
+// accepted connection, and a refusal too, comes from a host that is up. A refusal that a router
+// sends in the host's stead (an ICMP error from another address, read from the socket's error
+// queue) is that router's reply with its error status, as the platform reports an ICMP error to
+// an echo. Waits run on the device clock and end when the thread is terminated.
 #include "icmpapi.h"
+#include "iphlpapi.h"
+
+#include "net/Echo.h"
 
 #include "kernel/KernelObject.h"
 #include "kernel/Wait.h"
@@ -32,8 +35,12 @@
 
 namespace {
 
+using platform::net::echo::Destination;
+
 constexpr std::uint8_t echoRequestType = 8;
 constexpr std::uint8_t echoReplyType = 0;
+constexpr std::uint8_t echo6RequestType = 128;
+constexpr std::uint8_t echo6ReplyType = 129;
 constexpr std::size_t icmpHeaderBytes = 8;
 constexpr std::size_t largestEcho = 65500;
 // Ports one of which a computer that is up accepts or refuses (SSH, web, Windows file sharing
@@ -92,12 +99,41 @@ bool waitForAny(std::vector<pollfd>& fds, DWORD deadline) {
     }
 }
 
-sockaddr_in socketAddress(IPAddr address, std::uint16_t port = 0) {
-    sockaddr_in to{};
+// The host's socket address of `destination` and its length.
+socklen_t socketAddress(const Destination& destination, std::uint16_t port,
+                        sockaddr_storage& storage) {
+    storage = sockaddr_storage{};
+    if (destination.ipv6) {
+        auto& to = reinterpret_cast<sockaddr_in6&>(storage);
+        to.sin6_family = AF_INET6;
+        to.sin6_port = htons(port);
+        std::memcpy(&to.sin6_addr, destination.address.data(), sizeof to.sin6_addr);
+        to.sin6_scope_id = destination.scopeId;
+        return sizeof to;
+    }
+    auto& to = reinterpret_cast<sockaddr_in&>(storage);
     to.sin_family = AF_INET;
     to.sin_port = htons(port);
-    to.sin_addr.s_addr = address;
-    return to;
+    std::memcpy(&to.sin_addr, destination.address.data(), sizeof to.sin_addr);
+    return sizeof to;
+}
+
+Destination destinationOf(const sockaddr_storage& address) {
+    Destination from;
+    if (address.ss_family == AF_INET6) {
+        const auto& in6 = reinterpret_cast<const sockaddr_in6&>(address);
+        from.ipv6 = true;
+        std::memcpy(from.address.data(), &in6.sin6_addr, sizeof in6.sin6_addr);
+        from.scopeId = in6.sin6_scope_id;
+    } else if (address.ss_family == AF_INET) {
+        const auto& in = reinterpret_cast<const sockaddr_in&>(address);
+        std::memcpy(from.address.data(), &in.sin_addr, sizeof in.sin_addr);
+    }
+    return from;
+}
+
+bool sameAddress(const Destination& a, const Destination& b) {
+    return a.ipv6 == b.ipv6 && a.address == b.address;
 }
 
 IP_STATUS statusOfSendError(int error) {
@@ -120,14 +156,14 @@ IP_STATUS statusOfSendError(int error) {
 }
 
 struct Echo {
-    IPAddr destination;
+    Destination destination;
     const std::uint8_t* data;
     WORD size;
     DWORD deadline;
 };
 
 struct Answer {
-    IPAddr from = 0;
+    Destination from;
     IP_STATUS status = IP_SUCCESS; // or the error a router replied with
     std::vector<std::uint8_t> data;
 };
@@ -152,12 +188,32 @@ IP_STATUS statusOfIcmpError(std::uint8_t type, std::uint8_t code) {
     }
 }
 
-// The ICMP error queued on a socket with IP_RECVERR: who sent it and what it said; nothing when
-// none is queued (a refusal then came as the host's own reset).
+// The status an ICMPv6 error of `type` and `code` tells.
+IP_STATUS statusOfIcmp6Error(std::uint8_t type, std::uint8_t code) {
+    constexpr std::uint8_t destinationUnreachable = 1;
+    constexpr std::uint8_t timeExceeded = 3;
+    if (type == timeExceeded)
+        return IP_TTL_EXPIRED_TRANSIT;
+    if (type != destinationUnreachable)
+        return IP_GENERAL_FAILURE;
+    switch (code) {
+    case 0: // no route
+        return IP_DEST_NET_UNREACHABLE;
+    case 1: // administratively prohibited
+        return IP_DEST_PROT_UNREACHABLE;
+    case 4:
+        return IP_DEST_PORT_UNREACHABLE;
+    default:
+        return IP_DEST_HOST_UNREACHABLE;
+    }
+}
+
+// The ICMP error queued on a socket with IP_RECVERR or IPV6_RECVERR: who sent it and what it
+// said; nothing when none is queued (a refusal then came as the host's own reset).
 std::optional<Answer> queuedIcmpError(int fd) {
     char control[512];
     char data[64];
-    sockaddr_in offender{};
+    sockaddr_storage offender{};
     iovec part{data, sizeof data};
     msghdr message{};
     message.msg_name = &offender;
@@ -170,27 +226,35 @@ std::optional<Answer> queuedIcmpError(int fd) {
         return std::nullopt;
     for (cmsghdr* entry = CMSG_FIRSTHDR(&message); entry != nullptr;
          entry = CMSG_NXTHDR(&message, entry)) {
-        if (entry->cmsg_level != SOL_IP || entry->cmsg_type != IP_RECVERR)
+        const bool ipv4 = entry->cmsg_level == SOL_IP && entry->cmsg_type == IP_RECVERR;
+        const bool ipv6 = entry->cmsg_level == SOL_IPV6 && entry->cmsg_type == IPV6_RECVERR;
+        if (!ipv4 && !ipv6)
             continue;
         sock_extended_err error{};
         std::memcpy(&error, CMSG_DATA(entry), sizeof error);
-        if (error.ee_origin != SO_EE_ORIGIN_ICMP)
+        if (error.ee_origin != (ipv4 ? SO_EE_ORIGIN_ICMP : SO_EE_ORIGIN_ICMP6))
             continue;
-        sockaddr_in from{};
-        std::memcpy(&from, CMSG_DATA(entry) + sizeof error, sizeof from);
+        sockaddr_storage from{};
+        const std::size_t fromLength = ipv4 ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
+        std::memcpy(&from, CMSG_DATA(entry) + sizeof error, fromLength);
         Answer answer;
-        answer.from = from.sin_addr.s_addr;
-        answer.status = statusOfIcmpError(error.ee_type, error.ee_code);
+        answer.from = destinationOf(from);
+        answer.status = ipv4 ? statusOfIcmpError(error.ee_type, error.ee_code)
+                             : statusOfIcmp6Error(error.ee_type, error.ee_code);
         return answer;
     }
     return std::nullopt;
 }
 
-// The handle's object: one echo at a time.
+// The handle's object: echoes of one family, one at a time.
 class EchoPort : public platform::kernel::KernelObject {
 public:
-    EchoPort()
-        : ping_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_ICMP)) {}
+    explicit EchoPort(bool ipv6)
+        : ipv6_(ipv6),
+          ping_(::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK,
+                         ipv6 ? int{IPPROTO_ICMPV6} : int{IPPROTO_ICMP})) {}
+
+    bool ipv6() const { return ipv6_; }
 
     // IP_SUCCESS with the answer (an echo, or a router's error for it), or why there is none.
     IP_STATUS echo(const Echo& request, Answer& answer) {
@@ -202,33 +266,35 @@ private:
     IP_STATUS ping(const Echo& request, Answer& answer) {
         const std::uint16_t sequence = ++sequence_;
         std::vector<std::uint8_t> packet(icmpHeaderBytes + request.size);
-        packet[0] = echoRequestType;
+        packet[0] = ipv6_ ? echo6RequestType : echoRequestType;
         packet[6] = static_cast<std::uint8_t>(sequence >> 8);
         packet[7] = static_cast<std::uint8_t>(sequence);
         std::copy_n(request.data, request.size, packet.begin() + icmpHeaderBytes);
-        const sockaddr_in to = socketAddress(request.destination);
+        sockaddr_storage to{};
+        const socklen_t toLength = socketAddress(request.destination, 0, to);
         if (::sendto(ping_.fd(), packet.data(), packet.size(), MSG_NOSIGNAL,
-                     reinterpret_cast<const sockaddr*>(&to), sizeof to) < 0)
+                     reinterpret_cast<const sockaddr*>(&to), toLength) < 0)
             return statusOfSendError(errno);
         std::vector<pollfd> fds{{ping_.fd(), POLLIN, 0}};
         std::vector<std::uint8_t> reply(icmpHeaderBytes + largestEcho);
         while (waitForAny(fds, request.deadline)) {
-            sockaddr_in from{};
+            sockaddr_storage from{};
             socklen_t fromLength = sizeof from;
             const ssize_t got = ::recvfrom(ping_.fd(), reply.data(), reply.size(), MSG_DONTWAIT,
                                            reinterpret_cast<sockaddr*>(&from), &fromLength);
             // Replies to earlier echoes that came too late are passed over.
-            if (got < static_cast<ssize_t>(icmpHeaderBytes) || reply[0] != echoReplyType ||
+            if (got < static_cast<ssize_t>(icmpHeaderBytes) ||
+                reply[0] != (ipv6_ ? echo6ReplyType : echoReplyType) ||
                 ((reply[6] << 8) | reply[7]) != sequence)
                 continue;
-            answer.from = from.sin_addr.s_addr;
+            answer.from = destinationOf(from);
             answer.data.assign(reply.begin() + icmpHeaderBytes, reply.begin() + got);
             return IP_SUCCESS;
         }
         return IP_REQ_TIMED_OUT;
     }
 
-    static IP_STATUS connectProbe(const Echo& request, Answer& answer) {
+    IP_STATUS connectProbe(const Echo& request, Answer& answer) const {
         std::vector<Descriptor> pending;
         std::vector<pollfd> fds;
         IP_STATUS failure = IP_REQ_TIMED_OUT;
@@ -236,20 +302,25 @@ private:
         // A refusal counts when the host itself refused, not a router in its stead.
         const auto refusedByHost = [&](int fd) {
             auto error = queuedIcmpError(fd);
-            if (!error || error->from == request.destination)
+            if (!error || sameAddress(error->from, request.destination))
                 return true;
             routerReply = std::move(error);
             return false;
         };
         for (const std::uint16_t port : probePorts) {
-            Descriptor tcp(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+            Descriptor tcp(::socket(ipv6_ ? AF_INET6 : AF_INET,
+                                    SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
             if (tcp.fd() < 0)
                 return IP_NO_RESOURCES;
             const int on = 1;
-            ::setsockopt(tcp.fd(), SOL_IP, IP_RECVERR, &on, sizeof on);
-            const sockaddr_in to = socketAddress(request.destination, port);
+            if (ipv6_)
+                ::setsockopt(tcp.fd(), SOL_IPV6, IPV6_RECVERR, &on, sizeof on);
+            else
+                ::setsockopt(tcp.fd(), SOL_IP, IP_RECVERR, &on, sizeof on);
+            sockaddr_storage to{};
+            const socklen_t toLength = socketAddress(request.destination, port, to);
             const int result =
-                ::connect(tcp.fd(), reinterpret_cast<const sockaddr*>(&to), sizeof to);
+                ::connect(tcp.fd(), reinterpret_cast<const sockaddr*>(&to), toLength);
             const int error = result == 0 ? 0 : errno;
             if (error == 0 || (error == ECONNREFUSED && refusedByHost(tcp.fd())))
                 return answered(request, answer);
@@ -288,31 +359,62 @@ private:
         return IP_SUCCESS;
     }
 
+    const bool ipv6_;
     std::mutex mutex_;
     Descriptor ping_;
     std::uint16_t sequence_ = 0;
 };
 
-void writeReply(const Answer& answer, DWORD roundTrip, LPVOID buffer, DWORD bufferSize) {
-    auto* reply = static_cast<ICMP_ECHO_REPLY*>(buffer);
+// An ICMP_ECHO_REPLY or an ICMPV6_ECHO_REPLY, as `Reply` is, then the echoed data.
+template <typename Reply>
+Reply* startReply(const Answer& answer, LPVOID buffer, DWORD bufferSize, std::size_t& kept) {
+    auto* reply = static_cast<Reply*>(buffer);
     auto* data = reinterpret_cast<std::uint8_t*>(reply + 1);
-    const std::size_t room = bufferSize - sizeof(ICMP_ECHO_REPLY);
-    const std::size_t kept = std::min(answer.data.size(), room);
+    kept = std::min(answer.data.size(), bufferSize - sizeof(Reply));
     std::copy_n(answer.data.begin(), kept, data);
-    *reply = ICMP_ECHO_REPLY{};
-    reply->Address = answer.from;
+    *reply = Reply{};
     reply->Status = answer.status;
+    return reply;
+}
+
+void writeReply(const Answer& answer, DWORD roundTrip, LPVOID buffer, DWORD bufferSize) {
+    std::size_t kept = 0;
+    if (answer.from.ipv6) {
+        auto* reply = startReply<ICMPV6_ECHO_REPLY>(answer, buffer, bufferSize, kept);
+        std::memcpy(reply->Address.sin6_addr, answer.from.address.data(),
+                    sizeof reply->Address.sin6_addr);
+        reply->Address.sin6_scope_id = answer.from.scopeId;
+        reply->RoundTripTime = roundTrip;
+        return;
+    }
+    auto* reply = startReply<ICMP_ECHO_REPLY>(answer, buffer, bufferSize, kept);
+    std::memcpy(&reply->Address, answer.from.address.data(), sizeof reply->Address);
     reply->RoundTripTime = roundTrip;
     reply->DataSize = static_cast<USHORT>(kept);
     reply->Reserved = 1;
-    reply->Data = data;
+    reply->Data = reinterpret_cast<std::uint8_t*>(reply + 1);
+}
+
+bool isConfinedAway(const Destination& destination) {
+    if (!platform::net::confinedToLoopback())
+        return false;
+    if (destination.ipv6)
+        return !platform::net::isLoopbackIPv6(destination.address);
+    IPAddr address = 0;
+    std::memcpy(&address, destination.address.data(), sizeof address);
+    return !platform::net::isLoopbackIPv4(address);
 }
 
 } // namespace
 
 HANDLE WINAPI IcmpCreateFile() {
     platform::kernel::cancellationPoint();
-    return platform::kernel::handles::insert(std::make_shared<EchoPort>());
+    return platform::kernel::handles::insert(std::make_shared<EchoPort>(false));
+}
+
+HANDLE WINAPI Icmp6CreateFile() {
+    platform::kernel::cancellationPoint();
+    return platform::kernel::handles::insert(std::make_shared<EchoPort>(true));
 }
 
 BOOL WINAPI IcmpCloseHandle(HANDLE IcmpHandle) {
@@ -326,33 +428,55 @@ BOOL WINAPI IcmpCloseHandle(HANDLE IcmpHandle) {
 DWORD WINAPI IcmpSendEcho(HANDLE IcmpHandle, IPAddr DestinationAddress, LPVOID RequestData,
                           WORD RequestSize, PIP_OPTION_INFORMATION, LPVOID ReplyBuffer,
                           DWORD ReplySize, DWORD Timeout) {
+    Destination destination;
+    std::memcpy(destination.address.data(), &DestinationAddress, sizeof DestinationAddress);
+    return platform::net::echo::send(IcmpHandle, destination, RequestData, RequestSize, ReplyBuffer,
+                                     ReplySize, Timeout);
+}
+
+DWORD WINAPI Icmp6ParseReplies(LPVOID ReplyBuffer, DWORD ReplySize) {
+    if (ReplyBuffer == nullptr || ReplySize == 0) {
+        SetLastError(ERROR_GEN_FAILURE);
+        return 0;
+    }
+    return 1;
+}
+
+namespace platform::net::echo {
+
+DWORD send(HANDLE handle, const Destination& destination, LPVOID data, WORD size, LPVOID reply,
+           DWORD replySize, DWORD timeoutMs) {
     platform::kernel::cancellationPoint();
-    const auto port = platform::kernel::handles::findAs<EchoPort>(IcmpHandle);
+    const auto port = platform::kernel::handles::findAs<EchoPort>(handle);
     if (!port) {
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;
     }
-    if (ReplyBuffer == nullptr || (RequestData == nullptr && RequestSize > 0)) {
+    if (reply == nullptr || (data == nullptr && size > 0) || port->ipv6() != destination.ipv6) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    if (ReplySize < sizeof(ICMP_ECHO_REPLY) + RequestSize + icmpHeaderBytes) {
+    const std::size_t replyRecord =
+        destination.ipv6 ? sizeof(ICMPV6_ECHO_REPLY) : sizeof(ICMP_ECHO_REPLY);
+    if (replySize < replyRecord + size + icmpHeaderBytes) {
         SetLastError(IP_BUF_TOO_SMALL);
         return 0;
     }
-    if (platform::net::confinedToLoopback() && !platform::net::isLoopbackIPv4(DestinationAddress)) {
+    if (isConfinedAway(destination)) {
         SetLastError(IP_DEST_NET_UNREACHABLE);
         return 0;
     }
     const DWORD start = platform::clock::now();
-    const Echo request{DestinationAddress, static_cast<const std::uint8_t*>(RequestData),
-                       RequestSize, start + Timeout};
+    const Echo request{destination, static_cast<const std::uint8_t*>(data), size,
+                       start + timeoutMs};
     Answer answer;
     const IP_STATUS status = port->echo(request, answer);
     if (status != IP_SUCCESS) {
         SetLastError(status);
         return 0;
     }
-    writeReply(answer, platform::clock::now() - start, ReplyBuffer, ReplySize);
+    writeReply(answer, platform::clock::now() - start, reply, replySize);
     return 1;
 }
+
+} // namespace platform::net::echo

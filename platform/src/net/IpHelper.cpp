@@ -6,6 +6,7 @@
 #include "kernel/Wait.h"
 #include "net/Confinement.h"
 #include "net/Neighbours.h"
+#include "net/Routes.h"
 #include "platform/Clock.h"
 
 #include <algorithm>
@@ -47,64 +48,16 @@ struct Route {
     IPAddr gateway = 0; // none on a directly attached link
 };
 
-// The kernel's route to `destination`; ERROR_NETWORK_UNREACHABLE when the kernel has none,
-// ERROR_CAN_NOT_COMPLETE when it can't be asked.
+// The kernel's IPv4 route to `destination`, as routes::routeTo finds it.
 DWORD routeTo(IPAddr destination, Route& found) {
-    NetlinkSocket netlink;
-    if (netlink.fd() < 0)
-        return ERROR_CAN_NOT_COMPLETE;
-    struct {
-        nlmsghdr header;
-        rtmsg route;
-        rtattr destinationAttribute;
-        IPAddr address;
-    } request{};
-    request.header.nlmsg_len = sizeof request;
-    request.header.nlmsg_type = RTM_GETROUTE;
-    request.header.nlmsg_flags = NLM_F_REQUEST;
-    request.header.nlmsg_seq = 1;
-    request.route.rtm_family = AF_INET;
-    request.route.rtm_dst_len = 32;
-    request.destinationAttribute.rta_type = RTA_DST;
-    request.destinationAttribute.rta_len = RTA_LENGTH(sizeof(IPAddr));
-    request.address = destination;
-    sockaddr_nl kernel{};
-    kernel.nl_family = AF_NETLINK;
-    if (::sendto(netlink.fd(), &request, sizeof request, 0, reinterpret_cast<sockaddr*>(&kernel),
-                 sizeof kernel) < 0)
-        return ERROR_CAN_NOT_COMPLETE;
-    alignas(nlmsghdr) char reply[8192];
-    const ssize_t got = ::recv(netlink.fd(), reply, sizeof reply, 0);
-    if (got < 0)
-        return ERROR_CAN_NOT_COMPLETE;
-    auto* header = reinterpret_cast<nlmsghdr*>(reply);
-    for (auto left = static_cast<unsigned>(got); NLMSG_OK(header, left);
-         header = NLMSG_NEXT(header, left)) {
-        if (header->nlmsg_type == NLMSG_ERROR) {
-            const auto* error = static_cast<const nlmsgerr*>(NLMSG_DATA(header));
-            return error->error == 0 ? ERROR_CAN_NOT_COMPLETE : ERROR_NETWORK_UNREACHABLE;
-        }
-        if (header->nlmsg_type != RTM_NEWROUTE)
-            continue;
-        auto* route = static_cast<rtmsg*>(NLMSG_DATA(header));
-        if (route->rtm_type != RTN_UNICAST && route->rtm_type != RTN_LOCAL &&
-            route->rtm_type != RTN_BROADCAST)
-            return ERROR_NETWORK_UNREACHABLE;
-        int length = static_cast<int>(RTM_PAYLOAD(header));
-        bool hasInterface = false;
-        for (auto* attribute = RTM_RTA(route); RTA_OK(attribute, length);
-             attribute = RTA_NEXT(attribute, length)) {
-            if (attribute->rta_type == RTA_OIF) {
-                std::memcpy(&found.index, RTA_DATA(attribute), sizeof found.index);
-                hasInterface = true;
-            } else if (attribute->rta_type == RTA_GATEWAY &&
-                       RTA_PAYLOAD(attribute) == sizeof found.gateway) {
-                std::memcpy(&found.gateway, RTA_DATA(attribute), sizeof found.gateway);
-            }
-        }
-        return hasInterface ? NO_ERROR : ERROR_NETWORK_UNREACHABLE;
-    }
-    return ERROR_NETWORK_UNREACHABLE;
+    platform::net::routes::Route route;
+    const DWORD result = platform::net::routes::routeTo(
+        platform::net::routes::Family::ipv4, reinterpret_cast<const std::uint8_t*>(&destination), 0,
+        route);
+    found.index = route.interfaceIndex;
+    if (route.hasGateway)
+        std::memcpy(&found.gateway, route.gateway.data(), sizeof found.gateway);
+    return result;
 }
 
 IPAddr addressOf(const sockaddr* address) {
@@ -157,6 +110,81 @@ std::vector<MIB_IPADDRROW> addressRows(bool sorted) {
 }
 
 } // namespace
+
+namespace platform::net::routes {
+
+DWORD routeTo(Family family, const std::uint8_t* destination, std::uint32_t outInterface,
+              Route& found) {
+    NetlinkSocket netlink;
+    if (netlink.fd() < 0)
+        return ERROR_CAN_NOT_COMPLETE;
+    const std::size_t length = family == Family::ipv4 ? 4 : 16;
+    alignas(nlmsghdr) std::uint8_t
+        request[NLMSG_SPACE(sizeof(rtmsg)) + RTA_SPACE(16) + RTA_SPACE(sizeof outInterface)] = {};
+    auto* header = reinterpret_cast<nlmsghdr*>(request);
+    header->nlmsg_len = NLMSG_LENGTH(sizeof(rtmsg));
+    header->nlmsg_type = RTM_GETROUTE;
+    header->nlmsg_flags = NLM_F_REQUEST;
+    header->nlmsg_seq = 1;
+    auto* asked = static_cast<rtmsg*>(NLMSG_DATA(header));
+    asked->rtm_family = family == Family::ipv4 ? AF_INET : AF_INET6;
+    asked->rtm_dst_len = static_cast<unsigned char>(8 * length);
+    const auto append = [header](unsigned short type, const void* data, std::size_t size) {
+        auto* attribute = reinterpret_cast<rtattr*>(reinterpret_cast<std::uint8_t*>(header) +
+                                                    NLMSG_ALIGN(header->nlmsg_len));
+        attribute->rta_type = type;
+        attribute->rta_len = static_cast<unsigned short>(RTA_LENGTH(size));
+        std::memcpy(RTA_DATA(attribute), data, size);
+        header->nlmsg_len = NLMSG_ALIGN(header->nlmsg_len) + RTA_SPACE(size);
+    };
+    append(RTA_DST, destination, length);
+    if (outInterface != 0)
+        append(RTA_OIF, &outInterface, sizeof outInterface);
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    if (::sendto(netlink.fd(), request, header->nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel),
+                 sizeof kernel) < 0)
+        return ERROR_CAN_NOT_COMPLETE;
+    alignas(nlmsghdr) char reply[8192];
+    const ssize_t got = ::recv(netlink.fd(), reply, sizeof reply, 0);
+    if (got < 0)
+        return ERROR_CAN_NOT_COMPLETE;
+    auto* answer = reinterpret_cast<nlmsghdr*>(reply);
+    for (auto left = static_cast<unsigned>(got); NLMSG_OK(answer, left);
+         answer = NLMSG_NEXT(answer, left)) {
+        if (answer->nlmsg_type == NLMSG_ERROR) {
+            const auto* error = static_cast<const nlmsgerr*>(NLMSG_DATA(answer));
+            return error->error == 0 ? ERROR_CAN_NOT_COMPLETE : ERROR_NETWORK_UNREACHABLE;
+        }
+        if (answer->nlmsg_type != RTM_NEWROUTE)
+            continue;
+        auto* route = static_cast<rtmsg*>(NLMSG_DATA(answer));
+        if (route->rtm_type != RTN_UNICAST && route->rtm_type != RTN_LOCAL &&
+            route->rtm_type != RTN_BROADCAST)
+            return ERROR_NETWORK_UNREACHABLE;
+        found = Route{};
+        found.local = route->rtm_type == RTN_LOCAL;
+        int payload = static_cast<int>(RTM_PAYLOAD(answer));
+        bool hasInterface = false;
+        for (auto* attribute = RTM_RTA(route); RTA_OK(attribute, payload);
+             attribute = RTA_NEXT(attribute, payload)) {
+            if (attribute->rta_type == RTA_OIF) {
+                std::memcpy(&found.interfaceIndex, RTA_DATA(attribute),
+                            sizeof found.interfaceIndex);
+                hasInterface = true;
+            } else if (attribute->rta_type == RTA_GATEWAY && RTA_PAYLOAD(attribute) == length) {
+                std::memcpy(found.gateway.data(), RTA_DATA(attribute), length);
+                found.hasGateway = true;
+            } else if (attribute->rta_type == RTA_PREFSRC && RTA_PAYLOAD(attribute) == length) {
+                std::memcpy(found.source.data(), RTA_DATA(attribute), length);
+            }
+        }
+        return hasInterface ? NO_ERROR : ERROR_NETWORK_UNREACHABLE;
+    }
+    return ERROR_NETWORK_UNREACHABLE;
+}
+
+} // namespace platform::net::routes
 
 DWORD WINAPI GetBestInterface(IPAddr dwDestAddr, PDWORD pdwBestIfIndex) {
     platform::kernel::cancellationPoint();

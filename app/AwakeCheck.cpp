@@ -39,7 +39,7 @@ struct AwakeReport {
 
 struct CheckOrder {
     WakeRequest request;
-    std::uint32_t address;
+    HostAddress address;
     std::uint8_t check;
     DWORD interfaceThread;
     CheckedSend sent; // written by the check's thread before it reports sendDone
@@ -52,7 +52,7 @@ struct Lookup {
     WakeRequest request;
     std::uint32_t number;
     DWORD interfaceThread;
-    std::optional<std::uint32_t> address; // written by the lookup's thread before it reports
+    std::optional<HostAddress> address; // written by the lookup's thread before it reports
 };
 
 // The user-interface thread's view of the wake in progress.
@@ -103,7 +103,7 @@ DWORD WINAPI runLookup(LPVOID parameter) {
     return 0;
 }
 
-void startCheck(const WakeRequest& request, std::uint32_t address) {
+void startCheck(const WakeRequest& request, const HostAddress& address) {
     checkOrder = std::make_unique<CheckOrder>(
         CheckOrder{request, address, currentCheck, GetCurrentThreadId(), {}});
     checkThread = CreateThread(nullptr, 0, runCheck, checkOrder.get(), 0, nullptr);
@@ -171,8 +171,9 @@ void startWake(const StoredFields& typed) {
     }
     typedAtSend = typed;
     const auto& request = std::get<WakeRequest>(input);
-    if (const auto address = dottedAddress(request.host)) {
-        if (!isWakeTarget(*address)) {
+    if (isAddressText(request.host)) {
+        const auto address = resolveHost(request.host); // at once: no name to look up
+        if (!address) {
             showStatus(statusHostNotFound);
             return;
         }

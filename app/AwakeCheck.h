@@ -38,12 +38,12 @@ struct AwakeEnding {
 // Told the state and the time waited so far.
 using AwakeReporter = std::function<void(AwakeState, DWORD)>;
 
-// The check, synchronous and on the device clock: probes `host` (IPv4, network byte order) until
+// The check, synchronous and on the device clock: probes `host` (by ICMP or ICMPv6 echo) until
 // it answers or `durationMs` is up, reporting the time waited at every progress step; how it
 // ended. Only a reply from `host` itself counts. A probe that can't leave for a moment (no route
 // while the device roams) counts as unanswered; the check can't tell (cantCheck) only when no
 // probe can ever leave.
-AwakeEnding watchForWake(std::uint32_t host, DWORD durationMs, const AwakeReporter& report);
+AwakeEnding watchForWake(const HostAddress& host, DWORD durationMs, const AwakeReporter& report);
 
 // How a send framed by the check went.
 struct CheckedSend {
@@ -53,7 +53,7 @@ struct CheckedSend {
 };
 // Probes `address` once, then sends the magic packet of `request` to it (sendMagicPacketTo).
 // Synchronous: the probe waits up to probeTimeoutMs.
-CheckedSend sendAfterProbe(const WakeRequest& request, std::uint32_t address);
+CheckedSend sendAfterProbe(const WakeRequest& request, const HostAddress& address);
 
 // ---- On the screen ----
 

@@ -20,17 +20,14 @@ inline constexpr wchar_t statusPacketSent[] = L"Magic packet sended ;-)";
 inline constexpr wchar_t statusInvalidMac[] = L"Invalid MAC address...";
 inline constexpr wchar_t statusInvalidPort[] = L"Invalid port...";
 
-// The same, when the packet went to the host's subnet as a broadcast too.
+// The same, when the packet went to the host's subnet as a broadcast, or to its link's all-nodes
+// group, too.
 inline std::wstring sentStatusText(const WakeDelivery& delivery) {
-    if (!delivery.subnetBroadcast) {
+    const auto also = delivery.alsoTo();
+    if (!also) {
         return statusPacketSent;
     }
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&*delivery.subnetBroadcast);
-    std::wstring dotted;
-    for (int i = 0; i < 4; ++i) {
-        dotted += (i > 0 ? L"." : L"") + std::to_wstring(bytes[i]);
-    }
-    return std::wstring(statusPacketSent) + L" (also to " + dotted + L")";
+    return std::wstring(statusPacketSent) + L" (also to " + addressText(*also) + L")";
 }
 
 // The host as the status line names it: blanks around it dropped, and a long name cut short so

@@ -99,10 +99,15 @@ std::optional<Wake> resolve(const GivenTarget& given, const WakeOptions& options
     return wake;
 }
 
-std::string dotted(std::uint32_t address) {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&address);
-    return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." +
-           std::to_string(bytes[2]) + "." + std::to_string(bytes[3]);
+std::string dotted(const HostAddress& address) {
+    return toUtf8(addressText(address));
+}
+
+// An address with its port: an IPv6 one in brackets, so that the port stands apart.
+std::string withPort(const HostAddress& address, std::uint16_t port) {
+    const std::string text = dotted(address);
+    const bool ipv6 = std::holds_alternative<Ipv6Address>(address);
+    return (ipv6 ? "[" + text + "]" : text) + ":" + std::to_string(port);
 }
 
 std::string socketErrorText(int error) {
@@ -138,7 +143,6 @@ public:
         }
         const std::string host = toUtf8(wake.host);
         const std::string what = " for " + toUtf8(macText(*parseMacAddress(wake.mac))) + " to ";
-        const std::string portText = ":" + std::to_string(port);
         if (options_.dryRun) {
             const auto lookup = hostForLookup(wake.host);
             const auto destinations = lookup ? wakeDestinationsFor(*lookup) : std::nullopt;
@@ -146,11 +150,9 @@ public:
                 return wake.hostMayBeUnknown ? broadcastEverywhere(wake, packet, port, recent)
                                              : hostNotFound(wake, host);
             }
-            say(wake.label + ": would send 102 bytes" + what + dotted(destinations->host) +
-                portText +
-                (destinations->subnetBroadcast
-                     ? " and " + dotted(*destinations->subnetBroadcast) + portText
-                     : ""));
+            const auto also = destinations->alsoTo();
+            say(wake.label + ": would send 102 bytes" + what + withPort(destinations->host, port) +
+                (also ? " and " + withPort(*also, port) : ""));
             return exitSent;
         }
         WakeDelivery delivery;
@@ -167,9 +169,9 @@ public:
                          socketErrorText(WSAGetLastError()));
             return exitSendFailed;
         }
-        say(wake.label + ": magic packet sent" + what + dotted(delivery.host) + portText +
-            (delivery.subnetBroadcast ? " (also to " + dotted(*delivery.subnetBroadcast) + ")"
-                                      : ""));
+        const auto also = delivery.alsoTo();
+        say(wake.label + ": magic packet sent" + what + withPort(delivery.host, port) +
+            (also ? " (also to " + dotted(*also) + ")" : ""));
         remember(recent, {wake.host, wake.mac, wake.port});
         checked_.push_back({wake.label, delivery.host, answeredBefore ? host : "", wake.host,
                             *parseMacAddress(wake.mac), seen});
@@ -179,7 +181,7 @@ public:
     // Watches every computer a packet left for at once; the status.
     int check(Recent& recent) {
         struct Watch {
-            std::uint32_t host;
+            HostAddress host;
             DWORD durationMs;
             AwakeEnding ending{AwakeState::cantCheck, 0};
             NoWakeFacts seen;
@@ -189,7 +191,8 @@ public:
         const DWORD durationMs = *options_.checkSeconds * 1000;
         for (const Checked& computer : checked_) {
             watches.push_back(std::make_unique<Watch>(Watch{computer.host, durationMs}));
-            if (computer.host == limitedBroadcast || !computer.answeredBefore.empty()) {
+            if (computer.host == HostAddress{limitedBroadcast} ||
+                !computer.answeredBefore.empty()) {
                 threads.push_back(nullptr);
                 continue;
             }
@@ -239,7 +242,7 @@ public:
 private:
     struct Checked {
         std::string label;
-        std::uint32_t host;
+        HostAddress host;
         std::string answeredBefore; // the host, when it answered before the packet left
         std::wstring hostText;
         MacAddress mac{};

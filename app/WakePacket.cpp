@@ -6,6 +6,7 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
+#include <cstring>
 
 // ---- Checking and converting the texts (no network) ----
 
@@ -230,27 +231,69 @@ std::optional<std::uint32_t> lookUpIPv4(const std::string& host) {
     return found;
 }
 
-// A UDP socket that may send to broadcast addresses; closed when it goes out of scope.
-class BroadcastUdpSocket {
+// The first IPv6 address the name lookup gives.
+std::optional<Ipv6Address> lookUpIPv6(const std::string& host) {
+    ADDRINFOA hints{};
+    hints.ai_family = AF_INET6;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_protocol = IPPROTO_UDP;
+    ADDRINFOA* results = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &results) != 0) {
+        return std::nullopt;
+    }
+    std::optional<Ipv6Address> found;
+    for (const ADDRINFOA* entry = results; entry != nullptr && !found; entry = entry->ai_next) {
+        if (entry->ai_family == AF_INET6 && entry->ai_addr != nullptr &&
+            entry->ai_addrlen >= sizeof(sockaddr_in6)) {
+            sockaddr_in6 in6{};
+            std::memcpy(&in6, entry->ai_addr, sizeof in6);
+            found.emplace();
+            std::memcpy(found->bytes.data(), &in6.sin6_addr, found->bytes.size());
+            found->scopeId = in6.sin6_scope_id;
+        }
+    }
+    freeaddrinfo(results);
+    return found;
+}
+
+// An IPv4 address written as IPv6 (::ffff:a.b.c.d) is that IPv4 address.
+HostAddress unmapped(const Ipv6Address& address) {
+    constexpr std::array<std::uint8_t, 12> mappedPrefix{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+    if (!std::equal(mappedPrefix.begin(), mappedPrefix.end(), address.bytes.begin())) {
+        return address;
+    }
+    std::uint32_t ipv4 = 0;
+    std::memcpy(&ipv4, address.bytes.data() + mappedPrefix.size(), sizeof ipv4);
+    return ipv4;
+}
+
+bool isWakeTargetAddress(const HostAddress& address) {
+    return std::visit([](const auto& a) { return isWakeTarget(a); }, address);
+}
+
+// A UDP socket that may send to broadcast addresses (IPv4) or to the link's groups (IPv6);
+// closed when it goes out of scope.
+class WakeUdpSocket {
 public:
-    BroadcastUdpSocket() : socket_(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)) {
-        if (socket_ != INVALID_SOCKET) {
+    explicit WakeUdpSocket(int family) : socket_(socket(family, SOCK_DGRAM, IPPROTO_UDP)) {
+        if (socket_ != INVALID_SOCKET && family == AF_INET) {
             const BOOL on = TRUE;
             setsockopt(socket_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on),
                        sizeof on);
         }
     }
-    ~BroadcastUdpSocket() {
+    ~WakeUdpSocket() {
         if (socket_ != INVALID_SOCKET) {
             closesocket(socket_);
         }
     }
-    BroadcastUdpSocket(const BroadcastUdpSocket&) = delete;
-    BroadcastUdpSocket& operator=(const BroadcastUdpSocket&) = delete;
+    WakeUdpSocket(const WakeUdpSocket&) = delete;
+    WakeUdpSocket& operator=(const WakeUdpSocket&) = delete;
 
     bool isOpen() const { return socket_ != INVALID_SOCKET; }
 
-    bool sendWhole(const MagicPacket& packet, const sockaddr_in& destination) {
+    template <typename SocketAddress>
+    bool sendWhole(const MagicPacket& packet, const SocketAddress& destination) {
         const int result = sendto(socket_, reinterpret_cast<const char*>(packet.data()),
                                   static_cast<int>(packet.size()), 0,
                                   reinterpret_cast<const sockaddr*>(&destination),
@@ -262,33 +305,8 @@ private:
     SOCKET socket_;
 };
 
-} // namespace
-
-std::optional<std::uint32_t> dottedAddress(const std::string& host) {
-    const u_long address = inet_addr(host.c_str());
-    if (address == INADDR_NONE) {
-        return std::nullopt;
-    }
-    return static_cast<std::uint32_t>(address);
-}
-
-std::optional<std::uint32_t> resolveHost(const std::string& host) {
-    auto address = dottedAddress(host);
-    if (!address) {
-        address = lookUpIPv4(host);
-    }
-    if (address && !isWakeTarget(*address)) {
-        return std::nullopt;
-    }
-    return address;
-}
-
-SendOutcome sendMagicPacketTo(const WakeRequest& request, std::uint32_t address,
-                              WakeDelivery* delivery) {
-    if (!isWakeTarget(address)) {
-        return SendOutcome::hostNotFound;
-    }
-    BroadcastUdpSocket socket;
+SendOutcome sendToIpv4(const WakeRequest& request, std::uint32_t address, WakeDelivery& delivered) {
+    WakeUdpSocket socket(AF_INET);
     if (!socket.isOpen()) {
         return SendOutcome::sendFailed;
     }
@@ -300,7 +318,6 @@ SendOutcome sendMagicPacketTo(const WakeRequest& request, std::uint32_t address,
     if (!socket.sendWhole(packet, destination)) {
         return SendOutcome::sendFailed;
     }
-    WakeDelivery delivered;
     delivered.host = address;
     if (const auto broadcast = directedBroadcastFor(address)) {
         destination.sin_addr.s_addr = *broadcast;
@@ -309,10 +326,82 @@ SendOutcome sendMagicPacketTo(const WakeRequest& request, std::uint32_t address,
             delivered.subnetBroadcast = broadcast;
         }
     }
-    if (delivery != nullptr) {
-        *delivery = delivered;
+    return SendOutcome::sent;
+}
+
+sockaddr_in6 socketAddress(const Ipv6Address& address, std::uint16_t port) {
+    sockaddr_in6 destination{};
+    destination.sin6_family = AF_INET6;
+    destination.sin6_port = htons(port);
+    std::memcpy(&destination.sin6_addr, address.bytes.data(), address.bytes.size());
+    destination.sin6_scope_id = address.scopeId;
+    return destination;
+}
+
+SendOutcome sendToIpv6(const WakeRequest& request, const Ipv6Address& address,
+                       WakeDelivery& delivered) {
+    WakeUdpSocket socket(AF_INET6);
+    const MagicPacket packet = buildMagicPacket(request.mac);
+    if (!socket.isOpen() || !socket.sendWhole(packet, socketAddress(address, request.port))) {
+        return SendOutcome::sendFailed;
+    }
+    delivered.host = address;
+    // A unicast to a silent neighbour waits for an answer that never comes; the group's frame
+    // leaves at once.
+    if (const auto group = allNodesGroupFor(address);
+        group && socket.sendWhole(packet, socketAddress(*group, request.port))) {
+        delivered.allNodes = group;
     }
     return SendOutcome::sent;
+}
+
+} // namespace
+
+std::optional<std::uint32_t> dottedAddress(const std::string& host) {
+    const u_long address = inet_addr(host.c_str());
+    if (address == INADDR_NONE) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(address);
+}
+
+bool isAddressText(const std::string& host) {
+    return dottedAddress(host) || isIpv6Text(host);
+}
+
+std::optional<HostAddress> resolveHost(const std::string& host) {
+    std::optional<HostAddress> address;
+    if (isIpv6Text(host)) {
+        if (const auto ipv6 = parseIpv6(host)) {
+            address = unmapped(*ipv6);
+        }
+    } else if (const auto dotted = dottedAddress(host)) {
+        address = *dotted;
+    } else if (const auto ipv4 = lookUpIPv4(host)) {
+        address = *ipv4;
+    } else if (const auto ipv6 = lookUpIPv6(host)) {
+        address = unmapped(*ipv6);
+    }
+    if (address && !isWakeTargetAddress(*address)) {
+        return std::nullopt;
+    }
+    return address;
+}
+
+SendOutcome sendMagicPacketTo(const WakeRequest& request, const HostAddress& address,
+                              WakeDelivery* delivery) {
+    if (!isWakeTargetAddress(address)) {
+        return SendOutcome::hostNotFound;
+    }
+    WakeDelivery delivered;
+    const auto* ipv4 = std::get_if<std::uint32_t>(&address);
+    const SendOutcome outcome =
+        ipv4 != nullptr ? sendToIpv4(request, *ipv4, delivered)
+                        : sendToIpv6(request, std::get<Ipv6Address>(address), delivered);
+    if (outcome == SendOutcome::sent && delivery != nullptr) {
+        *delivery = delivered;
+    }
+    return outcome;
 }
 
 SendOutcome sendMagicPacket(std::wstring_view host, std::wstring_view mac, std::wstring_view port,
@@ -334,5 +423,11 @@ std::optional<WakeDelivery> wakeDestinationsFor(const std::string& host) {
     if (!address) {
         return std::nullopt;
     }
-    return WakeDelivery{*address, directedBroadcastFor(*address)};
+    WakeDelivery destinations{*address, std::nullopt, std::nullopt};
+    if (const auto* ipv4 = std::get_if<std::uint32_t>(&*address)) {
+        destinations.subnetBroadcast = directedBroadcastFor(*ipv4);
+    } else {
+        destinations.allNodes = allNodesGroupFor(std::get<Ipv6Address>(*address));
+    }
+    return destinations;
 }

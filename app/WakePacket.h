@@ -5,6 +5,8 @@
 // can be exercised on its own; nothing here touches the network until the texts are known good.
 #pragma once
 
+#include "HostAddress.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -15,7 +17,7 @@
 
 enum class SendOutcome {
     sent,         // the datagram was handed to the network
-    hostNotFound, // the host is no IPv4 address and no name that resolves to one
+    hostNotFound, // the host is no IP address and no name that resolves to one
     sendFailed,   // the socket could not be opened or sendto refused the datagram
     invalidMac,   // the MAC text is not twelve hex digits; nothing was sent
     invalidPort,  // the port text is not a number from 1 to 65535; nothing was sent
@@ -64,10 +66,24 @@ WakeInput parseWakeInput(std::wstring_view host, std::wstring_view mac, std::wst
 
 // Where a sent packet went.
 struct WakeDelivery {
-    std::uint32_t host = 0; // the host's IPv4 address, network byte order
+    HostAddress host = std::uint32_t{0};
     // The directed broadcast of the host's subnet, when the device is attached to it: a sleeping
     // computer answers no address lookup, so the unicast alone may never reach its card.
     std::optional<std::uint32_t> subnetBroadcast;
+    // For an IPv6 host on an attached link, the all-nodes group on its interface, for the same
+    // reason.
+    std::optional<Ipv6Address> allNodes;
+
+    // Where the packet went besides the host, if anywhere.
+    std::optional<HostAddress> alsoTo() const {
+        if (subnetBroadcast) {
+            return *subnetBroadcast;
+        }
+        if (allNodes) {
+            return *allNodes;
+        }
+        return std::nullopt;
+    }
 };
 
 // Whether a packet may go to `address` (network byte order): not to 0.0.0.0/8 (this machine)
@@ -76,24 +92,28 @@ bool isWakeTarget(std::uint32_t address);
 
 // The address of a host given in one of the dotted forms, nothing for a name. Immediate.
 std::optional<std::uint32_t> dottedAddress(const std::string& host);
-// The host's IPv4 address: a dotted address as it is, otherwise the first IPv4 address the name
-// lookup gives (which may take long: the resolver waits for its servers). Nothing when there is
-// none, or when it is no wake target.
-std::optional<std::uint32_t> resolveHost(const std::string& host);
+// Whether the host is written as an address (dotted, or IPv6), which needs no name lookup.
+bool isAddressText(const std::string& host);
+// The host's address: a dotted or an IPv6 address as it is, otherwise the first IPv4 address
+// the name lookup gives, or its first IPv6 address when it has no IPv4 one (the lookup may take
+// long: the resolver waits for its servers). Nothing when there is none, or when it is no wake
+// target.
+std::optional<HostAddress> resolveHost(const std::string& host);
 
-// Sends one magic packet for `request` through a fresh broadcast-capable UDP socket to
-// `address` and, when it is on a directly attached subnet, to that subnet's broadcast too.
-// hostNotFound for an address that is no wake target. Winsock must have been started.
-SendOutcome sendMagicPacketTo(const WakeRequest& request, std::uint32_t address,
+// Sends one magic packet for `request` through a fresh UDP socket to `address` and, when it is
+// on a directly attached link, to that subnet's broadcast (IPv4) or to the all-nodes group on
+// that link (IPv6) too. hostNotFound for an address that is no wake target. Winsock must have
+// been started.
+SendOutcome sendMagicPacketTo(const WakeRequest& request, const HostAddress& address,
                               WakeDelivery* delivery = nullptr);
 
 // Where sendMagicPacket sends for `host` (a text hostForLookup gave), found as it finds it,
 // name lookup included, without sending anything; nothing when the host is not found.
 std::optional<WakeDelivery> wakeDestinationsFor(const std::string& host);
 
-// Checks the texts, resolves the host to an IPv4 address (a dotted address is used as it is),
-// and sends one magic packet through a fresh broadcast-capable UDP socket to the host and, when
-// the host is on a directly attached subnet, to that subnet's broadcast too. Winsock must have
-// been started. Synchronous, name lookup included. `delivery`, if given, tells where it went.
+// Checks the texts, resolves the host (resolveHost), and sends one magic packet through a fresh
+// UDP socket to the host and, when the host is on a directly attached link, to that subnet's
+// broadcast or that link's all-nodes group too. Winsock must have been started. Synchronous, name
+// lookup included. `delivery`, if given, tells where it went.
 SendOutcome sendMagicPacket(std::wstring_view host, std::wstring_view mac, std::wstring_view port,
                             WakeDelivery* delivery = nullptr);

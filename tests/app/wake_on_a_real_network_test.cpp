@@ -1,11 +1,13 @@
 // Send and the awake check on real networks the test builds for itself (network namespaces and
-// veth pairs): a computer that sleeps, one that is up and answers ping, one that drops ping but
-// refuses a connection. The whole program runs on the headless phone; the frames are read on the
-// far side of the wire.
+// veth pairs), over IPv4 and over IPv6 alone: a computer that sleeps, one that is up and answers
+// ping, one that drops ping but refuses a connection. The whole program runs on the headless
+// phone; the frames are read on the far side of the wire. IPv6 addresses are made usable at once
+// (nodad), without the duplicate address detection's wait.
 #include "support/LoopbackReceiver.h"
 #include "support/Program.h"
 
 #include "AwakeCheck.h"
+#include "HostAddress.h"
 #include "LocalSubnet.h"
 #include "RecentComputers.h"
 
@@ -136,6 +138,44 @@ TEST_F(WakeOnARealNetworkTest, ASleepingCardGetsTheBroadcastNotTheUnicastAndTheC
     });
 }
 
+// The neighbour lookup of a computer that sleeps gives up within milliseconds.
+bool quickNeighbourLookups(TestNetwork& network) {
+    return network.set("ipv4/neigh/lan0/mcast_solicit", "1") &&
+           network.set("ipv4/neigh/lan0/retrans_time_ms", "10") &&
+           network.set("ipv6/neigh/lan0/mcast_solicit", "1") &&
+           network.set("ipv6/neigh/lan0/retrans_time_ms", "10");
+}
+
+// IPv6 has no broadcast: on a link with IPv6 alone, the card of a computer that sleeps hears the
+// link's all-nodes group, whose frame leaves at once, while the unicast waits for a neighbour
+// that never answers and is dropped. The check then asks over ICMPv6.
+TEST_F(WakeOnARealNetworkTest, OnAnIpv6LinkASleepingCardHearsTheAllNodesGroup) {
+    inANetworkOfItsOwn([](TestNetwork& network) {
+        if (!network.addPeer("card", "lan0", "fd00:77::1/64 nodad", "") ||
+            !quickNeighbourLookups(network)) {
+            return false;
+        }
+        Wire card(network.nameOf("card"), "eth0");
+        const std::wstring sent = L"Magic packet sended ;-) (also to ff02::1%lan0)";
+        questionAnsweredBefore();
+        LoopScript script;
+        sendTo(script, L"fd00:77::2");
+        script.waitFor(statusIs(sent))
+            .waitFor(bounded([&] { return !card.magicPacketsFor(macBytes).empty(); },
+                             "the magic packet on the card's wire"))
+            .waitFor(bounded(
+                [&] { return network.run("sh -c 'ip -6 neigh show fd00:77::2 | grep -q FAILED'"); },
+                "the neighbour lookup to fail"))
+            .then([&] {
+                EXPECT_EQ(card.magicPacketsFor(macBytes),
+                          std::vector<std::string>{"ff02::1 33:33:00:00:00:01"});
+            })
+            .waitFor(bounded([&] { return waiting(sent); }, "the waiting time shown"));
+        quitNow(script);
+        return runProgram(script);
+    });
+}
+
 // Sleeping, its card is up with no address; its answers to connections are thrown away, so
 // that only an echo can find it up.
 bool answersPingOnly(TestNetwork& network) {
@@ -149,43 +189,59 @@ bool dropsPingRefusesConnections(TestNetwork& network) {
            network.set("ipv4/icmp_echo_ignore_all", "1", "host");
 }
 
-// The neighbour lookup of a computer that sleeps gives up within milliseconds.
-bool quickNeighbourLookups(TestNetwork& network) {
-    return network.set("ipv4/neigh/lan0/mcast_solicit", "1") &&
-           network.set("ipv4/neigh/lan0/retrans_time_ms", "10");
+// The same on links with IPv6 alone: one with link-local addresses only, one with a prefix.
+bool answersPingOnlyOverIpv6(TestNetwork& network) {
+    return network.addPeer("host", "lan0", "fe80::1/64 nodad", "") &&
+           network.run("ip -6 rule add ipproto tcp table 100", "host") &&
+           network.run("ip -6 route add blackhole default table 100", "host");
+}
+
+bool dropsPingRefusesConnectionsOverIpv6(TestNetwork& network) {
+    return network.addPeer("host", "lan0", "fd00:79::1/64 nodad", "") &&
+           network.set("ipv6/icmp/echo_ignore_all", "1", "host");
 }
 
 // A host that answers ping (while the phone may open ping sockets), and one that drops ping but
-// refuses a connection (while the phone may not): each is found awake once it comes up after
-// the send. Sent to again while it is up, it answers before the packet leaves: that is no wake.
+// refuses a connection (while the phone may not), over IPv4 and over IPv6: each is found awake
+// once it comes up after the send. Sent to again while it is up, it answers before the packet
+// leaves: that is no wake.
 TEST_F(WakeOnARealNetworkTest, AHostUpAfterTheSendIsAwakeAndOneUpBeforeItAlreadyAnswers) {
-    const std::tuple<std::string, const char*, bool (*)(TestNetwork&)> hosts[] = {
-        {"10.78.0.2", "0 2147483647", answersPingOnly},
-        {"10.79.0.2", "1 0", dropsPingRefusesConnections}};
-    for (const auto& [host, pingGroups, make] : hosts) {
-        inANetworkOfItsOwn(
-            [host = host, pingGroups = pingGroups, make = make](TestNetwork& network) {
-                if (!make(network) || !quickNeighbourLookups(network) ||
-                    !network.set("ipv4/ping_group_range", pingGroups)) {
-                    return false;
-                }
-                const std::wstring wideHost(host.begin(), host.end());
-                const std::wstring sent = L"Magic packet sended ;-) (also to " +
-                                          wideHost.substr(0, wideHost.size() - 1) + L"255)";
-                questionAnsweredBefore();
-                LoopScript script;
-                sendTo(script, wideHost);
-                script.waitFor(statusIs(sent)).then([&] {
-                    EXPECT_TRUE(network.run("ip addr add " + host + "/24 dev eth0", "host"));
-                });
-                script.waitFor(inStepWithTheCheck(
-                    [&] { return statusText() == underSentLine(sent, statusComputerAwake); },
-                    "the awake text"));
-                tapSend(script);
-                script.waitFor(statusIs(underSentLine(
-                    sent, wideHost + L" already answers: it was awake, or it is your router")));
-                return !runProgram(script);
+    struct Host {
+        std::string typed;
+        const char* pingGroups;
+        bool (*make)(TestNetwork&);
+        std::string address; // given to the host once the packet left
+        std::wstring alsoTo;
+    };
+    const Host hosts[] = {
+        {"10.78.0.2", "0 2147483647", answersPingOnly, "10.78.0.2/24", L"10.78.0.255"},
+        {"10.79.0.2", "1 0", dropsPingRefusesConnections, "10.79.0.2/24", L"10.79.0.255"},
+        {"fe80::2%lan0", "0 2147483647", answersPingOnlyOverIpv6, "fe80::2/64 nodad",
+         L"ff02::1%lan0"},
+        {"fd00:79::2", "1 0", dropsPingRefusesConnectionsOverIpv6, "fd00:79::2/64 nodad",
+         L"ff02::1%lan0"}};
+    for (const Host& host : hosts) {
+        inANetworkOfItsOwn([&host](TestNetwork& network) {
+            if (!host.make(network) || !quickNeighbourLookups(network) ||
+                !network.set("ipv4/ping_group_range", host.pingGroups)) {
+                return false;
+            }
+            const std::wstring wideHost(host.typed.begin(), host.typed.end());
+            const std::wstring sent = L"Magic packet sended ;-) (also to " + host.alsoTo + L")";
+            questionAnsweredBefore();
+            LoopScript script;
+            sendTo(script, wideHost);
+            script.waitFor(statusIs(sent)).then([&] {
+                EXPECT_TRUE(network.run("ip addr add " + host.address + " dev eth0", "host"));
             });
+            script.waitFor(inStepWithTheCheck(
+                [&] { return statusText() == underSentLine(sent, statusComputerAwake); },
+                "the awake text"));
+            tapSend(script);
+            script.waitFor(statusIs(underSentLine(
+                sent, wideHost + L" already answers: it was awake, or it is your router")));
+            return !runProgram(script);
+        });
     }
 }
 
@@ -383,15 +439,34 @@ std::optional<std::string> broadcastFor(const char* host) {
 }
 
 // The broadcast follows the kernel's route: none through a gateway, even one inside the
-// interface's subnet, and of two subnets of one interface that hold the host, the narrower.
+// interface's subnet, and of two subnets of one interface that hold the host, the narrower. So
+// does the all-nodes group, on the interface of the route or of a link-local address; none for
+// this device's own address.
 TEST_F(WakeOnARealNetworkTest, TheBroadcastIsThatOfTheSubnetTheKernelsRouteTakes) {
     inANetworkOfItsOwn([](TestNetwork& network) {
         if (!network.addPeer("gateway", "lan0", "10.82.0.1/24", "10.82.0.2/24") ||
             !network.run("ip route add 10.82.0.128/25 via 10.82.0.2") ||
             !network.run("ip addr add 10.83.0.1/16 dev lan0") ||
-            !network.run("ip addr add 10.83.5.1/24 dev lan0")) {
+            !network.run("ip addr add 10.83.5.1/24 dev lan0") ||
+            !network.addPeer("other", "lan1", "fd00:84::1/64 nodad", "") ||
+            !network.run("ip addr add fd00:82::1/64 nodad dev lan0") ||
+            !network.run("ip route add fd00:83::/64 via fd00:82::2")) {
             return false;
         }
+        WSADATA data{};
+        EXPECT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
+        const std::pair<const char*, std::wstring> ipv6Hosts[] = {
+            {"fd00:82::20", L"ff02::1%lan0"},
+            {"fd00:84::20", L"ff02::1%lan1"},
+            {"fe80::9%lan1", L"ff02::1%lan1"},
+            {"fd00:83::5", L""},
+            {"fd00:82::1", L""},
+        };
+        for (const auto& [host, group] : ipv6Hosts) {
+            const auto found = allNodesGroupFor(*parseIpv6(host));
+            EXPECT_EQ(found ? addressText(*found) : L"", group) << host;
+        }
+        WSACleanup();
         const std::pair<const char*, std::optional<std::string>> hosts[] = {
             {"10.82.0.20", "10.82.0.255"},
             {"10.82.0.130", std::nullopt},

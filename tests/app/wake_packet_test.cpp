@@ -1,5 +1,5 @@
 // The wake packet sender: which MAC, port and host texts it takes, in which order it checks them,
-// and the exact datagram it sends. Packets go to 127.0.0.0/8 only.
+// and the exact datagram it sends. Packets go to loopback only.
 #include "support/LoopbackReceiver.h"
 #include "StatusTexts.h"
 #include "WakePacket.h"
@@ -102,15 +102,19 @@ TEST(WakePacketSend, OnlyGoodInputSendsExactlyTheMagicPacketAndNoSocketStaysOpen
     WSADATA data{};
     ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
     LoopbackReceiver receiver;
+    LoopbackReceiver receiver6(true);
     ASSERT_TRUE(receiver.isOpen());
+    ASSERT_TRUE(receiver6.isOpen());
     ASSERT_GE(receiver.port(), 10000) << "the system's ephemeral ports lie above four digits";
     const std::wstring port = std::to_wstring(receiver.port());
+    const std::wstring port6 = std::to_wstring(receiver6.port());
     const std::wstring tooLong = std::wstring(126, L'a') + L"." + std::wstring(127, L'a');
     struct Case {
         std::wstring host, mac, port;
         SendOutcome outcome;
         std::optional<MacAddress> received;
         bool byName = false; // looked up beyond the numeric forms: in the hosts file
+        bool ipv6 = false;   // received on ::1
     };
     const MacAddress mixed{0xAB, 0xCD, 0xEF, 0x01, 0x23, 0x45};
     const Case cases[] = {
@@ -121,6 +125,17 @@ TEST(WakePacketSend, OnlyGoodInputSendsExactlyTheMagicPacketAndNoSocketStaysOpen
         {L"127.255.255.255", L"001122334455", port, SendOutcome::sent, {}}, // to no receiver
         {L"nosuchhost.invalid", L"001122334455", port, SendOutcome::hostNotFound, {}},
         {L"", L"001122334455", port, SendOutcome::hostNotFound, {}},
+        // IPv6, in brackets or not; an IPv4 address written as IPv6 is sent over IPv4. A
+        // link-local address needs its interface, one that exists; of the groups only a link's
+        // all-nodes group is a target, and only with its link.
+        {L"[::1]", L"00:11:22:33:44:55", port6, SendOutcome::sent, ordinaryMac, false, true},
+        {L"::ffff:127.0.0.1", L"00:11:22:33:44:55", port, SendOutcome::sent, ordinaryMac},
+        {L"fe80::1", L"001122334455", port, SendOutcome::hostNotFound, {}},
+        {L"fe80::1%nosuch0", L"001122334455", port, SendOutcome::hostNotFound, {}},
+        {L"[fe80::1%lo", L"001122334455", port, SendOutcome::hostNotFound, {}},
+        {L"::", L"001122334455", port, SendOutcome::hostNotFound, {}},
+        {L"ff02::1", L"001122334455", port, SendOutcome::hostNotFound, {}},
+        {L"ff02::2%lo", L"001122334455", port, SendOutcome::hostNotFound, {}},
         // This machine itself, multicast groups, and an address with words after it: no
         // computer to wake.
         {L"0", L"001122334455", port, SendOutcome::hostNotFound, {}},
@@ -147,7 +162,7 @@ TEST(WakePacketSend, OnlyGoodInputSendsExactlyTheMagicPacketAndNoSocketStaysOpen
             EXPECT_EQ(openDescriptorCount(), descriptors) << "a socket stays open";
             platform::net::resetWinsock(); // which would close it
             ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
-            EXPECT_EQ(receiver.takeQueued(),
+            EXPECT_EQ((c.ipv6 ? receiver6 : receiver).takeQueued(),
                       c.received ? std::optional(expectedPacket(*c.received)) : std::nullopt)
                 << narrow(c.host) << " " << narrow(c.mac);
         }

@@ -5,14 +5,19 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-LoopbackReceiver::LoopbackReceiver() : fd_(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)) {
+LoopbackReceiver::LoopbackReceiver(bool ipv6)
+    : fd_(::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_DGRAM, IPPROTO_UDP)) {
+    sockaddr_in6 address6{};
+    address6.sin6_family = AF_INET6;
+    address6.sin6_addr = in6addr_loopback;
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK); // on a port the system picks
-    socklen_t length = sizeof address;
-    if (::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        port_ = ntohs(address.sin_port);
+    auto* bound =
+        ipv6 ? reinterpret_cast<sockaddr*>(&address6) : reinterpret_cast<sockaddr*>(&address);
+    socklen_t length = ipv6 ? sizeof address6 : sizeof address;
+    if (::bind(fd_, bound, length) == 0 && ::getsockname(fd_, bound, &length) == 0) {
+        port_ = ntohs(ipv6 ? address6.sin6_port : address.sin_port);
     }
 }
 

@@ -1,5 +1,5 @@
-// A UDP socket bound to 127.0.0.1 on a port the system picks, for tests that check what the
-// program sends. It uses the host's own sockets, apart from the Winsock the program uses.
+// A UDP socket bound to 127.0.0.1 (or ::1) on a port the system picks, for tests that check what
+// the program sends. It uses the host's own sockets, apart from the Winsock the program uses.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 
 class LoopbackReceiver {
 public:
-    LoopbackReceiver();
+    explicit LoopbackReceiver(bool ipv6 = false);
     ~LoopbackReceiver();
     LoopbackReceiver(const LoopbackReceiver&) = delete;
     LoopbackReceiver& operator=(const LoopbackReceiver&) = delete;

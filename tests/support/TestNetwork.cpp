@@ -166,12 +166,22 @@ std::vector<std::string> Wire::magicPacketsFor(const std::vector<std::uint8_t>& 
     for (std::size_t i = known; i < frames_.size(); ++i) {
         const std::uint8_t* frame = frames_[i].data();
         const auto got = static_cast<ssize_t>(frames_[i].size());
-        // IPv4 carrying UDP: not the copy an ICMP error carries back.
-        if (got > ip + 20 && frame[12] == 0x08 && frame[13] == 0x00 && frame[ip + 9] == 17 &&
-            std::search(frame + ip, frame + got, pattern.begin(), pattern.end()) != frame + got) {
+        const bool carried =
+            std::search(frame + ip, frame + got, pattern.begin(), pattern.end()) != frame + got;
+        // IPv4 or IPv6 carrying UDP: not the copy an ICMP error carries back.
+        if (carried && got > ip + 20 && frame[12] == 0x08 && frame[13] == 0x00 &&
+            frame[ip + 9] == 17) {
             char dotted[INET_ADDRSTRLEN] = {};
             inet_ntop(AF_INET, frame + ip + 16, dotted, sizeof dotted);
             seen_.push_back(dotted);
+        } else if (carried && got > ip + 40 && frame[12] == 0x86 && frame[13] == 0xDD &&
+                   frame[ip + 6] == 17) {
+            char text[INET6_ADDRSTRLEN] = {};
+            inet_ntop(AF_INET6, frame + ip + 24, text, sizeof text);
+            char ethernet[18] = {};
+            std::snprintf(ethernet, sizeof ethernet, "%02x:%02x:%02x:%02x:%02x:%02x", frame[0],
+                          frame[1], frame[2], frame[3], frame[4], frame[5]);
+            seen_.push_back(std::string(text) + " " + ethernet);
         }
     }
     return seen_;

@@ -57,8 +57,9 @@ public:
     Wire(const Wire&) = delete;
     Wire& operator=(const Wire&) = delete;
 
-    // The IPv4 destinations (dotted) of the UDP frames read so far that carry a magic packet for
-    // `mac`: six 0xFF bytes, then the MAC sixteen times.
+    // The destinations of the UDP frames read so far that carry a magic packet for `mac` (six
+    // 0xFF bytes, then the MAC sixteen times): the IPv4 address, dotted, or the IPv6 address and
+    // the frame's Ethernet destination ("ff02::1 33:33:00:00:00:01").
     std::vector<std::string> magicPacketsFor(const std::vector<std::uint8_t>& mac);
     // How many IPv4 and ARP frames have crossed the wire so far.
     std::size_t ipv4FramesSeen();

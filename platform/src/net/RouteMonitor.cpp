@@ -99,7 +99,8 @@ int openRouteSocket() {
         return -1;
     sockaddr_nl address{};
     address.nl_family = AF_NETLINK;
-    address.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV4_ROUTE | RTMGRP_IPV6_ROUTE;
+    address.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV4_ROUTE | RTMGRP_IPV6_IFADDR |
+                        RTMGRP_IPV6_ROUTE;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         close(fd);
         return -1;
@@ -127,6 +128,24 @@ DefaultRoute findDefaultRoute() {
     return findDefaultRoute(ipv4, ipv6, interfaceIsUp);
 }
 
+namespace {
+
+// An address on a subnet of its interface's link: IPv4 with a prefix shorter than 32, or IPv6
+// with one shorter than 128 that is not link-local (every interface that is up has one of those).
+bool isOnASubnet(const sockaddr* address, const sockaddr* netmask) {
+    if (address->sa_family == AF_INET) {
+        return reinterpret_cast<const sockaddr_in*>(netmask)->sin_addr.s_addr !=
+               htonl(0xFFFFFFFFu);
+    }
+    if (address->sa_family != AF_INET6)
+        return false;
+    const auto& mask = reinterpret_cast<const sockaddr_in6*>(netmask)->sin6_addr;
+    return !IN6_IS_ADDR_LINKLOCAL(&reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr) &&
+           mask.s6_addr[15] != 0xFF;
+}
+
+} // namespace
+
 DefaultRoute findLocalNetwork() {
     ifaddrs* list = nullptr;
     if (getifaddrs(&list) != 0)
@@ -135,12 +154,10 @@ DefaultRoute findLocalNetwork() {
     for (const ifaddrs* entry = list; entry != nullptr && !network.present;
          entry = entry->ifa_next) {
         constexpr unsigned usable = IFF_UP | IFF_RUNNING;
-        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET ||
-            entry->ifa_netmask == nullptr || (entry->ifa_flags & usable) != usable ||
-            (entry->ifa_flags & IFF_LOOPBACK) != 0)
+        if (entry->ifa_addr == nullptr || entry->ifa_netmask == nullptr ||
+            (entry->ifa_flags & usable) != usable || (entry->ifa_flags & IFF_LOOPBACK) != 0)
             continue;
-        const auto mask = reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask)->sin_addr;
-        if (mask.s_addr != htonl(0xFFFFFFFFu))
+        if (isOnASubnet(entry->ifa_addr, entry->ifa_netmask))
             network = {true, entry->ifa_name};
     }
     freeifaddrs(list);

@@ -23,8 +23,9 @@ DefaultRoute findDefaultRoute(std::istream& ipv4Routes, std::istream& ipv6Routes
 DefaultRoute findDefaultRoute();
 
 // A local network the machine is on: the first interface, not loopback, that is up and running
-// with an IPv4 address on a subnet (a prefix shorter than 32), read from the kernel now. Whatever
-// lies beyond it, the computers on it can be reached.
+// with an IPv4 address on a subnet (a prefix shorter than 32) or an IPv6 address beyond its
+// link (not link-local, a prefix shorter than 128), read from the kernel now. Whatever lies
+// beyond it, the computers on it can be reached.
 DefaultRoute findLocalNetwork();
 
 // Calls `changed` on a thread of its own after each link or route change the kernel announces

@@ -1,5 +1,6 @@
 // Whether the machine reaches the Internet, read from the kernel's route tables.
 #include "net/RouteMonitor.h"
+#include "support/NetworkOfItsOwn.h"
 
 #include <gtest/gtest.h>
 
@@ -56,6 +57,20 @@ TEST(DefaultRoute, OnlyAnUpDefaultRouteThroughAnUpInterfaceLeadsOut) {
             EXPECT_EQ(route.interfaceName, c.way) << c.why;
         }
     }
+}
+
+// A local network is one the machine has an address on beyond its link: an IPv6 prefix counts
+// as an IPv4 subnet does; the link-local address that every interface that is up has does not.
+TEST(LocalNetwork, AnIpv6PrefixIsALocalNetworkALinkLocalAddressIsNot) {
+    inANetworkOfItsOwn([](TestNetwork& network) {
+        if (!network.addPeer("lan", "lan0", "fe80::1/64 nodad", "")) {
+            return false;
+        }
+        EXPECT_FALSE(platform::net::routes::findLocalNetwork().present);
+        EXPECT_TRUE(network.run("ip addr add fd00:5::1/64 nodad dev lan0"));
+        EXPECT_EQ(platform::net::routes::findLocalNetwork().interfaceName, "lan0");
+        return true;
+    });
 }
 
 // From here on eventfd fails in this process as it does when descriptors run out.

@@ -3,6 +3,7 @@
 #include "support/Shell.h"
 #include "icmpapi.h"
 #include "iphlpapi.h"
+#include "netioapi.h"
 #include "platform/Network.h"
 #include "windows.h"
 #include "winsock2.h"
@@ -12,6 +13,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <functional>
 #include <tuple>
 
@@ -36,6 +38,21 @@ protected:
     static sockaddr_in ipv4(const char* address, u_short port) {
         sockaddr_in result{AF_INET, htons(port), {}, {}};
         result.sin_addr.s_addr = inet_addr(address);
+        return result;
+    }
+
+    // A numeric IPv6 address; Winsock must have been started.
+    static sockaddr_in6 ipv6(const char* address) {
+        ADDRINFOA hints{};
+        hints.ai_family = AF_INET6;
+        hints.ai_flags = AI_NUMERICHOST;
+        ADDRINFOA* found = nullptr;
+        sockaddr_in6 result{};
+        EXPECT_EQ(getaddrinfo(address, nullptr, &hints, &found), 0) << address;
+        if (found != nullptr) {
+            std::memcpy(&result, found->ai_addr, sizeof result);
+            freeaddrinfo(found);
+        }
         return result;
     }
 
@@ -127,7 +144,7 @@ TEST_F(WinsockTest, DatagramArrivesOnLoopbackByteForByteOrSaysItWasCut) {
 
 // The runs that type arbitrary hosts (fuzzing, soak) rely on this: nothing leaves the machine.
 // Confined, sends reach only loopback, no name is looked up, the IP Helper shows no route
-// elsewhere, and no echo leaves; until the reset.
+// elsewhere, and no echo leaves, over IPv4 or IPv6; until the reset.
 TEST_F(WinsockTest, ConfinedToLoopbackNothingLeavesTheMachineUntilReset) {
     const SOCKET receiver = startWithSocket();
     const SOCKET sender = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
@@ -174,6 +191,42 @@ TEST_F(WinsockTest, ConfinedToLoopbackNothingLeavesTheMachineUntilReset) {
               std::string(data, sizeof data));
     EXPECT_TRUE(IcmpCloseHandle(icmp));
     EXPECT_FALSE(IcmpCloseHandle(icmp));
+
+    // The same over IPv6, through a handle of its own family.
+    SOCKADDR_INET away{};
+    away.Ipv6 = ipv6("2001:db8::1");
+    MIB_IPFORWARD_ROW2 route2{};
+    SOCKADDR_INET source{};
+    EXPECT_EQ(GetBestRoute2(nullptr, 0, nullptr, &away, 0, &route2, &source),
+              ERROR_NETWORK_UNREACHABLE);
+    const HANDLE icmp6 = Icmp6CreateFile();
+    alignas(ICMPV6_ECHO_REPLY) unsigned char reply6[sizeof(ICMPV6_ECHO_REPLY) + sizeof data + 8];
+    sockaddr_in6 from = ipv6("::");
+    const auto echo6 = [&](sockaddr_in6 to, DWORD room, HANDLE event = nullptr) {
+        return Icmp6SendEcho2(icmp6, event, nullptr, nullptr, &from, &to, data, sizeof data,
+                              nullptr, reply6, room, 1000);
+    };
+    const HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    EXPECT_EQ(echo6(away.Ipv6, sizeof reply6), 0u);
+    EXPECT_EQ(GetLastError(), IP_DEST_NET_UNREACHABLE);
+    EXPECT_EQ(echo6(ipv6("::1"), sizeof reply6 - 1), 0u);
+    EXPECT_EQ(GetLastError(), IP_BUF_TOO_SMALL);
+    EXPECT_EQ(echo6(ipv6("::1"), sizeof reply6, event), 0u) << "only the synchronous form";
+    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+    EXPECT_EQ(IcmpSendEcho(icmp6, inet_addr("127.0.0.1"), data, sizeof data, nullptr, reply,
+                           sizeof reply, 1000),
+              0u)
+        << "a handle answers for its own family";
+    ASSERT_EQ(echo6(ipv6("::1"), sizeof reply6), 1u);
+    ASSERT_EQ(Icmp6ParseReplies(reply6, sizeof reply6), 1u);
+    const auto* echoed = reinterpret_cast<const ICMPV6_ECHO_REPLY*>(reply6);
+    EXPECT_EQ(echoed->Status, IP_SUCCESS);
+    const sockaddr_in6 loopback = ipv6("::1");
+    EXPECT_EQ(std::memcmp(echoed->Address.sin6_addr, &loopback.sin6_addr, 16), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(echoed + 1), sizeof data),
+              std::string(data, sizeof data));
+    CloseHandle(event);
+    EXPECT_TRUE(IcmpCloseHandle(icmp6));
 
     platform::net::resetWinsock();
     const SOCKET again = startWithSocket();

@@ -319,7 +319,8 @@ const std::vector<std::uint8_t> cardMac{0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
 
 // Two sleeping cards on two networks: without a host the limited broadcast leaves every
 // interface that is up; with the network's broadcast, or a recent host of that network (whose
-// unicast finds no neighbour), its broadcast reaches the card.
+// unicast finds no neighbour), its broadcast reaches the card; with an IPv6 host, the link's
+// all-nodes group does.
 TEST_F(CommandLineTest, ASleepingCardHearsTheCommandOnEveryInterfaceAndThroughItsBroadcast) {
     inANetworkOfItsOwn([](TestNetwork& network) {
         if (!network.addPeer("one", "lan0", "10.77.0.1/24", "") ||
@@ -345,6 +346,18 @@ TEST_F(CommandLineTest, ASleepingCardHearsTheCommandOnEveryInterfaceAndThroughIt
         EXPECT_EQ(dawnbell({"wake", "10.77.0.2"}).status, 0) << "by the recent host";
         EXPECT_EQ(seenOn(one, cardMac, 4).back(), "10.77.0.255");
         EXPECT_EQ(seenOn(two, cardMac, 1).size(), 1u) << "the other network heard nothing more";
+
+        EXPECT_TRUE(network.run("ip addr add fd00:77::1/64 nodad dev lan0"));
+        const std::vector<std::string> ipv6Wake{"wake", "00:11:22:33:44:55", "-i", "fd00:77::2"};
+        std::vector<std::string> dryRun = ipv6Wake;
+        dryRun.push_back("-n");
+        EXPECT_EQ(dawnbell(dryRun).out,
+                  "00:11:22:33:44:55: would send 102 bytes for 00:11:22:33:44:55 to "
+                  "[fd00:77::2]:9 and [ff02::1%lan0]:9\n");
+        EXPECT_EQ(dawnbell(ipv6Wake).out, "00:11:22:33:44:55: magic packet sent for "
+                                          "00:11:22:33:44:55 to [fd00:77::2]:9 (also to "
+                                          "ff02::1%lan0)\n");
+        EXPECT_EQ(seenOn(one, cardMac, 5).back(), "ff02::1 33:33:00:00:00:01");
 
         const Ran unreachable = dawnbell({"wake", "00:11:22:33:44:55", "-i", "10.99.0.1"});
         EXPECT_EQ(unreachable.status, 1);

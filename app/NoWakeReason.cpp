@@ -40,6 +40,11 @@ NoWakeFacts factsNow(std::uint32_t address) {
     return facts;
 }
 
+NoWakeFacts factsNow(const HostAddress& address) {
+    const auto* ipv4 = std::get_if<std::uint32_t>(&address);
+    return ipv4 != nullptr ? factsNow(*ipv4) : NoWakeFacts{};
+}
+
 // A MAC address the host answered with that is not the one typed is the most certain of the
 // reasons: a packet for another card wakes nothing, wherever it arrives. A router on the way
 // only may not pass the packet on.

@@ -22,6 +22,9 @@ struct NoWakeFacts {
 // through. Asks the kernel, nothing on the network: at the end of a check the table tells what
 // the check's own probes made the kernel ask the address, a moment ago.
 NoWakeFacts factsNow(std::uint32_t address);
+// The same for an address of either family: IPv4 tables only are read, so nothing is known of an
+// IPv6 host.
+NoWakeFacts factsNow(const HostAddress& address);
 
 enum class NoWakeReason : std::uint8_t { otherMac, beyondRouter, unknown };
 // The most certain reason the facts give for a packet to `typed` that woke nothing.

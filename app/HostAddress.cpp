@@ -68,10 +68,10 @@ std::optional<Ipv6Address> parseIpv6(const std::string& text) {
 }
 
 bool isWakeTarget(const Ipv6Address& address) {
-    const bool unspecified =
+    const bool allZero =
         std::all_of(address.bytes.begin(), address.bytes.end(), [](auto b) { return b == 0; });
     const bool group = isMulticast(address) && address.bytes != allNodes;
-    return !unspecified && !group;
+    return !allZero && !group;
 }
 
 std::optional<Ipv6Address> allNodesGroupFor(const Ipv6Address& host) {

@@ -36,7 +36,7 @@ struct MIB_IPFORWARD_ROW2 {
     NET_LUID InterfaceLuid;
     NET_IFINDEX InterfaceIndex;
     IP_ADDRESS_PREFIX DestinationPrefix;
-    SOCKADDR_INET NextHop; // the unspecified address for a destination on the link
+    SOCKADDR_INET NextHop; // all zeros for a destination on the link
     UCHAR SitePrefixLength;
     ULONG ValidLifetime;
     ULONG PreferredLifetime;
@@ -53,8 +53,8 @@ using PMIB_IPFORWARD_ROW2 = MIB_IPFORWARD_ROW2*;
 
 // The route the kernel takes to DestinationAddress (IPv4 or IPv6; a link-local IPv6 address
 // leaves by the interface of its sin6_scope_id, or by InterfaceIndex when that is not 0): its
-// interface, and its next hop (a gateway, or the unspecified address when the destination is
-// on the link). The destination prefix given is the destination itself, whole.
+// interface, and its next hop (a gateway, or all zeros when the destination is on the link).
+// The destination prefix given is the destination itself, whole.
 // BestSourceAddress gets the address the kernel sends from. InterfaceLuid, SourceAddress and
 // AddressSortOptions are ignored. NO_ERROR; ERROR_INVALID_PARAMETER for a null destination,
 // route or source, or a family that is neither; ERROR_NETWORK_UNREACHABLE when no route leads

@@ -164,7 +164,7 @@ void showSendDone(const CheckedSend& sent) {
 
 void startWake(const StoredFields& typed) {
     stopAwakeCheck(); // what it would still say is about the last send
-    const WakeInput input = parseWakeInput(typed.host, typed.mac, typed.port);
+    const WakeInput input = parseWakeInput(typed.host, typed.mac, typed.port, typed.password);
     if (const auto* refusal = std::get_if<SendOutcome>(&input)) {
         showStatus(statusTextFor(*refusal));
         return;

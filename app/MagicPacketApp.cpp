@@ -24,7 +24,8 @@ bool isLiveElement(const Element* element) {
 }
 
 StoredFields typedFields() {
-    return {fieldText(hostFieldId), fieldText(macFieldId), fieldText(portFieldId)};
+    return {fieldText(hostFieldId), fieldText(macFieldId), fieldText(portFieldId),
+            fieldText(passwordFieldId)};
 }
 
 } // namespace
@@ -53,6 +54,7 @@ void MagicPacketApp::buildScreen() {
     setFieldText(hostFieldId, stored.host);
     setFieldText(macFieldId, stored.mac);
     setFieldText(portFieldId, stored.port);
+    setFieldText(passwordFieldId, stored.password);
     startScreenReportIfAsked();
 }
 

@@ -66,6 +66,9 @@ MyPanel* hostInformation(int width, bool fieldsFollowTurns) {
     addTo(panel, caption(10, 5, L"Port :"));
     addTo(panel,
           new MyEditControl(portFieldId, fieldMargin, 0, fieldWidth(width), fieldsFollowTurns));
+    addTo(panel, caption(10, 5, L"SecureOn password (optional) :"));
+    addTo(panel,
+          new MyEditControl(passwordFieldId, fieldMargin, 0, fieldWidth(width), fieldsFollowTurns));
     return panel;
 }
 
@@ -172,7 +175,7 @@ void setFieldText(MainScreenId field, const std::wstring& text) {
 }
 
 void endEditing() {
-    for (MainScreenId id : {hostFieldId, macFieldId, portFieldId}) {
+    for (MainScreenId id : {hostFieldId, macFieldId, portFieldId, passwordFieldId}) {
         if (auto* edit = widgetWithId<MyEditControl>(id); edit != nullptr && edit->editorOpen) {
             edit->unselect();
         }
@@ -183,7 +186,7 @@ bool endEditWithKey(WPARAM key) {
     if (key != VK_RETURN && key != VK_TAB) {
         return false;
     }
-    constexpr std::array order{hostFieldId, macFieldId, portFieldId};
+    constexpr std::array order{hostFieldId, macFieldId, portFieldId, passwordFieldId};
     for (std::size_t i = 0; i < order.size(); ++i) {
         auto* edit = widgetWithId<MyEditControl>(order[i]);
         if (edit == nullptr || !edit->editorOpen) {

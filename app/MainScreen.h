@@ -1,7 +1,7 @@
 // The program's only screen: a section "Dawnbell" holding the "Host information :" panel with
-// the host, MAC and port fields, the Send button, the status line, the "Recent computers :"
-// panel (RecentPanel.h), the "On this network :" panel (SearchPanel.h) and Quit. Everything here
-// runs on the user-interface thread.
+// the host, MAC, port and SecureOn password fields, the Send button, the status line, the "Recent
+// computers :" panel (RecentPanel.h), the "On this network :" panel (SearchPanel.h) and Quit.
+// Everything here runs on the user-interface thread.
 #pragma once
 
 #include <windows.h>
@@ -18,6 +18,7 @@ enum MainScreenId : int {
     sendButtonId = 4,
     quitButtonId = 5,
     statusLineId = 6,
+    passwordFieldId = 9,
     screenSectionId = 100,
     unnamedId = -1, // widgets nobody looks up
 };
@@ -40,8 +41,9 @@ void setFieldText(MainScreenId field, const std::wstring& text);
 // Ends the edit of a field whose native editor is open: the editor's text becomes the field's.
 void endEditing();
 // Return, Enter and Tab in a field's editor end the edit as a tap outside the field does; the
-// host and MAC fields then open the next field's editor, the port field brings Send (and the
-// status line, where the screen has room) into sight. False for other keys or with no editor open.
+// host, MAC and port fields then open the next field's editor, the password field brings Send
+// (and the status line, where the screen has room) into sight. False for other keys or with no
+// editor open.
 bool endEditWithKey(WPARAM key);
 // Replaces the status line's text and repaints it.
 void showStatus(const wchar_t* text);

@@ -37,8 +37,10 @@ bool keepable(const StoredFields& fields) {
     return !fields.host.empty() && fields.host.size() <= SettingsKey::hostCapacity &&
            fields.mac.size() <= SettingsKey::macCapacity &&
            fields.port.size() <= SettingsKey::portCapacity && !hasBlank(fields.mac) &&
-           !hasBlank(fields.port) && parseMacAddress(fields.mac).has_value() &&
-           parsePort(fields.port).has_value() && hostForLookup(fields.host).has_value();
+           !hasBlank(fields.port) && fields.password.size() <= SettingsKey::passwordCapacity &&
+           !hasBlank(fields.password) && parseMacAddress(fields.mac).has_value() &&
+           parsePort(fields.port).has_value() && parseSecureOnPassword(fields.password) &&
+           hostForLookup(fields.host).has_value();
 }
 
 std::wstring foldedHost(const std::wstring& host) {
@@ -64,6 +66,7 @@ struct StoredRow {
 };
 
 constexpr std::wstring_view answeredPart = L"answered=";
+constexpr std::wstring_view passwordPart = L"password=";
 
 // The facts after the host: " <name>=<value>" each.
 void readFacts(std::wstring_view facts, StoredRow& row) {
@@ -73,6 +76,12 @@ void readFacts(std::wstring_view facts, StoredRow& row) {
         facts.remove_prefix(part.size());
         if (part.starts_with(answeredPart)) {
             row.answered = parseMacAddress(part.substr(answeredPart.size()));
+        } else if (part.starts_with(passwordPart)) {
+            StoredFields withPassword = row.fields;
+            withPassword.password = part.substr(passwordPart.size());
+            if (keepable(withPassword)) {
+                row.fields = withPassword;
+            }
         }
     }
 }
@@ -121,6 +130,9 @@ std::optional<StoredRow> parseRow(std::wstring_view text) {
 std::wstring rowText(const StoredRow& row) {
     std::wstring text = std::to_wstring(row.order) + L" " + row.fields.mac + L" " +
                         row.fields.port + L" " + row.fields.host;
+    if (!row.fields.password.empty()) {
+        text += L" " + std::wstring(passwordPart) + row.fields.password;
+    }
     if (row.answered) {
         text += L" " + std::wstring(answeredPart) + macText(*row.answered);
     }
@@ -260,7 +272,8 @@ bool RecentComputers::store(const StoredFields& fields, const Slot& slot) {
 }
 
 bool RecentComputers::remember(const StoredFields& target) {
-    const StoredFields fields{trimmed(target.host), trimmed(target.mac), trimmed(target.port)};
+    const StoredFields fields{trimmed(target.host), trimmed(target.mac), trimmed(target.port),
+                              trimmed(target.password)};
     if (!keepable(fields)) {
         return false;
     }

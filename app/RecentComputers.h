@@ -4,7 +4,8 @@
 // named computer1 to computer10 by the slot it occupies. Its text is
 //   <order> <MAC> <port> <host>[ <name>=<value>]...
 // (the port may be empty; the host holds no blank): the highest order is the newest computer.
-// After the host come the facts kept with the computer, each named:
+// After the host come the facts kept with the computer, each named and each only when it has one:
+//   password=<text>  the SecureOn password it was last sent with, as typed
 //   answered=<MAC>   the MAC address the host answered with when it was last seen awake
 // Rows written before there were any have none; a part of an unknown name (a newer version's)
 // or a value that can't be read is passed over, and the row is read without it. A text that ends in
@@ -15,7 +16,8 @@
 // was there before it, whole, at the next start.
 //
 // The texts are the ones the user typed, blanks around them taken off. The same host (letter
-// case aside), MAC address and port make one computer, however the MAC was written.
+// case aside), MAC address and port make one computer, however the MAC was written; its
+// password is the one it was last sent with.
 #pragma once
 
 #include "SettingsStore.h"

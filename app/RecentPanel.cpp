@@ -141,6 +141,7 @@ void fillFieldsFromRecentRow(std::size_t row) {
     setFieldText(hostFieldId, texts.host);
     setFieldText(macFieldId, texts.mac);
     setFieldText(portFieldId, texts.port);
+    setFieldText(passwordFieldId, texts.password);
     if (Section* section = sectionHolding(findElementById(hostFieldId))) {
         section->showTop();
     }

@@ -19,8 +19,8 @@ struct SearchState;
 // Element ids of the panel: the panel itself, the line shown while the list is empty, and the
 // rows (the first row, the newest, has recentRowFirstId).
 enum RecentPanelId : int {
-    recentPanelId = 9,
-    recentEmptyLineId = 10,
+    recentPanelId = 12,
+    recentEmptyLineId = 13,
     recentRowFirstId = 200,
 };
 

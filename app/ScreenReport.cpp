@@ -25,9 +25,11 @@ constexpr const char* reportVariable = "DAWNBELL_TEST_REPORT";
 constexpr UINT_PTR reportTimerId = 0x5C2E; // beside the toolkit's motion timer 1
 constexpr UINT reportPeriodMs = 50;
 constexpr int editorTextChars = 512;
-constexpr MainScreenId reportedWidgets[] = {hostFieldId,  macFieldId,   portFieldId,
-                                            sendButtonId, quitButtonId, statusLineId};
-constexpr MainScreenId reportedTexts[] = {hostFieldId, macFieldId, portFieldId, statusLineId};
+constexpr MainScreenId reportedWidgets[] = {hostFieldId,    macFieldId,   portFieldId,
+                                            sendButtonId,   quitButtonId, statusLineId,
+                                            passwordFieldId};
+constexpr MainScreenId reportedTexts[] = {hostFieldId, macFieldId, portFieldId, statusLineId,
+                                          passwordFieldId};
 
 std::string plain(const std::wstring& text) {
     std::string result;

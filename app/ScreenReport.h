@@ -8,7 +8,7 @@
 //   box <caption> | box none                   the toolkit's message box
 //   box-button <n> <left> <top> <right> <bottom> <text>   its buttons, while it is up (n from 1)
 //   element <id> <left> <top> <right> <bottom> where a widget of the main screen lies, unclipped
-//   text <id> <text>                           the text of a field (1 to 3) or of the status (6)
+//   text <id> <text>                           the text of a field (1 to 3, 9) or of the status (6)
 //   element <row id> ... | element <row id> none   a row of the recent computers (ids 200 to 209,
 //   text <row id> <host>|<MAC and port> | none      newest first), its place and its two lines
 //   send enabled | send disabled               the Send button

@@ -18,15 +18,15 @@ constexpr std::size_t lengthDigitsMax = 5;
 // A value this long is no settings text: it reads as damaged rather than being taken in.
 constexpr std::size_t storedTextMax = 65536;
 
-// "<host length> <MAC length> <port length> <host><MAC><port>"; NULs after the texts are a
-// terminator another tool wrote.
-std::optional<StoredFields> parseFields(std::wstring_view text) {
-    std::array<std::size_t, 3> lengths{};
-    for (std::size_t& length : lengths) {
+// "<host length> <MAC length> <port length> [<password length> ]<host><MAC><port>[<password>]",
+// with `lengthCount` lengths; NULs after the texts are a terminator another tool wrote.
+std::optional<StoredFields> parseFields(std::wstring_view text, std::size_t lengthCount) {
+    std::array<std::size_t, 4> lengths{};
+    for (std::size_t i = 0; i < lengthCount; ++i) {
         std::size_t digits = 0;
         while (digits < text.size() && digits <= lengthDigitsMax && text[digits] >= L'0' &&
                text[digits] <= L'9') {
-            length = length * 10 + static_cast<std::size_t>(text[digits] - L'0');
+            lengths[i] = lengths[i] * 10 + static_cast<std::size_t>(text[digits] - L'0');
             ++digits;
         }
         if (digits == 0 || digits > lengthDigitsMax || digits == text.size() ||
@@ -35,18 +35,37 @@ std::optional<StoredFields> parseFields(std::wstring_view text) {
         }
         text.remove_prefix(digits + 1);
     }
-    const std::size_t total = lengths[0] + lengths[1] + lengths[2];
+    const std::size_t total = lengths[0] + lengths[1] + lengths[2] + lengths[3];
     if (text.size() < total || text.find_first_not_of(L'\0', total) != std::wstring_view::npos) {
         return std::nullopt;
     }
-    return StoredFields{std::wstring(text.substr(0, lengths[0])),
-                        std::wstring(text.substr(lengths[0], lengths[1])),
-                        std::wstring(text.substr(lengths[0] + lengths[1], lengths[2]))};
+    StoredFields fields;
+    std::wstring* const texts[] = {&fields.host, &fields.mac, &fields.port, &fields.password};
+    for (std::size_t i = 0; i < lengthCount; ++i) {
+        *texts[i] = text.substr(0, lengths[i]);
+        text.remove_prefix(lengths[i]);
+    }
+    return fields;
+}
+
+// The texts must fill the value to its end (or its terminator) either way, so a host that starts
+// with digits and a blank is never taken for a fourth length.
+std::optional<StoredFields> parseFields(std::wstring_view text) {
+    if (auto withPassword = parseFields(text, 4)) {
+        return withPassword;
+    }
+    return parseFields(text, 3);
 }
 
 std::wstring fieldsText(const StoredFields& fields) {
-    return std::to_wstring(fields.host.size()) + L" " + std::to_wstring(fields.mac.size()) + L" " +
-           std::to_wstring(fields.port.size()) + L" " + fields.host + fields.mac + fields.port;
+    std::wstring text = std::to_wstring(fields.host.size()) + L" " +
+                        std::to_wstring(fields.mac.size()) + L" " +
+                        std::to_wstring(fields.port.size()) + L" ";
+    // Without a password the value stays as versions before the password read it.
+    if (!fields.password.empty()) {
+        text += std::to_wstring(fields.password.size()) + L" ";
+    }
+    return text + fields.host + fields.mac + fields.port + fields.password;
 }
 
 // Longer texts than the reader takes read back empty, as each value of older versions did.
@@ -106,7 +125,7 @@ StoredFields SettingsKey::readFields() const {
             return {};
         }
         return {within(fields->host, hostCapacity), within(fields->mac, macCapacity),
-                within(fields->port, portCapacity)};
+                within(fields->port, portCapacity), within(fields->password, passwordCapacity)};
     }
     const auto oldText = [this](const wchar_t* name, std::size_t capacity) {
         std::wstring text = readText(name, storedTextMax).value_or(L"");

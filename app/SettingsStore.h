@@ -1,13 +1,16 @@
 // The settings kept between runs, in the registry key HKEY_LOCAL_MACHINE\SOFTWARE\Dawnbell:
-// whether the data-connection question is still to be asked (showInfo) and the host, MAC and
-// port texts of the last Quit.
+// whether the data-connection question is still to be asked (showInfo) and the host, MAC, port
+// and SecureOn password texts of the last Quit.
 //
-// The three texts are one REG_SZ value, lastFields, so that they are stored in one atomic write
-// (a program killed while saving never leaves the host of one computer with the MAC address of
+// The texts are one REG_SZ value, lastFields, so that they are stored in one atomic write (a
+// program killed while saving never leaves the host of one computer with the MAC address of
 // another): "<host length> <MAC length> <port length> <host><MAC><port>", lengths in UTF-16
-// units, so that the texts may hold anything. Older versions kept them as three values
-// (lastIP, lastMAC, lastPort): those are read where lastFields is missing, and removed once
-// lastFields is written.
+// units, so that the texts may hold anything. A password adds its length as a fourth and its
+// text at the end: "<host length> <MAC length> <port length> <password length> <host><MAC><port>
+// <password>" (without the blank); a value with three lengths, as every value without a password
+// and those of versions before the password are written, reads as an empty password. Older
+// versions kept the texts as three values (lastIP, lastMAC, lastPort): those are read where
+// lastFields is missing, and removed once lastFields is written.
 //
 // A SettingsKey is the open key; it is created when missing and closed when the object goes.
 // The user is never told of a failure: a key that can't be opened is an empty optional, values
@@ -25,6 +28,7 @@ struct StoredFields {
     std::wstring host;
     std::wstring mac;
     std::wstring port;
+    std::wstring password; // SecureOn; empty for none
     bool operator==(const StoredFields&) const = default;
 };
 
@@ -35,6 +39,7 @@ public:
     static constexpr std::size_t hostCapacity = 254;
     static constexpr std::size_t macCapacity = 24;
     static constexpr std::size_t portCapacity = 5;
+    static constexpr std::size_t passwordCapacity = macCapacity;
 
     static std::optional<SettingsKey> open();
 

@@ -19,6 +19,7 @@ inline constexpr wchar_t statusHostNotFound[] = L"Host not found...";
 inline constexpr wchar_t statusPacketSent[] = L"Magic packet sended ;-)";
 inline constexpr wchar_t statusInvalidMac[] = L"Invalid MAC address...";
 inline constexpr wchar_t statusInvalidPort[] = L"Invalid port...";
+inline constexpr wchar_t statusInvalidPassword[] = L"Invalid password...";
 
 // The same, when the packet went to the host's subnet as a broadcast, or to its link's all-nodes
 // group, too.
@@ -90,6 +91,8 @@ constexpr const wchar_t* statusTextFor(SendOutcome outcome) {
         return statusInvalidMac;
     case SendOutcome::invalidPort:
         return statusInvalidPort;
+    case SendOutcome::invalidPassword:
+        return statusInvalidPassword;
     case SendOutcome::sendFailed:
         return sendFailedMessage;
     }

@@ -29,6 +29,7 @@ struct Wake {
     bool hostMayBeUnknown = false; // a name from /etc/ethers: without an address, broadcast
     std::wstring mac;
     std::wstring port;
+    std::wstring password;
 };
 
 std::wstring foldedHost(std::wstring host) {
@@ -68,7 +69,7 @@ std::optional<Wake> resolve(const GivenTarget& given, const WakeOptions& options
         return std::nullopt;
     }
     const std::wstring text = fromUtf8(given.text);
-    Wake wake{given.label, L"", false, L"", L""};
+    Wake wake{given.label, L"", false, L"", L"", L""};
     const auto recentRow = [&]() -> const StoredFields* {
         const auto& rows = recent.list().rows();
         const auto row = std::find_if(rows.begin(), rows.end(), [&](const StoredFields& stored) {
@@ -82,6 +83,7 @@ std::optional<Wake> resolve(const GivenTarget& given, const WakeOptions& options
         wake.host = row->host;
         wake.mac = row->mac;
         wake.port = row->port;
+        wake.password = row->password;
     } else if (const auto mac = etherAddressOf(given.text)) {
         wake.host = text;
         wake.hostMayBeUnknown = true;
@@ -95,6 +97,9 @@ std::optional<Wake> resolve(const GivenTarget& given, const WakeOptions& options
     }
     if (options.port) {
         wake.port = fromUtf8(*options.port);
+    }
+    if (options.password) {
+        wake.password = fromUtf8(*options.password);
     }
     return wake;
 }
@@ -136,7 +141,8 @@ public:
 
     // Sends, or shows what would be sent; the status so far.
     int send(const Wake& wake, Recent& recent) {
-        const MagicPacket packet = buildMagicPacket(*parseMacAddress(wake.mac));
+        const MagicPacket packet =
+            buildMagicPacket(*parseMacAddress(wake.mac), *parseSecureOnPassword(wake.password));
         const std::uint16_t port = parsePort(wake.port).value_or(defaultWakePort);
         if (wake.host.empty()) {
             return broadcastEverywhere(wake, packet, port, recent);
@@ -151,8 +157,9 @@ public:
                                              : hostNotFound(wake, host);
             }
             const auto also = destinations->alsoTo();
-            say(wake.label + ": would send 102 bytes" + what + withPort(destinations->host, port) +
-                (also ? " and " + withPort(*also, port) : ""));
+            say(wake.label + ": would send " + std::to_string(packet.size()) + " bytes" + what +
+                withPort(destinations->host, port) + (also ? " and " + withPort(*also, port) : "") +
+                times());
             return exitSent;
         }
         WakeDelivery delivery;
@@ -163,7 +170,7 @@ public:
             return wake.hostMayBeUnknown ? broadcastEverywhere(wake, packet, port, recent)
                                          : hostNotFound(wake, host);
         }
-        if (outcome != SendOutcome::sent) {
+        if (outcome != SendOutcome::sent || !sendRepeats(wake, delivery.host)) {
             complain(console_, wake.label,
                      "can't send the magic packet to " + host + ": " +
                          socketErrorText(WSAGetLastError()));
@@ -171,8 +178,8 @@ public:
         }
         const auto also = delivery.alsoTo();
         say(wake.label + ": magic packet sent" + what + withPort(delivery.host, port) +
-            (also ? " (also to " + dotted(*also) + ")" : ""));
-        remember(recent, {wake.host, wake.mac, wake.port});
+            (also ? " (also to " + dotted(*also) + ")" : "") + times());
+        remember(recent, {wake.host, wake.mac, wake.port, wake.password});
         checked_.push_back({wake.label, delivery.host, answeredBefore ? host : "", wake.host,
                             *parseMacAddress(wake.mac), seen});
         return exitSent;
@@ -272,13 +279,18 @@ private:
         return facts;
     }
 
+    // ", 3 times" after what a line tells, when each packet goes more than once.
+    std::string times() const {
+        return options_.repeat > 1 ? ", " + std::to_string(options_.repeat) + " times" : "";
+    }
+
     // As Send does: with --check the address is probed once before the packet leaves, so that
     // one that answers already (a computer that was up, a router) is not taken for one that woke.
     SendOutcome sendFramed(const Wake& wake, WakeDelivery& delivery, bool& answeredBefore) const {
         if (!options_.checkSeconds) {
-            return sendMagicPacket(wake.host, wake.mac, wake.port, &delivery);
+            return sendMagicPacket(wake.host, wake.mac, wake.port, wake.password, &delivery);
         }
-        const WakeInput input = parseWakeInput(wake.host, wake.mac, wake.port);
+        const WakeInput input = parseWakeInput(wake.host, wake.mac, wake.port, wake.password);
         const auto* request = std::get_if<WakeRequest>(&input);
         const auto address = request != nullptr ? resolveHost(request->host) : std::nullopt;
         if (!address) {
@@ -288,6 +300,21 @@ private:
         delivery = sent.delivery;
         answeredBefore = sent.answeredBefore;
         return sent.outcome;
+    }
+
+    // The packets after the first, each repeatGapMs after the one before, to the address the
+    // first went to (a name is not looked up again) and its subnet's broadcast; false when one
+    // could not leave.
+    bool sendRepeats(const Wake& wake, const HostAddress& address) const {
+        const WakeInput input = parseWakeInput(wake.host, wake.mac, wake.port, wake.password);
+        const auto* request = std::get_if<WakeRequest>(&input);
+        for (std::uint32_t sent = 1; request != nullptr && sent < options_.repeat; ++sent) {
+            Sleep(repeatGapMs);
+            if (sendMagicPacketTo(*request, address) != SendOutcome::sent) {
+                return false;
+            }
+        }
+        return request != nullptr;
     }
 
     int hostNotFound(const Wake& wake, const std::string& host) const {
@@ -318,26 +345,31 @@ private:
             return exitSendFailed;
         }
         std::string from;
-        int status = exitSent;
         for (const std::uint32_t address : addresses) {
             from += (from.empty() ? "" : ", ") + dotted(address);
-            if (options_.dryRun) {
-                continue;
-            }
-            if (const int error = sendLimitedBroadcast(packet, port, address); error != 0) {
-                complain(console_, wake.label,
-                         "can't send the magic packet from " + dotted(address) + ": " +
-                             socketErrorText(error));
-                status = exitSendFailed;
-            }
         }
         if (options_.dryRun) {
-            say(wake.label + ": would send 102 bytes" + to + " from " + from);
+            say(wake.label + ": would send " + std::to_string(packet.size()) + " bytes" + to +
+                " from " + from + times());
             return exitSent;
         }
+        int status = exitSent;
+        for (std::uint32_t round = 0; round < options_.repeat && status == exitSent; ++round) {
+            if (round > 0) {
+                Sleep(repeatGapMs);
+            }
+            for (const std::uint32_t address : addresses) {
+                if (const int error = sendLimitedBroadcast(packet, port, address); error != 0) {
+                    complain(console_, wake.label,
+                             "can't send the magic packet from " + dotted(address) + ": " +
+                                 socketErrorText(error));
+                    status = exitSendFailed;
+                }
+            }
+        }
         if (status == exitSent) {
-            say(wake.label + ": magic packet sent" + to + " from " + from);
-            remember(recent, {limitedBroadcastText, wake.mac, wake.port});
+            say(wake.label + ": magic packet sent" + to + " from " + from + times());
+            remember(recent, {limitedBroadcastText, wake.mac, wake.port, wake.password});
             checked_.push_back({wake.label, limitedBroadcast, "", L"", {}, {}});
         }
         return status;

@@ -30,14 +30,20 @@ std::optional<std::uint32_t> parseNumber(const std::string& text, std::uint32_t 
                             : std::nullopt;
 }
 
-enum LongOnly : int { delayOption = 1000, checkOption, lastOption };
+enum LongOnly : int { delayOption = 1000, checkOption, lastOption, passwordOption, repeatOption };
 
-const option longOptions[] = {
-    {"ip", required_argument, nullptr, 'i'},   {"port", required_argument, nullptr, 'p'},
-    {"file", required_argument, nullptr, 'f'}, {"delay", required_argument, nullptr, delayOption},
-    {"dry-run", no_argument, nullptr, 'n'},    {"check", optional_argument, nullptr, checkOption},
-    {"quiet", no_argument, nullptr, 'q'},      {"last", no_argument, nullptr, lastOption},
-    {"help", no_argument, nullptr, 'h'},       {nullptr, 0, nullptr, 0}};
+const option longOptions[] = {{"ip", required_argument, nullptr, 'i'},
+                              {"port", required_argument, nullptr, 'p'},
+                              {"file", required_argument, nullptr, 'f'},
+                              {"delay", required_argument, nullptr, delayOption},
+                              {"dry-run", no_argument, nullptr, 'n'},
+                              {"check", optional_argument, nullptr, checkOption},
+                              {"quiet", no_argument, nullptr, 'q'},
+                              {"last", no_argument, nullptr, lastOption},
+                              {"password", required_argument, nullptr, passwordOption},
+                              {"repeat", required_argument, nullptr, repeatOption},
+                              {"help", no_argument, nullptr, 'h'},
+                              {nullptr, 0, nullptr, 0}};
 
 // One option's value into `options`; false, told, when it is refused.
 bool takeOption(int option, const std::string& value, WakeOptions& options,
@@ -60,6 +66,22 @@ bool takeOption(int option, const std::string& value, WakeOptions& options,
     case 'f':
         options.files.push_back(value);
         return true;
+    case passwordOption:
+        if (!parseSecureOnPassword(fromUtf8(value))) {
+            complain(console, "--password " + value,
+                     "not a SecureOn password: 6 bytes as a MAC address is written, or 4 as an "
+                     "IPv4 address (192.168.1.1)");
+            return false;
+        }
+        options.password = value;
+        return true;
+    case repeatOption:
+        if (const auto count = parseNumber(value, mostRepeats); count && *count > 0) {
+            options.repeat = *count;
+            return true;
+        }
+        complain(console, "--repeat " + value, "not a number of packets from 1 to 10");
+        return false;
     case delayOption:
         if (const auto delay = parseNumber(value, longestDelayMs)) {
             options.delayMs = *delay;

@@ -11,9 +11,14 @@
 
 namespace command_line {
 
+inline constexpr std::uint32_t mostRepeats = 10;
+inline constexpr unsigned repeatGapMs = 100;
+
 struct WakeOptions {
     std::optional<std::string> ip;
     std::optional<std::string> port;
+    std::optional<std::string> password; // SecureOn; empty: none, over a recent computer's own
+    std::uint32_t repeat = 1;            // packets per target, repeatGapMs apart
     std::vector<std::string> files;
     std::uint32_t delayMs = 0;
     bool dryRun = false;

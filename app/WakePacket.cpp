@@ -161,6 +161,59 @@ std::optional<std::uint16_t> parsePort(std::wstring_view text) {
     return static_cast<std::uint16_t>(value);
 }
 
+namespace {
+
+// "192.168.1.1": four decimal numbers up to 255, a dot between each two.
+std::optional<SecureOnPassword> dottedPassword(std::wstring_view text) {
+    SecureOnPassword password;
+    password.size = 4;
+    std::size_t part = 0;
+    std::size_t digits = 0;
+    unsigned value = 0;
+    for (const wchar_t c : text) {
+        if (c == L'.') {
+            if (digits == 0 || ++part == password.size) {
+                return std::nullopt;
+            }
+            digits = 0;
+            value = 0;
+        } else if (c >= L'0' && c <= L'9' && digits < 3) {
+            value = value * 10 + static_cast<unsigned>(c - L'0');
+            if (value > 255) {
+                return std::nullopt;
+            }
+            password.bytes[part] = static_cast<std::uint8_t>(value);
+            ++digits;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (part != password.size - 1 || digits == 0) {
+        return std::nullopt;
+    }
+    return password;
+}
+
+} // namespace
+
+std::optional<SecureOnPassword> parseSecureOnPassword(std::wstring_view text) {
+    text = trimBlanks(text);
+    if (text.empty()) {
+        return SecureOnPassword{};
+    }
+    if (auto dotted = dottedPassword(text)) {
+        return dotted;
+    }
+    const auto bytes = parseMacAddress(text);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    SecureOnPassword password;
+    password.bytes = *bytes;
+    password.size = bytes->size();
+    return password;
+}
+
 std::optional<std::string> hostForLookup(std::wstring_view text) {
     const std::wstring_view trimmed = trimBlanks(text);
     // No name holds a blank; an address with words after it is no address.
@@ -181,16 +234,24 @@ bool isWakeTarget(std::uint32_t address) {
     return !thisNetwork && !multicast;
 }
 
-MagicPacket buildMagicPacket(const MacAddress& mac) {
-    MagicPacket packet{};
-    std::fill_n(packet.begin(), 6, std::uint8_t{0xFF});
-    for (auto copy = packet.begin() + 6; copy != packet.end(); copy += mac.size()) {
+MagicPacket::MagicPacket(const MacAddress& mac, const SecureOnPassword& password) {
+    std::fill_n(bytes_.begin(), 6, std::uint8_t{0xFF});
+    const auto copiesEnd = bytes_.begin() + magicPacketSize;
+    for (auto copy = bytes_.begin() + 6; copy != copiesEnd; copy += mac.size()) {
         std::copy(mac.begin(), mac.end(), copy);
     }
-    return packet;
+    // Only the two lengths a card knows: anything else would make a packet of another length.
+    const std::size_t passwordSize = password.size == 4 || password.size == 6 ? password.size : 0;
+    std::copy_n(password.bytes.begin(), passwordSize, copiesEnd);
+    size_ = magicPacketSize + passwordSize;
 }
 
-WakeInput parseWakeInput(std::wstring_view host, std::wstring_view mac, std::wstring_view port) {
+MagicPacket buildMagicPacket(const MacAddress& mac, const SecureOnPassword& password) {
+    return MagicPacket(mac, password);
+}
+
+WakeInput parseWakeInput(std::wstring_view host, std::wstring_view mac, std::wstring_view port,
+                         std::wstring_view password) {
     const auto macAddress = parseMacAddress(mac);
     if (!macAddress) {
         return SendOutcome::invalidMac;
@@ -199,11 +260,15 @@ WakeInput parseWakeInput(std::wstring_view host, std::wstring_view mac, std::wst
     if (!portNumber) {
         return SendOutcome::invalidPort;
     }
+    const auto secureOn = parseSecureOnPassword(password);
+    if (!secureOn) {
+        return SendOutcome::invalidPassword;
+    }
     auto hostName = hostForLookup(host);
     if (!hostName) {
         return SendOutcome::hostNotFound;
     }
-    return WakeRequest{std::move(*hostName), *macAddress, *portNumber};
+    return WakeRequest{std::move(*hostName), *macAddress, *portNumber, *secureOn};
 }
 
 // ---- Resolving and sending ----
@@ -314,7 +379,7 @@ SendOutcome sendToIpv4(const WakeRequest& request, std::uint32_t address, WakeDe
     destination.sin_family = AF_INET;
     destination.sin_port = htons(request.port);
     destination.sin_addr.s_addr = address;
-    const MagicPacket packet = buildMagicPacket(request.mac);
+    const MagicPacket packet = buildMagicPacket(request.mac, request.password);
     if (!socket.sendWhole(packet, destination)) {
         return SendOutcome::sendFailed;
     }
@@ -405,8 +470,8 @@ SendOutcome sendMagicPacketTo(const WakeRequest& request, const HostAddress& add
 }
 
 SendOutcome sendMagicPacket(std::wstring_view host, std::wstring_view mac, std::wstring_view port,
-                            WakeDelivery* delivery) {
-    const WakeInput input = parseWakeInput(host, mac, port);
+                            std::wstring_view password, WakeDelivery* delivery) {
+    const WakeInput input = parseWakeInput(host, mac, port, password);
     if (const auto* refusal = std::get_if<SendOutcome>(&input)) {
         return *refusal;
     }

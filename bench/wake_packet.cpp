@@ -75,7 +75,8 @@ void BM_SendMagicPacketAgainstBareSendto(benchmark::State& state) {
         double bareSeconds = 0;
         for (auto _ : state) {
             auto start = std::chrono::steady_clock::now();
-            const SendOutcome outcome = sendMagicPacket(L"127.0.0.1", L"00:11:22:33:44:55", port);
+            const SendOutcome outcome =
+                sendMagicPacket(L"127.0.0.1", L"00:11:22:33:44:55", port, L"");
             const double wake = secondsSince(start);
             receiver.takeOne();
 

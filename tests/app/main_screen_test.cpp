@@ -248,9 +248,10 @@ TEST_F(MainScreenTest, CloseWhileAFieldIsEditedKeepsTheTextInItsEditor) {
 
 // A person who types goes from field to field with the keys every keyboard has: Return (the
 // input panel's key, which the platform sends as VK_RETURN, or a hardware one) and Tab end the
-// edit and open the next field's editor; Return in the port field ends the edit and brings Send
-// into sight on a landscape screen where it lay below the fold; then Send wakes the receiver.
-TEST_F(MainScreenTest, ReturnAndTabTypeHostMacAndPortInOneGoAndReturnInThePortShowsSend) {
+// edit and open the next field's editor; Return in the password field ends the edit and brings
+// Send into sight on a landscape screen where it lay below the fold; then Send wakes the
+// receiver with the password after the MAC copies.
+TEST_F(MainScreenTest, ReturnAndTabTypeEveryFieldInOneGoAndReturnInThePasswordShowsSend) {
     LoopbackReceiver receiver;
     ASSERT_TRUE(receiver.isOpen());
     const std::wstring port = std::to_wstring(receiver.port());
@@ -272,9 +273,11 @@ TEST_F(MainScreenTest, ReturnAndTabTypeHostMacAndPortInOneGoAndReturnInThePortSh
     typeInto(hostFieldId, L"127.0.0.1", VK_RETURN);
     typeInto(macFieldId, L"00:11:22:33:44:55", VK_TAB);
     typeInto(portFieldId, port, VK_RETURN);
+    typeInto(passwordFieldId, L"192.168.1.1", VK_RETURN);
     script.waitFor(bounded([] { return !IsWindowVisible(editWindow); }, "the edit's end"))
         .then([&] {
-            EXPECT_EQ(shownFields(), (StoredFields{L"127.0.0.1", L"00:11:22:33:44:55", port}));
+            EXPECT_EQ(shownFields(),
+                      (StoredFields{L"127.0.0.1", L"00:11:22:33:44:55", port, L"192.168.1.1"}));
             const RECT send = findElementById(sendButtonId)->screenRect;
             EXPECT_GE(send.top, viewRect.top);
             EXPECT_LE(send.bottom, GetSystemMetrics(SM_CYSCREEN));
@@ -291,7 +294,10 @@ TEST_F(MainScreenTest, ReturnAndTabTypeHostMacAndPortInOneGoAndReturnInThePortSh
         bounded([&] { return (packet = packet ? packet : receiver.takeQueued()) ? true : false; },
                 "the packet"));
     EXPECT_FALSE(runProgram(script));
-    EXPECT_TRUE(packet.has_value());
+    ASSERT_TRUE(packet.has_value());
+    EXPECT_EQ(packet->size(), 106u);
+    EXPECT_EQ(std::vector<std::uint8_t>(packet->end() - 4, packet->end()),
+              (std::vector<std::uint8_t>{192, 168, 1, 1}));
 }
 
 class WideNativeScreenTest : public ProgramTest {

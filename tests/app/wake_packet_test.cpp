@@ -158,7 +158,7 @@ TEST(WakePacketSend, OnlyGoodInputSendsExactlyTheMagicPacketAndNoSocketStaysOpen
             if (!c.byName) {
                 platform::net::confineToLoopback();
             }
-            EXPECT_EQ(sendMagicPacket(c.host, c.mac, c.port), c.outcome) << narrow(c.host);
+            EXPECT_EQ(sendMagicPacket(c.host, c.mac, c.port, L""), c.outcome) << narrow(c.host);
             EXPECT_EQ(openDescriptorCount(), descriptors) << "a socket stays open";
             platform::net::resetWinsock(); // which would close it
             ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);

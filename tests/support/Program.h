@@ -23,13 +23,15 @@ using program_harness::screenSection;
 using program_harness::statusText;
 
 inline StoredFields shownFields() {
-    return {fieldText(hostFieldId), fieldText(macFieldId), fieldText(portFieldId)};
+    return {fieldText(hostFieldId), fieldText(macFieldId), fieldText(portFieldId),
+            fieldText(passwordFieldId)};
 }
 
 inline void setFields(const StoredFields& fields) {
     setFieldText(hostFieldId, fields.host);
     setFieldText(macFieldId, fields.mac);
     setFieldText(portFieldId, fields.port);
+    setFieldText(passwordFieldId, fields.password);
 }
 
 inline BYTE sendState() {

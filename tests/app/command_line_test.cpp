@@ -154,6 +154,10 @@ TEST_F(CommandLineTest, BadArgumentsEndInStatusTwoWithTheirReasonAndNothingSent)
         {{"wake", macOf(1), "-x"}, "-x: unknown option"},
         {{"wake", macOf(1), "--delay", "1s"}, "--delay 1s: not a number of milliseconds"},
         {{"wake", macOf(1), "--check=0"}, "--check=0: not a number of seconds from 1 to 86400"},
+        {{"wake", macOf(1), "--repeat", "0"}, "--repeat 0: not a number of packets from 1 to 10"},
+        {{"wake", macOf(1), "--repeat", "11"}, "--repeat 11: not a number of packets from 1 to 10"},
+        {{"wake", macOf(1), "--password", "aa:bb:cc:dd:ee"},
+         "--password aa:bb:cc:dd:ee: not a SecureOn password"},
         {{"wake"}, "wake: no target"},
         {{"wake", "--last"}, "--last: no recent computer yet"},
         {{"wake", "00:11:22:33:44:55:66"}, "00:11:22:33:44:55:66: not a MAC address"},
@@ -202,6 +206,53 @@ TEST_F(CommandLineTest, ARecentComputerWakesByItsHostWithItsOwnMacAddressAndPort
     screen.load();
     EXPECT_EQ(screen.rows().front(),
               (StoredFields{L"127.0.0.1", L"0a:00:00:00:00:02", command_line::fromUtf8(port)}));
+}
+
+// --password goes into every packet, and a recent computer is woken with its own unless another
+// (or an empty one) is given; --repeat sends each packet again every 100 ms of the device clock.
+TEST_F(CommandLineTest, APasswordGoesIntoThePacketAndRepeatsLeaveOnTheClock) {
+    std::vector<std::uint8_t> secured = packetFor({0x0a, 0, 0, 0, 0, 1});
+    secured.insert(secured.end(), {1, 2, 3, 4});
+    const Ran sent =
+        dawnbell({"wake", "-q", macOf(1), "-i", "127.0.0.1", "-p", port, "--password", "1.2.3.4"});
+    EXPECT_EQ(sent.status, 0) << sent.err;
+    EXPECT_EQ(receiver.takeQueued(), secured);
+    EXPECT_EQ(dawnbell({"wake", "127.0.0.1"}).status, 0);
+    EXPECT_EQ(receiver.takeQueued(), secured) << "the recent computer's own password";
+    EXPECT_EQ(dawnbell({"wake", "127.0.0.1", "--password", ""}).status, 0);
+    EXPECT_EQ(receiver.takeQueued(), packetFor({0x0a, 0, 0, 0, 0, 1}));
+    EXPECT_EQ(dawnbell({"wake", macOf(1), "-n", "-i", "127.0.0.1", "-p", port, "--password",
+                        "aa:bb:cc:dd:ee:ff", "--repeat", "3"})
+                  .out,
+              macOf(1) + ": would send 108 bytes for " + macOf(1) + " to 127.0.0.1:" + port +
+                  ", 3 times\n");
+
+    platform::clock::useManual(1000);
+    auto repeated = std::async(std::launch::async, [this] {
+        return dawnbell({"wake", "-q", macOf(2), "-i", "127.0.0.1", "-p", port, "--repeat", "3"});
+    });
+    // The device clock moves on in small steps until each packet is seen, and when it is seen.
+    std::vector<DWORD> seenAt;
+    for (int step = 0; step < 2000 && seenAt.size() < 3; ++step) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(5);
+        bool arrived = false;
+        while (!arrived && std::chrono::steady_clock::now() < end) {
+            arrived = receiver.takeQueued().has_value();
+            std::this_thread::yield();
+        }
+        if (arrived) {
+            seenAt.push_back(platform::clock::now());
+        } else {
+            platform::clock::advance(10);
+        }
+    }
+    platform::clock::advance(1000); // whatever it would still wait for
+    EXPECT_EQ(repeated.get().status, 0);
+    platform::clock::useSystem();
+    EXPECT_EQ(countQueued(receiver), 0u) << "more than three";
+    ASSERT_EQ(seenAt.size(), 3u);
+    EXPECT_GE(seenAt[1] - seenAt[0], 100u);
+    EXPECT_GE(seenAt[2] - seenAt[1], 100u);
 }
 
 // The command, a process of its own, and a screen that runs meanwhile keep each other's

@@ -136,6 +136,7 @@ TEST_F(MainScreenTest, SendTakesTheFieldsToTheReceiverAndEachOutcomeToTheStatusL
     const Send sends[] = {
         {{L"127.0.0.1", L"00:11:22:33:44:55", L"9x"}, statusInvalidPort},
         {{L"127.0.0.1", L"00:11:22:33:44", port}, statusInvalidMac},
+        {{L"127.0.0.1", L"00:11:22:33:44:55", port, L"aa:bb:cc:dd:ee"}, statusInvalidPassword},
         {{L"no-such-host.invalid", L"00:11:22:33:44:55", port}, statusHostNotFound},
         // This machine answers before the packet leaves: that is no computer that woke.
         {{L" 127.0.0.1", L"0A-1b-2C-3d-4E-5f", port},
@@ -193,7 +194,7 @@ TEST_F(MainScreenTest, QuitAndCloseKeepTheTypedTextsAndTheRecentComputersForTheN
             theApplication->onEvent(findElementById(hostFieldId), widgetTapped);
             theApplication->onEvent(nullptr, widgetTapped);
             EXPECT_NE(statusText(), statusGoodbye) << "Quit ran on another notification";
-            setFields({L"wol.example.net", L"", L""});
+            setFields({L"wol.example.net", L"", L"", L"1.2.3.4"});
             if (quit) {
                 theApplication->onEvent(findElementById(quitButtonId), widgetTapped);
                 EXPECT_EQ(statusText(), statusGoodbye);
@@ -203,7 +204,7 @@ TEST_F(MainScreenTest, QuitAndCloseKeepTheTypedTextsAndTheRecentComputersForTheN
         });
         untilTheEnd(script);
         EXPECT_TRUE(runProgram(script)) << quit;
-        const std::wstring stored = L"15 0 0 wol.example.net";
+        const std::wstring stored = L"15 0 0 7 wol.example.net1.2.3.4";
         const auto* bytes = reinterpret_cast<const BYTE*>(stored.data());
         EXPECT_EQ(storedValue(L"lastFields"),
                   std::vector<BYTE>(bytes, bytes + stored.size() * sizeof(WCHAR)))
@@ -212,7 +213,8 @@ TEST_F(MainScreenTest, QuitAndCloseKeepTheTypedTextsAndTheRecentComputersForTheN
         restart();
         LoopScript next;
         next.waitFor(statusIs(statusReadyToSend)).then([quit] {
-            EXPECT_EQ(shownFields(), (StoredFields{L"wol.example.net", L"", L""})) << quit;
+            EXPECT_EQ(shownFields(), (StoredFields{L"wol.example.net", L"", L"", L"1.2.3.4"}))
+                << quit;
             const auto* newest = dynamic_cast<MyItem*>(findElementById(recentRowFirstId));
             ASSERT_NE(newest, nullptr) << quit;
             EXPECT_EQ(newest->captionLabel->text, L"localhost") << quit;

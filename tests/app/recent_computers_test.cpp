@@ -208,6 +208,49 @@ TEST_F(RecentComputersTest, TheAnsweredMacIsKeptWithEveryRowOfItsHostAndOlderRow
     EXPECT_EQ(answered(L"kept.lan"), kept);
 }
 
+// A computer keeps the password it was last sent with among the facts after its host, beside the
+// MAC address it answered with; a row without one is written as versions before the password
+// read it. A password that could not have been sent is passed over, as an unreadable fact is.
+TEST_F(RecentComputersTest, APasswordIsKeptWithItsComputerAndRowsOfOtherVersionsRead) {
+    const auto stored = [](const wchar_t* name, const std::wstring* text = nullptr) {
+        HKEY key = nullptr;
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, RecentComputers::keyPath, 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr);
+        if (text != nullptr) {
+            RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text->data()),
+                           static_cast<DWORD>(text->size() * sizeof(WCHAR)));
+        }
+        std::wstring value(200, L'\0');
+        DWORD size = static_cast<DWORD>(value.size() * sizeof(WCHAR));
+        RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()), &size);
+        RegCloseKey(key);
+        return value.substr(0, size / sizeof(WCHAR));
+    };
+    RecentComputers list;
+    list.load();
+    StoredFields secured = computer(1);
+    secured.password = L" aa:bb:cc:dd:ee:ff ";
+    ASSERT_TRUE(list.remember(secured));
+    EXPECT_EQ(stored(L"computer1"), L"1 0a:11:22:33:44:01 9 host1.lan password=aa:bb:cc:dd:ee:ff");
+    EXPECT_TRUE(list.noteAnswer(L"host1.lan", {0x02, 0, 0, 0, 0, 0x01}));
+    EXPECT_EQ(stored(L"computer1"), L"1 0a:11:22:33:44:01 9 host1.lan password=aa:bb:cc:dd:ee:ff "
+                                    L"answered=02:00:00:00:00:01");
+    secured.password.clear();
+    ASSERT_TRUE(list.remember(secured)) << "the same computer, now without its password";
+    EXPECT_EQ(stored(L"computer1"), L"2 0a:11:22:33:44:01 9 host1.lan answered=02:00:00:00:00:01");
+    const std::wstring later = L"7 00:11:22:33:44:02 9 later.lan seen=1 password=10.0.0.1";
+    const std::wstring refused = L"6 00:11:22:33:44:03 9 refused.lan password=10.0.0";
+    stored(L"computer2", &later);
+    stored(L"computer3", &refused);
+    platform::registry::reload();
+    list.load();
+    ASSERT_EQ(list.rows().size(), 3u);
+    EXPECT_EQ(list.rows()[0],
+              (StoredFields{L"later.lan", L"00:11:22:33:44:02", L"9", L"10.0.0.1"}));
+    EXPECT_EQ(list.rows()[1], (StoredFields{L"refused.lan", L"00:11:22:33:44:03", L"9"}));
+    EXPECT_EQ(list.rows()[2], computer(1));
+}
+
 // ---- The panel on the main screen ------------------------------------------------------------
 
 MyItem* row(size_t index) {
@@ -255,13 +298,14 @@ protected:
 
     LoopbackReceiver receiver;
     const std::wstring port = std::to_wstring(receiver.port());
-    const StoredFields older{L"127.0.0.1", L"00:11:22:33:44:55", port};
+    const StoredFields older{L"127.0.0.1", L"00:11:22:33:44:55", port, L"10.0.0.7"};
     const StoredFields newer{L"localhost", L"66:77:88:99:aa:bb", port};
 };
 
-// A send adds a row, a tap on a row fills the fields without sending; a tap-and-hold asks, and
-// only a tap of its own answers (the finger that held the row lifts over the box): No keeps the
-// row, Yes forgets it. A report that came while the question was up is shown once it is answered.
+// A send adds a row, a tap on a row fills the fields (the password too) without sending; a
+// tap-and-hold asks, and only a tap of its own answers (the finger that held the row lifts over the
+// box): No keeps the row, Yes forgets it. A report that came while the question was up is shown
+// once it is answered.
 TEST_F(RecentPanelTest, ASendAddsARowATapFillsTheFieldsAndHoldAndYesForgetsIt) {
     LoopScript script;
     script.waitFor(statusIs(statusReadyToSend)).then([] {

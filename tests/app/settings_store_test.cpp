@@ -66,9 +66,11 @@ TEST_F(SettingsStore, TheClearedQuestionIsOneZeroByteAndEachValueIsKeptByTheOthe
     EXPECT_EQ(reopened().readFields(), (StoredFields{L"", L"m", L"9"}));
 }
 
-// The three texts are one value, written at once, holding any characters. The three values of
-// older versions (here as regedit writes texts, with their terminator) are read where it is
-// missing, and go when it is written. A damaged one reads as empty texts.
+// The texts are one value, written at once, holding any characters; a password adds a fourth
+// length, and a value without one (as older versions wrote it) reads as no password, even when
+// its host starts with a number and a blank. The three values of older versions (here as regedit
+// writes texts, with their terminator) are read where it is missing, and go when it is written.
+// A damaged one reads as empty texts.
 TEST_F(SettingsStore, TheTextsAreOneValueAndTheThreeValuesOfOlderVersionsAreReadUntilItIsWritten) {
     const auto setText = [](const wchar_t* name, const std::wstring& text) {
         raw(name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR)));
@@ -87,6 +89,14 @@ TEST_F(SettingsStore, TheTextsAreOneValueAndTheThreeValuesOfOlderVersionsAreRead
     EXPECT_EQ(raw(L"lastFields"), std::make_pair(DWORD{REG_SZ}, DWORD{13 * sizeof(WCHAR)}));
     setText(L"lastFields", L"3 17 2 new00:11:22:33:44:5512");
     EXPECT_EQ(reopened().readFields(), (StoredFields{L"new", L"00:11:22:33:44:55", L"12"}));
+    const StoredFields secured{L"nas", L"00:11:22:33:44:55", L"9", L"192.168.1.1"};
+    EXPECT_TRUE(reopened().writeFields(secured));
+    EXPECT_EQ(reopened().readFields(), secured);
+    EXPECT_EQ(raw(L"lastFields").second, std::wstring(L"3 17 1 11 ").size() * sizeof(WCHAR) +
+                                             (3 + 17 + 1 + 11) * sizeof(WCHAR));
+    setText(L"lastFields", L"6 0 0 12 345");
+    EXPECT_EQ(reopened().readFields(), (StoredFields{L"12 345", L"", L""}));
+    setText(L"lastFields", L"3 17 2 new00:11:22:33:44:5512");
     setText(L"lastIP", L"older.host");
     EXPECT_EQ(reopened().readFields().host, L"new") << "the older form is read only without it";
     for (const wchar_t* damaged :

@@ -262,13 +262,13 @@ stored_fields() {
 # margin on both sides.
 check_screen_fits() {
   local id left top right bottom
-  for id in 1 2 3 4 5 6; do
+  for id in 1 2 3 9 4 5 6; do
     read -r left top right bottom <<<"$(fact "element $id")"
     [ -n "$left" ] || fail "no widget $id reported"
     [ "$left" -ge 0 ] && [ "$right" -le "$device_width" ] && [ "$right" -gt "$left" ] ||
       fail "widget $id ($left..$right) does not fit across the screen"
   done
-  for id in 1 2 3; do
+  for id in 1 2 3 9; do
     read -r left top right bottom <<<"$(fact "element $id")"
     [ "$left" -eq $((device_width - right)) ] ||
       fail "field $id is not centred: $left px on the left, $((device_width - right)) on the right"

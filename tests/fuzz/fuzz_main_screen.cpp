@@ -195,10 +195,10 @@ private:
         }
         case op::elementTap: {
             const int rows = static_cast<int>(recentComputers().rows().size());
-            const int targets[] = {hostFieldId,      macFieldId,
-                                   portFieldId,      sendButtonId,
-                                   quitButtonId,     statusLineId,
-                                   recentRowFirstId, recentRowFirstId + std::max(rows - 1, 0)};
+            const int targets[] = {
+                hostFieldId,     macFieldId,       portFieldId,
+                passwordFieldId, sendButtonId,     quitButtonId,
+                statusLineId,    recentRowFirstId, recentRowFirstId + std::max(rows - 1, 0)};
             const std::size_t index = event.a % (std::size(targets) + 1);
             const Element* target =
                 index < std::size(targets) ? findElementById(targets[index]) : nullptr;
@@ -236,6 +236,7 @@ private:
         setFieldText(hostFieldId, L"127.0.0.1");
         setFieldText(macFieldId, L"00:11:22:33:44:55");
         setFieldText(portFieldId, port);
+        setFieldText(passwordFieldId, L"");
         showStatus(statusReadyToSend);
         for (int n = 0; recentComputers().rows().size() < RecentComputers::maxRows; ++n) {
             rememberRecentComputer({L"pc" + std::to_wstring(n) + L".example.net",
@@ -331,7 +332,8 @@ private:
         };
         const StoredFields typed{fitting(hostFieldId, SettingsKey::hostCapacity),
                                  fitting(macFieldId, SettingsKey::macCapacity),
-                                 fitting(portFieldId, SettingsKey::portCapacity)};
+                                 fitting(portFieldId, SettingsKey::portCapacity),
+                                 fitting(passwordFieldId, SettingsKey::passwordCapacity)};
         const std::string file = toolkit_test::fileBytes(platform::registry::filePath());
         if (!platform::registry::parse(file).error.empty()) {
             fail("the settings file does not parse after Quit");
@@ -343,11 +345,16 @@ private:
         }
     }
 
-    // Every datagram a whole magic packet: six 0xFF bytes, then one MAC sixteen times.
+    // Every datagram a whole magic packet: six 0xFF bytes, then one MAC sixteen times, then
+    // nothing or a password of 4 or 6 bytes.
     void drainReceiver() {
         while (auto packet = receiver_.takeQueued()) {
-            if (packet->size() != magicPacketSize || (*packet)[0] != 0xFF ||
-                !std::equal(packet->begin() + 12, packet->end(), packet->begin() + 6) ||
+            const std::size_t passwordSize = packet->size() - magicPacketSize;
+            if (packet->size() < magicPacketSize ||
+                (passwordSize != 0 && passwordSize != 4 && passwordSize != 6) ||
+                (*packet)[0] != 0xFF ||
+                !std::equal(packet->begin() + 12, packet->begin() + magicPacketSize,
+                            packet->begin() + 6) ||
                 !std::equal(packet->begin() + 1, packet->begin() + 6, packet->begin())) {
                 fail("a datagram that is not a whole magic packet");
             }

@@ -54,7 +54,8 @@ inline POINT headerPoint() {
                  clientRect.top + Section::headerImageHeight / 2};
 }
 
-inline constexpr std::array<MainScreenId, 3> fieldIds{hostFieldId, macFieldId, portFieldId};
+inline constexpr std::array<MainScreenId, 4> fieldIds{hostFieldId, macFieldId, portFieldId,
+                                                      passwordFieldId};
 
 // The resource set of the build: DAWNBELL_TEST_BIN names its bin folder, else `builtBinDir`.
 inline std::filesystem::path resourceSet(const char* builtBinDir) {

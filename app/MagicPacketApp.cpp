@@ -97,6 +97,9 @@ void MagicPacketApp::onEvent(Element* element, int code) {
 
 void MagicPacketApp::sendPacket() {
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    // Four fields push the status line below the fold of a phone's screen: what the send says
+    // must be seen.
+    bringSendIntoSight();
     startWake(typedFields());
     SetCursor(nullptr);
     redrawAllElements();

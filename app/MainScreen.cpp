@@ -197,14 +197,19 @@ bool endEditWithKey(WPARAM key) {
             if (auto* next = widgetWithId<MyEditControl>(order[i + 1])) {
                 next->onClick();
             }
-        } else if (Section* section = sectionHolding(findElementById(sendButtonId))) {
-            // The status line first, then Send: Send wins where both do not fit.
-            section->bringIntoSight(findElementById(statusLineId));
-            section->bringIntoSight(findElementById(sendButtonId));
+        } else {
+            bringSendIntoSight();
         }
         return true;
     }
     return false;
+}
+
+void bringSendIntoSight() {
+    if (Section* section = sectionHolding(findElementById(sendButtonId))) {
+        section->bringIntoSight(findElementById(statusLineId));
+        section->bringIntoSight(findElementById(sendButtonId));
+    }
 }
 
 void showStatus(const wchar_t* text) {

@@ -45,6 +45,8 @@ void endEditing();
 // (and the status line, where the screen has room) into sight. False for other keys or with no
 // editor open.
 bool endEditWithKey(WPARAM key);
+// Scrolls the status line, then Send, into sight: Send wins where both do not fit.
+void bringSendIntoSight();
 // Replaces the status line's text and repaints it.
 void showStatus(const wchar_t* text);
 // Turns the Send button from its disabled state to enabled (once, when the connection is up).

@@ -151,6 +151,9 @@ TEST_F(MainScreenTest, SendTakesTheFieldsToTheReceiverAndEachOutcomeToTheStatusL
         tapSend(script);
         script.waitFor(statusIs(send.status)).then([] {
             EXPECT_FALSE(platform::Device::instance().waitCursorShown());
+            EXPECT_LE(findElementById(statusLineId)->screenRect.bottom,
+                      GetSystemMetrics(SM_CYSCREEN))
+                << "what the send says lies below the screen's edge";
         });
     }
     EXPECT_FALSE(runProgram(script));

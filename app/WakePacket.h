@@ -2,7 +2,7 @@
 // Wake-on-LAN magic packet (six 0xFF bytes, the MAC address sixteen times, then the SecureOn
 // password if there is one) sent as a UDP datagram.
 //
-// The checking and conversion of the three texts is kept apart from the network work so that it
+// The checking and conversion of the four texts is kept apart from the network work so that it
 // can be exercised on its own; nothing here touches the network until the texts are known good.
 #pragma once
 

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The real program on an 800 x 480 touch panel (DAWNBELL_SCREEN=native under an Xvfb of that
-# size), driven by clicks and keys only: Send with every field empty, the port typed (the screen
-# slides the field above the keyboard), the host typed, Send again ("Invalid MAC address...",
-# which repaints only the texts of the fields); then a tap on the host field, away from its
-# text, still opens its editor. More is typed there, and the session's end (SIGTERM) with the
+# size), driven by clicks and keys only: Send with every field empty (dragged into sight, and the
+# fields dragged back after it showed the status line), the port typed (the screen slides the
+# field above the keyboard), the host typed, Send again ("Invalid MAC address...", which
+# repaints only the texts of the fields); then a tap on the host field, away from its text,
+# still opens its editor. More is typed there, and the session's end (SIGTERM) with the
 # editor open keeps what the editor holds, as Quit would, and ends with status 0.
 # Usage: native_panel_fields_keep_taking_taps_and_sigterm_keeps_the_open_edit.sh BIN_DIR
 set -euo pipefail
@@ -14,8 +15,9 @@ session() {
   export DAWNBELL_SCREEN=native DAWNBELL_DEVICE_DIR=$work/device DAWNBELL_CONNMGR=connected
   start_program "$work/program/dawnbell" "$work/panel.log"
   answer_yes
-  tap_rect "$(fact "element 4")"
+  tap_send
   wait_fact "text 6" "Invalid MAC address..."
+  drag_to_fields
   edit_field 3
   type_keys 4242
   wait_fact editor-text 4242
@@ -25,8 +27,9 @@ session() {
   wait_fact editor-text 127.0.0.1
   end_edit
   wait_fact "text 1" 127.0.0.1
-  tap_rect "$(fact "element 4")"
+  tap_send
   sleep 0.5 # the status says what it said before: nothing to wait for
+  drag_to_fields
   # Right of the text, which is all that Send's repaint drew of the field.
   local left top right bottom
   read -r left top right bottom <<<"$(fact "element 1")"

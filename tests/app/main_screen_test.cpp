@@ -318,7 +318,7 @@ LONG rightEnd(int id) {
 
 // On a wall panel, Send and the status line sit in sight beside the fields from the start; a
 // long status, and the recent list built again after a send, keep to their column; scrolled out
-// of sight, Send comes back with the port's Return.
+// of sight, Send comes back with the Return after the port and the password.
 TEST_F(WideNativeScreenTest, SendAndTheStatusLineStayInSightInTheirColumnBesideTheFields) {
     LoopbackReceiver receiver;
     ASSERT_TRUE(receiver.isOpen());
@@ -353,10 +353,12 @@ TEST_F(WideNativeScreenTest, SendAndTheStatusLineStayInSightInTheirColumnBesideT
             EXPECT_FALSE(inSight(sendButtonId));
         });
     tap(script, [] { return centreOfElement(portFieldId); });
-    script.waitFor(bounded([] { return field(portFieldId)->editorOpen; }, "the editor")).then([] {
-        platform::Device::instance().key(VK_RETURN, true);
-        platform::Device::instance().key(VK_RETURN, false);
-    });
+    for (const MainScreenId id : {portFieldId, passwordFieldId}) {
+        script.waitFor(bounded([id] { return field(id)->editorOpen; }, "the editor")).then([] {
+            platform::Device::instance().key(VK_RETURN, true);
+            platform::Device::instance().key(VK_RETURN, false);
+        });
+    }
     script.waitFor(bounded([] { return !IsWindowVisible(editWindow); }, "the edit's end"))
         .then([&] { EXPECT_TRUE(inSight(sendButtonId)); });
     EXPECT_FALSE(runProgram(script));

@@ -66,7 +66,10 @@ MyPanel* hostInformation(int width, bool fieldsFollowTurns) {
     addTo(panel, caption(10, 5, L"Port :"));
     addTo(panel,
           new MyEditControl(portFieldId, fieldMargin, 0, fieldWidth(width), fieldsFollowTurns));
-    addTo(panel, caption(10, 5, L"SecureOn password (optional) :"));
+    // The longest caption: in the narrow left column of a wide screen it takes two lines.
+    MyLabel* passwordCaption = caption(10, 5, L"SecureOn password (optional) :");
+    fitToColumn(*passwordCaption, width);
+    addTo(panel, passwordCaption);
     addTo(panel,
           new MyEditControl(passwordFieldId, fieldMargin, 0, fieldWidth(width), fieldsFollowTurns));
     return panel;

@@ -335,6 +335,14 @@ TEST_F(WideNativeScreenTest, SendAndTheStatusLineStayInSightInTheirColumnBesideT
         EXPECT_TRUE(inSight(statusLineId));
         EXPECT_LT(rightEnd(hostFieldId), findElementById(sendButtonId)->screenRect.left);
         EXPECT_LT(rightEnd(hostFieldId), findElementById(statusLineId)->screenRect.left);
+        for (const Element* element : allElements) {
+            const auto* label = dynamic_cast<const MyLabel*>(element);
+            if (label != nullptr && label->text.starts_with(L"SecureOn")) {
+                EXPECT_LT(label->screenRect.left + (label->right - label->left),
+                          findElementById(sendButtonId)->screenRect.left)
+                    << "the password's caption reaches into the right column";
+            }
+        }
         setFields({L"127.0.0.1", L"00:11:22:33:44:55", std::to_wstring(receiver.port())});
     });
     tapSend(script);

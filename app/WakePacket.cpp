@@ -275,46 +275,30 @@ WakeInput parseWakeInput(std::wstring_view host, std::wstring_view mac, std::wst
 
 namespace {
 
-// The first IPv4 address the name lookup gives.
-std::optional<std::uint32_t> lookUpIPv4(const std::string& host) {
+// The first address of `family` (AF_INET or AF_INET6) the name lookup gives.
+std::optional<HostAddress> lookUp(const std::string& host, int family) {
     ADDRINFOA hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = family;
     hints.ai_socktype = SOCK_DGRAM;
     hints.ai_protocol = IPPROTO_UDP;
     ADDRINFOA* results = nullptr;
     if (getaddrinfo(host.c_str(), nullptr, &hints, &results) != 0) {
         return std::nullopt;
     }
-    std::optional<std::uint32_t> found;
+    std::optional<HostAddress> found;
     for (const ADDRINFOA* entry = results; entry != nullptr && !found; entry = entry->ai_next) {
-        if (entry->ai_family == AF_INET && entry->ai_addr != nullptr &&
-            entry->ai_addrlen >= sizeof(sockaddr_in)) {
-            found = reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr;
+        if (entry->ai_family != family || entry->ai_addr == nullptr) {
+            continue;
         }
-    }
-    freeaddrinfo(results);
-    return found;
-}
-
-// The first IPv6 address the name lookup gives.
-std::optional<Ipv6Address> lookUpIPv6(const std::string& host) {
-    ADDRINFOA hints{};
-    hints.ai_family = AF_INET6;
-    hints.ai_socktype = SOCK_DGRAM;
-    hints.ai_protocol = IPPROTO_UDP;
-    ADDRINFOA* results = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &results) != 0) {
-        return std::nullopt;
-    }
-    std::optional<Ipv6Address> found;
-    for (const ADDRINFOA* entry = results; entry != nullptr && !found; entry = entry->ai_next) {
-        if (entry->ai_family == AF_INET6 && entry->ai_addr != nullptr &&
-            entry->ai_addrlen >= sizeof(sockaddr_in6)) {
+        if (family == AF_INET && entry->ai_addrlen >= sizeof(sockaddr_in)) {
+            found = reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr;
+        } else if (family == AF_INET6 && entry->ai_addrlen >= sizeof(sockaddr_in6)) {
             sockaddr_in6 in6{};
             std::memcpy(&in6, entry->ai_addr, sizeof in6);
-            found.emplace();
-            std::memcpy(found->bytes.data(), &in6.sin6_addr, found->bytes.size());
-            found->scopeId = in6.sin6_scope_id;
+            Ipv6Address ipv6;
+            std::memcpy(ipv6.bytes.data(), &in6.sin6_addr, ipv6.bytes.size());
+            ipv6.scopeId = in6.sin6_scope_id;
+            found = ipv6;
         }
     }
     freeaddrinfo(results);
@@ -442,10 +426,10 @@ std::optional<HostAddress> resolveHost(const std::string& host) {
         }
     } else if (const auto dotted = dottedAddress(host)) {
         address = *dotted;
-    } else if (const auto ipv4 = lookUpIPv4(host)) {
+    } else if (const auto ipv4 = lookUp(host, AF_INET)) {
         address = *ipv4;
-    } else if (const auto ipv6 = lookUpIPv6(host)) {
-        address = unmapped(*ipv6);
+    } else if (const auto ipv6 = lookUp(host, AF_INET6)) {
+        address = unmapped(std::get<Ipv6Address>(*ipv6));
     }
     if (address && !isWakeTargetAddress(*address)) {
         return std::nullopt;

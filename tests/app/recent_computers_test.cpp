@@ -33,6 +33,21 @@ std::vector<std::wstring> hostsAfterRestart() {
     return hosts;
 }
 
+// Writes the texts as values computer1, computer2... of the list's key, as regedit would.
+void writeRows(const std::vector<std::pair<DWORD, std::wstring>>& rows) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, RecentComputers::keyPath, 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto& [type, text] = rows[i];
+        RegSetValueExW(key, (L"computer" + std::to_wstring(i + 1)).c_str(), 0, type,
+                       reinterpret_cast<const BYTE*>(text.data()),
+                       static_cast<DWORD>(text.size() * sizeof(WCHAR)));
+    }
+    RegCloseKey(key);
+}
+
 class RecentComputersTest : public ProgramTest {};
 
 // Steps: n > 0 sends to computer n, n <= 0 forgets row -n. Rows: the computers, newest first,
@@ -91,17 +106,7 @@ TEST_F(RecentComputersTest, DamagedEntriesAreLeftOutAndTheOthersStay) {
         {REG_SZ, L"99999999999999999999999 00:11:22:33:44:08 9 big.lan"},
         {REG_SZ, L"1 00:11:22:33:44:09 9 kept-older.lan"},
     };
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, RecentComputers::keyPath, 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    for (int i = 0; i < 9; ++i) {
-        const auto& [type, text] = entries[i];
-        RegSetValueExW(key, (L"computer" + std::to_wstring(i + 1)).c_str(), 0, type,
-                       reinterpret_cast<const BYTE*>(text.data()),
-                       static_cast<DWORD>(text.size() * sizeof(WCHAR)));
-    }
-    RegCloseKey(key);
+    writeRows({std::begin(entries), std::end(entries)});
     platform::registry::reload();
 
     testing::internal::CaptureStderr();
@@ -136,16 +141,7 @@ TEST_F(RecentComputersTest, RegeditTextsCopiesAndOrdersAtTheEndOfTheirRangeAreRe
         L"18446744073709551615 00:11:22:33:44:02 9 pinned.lan",
         L"2 00-11-22-33-44-01 9 NUL.LAN",
     };
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, RecentComputers::keyPath, 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    for (int i = 0; i < 3; ++i) {
-        RegSetValueExW(key, (L"computer" + std::to_wstring(i + 1)).c_str(), 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(entries[i].data()),
-                       static_cast<DWORD>(entries[i].size() * sizeof(WCHAR)));
-    }
-    RegCloseKey(key);
+    writeRows({{REG_SZ, entries[0]}, {REG_SZ, entries[1]}, {REG_SZ, entries[2]}});
     EXPECT_EQ(hostsAfterRestart(), (std::vector<std::wstring>{L"pinned.lan", L"nul.lan"}));
     RecentComputers list;
     list.load();
@@ -167,16 +163,7 @@ TEST_F(RecentComputersTest, TheAnsweredMacIsKeptWithEveryRowOfItsHostAndOlderRow
         L"2 00:11:22:33:44:02 9 kept.lan colour=blue answered=02-00-00-00-00-02",
         L"3 00:11:22:33:44:03 9 bad.lan answered=02:00",
     };
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, RecentComputers::keyPath, 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    for (int i = 0; i < 3; ++i) {
-        RegSetValueExW(key, (L"computer" + std::to_wstring(i + 1)).c_str(), 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(entries[i].data()),
-                       static_cast<DWORD>(entries[i].size() * sizeof(WCHAR)));
-    }
-    RegCloseKey(key);
+    writeRows({{REG_SZ, entries[0]}, {REG_SZ, entries[1]}, {REG_SZ, entries[2]}});
     const MacAddress kept{0x02, 0, 0, 0, 0, 0x02};
     const MacAddress seen{0x02, 0, 0, 0, 0, 0x0A};
     const auto answered = [](const wchar_t* host) {
@@ -276,18 +263,6 @@ void send(LoopScript& script, const StoredFields& fields) {
         bounded([] { return statusText().starts_with(statusPacketSent); }, "the packet to leave"));
 }
 
-// The end of the content into view, where the rows are.
-void scrollToTheRows(LoopScript& script) {
-    script.then([] {
-        Section* section = screenSection();
-        section->scrollOffset = -section->bottom;
-        section->unselect(); // puts the content back at its end
-        dirtyRect = RECT{viewRect.left, viewRect.top, viewRect.right, viewRect.bottom};
-        fullRedraw = 1;
-        theFrame->redraw(true);
-    });
-}
-
 POINT centreOfRow(size_t index) {
     return centreOf(row(index)->screenRect);
 }
@@ -325,7 +300,7 @@ TEST_F(RecentPanelTest, ASendAddsARowATapFillsTheFieldsAndHoldAndYesForgetsIt) {
         while (receiver.takeQueued()) {
         }
     });
-    scrollToTheRows(script);
+    scrollToTheEnd(script);
     script.then([] {
         const RECT r = row(1)->screenRect;
         EXPECT_EQ(r.top - row(0)->screenRect.bottom, 4);
@@ -353,7 +328,7 @@ TEST_F(RecentPanelTest, ASendAddsARowATapFillsTheFieldsAndHoldAndYesForgetsIt) {
         setFieldText(hostFieldId, L"typed");
     });
     for (const auto& [button, rowsLeft] : {std::pair{1u, 2u}, std::pair{0u, 1u}}) { // No, Yes
-        scrollToTheRows(script);
+        scrollToTheEnd(script);
         auto held = std::make_shared<POINT>();
         script.then([held] { touch(PointerAction::down, *held = centreOfRow(1)); })
             .then([] { platform::clock::advance(600); })
@@ -404,7 +379,7 @@ TEST_F(RecentPanelTest, ALongHostEndsInDotsInsideItsRowAndTheFieldsStayCentredOn
                 EXPECT_EQ(p.width - findElementById(id)->right, p.fieldMargin) << p.width;
             }
         });
-        scrollToTheRows(script);
+        scrollToTheEnd(script);
         script.then([width] {
             const MyItem* item = row(0);
             ASSERT_NE(item, nullptr);

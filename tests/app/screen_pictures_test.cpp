@@ -83,18 +83,6 @@ Element* recentRow(std::size_t index) {
     return findElementById(static_cast<int>(recentRowFirstId + index));
 }
 
-// The end of the content into view, where the rows, the search and Quit are.
-void scrollToTheEnd(LoopScript& script) {
-    script.then([] {
-        Section* section = screenSection();
-        section->scrollOffset = -section->bottom;
-        section->unselect(); // puts the content back at its end
-        dirtyRect = RECT{viewRect.left, viewRect.top, viewRect.right, viewRect.bottom};
-        fullRedraw = 1;
-        theFrame->redraw(true);
-    });
-}
-
 class ScreenPicturesTest : public ProgramTest {
 protected:
     // Two computers woken before and the fields of the last run, as a user who came back finds

@@ -104,6 +104,18 @@ inline void tapSend(LoopScript& script) {
     tap(script, [] { return centreOfElement(sendButtonId); });
 }
 
+// The end of the screen's content into view: the recent rows, the search and Quit.
+inline void scrollToTheEnd(LoopScript& script) {
+    script.then([] {
+        Section* section = screenSection();
+        section->scrollOffset = -section->bottom;
+        section->unselect(); // puts the content back at its end
+        dirtyRect = RECT{viewRect.left, viewRect.top, viewRect.right, viewRect.bottom};
+        fullRedraw = 1;
+        theFrame->redraw(true);
+    });
+}
+
 // A value of the settings key, nothing when it (or the key) is missing.
 inline std::optional<std::vector<BYTE>> storedValue(const wchar_t* name) {
     std::vector<BYTE> value(1024);

@@ -134,8 +134,7 @@ namespace {
 // with one shorter than 128 that is not link-local (every interface that is up has one of those).
 bool isOnASubnet(const sockaddr* address, const sockaddr* netmask) {
     if (address->sa_family == AF_INET) {
-        return reinterpret_cast<const sockaddr_in*>(netmask)->sin_addr.s_addr !=
-               htonl(0xFFFFFFFFu);
+        return reinterpret_cast<const sockaddr_in*>(netmask)->sin_addr.s_addr != htonl(0xFFFFFFFFu);
     }
     if (address->sa_family != AF_INET6)
         return false;

@@ -31,7 +31,6 @@ protected:
 using LPUNKNOWN = IUnknown*;
 
 HRESULT CoInitializeEx(LPVOID reserved, DWORD coInit);
-void CoUninitialize();
 HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid,
                          LPVOID* object);
 LPVOID CoTaskMemAlloc(SIZE_T bytes);

@@ -96,8 +96,6 @@ DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize)
 // Null (or the program's file name) gives the program's instance handle.
 HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName);
 
-[[noreturn]] void WINAPI ExitProcess(UINT uExitCode);
-
 // ---- Files --------------------------------------------------------------------------------
 
 #define GENERIC_READ 0x80000000u

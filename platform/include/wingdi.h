@@ -102,7 +102,6 @@ HGDIOBJ WINAPI GetStockObject(int which);
 BOOL WINAPI DeleteObject(HGDIOBJ object);
 int WINAPI GetDeviceCaps(HDC dc, int index);
 COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour);
-COLORREF WINAPI SetBkColor(HDC dc, COLORREF colour);
 int WINAPI SetBkMode(HDC dc, int mode);
 HFONT WINAPI CreateFontIndirectW(const LOGFONTW* logFont);
 // Draws or measures `text` (`count` characters, -1: up to its terminating null) in `rect`.

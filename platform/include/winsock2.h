@@ -182,7 +182,6 @@ inline constexpr int WSA_NOT_ENOUGH_MEMORY = 8;
 int WSAStartup(WORD wVersionRequested, LPWSADATA lpWSAData);
 int WSACleanup();
 int WSAGetLastError();
-void WSASetLastError(int error);
 
 SOCKET socket(int af, int type, int protocol);
 int closesocket(SOCKET s);
@@ -340,7 +339,6 @@ using platform::winsock::setsockopt;
 using platform::winsock::socket;
 using platform::winsock::WSACleanup;
 using platform::winsock::WSAGetLastError;
-using platform::winsock::WSASetLastError;
 using platform::winsock::WSAStartup;
 
 // The Windows headers' spelling of the address's 32-bit member.

@@ -345,7 +345,6 @@ using LPRGNDATA = RGNDATA*;
 // ---- Functions ----------------------------------------------------------------------------
 
 ATOM RegisterClassW(const WNDCLASSW* wndClass);
-BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance);
 
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
                      int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
@@ -361,7 +360,6 @@ BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 BOOL GetClientRect(HWND window, LPRECT rect);
 BOOL GetWindowRect(HWND window, LPRECT rect); // screen coordinates
 BOOL ClientToScreen(HWND window, LPPOINT point);
-BOOL ScreenToClient(HWND window, LPPOINT point);
 HWND GetParent(HWND window);
 int GetDlgCtrlID(HWND window);
 
@@ -378,9 +376,6 @@ HWND GetFocus();
 // A handle with its low bit set is the platform's form that also raises owned windows.
 BOOL SetForegroundWindow(HWND window);
 HWND GetForegroundWindow();
-HWND GetActiveWindow();
-HWND SetCapture(HWND window);
-BOOL ReleaseCapture();
 HWND GetCapture();
 
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
@@ -405,9 +400,6 @@ HDC BeginPaint(HWND window, LPPAINTSTRUCT paint);
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
 
 HRGN CreateRectRgn(int left, int top, int right, int bottom);
-HRGN CreateRectRgnIndirect(const RECT* rect);
-int CombineRgn(HRGN destination, HRGN source1, HRGN source2, int mode);
-int GetRgnBox(HRGN region, LPRECT rect);
 DWORD GetRegionData(HRGN region, DWORD count, LPRGNDATA data);
 // Deletes any GDI object: regions, fonts, brushes. Stock objects are left alone.
 BOOL DeleteObject(HGDIOBJ object);

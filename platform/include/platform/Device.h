@@ -165,7 +165,6 @@ public:
     };
     std::vector<MessageBoxRecord> messageBoxes() const;
     void recordMessageBox(MessageBoxRecord record);
-    void setMessageBoxAnswer(int answer); // IDOK until set
     int messageBoxAnswer() const;
 
     // The cursor shape (SetCursor): the wait cursor or the arrow.

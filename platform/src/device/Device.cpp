@@ -604,9 +604,6 @@ void Device::recordMessageBox(MessageBoxRecord record) {
     state_->boxes.push_back(std::move(record));
 }
 
-void Device::setMessageBoxAnswer(int answer) {
-    state_->boxAnswer = answer;
-}
 int Device::messageBoxAnswer() const {
     return state_->boxAnswer;
 }

@@ -1,6 +1,6 @@
 // Device contexts over pixel buffers that the platform itself owns (the input panel's keyboard,
-// the native edit control, window painting). Usable with SelectObject, SetTextColor, SetBkMode,
-// SetBkColor and DrawTextW like the device context of a surface.
+// the native edit control, window painting). Usable with SelectObject, SetTextColor, SetBkMode
+// and DrawTextW like the device context of a surface.
 #pragma once
 
 #include "wintypes.h"

@@ -1,5 +1,5 @@
 // A device context: where GDI draws (a surface, the screen or a buffer) and the drawing state
-// that SelectObject, SetTextColor, SetBkColor and SetBkMode change. A context is used by one
+// that SelectObject, SetTextColor and SetBkMode change. A context is used by one
 // thread at a time; its target guards the pixels against the other threads.
 #pragma once
 

@@ -138,14 +138,6 @@ COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour) {
     return std::exchange(context->textColour, colour & 0x00FFFFFF);
 }
 
-COLORREF WINAPI SetBkColor(HDC dc, COLORREF colour) {
-    DeviceContext* context = DeviceContext::fromHandle(dc);
-    if (context == nullptr) {
-        return CLR_INVALID;
-    }
-    return std::exchange(context->backgroundColour, colour & 0x00FFFFFF);
-}
-
 int WINAPI SetBkMode(HDC dc, int mode) {
     DeviceContext* context = DeviceContext::fromHandle(dc);
     if (context == nullptr || (mode != TRANSPARENT && mode != OPAQUE)) {

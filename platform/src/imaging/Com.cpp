@@ -21,12 +21,6 @@ HRESULT CoInitializeEx(LPVOID reserved, DWORD coInit) {
     return initialisations++ == 0 ? S_OK : S_FALSE;
 }
 
-void CoUninitialize() {
-    if (initialisations > 0) {
-        --initialisations;
-    }
-}
-
 HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid,
                          LPVOID* object) {
     if (object == nullptr) {

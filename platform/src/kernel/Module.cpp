@@ -54,7 +54,3 @@ HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
 }
-
-void WINAPI ExitProcess(UINT uExitCode) {
-    std::exit(static_cast<int>(uExitCode));
-}

@@ -336,10 +336,6 @@ int WSAGetLastError() {
     return lastError;
 }
 
-void WSASetLastError(int error) {
-    lastError = error;
-}
-
 SOCKET socket(int af, int type, int protocol) {
     auto& winsock = Winsock::instance();
     if (!winsock.started()) {

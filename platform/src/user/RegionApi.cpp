@@ -22,57 +22,6 @@ HRGN CreateRectRgn(int left, int top, int right, int bottom) {
     return region->handleAs<HRGN>();
 }
 
-HRGN CreateRectRgnIndirect(const RECT* rect) {
-    if (rect == nullptr) {
-        return nullptr;
-    }
-    return CreateRectRgn(rect->left, rect->top, rect->right, rect->bottom);
-}
-
-int CombineRgn(HRGN destination, HRGN source1, HRGN source2, int mode) {
-    Region* target = regionOf(destination);
-    Region* a = regionOf(source1);
-    if (target == nullptr || a == nullptr) {
-        return ERROR;
-    }
-    if (mode == RGN_COPY) {
-        target->shape = a->shape;
-        return target->shape.type();
-    }
-    Region* b = regionOf(source2);
-    if (b == nullptr) {
-        return ERROR;
-    }
-    RectSet::Op op{};
-    switch (mode) {
-    case RGN_AND:
-        op = RectSet::Op::intersect;
-        break;
-    case RGN_OR:
-        op = RectSet::Op::unite;
-        break;
-    case RGN_XOR:
-        op = RectSet::Op::exclusiveOr;
-        break;
-    case RGN_DIFF:
-        op = RectSet::Op::subtract;
-        break;
-    default:
-        return ERROR;
-    }
-    target->shape = RectSet::combine(a->shape, b->shape, op);
-    return target->shape.type();
-}
-
-int GetRgnBox(HRGN handle, LPRECT rect) {
-    Region* region = regionOf(handle);
-    if (region == nullptr || rect == nullptr) {
-        return ERROR;
-    }
-    *rect = region->shape.bounds();
-    return region->shape.type();
-}
-
 DWORD GetRegionData(HRGN handle, DWORD count, LPRGNDATA data) {
     Region* region = regionOf(handle);
     if (region == nullptr) {

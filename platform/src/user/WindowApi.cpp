@@ -80,18 +80,6 @@ ATOM RegisterClassW(const WNDCLASSW* wndClass) {
     return atom;
 }
 
-BOOL UnregisterClassW(LPCWSTR className, HINSTANCE) {
-    if (className == nullptr || IS_INTRESOURCE(className)) {
-        return FALSE;
-    }
-    std::lock_guard guard(manager().mutex);
-    if (!manager().removeClass(className)) {
-        ::SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
                      int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      LPVOID param) {
@@ -440,18 +428,6 @@ BOOL ClientToScreen(HWND handle, LPPOINT point) {
     return TRUE;
 }
 
-BOOL ScreenToClient(HWND handle, LPPOINT point) {
-    std::lock_guard guard(manager().mutex);
-    Window* window = manager().find(handle);
-    if (window == nullptr || point == nullptr) {
-        return FALSE;
-    }
-    const POINT origin = manager().screenOrigin(window);
-    point->x -= origin.x;
-    point->y -= origin.y;
-    return TRUE;
-}
-
 HWND GetParent(HWND handle) {
     std::lock_guard guard(manager().mutex);
     Window* window = manager().find(handle);
@@ -597,26 +573,6 @@ BOOL SetForegroundWindow(HWND handle) {
 HWND GetForegroundWindow() {
     std::lock_guard guard(manager().mutex);
     return manager().foreground;
-}
-
-HWND GetActiveWindow() {
-    return GetForegroundWindow();
-}
-
-HWND SetCapture(HWND handle) {
-    std::lock_guard guard(manager().mutex);
-    if (manager().find(handle) == nullptr) {
-        return nullptr;
-    }
-    manager().implicitCapture = false;
-    return std::exchange(manager().capture, handle);
-}
-
-BOOL ReleaseCapture() {
-    std::lock_guard guard(manager().mutex);
-    manager().capture = nullptr;
-    manager().implicitCapture = false;
-    return TRUE;
 }
 
 HWND GetCapture() {

@@ -159,10 +159,6 @@ ATOM WindowManager::addClass(const WNDCLASSW& info, bool system) {
     return windowClass->atom;
 }
 
-bool WindowManager::removeClass(const std::wstring& name) {
-    return classes_.erase(foldCase(name)) > 0;
-}
-
 Window* WindowManager::addWindow(std::unique_ptr<Window> window) {
     window->handle = reinterpret_cast<HWND>(nextHandle_);
     nextHandle_ += 4; // the low bit stays free for SetForegroundWindow's flag

@@ -102,7 +102,6 @@ public:
 
     std::shared_ptr<const WindowClass> findClass(const std::wstring& name);
     ATOM addClass(const WNDCLASSW& info, bool system);
-    bool removeClass(const std::wstring& name);
 
     Window* addWindow(std::unique_ptr<Window> window);
     // Takes a window and its descendants out of every structure without any message.

@@ -263,4 +263,79 @@ TEST_F(UserTest, TheFirstFingerOnTheDisplayOrTheMousesLeftButtonIsTheStylus) {
                         {WM_LBUTTONDOWN, 40, 50}, {WM_MOUSEMOVE, 60, 70}, {WM_LBUTTONUP, 60, 70}}));
 }
 
+// The emulated phone in a real window: the window's close button asks the program's main window
+// to close, keys arrive as the phone's keys and characters, the clipboard holds what was copied,
+// and a box asked for on any thread is answered (SDL has no box to show on its dummy display:
+// the first choice is taken).
+TEST_F(UserTest, APhoneWindowClosesTypesCopiesAndAnswersBoxesFromAnyThread) {
+    ScopedEnvironment environment{
+        {"SDL_VIDEODRIVER", "dummy"}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}};
+    restart({.backend = "sdl"});
+    platform::Device& phone = platform::Device::instance();
+    EXPECT_FALSE(phone.waitCursorShown());
+    const WNDCLASSW main{.lpfnWndProc = DefWindowProcW, .lpszClassName = L"Main"};
+    RegisterClassW(&main);
+    HWND window = CreateWindowExW(0, L"Main", L"Dawnbell", WS_VISIBLE, 0, 0, 480, 640, nullptr,
+                                  nullptr, nullptr, nullptr);
+    SetFocus(window);
+    SDL_Event quit{.quit{.type = SDL_QUIT}};
+    SDL_PushEvent(&quit);
+    phone.backend().waitForEvents(0);
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_CLOSE, WM_CLOSE, PM_REMOVE));
+    EXPECT_EQ(msg.hwnd, window);
+
+    // The window system's text input types while the platform's panel is down.
+    SDL_Event text{.text{.type = SDL_TEXTINPUT, .text = "é1"}};
+    SDL_PushEvent(&text);
+    phone.backend().waitForEvents(0);
+    std::wstring typedText;
+    for (; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); DispatchMessageW(&msg))
+        if (msg.message == WM_CHAR)
+            typedText += static_cast<wchar_t>(msg.wParam);
+    EXPECT_EQ(typedText, L"é1");
+    for (const auto& [key, virtualKey] :
+         std::vector<std::pair<SDL_Keycode, UINT>>{{SDLK_LEFT, VK_LEFT},
+                                                   {SDLK_RIGHT, VK_RIGHT},
+                                                   {SDLK_UP, VK_UP},
+                                                   {SDLK_DOWN, VK_DOWN},
+                                                   {SDLK_DELETE, VK_DELETE},
+                                                   {SDLK_HOME, VK_HOME},
+                                                   {SDLK_END, VK_END},
+                                                   {SDLK_RETURN, VK_RETURN},
+                                                   {SDLK_KP_ENTER, VK_RETURN},
+                                                   {SDLK_ESCAPE, VK_ESCAPE},
+                                                   {SDLK_TAB, VK_TAB}})
+        EXPECT_EQ(typed(key), virtualKey) << SDL_GetKeyName(key);
+    EXPECT_EQ(typed(SDLK_v, KMOD_LCTRL), UINT{0x16}); // a paste, as a desktop keyboard's Ctrl+V
+    phone.setInputPanelShown(true);                   // now only keys type
+    for (const auto& [key, modifiers, character] :
+         std::vector<std::tuple<SDL_Keycode, Uint16, UINT>>{{SDLK_z, KMOD_CAPS, 'Z'},
+                                                            {SDLK_z, KMOD_CAPS | KMOD_LSHIFT, 'z'},
+                                                            {SDLK_SLASH, KMOD_NONE, '/'},
+                                                            {SDLK_SLASH, KMOD_RSHIFT, '?'},
+                                                            {SDLK_BACKQUOTE, KMOD_LSHIFT, '~'},
+                                                            {SDLK_SPACE, KMOD_LSHIFT, ' '},
+                                                            {SDLK_a, KMOD_LALT, 0}})
+        EXPECT_EQ(typed(key, modifiers), character) << SDL_GetKeyName(key) << modifiers;
+    EXPECT_EQ(std::pair(phone.width(), phone.height()), std::pair(480, 640));
+    typed(SDLK_F5); // a phone in a window turns on its key
+    EXPECT_EQ(std::pair(phone.width(), phone.height()), std::pair(640, 480));
+    typed(SDLK_r, KMOD_LCTRL);
+    EXPECT_EQ(std::pair(phone.width(), phone.height()), std::pair(480, 640));
+
+    phone.backend().setClipboardText(L"00:11:22:aa:bb:cc é");
+    EXPECT_EQ(phone.backend().clipboardText(), L"00:11:22:aa:bb:cc é");
+    EXPECT_EQ(MessageBoxW(window, L"Sure?", L"Question", MB_YESNO | MB_ICONHAND), IDYES);
+    Worker worker([&] {
+        EXPECT_EQ(phone.backend().clipboardText(), L""); // the window's thread alone reads it
+        return static_cast<DWORD>(MessageBoxW(window, L"Again?", L"Question", MB_RETRYCANCEL));
+    });
+    spinUntil([&] {
+        phone.backend().waitForEvents(0);
+        return worker.finished();
+    });
+    EXPECT_EQ(worker.join(), DWORD{IDRETRY});
+}
+
 } // namespace

@@ -1,5 +1,6 @@
 // Winsock over the host's sockets: start-up, address parsing, name lookup, error codes and real
 // datagrams on loopback.
+#include "support/NetworkOfItsOwn.h"
 #include "support/Shell.h"
 #include "icmpapi.h"
 #include "iphlpapi.h"
@@ -75,10 +76,55 @@ protected:
     static int setOption(SOCKET s, int name, DWORD value, int length = sizeof(DWORD)) {
         return setsockopt(s, SOL_SOCKET, name, reinterpret_cast<const char*>(&value), length);
     }
+
+    static SOCKADDR_INET inet(const char* address) {
+        SOCKADDR_INET result{};
+        if (std::strchr(address, ':') != nullptr)
+            result.Ipv6 = ipv6(address);
+        else
+            result.Ipv4 = ipv4(address, 0);
+        return result;
+    }
+
+    // The numeric text of an address of either family; empty if it has none.
+    static std::string text(SOCKADDR_INET address) {
+        char name[NI_MAXHOST] = {};
+        getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, name, sizeof name,
+                    nullptr, 0, NI_NUMERICHOST);
+        return name;
+    }
 };
+
+// A LAN of the test's own: this device at 10.76.0.1 and fd00:76::1 on lan0, a router at
+// 10.76.0.2 (that forwards nothing) for 10.77.0.0/16 and fd00:77::/64. 10.78.0.0/24 is
+// unreachable, and lan1 is up with no link.
+bool routedLan(TestNetwork& network) {
+    return network.addPeer("router", "lan0", "10.76.0.1/24", "10.76.0.2/24") &&
+           network.run("ip addr add fd00:76::1/64 nodad dev lan0") &&
+           network.run("ip route add 10.77.0.0/16 via 10.76.0.2") &&
+           network.run("ip -6 route add fd00:77::/64 via fd00:76::2") &&
+           network.run("ip route add unreachable 10.78.0.0/24") &&
+           network.run("ip route add 224.0.0.0/4 dev lan0") &&
+           network.run("ip link add lan1 type veth peer name lan1peer") &&
+           network.run("ip addr add 10.79.0.1/24 dev lan1") && network.run("ip link set lan1 up");
+}
 
 TEST_F(WinsockTest, StartupNegotiatesTheVersionAndTheLastCleanupClosesEverySocket) {
     WSADATA data{};
+    // Before a start every call is refused as not initialised; a start needs a record to fill
+    // and a major version of at least 1.
+    EXPECT_EQ(WSAStartup(MAKEWORD(2, 2), nullptr), WSAEFAULT);
+    EXPECT_EQ(WSAStartup(MAKEWORD(0, 2), &data), WSAVERNOTSUPPORTED);
+    sockaddr_in any = ipv4("127.0.0.1", 9);
+    const auto* address = reinterpret_cast<const sockaddr*>(&any);
+    ADDRINFOA* found = nullptr;
+    EXPECT_EQ(getaddrinfo("127.0.0.1", "9", nullptr, &found), WSANOTINITIALISED);
+    EXPECT_EQ(getnameinfo(address, sizeof any, nullptr, 0, nullptr, 0, 0), WSANOTINITIALISED);
+    EXPECT_EQ(std::pair(socket(AF_INET, SOCK_DGRAM, 0), closesocket(0x100)),
+              std::pair(INVALID_SOCKET, SOCKET_ERROR));
+    WSASetLastError(0);
+    EXPECT_EQ(bind(0x100, address, sizeof any), SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), WSANOTINITIALISED);
     ASSERT_EQ(WSAStartup(MAKEWORD(1, 1), &data), 0);
     EXPECT_EQ(std::pair(data.wVersion, data.wHighVersion), (std::pair<WORD, WORD>(0x0101, 0x0202)));
     const SOCKET s = startWithSocket();
@@ -125,6 +171,9 @@ TEST_F(WinsockTest, DatagramArrivesOnLoopbackByteForByteOrSaysItWasCut) {
     char received[16] = {};
     sockaddr_in from{};
     int fromLength = sizeof from;
+    // A peek leaves the datagram to be read again (a receive with none left would time out).
+    ASSERT_EQ(setOption(receiver, SO_RCVTIMEO, 100), 0);
+    EXPECT_EQ(recvfrom(receiver, received, 16, MSG_PEEK, nullptr, nullptr), 8);
     EXPECT_EQ(recvfrom(receiver, received, 16, 0, reinterpret_cast<sockaddr*>(&from), &fromLength),
               8);
     EXPECT_EQ(std::tuple(std::string(received, 8), fromLength, from.sin_addr.s_addr),
@@ -132,6 +181,13 @@ TEST_F(WinsockTest, DatagramArrivesOnLoopbackByteForByteOrSaysItWasCut) {
     EXPECT_EQ(recvfrom(receiver, received, 4, 0, nullptr, nullptr), SOCKET_ERROR);
     EXPECT_EQ(WSAGetLastError(), WSAEMSGSIZE) << "a datagram longer than the buffer";
     EXPECT_EQ(std::string(received, 4), packet.substr(0, 4));
+    sockaddr_in self = ipv4("127.0.0.1", port);
+    const auto* to = reinterpret_cast<const sockaddr*>(&self);
+    ASSERT_EQ(sendto(sender, "x", 1, MSG_DONTROUTE, to, sizeof self), 1);
+    fromLength = sizeof from - 1;
+    EXPECT_EQ(recvfrom(receiver, received, 16, 0, reinterpret_cast<sockaddr*>(&from), &fromLength),
+              SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), WSAEFAULT) << "no room for the sender's address";
 
     const sockaddr_in broadcast = ipv4("127.255.255.255", port);
     EXPECT_EQ(sendTo(sender, "", 1, broadcast), SOCKET_ERROR);
@@ -274,7 +330,51 @@ TEST_F(WinsockTest, FailingCallsSetTheWinsockErrorCode) {
     const sockaddr_in to = ipv4("127.0.0.1", 9);
     sockaddr_in badFamily = to;
     badFamily.sin_family = 99;
+    const SOCKET s6 = socket(AF_INET6, SOCK_DGRAM, IPPROTO_UDP);
+    const sockaddr_in elsewhere = ipv4("192.0.2.1", 0);
+    const sockaddr_in6 loopback6 = ipv6("::1");
+    const auto* away = reinterpret_cast<const sockaddr*>(&elsewhere);
+    const auto* v6 = reinterpret_cast<const sockaddr*>(&loopback6);
+    const auto* v4 = reinterpret_cast<const sockaddr*>(&to);
+    sockaddr_in6 named{};
+    auto* name = reinterpret_cast<sockaddr*>(&named);
+    int length = 0;
+    char value[8] = {1};
+    const auto ipOption = [&](int option, const void* from, int size) {
+        return setsockopt(s, IPPROTO_IP, option, static_cast<const char*>(from), size);
+    };
+    EXPECT_EQ(ipOption(IP_MULTICAST_TTL, value, 4), 0);
+    EXPECT_EQ(ipOption(IP_MULTICAST_IF, &to.sin_addr, 4), 0);
     const std::pair<std::function<int()>, int> cases[] = {
+        {[&] { return bind(s, nullptr, sizeof to); }, WSAEFAULT},
+        {[&] { return bind(s, v6, sizeof to); }, WSAEFAULT},
+        {[&] { return bind(s, away, sizeof to); }, WSAEADDRNOTAVAIL},
+        {[&] { return getsockname(closed, name, &(length = 28)); }, WSAENOTSOCK},
+        {[&] { return getsockname(s, name, nullptr); }, WSAEFAULT},
+        {[&] { return getsockname(s, name, &(length = 15)); }, WSAEFAULT},
+        {[&] { return getsockname(s6, name, &(length = 27)); }, WSAEFAULT},
+        {[&] { return getsockopt(closed, SOL_SOCKET, SO_TYPE, value, &(length = 4)); },
+         WSAENOTSOCK},
+        {[&] { return getsockopt(s, SOL_SOCKET, SO_TYPE, value, nullptr); }, WSAEFAULT},
+        {[&] { return getsockopt(s, SOL_SOCKET, 0x7777, value, &(length = 4)); }, WSAENOPROTOOPT},
+        {[&] { return getsockopt(s, IPPROTO_TCP, SO_TYPE, value, &(length = 4)); }, WSAENOPROTOOPT},
+        {[&] { return getsockopt(s, SOL_SOCKET, SO_TYPE, nullptr, &(length = 4)); }, WSAEFAULT},
+        {[&] { return getsockopt(s, SOL_SOCKET, SO_TYPE, value, &(length = 3)); }, WSAEFAULT},
+        {[&] { return setOption(closed, SO_BROADCAST, 1); }, WSAENOTSOCK},
+        {[&] { return setOption(s, SO_ERROR, 0); }, WSAENOPROTOOPT},
+        {[&] { return ipOption(IP_MULTICAST_TTL, nullptr, 4); }, WSAEFAULT},
+        {[&] { return ipOption(IP_MULTICAST_TTL, value, 3); }, WSAEFAULT},
+        {[&] { return ipOption(99, value, 4); }, WSAENOPROTOOPT},
+        {[&] { return ipOption(IP_MULTICAST_IF, &elsewhere.sin_addr, 4); }, WSAEADDRNOTAVAIL},
+        {[&] { return sendto(s, nullptr, 1, 0, v4, sizeof to); }, WSAEFAULT},
+        {[&] { return sendto(s, "", 1, 0x8, v4, sizeof to); }, WSAEOPNOTSUPP},
+        {[&] { return sendto(s, "", 1, MSG_OOB, v4, sizeof to); }, WSAEOPNOTSUPP},
+        {[&] { return recvfrom(closed, value, 8, 0, nullptr, nullptr); }, WSAENOTSOCK},
+        {[&] { return recvfrom(s, nullptr, 8, 0, nullptr, nullptr); }, WSAEFAULT},
+        {[&] { return recvfrom(s, value, 8, 0, name, nullptr); }, WSAEFAULT},
+        {[&] { return recvfrom(s, value, 8, 0x8, nullptr, nullptr); }, WSAEOPNOTSUPP},
+        {[&] { return static_cast<int>(socket(AF_INET, SOCK_DGRAM, IPPROTO_TCP)); },
+         WSAEPROTONOSUPPORT},
         {[&] { return sendTo(s, "", 1, to, 8); }, WSAEFAULT},
         {[&] { return sendTo(s, "", 1, badFamily); }, WSAEAFNOSUPPORT},
         {[&] { return static_cast<int>(socket(99, SOCK_DGRAM, 0)); }, WSAEAFNOSUPPORT},
@@ -289,6 +389,34 @@ TEST_F(WinsockTest, FailingCallsSetTheWinsockErrorCode) {
         EXPECT_EQ(call(), SOCKET_ERROR);
         EXPECT_EQ(WSAGetLastError(), error);
     }
+}
+
+// Each Winsock option reaches a host option of its own: set alone, it is the only one that reads
+// back as set; sizes, timeouts and the socket's type come back in Winsock's units.
+TEST_F(WinsockTest, EachSocketOptionReachesItsOwnHostOption) {
+    startWithSocket();
+    const auto get = [](SOCKET s, int name) {
+        int value = -1;
+        int length = sizeof value;
+        EXPECT_EQ(getsockopt(s, SOL_SOCKET, name, reinterpret_cast<char*>(&value), &length), 0);
+        EXPECT_EQ(length, 4) << name;
+        return value;
+    };
+    const int flags[] = {SO_DEBUG, SO_REUSEADDR, SO_KEEPALIVE, SO_DONTROUTE, SO_BROADCAST};
+    for (const int set : flags) {
+        const SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+        ASSERT_EQ(setOption(s, set, 1), 0) << set;
+        for (const int name : flags)
+            EXPECT_EQ(get(s, name) != 0, name == set) << set << " read as " << name;
+    }
+    const SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    ASSERT_EQ(setOption(s, SO_SNDBUF, 4096), 0);
+    ASSERT_EQ(setOption(s, SO_RCVBUF, 8192), 0);
+    ASSERT_EQ(setOption(s, SO_SNDTIMEO, 1500), 0);
+    // Linux keeps twice the buffer size it is given.
+    EXPECT_EQ(std::tuple(get(s, SO_SNDBUF), get(s, SO_RCVBUF), get(s, SO_SNDTIMEO),
+                         get(s, SO_RCVTIMEO), get(s, SO_TYPE), get(s, SO_ERROR)),
+              std::tuple(8192, 16384, 1500, 0, SOCK_DGRAM, 0));
 }
 
 TEST_F(WinsockTest, LookupGivesWinsockAddressRecordsOrWinsockCodes) {
@@ -319,6 +447,26 @@ TEST_F(WinsockTest, LookupGivesWinsockAddressRecordsOrWinsockCodes) {
         EXPECT_EQ(getaddrinfo(host, service, &hints, &result), code) << flags;
         EXPECT_EQ(result, nullptr);
     }
+    EXPECT_EQ(getaddrinfo("127.0.0.1", "9", nullptr, nullptr), WSAEFAULT);
+    hints = ADDRINFOA{};
+    hints.ai_family = 99;
+    EXPECT_EQ(getaddrinfo("127.0.0.1", "9", &hints, &result), WSAEAFNOSUPPORT);
+
+    // Asked for IPv6, an IPv4 address comes only when mapped is asked for too; a canonical name
+    // only when asked for.
+    hints.ai_family = AF_INET6;
+    hints.ai_flags = AI_NUMERICHOST;
+    EXPECT_EQ(getaddrinfo("127.0.0.1", nullptr, &hints, &result), WSAHOST_NOT_FOUND);
+    hints.ai_flags = AI_NUMERICHOST | AI_V4MAPPED;
+    ASSERT_EQ(getaddrinfo("127.0.0.1", nullptr, &hints, &result), 0);
+    EXPECT_EQ(text(*reinterpret_cast<const SOCKADDR_INET*>(result->ai_addr)), "::ffff:127.0.0.1");
+    EXPECT_EQ(result->ai_canonname, nullptr);
+    freeaddrinfo(result);
+    hints = ADDRINFOA{};
+    hints.ai_flags = AI_CANONNAME;
+    ASSERT_EQ(getaddrinfo("localhost", nullptr, &hints, &result), 0);
+    EXPECT_STREQ(result->ai_canonname, "localhost");
+    freeaddrinfo(result);
 }
 
 // A name that must be found comes from the host's resolver (/etc/hosts names 127.0.0.1), into a
@@ -335,6 +483,12 @@ TEST_F(WinsockTest, ReverseLookupNamesAnAddressOrSaysWhyNot) {
     EXPECT_EQ(getnameinfo(from, sizeof loopback, tiny, sizeof tiny, nullptr, 0, NI_NUMERICHOST),
               WSAEFAULT);
     EXPECT_EQ(getnameinfo(from, 4, name, sizeof name, nullptr, 0, 0), WSAEFAULT);
+    EXPECT_EQ(getnameinfo(from, sizeof loopback, name, sizeof name, nullptr, 0, 0x100), WSAEINVAL);
+    EXPECT_EQ(getnameinfo(from, sizeof loopback, name, 0, nullptr, 0, 0), EAI_NONAME)
+        << "neither name asked for";
+    EXPECT_EQ(getnameinfo(from, sizeof loopback, nullptr, 0, tiny, 0, 0), EAI_NONAME);
+    ASSERT_EQ(getnameinfo(from, sizeof loopback, nullptr, 0, tiny, sizeof tiny, NI_NUMERICSERV), 0);
+    EXPECT_STREQ(tiny, "9") << "the service alone";
 
     platform::net::confineToLoopback();
     const auto* far = reinterpret_cast<const sockaddr*>(&elsewhere);
@@ -342,6 +496,138 @@ TEST_F(WinsockTest, ReverseLookupNamesAnAddressOrSaysWhyNot) {
               EAI_NONAME);
     EXPECT_EQ(getnameinfo(far, sizeof elsewhere, name, sizeof name, nullptr, 0, 0), 0);
     EXPECT_STREQ(name, "192.0.2.7");
+}
+
+// An echo that can't be made fails at once, with the code for what was wrong: a handle that is
+// no echo handle, an address that is missing or not IPv6, a link-local address without its
+// interface; and replies can't be parsed from a buffer that is missing or empty.
+TEST_F(WinsockTest, AnEchoThatCannotBeMadeSaysWhy) {
+    startWithSocket();
+    const HANDLE icmp6 = Icmp6CreateFile();
+    char data[] = "ping";
+    alignas(ICMPV6_ECHO_REPLY) unsigned char reply[sizeof(ICMPV6_ECHO_REPLY) + sizeof data + 8];
+    sockaddr_in6 from = ipv6("::");
+    sockaddr_in6 linkLocal = ipv6("fe80::1");
+    sockaddr_in6 notIpv6 = from;
+    notIpv6.sin6_family = AF_INET;
+    const std::tuple<HANDLE, sockaddr_in6*, DWORD> cases[] = {
+        {INVALID_HANDLE_VALUE, &from, ERROR_INVALID_HANDLE},
+        {icmp6, nullptr, ERROR_INVALID_PARAMETER},
+        {icmp6, &notIpv6, ERROR_INVALID_PARAMETER},
+        {icmp6, &linkLocal, IP_GENERAL_FAILURE},
+    };
+    for (const auto& [handle, to, error] : cases) {
+        SetLastError(0);
+        EXPECT_EQ(Icmp6SendEcho2(handle, nullptr, nullptr, nullptr, &from, to, data, sizeof data,
+                                 nullptr, reply, sizeof reply, 1000),
+                  0u);
+        EXPECT_EQ(GetLastError(), error);
+    }
+    for (const auto& [buffer, size] :
+         {std::pair<void*, DWORD>(nullptr, sizeof reply), {reply, 0}}) {
+        SetLastError(0);
+        EXPECT_EQ(Icmp6ParseReplies(buffer, size), 0u);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE));
+    }
+    EXPECT_TRUE(IcmpCloseHandle(icmp6));
+}
+
+// The IP Helper's routes on a LAN of the test's own: the way to an address beyond the router, in
+// each form the IP Helper gives it (interface, row, and row2 of either family with the exact
+// prefix, next hop and source); one of this device's own addresses is reached through loopback,
+// the LAN's broadcast address directly. An unreachable route, a multicast address and a malformed
+// request get none. An address on an interface that is up with no link is disconnected.
+TEST_F(WinsockTest, RoutesNameTheInterfaceTheNextHopAndTheSourceOnARealLan) {
+    inANetworkOfItsOwn([](TestNetwork& network) {
+        if (!routedLan(network))
+            return false;
+        startWithSocket();
+        DWORD lan = 0;
+        EXPECT_EQ(GetBestInterface(inet_addr("10.77.0.5"), &lan), static_cast<DWORD>(NO_ERROR));
+        EXPECT_GT(lan, 1u) << "not loopback";
+        EXPECT_EQ(GetBestInterface(inet_addr("10.77.0.5"), nullptr), ERROR_INVALID_PARAMETER);
+        MIB_IPFORWARDROW route{};
+        EXPECT_EQ(GetBestRoute(inet_addr("10.76.0.255"), 0, &route), static_cast<DWORD>(NO_ERROR));
+        EXPECT_EQ(std::pair(route.dwForwardIfIndex, route.dwForwardType),
+                  std::pair(lan, static_cast<DWORD>(MIB_IPROUTE_TYPE_DIRECT)));
+        for (const char* none : {"10.78.0.5", "224.0.0.251"})
+            EXPECT_EQ(GetBestRoute(inet_addr(none), 0, &route), ERROR_NETWORK_UNREACHABLE) << none;
+        EXPECT_EQ(GetBestRoute(inet_addr("10.77.0.5"), 0, nullptr), ERROR_INVALID_PARAMETER);
+
+        using Row = std::tuple<DWORD, std::string, std::string, std::string, int, int, BOOLEAN>;
+        const std::pair<const char*, Row> rows[] = {
+            {"10.77.0.5", {lan, "10.77.0.5", "10.76.0.2", "10.76.0.1", 32, RouteProtocolOther, 0}},
+            {"fd00:77::5",
+             {lan, "fd00:77::5", "fd00:76::2", "fd00:76::1", 128, RouteProtocolOther, 0}},
+            {"10.76.0.1", {1, "10.76.0.1", "0.0.0.0", "10.76.0.1", 32, RouteProtocolLocal, 1}},
+        };
+        MIB_IPFORWARD_ROW2 row{};
+        SOCKADDR_INET source{};
+        const auto bestRoute = [&](const SOCKADDR_INET* to) {
+            return GetBestRoute2(nullptr, 0, nullptr, to, 0, &row, &source);
+        };
+        for (const auto& [to, expected] : rows) {
+            const SOCKADDR_INET destination = inet(to);
+            EXPECT_EQ(bestRoute(&destination), static_cast<DWORD>(NO_ERROR));
+            EXPECT_EQ(Row(row.InterfaceIndex, text(row.DestinationPrefix.Prefix), text(row.NextHop),
+                          text(source), row.DestinationPrefix.PrefixLength, row.Protocol,
+                          row.Loopback),
+                      expected)
+                << to;
+        }
+        const SOCKADDR_INET unspecified{}, unreachable = inet("10.78.0.5");
+        EXPECT_EQ(bestRoute(nullptr), ERROR_INVALID_PARAMETER);
+        EXPECT_EQ(bestRoute(&unspecified), ERROR_INVALID_PARAMETER);
+        EXPECT_EQ(bestRoute(&unreachable), ERROR_NETWORK_UNREACHABLE);
+        ULONG size = 0;
+        EXPECT_EQ(GetIpAddrTable(nullptr, nullptr, FALSE), ERROR_INVALID_PARAMETER);
+        EXPECT_EQ(GetIpAddrTable(nullptr, &size, FALSE), ERROR_INSUFFICIENT_BUFFER);
+        std::vector<DWORD> storage(size / sizeof(DWORD) + 1);
+        auto* table = reinterpret_cast<MIB_IPADDRTABLE*>(storage.data());
+        EXPECT_EQ(GetIpAddrTable(table, &size, FALSE), static_cast<DWORD>(NO_ERROR));
+        for (DWORD i = 0; i < table->dwNumEntries; ++i) {
+            const MIB_IPADDRROW& address = table->table[i];
+            const bool disconnected = (address.wType & MIB_IPADDR_DISCONNECTED) != 0;
+            if (address.dwAddr != inet_addr("10.76.0.1")) { // lan0's link may be coming up yet
+                EXPECT_EQ(disconnected, address.dwAddr == inet_addr("10.79.0.1")) << i;
+            }
+        }
+        return true;
+    });
+}
+
+// Without ping sockets an echo is a TCP probe: a router that refuses in the computer's stead
+// (ICMP port unreachable) gives its own reply, with that status; an address on the LAN that
+// nobody answers for is unreachable. With ping sockets, an echo too long for one packet is
+// refused as too big.
+TEST_F(WinsockTest, AnEchoBeyondARouterTellsWhatTheRouterSaid) {
+    inANetworkOfItsOwn([](TestNetwork& network) {
+        // The neighbour lookup gives up within milliseconds.
+        if (!routedLan(network) || !network.set("ipv4/ping_group_range", "1 0") ||
+            !network.set("ipv4/neigh/lan0/mcast_solicit", "1") ||
+            !network.set("ipv4/neigh/lan0/retrans_time_ms", "10"))
+            return false;
+        AnsweringRouter answering(network.nameOf("router"), "eth0", "10.77.0.0");
+        const HANDLE probe = IcmpCreateFile();
+        char data[] = "ping";
+        alignas(ICMP_ECHO_REPLY) unsigned char reply[sizeof(ICMP_ECHO_REPLY) + sizeof data + 8];
+        const auto echo = [&](HANDLE icmp, const char* to, void* sent, WORD size, void* into,
+                              DWORD room) {
+            return IcmpSendEcho(icmp, inet_addr(to), sent, size, nullptr, into, room, 5000);
+        };
+        EXPECT_EQ(echo(probe, "10.77.0.5", data, sizeof data, reply, sizeof reply), 1u);
+        const auto* answer = reinterpret_cast<const ICMP_ECHO_REPLY*>(reply);
+        EXPECT_EQ(std::pair(answer->Status, answer->Address),
+                  std::pair(static_cast<ULONG>(IP_DEST_PORT_UNREACHABLE), inet_addr("10.76.0.2")));
+        EXPECT_EQ(echo(probe, "10.76.0.9", data, sizeof data, reply, sizeof reply), 0u);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(IP_DEST_HOST_UNREACHABLE));
+        EXPECT_TRUE(network.set("ipv4/ping_group_range", "0 2147483647"));
+        const HANDLE ping = IcmpCreateFile();
+        std::vector<unsigned char> big(0xFFFF), room(sizeof(ICMP_ECHO_REPLY) + big.size() + 8);
+        EXPECT_EQ(echo(ping, "127.0.0.1", big.data(), 0xFFFF, room.data(), room.size()), 0u);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(IP_PACKET_TOO_BIG));
+        return IcmpCloseHandle(probe) && IcmpCloseHandle(ping);
+    });
 }
 
 } // namespace

@@ -1,7 +1,10 @@
 // The IP Helper's neighbours: SendARP and GetIpNetTable over the kernel's neighbour table, on a
-// LAN of network namespaces the test builds, and the netlink reader behind them.
+// LAN of network namespaces the test builds, and the netlink reader behind them. Also the host
+// side of Winsock where a test needs the host's own socket calls to set a socket up.
 #include "iphlpapi.h"
+#include "net/HostSockets.h"
 #include "net/Neighbours.h"
+#include "platform/Clock.h"
 #include "platform/Network.h"
 #include "support/NetworkOfItsOwn.h"
 #include <arpa/inet.h>
@@ -11,10 +14,14 @@
 #include <linux/neighbour.h>
 #include <linux/rtnetlink.h>
 #include <net/if.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstring>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -192,6 +199,82 @@ TEST(NeighbourTable, SendArpAndTheTableTellWhoAnsweredOnARealLan) {
         platform::net::resetWinsock();
         return true;
     });
+}
+
+// The kernel's notices of changes: an IPv4 entry comes as itself; a notice of nothing in the IPv4
+// table (an IPv6 neighbour) still bids the caller look again, as one empty entry. With its
+// deadline passed the wait ends at once with nothing.
+TEST(NeighbourTable, ChangeNoticesTellOfIpv4EntriesAndBidALookAgainForOthers) {
+    inANetworkOfItsOwn([](TestNetwork& network) {
+        if (!network.addPeer("peer", "lan0", "10.82.0.1/24", "")) {
+            return false;
+        }
+        platform::net::neighbours::ChangeWatch watch;
+        EXPECT_TRUE(watch.isOpen() && watch.next(platform::clock::now()).empty());
+        EXPECT_TRUE(network.run("ip -6 neigh add fd00:82::2 lladdr 02:00:00:00:00:02 dev lan0"));
+        const auto other = watch.next(platform::clock::now() + 5000);
+        EXPECT_TRUE(other.size() == 1 && other[0].address == 0) << other.size();
+        EXPECT_TRUE(network.run("ip neigh add 10.82.0.2 lladdr 00:d0:ef:00:00:02 dev lan0"));
+        const auto added = watch.next(platform::clock::now() + 5000);
+        EXPECT_TRUE(added.size() == 1 && added[0].address == inet_addr("10.82.0.2") &&
+                    added[0].state == State::permanent &&
+                    macText(added[0].hardware.data(), added[0].hardwareLength) ==
+                        "00:d0:ef:00:00:02")
+            << added.size();
+        return true;
+    });
+}
+
+// Below Winsock: an error the kernel holds for a socket (a refusal to a connected datagram
+// socket) reads as Winsock's code for it, once; each call on a descriptor that is no socket, or
+// with an address of no family the host takes, fails with Winsock's code for why.
+TEST(HostSockets, ErrorsReadAsWinsockCodes) {
+    namespace host = platform::net::host;
+    // Winsock's values, which winsock2.h gives (it can't be included with the host's headers).
+    constexpr int solSocket = 0xffff, soBroadcast = 0x20, soRcvTimeo = 0x1006, soError = 0x1007;
+    constexpr int notASocket = 10038, familyNotTaken = 10047, refused = 10061;
+    // A loopback port that nobody listens on: one just let go.
+    const int gone = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t length = sizeof to;
+    ASSERT_EQ(bind(gone, reinterpret_cast<sockaddr*>(&to), length), 0);
+    ASSERT_EQ(getsockname(gone, reinterpret_cast<sockaddr*>(&to), &length), 0);
+    close(gone);
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), length), 0);
+    ASSERT_EQ(send(fd, "x", 1, 0), 1);
+    pollfd answered{fd, 0, 0};
+    ASSERT_EQ(poll(&answered, 1, 5000), 1) << "the refusal came";
+    int value = -1, size = sizeof value, error = 0;
+    EXPECT_TRUE(host::getOption(fd, solSocket, soError, &value, size, error));
+    EXPECT_EQ(value, refused);
+    EXPECT_TRUE(host::getOption(fd, solSocket, soError, &value, size, error));
+    EXPECT_EQ(value, 0) << "read once";
+
+    const int notSocket = eventfd(1, EFD_CLOEXEC); // readable at once
+    host::Endpoint unknown;
+    unknown.family = 99;
+    char buffer[4];
+    const std::pair<std::function<bool()>, int> cases[] = {
+        {[&] { return host::bindTo(fd, unknown, error); }, familyNotTaken},
+        {[&] { return host::sendDatagram(fd, "x", 1, 0, &unknown, error) >= 0; }, familyNotTaken},
+        {[&] { return host::localName(notSocket, unknown, error); }, notASocket},
+        {[&] { return host::setOption(notSocket, solSocket, soBroadcast, &value, 4, error); },
+         notASocket},
+        {[&] { return host::getOption(notSocket, solSocket, soBroadcast, &value, size, error); },
+         notASocket},
+        {[&] { return host::getOption(notSocket, solSocket, soRcvTimeo, &value, size, error); },
+         notASocket},
+        {[&] { return host::receiveDatagram(notSocket, buffer, 4, 0, nullptr, error) >= 0; },
+         notASocket},
+    };
+    for (const auto& [call, code] : cases) {
+        error = 0;
+        EXPECT_FALSE(call());
+        EXPECT_EQ(error, code);
+    }
+    close(notSocket);
+    close(fd);
 }
 
 } // namespace

@@ -46,6 +46,10 @@ TEST(DefaultRoute, OnlyAnUpDefaultRouteThroughAnUpInterfaceLeadsOut) {
         {"the route is not up", "eth0\t00000000\t0101A8C0\t0002\t0\t0\t100\t00000000\t0\t0\t0\n",
          "", allUp, ""},
         {"malformed lines", "garbage\nonly three fields\n", "zz\n", allUp, ""},
+        {"flags that are not a number", "eth0\t00000000\t0101A8C0\tzz\t0\t0\t100\t00000000\n", "",
+         allUp, ""},
+        {"flags with a tail", "eth0\t00000000\t0101A8C0\t0003x\t0\t0\t100\t00000000\n", "", allUp,
+         ""},
     };
     for (const auto& c : cases) {
         std::istringstream v4(ipv4Header + c.ipv4);

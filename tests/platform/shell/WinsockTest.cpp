@@ -212,6 +212,13 @@ TEST_F(WinsockTest, ConfinedToLoopbackNothingLeavesTheMachineUntilReset) {
         EXPECT_EQ(WSAGetLastError(), WSAENETUNREACH) << away;
     }
     EXPECT_EQ(sendTo(sender, "x", 1, ipv4("127.0.0.1", port)), 1);
+    // An IPv4 address mapped into IPv6 is loopback only where the IPv4 address is.
+    const SOCKET sender6 = socket(AF_INET6, SOCK_DGRAM, IPPROTO_UDP);
+    for (const auto& [mapped, sent] : {std::pair("::ffff:127.0.0.1", 1), {"::ffff:10.1.2.3", -1}}) {
+        sockaddr_in6 to = ipv6(mapped);
+        to.sin6_port = htons(port);
+        EXPECT_EQ(sendto(sender6, "x", 1, 0, reinterpret_cast<sockaddr*>(&to), sizeof to), sent);
+    }
     char received[4] = {};
     EXPECT_EQ(recvfrom(receiver, received, 4, 0, nullptr, nullptr), 1);
     ADDRINFOA* result = nullptr;
@@ -597,9 +604,9 @@ TEST_F(WinsockTest, RoutesNameTheInterfaceTheNextHopAndTheSourceOnARealLan) {
 }
 
 // Without ping sockets an echo is a TCP probe: a router that refuses in the computer's stead
-// (ICMP port unreachable) gives its own reply, with that status; an address on the LAN that
-// nobody answers for is unreachable. With ping sockets, an echo too long for one packet is
-// refused as too big.
+// (ICMP port unreachable) gives its own reply, with that status, while its refusal for itself
+// is an echo; an address on the LAN that nobody answers for is unreachable. With ping sockets,
+// an echo too long for one packet is refused as too big.
 TEST_F(WinsockTest, AnEchoBeyondARouterTellsWhatTheRouterSaid) {
     inANetworkOfItsOwn([](TestNetwork& network) {
         // The neighbour lookup gives up within milliseconds.
@@ -619,6 +626,8 @@ TEST_F(WinsockTest, AnEchoBeyondARouterTellsWhatTheRouterSaid) {
         const auto* answer = reinterpret_cast<const ICMP_ECHO_REPLY*>(reply);
         EXPECT_EQ(std::pair(answer->Status, answer->Address),
                   std::pair(static_cast<ULONG>(IP_DEST_PORT_UNREACHABLE), inet_addr("10.76.0.2")));
+        EXPECT_EQ(echo(probe, "10.76.0.2", data, sizeof data, reply, sizeof reply), 1u);
+        EXPECT_EQ(answer->Status, static_cast<ULONG>(IP_SUCCESS)) << "the router's own refusal";
         EXPECT_EQ(echo(probe, "10.76.0.9", data, sizeof data, reply, sizeof reply), 0u);
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(IP_DEST_HOST_UNREACHABLE));
         EXPECT_TRUE(network.set("ipv4/ping_group_range", "0 2147483647"));

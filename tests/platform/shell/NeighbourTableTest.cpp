@@ -95,6 +95,16 @@ TEST(NeighbourMessages, StatesMapToAnswersFailuresAndAskingAndBrokenPartsEndTheR
     entries.clear();
     EXPECT_FALSE(platform::net::neighbours::parseMessages(buffer.data(), buffer.size(), entries));
     EXPECT_EQ(entries.size(), 5u) << "the cut message is passed over, the ones before kept";
+
+    // An attribute that claims no length ends the message's read, and an entry without its
+    // address is none; bytes too few for a message header end the buffer's read.
+    std::vector<std::uint8_t> broken;
+    appendNeighbour(broken, RTM_NEWNEIGH, AF_INET, NUD_PERMANENT, htonl(0x0A000009), mac);
+    broken[NLMSG_HDRLEN + NLMSG_ALIGN(sizeof(ndmsg))] = 0; // NDA_DST's length
+    broken.resize(broken.size() + 3);
+    entries.clear();
+    EXPECT_FALSE(platform::net::neighbours::parseMessages(broken.data(), broken.size(), entries));
+    EXPECT_TRUE(entries.empty());
 }
 
 std::string macText(const BYTE* bytes, ULONG length) {

@@ -472,7 +472,7 @@ TEST_F(WinsockTest, LookupGivesWinsockAddressRecordsOrWinsockCodes) {
     // Asked for IPv6, an IPv4 address comes mapped when that is asked for; a canonical name
     // only when asked for.
     hints.ai_family = AF_INET6;
-    hints.ai_flags = AI_NUMERICHOST | AI_V4MAPPED;
+    hints.ai_flags = AI_NUMERICHOST | AI_V4MAPPED | AI_ALL;
     ASSERT_EQ(getaddrinfo("127.0.0.1", nullptr, &hints, &result), 0);
     EXPECT_EQ(text(*reinterpret_cast<const SOCKADDR_INET*>(result->ai_addr)), "::ffff:127.0.0.1");
     EXPECT_EQ(result->ai_canonname, nullptr);
@@ -564,6 +564,7 @@ TEST_F(WinsockTest, RoutesNameTheInterfaceTheNextHopAndTheSourceOnARealLan) {
         auto* table = reinterpret_cast<MIB_IPADDRTABLE*>(storage.data());
         ULONG size = storage.size() * sizeof(DWORD);
         EXPECT_EQ(GetIpAddrTable(table, nullptr, FALSE), ERROR_INVALID_PARAMETER);
+        EXPECT_EQ(GetIpNetTable(nullptr, nullptr, FALSE), ERROR_INVALID_PARAMETER);
         EXPECT_EQ(GetIpAddrTable(table, &size, FALSE), static_cast<DWORD>(NO_ERROR));
         for (const MIB_IPADDRROW& address : std::span(table->table, table->dwNumEntries)) {
             if (address.dwAddr != inet_addr("10.76.0.1")) { // lan0's link may be coming up yet

@@ -122,7 +122,6 @@ TEST_F(WinsockTest, StartupNegotiatesTheVersionAndTheLastCleanupClosesEverySocke
     EXPECT_EQ(getnameinfo(address, sizeof any, nullptr, 0, nullptr, 0, 0), WSANOTINITIALISED);
     EXPECT_EQ(std::pair(socket(AF_INET, SOCK_DGRAM, 0), closesocket(0x100)),
               std::pair(INVALID_SOCKET, SOCKET_ERROR));
-    WSASetLastError(0);
     EXPECT_EQ(bind(0x100, address, sizeof any), SOCKET_ERROR);
     EXPECT_EQ(WSAGetLastError(), WSANOTINITIALISED);
     ASSERT_EQ(WSAStartup(MAKEWORD(1, 1), &data), 0);

@@ -25,6 +25,18 @@ bool shell(const std::string& command) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
 }
 
+// Runs `work` on a thread that joins a peer's network namespace first (a thread's namespace is its
+// own); what it opens there stays in that namespace after the thread ends.
+void inNamespace(const std::string& namespaceName, const std::function<void()>& work) {
+    std::thread([&] {
+        const int peer = open(("/run/netns/" + namespaceName).c_str(), O_RDONLY | O_CLOEXEC);
+        if (peer >= 0 && setns(peer, CLONE_NEWNET) == 0) {
+            work();
+        }
+        close(peer);
+    }).join();
+}
+
 } // namespace
 
 bool TestNetwork::enterOwnNamespace() {
@@ -61,22 +73,18 @@ bool TestNetwork::addBridgedPeer(const std::string& peer, const std::string& bri
 
 int TestNetwork::udpSocketIn(const std::string& peer, int port) {
     int fd = -1;
-    std::thread([&] {
-        const int space = open(("/run/netns/" + nameOf(peer)).c_str(), O_RDONLY | O_CLOEXEC);
-        if (space >= 0 && setns(space, CLONE_NEWNET) == 0) {
-            fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-            const int one = 1;
-            setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_port = htons(static_cast<std::uint16_t>(port));
-            if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-                close(fd);
-                fd = -1;
-            }
+    inNamespace(nameOf(peer), [&] {
+        fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        const int one = 1;
+        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            close(fd);
+            fd = -1;
         }
-        close(space);
-    }).join();
+    });
     return fd;
 }
 
@@ -120,21 +128,15 @@ bool TestNetwork::addPeer(const std::string& peer, const std::string& local,
            (peerCidr.empty() || run("ip addr add " + peerCidr + " dev eth0", peer));
 }
 
-// The socket is made by a thread of its own that joins the peer's namespace (a thread's
-// namespace is its own) and keeps it after the thread ends.
 Wire::Wire(const std::string& namespaceName, const std::string& interface) {
-    std::thread([&] {
-        const int peer = open(("/run/netns/" + namespaceName).c_str(), O_RDONLY | O_CLOEXEC);
-        if (peer >= 0 && setns(peer, CLONE_NEWNET) == 0) {
-            fd_ = socket(AF_PACKET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, htons(ETH_P_ALL));
-            sockaddr_ll address{};
-            address.sll_family = AF_PACKET;
-            address.sll_protocol = htons(ETH_P_ALL);
-            address.sll_ifindex = static_cast<int>(if_nametoindex(interface.c_str()));
-            bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        }
-        close(peer);
-    }).join();
+    inNamespace(namespaceName, [&] {
+        fd_ = socket(AF_PACKET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, htons(ETH_P_ALL));
+        sockaddr_ll address{};
+        address.sll_family = AF_PACKET;
+        address.sll_protocol = htons(ETH_P_ALL);
+        address.sll_ifindex = static_cast<int>(if_nametoindex(interface.c_str()));
+        bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    });
 }
 
 Wire::~Wire() {
@@ -189,9 +191,12 @@ std::vector<std::string> Wire::magicPacketsFor(const std::vector<std::uint8_t>& 
 
 namespace {
 
-void put16(std::vector<std::uint8_t>& out, unsigned value) {
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-    out.push_back(static_cast<std::uint8_t>(value));
+// Each value as two bytes, in network order.
+void put16(std::vector<std::uint8_t>& out, std::initializer_list<unsigned> values) {
+    for (const unsigned value : values) {
+        out.push_back(static_cast<std::uint8_t>(value >> 8));
+        out.push_back(static_cast<std::uint8_t>(value));
+    }
 }
 
 void putLabels(std::vector<std::uint8_t>& out, const std::string& name) {
@@ -266,21 +271,14 @@ void NameAnswerer::answer(const std::uint8_t* question, std::size_t length, cons
     const std::vector<std::uint8_t> asked(question + headerBytes, question + length - 4);
     const unsigned type = question[length - 4] << 8 | question[length - 3];
     std::vector<std::uint8_t> reply(question, question + 2); // the transaction
-    put16(reply, 0x8400);                                    // an authoritative answer
+    put16(reply, {0x8400});                                  // an authoritative answer
     if (kind_ == Kind::netbios) {
         if (type != 0x21) {
             return;
         }
-        put16(reply, 0);
-        put16(reply, 1);
-        put16(reply, 0);
-        put16(reply, 0);
+        put16(reply, {0, 1, 0, 0}); // no question, one answer
         reply.insert(reply.end(), asked.begin(), asked.end());
-        put16(reply, 0x21);
-        put16(reply, 1);
-        put16(reply, 0); // the time to live
-        put16(reply, 0);
-        put16(reply, 0); // the data's length, set below
+        put16(reply, {0x21, 1, 0, 0, 0}); // NBSTAT, IN, no time to live, the length set below
         std::vector<std::uint8_t> names{2};
         for (const auto& [text, flags] :
              {std::pair{std::string("WORKGROUP"), 0x8400}, std::pair{name_, 0x0400}}) {
@@ -288,7 +286,7 @@ void NameAnswerer::answer(const std::uint8_t* question, std::size_t length, cons
             padded.resize(15, ' ');
             names.insert(names.end(), padded.begin(), padded.end());
             names.push_back(0x00);
-            put16(names, static_cast<unsigned>(flags));
+            put16(names, {static_cast<unsigned>(flags)});
         }
         names.resize(names.size() + 46); // the statistics
         const std::size_t lengthAt = reply.size() - 2;
@@ -304,21 +302,14 @@ void NameAnswerer::answer(const std::uint8_t* question, std::size_t length, cons
         if (type != 12 || asked != mine) {
             return; // a question about someone else
         }
-        put16(reply, 1);
-        put16(reply, 1);
-        put16(reply, 0);
-        put16(reply, 0);
+        put16(reply, {1, 1, 0, 0}); // the question and one answer
         reply.insert(reply.end(), asked.begin(), asked.end());
-        put16(reply, 12);
-        put16(reply, 1);
-        put16(reply, 0xC00C); // the question's name
-        put16(reply, 12);
-        put16(reply, 0x8001);
-        put16(reply, 0);
-        put16(reply, 120);
+        // The question's type and class, then the answer: the question's name, PTR, IN with the
+        // cache flush bit, for two minutes.
+        put16(reply, {12, 1, 0xC00C, 12, 0x8001, 0, 120});
         std::vector<std::uint8_t> target;
         putLabels(target, name_);
-        put16(reply, static_cast<unsigned>(target.size()));
+        put16(reply, {static_cast<unsigned>(target.size())});
         reply.insert(reply.end(), target.begin(), target.end());
     }
     sendto(fd_, reply.data(), reply.size(), 0, static_cast<const sockaddr*>(asker), askerLength);
@@ -338,17 +329,6 @@ std::uint16_t internetChecksum(const std::uint8_t* data, std::size_t size) {
         sum = (sum & 0xFFFF) + (sum >> 16);
     }
     return static_cast<std::uint16_t>(~sum);
-}
-
-// Runs `work` on a thread that joins a peer's network namespace first.
-void inNamespace(const std::string& namespaceName, const std::function<void()>& work) {
-    std::thread([&] {
-        const int peer = open(("/run/netns/" + namespaceName).c_str(), O_RDONLY | O_CLOEXEC);
-        if (peer >= 0 && setns(peer, CLONE_NEWNET) == 0) {
-            work();
-        }
-        close(peer);
-    }).join();
 }
 
 } // namespace

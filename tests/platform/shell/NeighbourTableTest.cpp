@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -73,15 +74,14 @@ TEST(NeighbourMessages, StatesMapToAnswersFailuresAndAskingAndBrokenPartsEndTheR
     std::vector<Entry> entries;
     EXPECT_FALSE(platform::net::neighbours::parseMessages(buffer.data(), buffer.size(), entries));
     ASSERT_EQ(entries.size(), 6u);
-    EXPECT_EQ(entries[0].state, State::answered);
-    EXPECT_EQ(entries[0].interfaceIndex, 7u);
-    EXPECT_EQ(entries[0].address, htonl(0x0A000002));
-    EXPECT_EQ(std::vector<std::uint8_t>(entries[0].hardware.begin(),
-                                        entries[0].hardware.begin() + entries[0].hardwareLength),
-              mac);
-    EXPECT_EQ(entries[1].state, State::failed);
-    EXPECT_EQ(entries[2].state, State::asking);
-    EXPECT_EQ(entries[3].state, State::permanent);
+    EXPECT_EQ(std::tuple(entries[0].interfaceIndex, entries[0].address,
+                         std::vector(entries[0].hardware.begin(),
+                                     entries[0].hardware.begin() + entries[0].hardwareLength)),
+              std::tuple(7u, htonl(0x0A000002), mac));
+    const State states[] = {State::answered, State::failed, State::asking, State::permanent};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(entries[i].state, states[i]) << i;
+    }
     EXPECT_TRUE(entries[4].removed);
     EXPECT_EQ(entries[5].state, State::asking);
 
@@ -155,26 +155,21 @@ TEST(NeighbourTable, SendArpAndTheTableTellWhoAnsweredOnARealLan) {
         }
         std::array<BYTE, 8> mac{};
         ULONG length = 2;
-        EXPECT_EQ(SendARP(inet_addr("10.80.0.2"), 0, reinterpret_cast<PULONG>(mac.data()), &length),
-                  static_cast<DWORD>(ERROR_BUFFER_OVERFLOW));
+        // What SendARP says for an address, with the card's address it gave when it gave one.
+        const auto sendArp = [&](const char* address, ULONG room = 8) {
+            length = room;
+            const DWORD said =
+                SendARP(inet_addr(address), 0, reinterpret_cast<PULONG>(mac.data()), &length);
+            return std::pair(said, said == NO_ERROR ? macText(mac.data(), length) : "");
+        };
+        using Said = std::pair<DWORD, std::string>;
+        EXPECT_EQ(sendArp("10.80.0.2", 2), Said(ERROR_BUFFER_OVERFLOW, ""));
         EXPECT_EQ(length, 6u);
-        length = mac.size();
-        EXPECT_EQ(SendARP(inet_addr("10.80.0.2"), 0, reinterpret_cast<PULONG>(mac.data()), &length),
-                  static_cast<DWORD>(NO_ERROR));
-        EXPECT_EQ(macText(mac.data(), length), "00:d0:ef:00:00:02");
-        length = mac.size();
-        EXPECT_EQ(SendARP(inet_addr("10.80.0.3"), 0, reinterpret_cast<PULONG>(mac.data()), &length),
-                  static_cast<DWORD>(NO_ERROR));
-        EXPECT_EQ(macText(mac.data(), length), "02:00:00:00:00:03");
-        length = mac.size();
-        EXPECT_EQ(SendARP(inet_addr("10.80.0.1"), 0, reinterpret_cast<PULONG>(mac.data()), &length),
-                  static_cast<DWORD>(NO_ERROR));
-        EXPECT_EQ(macText(mac.data(), length), "02:00:00:00:00:01");
-        length = mac.size();
-        EXPECT_EQ(SendARP(inet_addr("10.80.0.9"), 0, reinterpret_cast<PULONG>(mac.data()), &length),
-                  static_cast<DWORD>(ERROR_BAD_NET_NAME));
-        EXPECT_EQ(SendARP(inet_addr("10.90.0.5"), 0, reinterpret_cast<PULONG>(mac.data()), &length),
-                  static_cast<DWORD>(ERROR_BAD_NET_NAME));
+        EXPECT_EQ(sendArp("10.80.0.2"), Said(NO_ERROR, "00:d0:ef:00:00:02"));
+        EXPECT_EQ(sendArp("10.80.0.3"), Said(NO_ERROR, "02:00:00:00:00:03"));
+        EXPECT_EQ(sendArp("10.80.0.1"), Said(NO_ERROR, "02:00:00:00:00:01"));
+        EXPECT_EQ(sendArp("10.80.0.9"), Said(ERROR_BAD_NET_NAME, ""));
+        EXPECT_EQ(sendArp("10.90.0.5"), Said(ERROR_BAD_NET_NAME, ""));
         EXPECT_EQ(SendARP(inet_addr("10.80.0.2"), 0, nullptr, &length),
                   static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 
@@ -201,9 +196,7 @@ TEST(NeighbourTable, SendArpAndTheTableTellWhoAnsweredOnARealLan) {
         platform::net::confineToLoopback();
         ULONG size = 0;
         EXPECT_EQ(GetIpNetTable(nullptr, &size, TRUE), static_cast<DWORD>(ERROR_NO_DATA));
-        length = mac.size();
-        EXPECT_EQ(SendARP(inet_addr("10.80.0.2"), 0, reinterpret_cast<PULONG>(mac.data()), &length),
-                  static_cast<DWORD>(ERROR_BAD_NET_NAME));
+        EXPECT_EQ(sendArp("10.80.0.2"), Said(ERROR_BAD_NET_NAME, ""));
         EXPECT_EQ(GetBestRoute(inet_addr("10.80.0.3"), 0, &route),
                   static_cast<DWORD>(ERROR_NETWORK_UNREACHABLE));
         platform::net::resetWinsock();

@@ -61,10 +61,12 @@ std::optional<std::array<std::uint8_t, 6>> macLookedUp() {
     return std::nullopt;
 }
 
+// Each computer found: the host a tap fills in, then its two lines.
 std::vector<std::wstring> rowsOf(const SearchState& state) {
     std::vector<std::wstring> rows;
     for (const FoundComputer& computer : state.computers) {
-        rows.push_back(computerFirstLine(computer) + L"|" + computerSecondLine(computer));
+        rows.push_back(computer.wakeHost + L": " + computerFirstLine(computer) + L"|" +
+                       computerSecondLine(computer));
     }
     return rows;
 }
@@ -110,21 +112,15 @@ TEST_F(NetworkSearchTest, EveryComputerUpIsFoundWithItsMacNameAndMaker) {
         const SearchState end = networkSearchState();
         EXPECT_EQ(searchStatusText(end), L"5 computers found on 10.81.0.0/24");
         const std::wstring maker = std::filesystem::exists(installedMakerList) ? L"   IGT" : L"";
-        EXPECT_EQ(rowsOf(end), (std::vector<std::wstring>{
-                                   L"10.81.0.1 (this device)|10.81.0.1   02:00:00:00:00:01",
-                                   L"pc.lan|10.81.0.10   00:d0:ef:00:00:10" + maker,
-                                   L"WINBOX|10.81.0.20   02:00:00:00:00:20",
-                                   L"macbook.local|10.81.0.30   02:00:00:00:00:30",
-                                   L"10.81.0.40 (router)|10.81.0.40   02:00:00:00:00:40",
-                                   L"EVIL\uFFFD\uFFFDX|10.81.0.50   02:00:00:00:00:50",
-                               }));
-        std::vector<std::wstring> wakeHosts;
-        for (const FoundComputer& computer : end.computers) {
-            wakeHosts.push_back(computer.wakeHost);
-        }
-        EXPECT_EQ(wakeHosts,
-                  (std::vector<std::wstring>{L"10.81.0.1", L"pc.lan", L"10.81.0.20", L"10.81.0.30",
-                                             L"10.81.0.40", L"10.81.0.50"}));
+        EXPECT_EQ(rowsOf(end),
+                  (std::vector<std::wstring>{
+                      L"10.81.0.1: 10.81.0.1 (this device)|10.81.0.1   02:00:00:00:00:01",
+                      L"pc.lan: pc.lan|10.81.0.10   00:d0:ef:00:00:10" + maker,
+                      L"10.81.0.20: WINBOX|10.81.0.20   02:00:00:00:00:20",
+                      L"10.81.0.30: macbook.local|10.81.0.30   02:00:00:00:00:30",
+                      L"10.81.0.40: 10.81.0.40 (router)|10.81.0.40   02:00:00:00:00:40",
+                      L"10.81.0.50: EVIL\uFFFD\uFFFDX|10.81.0.50   02:00:00:00:00:50",
+                  }));
 
         EXPECT_TRUE(startMacLookup(inet_addr("10.81.0.30")));
         EXPECT_EQ(macLookedUp(), (std::array<std::uint8_t, 6>{2, 0, 0, 0, 0, 0x30}));

@@ -400,15 +400,13 @@ TEST_F(CommandLineTest, ASleepingCardHearsTheCommandOnEveryInterfaceAndThroughIt
         EXPECT_EQ(seenOn(two, cardMac, 1).size(), 1u) << "the other network heard nothing more";
 
         EXPECT_TRUE(network.run("ip addr add fd00:77::1/64 nodad dev lan0"));
-        const std::vector<std::string> ipv6Wake{"wake", "00:11:22:33:44:55", "-i", "fd00:77::2"};
-        std::vector<std::string> dryRun = ipv6Wake;
-        dryRun.push_back("-n");
-        EXPECT_EQ(dawnbell(dryRun).out,
+        EXPECT_EQ(dawnbell({"wake", "00:11:22:33:44:55", "-i", "fd00:77::2", "-n"}).out,
                   "00:11:22:33:44:55: would send 102 bytes for 00:11:22:33:44:55 to "
                   "[fd00:77::2]:9 and [ff02::1%lan0]:9\n");
-        EXPECT_EQ(dawnbell(ipv6Wake).out, "00:11:22:33:44:55: magic packet sent for "
-                                          "00:11:22:33:44:55 to [fd00:77::2]:9 (also to "
-                                          "ff02::1%lan0)\n");
+        EXPECT_EQ(dawnbell({"wake", "00:11:22:33:44:55", "-i", "fd00:77::2"}).out,
+                  "00:11:22:33:44:55: magic packet sent for "
+                  "00:11:22:33:44:55 to [fd00:77::2]:9 (also to "
+                  "ff02::1%lan0)\n");
         EXPECT_EQ(seenOn(one, cardMac, 5).back(), "ff02::1 33:33:00:00:00:01");
 
         const Ran unreachable = dawnbell({"wake", "00:11:22:33:44:55", "-i", "10.99.0.1"});

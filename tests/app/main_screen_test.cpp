@@ -17,7 +17,12 @@ using namespace program_test;
 
 namespace {
 
-class MainScreenTest : public ProgramTest {};
+// A receiver on loopback for the sends.
+class MainScreenTest : public ProgramTest {
+protected:
+    LoopbackReceiver receiver;
+    const std::wstring port = std::to_wstring(receiver.port());
+};
 
 ScriptedConnection work(DWORD status) {
     return ScriptedConnection{platform::net::workDestination, status};
@@ -109,10 +114,7 @@ TEST_F(MainScreenTest, TheLastInternetEntryDecidesAndOnlyADisconnectedOneIsBroug
         });
         EXPECT_FALSE(runProgram(script)) << c.what;
         const auto calls = platform::net::connectionManagerCalls();
-        EXPECT_EQ(calls.establishTimeouts.size(), c.establishCalls) << c.what;
-        for (DWORD timeout : calls.establishTimeouts) {
-            EXPECT_EQ(timeout, 30000u) << c.what;
-        }
+        EXPECT_EQ(calls.establishTimeouts, std::vector<DWORD>(c.establishCalls, 30000u)) << c.what;
         sizes = calls.queryBufferSizes;
     }
     // The last list outgrows the first buffer, which grows to exactly the size the query reports.
@@ -125,14 +127,11 @@ TEST_F(MainScreenTest, TheLastInternetEntryDecidesAndOnlyADisconnectedOneIsBroug
 }
 
 TEST_F(MainScreenTest, SendTakesTheFieldsToTheReceiverAndEachOutcomeToTheStatusLine) {
-    LoopbackReceiver receiver;
-    ASSERT_TRUE(receiver.isOpen());
     questionAnsweredBefore();
     struct Send {
         StoredFields fields;
         std::wstring status;
     };
-    const std::wstring port = std::to_wstring(receiver.port());
     const Send sends[] = {
         {{L"127.0.0.1", L"00:11:22:33:44:55", L"9x"}, statusInvalidPort},
         {{L"127.0.0.1", L"00:11:22:33:44", port}, statusInvalidMac},
@@ -158,13 +157,11 @@ TEST_F(MainScreenTest, SendTakesTheFieldsToTheReceiverAndEachOutcomeToTheStatusL
     }
     EXPECT_FALSE(runProgram(script));
 
-    const auto packet = receiver.takeQueued();
-    ASSERT_TRUE(packet.has_value());
     std::vector<std::uint8_t> expected(6, 0xFF);
     for (int i = 0; i < 16; ++i) {
         expected.insert(expected.end(), {0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x5F});
     }
-    EXPECT_EQ(*packet, expected);
+    EXPECT_EQ(receiver.takeQueued(), expected);
     EXPECT_FALSE(receiver.takeQueued().has_value()) << "only the good input sends";
 }
 
@@ -172,8 +169,6 @@ TEST_F(MainScreenTest, SendTakesTheFieldsToTheReceiverAndEachOutcomeToTheStatusL
 // turns into the same WM_CLOSE) keep the typed texts, even empty ones (stored with length 0),
 // and the recent computers; notifications of other codes or widgets do nothing.
 TEST_F(MainScreenTest, QuitAndCloseKeepTheTypedTextsAndTheRecentComputersForTheNextRun) {
-    LoopbackReceiver receiver;
-    const std::wstring port = std::to_wstring(receiver.port());
     for (const bool quit : {true, false}) {
         std::filesystem::remove(platform::registry::filePath());
         restart();
@@ -257,9 +252,6 @@ TEST_F(MainScreenTest, CloseWhileAFieldIsEditedKeepsTheTextInItsEditor) {
 // Send into sight on a landscape screen where it lay below the fold; then Send wakes the
 // receiver with the password after the MAC copies.
 TEST_F(MainScreenTest, ReturnAndTabTypeEveryFieldInOneGoAndReturnInThePasswordShowsSend) {
-    LoopbackReceiver receiver;
-    ASSERT_TRUE(receiver.isOpen());
-    const std::wstring port = std::to_wstring(receiver.port());
     questionAnsweredBefore();
     platform::Device::instance().rotate();
     LoopScript script;

@@ -65,9 +65,8 @@ TEST(NameAnswers, NodeStatusGivesTheFirstUniqueWorkstationNameOfTheAnswerAsked) 
     ASSERT_EQ(query.size(), 50u);
     EXPECT_EQ(query[12], 32);
     EXPECT_EQ(std::string(query.begin() + 13, query.begin() + 17), "CKAA");
-    EXPECT_EQ(query[48], 0x00); // class IN after type NBSTAT
-    EXPECT_EQ(query[46], 0x00);
-    EXPECT_EQ(query[47], 0x21);
+    EXPECT_EQ(Bytes(query.begin() + 46, query.end()), (Bytes{0x00, 0x21, 0x00, 0x01}))
+        << "type NBSTAT, class IN";
 
     const unsigned group = 0x8000 << 8;
     const auto names = std::vector<std::pair<std::string, unsigned>>{

@@ -33,15 +33,16 @@ std::vector<std::wstring> hostsAfterRestart() {
     return hosts;
 }
 
-// Writes the texts as values computer1, computer2... of the list's key, as regedit would.
-void writeRows(const std::vector<std::pair<DWORD, std::wstring>>& rows) {
+// Writes the texts as values computer1, computer2... (from computer`first`) of the list's key, as
+// regedit would.
+void writeRows(const std::vector<std::pair<DWORD, std::wstring>>& rows, std::size_t first = 1) {
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, RecentComputers::keyPath, 0, nullptr, 0,
                               KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const auto& [type, text] = rows[i];
-        RegSetValueExW(key, (L"computer" + std::to_wstring(i + 1)).c_str(), 0, type,
+        RegSetValueExW(key, (L"computer" + std::to_wstring(first + i)).c_str(), 0, type,
                        reinterpret_cast<const BYTE*>(text.data()),
                        static_cast<DWORD>(text.size() * sizeof(WCHAR)));
     }
@@ -136,12 +137,9 @@ TEST_F(RecentComputersTest, DamagedEntriesAreLeftOutAndTheOthersStay) {
 // copies of one computer the older is deleted (a forgotten computer never comes back); an order
 // at the end of its range does not keep a row on top of the newer ones.
 TEST_F(RecentComputersTest, RegeditTextsCopiesAndOrdersAtTheEndOfTheirRangeAreReadSoundly) {
-    const std::wstring entries[] = {
-        std::wstring(L"3 00:11:22:33:44:01 9 nul.lan\0", 30),
-        L"18446744073709551615 00:11:22:33:44:02 9 pinned.lan",
-        L"2 00-11-22-33-44-01 9 NUL.LAN",
-    };
-    writeRows({{REG_SZ, entries[0]}, {REG_SZ, entries[1]}, {REG_SZ, entries[2]}});
+    writeRows({{REG_SZ, std::wstring(L"3 00:11:22:33:44:01 9 nul.lan\0", 30)},
+               {REG_SZ, L"18446744073709551615 00:11:22:33:44:02 9 pinned.lan"},
+               {REG_SZ, L"2 00-11-22-33-44-01 9 NUL.LAN"}});
     EXPECT_EQ(hostsAfterRestart(), (std::vector<std::wstring>{L"pinned.lan", L"nul.lan"}));
     RecentComputers list;
     list.load();
@@ -158,12 +156,9 @@ TEST_F(RecentComputersTest, RegeditTextsCopiesAndOrdersAtTheEndOfTheirRangeAreRe
 // answer goes to every row of the host, a new row of the host starts with it, and the texts of
 // the rows stay as they were.
 TEST_F(RecentComputersTest, TheAnsweredMacIsKeptWithEveryRowOfItsHostAndOlderRowsStillRead) {
-    const std::wstring entries[] = {
-        L"1 00:11:22:33:44:01 9 old.lan",
-        L"2 00:11:22:33:44:02 9 kept.lan colour=blue answered=02-00-00-00-00-02",
-        L"3 00:11:22:33:44:03 9 bad.lan answered=02:00",
-    };
-    writeRows({{REG_SZ, entries[0]}, {REG_SZ, entries[1]}, {REG_SZ, entries[2]}});
+    writeRows({{REG_SZ, L"1 00:11:22:33:44:01 9 old.lan"},
+               {REG_SZ, L"2 00:11:22:33:44:02 9 kept.lan colour=blue answered=02-00-00-00-00-02"},
+               {REG_SZ, L"3 00:11:22:33:44:03 9 bad.lan answered=02:00"}});
     const MacAddress kept{0x02, 0, 0, 0, 0, 0x02};
     const MacAddress seen{0x02, 0, 0, 0, 0, 0x0A};
     const auto answered = [](const wchar_t* host) {
@@ -199,14 +194,9 @@ TEST_F(RecentComputersTest, TheAnsweredMacIsKeptWithEveryRowOfItsHostAndOlderRow
 // MAC address it answered with; a row without one is written as versions before the password
 // read it. A password that could not have been sent is passed over, as an unreadable fact is.
 TEST_F(RecentComputersTest, APasswordIsKeptWithItsComputerAndRowsOfOtherVersionsRead) {
-    const auto stored = [](const wchar_t* name, const std::wstring* text = nullptr) {
+    const auto stored = [](const wchar_t* name) {
         HKEY key = nullptr;
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, RecentComputers::keyPath, 0, nullptr, 0, KEY_ALL_ACCESS,
-                        nullptr, &key, nullptr);
-        if (text != nullptr) {
-            RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text->data()),
-                           static_cast<DWORD>(text->size() * sizeof(WCHAR)));
-        }
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, RecentComputers::keyPath, 0, KEY_READ, &key);
         std::wstring value(200, L'\0');
         DWORD size = static_cast<DWORD>(value.size() * sizeof(WCHAR));
         RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()), &size);
@@ -225,10 +215,9 @@ TEST_F(RecentComputersTest, APasswordIsKeptWithItsComputerAndRowsOfOtherVersions
     secured.password.clear();
     ASSERT_TRUE(list.remember(secured)) << "the same computer, now without its password";
     EXPECT_EQ(stored(L"computer1"), L"2 0a:11:22:33:44:01 9 host1.lan answered=02:00:00:00:00:01");
-    const std::wstring later = L"7 00:11:22:33:44:02 9 later.lan seen=1 password=10.0.0.1";
-    const std::wstring refused = L"6 00:11:22:33:44:03 9 refused.lan password=10.0.0";
-    stored(L"computer2", &later);
-    stored(L"computer3", &refused);
+    writeRows({{REG_SZ, L"7 00:11:22:33:44:02 9 later.lan seen=1 password=10.0.0.1"},
+               {REG_SZ, L"6 00:11:22:33:44:03 9 refused.lan password=10.0.0"}},
+              2);
     platform::registry::reload();
     list.load();
     ASSERT_EQ(list.rows().size(), 3u);

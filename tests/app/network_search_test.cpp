@@ -36,29 +36,25 @@ protected:
     platform::ScopedTestDevice device;
 };
 
-// Every state the search reported, until it ended.
-std::vector<SearchState> reportsUntilTheEnd() {
-    std::vector<SearchState> reports;
+// The lParam of the next report of `kind`; nothing once the queue ends.
+std::optional<LPARAM> nextReport(WPARAM kind) {
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (message.message == WM_USER && message.wParam == networkSearchReport) {
-            reports.push_back(networkSearchState());
-            if (reports.back().phase != SearchPhase::searching) {
-                break;
-            }
-        }
-    }
-    return reports;
-}
-
-std::optional<std::array<std::uint8_t, 6>> macLookedUp() {
-    MSG message{};
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (message.message == WM_USER && message.wParam == macLookupReport) {
-            return macLookupAnswer(message.lParam);
+        if (message.message == WM_USER && message.wParam == kind) {
+            return message.lParam;
         }
     }
     return std::nullopt;
+}
+
+// Every state the search reported, until it ended.
+std::vector<SearchState> reportsUntilTheEnd() {
+    std::vector<SearchState> reports;
+    while ((reports.empty() || reports.back().phase == SearchPhase::searching) &&
+           nextReport(networkSearchReport)) {
+        reports.push_back(networkSearchState());
+    }
+    return reports;
 }
 
 // Each computer found: the host a tap fills in, then its two lines.
@@ -123,7 +119,8 @@ TEST_F(NetworkSearchTest, EveryComputerUpIsFoundWithItsMacNameAndMaker) {
                   }));
 
         EXPECT_TRUE(startMacLookup(inet_addr("10.81.0.30")));
-        EXPECT_EQ(macLookedUp(), (std::array<std::uint8_t, 6>{2, 0, 0, 0, 0, 0x30}));
+        EXPECT_EQ(macLookupAnswer(nextReport(macLookupReport).value()),
+                  (std::array<std::uint8_t, 6>{2, 0, 0, 0, 0, 0x30}));
         EXPECT_FALSE(startMacLookup(inet_addr("192.0.2.1"))) << "not on an attached subnet";
 
         EXPECT_TRUE(startNetworkSearch());

@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -121,32 +123,94 @@ TEST(WakeInput, PasswordsAreSixBytesWrittenAsAMacAddressOrFourDottedAndNothingEl
     }
 }
 
-// The password's bytes follow the sixteen copies; a password that is refused sends nothing at all.
-TEST(WakePacketSend, APasswordFollowsTheMacCopiesAndARefusedOneSendsNothing) {
+// How Wireshark's dissector reads a datagram sent to the Wake-on-LAN port (its Info column),
+// handed to tshark in a capture file; nothing where tshark is not installed.
+std::optional<std::string> wiresharkReads(const Bytes& datagram) {
+    if (std::system("command -v tshark >/dev/null") != 0) {
+        return std::nullopt;
+    }
+    const auto be16 = [](std::size_t v) {
+        return Bytes{static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
+    };
+    Bytes frame(12, 0); // Ethernet: no addresses needed
+    frame.insert(frame.end(), {0x08, 0x00, 0x45, 0x00});
+    const Bytes ipLength = be16(20 + 8 + datagram.size());
+    frame.insert(frame.end(), ipLength.begin(), ipLength.end());
+    frame.insert(frame.end(),
+                 {0, 0, 0, 0, 64, 17, 0, 0, 127, 0, 0, 1, 127, 0, 0, 1, 0x9C, 0x40, 0, 9});
+    const Bytes udpLength = be16(8 + datagram.size());
+    frame.insert(frame.end(), udpLength.begin(), udpLength.end());
+    frame.insert(frame.end(), {0, 0});
+    frame.insert(frame.end(), datagram.begin(), datagram.end());
+    const std::uint32_t header[] = {0xA1B2C3D4, 0x00040002, 0, 0, 65535, 1};
+    const std::uint32_t record[] = {0, 0, static_cast<std::uint32_t>(frame.size()),
+                                    static_cast<std::uint32_t>(frame.size())};
+    const std::string file = testing::TempDir() + "wake.pcap";
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(header), sizeof header)
+        .write(reinterpret_cast<const char*>(record), sizeof record)
+        .write(reinterpret_cast<const char*>(frame.data()), static_cast<long>(frame.size()));
+    std::FILE* tshark =
+        popen(("tshark -n -r '" + file + "' -T fields -e _ws.col.Info 2>/dev/null").c_str(), "r");
+    std::string read;
+    char buffer[256];
+    while (tshark != nullptr && std::fgets(buffer, sizeof buffer, tshark) != nullptr) {
+        read += buffer;
+    }
+    if (tshark != nullptr) {
+        pclose(tshark);
+    }
+    std::filesystem::remove(file);
+    return read.substr(0, read.find('\n'));
+}
+
+// The password's bytes follow the sixteen copies, as tshark reads them (skipped without
+// tshark); a password that is refused sends nothing at all.
+TEST(WakePacketSend, APasswordFollowsTheMacCopiesAsWiresharkReadsItAndARefusedOneSendsNothing) {
     WSADATA data{};
     ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
     LoopbackReceiver receiver;
     const std::wstring port = std::to_wstring(receiver.port());
-    const std::pair<const wchar_t*, Bytes> sent[] = {
-        {L"", {}},
-        {L"192.168.1.1", {192, 168, 1, 1}},
-        {L"aa-BB-cc-dd-ee-ff", {0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}},
+    struct Case {
+        const wchar_t* password;
+        SendOutcome outcome;
+        Bytes after;         // the bytes after the copies
+        std::string decoded; // empty: nothing arrives
     };
-    platform::net::confineToLoopback();
-    for (const auto& [password, after] : sent) {
-        EXPECT_EQ(sendMagicPacket(L"127.0.0.1", L"00:11:22:33:44:55", port, password),
-                  SendOutcome::sent);
-        Bytes expected = expectedPacket(ordinaryMac);
-        expected.insert(expected.end(), after.begin(), after.end());
-        EXPECT_EQ(receiver.takeQueued(), expected) << narrow(password);
-    }
+    const std::string magic = "MagicPacket for 00:11:22:33:44:55";
+    const Case cases[] = {
+        {L"", SendOutcome::sent, {}, magic},
+        {L"192.168.1.1", SendOutcome::sent, {192, 168, 1, 1}, magic + ", password 192.168.1.1"},
+        {L"aa-BB-cc-dd-ee-ff",
+         SendOutcome::sent,
+         {0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF},
+         magic + ", password aa:bb:cc:dd:ee:ff"},
+        {L"aa:bb:cc:dd:ee", SendOutcome::invalidPassword, {}, ""},
+        {L"1.2.3.256", SendOutcome::invalidPassword, {}, ""},
+    };
     EXPECT_EQ(std::wstring(statusTextFor(SendOutcome::invalidPassword)), L"Invalid password...");
-    for (const wchar_t* refused : {L"aa:bb:cc:dd:ee", L"1.2.3.256"}) {
-        EXPECT_EQ(sendMagicPacket(L"127.0.0.1", L"00:11:22:33:44:55", port, refused),
-                  SendOutcome::invalidPassword);
-        EXPECT_FALSE(receiver.takeQueued().has_value()) << narrow(refused);
+    bool decoded = true;
+    platform::net::confineToLoopback();
+    for (const Case& c : cases) {
+        EXPECT_EQ(sendMagicPacket(L"127.0.0.1", L"00:11:22:33:44:55", port, c.password), c.outcome);
+        const auto datagram = receiver.takeQueued();
+        if (c.decoded.empty()) {
+            EXPECT_FALSE(datagram.has_value()) << narrow(c.password);
+            continue;
+        }
+        ASSERT_TRUE(datagram.has_value()) << narrow(c.password);
+        Bytes expected = expectedPacket(ordinaryMac);
+        expected.insert(expected.end(), c.after.begin(), c.after.end());
+        EXPECT_EQ(*datagram, expected);
+        const auto read = wiresharkReads(*datagram);
+        decoded = read.has_value();
+        EXPECT_EQ(read.value_or(c.decoded), c.decoded);
     }
     WSACleanup();
+    if (!decoded) {
+        GTEST_SKIP() << "tshark (Debian package tshark) is not installed: the packets were not "
+                        "read by Wireshark's dissector";
+    }
 }
 
 std::size_t openDescriptorCount() {

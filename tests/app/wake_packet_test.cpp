@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <string>
 #include <vector>
 
@@ -123,45 +124,30 @@ TEST(WakeInput, PasswordsAreSixBytesWrittenAsAMacAddressOrFourDottedAndNothingEl
     }
 }
 
-// How Wireshark's dissector reads a datagram sent to the Wake-on-LAN port (its Info column),
-// handed to tshark in a capture file; nothing where tshark is not installed.
+// How Wireshark's dissector reads a datagram sent to the Wake-on-LAN port (its Info column):
+// text2pcap wraps a hex dump of it in UDP to port 9, tshark reads that; nothing without tshark.
 std::optional<std::string> wiresharkReads(const Bytes& datagram) {
-    if (std::system("command -v tshark >/dev/null") != 0) {
-        return std::nullopt;
+    const std::string dump = testing::TempDir() + "wake.txt", capture = dump + ".pcap";
+    std::ofstream hex(dump);
+    hex << "0000" << std::hex << std::setfill('0');
+    for (const std::uint8_t byte : datagram) {
+        hex << ' ' << std::setw(2) << unsigned{byte};
     }
-    const auto be16 = [](std::size_t v) {
-        return Bytes{static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
-    };
-    Bytes frame(12, 0); // Ethernet: no addresses needed
-    frame.insert(frame.end(), {0x08, 0x00, 0x45, 0x00});
-    const Bytes ipLength = be16(20 + 8 + datagram.size());
-    frame.insert(frame.end(), ipLength.begin(), ipLength.end());
-    frame.insert(frame.end(),
-                 {0, 0, 0, 0, 64, 17, 0, 0, 127, 0, 0, 1, 127, 0, 0, 1, 0x9C, 0x40, 0, 9});
-    const Bytes udpLength = be16(8 + datagram.size());
-    frame.insert(frame.end(), udpLength.begin(), udpLength.end());
-    frame.insert(frame.end(), {0, 0});
-    frame.insert(frame.end(), datagram.begin(), datagram.end());
-    const std::uint32_t header[] = {0xA1B2C3D4, 0x00040002, 0, 0, 65535, 1};
-    const std::uint32_t record[] = {0, 0, static_cast<std::uint32_t>(frame.size()),
-                                    static_cast<std::uint32_t>(frame.size())};
-    const std::string file = testing::TempDir() + "wake.pcap";
-    std::ofstream(file, std::ios::binary)
-        .write(reinterpret_cast<const char*>(header), sizeof header)
-        .write(reinterpret_cast<const char*>(record), sizeof record)
-        .write(reinterpret_cast<const char*>(frame.data()), static_cast<long>(frame.size()));
-    std::FILE* tshark =
-        popen(("tshark -n -r '" + file + "' -T fields -e _ws.col.Info 2>/dev/null").c_str(), "r");
+    hex.close();
+    std::FILE* tshark = popen(("command -v tshark >/dev/null && text2pcap -q -u 40000,9 '" + dump +
+                               "' '" + capture + "' && tshark -n -r '" + capture +
+                               "' -T fields -e _ws.col.Info 2>/dev/null")
+                                  .c_str(),
+                              "r");
     std::string read;
     char buffer[256];
-    while (tshark != nullptr && std::fgets(buffer, sizeof buffer, tshark) != nullptr) {
+    while (std::fgets(buffer, sizeof buffer, tshark) != nullptr) {
         read += buffer;
     }
-    if (tshark != nullptr) {
-        pclose(tshark);
-    }
-    std::filesystem::remove(file);
-    return read.substr(0, read.find('\n'));
+    const bool ran = pclose(tshark) == 0;
+    std::filesystem::remove(dump);
+    std::filesystem::remove(capture);
+    return ran ? std::optional(read.substr(0, read.find('\n'))) : std::nullopt;
 }
 
 // The password's bytes follow the sixteen copies, as tshark reads them (skipped without

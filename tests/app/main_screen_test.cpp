@@ -338,7 +338,9 @@ TEST_F(WideNativeScreenTest, SendAndTheStatusLineStayInSightInTheirColumnBesideT
         setFields({L"127.0.0.1", L"00:11:22:33:44:55", std::to_wstring(receiver.port())});
     });
     tapSend(script);
+    // The packet may arrive before the program has heard that it went and listed the computer.
     script.waitFor(bounded([&] { return receiver.takeQueued().has_value(); }, "the packet"))
+        .waitFor(bounded([] { return findElementById(recentRowFirstId) != nullptr; }, "the row"))
         .then([&] {
             EXPECT_LE(rightEnd(recentPanelId), width);
             EXPECT_LE(rightEnd(recentRowFirstId), width);

@@ -38,10 +38,10 @@ void pointer(platform::PointerAction action, int x, int y) {
 }
 
 // A touch of 40 ms at a screen point.
-void tapScreen(int x, int y) {
-    pointer(platform::PointerAction::down, x, y);
+void tapScreen(POINT at) {
+    pointer(platform::PointerAction::down, at.x, at.y);
     platform::clock::advance(40);
-    pointer(platform::PointerAction::up, x, y);
+    pointer(platform::PointerAction::up, at.x, at.y);
 }
 
 // One tick of the 30 ms motion timer; `count` of them, or until the editor opens.
@@ -56,8 +56,7 @@ void typeOnPanel(const std::wstring& text) {
     for (wchar_t c : text) {
         for (const platform::shell::Key& key : platform::shell::keyboard().keys()) {
             if (key.kind == platform::shell::KeyKind::character && key.lower == c) {
-                tapScreen((key.face.left + key.face.right) / 2,
-                          (key.face.top + key.face.bottom) / 2);
+                tapScreen(centreOf(key.face));
             }
         }
     }
@@ -89,8 +88,7 @@ protected:
     // Taps the middle of the field and ticks until the editor is open; the section's scroll
     // offset after each tick.
     std::vector<int> tapAndSlide(MyEditControl* field) {
-        const RECT place = field->screenRect;
-        tapScreen((place.left + place.right) / 2, place.top + 20);
+        tapScreen(centreOf(field->screenRect));
         std::vector<int> offsets;
         for (int ticks = 0; ticks < 20 && frameHasFocus == 1; ++ticks) {
             tick();
@@ -121,8 +119,7 @@ TEST_F(EditControlTest, TheSlideUpTakesAQuarterPlusOnePerTickAndTheRestAtOnceAft
 // field stayed half-way with no keyboard until the screen was touched again.
 TEST_F(EditControlTest, TouchesDuringTheSlideNeitherStopNorStallIt) {
     MyEditControl* field = addField(580 - kFieldHeight - viewRect.top);
-    const RECT place = field->screenRect;
-    tapScreen((place.left + place.right) / 2, place.top + 20);
+    tapScreen(centreOf(field->screenRect));
     tick();
     ASSERT_EQ(field->slidingIn, 1);
     const int x = 200;
@@ -133,7 +130,7 @@ TEST_F(EditControlTest, TouchesDuringTheSlideNeitherStopNorStallIt) {
         pointer(platform::PointerAction::move, x, y + 40 * step);
     }
     pointer(platform::PointerAction::up, x, y + 160);
-    tapScreen(x, y);
+    tapScreen({x, y});
     tick(20);
     EXPECT_EQ(field->slidingIn, 0);
     EXPECT_TRUE(field->editorOpen);
@@ -174,7 +171,6 @@ TEST_F(EditControlTest, KeyboardTapsKeysAndPasteTypeAndATapElsewhereEndsTheEditT
     platform::Device::instance().character(L'0');
     platform::Device::instance().setClipboardText(L" :9\r\nsecond line");
     pressKeys({VK_CONTROL, 'V'});
-    pumpMessages();
     EXPECT_EQ(editorText(), L"192.168.1.20 :9");
     EXPECT_EQ(field->getText(), L"old") << "the label changes only when the edit ends";
 
@@ -184,7 +180,7 @@ TEST_F(EditControlTest, KeyboardTapsKeysAndPasteTypeAndATapElsewhereEndsTheEditT
     EXPECT_TRUE(screenShows(RECT{}, 0));
 
     platform::clock::advance(500); // a tap on the top row, long after the one that began the edit
-    tapScreen(200, viewRect.top + 10);
+    tapScreen({200, viewRect.top + 10});
     tick();
     EXPECT_EQ(field->getText(), L"192.168.1.20 :9");
     EXPECT_EQ(rows[0]->clicks, 1) << "the touch that ended the edit is a tap on the row under it";
@@ -249,7 +245,7 @@ TEST_F(EditControlTest, AFieldTakesATapAnywhereOnItAfterOnlyItsTextWasRepainted)
     const RECT whole = field->screenRect;
     field->setText(L"127.0.0.1");
     pumpMessages();
-    tapScreen(whole.right - 20, whole.top + 20);
+    tapScreen({whole.right - 20, whole.top + 20});
     tick(20);
     EXPECT_EQ(frameHasFocus, 0) << "the tap beside the text went nowhere";
     EXPECT_TRUE(field->editorOpen);
@@ -293,8 +289,7 @@ TEST(EditingPicture, ShowsTheKeyboardUnderTheFieldBeingEditedAndTheOtherFieldsTe
     static_cast<MyEditControl*>(screen.fields[2])->setText(L"9");
     screen.status->setText(L"Connected.", false);
     paintWhole();
-    const RECT place = mac->screenRect;
-    tapScreen(place.left + 60, place.top + 20);
+    tapScreen({mac->screenRect.left + 60, mac->screenRect.top + 20});
     tick(20);
     ASSERT_EQ(frameHasFocus, 0);
     typeOnPanel(L"00:1a:2b:3c:4d:5e");

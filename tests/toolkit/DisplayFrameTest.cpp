@@ -24,15 +24,23 @@ public:
     int ticks = 0;
 };
 
+// A frame showing a dragged screen that the tracker scrolls.
+class DisplayFrameTest : public ::testing::Test {
+protected:
+    DisplayFrameTest() {
+        frame->addScreen(screen);
+        sharedTracker()->scrollTarget = screen;
+    }
+
+    ToolkitDevice device;
+    OpenFrame frame;
+    DraggedScreen* screen = new DraggedScreen(); // the frame's
+};
+
 // Found by the main screen's touch fuzzer: a finger dragged up past the top of the client area
 // (onto the strip of the hidden task bar) has a negative client y, which read unsigned made the
 // screen jump 65,000 pixels down.
-TEST(DisplayFrameTest, AFingerDraggedAboveTheClientAreaScrollsByItsSignedDistance) {
-    ToolkitDevice device;
-    OpenFrame frame;
-    auto* screen = new DraggedScreen();
-    frame->addScreen(screen);
-    sharedTracker()->scrollTarget = screen;
+TEST_F(DisplayFrameTest, AFingerDraggedAboveTheClientAreaScrollsByItsSignedDistance) {
     ASSERT_GE(clientRect.top, 20) << "the strip above the client area";
     stylus(platform::PointerAction::down, 200, 100);
     platform::clock::advance(10);
@@ -46,12 +54,7 @@ TEST(DisplayFrameTest, AFingerDraggedAboveTheClientAreaScrollsByItsSignedDistanc
 
 // Each tick of the motion timer advances the scroll target once, also while the native editor has
 // the screen (the frame then paints nothing); other timers leave it alone.
-TEST(DisplayFrameTest, EachMotionTickAdvancesTheScrollTargetOnceWithOrWithoutTheEditor) {
-    ToolkitDevice device;
-    OpenFrame frame;
-    auto* screen = new DraggedScreen();
-    frame->addScreen(screen);
-    sharedTracker()->scrollTarget = screen;
+TEST_F(DisplayFrameTest, EachMotionTickAdvancesTheScrollTargetOnceWithOrWithoutTheEditor) {
     for (const BYTE focus : {1, 0}) {
         frameHasFocus = focus;
         fullRedraw = 0;
@@ -64,9 +67,7 @@ TEST(DisplayFrameTest, EachMotionTickAdvancesTheScrollTargetOnceWithOrWithoutThe
 }
 
 // The frame's window gone, the program's loop is told to end.
-TEST(DisplayFrameTest, ItsWindowDestroyedTheLoopIsToldToQuit) {
-    ToolkitDevice device;
-    OpenFrame frame;
+TEST_F(DisplayFrameTest, ItsWindowDestroyedTheLoopIsToldToQuit) {
     DestroyWindow(mainWindow);
     MSG quit{};
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));

@@ -33,9 +33,8 @@ void setInstallMark(long long mark) {
         return;
     }
     HKEY key = nullptr;
-    DWORD disposition = 0;
     RegCreateKeyExW(HKEY_LOCAL_MACHINE, installKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                    &disposition);
+                    nullptr);
     const auto value = static_cast<DWORD>(mark);
     if (mark >= 0) {
         RegSetValueExW(key, installValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
@@ -76,9 +75,6 @@ protected:
         return imageDir() / narrow(imageFileNames[static_cast<size_t>(image)]);
     }
     bool markerExists() const { return std::filesystem::exists(imageDir() / "AlreadyScalled.txt"); }
-
-    // A later start of the program on the same device.
-    static void restart() { platform::registry::reload(); }
 
     void expectImagesScaledBy(double factor) {
         for (int i = 0; i < toolkitImageCount; ++i) {
@@ -136,15 +132,14 @@ TEST_F(ResourceManagerTest, AStartCutOffWhileRescalingIsFinishedByTheNextWithout
             loadResources();
             EXPECT_FALSE(markerExists());
             for (int i = 0; i < toolkitImageCount; ++i) {
-                EXPECT_NE(pngSize(imageFile(i)).first, 0u)
-                    << "image " << i << " is not a whole PNG";
+                EXPECT_NE(pngSize(imageFile(i)).first, 0u) << "image " << i << " is not whole";
             }
-            restart();
+            platform::registry::reload(); // a later start on the same device
         }
         for (int start = 0; start < 2; ++start) { // the marker keeps the next from scaling again
             loadResources();
             expectImagesScaledBy(0.5);
-            restart();
+            platform::registry::reload();
         }
         EXPECT_EQ(fileBytes(imageDir() / "AlreadyScalled.txt"), kMarkerBytes);
         expectNoWorkFilesLeft();

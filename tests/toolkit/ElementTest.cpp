@@ -7,11 +7,6 @@ using namespace toolkit_test;
 
 namespace {
 
-class ElementTest : public ::testing::Test {
-protected:
-    ToolkitDevice device;
-};
-
 class RecordingBlock : public TestBlock {
 public:
     using TestBlock::TestBlock;
@@ -19,7 +14,8 @@ public:
     static inline std::vector<const Element*> redrawn;
 };
 
-TEST_F(ElementTest, RegistryFindsTheFirstConstructedIdAndRedrawsTheLiveElementsInOrder) {
+TEST(ElementTest, RegistryFindsTheFirstConstructedIdAndRedrawsTheLiveElementsInOrder) {
+    ToolkitDevice device;
     RecordingBlock::redrawn.clear();
     auto* first = new RecordingBlock(7);
     RecordingBlock second(7);
@@ -32,7 +28,8 @@ TEST_F(ElementTest, RegistryFindsTheFirstConstructedIdAndRedrawsTheLiveElementsI
     EXPECT_EQ(RecordingBlock::redrawn, (std::vector<const Element*>{&second, &other}));
 }
 
-TEST_F(ElementTest, DefaultAddIsRefusedWithTheErrorBoxAndDefaultResizeSizesTheReceiver) {
+TEST(ElementTest, DefaultAddIsRefusedWithTheErrorBoxAndDefaultResizeSizesTheReceiver) {
+    ToolkitDevice device;
     TestBlock block(1, 20, 20, 10, 10);
     TestBlock child(2, 5, 5);
     block.add(&child, -1, -1);
@@ -52,7 +49,8 @@ TEST_F(ElementTest, DefaultAddIsRefusedWithTheErrorBoxAndDefaultResizeSizesTheRe
 
 // The redraw request erases only the visible part of the element's rectangle and asks the frame
 // for a full repaint; wholly hidden, it does nothing.
-TEST_F(ElementTest, ARedrawRequestErasesOnlyTheVisibleRectangleAndAsksTheFrameForAFullRepaint) {
+TEST(ElementTest, ARedrawRequestErasesOnlyTheVisibleRectangleAndAsksTheFrameForAFullRepaint) {
+    ToolkitDevice device;
     OpenFrame frame;
     auto* root = new TestBlock(100);
     frame->addScreen(root);

@@ -52,8 +52,7 @@ TEST_F(PanelTest, AChildInsertedIntoARowGrowsItOnlyBeyondItsTallestMember) {
 
         dirtyRect = viewRect;
         panel->paint(primarySurface, 0, viewRect.top);
-        const Box* rowMate = index == 0 ? first : second;
-        EXPECT_EQ(joined->screenRect.top, rowMate->screenRect.top);
+        EXPECT_EQ(joined->screenRect.top, (index == 0 ? first : second)->screenRect.top);
         EXPECT_EQ(joined->screenRect.left, 150);
         if (index == 0) { // the next row starts below the taller of the two, then a separator
             EXPECT_EQ(second->screenRect.top, first->screenRect.top + std::max(40, claimed) + 1);

@@ -149,11 +149,10 @@ TEST_F(ResourceManagerTest, AStartCutOffWhileRescalingIsFinishedByTheNextWithout
 TEST_F(ResourceManagerTest, FontsAreCopiedAndTheMarkWrittenUnlessThisProgramsMarkIsPresent) {
     // The mark before (-2: no key, -1: the key without the value), whether the label font was
     // installed before, whether the thin font is shipped, whether the program installs.
-    const std::tuple<long long, bool, bool, bool> cases[] = {{-2, false, true, true},
-                                                             {-1, true, true, true},
-                                                             {0x33333334, false, true, true},
-                                                             {kMark, false, true, false},
-                                                             {-2, false, false, true}};
+    const std::tuple<long long, bool, bool, bool> cases[] = {
+        {-2, false, true, true},     {-1, true, true, true},   {0x33333334, false, true, true},
+        {kMark, false, true, false}, {-2, false, false, true},
+    };
     for (const auto& [markBefore, labelFontBefore, thinFontShipped, installs] : cases) {
         SCOPED_TRACE(markBefore);
         startDevice(480, 640);

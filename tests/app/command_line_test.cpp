@@ -126,12 +126,15 @@ TEST_F(CommandLineTest, TargetsFromAFileLeaveInOrderAndOneRefusedLineStopsThemAl
     EXPECT_EQ(countQueued(receiver), 100u);
     EXPECT_EQ(dawnbell({"wake", "-f", "-", "zz", "-i", "127.0.0.1", "-p", port}, targets).status,
               2);
-    const Ran missing = dawnbell({"wake", "-f", (device.programDir() / "none.txt").string(), "-p",
-                                  port, "-i", "127.0.0.1", macOf(1)});
-    EXPECT_EQ(missing.status, 2);
-    EXPECT_NE(missing.err.find("none.txt: can't be read: No such file or directory"),
-              std::string::npos)
-        << missing.err;
+    // A file that can't be opened, and a folder, which opens but can't be read.
+    for (const auto& [name, why] :
+         {std::pair("none.txt", "No such file or directory"), std::pair("", "Is a directory")}) {
+        const Ran unread = dawnbell({"wake", "-f", (device.programDir() / name).string(), "-p",
+                                     port, "-i", "127.0.0.1", macOf(1)});
+        EXPECT_EQ(unread.status, 2);
+        EXPECT_NE(unread.err.find(std::string(": can't be read: ") + why), std::string::npos)
+            << unread.err;
+    }
     EXPECT_EQ(countQueued(receiver), 0u);
 }
 

@@ -123,6 +123,9 @@ TEST_F(MyItemTest, PressTapReleaseAndToggleMoveEveryStateAndOnlyEnabledTapsNotif
         EXPECT_EQ(item->state, t.afterToggle) << int{t.state};
     }
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
+    fullRedraw = 0;
+    item->toggleEnabled();
+    EXPECT_EQ(fullRedraw, 1) << "a new state is drawn";
 }
 
 TEST(MyItemStyle, AStyleOutsideOneToSixShowsWhyAndEndsTheProgram) {

@@ -124,6 +124,7 @@ TEST_F(ImagingTest, MissingCorruptTruncatedAndForeignFilesFailWithoutAnObject) {
                std::string(good.begin(), good.begin() + long(good.size() / 2)));
     writeBytes(folder / "text.png", "hello");
     writeBytes(folder / "empty.png", "");
+    writeBytes(folder / "signature.png", "\x89PNG\r\n\x1a\n");
 
     EXPECT_EQ(load("missing.png", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)), nullptr);
     for (const char* name : {"text.png", "empty.png", "truncated.png", "corrupt.png"}) {
@@ -132,6 +133,7 @@ TEST_F(ImagingTest, MissingCorruptTruncatedAndForeignFilesFailWithoutAnObject) {
         EXPECT_EQ(image, nullptr) << name;
     }
     EXPECT_EQ(load("text.png", IMGERR_CODECNOTFOUND), nullptr);
+    EXPECT_EQ(load("signature.png", E_FAIL), nullptr) << "a PNG with nothing after its signature";
     EXPECT_TRUE(load("good.png"));
 }
 

@@ -66,6 +66,7 @@ TEST(AtomicFileTest, OnlyTemporariesOfEndedWritersAreRemovedAlsoInFoldersBelow) 
         {folder / (".registry.reg.writing-" + parent + "-a1b2c3"), false}, // still running
         {folder / ("registry.reg.writing-" + ended + "-a1b2c3"), false},   // not hidden
         {folder / (".registry.reg.writing-" + ended + "-a1b2c"), false},   // not the same shape
+        {folder / (".registry.reg.writing-1000000000-a1b2c3"), false},     // no process's number
         {folder / "resources/VGA/a/b/c" / (".deep.writing-" + ended + "-a1b2c3"), false},
     };
     for (const auto& [file, removed] : files)

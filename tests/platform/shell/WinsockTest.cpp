@@ -193,6 +193,7 @@ TEST_F(WinsockTest, DatagramArrivesOnLoopbackByteForByteOrSaysItWasCut) {
     EXPECT_EQ(WSAGetLastError(), WSAEACCES) << "broadcast needs SO_BROADCAST";
     ASSERT_EQ(setOption(sender, SO_BROADCAST, TRUE), 0);
     EXPECT_EQ(sendTo(sender, "", 1, broadcast), 1);
+    EXPECT_EQ(sendTo(sender, "", 0, broadcast), 0) << "an empty datagram is sent, not refused";
     EXPECT_EQ(closesocket(sender), 0);
     EXPECT_EQ(closesocket(receiver), 0);
 }

@@ -47,6 +47,11 @@ TEST_F(TimerTest, SettingAgainRestartsAndKillingOrDestroyingStops) {
     EXPECT_TRUE(KillTimer(window, 1));
     EXPECT_EQ(ticksAfter(100), Ids{});
     EXPECT_FALSE(KillTimer(window, 1));
+    // A thread's timer set again under its id is that timer, restarted; a new one has its own id.
+    const UINT_PTR own = SetTimer(nullptr, 0, 10, nullptr);
+    EXPECT_EQ(SetTimer(nullptr, own, 20, nullptr), own);
+    const UINT_PTR other = SetTimer(nullptr, 0, 10, nullptr);
+    EXPECT_TRUE(other != own && KillTimer(nullptr, own) && KillTimer(nullptr, other));
     SetTimer(window, 2, 10, nullptr);
     DestroyWindow(window);
     platform::clock::advance(10);

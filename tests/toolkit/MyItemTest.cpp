@@ -123,9 +123,14 @@ TEST_F(MyItemTest, PressTapReleaseAndToggleMoveEveryStateAndOnlyEnabledTapsNotif
         EXPECT_EQ(item->state, t.afterToggle) << int{t.state};
     }
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
+    item->state = itemOff;
     fullRedraw = 0;
-    item->toggleEnabled();
-    EXPECT_EQ(fullRedraw, 1) << "a new state is drawn";
+    item->onClick();
+    EXPECT_EQ(fullRedraw, 1) << "a tap's new state is drawn";
+    // A caption grown taller than its button (placed below the view's top) is cut to it.
+    MyLabel& caption = *item->captionLabel;
+    item->childResized(&caption, 1, item->bottom - item->top + 10);
+    EXPECT_EQ(caption.bottom - caption.top, item->bottom - item->top);
 }
 
 TEST(MyItemStyle, AStyleOutsideOneToSixShowsWhyAndEndsTheProgram) {

@@ -87,6 +87,13 @@ TEST_F(DrawTextTest, TransparentTextIsClippedToItsRectangleAndBadArgumentsDrawNo
     EXPECT_GT(clipped.ink(white).right, 15);
 
     EXPECT_EQ(DrawTextW(canvas.dc, L"x", -2, &r, 0), 0) << "-1 is the only length not given";
+
+    // Opaque, the line's box is filled in the background colour (white), and nothing beside it.
+    BufferCanvas opaque(200, 60, 0x0000, font);
+    DrawTextW(opaque.dc, L"ab", -1, &box, DT_SINGLELINE);
+    const RECT filled = opaque.ink(0x0000);
+    EXPECT_EQ(std::tuple(filled.left, filled.top, filled.right, filled.bottom),
+              std::tuple(10, 5, 10 + size.right, 5 + size.bottom));
 }
 
 } // namespace

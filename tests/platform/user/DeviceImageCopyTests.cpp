@@ -89,6 +89,20 @@ TEST(DeviceImageCopyTest, CleaningFollowsNoLinkAndRemovesOnlyTheProgramsOwnCopie
         GTEST_SKIP() << "ran as this user only: " << user.why;
 }
 
+// A copy cut short (an image its user may not read) leaves nothing half made behind.
+TEST(DeviceImageCopyTest, ACopyThatCannotBeMadeWholeLeavesNothingBehind) {
+    const testsupport::SecondUser user;
+    if (!user.made())
+        GTEST_SKIP() << "needs a user who may be refused a file: " << user.why;
+    ImageFolders folders;
+    fs::create_directories(folders.copies);
+    writeBytes(folders.program / "b.png", "unread");
+    EXPECT_TRUE(asTheUser(user, folders.folder.path, [&] {
+        fs::permissions(folders.program / "b.png", fs::perms::none);
+        return folders.ownCopy().empty() && fs::is_empty(folders.copies);
+    }));
+}
+
 // A copy, once rescaled, serves every later start until the program's images change (another
 // build or install): then a new copy is made from them.
 TEST(DeviceImageCopyTest, ACopyIsMadeAgainWhenTheProgramsImagesChange) {

@@ -98,6 +98,14 @@ TEST_F(BltTest, StretchingPicksColumnsAndRowsInSixteenDotSixteenSteps) {
                        [&](int x, int y) { return c.rows[y] * c.sourceWidth + c.columns[x] + 1; }))
             << c.destWidth;
     }
+    // Stretched with a source key, the keyed pixel (2) leaves the destination as it was.
+    auto dest = holding(Pixels(15, 0xAAAA), 5);
+    DDBLTFX fx = effects(0, 2, 2);
+    ASSERT_EQ(dest->Blt(nullptr, numbered(3, 2).get(), nullptr, DDBLT_KEYSRCOVERRIDE, &fx), DD_OK);
+    EXPECT_EQ(pixelsOf(*dest), grid(5, 3, [&](int x, int y) {
+                  const int p = cases[0].rows[y] * 3 + cases[0].columns[x] + 1;
+                  return p == 2 ? 0xAAAA : p;
+              }));
 }
 
 TEST_F(BltTest, OverlappingSelfBlitCopiesTheOriginalPixelsInEveryDirection) {

@@ -103,6 +103,19 @@ TEST_F(EditControlTest, ABorderedFieldDrawsItsTextInsideItsFrameAndPadding) {
     EXPECT_EQ(framedPixels[0], 0x7C11) << "the frame's grey";
     // One design pixel of frame and three of padding, at 192 dpi: the same glyphs 8 pixels on.
     EXPECT_EQ(inkLeft(framedPixels, width) - inkLeft(screen(field), width), 8);
+    // Its caret stands in the middle of its height: the rows its blinking changes.
+    SetFocus(bordered);
+    platform::pumpMessages();
+    const auto withCaret = screen(framed);
+    platform::clock::advance(500);
+    platform::pumpMessages();
+    const auto withoutCaret = screen(framed);
+    int first = 60, last = -1;
+    for (int i = 0; i < 400 * 60; ++i) {
+        if (withCaret[i] != withoutCaret[i])
+            std::tie(first, last) = std::pair(std::min(first, i / 400), std::max(last, i / 400));
+    }
+    EXPECT_NEAR(first + last + 1, 60, 2) << first << ".." << last;
     DestroyWindow(bordered);
 }
 

@@ -102,6 +102,9 @@ TEST_F(VgaPanelTest, KeyboardIsDrawnOnlyWhileOnWithThePressedKeyHighlighted) {
     EXPECT_GT(std::count(pressed.begin(), pressed.end(), 0xFFFF), 10) << "with a white label";
     device().pointer(PointerAction::up, centre(face).x, centre(face).y);
     EXPECT_EQ(screen(face), idle);
+    // A finger that came down outside the panel stays the window's, over the panel or not.
+    for (const PointerAction action : {PointerAction::move, PointerAction::up})
+        EXPECT_FALSE(platform::shell::keyboard().onPointer(action, centre(face).x, centre(face).y));
 
     ASSERT_TRUE(SipShowIM(SIPF_OFF));
     EXPECT_EQ(screen(panel), before);

@@ -76,6 +76,21 @@ TEST_F(MyLabelTest, TextWrapsWithinTheViewRightOfTheLabelAndAnUnbrokenWordGrowsI
     EXPECT_EQ(longWord.right - longWord.left, longWord.textRect.right);
 }
 
+// A clickable label placed on the screen is pressed by a touch on it, its place then as wide as
+// it is, and its tap tells the program which label it was.
+TEST_F(MyLabelTest, AClickableLabelIsPressedByATouchAndItsTapTellsTheProgram) {
+    MyLabel label(-1, 10, 10, L"Port", labelFontNormal, 0, true);
+    label.clickable = 1;
+    label.screenRect = RECT{50, clientRect.top + 100, 50, clientRect.top + 100};
+    ASSERT_EQ(label.hitTest(52, 102), &label);
+    EXPECT_EQ(label.screenRect.right, 50 + label.right - label.left);
+    label.onClick();
+    bool told = false;
+    for (MSG msg{}; PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE);)
+        told = told || (msg.wParam == widgetTapped && msg.lParam == LPARAM(&label));
+    EXPECT_TRUE(told);
+}
+
 class ResizeRecorder : public TestBlock {
 public:
     using TestBlock::TestBlock;

@@ -149,6 +149,11 @@ TEST_F(RecentComputersTest, RegeditTextsCopiesAndOrdersAtTheEndOfTheirRangeAreRe
     list.load();
     EXPECT_TRUE(list.forget(2));
     EXPECT_EQ(hostsAfterRestart(), (std::vector<std::wstring>{computer(5).host, L"pinned.lan"}));
+    // Renumbered by the very read a change makes first, the change still goes on top.
+    writeRows({{REG_SZ, L"18446744073709551615 00:11:22:33:44:07 9 high.lan"}}, 9);
+    EXPECT_TRUE(list.remember(computer(6)));
+    EXPECT_EQ(hostsAfterRestart(), (std::vector<std::wstring>{computer(6).host, L"high.lan",
+                                                              computer(5).host, L"pinned.lan"}));
 }
 
 // The MAC address a host answered with is kept after its row's texts: rows of older versions

@@ -605,6 +605,10 @@ TEST_F(WinsockTest, AnEchoBeyondARouterTellsWhatTheRouterSaid) {
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(IP_DEST_HOST_UNREACHABLE));
         EXPECT_TRUE(network.set("ipv4/ping_group_range", "0 2147483647"));
         const HANDLE ping = IcmpCreateFile();
+        EXPECT_EQ(echo(ping, "127.0.0.1", data, sizeof data, reply, sizeof reply), 1u);
+        EXPECT_EQ(std::string(static_cast<const char*>(answer->Data), answer->DataSize),
+                  std::string(data, sizeof data))
+            << "a ping socket's echo carries back what was sent";
         std::vector<unsigned char> big(0xFFFF), room(sizeof(ICMP_ECHO_REPLY) + big.size() + 8);
         EXPECT_EQ(echo(ping, "127.0.0.1", big.data(), 0xFFFF, room.data(), room.size()), 0u);
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(IP_PACKET_TOO_BIG));

@@ -197,7 +197,8 @@ TEST(DeviceConfiguration, NativeScreenIsAskedForOrTheDefaultOnlyWithoutADesktopO
           Case{"", ":0", "", "GNOME", false}, Case{"", "", "KMSDRM", "", true},
           Case{"", "", "x11", "", false}, Case{"", ":0", "", "Phosh:GNOME", true},
           Case{"240X320", "", "", "", false, 240, 320},
-          Case{"4096x64", ":0", "", "", false, 4096, 64}, Case{"320x4097", ":0", "", "", false},
+          Case{"4096x64", ":0", "", "", false, 4096, 64},
+          Case{"64x4096", ":0", "", "", false, 64, 4096}, Case{"320x4097", ":0", "", "", false},
           Case{"63x320", ":0", "", "", false}, Case{"320x", ":0", "", "", false},
           Case{"320", ":0", "", "", false},
           Case{"4294967936x640", ":0", "", "", false}}) { // 640 once it wrapped round

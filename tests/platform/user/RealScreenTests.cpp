@@ -93,15 +93,22 @@ TEST_F(UserTest, TaskBarStripShowsTheClockAtTheRightAndTheConnectionLeftOfItInLe
                             "###/..#/.##/..#/###", "#.#/#.#/###/..#/..#", "###/#../###/..#/###",
                             "###/#../###/#.#/###", "###/..#/..#/.#./.#.", "###/#.#/###/#.#/###",
                             "###/#.#/###/..#/###"};
-    for (int d = 0; d < 10; ++d) {
-        const auto frame = strip(bar, 9, 40 + d);
-        std::string dots; // the last digit's centres, white or not, rows joined by '/'
+    // The centres of a digit's dots from column `left`, white or not, rows joined by '/'.
+    const auto digitAt = [](const std::vector<std::uint16_t>& frame, int left) {
+        std::string dots;
         for (int i = 0; i < 15; ++i) {
-            dots += frame[(18 + i / 3 * 4) * 480 + 460 + i % 3 * 4] == 0xF79E ? '#' : '.';
+            dots += frame[(18 + i / 3 * 4) * 480 + left + i % 3 * 4] == 0xF79E ? '#' : '.';
             dots += i % 3 == 2 && i < 14 ? "/" : "";
         }
-        EXPECT_EQ(dots, digits[d]) << d;
-    }
+        return dots;
+    };
+    for (int d = 0; d < 10; ++d)
+        EXPECT_EQ(digitAt(strip(bar, 9, 40 + d), 460), digits[d]) << d;
+    EXPECT_EQ(digitAt(strip(bar, 12, 0), 412), digits[2]) << "the hour's second digit";
+    // A new status asks for a paint when the minute or the connection changed.
+    EXPECT_FALSE(bar.setStatus({720, true}));
+    EXPECT_TRUE(bar.setStatus({720, false}));
+    EXPECT_TRUE(bar.setStatus({721, false}));
     // Hidden, the strip still shows where no window covers its place.
     device().setTaskBarVisible(false);
     device().refreshTaskBar();

@@ -110,12 +110,14 @@ TEST_F(EditControlTest, ABorderedFieldDrawsItsTextInsideItsFrameAndPadding) {
     platform::clock::advance(500);
     platform::pumpMessages();
     const auto withoutCaret = screen(framed);
-    int first = 60, last = -1;
-    for (int i = 0; i < 400 * 60; ++i) {
+    const int across = framed.right - framed.left, down = framed.bottom - framed.top;
+    int first = down, last = -1;
+    for (int i = 0; i < across * down; ++i) {
         if (withCaret[i] != withoutCaret[i])
-            std::tie(first, last) = std::pair(std::min(first, i / 400), std::max(last, i / 400));
+            std::tie(first, last) =
+                std::pair(std::min(first, i / across), std::max(last, i / across));
     }
-    EXPECT_NEAR(first + last + 1, 60, 2) << first << ".." << last;
+    EXPECT_NEAR(first + last + 1, down, 2) << first << ".." << last;
     DestroyWindow(bordered);
 }
 

@@ -132,7 +132,7 @@ TEST_F(ConnectionManagerTest, ExactSizeFitsAndOneByteLessDoesNotAndAnEmptyListHa
 
     platform::net::scriptConnectionManager(script("list="));
     std::fill(buffer.begin(), buffer.end(), std::byte{0x5a});
-    size = needed;
+    size = sizeof *list; // just room for the blank entry
     ASSERT_EQ(ConnMgrQueryDetailedStatus(list, &size), S_OK);
     EXPECT_EQ(size, 0u) << "an empty list leaves one blank entry to walk";
     EXPECT_EQ(list->pNext, nullptr);
@@ -199,10 +199,12 @@ TEST_F(ConnectionManagerTest, RequestsThatNameNoUsableDestinationAreRefused) {
 }
 
 TEST(ConnectionScriptText, RefusesMalformedTexts) {
+    EXPECT_EQ(script("delay=4294967295").establishDelayMs, 4294967295u) << "the longest is taken";
     ConnectionScript parsed;
     for (const char* text :
          {"connectd", "list=moon:connected", "list=internet:sleepy", "establish=maybe", "delay=-5",
-          "delay=ten", "query", "list=internet"}) {
+          "delay=ten", "delay=5s", "delay=4294967296", "delay=99999999999999999999", "query",
+          "list=internet"}) {
         std::string error;
         EXPECT_FALSE(platform::net::parseConnectionScript(text, parsed, error)) << text;
         EXPECT_FALSE(error.empty());

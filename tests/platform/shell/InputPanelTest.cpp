@@ -102,6 +102,15 @@ TEST_F(VgaPanelTest, KeyboardIsDrawnOnlyWhileOnWithThePressedKeyHighlighted) {
     EXPECT_GT(std::count(pressed.begin(), pressed.end(), 0xFFFF), 10) << "with a white label";
     device().pointer(PointerAction::up, centre(face).x, centre(face).y);
     EXPECT_EQ(screen(face), idle);
+    const auto blueIn = [](const RECT& area) {
+        const auto pixels = screen(area);
+        return std::count(pixels.begin(), pixels.end(), 0x3C1E);
+    };
+    tap(centre(key(0, KeyKind::shift)));
+    EXPECT_GT(blueIn(key(0, KeyKind::shift)), 2) << "shift on: its label is blue";
+    EXPECT_EQ(blueIn(face), 0) << "and only its own";
+    tap(centre(key(0, KeyKind::shift)));
+    EXPECT_EQ(blueIn(key(0, KeyKind::shift)), 0);
     // A finger that came down outside the panel stays the window's, over the panel or not.
     for (const PointerAction action : {PointerAction::move, PointerAction::up})
         EXPECT_FALSE(platform::shell::keyboard().onPointer(action, centre(face).x, centre(face).y));

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <sys/eventfd.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -77,26 +78,33 @@ TEST(LocalNetwork, AnIpv6PrefixIsALocalNetworkALinkLocalAddressIsNot) {
     });
 }
 
-// From here on eventfd fails in this process as it does when descriptors run out.
-bool refuseEventDescriptors() {
+// From here on the system call `number` fails in this process with `error`, for every first
+// argument or only for `onlyFor`: as eventfd does when descriptors run out, or a netlink socket
+// where a sandbox forbids it.
+bool refuse(long number, int error, long onlyFor = -1) {
     sock_filter filter[] = {
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_eventfd2, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EMFILE),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<unsigned>(number), 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[0])),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<unsigned>(onlyFor), 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | static_cast<unsigned>(error)),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
     };
+    if (onlyFor < 0) // any argument
+        filter[3] = BPF_STMT(BPF_JMP | BPF_JA, 0);
     const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
     return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
-           prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0 && eventfd(0, 0) < 0;
+           prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
 }
 
-// A watcher that gets its route socket but no wake-up descriptor must still stop when destroyed
-// (the alarm ends one that hangs).
-TEST(RouteWatcherDeathTest, AWatcherWithoutItsWakeUpDescriptorStillStops) {
+// A watcher that gets its route socket but no wake-up descriptor must still stop when destroyed;
+// one without a route socket looks again each second, telling of a change each time (the alarm
+// ends one that hangs or never tells).
+TEST(RouteWatcherDeathTest, AWatcherWithoutItsDescriptorsStillStopsOrStillTells) {
     EXPECT_EXIT(
         {
             alarm(5);
-            if (!refuseEventDescriptors())
+            if (!refuse(SYS_eventfd2, EMFILE) || eventfd(0, 0) >= 0)
                 std::exit(2);
             {
                 platform::net::routes::RouteWatcher watcher([] {});
@@ -104,6 +112,15 @@ TEST(RouteWatcherDeathTest, AWatcherWithoutItsWakeUpDescriptorStillStops) {
             std::exit(0);
         },
         ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(
+        {
+            alarm(5);
+            if (!refuse(SYS_socket, EACCES, AF_NETLINK))
+                std::exit(2);
+            platform::net::routes::RouteWatcher watcher([] { std::_Exit(3); });
+            pause();
+        },
+        ::testing::ExitedWithCode(3), "");
 }
 
 } // namespace

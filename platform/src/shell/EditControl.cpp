@@ -120,10 +120,6 @@ public:
         caretOn_ = true;
         followCaret();
     }
-    void setLimit(std::size_t limit) {
-        std::lock_guard lock(mutex_);
-        text_.setLimit(limit);
-    }
     void setShown(bool shown) {
         std::lock_guard lock(mutex_);
         shown_ = shown;
@@ -438,9 +434,6 @@ LRESULT CALLBACK editWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (wParam == VK_CONTROL)
             controlDown = false;
         return 0;
-    case WM_PASTE:
-        paste(window, *field);
-        return 0;
     case WM_LBUTTONDOWN:
         if (GetFocus() != window)
             SetFocus(window);
@@ -475,9 +468,6 @@ LRESULT CALLBACK editWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return DefWindowProcW(window, message, wParam, lParam);
     case WM_ERASEBKGND:
         return 1;
-    case EM_LIMITTEXT:
-        field->setLimit(wParam == 0 ? EditText::defaultLimit : static_cast<std::size_t>(wParam));
-        return 0;
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }

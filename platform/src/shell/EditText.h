@@ -29,7 +29,6 @@ public:
     void moveHome() { caret_ = 0; }
     void moveEnd() { caret_ = text_.size(); }
     void setCaret(std::size_t position) { caret_ = std::min(position, text_.size()); }
-    void setLimit(std::size_t limit) { limit_ = limit; }
 
 private:
     std::wstring text_;

@@ -378,6 +378,14 @@ const std::vector<std::uint8_t> cardMac{0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
 // all-nodes group does.
 TEST_F(CommandLineTest, ASleepingCardHearsTheCommandOnEveryInterfaceAndThroughItsBroadcast) {
     inANetworkOfItsOwn([](TestNetwork& network) {
+        const Ran nowhere = dawnbell({"wake", "00:11:22:33:44:55"});
+        EXPECT_EQ(std::pair(nowhere.status, nowhere.err),
+                  std::pair(1, std::string("dawnbell: 00:11:22:33:44:55: no network interface is "
+                                           "up to broadcast on\n")));
+        const Ran unknown = dawnbell({"wake", "00:11:22:33:44:55", "-i", "no-such-host.lan"});
+        EXPECT_EQ(std::pair(unknown.status, unknown.err),
+                  std::pair(1, std::string("dawnbell: 00:11:22:33:44:55: host not found: "
+                                           "no-such-host.lan\n")));
         if (!network.addPeer("one", "lan0", "10.77.0.1/24", "") ||
             !network.addPeer("two", "lan1", "10.78.0.1/24", "") ||
             !network.set("ipv4/neigh/lan0/mcast_solicit", "1") ||

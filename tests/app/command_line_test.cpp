@@ -375,7 +375,7 @@ const std::vector<std::uint8_t> cardMac{0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
 // Two sleeping cards on two networks: without a host the limited broadcast leaves every
 // interface that is up; with the network's broadcast, or a recent host of that network (whose
 // unicast finds no neighbour), its broadcast reaches the card; with an IPv6 host, the link's
-// all-nodes group does.
+// all-nodes group does. Before the networks are up, nothing leaves: no interface, no host found.
 TEST_F(CommandLineTest, ASleepingCardHearsTheCommandOnEveryInterfaceAndThroughItsBroadcast) {
     inANetworkOfItsOwn([](TestNetwork& network) {
         const Ran nowhere = dawnbell({"wake", "00:11:22:33:44:55"});

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <tuple>
 
 using namespace shelltest;
 using platform::PointerAction;
@@ -152,5 +153,8 @@ TEST(KeyShapeTest, ARoundedRectangleIsSymmetricAndStaysInsideItsArea) {
         }
     }
     EXPECT_EQ(at(10, 6), 0xFFFF);
-    EXPECT_NE(at(2, 1), 0xFFFF) << "a corner rounded off";
+    // A corner of radius 4: its outermost pixel left out, its innermost one filled, one between
+    // on the arc partly covered.
+    EXPECT_EQ(std::tuple(at(2, 1), at(5, 4)), std::tuple(0, 0xFFFF));
+    EXPECT_TRUE(at(3, 1) != 0 && at(3, 1) != 0xFFFF) << at(3, 1);
 }

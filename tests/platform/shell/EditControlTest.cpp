@@ -155,3 +155,32 @@ TEST_F(EditControlTest, ChangesAreReportedToTheOwner) {
     platform::pumpMessages();
     EXPECT_EQ(ownerNotifications, (std::vector<WORD>{EN_CHANGE, EN_KILLFOCUS, EN_SETFOCUS}));
 }
+
+// A touch puts the caret in the gap nearest to it: past a letter's middle, after the letter.
+TEST_F(EditControlTest, ATouchPutsTheCaretInTheNearestGap) {
+    setText(L"WWW");
+    const auto pixels = screen(field);
+    const int width = field.right - field.left;
+    const auto darkColumn = [&](int x) {
+        std::vector<std::uint16_t> column;
+        for (std::size_t at = x; at < pixels.size(); at += width)
+            column.push_back(pixels[at]);
+        return darkPixels(column) > 0;
+    };
+    int inkLeft = 0; // the first column the text darkens
+    while (inkLeft < width && !darkColumn(inkLeft))
+        ++inkLeft;
+    std::vector<int> steps; // where the caret's gap moves on by one
+    for (int x = 0; x < width; ++x) {
+        SendMessageW(edit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 5));
+        type(L"|");
+        const std::wstring text = textOf(edit);
+        type(L"\b");
+        if (text.find(L'|') > steps.size())
+            steps.push_back(x);
+    }
+    ASSERT_EQ(steps.size(), 3u);
+    const int letter = steps[1] - steps[0];
+    EXPECT_EQ(steps[2] - steps[1], letter);
+    EXPECT_NEAR(steps[0] - inkLeft, letter / 2, 2) << "the middle of the first letter";
+}

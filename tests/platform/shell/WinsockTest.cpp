@@ -126,6 +126,9 @@ TEST_F(WinsockTest, StartupNegotiatesTheVersionAndTheLastCleanupClosesEverySocke
     EXPECT_EQ(WSAGetLastError(), WSANOTINITIALISED);
     ASSERT_EQ(WSAStartup(MAKEWORD(1, 1), &data), 0);
     EXPECT_EQ(std::pair(data.wVersion, data.wHighVersion), (std::pair<WORD, WORD>(0x0101, 0x0202)));
+    ASSERT_EQ(WSAStartup(MAKEWORD(2, 3), &data), 0);
+    EXPECT_EQ(data.wVersion, 0x0202) << "a later version asked for gets the highest one";
+    EXPECT_EQ(WSACleanup(), 0);
     const SOCKET s = startWithSocket();
     EXPECT_EQ(WSACleanup(), 0);
     EXPECT_GE(platform::net::hostDescriptor(s), 0) << "one start is still counted";
@@ -193,7 +196,7 @@ TEST_F(WinsockTest, DatagramArrivesOnLoopbackByteForByteOrSaysItWasCut) {
     EXPECT_EQ(WSAGetLastError(), WSAEACCES) << "broadcast needs SO_BROADCAST";
     ASSERT_EQ(setOption(sender, SO_BROADCAST, TRUE), 0);
     EXPECT_EQ(sendTo(sender, "", 1, broadcast), 1);
-    EXPECT_EQ(sendTo(sender, "", 0, broadcast), 0) << "an empty datagram is sent, not refused";
+    EXPECT_EQ(sendTo(sender, nullptr, 0, broadcast), 0) << "an empty datagram is sent, not refused";
     EXPECT_EQ(closesocket(sender), 0);
     EXPECT_EQ(closesocket(receiver), 0);
 }
@@ -450,8 +453,9 @@ TEST_F(WinsockTest, LookupGivesWinsockAddressRecordsOrWinsockCodes) {
     ADDRINFOA hints{};
     EXPECT_EQ(getaddrinfo(nullptr, nullptr, nullptr, &result), WSAHOST_NOT_FOUND);
     result = nullptr;
-    EXPECT_EQ(getaddrinfo("127.0.0.1", "65536", nullptr, &result), EAI_SERVICE)
-        << "a port beyond 65535 must not wrap around";
+    for (const char* beyond : {"65536", "99999"})
+        EXPECT_EQ(getaddrinfo("127.0.0.1", beyond, nullptr, &result), EAI_SERVICE)
+            << "a port beyond 65535 must not wrap around";
     EXPECT_EQ(result, nullptr);
     EXPECT_EQ(WSAGetLastError(), WSATYPE_NOT_FOUND);
     const std::tuple<int, const char*, const char*, int> refused[] = {

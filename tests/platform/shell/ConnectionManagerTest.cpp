@@ -1,5 +1,6 @@
 // Connection Manager: the detailed status list in the caller's buffer, and bringing the Internet
 // destination up, scripted on the manual clock.
+#include "support/NetworkOfItsOwn.h"
 #include "support/Shell.h"
 #include "connmgr.h"
 #include "net/RouteMonitor.h"
@@ -10,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <future>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -137,6 +140,24 @@ TEST_F(ConnectionManagerTest, ExactSizeFitsAndOneByteLessDoesNotAndAnEmptyListHa
     EXPECT_EQ(size, 0u) << "an empty list leaves one blank entry to walk";
     EXPECT_EQ(list->pNext, nullptr);
     EXPECT_NE(list->guidDestNet, IID_DestNetInternet);
+}
+
+// Without a script the machine answers: establishing waits, however long it is given, until the
+// network comes up, and the route watcher wakes it then.
+TEST_F(ConnectionManagerTest, WithoutAScriptEstablishingWaitsForTheNetworkToComeUp) {
+    inANetworkOfItsOwn([](TestNetwork& network) {
+        if (!network.addPeer("lan", "lan0", "fe80::1/64 nodad", ""))
+            return false;
+        const std::size_t before = platform::net::connectionManagerCalls().establishTimeouts.size();
+        auto waiting = std::async(std::launch::async, [] { return establish(0xffffffffu); });
+        while (platform::net::connectionManagerCalls().establishTimeouts.size() == before)
+            std::this_thread::yield();
+        EXPECT_TRUE(network.run("ip addr add 10.9.0.1/24 dev lan0"));
+        const Establish up = waiting.get();
+        EXPECT_EQ(std::pair(up.result, up.status),
+                  std::pair(S_OK, static_cast<DWORD>(CONNMGR_STATUS_CONNECTED)));
+        return true;
+    });
 }
 
 struct EstablishCase {

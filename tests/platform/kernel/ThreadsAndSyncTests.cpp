@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <tuple>
 
 using namespace kerneltest;
@@ -82,6 +83,18 @@ TEST_F(ThreadsTest, TerminateThreadWakesEveryKindOfWaitAndUnwindsTheThread) {
         EXPECT_TRUE(destroyed && !passedTheWait);
         EXPECT_EQ(thread.join(), code);
     }
+    // A thread that terminates itself ends there, with its code.
+    std::atomic<HANDLE> self{nullptr};
+    std::atomic<bool> destroyed{false}, passed{false};
+    PlatformThread ending([&] {
+        UnwindWitness witness{destroyed};
+        spinUntil([&] { return self.load() != nullptr; });
+        TerminateThread(self, 99);
+        passed = true;
+    });
+    self = ending.handle();
+    EXPECT_EQ(ending.join(), 99u);
+    EXPECT_TRUE(destroyed && !passed);
     LeaveCriticalSection(&section);
     DeleteCriticalSection(&section);
     CloseHandle(event);
@@ -99,9 +112,23 @@ TEST_F(ThreadsTest, EventsStaySetUntilResetOrReleaseOneWaiterPerSetAndBadHandles
     SetLastError(0);
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_FAILED);
     EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
-    SetLastError(0);
-    EXPECT_FALSE(TerminateThread(event, 0));
-    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
+    const std::function<BOOL()> calls[] = {[&] { return TerminateThread(event, 0); },
+                                           [&] { return SetEvent(event); },
+                                           [&] { return CloseHandle(event); }};
+    for (const auto& call : calls) {
+        SetLastError(0);
+        EXPECT_FALSE(call());
+        EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
+    }
+    const auto startsNothing = [](LPTHREAD_START_ROUTINE routine, DWORD flags) {
+        SetLastError(0);
+        return !CreateThread(nullptr, 0, routine, nullptr, flags, nullptr) &&
+               GetLastError() == ERROR_INVALID_PARAMETER;
+    };
+    EXPECT_TRUE(startsNothing(nullptr, 0));
+    EXPECT_TRUE(startsNothing([](LPVOID) -> DWORD { return 0; }, 0x4)) << "no suspended start";
+    EXPECT_EQ(CreateEventW(nullptr, TRUE, FALSE, L"named"), nullptr) << "no named events";
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
 
     event = CreateEventW(nullptr, FALSE, FALSE, nullptr); // auto-reset
     std::atomic<int> released{0};

@@ -127,6 +127,7 @@ TEST_F(ThreadsTest, EventsStaySetUntilResetOrReleaseOneWaiterPerSetAndBadHandles
     };
     EXPECT_TRUE(startsNothing(nullptr, 0));
     EXPECT_TRUE(startsNothing([](LPVOID) -> DWORD { return 0; }, 0x4)) << "no suspended start";
+    SetLastError(0);
     EXPECT_EQ(CreateEventW(nullptr, TRUE, FALSE, L"named"), nullptr) << "no named events";
     EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
 

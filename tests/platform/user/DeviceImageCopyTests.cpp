@@ -94,6 +94,9 @@ TEST(DeviceImageCopyTest, CleaningFollowsNoLinkAndRemovesOnlyTheProgramsOwnCopie
         fs::create_directories(folders.copies / name);
         others.insert(name + "/");
     }
+    for (const char* rescaling : // what a rescaling leaves beside the images is never copied
+         {"AlreadyScalled.txt", "RescaleProgress.txt", "a.png.part", "b.png.tmp", ".a.png"})
+        writeBytes(folders.program / rescaling, "");
     EXPECT_TRUE(
         asTheUser(user, folders.folder.path, [&] { return folders.ownCopy() == folders.copy; }));
     EXPECT_EQ(contents(documents), kept);

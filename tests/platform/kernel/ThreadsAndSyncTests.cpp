@@ -52,19 +52,44 @@ TEST_F(ThreadsTest, ThreadRunsWithItsOwnIdAndLastErrorAndEndsWithItsResult) {
 }
 
 TEST_F(ThreadsTest, TerminateThreadWakesEveryKindOfWaitAndUnwindsTheThread) {
+    const TemporaryDevice device; // for the registry's calls
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     CRITICAL_SECTION section;
     InitializeCriticalSection(&section);
     EnterCriticalSection(&section);
-    // Whether each blocks; a thread busy with other calls ends at its next one.
+    // Whether each blocks; a thread busy with other calls ends at its next one, whichever.
+    const auto busy = [](std::function<void()> call) {
+        return std::pair(false, std::function<void()>([call] {
+                             for (;;)
+                                 call();
+                         }));
+    };
     const std::pair<bool, std::function<void()>> waits[] = {
         {true, [&] { WaitForSingleObject(event, INFINITE); }},
         {true, [] { Sleep(INFINITE); }},
         {true, [&] { EnterCriticalSection(&section); }},
-        {false, [&] {
-             for (DWORD code = 0;;)
-                 GetExitCodeThread(event, &code);
-         }}};
+        busy([event] {
+            DWORD code = 0;
+            GetExitCodeThread(event, &code);
+        }),
+        busy([] { GetModuleHandleW(nullptr); }),
+        busy([] { GetModuleFileNameW(nullptr, nullptr, 0); }),
+        busy([] { CreateFileW(nullptr, 0, 0, nullptr, 0, 0, nullptr); }),
+        busy([] { ReadFile(nullptr, nullptr, 0, nullptr, nullptr); }),
+        busy([] { WriteFile(nullptr, nullptr, 0, nullptr, nullptr); }),
+        busy([] { CopyFileW(nullptr, nullptr, FALSE); }),
+        busy([] { DeleteFileW(nullptr); }),
+        busy([] { GetFileAttributesW(nullptr); }),
+        busy([] { CreateEventW(nullptr, FALSE, FALSE, L"named"); }),
+        busy([] { SetEvent(nullptr); }),
+        busy([] { ResetEvent(nullptr); }),
+        busy([] { CreateThread(nullptr, 0, nullptr, nullptr, 0, nullptr); }),
+        busy([] { RegOpenKeyExW(nullptr, L"x", 0, 0, nullptr); }),
+        busy([] { RegCreateKeyExW(nullptr, L"x", 0, nullptr, 0, 0, nullptr, nullptr, nullptr); }),
+        busy([] { RegQueryValueExW(nullptr, L"x", nullptr, nullptr, nullptr, nullptr); }),
+        busy([] { RegSetValueExW(nullptr, L"x", 0, REG_BINARY, nullptr, 0); }),
+        busy([] { RegDeleteValueW(nullptr, L"x"); }),
+    };
     DWORD code = 7;
     for (const auto& [blocks, waitFor] : waits) {
         const auto& wait = waitFor; // clang 14 cannot capture a structured binding

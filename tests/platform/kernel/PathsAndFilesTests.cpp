@@ -189,6 +189,12 @@ TEST_F(PathsTest, FileWrittenAtADevicePathReadsBackAndTellsWhetherItExisted) {
     EXPECT_TRUE(ReadFile(file, buffer, sizeof buffer, &done, nullptr));
     EXPECT_EQ(std::string(buffer, done), marker);
     EXPECT_FALSE(WriteFile(file, "x", 1, &done, nullptr)) << "a read-only handle cannot write";
+    OVERLAPPED overlapped{};
+    const auto invalid = [](BOOL ok) { return !ok && GetLastError() == ERROR_INVALID_PARAMETER; };
+    EXPECT_TRUE(invalid(ReadFile(file, nullptr, 1, &done, nullptr)));
+    EXPECT_TRUE(invalid(ReadFile(file, buffer, 1, &done, &overlapped)));
+    EXPECT_TRUE(invalid(WriteFile(file, nullptr, 1, &done, nullptr)));
+    EXPECT_TRUE(invalid(WriteFile(file, "x", 1, &done, &overlapped)));
     CloseHandle(file);
 
     file = createFile(path, GENERIC_WRITE, OPEN_ALWAYS);

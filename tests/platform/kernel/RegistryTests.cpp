@@ -222,25 +222,30 @@ TEST_F(RegistryTest, CallsReachTheRegistryOfTheDeviceFolderNowConfigured) {
     EXPECT_NE(fileBytes(file).find("\"v\"=hex:31"), std::string::npos);
 }
 
-// Where the registry's folder is read-only (the user nobody is made where the test runs as
-// root), a change that cannot be locked fails, saying so once.
-TEST_F(RegistryTest, ChangeThatCannotBeLockedFailsAndIsToldOnce) {
+// As the user nobody where the test runs as root: a change with no lock to be had fails, saying so
+// once; a lock file the user may only read locks as well.
+TEST_F(RegistryTest, ChangesTakeEvenAReadOnlyLockAndWithoutOneFailSayingSoOnce) {
     using enum fs::perms;
     fs::permissions(device.root, all & ~others_write);
     fs::permissions(device.device, all & ~owner_write & ~group_write & ~others_write);
-    EXPECT_EXIT(
-        {
-            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-                std::exit(3);
-            const bool failed =
-                set(HKEY_LOCAL_MACHINE, L"v", REG_BINARY, "1") == ERROR_WRITE_FAULT &&
-                RegDeleteValueW(HKEY_LOCAL_MACHINE, L"v") == ERROR_WRITE_FAULT;
-            std::exit(failed ? 0 : 4);
-        },
-        ::testing::ExitedWithCode(0),
-        "^dawnbell: the registry file [^\n]* could not be written [^\n]*\n$"); // once
-    fs::permissions(device.device, owner_all);
+    const auto setAsNobody = [&](LONG expected) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            std::exit(3);
+        const bool result = set(HKEY_LOCAL_MACHINE, L"v", REG_BINARY, "1") == expected &&
+                            RegDeleteValueW(HKEY_LOCAL_MACHINE, L"w") ==
+                                (expected ? expected : ERROR_FILE_NOT_FOUND);
+        std::exit(result ? 0 : 4);
+    };
+    EXPECT_EXIT(setAsNobody(ERROR_WRITE_FAULT), ::testing::ExitedWithCode(0),
+                "^dawnbell: the registry file [^\n]* could not be written [^\n]*\n$"); // once
     EXPECT_FALSE(fs::exists(file));
+
+    fs::permissions(device.device, all);
+    const fs::path lock = fs::path(file) += ".lock";
+    writeBytes(lock, "");
+    fs::permissions(lock, owner_read | group_read | others_read);
+    EXPECT_EXIT(setAsNobody(ERROR_SUCCESS), ::testing::ExitedWithCode(0), "");
+    EXPECT_NE(fileBytes(file).find("\"v\"=hex:31"), std::string::npos);
 }
 
 // Where the damaged file cannot be moved aside (its folder is read-only: the user nobody is

@@ -78,6 +78,7 @@ TEST_F(RegistryTest, ValuesComeBackAfterARestartWithTheirTypeAndExactBytes) {
         {L"partial", REG_SZ, bytesOf(L"xyz").substr(0, 2 * sizeof(WCHAR) + 1), bytesOf(L"xy")},
         // No pair: the second is no low half.
         {L"unpaired", REG_SZ, bytesOf({L'x', wchar_t(0xD83D), wchar_t(0xE000)})},
+        {L"beyond", REG_SZ, bytesOf({L'x', wchar_t(0x110000)}), bytesOf(L"x\uFFFD")},
         {L"showInfo", REG_BINARY, std::string(1, '\0')},
         {L"version", REG_DWORD, "3333"},
     };
@@ -112,7 +113,7 @@ TEST_F(RegistryTest, KeysTellWhetherTheyAreNewAndNamesIgnoreCaseWhileBadArgument
               ERROR_FILE_NOT_FOUND);
     DWORD created = 0, opened = 0;
     HKEY first = openSettings(L"SOFTWARE\\Dawnbell", &created);
-    key = openSettings(L"software\\DAWNBELL", &opened);
+    key = openSettings(L"software\\DAWNBELL\\", &opened);
     EXPECT_EQ(std::tuple(created, opened),
               std::tuple(REG_CREATED_NEW_KEY, REG_OPENED_EXISTING_KEY));
     setText(first, L"lastIP", L"10.0.0.1");
@@ -122,6 +123,12 @@ TEST_F(RegistryTest, KeysTellWhetherTheyAreNewAndNamesIgnoreCaseWhileBadArgument
     // Names end at 16,383 characters and hold no control character.
     for (const std::wstring& name : {std::wstring(16384, L'n'), std::wstring(L"a\tb")})
         EXPECT_EQ(set(key, name.c_str(), REG_BINARY, "1"), ERROR_INVALID_PARAMETER);
+    // Key names end at 255 characters; no part of a path is empty.
+    for (const std::wstring& path :
+         {L"SOFTWARE\\" + std::wstring(256, L'k'), std::wstring(L"a\\\\b")})
+        EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &first, nullptr),
+                  ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 }
 
@@ -153,7 +160,7 @@ TEST_F(RegistryTest, FileIsARegeditExportWithLongValuesWrappedAndKeysSpelledAsAb
         EXPECT_TRUE(text[start] == ';' || end - start <= 80u) << text.substr(start, end - start);
 }
 
-TEST_F(RegistryTest, HandWrittenPlainStringReadsAsTextWithTerminatorOnceReloaded) {
+TEST_F(RegistryTest, FileWrittenByHandMeanwhileIsReadAgainAndItsPlainStringHasATerminator) {
     RegCloseKey(openSettings());
     writeBytes(file, "Windows Registry Editor Version 5.00\r\n\r\n"
                      "; written by hand\r\n"
@@ -162,7 +169,6 @@ TEST_F(RegistryTest, HandWrittenPlainStringReadsAsTextWithTerminatorOnceReloaded
                      "\"lastPort\"=\"9\"\r\n"
                      "; lastIP = \"what the comment says\"\r\n\r\n"
                      "\"lastIP\"=hex(1):31,00\r\n");
-    platform::registry::reload();
     HKEY key = openSettings();
     EXPECT_EQ(query(key, L"lastPort").bytes, bytesOf(L"9", sizeof(WCHAR)))
         << "the comment above does not continue";
@@ -208,6 +214,40 @@ TEST_F(RegistryTest, TextShowsInOneCommentLineAndComesBackExactlyWithNothingAdde
         << "no key or value added";
 }
 
+// Each device folder has its registry: once another is configured, the calls reach its file.
+TEST_F(RegistryTest, CallsReachTheRegistryOfTheDeviceFolderNowConfigured) {
+    EXPECT_EQ(set(HKEY_LOCAL_MACHINE, L"v", REG_BINARY, "1"), ERROR_SUCCESS);
+    paths::configure(device.root / "other", device.program);
+    EXPECT_EQ(RegDeleteValueW(HKEY_LOCAL_MACHINE, L"v"), ERROR_FILE_NOT_FOUND);
+    EXPECT_NE(fileBytes(file).find("\"v\"=hex:31"), std::string::npos);
+}
+
+// As the user nobody where the test runs as root: a change with no lock to be had fails, saying so
+// once; a lock file the user may only read locks as well.
+TEST_F(RegistryTest, ChangesTakeEvenAReadOnlyLockAndWithoutOneFailSayingSoOnce) {
+    using enum fs::perms;
+    fs::permissions(device.root, all & ~others_write);
+    fs::permissions(device.device, all & ~owner_write & ~group_write & ~others_write);
+    const auto setAsNobody = [&](LONG expected) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            std::exit(3);
+        const bool result = set(HKEY_LOCAL_MACHINE, L"v", REG_BINARY, "1") == expected &&
+                            RegDeleteValueW(HKEY_LOCAL_MACHINE, L"w") ==
+                                (expected ? expected : ERROR_FILE_NOT_FOUND);
+        std::exit(result ? 0 : 4);
+    };
+    EXPECT_EXIT(setAsNobody(ERROR_WRITE_FAULT), ::testing::ExitedWithCode(0),
+                "^dawnbell: the registry file [^\n]* could not be written [^\n]*\n$"); // once
+    EXPECT_FALSE(fs::exists(file));
+
+    fs::permissions(device.device, all);
+    const fs::path lock = fs::path(file) += ".lock";
+    writeBytes(lock, "");
+    fs::permissions(lock, owner_read | group_read | others_read);
+    EXPECT_EXIT(setAsNobody(ERROR_SUCCESS), ::testing::ExitedWithCode(0), "");
+    EXPECT_NE(fileBytes(file).find("\"v\"=hex:31"), std::string::npos);
+}
+
 // Where the damaged file cannot be moved aside (its folder is read-only: the user nobody is
 // made where the test runs as root), the registry works in memory and never writes the file.
 TEST_F(RegistryTest, DamagedFileThatCannotBeMovedAsideIsNeverWritten) {
@@ -229,18 +269,23 @@ TEST_F(RegistryTest, DamagedFileThatCannotBeMovedAsideIsNeverWritten) {
 TEST(RegistryText, FilesThatAreNotRegistriesAreRejected) {
     const std::string header = "Windows Registry Editor Version 5.00\n";
     for (const std::string& text : {
-             std::string(), std::string("hello"),
+             std::string(),
+             std::string("hello"),
              header + "\"v\"=dword:1\n", // a value before a key
              header + "[HKEY_NOWHERE\\x]\n",
              header + "[HKEY_LOCAL_MACHINE\\x]\n\"v\"=hex(1):31\n", // odd UTF-16 byte count
              header + "[HKEY_LOCAL_MACHINE\\x]\n\"v\"=dword:123456789\n",
              header + "[HKEY_LOCAL_MACHINE\\x\xFF]\n",               // a name not in UTF-8
              header + "[HKEY_LOCAL_MACHINE\\x]\n\"\xC3\"=dword:1\n", // cut off mid-character
+             header + "[HKEY_LOCAL_MACHINE\\x]\n\"a\\q\"=dword:1\n", // no such escape
+             header + "[HKEY_LOCAL_MACHINE\\x]\n\"v\"=hex:0g\n",
          })
         EXPECT_FALSE(platform::registry::parse(text).error.empty()) << text;
-    EXPECT_TRUE(platform::registry::parse("\xEF\xBB\xBF" + header +
-                                          "\n[hkey_local_machine\\x]\n@=hex(b):01,02\n")
-                    .error.empty());
+    const auto parsed = platform::registry::parse("\xEF\xBB\xBF" + header +
+                                                  "\n[hkey_local_machine\\x]\n@=hex(b):0A,fF\n");
+    ASSERT_TRUE(parsed.error.empty()) << parsed.error;
+    EXPECT_EQ(parsed.tree.begin()->second.values.begin()->second.data,
+              (std::vector<BYTE>{0x0A, 0xFF}));
 }
 
 TEST_F(RegistryTest, WritersOnSeveralThreadsAllReachTheFile) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <tuple>
 
 using namespace kerneltest;
@@ -51,19 +52,44 @@ TEST_F(ThreadsTest, ThreadRunsWithItsOwnIdAndLastErrorAndEndsWithItsResult) {
 }
 
 TEST_F(ThreadsTest, TerminateThreadWakesEveryKindOfWaitAndUnwindsTheThread) {
+    const TemporaryDevice device; // for the registry's calls
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     CRITICAL_SECTION section;
     InitializeCriticalSection(&section);
     EnterCriticalSection(&section);
-    // Whether each blocks; a thread busy with other calls ends at its next one.
+    // Whether each blocks; a thread busy with other calls ends at its next one, whichever.
+    const auto busy = [](std::function<void()> call) {
+        return std::pair(false, std::function<void()>([call] {
+                             for (;;)
+                                 call();
+                         }));
+    };
     const std::pair<bool, std::function<void()>> waits[] = {
         {true, [&] { WaitForSingleObject(event, INFINITE); }},
         {true, [] { Sleep(INFINITE); }},
         {true, [&] { EnterCriticalSection(&section); }},
-        {false, [&] {
-             for (DWORD code = 0;;)
-                 GetExitCodeThread(event, &code);
-         }}};
+        busy([event] {
+            DWORD code = 0;
+            GetExitCodeThread(event, &code);
+        }),
+        busy([] { GetModuleHandleW(nullptr); }),
+        busy([] { GetModuleFileNameW(nullptr, nullptr, 0); }),
+        busy([] { CreateFileW(nullptr, 0, 0, nullptr, 0, 0, nullptr); }),
+        busy([] { ReadFile(nullptr, nullptr, 0, nullptr, nullptr); }),
+        busy([] { WriteFile(nullptr, nullptr, 0, nullptr, nullptr); }),
+        busy([] { CopyFileW(nullptr, nullptr, FALSE); }),
+        busy([] { DeleteFileW(nullptr); }),
+        busy([] { GetFileAttributesW(nullptr); }),
+        busy([] { CreateEventW(nullptr, FALSE, FALSE, L"named"); }),
+        busy([] { SetEvent(nullptr); }),
+        busy([] { ResetEvent(nullptr); }),
+        busy([] { CreateThread(nullptr, 0, nullptr, nullptr, 0, nullptr); }),
+        busy([] { RegOpenKeyExW(nullptr, L"x", 0, 0, nullptr); }),
+        busy([] { RegCreateKeyExW(nullptr, L"x", 0, nullptr, 0, 0, nullptr, nullptr, nullptr); }),
+        busy([] { RegQueryValueExW(nullptr, L"x", nullptr, nullptr, nullptr, nullptr); }),
+        busy([] { RegSetValueExW(nullptr, L"x", 0, REG_BINARY, nullptr, 0); }),
+        busy([] { RegDeleteValueW(nullptr, L"x"); }),
+    };
     DWORD code = 7;
     for (const auto& [blocks, waitFor] : waits) {
         const auto& wait = waitFor; // clang 14 cannot capture a structured binding
@@ -82,6 +108,18 @@ TEST_F(ThreadsTest, TerminateThreadWakesEveryKindOfWaitAndUnwindsTheThread) {
         EXPECT_TRUE(destroyed && !passedTheWait);
         EXPECT_EQ(thread.join(), code);
     }
+    // A thread that terminates itself ends there, with its code.
+    std::atomic<HANDLE> self{nullptr};
+    std::atomic<bool> destroyed{false}, passed{false};
+    PlatformThread ending([&] {
+        UnwindWitness witness{destroyed};
+        spinUntil([&] { return self.load() != nullptr; });
+        TerminateThread(self, 99);
+        passed = true;
+    });
+    self = ending.handle();
+    EXPECT_EQ(ending.join(), 99u);
+    EXPECT_TRUE(destroyed && !passed);
     LeaveCriticalSection(&section);
     DeleteCriticalSection(&section);
     CloseHandle(event);
@@ -99,9 +137,24 @@ TEST_F(ThreadsTest, EventsStaySetUntilResetOrReleaseOneWaiterPerSetAndBadHandles
     SetLastError(0);
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_FAILED);
     EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
+    const std::function<BOOL()> calls[] = {[&] { return TerminateThread(event, 0); },
+                                           [&] { return SetEvent(event); },
+                                           [&] { return CloseHandle(event); }};
+    for (const auto& call : calls) {
+        SetLastError(0);
+        EXPECT_FALSE(call());
+        EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
+    }
+    const auto startsNothing = [](LPTHREAD_START_ROUTINE routine, DWORD flags) {
+        SetLastError(0);
+        return !CreateThread(nullptr, 0, routine, nullptr, flags, nullptr) &&
+               GetLastError() == ERROR_INVALID_PARAMETER;
+    };
+    EXPECT_TRUE(startsNothing(nullptr, 0));
+    EXPECT_TRUE(startsNothing([](LPVOID) -> DWORD { return 0; }, 0x4)) << "no suspended start";
     SetLastError(0);
-    EXPECT_FALSE(TerminateThread(event, 0));
-    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
+    EXPECT_EQ(CreateEventW(nullptr, TRUE, FALSE, L"named"), nullptr) << "no named events";
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
 
     event = CreateEventW(nullptr, FALSE, FALSE, nullptr); // auto-reset
     std::atomic<int> released{0};

@@ -78,12 +78,29 @@ TEST(DeviceImageCopyTest, CleaningFollowsNoLinkAndRemovesOnlyTheProgramsOwnCopie
     fs::create_directory_symlink(documents, folders.copies / "320x480-96dpi"); // a copy's name
     fs::create_directories(folders.copies / ".240x320-96dpi.partial-999999999-0" / "VGA");
     writeBytes(folders.copies / "notes.txt", "mine");
-    fs::create_directories(folders.copies / "photos");
+    fs::create_directories(folders.copies / ".320x480-96dpi.partial-999999999"); // an older name
+    // Not the program's, or still being made: kept.
+    const std::string keptNames[] = {"photos",
+                                     "x480-96dpi",
+                                     "320x480-96dpix",
+                                     ".320x480.partial-999999999-1",
+                                     "320x480-96dpi.partial-999999999-1",
+                                     ".320x480-96dpi.partial-9999999999-1",
+                                     ".320x480-96dpi.partial-999999999-",
+                                     ".320x480-96dpi.partial-99999999x-1",
+                                     ".240x320-96dpi.partial-" + std::to_string(getpid()) + "-1"};
+    std::set<std::string> others{"240x320-96dpi/", "notes.txt=mine"};
+    for (const std::string& name : keptNames) {
+        fs::create_directories(folders.copies / name);
+        others.insert(name + "/");
+    }
+    for (const char* rescaling : // what a rescaling leaves beside the images is never copied
+         {"AlreadyScalled.txt", "RescaleProgress.txt", "a.png.part", "b.png.tmp", ".a.png"})
+        writeBytes(folders.program / rescaling, "");
     EXPECT_TRUE(
         asTheUser(user, folders.folder.path, [&] { return folders.ownCopy() == folders.copy; }));
     EXPECT_EQ(contents(documents), kept);
-    EXPECT_EQ(contents(folders.copies),
-              (std::set<std::string>{"240x320-96dpi/", "notes.txt=mine", "photos/"}));
+    EXPECT_EQ(contents(folders.copies), others);
     EXPECT_EQ(contents(folders.copy), std::set<std::string>{"a.png=full"});
     if (!user.made())
         GTEST_SKIP() << "ran as this user only: " << user.why;

@@ -11,6 +11,7 @@
 #include <SDL.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -170,6 +171,75 @@ TEST(KmsAccessTest, ADisplayIsTakenOnlyWithItsInputAndOtherwiseTheGroupsAreNamed
     config.width = config.height = 100000; // no window's picture that big
     EXPECT_EXIT(platform::Device::start(config), ::testing::ExitedWithCode(1),
                 "cannot open a window");
+}
+
+// checkKmsAccess as the user nobody, in a child process: the result and the message.
+std::pair<int, std::string> checkedByNobody(const KmsDevices& devices) {
+    int ends[2];
+    if (pipe(ends) != 0)
+        return {-1, "no pipe"};
+    const pid_t child = fork();
+    if (child == 0) {
+        const KmsCheck check =
+            setgid(65534) == 0 && setuid(65534) == 0 ? checkKmsAccess(devices) : KmsCheck{};
+        const std::string told = std::to_string(static_cast<int>(check.access)) + check.message;
+        _exit(write(ends[1], told.data(), told.size()) == std::ssize(told) ? 0 : 1);
+    }
+    close(ends[1]);
+    std::string told;
+    char buffer[256];
+    for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;)
+        told.append(buffer, static_cast<size_t>(n));
+    close(ends[0]);
+    waitpid(child, nullptr, 0);
+    return {told.empty() ? -1 : told[0] - '0', told.empty() ? told : told.substr(1)};
+}
+
+// A user the devices are closed to is told to join their groups (root's group names none: the
+// usual group is named instead), or the group of a folder closed to them.
+TEST(KmsAccessTest, AUserRefusedTheDevicesIsToldEachGroupToJoin) {
+    const auto gidOf = [](const char* name) { // getgrnam's entry is overwritten by the next
+        const group* entry = getgrnam(name);
+        return entry ? entry->gr_gid : gid_t{0};
+    };
+    const gid_t tty = gidOf("tty"), video = gidOf("video");
+    if (geteuid() != 0 || tty == 0 || video == 0)
+        GTEST_SKIP() << "needs root, to check as nobody, and the groups tty and video";
+    KmsFolders folders;
+    const fs::path &dri = folders.devices.dri, &input = folders.devices.input;
+    std::ofstream(dri / "card1") << "";
+    std::ofstream(input / "event1") << "";
+    std::ofstream(input / "event2") << "";
+    std::ofstream(input / "mouse0") << ""; // not an event device: never tried
+    const std::pair<fs::path, gid_t> devices[] = {{dri / "card0", video},
+                                                  {dri / "card1", 0},
+                                                  {input / "event0", tty},
+                                                  {input / "event1", video},
+                                                  {input / "event2", 0}};
+    for (const auto& [device, gid] : devices) {
+        chown(device.c_str(), 0, gid);
+        chmod(device.c_str(), 0660);
+    }
+    const std::string told =
+                          "Dawnbell: the screen and touch devices may not be used by this user. ",
+                      then = "Then log in again and start Dawnbell once more.";
+    const int refused = static_cast<int>(KmsAccess::refused);
+    const auto card = [&](const char* groups) {
+        return "No display card in " + dri.string() + " opens: join the group " + groups + ". ";
+    };
+    const auto event = [&](const char* groups) {
+        return "No input device in " + input.string() + " opens: join the group " + groups + ". ";
+    };
+    EXPECT_EQ(checkedByNobody(folders.devices),
+              std::pair(refused, told + card("video") + event("tty, video") + then));
+    for (const char* name : {"card0", "event0", "event1"}) // root's group: the usual ones
+        chown((folders.root / (name[0] == 'c' ? "dri" : "input") / name).c_str(), 0, 0);
+    EXPECT_EQ(checkedByNobody(folders.devices),
+              std::pair(refused, told + card("video") + event("input") + then));
+    chmod((dri / "card1").c_str(), 0666); // opens; the input folder is closed
+    chown(input.c_str(), 0, tty);
+    chmod(input.c_str(), 0750);
+    EXPECT_EQ(checkedByNobody(folders.devices), std::pair(refused, told + event("tty") + then));
 }
 
 // Presses a key of the real keyboard; gives the last character or key the focus window got.

@@ -76,6 +76,9 @@ TEST_F(BltTest, SourceColourKeyRangeSkipsItsBothEndsAndNothingOutsideAlsoInASelf
     DDBLTFX fx = effects(0, 3, 3);
     ASSERT_EQ(surface->Blt(&dest, surface.get(), &source, DDBLT_KEYSRCOVERRIDE, &fx), DD_OK);
     EXPECT_EQ(pixelsOf(*surface), (Pixels{1, 2, 1, 2, 0, 4})) << "reads the original pixels";
+    surface = holding({0, 0, 1, 2, 3, 4, 7, 8});
+    ASSERT_EQ(surface->Blt(&source, surface.get(), &dest, DDBLT_KEYSRCOVERRIDE, &fx), DD_OK);
+    EXPECT_EQ(pixelsOf(*surface), (Pixels{1, 2, 1, 4, 3, 4, 7, 8})) << "moved left";
 }
 
 TEST_F(BltTest, StretchingPicksColumnsAndRowsInSixteenDotSixteenSteps) {
@@ -106,6 +109,11 @@ TEST_F(BltTest, StretchingPicksColumnsAndRowsInSixteenDotSixteenSteps) {
                   const int p = cases[0].rows[y] * 3 + cases[0].columns[x] + 1;
                   return p == 2 ? 0xAAAA : p;
               }));
+    // Stretched over itself, it reads the original pixels.
+    auto surface = numbered(4, 1);
+    RECT half{0, 0, 2, 1};
+    ASSERT_EQ(surface->Blt(nullptr, surface.get(), &half, 0, nullptr), DD_OK);
+    EXPECT_EQ(pixelsOf(*surface), (Pixels{1, 1, 2, 2}));
 }
 
 TEST_F(BltTest, OverlappingSelfBlitCopiesTheOriginalPixelsInEveryDirection) {
@@ -140,6 +148,49 @@ TEST_F(BltTest, RectanglesOutsideOrInsideOutAreRefused) {
     }
     RECT whole{0, 0, 10, 10};
     EXPECT_EQ(dest->Blt(&whole, source.get(), &whole, 0, nullptr), DD_OK);
+}
+
+TEST_F(BltTest, SurfacesAreOnlyRgb565AndAnswerForTheirOwnInterfaces) {
+    const DDPIXELFORMAT rgb565{sizeof(DDPIXELFORMAT), DDPF_RGB, 0, 16, 0xF800, 0x07E0, 0x001F, 0};
+    std::vector<DDPIXELFORMAT> others(5, rgb565);
+    others[0].dwFlags = 0;
+    others[1].dwRGBBitCount = 32;
+    others[2].dwRBitMask = 0x7C00;
+    others[3].dwGBitMask = 0x03E0;
+    others[4].dwBBitMask = 0x003F;
+    DDSURFACEDESC desc{sizeof(desc), DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT, 2, 2};
+    desc.ddpfPixelFormat = rgb565;
+    LPDIRECTDRAWSURFACE made = nullptr;
+    ASSERT_EQ(dd->CreateSurface(&desc, &made, nullptr), DD_OK);
+    const ComPtr<IDirectDrawSurface> surface(made);
+    for (const DDPIXELFORMAT& format : others) {
+        desc.ddpfPixelFormat = format;
+        EXPECT_EQ(dd->CreateSurface(&desc, &made, nullptr), DDERR_UNSUPPORTED);
+    }
+    for (IUnknown* object :
+         {static_cast<IUnknown*>(dd.get()), static_cast<IUnknown*>(surface.get())}) {
+        IUnknown* asked = nullptr;
+        ASSERT_EQ(object->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&asked)), S_OK);
+        EXPECT_EQ(asked->Release(), 1u) << "asked, it had one more owner";
+        EXPECT_EQ(object->QueryInterface(IID_IImage, reinterpret_cast<void**>(&asked)),
+                  E_NOINTERFACE);
+        EXPECT_EQ(object->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
+    }
+}
+
+TEST_F(BltTest, AContextDrawsNothingWhileItsSurfaceIsLockedRatherThanWaitForItself) {
+    auto surface = makeSurface(*dd, 40, 40);
+    HDC dc = nullptr;
+    ASSERT_EQ(surface->GetDC(&dc), DD_OK);
+    DDSURFACEDESC desc{sizeof(desc)};
+    ASSERT_EQ(surface->Lock(nullptr, &desc, 0, nullptr), DD_OK);
+    RECT box{0, 0, 40, 40};
+    DrawTextW(dc, L"W", -1, &box, 0);
+    ASSERT_EQ(surface->Unlock(nullptr), DD_OK);
+    EXPECT_EQ(pixelsOf(*surface), Pixels(40 * 40, 0));
+    DrawTextW(dc, L"W", -1, &box, 0);
+    EXPECT_NE(pixelsOf(*surface), Pixels(40 * 40, 0));
+    EXPECT_EQ(surface->ReleaseDC(dc), DD_OK);
 }
 
 TEST_F(BltTest, PrimarySurfaceIsTheScreenAndFollowsRotation) {

@@ -88,12 +88,18 @@ TEST_F(DrawTextTest, TransparentTextIsClippedToItsRectangleAndBadArgumentsDrawNo
 
     EXPECT_EQ(DrawTextW(canvas.dc, L"x", -2, &r, 0), 0) << "-1 is the only length not given";
 
-    // Opaque, the line's box is filled in the background colour (white), and nothing beside it.
-    BufferCanvas opaque(200, 60, 0x0000, font);
-    DrawTextW(opaque.dc, L"ab", -1, &box, DT_SINGLELINE);
-    const RECT filled = opaque.ink(0x0000);
-    EXPECT_EQ(std::tuple(filled.left, filled.top, filled.right, filled.bottom),
-              std::tuple(10, 5, 10 + size.right, 5 + size.bottom));
+    // Opaque, the line's box is filled in the background colour (white), and nothing beside it;
+    // right and bottom alignment put it against those edges.
+    const std::tuple<UINT, LONG, LONG> placements[] = {
+        {DT_SINGLELINE, 10, 5},
+        {DT_SINGLELINE | DT_RIGHT | DT_BOTTOM, 200 - size.right, 60 - size.bottom}};
+    for (const auto& [format, left, top] : placements) {
+        BufferCanvas opaque(200, 60, 0x0000, font);
+        DrawTextW(opaque.dc, L"ab", -1, &box, format);
+        const RECT filled = opaque.ink(0x0000);
+        EXPECT_EQ(std::tuple(filled.left, filled.top, filled.right, filled.bottom),
+                  std::tuple(left, top, left + size.right, top + size.bottom));
+    }
 }
 
 } // namespace

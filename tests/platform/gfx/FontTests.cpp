@@ -48,6 +48,9 @@ TEST_F(FontTest, FontObjectsKeepTheirDescriptionAndSelectReturnsThePrevious) {
     EXPECT_EQ(SelectObject(canvas.dc, font), system);
     EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_FONT), font);
     EXPECT_EQ(SelectObject(canvas.dc, system), font);
+    HGDIOBJ black = GetStockObject(BLACK_BRUSH);
+    EXPECT_EQ(SelectObject(canvas.dc, black), GetStockObject(WHITE_BRUSH));
+    EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_BRUSH), black);
     EXPECT_EQ(DeleteObject(font), TRUE);
     EXPECT_EQ(SelectObject(canvas.dc, font), nullptr) << "a deleted font is no longer an object";
 

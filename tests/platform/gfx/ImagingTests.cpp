@@ -46,6 +46,20 @@ protected:
             S_OK);
         return ComPtr<IBitmapImage>(bitmap);
     }
+    // An encoder to `name` made with the one installed encoder's class.
+    ComPtr<IImageEncoder> pngEncoder(const char* name) {
+        UINT count = 0;
+        ImageCodecInfo* encoders = nullptr;
+        EXPECT_EQ(factory->GetInstalledEncoders(&count, &encoders), S_OK);
+        EXPECT_EQ(count, 1u);
+        EXPECT_STREQ(encoders[0].MimeType, L"image/png");
+        IImageEncoder* encoder = nullptr;
+        EXPECT_EQ(
+            factory->CreateImageEncoderToFile(&encoders[0].Clsid, path(name).c_str(), &encoder),
+            S_OK);
+        CoTaskMemFree(encoders);
+        return ComPtr<IImageEncoder>(encoder);
+    }
 };
 
 // The image drawn over the whole of a `width` x `height` buffer of `background`.
@@ -241,18 +255,52 @@ TEST_F(ImagingTest, PixelsWrittenInEachFormatReadBackAsTheSameColours) {
     EXPECT_EQ(pixelBytes(*orange, PixelFormat16bppRGB565, 0, 0, 2), (Ints{0x10, 0xFC}));
 }
 
+TEST_F(ImagingTest, BitmapsAnswerTheirSizeFormatAndThumbnailsAndRefuseWhatTheyLack) {
+    IBitmapImage* made = nullptr;
+    ASSERT_EQ(factory->CreateNewBitmap(5, 3, PixelFormat24bppRGB, &made), S_OK);
+    const ComPtr<IBitmapImage> bitmap(made);
+    SIZE size{};
+    PixelFormatID format{};
+    ASSERT_EQ(bitmap->GetSize(&size), S_OK);
+    ASSERT_EQ(bitmap->GetPixelFormatID(&format), S_OK);
+    EXPECT_EQ(std::tuple(size.cx, size.cy, format), std::tuple(5, 3, PixelFormat24bppRGB));
+    EXPECT_EQ(bitmap->GetSize(nullptr), E_INVALIDARG);
+    EXPECT_EQ(bitmap->GetPixelFormatID(nullptr), E_INVALIDARG);
+    auto* palette = reinterpret_cast<ColorPalette*>(&size);
+    EXPECT_EQ(bitmap->GetPalette(&palette), IMGERR_NOPALETTE);
+    EXPECT_EQ(palette, nullptr);
+    IUnknown* unknown = nullptr;
+    ASSERT_EQ(bitmap->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
+    EXPECT_EQ(unknown->Release(), 1u) << "asked, it had one more owner";
+
+    writePng(folder / "wide.png", 8, 2, Bytes(8 * 2 * 4, 255), true);
+    const auto image = load("wide.png");
+    IImage* thumbnail = image.get();
+    EXPECT_EQ(image->GetThumbnail(2, 1, nullptr), E_INVALIDARG);
+    EXPECT_EQ(image->GetThumbnail(0, 1, &thumbnail), E_INVALIDARG);
+    EXPECT_EQ(thumbnail, nullptr);
+    EXPECT_EQ(image->GetThumbnail(1, 0, &thumbnail), E_INVALIDARG);
+    EXPECT_EQ(image->GetThumbnail(4097, 4096, &thumbnail), E_INVALIDARG);
+    ASSERT_EQ(image->GetThumbnail(4, 1, &thumbnail), S_OK);
+    const ComPtr<IImage> owner(thumbnail);
+    ImageInfo info{};
+    ASSERT_EQ(thumbnail->GetImageInfo(&info), S_OK);
+    EXPECT_EQ(std::tuple(info.Width, info.Height), std::tuple(4u, 1u));
+
+    // COM starts once per thread (the fixture started it); the factory decodes no streams.
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_FALSE);
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | 1), E_INVALIDARG);
+    UINT count = 1;
+    ImageCodecInfo* decoders = nullptr;
+    EXPECT_EQ(factory->GetInstalledDecoders(&count, &decoders), E_NOTIMPL);
+    EXPECT_EQ(std::tuple(count, decoders), std::tuple(0u, nullptr));
+    thumbnail = image.get();
+    EXPECT_EQ(factory->CreateImageFromStream(nullptr, &thumbnail), E_NOTIMPL);
+    EXPECT_EQ(thumbnail, nullptr);
+}
+
 TEST_F(ImagingTest, AnEncoderWithoutACompleteFrameWritesNothing) {
-    const auto file = path("never.png");
-    UINT count = 0;
-    ImageCodecInfo* encoders = nullptr;
-    ASSERT_EQ(factory->GetInstalledEncoders(&count, &encoders), S_OK);
-    ASSERT_EQ(count, 1u);
-    const CLSID png = encoders[0].Clsid;
-    EXPECT_STREQ(encoders[0].MimeType, L"image/png");
-    CoTaskMemFree(encoders);
-    IImageEncoder* encoder = nullptr;
-    ASSERT_EQ(factory->CreateImageEncoderToFile(&png, file.c_str(), &encoder), S_OK);
-    const ComPtr<IImageEncoder> encoderOwner(encoder);
+    const auto encoder = pngEncoder("never.png");
     void* asked = &asked;
     EXPECT_EQ(encoder->QueryInterface(IID_IImage, &asked), E_NOINTERFACE);
     EXPECT_EQ(asked, nullptr);
@@ -268,8 +316,59 @@ TEST_F(ImagingTest, AnEncoderWithoutACompleteFrameWritesNothing) {
     EXPECT_EQ(encoder->TerminateEncoder(), IMGERR_NOFRAME);
     EXPECT_FALSE(std::filesystem::exists(folder / "never.png"));
     const CLSID wrong = CLSID_ImagingFactory;
-    EXPECT_EQ(factory->CreateImageEncoderToFile(&wrong, file.c_str(), &encoder),
+    IImageEncoder* other = nullptr;
+    EXPECT_EQ(factory->CreateImageEncoderToFile(&wrong, path("never.png").c_str(), &other),
               IMGERR_CODECNOTFOUND);
+}
+
+TEST_F(ImagingTest, AnEncodedFileHoldsEveryPixelPushedOrWrittenIntoTheSinksBuffer) {
+    writePng(folder / "source.png", 3, 2, {10, 20, 30, 255, 40, 50, 60, 128, 0, 0, 0, 0,
+                                           1,  2,  3,  255, 4,  5,  6,  255, 7, 8, 9, 255},
+             true);
+    const auto source = rescaled("source.png", 0, 0, PixelFormatDontCare, InterpolationHintDefault);
+    const auto encoder = pngEncoder("copy.png");
+    EXPECT_EQ(encoder->SetFrameDimension(&FrameDimensionPage), S_OK);
+    EXPECT_EQ(encoder->SetFrameDimension(&ImageFormatPNG), E_INVALIDARG);
+    EXPECT_EQ(encoder->SetFrameDimension(nullptr), E_INVALIDARG);
+    IImageSink* sink = nullptr;
+    ASSERT_EQ(encoder->QueryInterface(IID_IImageSink, reinterpret_cast<void**>(&sink)), S_OK);
+    const ComPtr<IImageSink> sinkOwner(sink);
+    ImageInfo info{};
+    info.Width = 3;
+    info.Height = 2;
+    info.PixelFormat = PixelFormat32bppARGB;
+    ASSERT_EQ(sink->BeginSink(&info, nullptr), S_OK);
+    BitmapData whole{};
+    ASSERT_EQ(source->LockBits(nullptr, ImageLockModeRead, PixelFormat32bppARGB, &whole), S_OK);
+    EXPECT_EQ(sink->PushPixelData(nullptr, &whole, TRUE), S_OK);
+    EXPECT_EQ(source->UnlockBits(&whole), S_OK);
+
+    // The second row's last two pixels again, through the sink's own buffer.
+    RECT lastTwo{1, 1, 3, 2};
+    BitmapData part{};
+    ASSERT_EQ(sink->GetPixelDataBuffer(&lastTwo, PixelFormat24bppRGB, TRUE, &part), S_OK);
+    EXPECT_EQ(std::tuple(part.Width, part.Height, part.Stride), std::tuple(2u, 1u, 8))
+        << "rows of whole 4-byte words";
+    const Bytes bgr{0xAA, 0xBB, 0xCC, 0x11, 0x22, 0x33};
+    std::copy(bgr.begin(), bgr.end(), static_cast<std::uint8_t*>(part.Scan0));
+    BitmapData elsewhere = part;
+    elsewhere.Scan0 = &elsewhere;
+    EXPECT_EQ(sink->ReleasePixelDataBuffer(&elsewhere), E_INVALIDARG);
+    EXPECT_EQ(sink->ReleasePixelDataBuffer(&part), S_OK);
+    EXPECT_EQ(sink->ReleasePixelDataBuffer(&part), E_INVALIDARG) << "released already";
+    EXPECT_EQ(sink->GetPixelDataBuffer(&lastTwo, PixelFormatDontCare, TRUE, &part), E_INVALIDARG);
+    PropertyItem* properties = reinterpret_cast<PropertyItem*>(&info);
+    EXPECT_EQ(sink->GetPropertyBuffer(64, &properties), E_NOTIMPL);
+    EXPECT_EQ(properties, nullptr);
+    ASSERT_EQ(sink->EndSink(S_OK), S_OK);
+    ASSERT_EQ(encoder->TerminateEncoder(), S_OK);
+    EXPECT_EQ(encoder->TerminateEncoder(), S_OK) << "a finished file stays finished";
+
+    const auto copy = rescaled("copy.png", 0, 0, PixelFormatDontCare, InterpolationHintDefault);
+    EXPECT_EQ(pixelBytes(*copy, PixelFormat32bppARGB, 0, 0, 12),
+              (Ints{30, 20, 10, 255, 60, 50, 40, 128, 0, 0, 0, 0}));
+    EXPECT_EQ(pixelBytes(*copy, PixelFormat32bppARGB, 0, 1, 12),
+              (Ints{3, 2, 1, 255, 0xAA, 0xBB, 0xCC, 255, 0x11, 0x22, 0x33, 255}));
 }
 
 } // namespace

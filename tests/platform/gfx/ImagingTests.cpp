@@ -147,6 +147,14 @@ TEST_F(ImagingTest, MissingCorruptTruncatedAndForeignFilesFailWithoutAnObject) {
         EXPECT_EQ(image, nullptr) << name;
     }
     EXPECT_EQ(load("text.png", IMGERR_CODECNOTFOUND), nullptr);
+    auto huge = good; // 5000 x 5000 in its header: more pixels than an image may have
+    huge[18] = huge[22] = 0x13;
+    huge[19] = huge[23] = 0x88;
+    const auto sum = crc32(0, huge.data() + 12, 17);
+    for (int i = 0; i < 4; ++i)
+        huge[29 + i] = static_cast<std::uint8_t>(sum >> (24 - 8 * i));
+    writeBytes(folder / "huge.png", std::string(huge.begin(), huge.end()));
+    EXPECT_EQ(load("huge.png", E_OUTOFMEMORY), nullptr);
     EXPECT_EQ(load("signature.png", E_FAIL), nullptr) << "a PNG with nothing after its signature";
     EXPECT_TRUE(load("good.png"));
 }
@@ -176,7 +184,8 @@ TEST_F(ImagingTest, DrawStretchesAndTakesSourceRectanglesInHundredthsOfAMillimet
     EXPECT_EQ(right.pixels, Pixels(4, 0x001F));
     ASSERT_EQ(image->Draw(right.dc, &lastTwo, nullptr), S_OK); // the whole image, further right
     EXPECT_EQ(right.pixels, (Pixels{0x001F, 0x001F, 0xF800, 0x001F}));
-    EXPECT_EQ(image->Draw(right.dc, &small, &outside), E_INVALIDARG);
+    for (RECT refused : {outside, RECT{26, 0, 26, 26}, RECT{0, 26, 26, 26}})
+        EXPECT_EQ(image->Draw(right.dc, &small, &refused), E_INVALIDARG);
 }
 
 TEST_F(ImagingTest, ABicubicRescaledBitmapKeepsFlatColoursAndRepeatsItsEdges) {
@@ -214,6 +223,11 @@ TEST_F(ImagingTest, ABicubicRescaledBitmapKeepsFlatColoursAndRepeatsItsEdges) {
              true);
     bitmap = rescaled("nearest.png", 2, 1, PixelFormat24bppRGB, InterpolationHintNearestNeighbor);
     EXPECT_EQ(pixelBytes(*bitmap, PixelFormat24bppRGB, 0, 0, 6), (Ints{2, 2, 2, 4, 4, 4}));
+    // Averaging, three to two: each the mean of the source pixels its span reaches, both ends
+    // included.
+    writePng(folder / "average.png", 3, 1, {0, 0, 0, 255, 30, 30, 30, 255, 90, 90, 90, 255}, true);
+    bitmap = rescaled("average.png", 2, 1, PixelFormat24bppRGB, InterpolationHintAveraging);
+    EXPECT_EQ(pixelBytes(*bitmap, PixelFormat24bppRGB, 0, 0, 6), (Ints{15, 15, 15, 60, 60, 60}));
 }
 
 TEST_F(ImagingTest, PixelsWrittenInEachFormatReadBackAsTheSameColours) {
@@ -343,9 +357,18 @@ TEST_F(ImagingTest, AnEncodedFileHoldsEveryPixelPushedOrWrittenIntoTheSinksBuffe
     EXPECT_EQ(sink->PushPixelData(nullptr, &whole, TRUE), S_OK);
     EXPECT_EQ(source->UnlockBits(&whole), S_OK);
 
-    // The second row's last two pixels again, through the sink's own buffer.
+    // The second row's last two pixels pushed again by their rectangle, then written over through
+    // the sink's own buffer.
     RECT lastTwo{1, 1, 3, 2};
     BitmapData part{};
+    ASSERT_EQ(source->LockBits(&lastTwo, ImageLockModeRead, PixelFormat32bppARGB, &part), S_OK);
+    EXPECT_EQ(sink->PushPixelData(&lastTwo, &part, TRUE), S_OK);
+    EXPECT_EQ(sink->PushPixelData(nullptr, &part, TRUE), E_INVALIDARG) << "not the frame's size";
+    EXPECT_EQ(source->UnlockBits(&part), S_OK);
+    for (RECT outside :
+         {RECT{1, 1, 1, 2}, {1, 1, 3, 1}, {-1, 0, 1, 1}, {0, -1, 1, 1}, {0, 0, 4, 1}, {0, 0, 1, 3}})
+        EXPECT_EQ(sink->GetPixelDataBuffer(&outside, PixelFormat24bppRGB, TRUE, &part),
+                  E_INVALIDARG);
     ASSERT_EQ(sink->GetPixelDataBuffer(&lastTwo, PixelFormat24bppRGB, TRUE, &part), S_OK);
     EXPECT_EQ(std::tuple(part.Width, part.Height, part.Stride), std::tuple(2u, 1u, 8))
         << "rows of whole 4-byte words";
@@ -361,8 +384,11 @@ TEST_F(ImagingTest, AnEncodedFileHoldsEveryPixelPushedOrWrittenIntoTheSinksBuffe
     EXPECT_EQ(sink->GetPropertyBuffer(64, &properties), E_NOTIMPL);
     EXPECT_EQ(properties, nullptr);
     ASSERT_EQ(sink->EndSink(S_OK), S_OK);
+    EXPECT_EQ(sink->EndSink(S_OK), E_FAIL) << "ended already";
     ASSERT_EQ(encoder->TerminateEncoder(), S_OK);
     EXPECT_EQ(encoder->TerminateEncoder(), S_OK) << "a finished file stays finished";
+    EXPECT_EQ(encoder->GetEncodeSink(&sink), E_FAIL);
+    EXPECT_EQ(sinkOwner->BeginSink(&info, nullptr), E_FAIL);
 
     const auto copy = rescaled("copy.png", 0, 0, PixelFormatDontCare, InterpolationHintDefault);
     EXPECT_EQ(pixelBytes(*copy, PixelFormat32bppARGB, 0, 0, 12),

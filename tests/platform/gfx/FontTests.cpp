@@ -113,8 +113,17 @@ TEST_F(FontTest, AFamilyGivesItsRegularFaceToARegularRequestAndStylesAreMadeWhen
     HFONT regular = makeFont(-24, L"Plain.ttf"), bold = makeFont(-24, L"Plain.ttf", FW_BOLD);
     EXPECT_GT(measured(bold, L"Send magic packet !").right,
               measured(regular, L"Send magic packet !").right);
-    DeleteObject(regular);
-    DeleteObject(bold);
+    // Slanted, an upright stroke leans: its ink is wider though its advance is the same.
+    HFONT italic = makeFont(-24, L"Plain.ttf", FW_NORMAL, TRUE);
+    BufferCanvas upright(40, 40, 0xFFFF, regular), slanted(40, 40, 0xFFFF, italic);
+    RECT box{0, 0, 40, 40};
+    DrawTextW(upright.dc, L"l", -1, &box, 0);
+    DrawTextW(slanted.dc, L"l", -1, &box, 0);
+    const RECT straight = upright.ink(0xFFFF), leaning = slanted.ink(0xFFFF);
+    EXPECT_GT(leaning.right - leaning.left, straight.right - straight.left + 2);
+    EXPECT_EQ(measured(italic, L"l").right, measured(regular, L"l").right);
+    for (HFONT font : {regular, bold, italic})
+        DeleteObject(font);
 }
 
 } // namespace

@@ -150,7 +150,7 @@ TEST_F(BltTest, RectanglesOutsideOrInsideOutAreRefused) {
     EXPECT_EQ(dest->Blt(&whole, source.get(), &whole, 0, nullptr), DD_OK);
 }
 
-TEST_F(BltTest, SurfacesAreOnlyRgb565AndAnswerForTheirOwnInterfaces) {
+TEST_F(BltTest, DirectDrawMakesRgb565SurfacesOnlyRefusesBadArgumentsAndAnswersForItsInterfaces) {
     const DDPIXELFORMAT rgb565{sizeof(DDPIXELFORMAT), DDPF_RGB, 0, 16, 0xF800, 0x07E0, 0x001F, 0};
     std::vector<DDPIXELFORMAT> others(5, rgb565);
     others[0].dwFlags = 0;
@@ -166,6 +166,26 @@ TEST_F(BltTest, SurfacesAreOnlyRgb565AndAnswerForTheirOwnInterfaces) {
     for (const DDPIXELFORMAT& format : others) {
         desc.ddpfPixelFormat = format;
         EXPECT_EQ(dd->CreateSurface(&desc, &made, nullptr), DDERR_UNSUPPORTED);
+    }
+    EXPECT_EQ(dd->CreateSurface(nullptr, &made, nullptr), DDERR_INVALIDPARAMS);
+    DDSURFACEDESC unsized = desc;
+    unsized.dwSize = 0;
+    EXPECT_EQ(dd->CreateSurface(&unsized, &made, nullptr), DDERR_INVALIDPARAMS);
+    EXPECT_EQ(dd->GetGDISurface(nullptr), DDERR_INVALIDPARAMS);
+    EXPECT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
+    EXPECT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_FULLSCREEN), DDERR_INVALIDPARAMS);
+    EXPECT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL | DDSCL_FULLSCREEN),
+              DDERR_INVALIDPARAMS);
+    // No side longer than 16384 pixels.
+    desc.dwFlags = DDSD_WIDTH | DDSD_HEIGHT;
+    for (const auto& [width, height, result] : {std::tuple(16384u, 1u, DD_OK),
+                                                {16385u, 1u, DDERR_INVALIDPARAMS},
+                                                {1u, 16384u, DD_OK},
+                                                {1u, 16385u, DDERR_INVALIDPARAMS}}) {
+        std::tie(desc.dwWidth, desc.dwHeight) = std::tuple(width, height);
+        EXPECT_EQ(dd->CreateSurface(&desc, &made, nullptr), result) << width << " x " << height;
+        if (made != nullptr)
+            made->Release();
     }
     for (IUnknown* object :
          {static_cast<IUnknown*>(dd.get()), static_cast<IUnknown*>(surface.get())}) {

@@ -48,6 +48,7 @@ TEST_F(FontTest, FontObjectsKeepTheirDescriptionAndSelectReturnsThePrevious) {
     EXPECT_EQ(SelectObject(canvas.dc, font), system);
     EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_FONT), font);
     EXPECT_EQ(SelectObject(canvas.dc, system), font);
+    EXPECT_EQ(SelectObject(nullptr, font), nullptr);
     HGDIOBJ black = GetStockObject(BLACK_BRUSH);
     EXPECT_EQ(SelectObject(canvas.dc, black), GetStockObject(WHITE_BRUSH));
     EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_BRUSH), black);

@@ -53,6 +53,11 @@ protected:
         EXPECT_EQ(factory->GetInstalledEncoders(&count, &encoders), S_OK);
         EXPECT_EQ(count, 1u);
         EXPECT_STREQ(encoders[0].MimeType, L"image/png");
+        const ImageCodecInfo& png = encoders[0];
+        EXPECT_EQ(std::tuple(png.SigCount, png.SigSize), std::tuple(1u, 8u));
+        EXPECT_EQ(Bytes(png.SigPattern, png.SigPattern + 8),
+                  (Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
+        EXPECT_EQ(Bytes(png.SigMask, png.SigMask + 8), Bytes(8, 0xFF));
         IImageEncoder* encoder = nullptr;
         EXPECT_EQ(
             factory->CreateImageEncoderToFile(&encoders[0].Clsid, path(name).c_str(), &encoder),
@@ -269,8 +274,16 @@ TEST_F(ImagingTest, PixelsWrittenInEachFormatReadBackAsTheSameColours) {
     EXPECT_EQ(pixelBytes(*orange, PixelFormat16bppRGB565, 0, 0, 2), (Ints{0x10, 0xFC}));
 }
 
-TEST_F(ImagingTest, BitmapsAnswerTheirSizeFormatAndThumbnailsAndRefuseWhatTheyLack) {
+TEST_F(ImagingTest, BitmapsThumbnailsAndTheFactoryAnswerWhatTheyHaveAndRefuseBadArguments) {
     IBitmapImage* made = nullptr;
+    for (const auto& [width, height, result] : {std::tuple(4097u, 4096u, E_OUTOFMEMORY),
+                                                {4096u, 4096u, S_OK},
+                                                {0u, 3u, E_INVALIDARG},
+                                                {5u, 0u, E_INVALIDARG}}) {
+        EXPECT_EQ(factory->CreateNewBitmap(width, height, PixelFormat32bppARGB, &made), result);
+        if (made != nullptr)
+            made->Release();
+    }
     ASSERT_EQ(factory->CreateNewBitmap(5, 3, PixelFormat24bppRGB, &made), S_OK);
     const ComPtr<IBitmapImage> bitmap(made);
     SIZE size{};
@@ -311,6 +324,26 @@ TEST_F(ImagingTest, BitmapsAnswerTheirSizeFormatAndThumbnailsAndRefuseWhatTheyLa
     thumbnail = image.get();
     EXPECT_EQ(factory->CreateImageFromStream(nullptr, &thumbnail), E_NOTIMPL);
     EXPECT_EQ(thumbnail, nullptr);
+    EXPECT_EQ(factory->CreateImageFromFile(nullptr, &thumbnail), E_INVALIDARG);
+    EXPECT_EQ(factory->CreateImageFromFile(path("wide.png").c_str(), nullptr), E_INVALIDARG);
+    EXPECT_EQ(factory->CreateBitmapFromImage(nullptr, 1, 1, PixelFormat24bppRGB,
+                                             InterpolationHintDefault, &made),
+              E_INVALIDARG);
+    void* object = &object;
+    EXPECT_EQ(
+        CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IImage, &object),
+        E_NOINTERFACE);
+    EXPECT_EQ(object, nullptr);
+    EXPECT_EQ(
+        CoCreateInstance(IID_IImage, nullptr, CLSCTX_INPROC_SERVER, IID_IImagingFactory, &object),
+        REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_LOCAL_SERVER,
+                               IID_IImagingFactory, &object),
+              REGDB_E_CLASSNOTREG);
+    factory->AddRef();
+    EXPECT_EQ(factory->Release(), 1u) << "the fixture is its only owner";
+    EXPECT_EQ(factory->GetInstalledEncoders(nullptr, &decoders), E_INVALIDARG);
+    EXPECT_EQ(factory->GetInstalledEncoders(&count, nullptr), E_INVALIDARG);
 }
 
 TEST_F(ImagingTest, AnEncoderWithoutACompleteFrameWritesNothing) {
@@ -324,9 +357,16 @@ TEST_F(ImagingTest, AnEncoderWithoutACompleteFrameWritesNothing) {
     ASSERT_EQ(encoder->GetEncodeSink(&sink), S_OK);
     const ComPtr<IImageSink> sinkOwner(sink);
     ImageInfo info{};
-    info.Width = info.Height = 4;
     info.PixelFormat = PixelFormat16bppRGB565;
-    ASSERT_EQ(sink->BeginSink(&info, nullptr), S_OK);
+    // At most 4096 x 4096 pixels, as for every image.
+    for (const auto& [width, height, result] : {std::tuple(4097u, 4096u, E_INVALIDARG),
+                                                {4096u, 4096u, S_OK},
+                                                {0u, 4u, E_INVALIDARG},
+                                                {4u, 0u, E_INVALIDARG},
+                                                {4u, 4u, S_OK}}) {
+        std::tie(info.Width, info.Height) = std::tuple(width, height);
+        EXPECT_EQ(sink->BeginSink(&info, nullptr), result) << width << " x " << height;
+    }
     EXPECT_EQ(encoder->TerminateEncoder(), IMGERR_NOFRAME);
     EXPECT_FALSE(std::filesystem::exists(folder / "never.png"));
     const CLSID wrong = CLSID_ImagingFactory;

@@ -122,6 +122,11 @@ TEST_F(FontTest, AFamilyGivesItsRegularFaceToARegularRequestAndStylesAreMadeWhen
     DrawTextW(slanted.dc, L"l", -1, &box, 0);
     const RECT straight = upright.ink(0xFFFF), leaning = slanted.ink(0xFFFF);
     EXPECT_GT(leaning.right - leaning.left, straight.right - straight.left + 2);
+    // Upright, the stroke is the same in every row between its ends.
+    ASSERT_GT(straight.bottom - straight.top, 12);
+    for (LONG y = straight.top + 2; y < straight.bottom - 2; ++y)
+        for (LONG x = straight.left; x < straight.right; ++x)
+            ASSERT_EQ(upright.at(x, y), upright.at(x, straight.top + 2)) << x << "," << y;
     EXPECT_EQ(measured(italic, L"l").right, measured(regular, L"l").right);
     for (HFONT font : {regular, bold, italic})
         DeleteObject(font);

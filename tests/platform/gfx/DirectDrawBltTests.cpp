@@ -102,13 +102,18 @@ TEST_F(BltTest, StretchingPicksColumnsAndRowsInSixteenDotSixteenSteps) {
             << c.destWidth;
     }
     // Stretched with a source key, the keyed pixel (2) leaves the destination as it was.
-    auto dest = holding(Pixels(15, 0xAAAA), 5);
-    DDBLTFX fx = effects(0, 2, 2);
-    ASSERT_EQ(dest->Blt(nullptr, numbered(3, 2).get(), nullptr, DDBLT_KEYSRCOVERRIDE, &fx), DD_OK);
-    EXPECT_EQ(pixelsOf(*dest), grid(5, 3, [&](int x, int y) {
-                  const int p = cases[0].rows[y] * 3 + cases[0].columns[x] + 1;
-                  return p == 2 ? 0xAAAA : p;
-              }));
+    for (const Case& c : {cases[0], cases[2]}) {
+        auto dest = holding(Pixels(static_cast<std::size_t>(c.destWidth) * c.destHeight, 0xAAAA),
+                            c.destWidth);
+        DDBLTFX fx = effects(0, 2, 2);
+        ASSERT_EQ(dest->Blt(nullptr, numbered(c.sourceWidth, c.sourceHeight).get(), nullptr,
+                            DDBLT_KEYSRCOVERRIDE, &fx),
+                  DD_OK);
+        EXPECT_EQ(pixelsOf(*dest), grid(c.destWidth, c.destHeight, [&](int x, int y) {
+                      const int p = c.rows[y] * c.sourceWidth + c.columns[x] + 1;
+                      return p == 2 ? 0xAAAA : p;
+                  }));
+    }
     // Stretched over itself, it reads the original pixels.
     auto surface = numbered(4, 1);
     RECT half{0, 0, 2, 1};
@@ -139,7 +144,7 @@ TEST_F(BltTest, OverlappingSelfBlitCopiesTheOriginalPixelsInEveryDirection) {
 TEST_F(BltTest, RectanglesOutsideOrInsideOutAreRefused) {
     auto source = makeSurface(*dd, 10, 10);
     auto dest = makeSurface(*dd, 10, 10);
-    const RECT bad[] = {{0, 0, 0, 5},  {2, 2, 2, 2},  {5, 0, 4, 5},  {0, 5, 5, 4},
+    const RECT bad[] = {{0, 0, 0, 5},  {2, 2, 2, 2},  {5, 0, 4, 5},  {0, 5, 5, 4}, {0, 5, 5, 5},
                         {-1, 0, 5, 5}, {0, -1, 5, 5}, {0, 0, 11, 5}, {0, 0, 5, 11}};
     for (RECT r : bad) {
         EXPECT_EQ(dest->Blt(&r, source.get(), nullptr, 0, nullptr), DDERR_INVALIDRECT);

@@ -76,6 +76,9 @@ TEST_F(BltTest, SourceColourKeyRangeSkipsItsBothEndsAndNothingOutsideAlsoInASelf
     DDBLTFX fx = effects(0, 3, 3);
     ASSERT_EQ(surface->Blt(&dest, surface.get(), &source, DDBLT_KEYSRCOVERRIDE, &fx), DD_OK);
     EXPECT_EQ(pixelsOf(*surface), (Pixels{1, 2, 1, 2, 0, 4})) << "reads the original pixels";
+    surface = holding({0, 0, 1, 2, 3, 4, 7, 8});
+    ASSERT_EQ(surface->Blt(&source, surface.get(), &dest, DDBLT_KEYSRCOVERRIDE, &fx), DD_OK);
+    EXPECT_EQ(pixelsOf(*surface), (Pixels{1, 2, 1, 4, 3, 4, 7, 8})) << "moved left";
 }
 
 TEST_F(BltTest, StretchingPicksColumnsAndRowsInSixteenDotSixteenSteps) {
@@ -99,13 +102,23 @@ TEST_F(BltTest, StretchingPicksColumnsAndRowsInSixteenDotSixteenSteps) {
             << c.destWidth;
     }
     // Stretched with a source key, the keyed pixel (2) leaves the destination as it was.
-    auto dest = holding(Pixels(15, 0xAAAA), 5);
-    DDBLTFX fx = effects(0, 2, 2);
-    ASSERT_EQ(dest->Blt(nullptr, numbered(3, 2).get(), nullptr, DDBLT_KEYSRCOVERRIDE, &fx), DD_OK);
-    EXPECT_EQ(pixelsOf(*dest), grid(5, 3, [&](int x, int y) {
-                  const int p = cases[0].rows[y] * 3 + cases[0].columns[x] + 1;
-                  return p == 2 ? 0xAAAA : p;
-              }));
+    for (const Case& c : {cases[0], cases[2]}) {
+        auto dest = holding(Pixels(static_cast<std::size_t>(c.destWidth) * c.destHeight, 0xAAAA),
+                            c.destWidth);
+        DDBLTFX fx = effects(0, 2, 2);
+        ASSERT_EQ(dest->Blt(nullptr, numbered(c.sourceWidth, c.sourceHeight).get(), nullptr,
+                            DDBLT_KEYSRCOVERRIDE, &fx),
+                  DD_OK);
+        EXPECT_EQ(pixelsOf(*dest), grid(c.destWidth, c.destHeight, [&](int x, int y) {
+                      const int p = c.rows[y] * c.sourceWidth + c.columns[x] + 1;
+                      return p == 2 ? 0xAAAA : p;
+                  }));
+    }
+    // Stretched over itself, it reads the original pixels.
+    auto surface = numbered(4, 1);
+    RECT half{0, 0, 2, 1};
+    ASSERT_EQ(surface->Blt(nullptr, surface.get(), &half, 0, nullptr), DD_OK);
+    EXPECT_EQ(pixelsOf(*surface), (Pixels{1, 1, 2, 2}));
 }
 
 TEST_F(BltTest, OverlappingSelfBlitCopiesTheOriginalPixelsInEveryDirection) {
@@ -131,7 +144,7 @@ TEST_F(BltTest, OverlappingSelfBlitCopiesTheOriginalPixelsInEveryDirection) {
 TEST_F(BltTest, RectanglesOutsideOrInsideOutAreRefused) {
     auto source = makeSurface(*dd, 10, 10);
     auto dest = makeSurface(*dd, 10, 10);
-    const RECT bad[] = {{0, 0, 0, 5},  {2, 2, 2, 2},  {5, 0, 4, 5},  {0, 5, 5, 4},
+    const RECT bad[] = {{0, 0, 0, 5},  {2, 2, 2, 2},  {5, 0, 4, 5},  {0, 5, 5, 4}, {0, 5, 5, 5},
                         {-1, 0, 5, 5}, {0, -1, 5, 5}, {0, 0, 11, 5}, {0, 0, 5, 11}};
     for (RECT r : bad) {
         EXPECT_EQ(dest->Blt(&r, source.get(), nullptr, 0, nullptr), DDERR_INVALIDRECT);
@@ -140,6 +153,69 @@ TEST_F(BltTest, RectanglesOutsideOrInsideOutAreRefused) {
     }
     RECT whole{0, 0, 10, 10};
     EXPECT_EQ(dest->Blt(&whole, source.get(), &whole, 0, nullptr), DD_OK);
+}
+
+TEST_F(BltTest, DirectDrawMakesRgb565SurfacesOnlyRefusesBadArgumentsAndAnswersForItsInterfaces) {
+    const DDPIXELFORMAT rgb565{sizeof(DDPIXELFORMAT), DDPF_RGB, 0, 16, 0xF800, 0x07E0, 0x001F, 0};
+    std::vector<DDPIXELFORMAT> others(5, rgb565);
+    others[0].dwFlags = 0;
+    others[1].dwRGBBitCount = 32;
+    others[2].dwRBitMask = 0x7C00;
+    others[3].dwGBitMask = 0x03E0;
+    others[4].dwBBitMask = 0x003F;
+    DDSURFACEDESC desc{sizeof(desc), DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT, 2, 2};
+    desc.ddpfPixelFormat = rgb565;
+    LPDIRECTDRAWSURFACE made = nullptr;
+    ASSERT_EQ(dd->CreateSurface(&desc, &made, nullptr), DD_OK);
+    const ComPtr<IDirectDrawSurface> surface(made);
+    for (const DDPIXELFORMAT& format : others) {
+        desc.ddpfPixelFormat = format;
+        EXPECT_EQ(dd->CreateSurface(&desc, &made, nullptr), DDERR_UNSUPPORTED);
+    }
+    EXPECT_EQ(dd->CreateSurface(nullptr, &made, nullptr), DDERR_INVALIDPARAMS);
+    DDSURFACEDESC unsized = desc;
+    unsized.dwSize = 0;
+    EXPECT_EQ(dd->CreateSurface(&unsized, &made, nullptr), DDERR_INVALIDPARAMS);
+    EXPECT_EQ(dd->GetGDISurface(nullptr), DDERR_INVALIDPARAMS);
+    EXPECT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
+    EXPECT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_FULLSCREEN), DDERR_INVALIDPARAMS);
+    EXPECT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_FULLSCREEN << 1), DDERR_INVALIDPARAMS)
+        << "no other level";
+    // No side longer than 16384 pixels.
+    desc.dwFlags = DDSD_WIDTH | DDSD_HEIGHT;
+    for (const auto& [width, height, result] : {std::tuple(16384u, 1u, DD_OK),
+                                                {16385u, 1u, DDERR_INVALIDPARAMS},
+                                                {1u, 16384u, DD_OK},
+                                                {1u, 16385u, DDERR_INVALIDPARAMS}}) {
+        std::tie(desc.dwWidth, desc.dwHeight) = std::tuple(width, height);
+        EXPECT_EQ(dd->CreateSurface(&desc, &made, nullptr), result) << width << " x " << height;
+        if (made != nullptr)
+            made->Release();
+    }
+    for (IUnknown* object :
+         {static_cast<IUnknown*>(dd.get()), static_cast<IUnknown*>(surface.get())}) {
+        IUnknown* asked = nullptr;
+        ASSERT_EQ(object->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&asked)), S_OK);
+        EXPECT_EQ(asked->Release(), 1u) << "asked, it had one more owner";
+        EXPECT_EQ(object->QueryInterface(IID_IImage, reinterpret_cast<void**>(&asked)),
+                  E_NOINTERFACE);
+        EXPECT_EQ(object->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
+    }
+}
+
+TEST_F(BltTest, AContextDrawsNothingWhileItsSurfaceIsLockedRatherThanWaitForItself) {
+    auto surface = makeSurface(*dd, 40, 40);
+    HDC dc = nullptr;
+    ASSERT_EQ(surface->GetDC(&dc), DD_OK);
+    DDSURFACEDESC desc{sizeof(desc)};
+    ASSERT_EQ(surface->Lock(nullptr, &desc, 0, nullptr), DD_OK);
+    RECT box{0, 0, 40, 40};
+    DrawTextW(dc, L"W", -1, &box, 0);
+    ASSERT_EQ(surface->Unlock(nullptr), DD_OK);
+    EXPECT_EQ(pixelsOf(*surface), Pixels(40 * 40, 0));
+    DrawTextW(dc, L"W", -1, &box, 0);
+    EXPECT_NE(pixelsOf(*surface), Pixels(40 * 40, 0));
+    EXPECT_EQ(surface->ReleaseDC(dc), DD_OK);
 }
 
 TEST_F(BltTest, PrimarySurfaceIsTheScreenAndFollowsRotation) {

@@ -69,31 +69,53 @@ TEST_F(DrawTextTest, MeasuringDrawsNothingAndGivesOneLineHeightPerLineOrOnePixel
     RECT multi{3, 4, 100, 50}, single{3, 4, 100, 50};
     EXPECT_EQ(DrawTextW(canvas.dc, L"", -1, &multi, DT_CALCRECT | DT_WORDBREAK), 1);
     EXPECT_EQ(std::tuple(multi.right, multi.bottom), std::tuple(3, 4));
-    EXPECT_EQ(DrawTextW(canvas.dc, L"", 0, &single, DT_CALCRECT | DT_SINGLELINE), lineHeight);
+    EXPECT_EQ(DrawTextW(canvas.dc, nullptr, 0, &single, DT_CALCRECT | DT_SINGLELINE), lineHeight);
     EXPECT_EQ(std::tuple(single.right, single.bottom), std::tuple(3, 4 + lineHeight));
 }
 
 TEST_F(DrawTextTest, TransparentTextIsClippedToItsRectangleAndBadArgumentsDrawNothing) {
     BufferCanvas canvas(200, 60, white, font), clipped(200, 60, white, font);
     EXPECT_EQ(SetBkMode(canvas.dc, TRANSPARENT), OPAQUE); // a fresh context is opaque
+    EXPECT_EQ(std::tuple(SetBkMode(canvas.dc, TRANSPARENT + OPAQUE), SetBkMode(nullptr, OPAQUE),
+                         SetTextColor(nullptr, 0)),
+              std::tuple(0, 0, CLR_INVALID));
     const RECT size = measure(canvas.dc, L"ab", DT_SINGLELINE);
     RECT box{10, 5, 200, 60}, narrow{0, 0, 15, 60}, r{0, 0, 10, 10};
     DrawTextW(canvas.dc, L"ab", -1, &box, DT_SINGLELINE);
     EXPECT_EQ(canvas.at(10, 5), white);
     EXPECT_NEAR(canvas.ink(white).right, 10 + size.right, 2) << "each glyph at its pen position";
+    // Drawn further right and down, each line is the same pixels, moved.
+    BufferCanvas moved(200, 90, white, font);
+    SetBkMode(moved.dc, TRANSPARENT);
+    RECT further{37, 21, 200, 90};
+    DrawTextW(moved.dc, L"ab\nab", -1, &further, 0);
+    const RECT ink = canvas.ink(white);
+    for (LONG down : {LONG{16}, 16 + size.bottom})
+        for (LONG y = ink.top; y < ink.bottom; ++y)
+            for (LONG x = ink.left; x < ink.right; ++x)
+                ASSERT_EQ(moved.at(x + 27, y + down), canvas.at(x, y)) << x << "," << y;
     DrawTextW(clipped.dc, L"WWWW", -1, &narrow, DT_SINGLELINE);
     EXPECT_LE(clipped.ink(white).right, 15);
     DrawTextW(clipped.dc, L"WWWW", -1, &narrow, DT_SINGLELINE | DT_NOCLIP);
     EXPECT_GT(clipped.ink(white).right, 15);
 
     EXPECT_EQ(DrawTextW(canvas.dc, L"x", -2, &r, 0), 0) << "-1 is the only length not given";
+    EXPECT_EQ(DrawTextW(canvas.dc, nullptr, 1, &r, 0), 0);
 
-    // Opaque, the line's box is filled in the background colour (white), and nothing beside it.
-    BufferCanvas opaque(200, 60, 0x0000, font);
-    DrawTextW(opaque.dc, L"ab", -1, &box, DT_SINGLELINE);
-    const RECT filled = opaque.ink(0x0000);
-    EXPECT_EQ(std::tuple(filled.left, filled.top, filled.right, filled.bottom),
-              std::tuple(10, 5, 10 + size.right, 5 + size.bottom));
+    // Opaque, the line's box is filled in the background colour (white), and nothing beside it;
+    // right and bottom alignment put it against those edges.
+    const std::tuple<UINT, LONG, LONG> placements[] = {
+        {DT_SINGLELINE, 10, 5},
+        {DT_SINGLELINE | DT_CENTER | DT_VCENTER, (210 - size.right) / 2,
+         5 + 55 / 2 - size.bottom / 2},
+        {DT_SINGLELINE | DT_RIGHT | DT_BOTTOM, 200 - size.right, 60 - size.bottom}};
+    for (const auto& [format, left, top] : placements) {
+        BufferCanvas opaque(200, 60, 0x0000, font);
+        DrawTextW(opaque.dc, L"ab", -1, &box, format);
+        const RECT filled = opaque.ink(0x0000);
+        EXPECT_EQ(std::tuple(filled.left, filled.top, filled.right, filled.bottom),
+                  std::tuple(left, top, left + size.right, top + size.bottom));
+    }
 }
 
 } // namespace

@@ -48,6 +48,10 @@ TEST_F(FontTest, FontObjectsKeepTheirDescriptionAndSelectReturnsThePrevious) {
     EXPECT_EQ(SelectObject(canvas.dc, font), system);
     EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_FONT), font);
     EXPECT_EQ(SelectObject(canvas.dc, system), font);
+    EXPECT_EQ(SelectObject(nullptr, font), nullptr);
+    HGDIOBJ black = GetStockObject(BLACK_BRUSH);
+    EXPECT_EQ(SelectObject(canvas.dc, black), GetStockObject(WHITE_BRUSH));
+    EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_BRUSH), black);
     EXPECT_EQ(DeleteObject(font), TRUE);
     EXPECT_EQ(SelectObject(canvas.dc, font), nullptr) << "a deleted font is no longer an object";
 
@@ -110,8 +114,22 @@ TEST_F(FontTest, AFamilyGivesItsRegularFaceToARegularRequestAndStylesAreMadeWhen
     HFONT regular = makeFont(-24, L"Plain.ttf"), bold = makeFont(-24, L"Plain.ttf", FW_BOLD);
     EXPECT_GT(measured(bold, L"Send magic packet !").right,
               measured(regular, L"Send magic packet !").right);
-    DeleteObject(regular);
-    DeleteObject(bold);
+    // Slanted, an upright stroke leans: its ink is wider though its advance is the same.
+    HFONT italic = makeFont(-24, L"Plain.ttf", FW_NORMAL, TRUE);
+    BufferCanvas upright(40, 40, 0xFFFF, regular), slanted(40, 40, 0xFFFF, italic);
+    RECT box{0, 0, 40, 40};
+    DrawTextW(upright.dc, L"l", -1, &box, 0);
+    DrawTextW(slanted.dc, L"l", -1, &box, 0);
+    const RECT straight = upright.ink(0xFFFF), leaning = slanted.ink(0xFFFF);
+    EXPECT_GT(leaning.right - leaning.left, straight.right - straight.left + 2);
+    // Upright, the stroke is the same in every row between its ends.
+    ASSERT_GT(straight.bottom - straight.top, 12);
+    for (LONG y = straight.top + 2; y < straight.bottom - 2; ++y)
+        for (LONG x = straight.left; x < straight.right; ++x)
+            ASSERT_EQ(upright.at(x, y), upright.at(x, straight.top + 2)) << x << "," << y;
+    EXPECT_EQ(measured(italic, L"l").right, measured(regular, L"l").right);
+    for (HFONT font : {regular, bold, italic})
+        DeleteObject(font);
 }
 
 } // namespace

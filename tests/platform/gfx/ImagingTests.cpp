@@ -46,6 +46,25 @@ protected:
             S_OK);
         return ComPtr<IBitmapImage>(bitmap);
     }
+    // An encoder to `name` made with the one installed encoder's class.
+    ComPtr<IImageEncoder> pngEncoder(const char* name) {
+        UINT count = 0;
+        ImageCodecInfo* encoders = nullptr;
+        EXPECT_EQ(factory->GetInstalledEncoders(&count, &encoders), S_OK);
+        EXPECT_EQ(count, 1u);
+        EXPECT_STREQ(encoders[0].MimeType, L"image/png");
+        const ImageCodecInfo& png = encoders[0];
+        EXPECT_EQ(std::tuple(png.SigCount, png.SigSize), std::tuple(1u, 8u));
+        EXPECT_EQ(Bytes(png.SigPattern, png.SigPattern + 8),
+                  (Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
+        EXPECT_EQ(Bytes(png.SigMask, png.SigMask + 8), Bytes(8, 0xFF));
+        IImageEncoder* encoder = nullptr;
+        EXPECT_EQ(
+            factory->CreateImageEncoderToFile(&encoders[0].Clsid, path(name).c_str(), &encoder),
+            S_OK);
+        CoTaskMemFree(encoders);
+        return ComPtr<IImageEncoder>(encoder);
+    }
 };
 
 // The image drawn over the whole of a `width` x `height` buffer of `background`.
@@ -133,6 +152,14 @@ TEST_F(ImagingTest, MissingCorruptTruncatedAndForeignFilesFailWithoutAnObject) {
         EXPECT_EQ(image, nullptr) << name;
     }
     EXPECT_EQ(load("text.png", IMGERR_CODECNOTFOUND), nullptr);
+    auto huge = good; // 5000 x 5000 in its header: more pixels than an image may have
+    huge[18] = huge[22] = 0x13;
+    huge[19] = huge[23] = 0x88;
+    const auto sum = crc32(0, huge.data() + 12, 17);
+    for (int i = 0; i < 4; ++i)
+        huge[29 + i] = static_cast<std::uint8_t>(sum >> (24 - 8 * i));
+    writeBytes(folder / "huge.png", std::string(huge.begin(), huge.end()));
+    EXPECT_EQ(load("huge.png", E_OUTOFMEMORY), nullptr);
     EXPECT_EQ(load("signature.png", E_FAIL), nullptr) << "a PNG with nothing after its signature";
     EXPECT_TRUE(load("good.png"));
 }
@@ -162,7 +189,8 @@ TEST_F(ImagingTest, DrawStretchesAndTakesSourceRectanglesInHundredthsOfAMillimet
     EXPECT_EQ(right.pixels, Pixels(4, 0x001F));
     ASSERT_EQ(image->Draw(right.dc, &lastTwo, nullptr), S_OK); // the whole image, further right
     EXPECT_EQ(right.pixels, (Pixels{0x001F, 0x001F, 0xF800, 0x001F}));
-    EXPECT_EQ(image->Draw(right.dc, &small, &outside), E_INVALIDARG);
+    for (RECT refused : {outside, RECT{26, 0, 26, 26}, RECT{0, 26, 26, 26}})
+        EXPECT_EQ(image->Draw(right.dc, &small, &refused), E_INVALIDARG);
 }
 
 TEST_F(ImagingTest, ABicubicRescaledBitmapKeepsFlatColoursAndRepeatsItsEdges) {
@@ -200,6 +228,11 @@ TEST_F(ImagingTest, ABicubicRescaledBitmapKeepsFlatColoursAndRepeatsItsEdges) {
              true);
     bitmap = rescaled("nearest.png", 2, 1, PixelFormat24bppRGB, InterpolationHintNearestNeighbor);
     EXPECT_EQ(pixelBytes(*bitmap, PixelFormat24bppRGB, 0, 0, 6), (Ints{2, 2, 2, 4, 4, 4}));
+    // Averaging, three to two: each the mean of the source pixels its span reaches, both ends
+    // included.
+    writePng(folder / "average.png", 3, 1, {0, 0, 0, 255, 30, 30, 30, 255, 90, 90, 90, 255}, true);
+    bitmap = rescaled("average.png", 2, 1, PixelFormat24bppRGB, InterpolationHintAveraging);
+    EXPECT_EQ(pixelBytes(*bitmap, PixelFormat24bppRGB, 0, 0, 6), (Ints{15, 15, 15, 60, 60, 60}));
 }
 
 TEST_F(ImagingTest, PixelsWrittenInEachFormatReadBackAsTheSameColours) {
@@ -241,18 +274,80 @@ TEST_F(ImagingTest, PixelsWrittenInEachFormatReadBackAsTheSameColours) {
     EXPECT_EQ(pixelBytes(*orange, PixelFormat16bppRGB565, 0, 0, 2), (Ints{0x10, 0xFC}));
 }
 
+TEST_F(ImagingTest, BitmapsThumbnailsAndTheFactoryAnswerWhatTheyHaveAndRefuseBadArguments) {
+    IBitmapImage* made = nullptr;
+    for (const auto& [width, height, result] : {std::tuple(4097u, 4096u, E_OUTOFMEMORY),
+                                                {4096u, 4096u, S_OK},
+                                                {0u, 3u, E_INVALIDARG},
+                                                {5u, 0u, E_INVALIDARG}}) {
+        EXPECT_EQ(factory->CreateNewBitmap(width, height, PixelFormat32bppARGB, &made), result);
+        if (made != nullptr)
+            made->Release();
+    }
+    ASSERT_EQ(factory->CreateNewBitmap(5, 3, PixelFormat24bppRGB, &made), S_OK);
+    const ComPtr<IBitmapImage> bitmap(made);
+    SIZE size{};
+    PixelFormatID format{};
+    ASSERT_EQ(bitmap->GetSize(&size), S_OK);
+    ASSERT_EQ(bitmap->GetPixelFormatID(&format), S_OK);
+    EXPECT_EQ(std::tuple(size.cx, size.cy, format), std::tuple(5, 3, PixelFormat24bppRGB));
+    EXPECT_EQ(bitmap->GetSize(nullptr), E_INVALIDARG);
+    EXPECT_EQ(bitmap->GetPixelFormatID(nullptr), E_INVALIDARG);
+    auto* palette = reinterpret_cast<ColorPalette*>(&size);
+    EXPECT_EQ(bitmap->GetPalette(&palette), IMGERR_NOPALETTE);
+    EXPECT_EQ(palette, nullptr);
+    IUnknown* unknown = nullptr;
+    ASSERT_EQ(bitmap->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
+    EXPECT_EQ(unknown->Release(), 1u) << "asked, it had one more owner";
+
+    writePng(folder / "wide.png", 8, 2, Bytes(8 * 2 * 4, 255), true);
+    const auto image = load("wide.png");
+    IImage* thumbnail = image.get();
+    EXPECT_EQ(image->GetThumbnail(2, 1, nullptr), E_INVALIDARG);
+    EXPECT_EQ(image->GetThumbnail(0, 1, &thumbnail), E_INVALIDARG);
+    EXPECT_EQ(thumbnail, nullptr);
+    EXPECT_EQ(image->GetThumbnail(1, 0, &thumbnail), E_INVALIDARG);
+    EXPECT_EQ(image->GetThumbnail(4097, 4096, &thumbnail), E_INVALIDARG);
+    ASSERT_EQ(image->GetThumbnail(4, 1, &thumbnail), S_OK);
+    const ComPtr<IImage> owner(thumbnail);
+    ImageInfo info{};
+    ASSERT_EQ(thumbnail->GetImageInfo(&info), S_OK);
+    EXPECT_EQ(std::tuple(info.Width, info.Height), std::tuple(4u, 1u));
+
+    // COM starts once per thread (the fixture started it); the factory decodes no streams.
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_FALSE);
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | 1), E_INVALIDARG);
+    UINT count = 1;
+    ImageCodecInfo* decoders = nullptr;
+    EXPECT_EQ(factory->GetInstalledDecoders(&count, &decoders), E_NOTIMPL);
+    EXPECT_EQ(std::tuple(count, decoders), std::tuple(0u, nullptr));
+    thumbnail = image.get();
+    EXPECT_EQ(factory->CreateImageFromStream(nullptr, &thumbnail), E_NOTIMPL);
+    EXPECT_EQ(thumbnail, nullptr);
+    EXPECT_EQ(factory->CreateImageFromFile(nullptr, &thumbnail), E_INVALIDARG);
+    EXPECT_EQ(factory->CreateImageFromFile(path("wide.png").c_str(), nullptr), E_INVALIDARG);
+    EXPECT_EQ(factory->CreateBitmapFromImage(nullptr, 1, 1, PixelFormat24bppRGB,
+                                             InterpolationHintDefault, &made),
+              E_INVALIDARG);
+    void* object = &object;
+    EXPECT_EQ(
+        CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IImage, &object),
+        E_NOINTERFACE);
+    EXPECT_EQ(object, nullptr);
+    EXPECT_EQ(
+        CoCreateInstance(IID_IImage, nullptr, CLSCTX_INPROC_SERVER, IID_IImagingFactory, &object),
+        REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_LOCAL_SERVER,
+                               IID_IImagingFactory, &object),
+              REGDB_E_CLASSNOTREG);
+    factory->AddRef();
+    EXPECT_EQ(factory->Release(), 1u) << "the fixture is its only owner";
+    EXPECT_EQ(factory->GetInstalledEncoders(nullptr, &decoders), E_INVALIDARG);
+    EXPECT_EQ(factory->GetInstalledEncoders(&count, nullptr), E_INVALIDARG);
+}
+
 TEST_F(ImagingTest, AnEncoderWithoutACompleteFrameWritesNothing) {
-    const auto file = path("never.png");
-    UINT count = 0;
-    ImageCodecInfo* encoders = nullptr;
-    ASSERT_EQ(factory->GetInstalledEncoders(&count, &encoders), S_OK);
-    ASSERT_EQ(count, 1u);
-    const CLSID png = encoders[0].Clsid;
-    EXPECT_STREQ(encoders[0].MimeType, L"image/png");
-    CoTaskMemFree(encoders);
-    IImageEncoder* encoder = nullptr;
-    ASSERT_EQ(factory->CreateImageEncoderToFile(&png, file.c_str(), &encoder), S_OK);
-    const ComPtr<IImageEncoder> encoderOwner(encoder);
+    const auto encoder = pngEncoder("never.png");
     void* asked = &asked;
     EXPECT_EQ(encoder->QueryInterface(IID_IImage, &asked), E_NOINTERFACE);
     EXPECT_EQ(asked, nullptr);
@@ -262,14 +357,84 @@ TEST_F(ImagingTest, AnEncoderWithoutACompleteFrameWritesNothing) {
     ASSERT_EQ(encoder->GetEncodeSink(&sink), S_OK);
     const ComPtr<IImageSink> sinkOwner(sink);
     ImageInfo info{};
-    info.Width = info.Height = 4;
     info.PixelFormat = PixelFormat16bppRGB565;
-    ASSERT_EQ(sink->BeginSink(&info, nullptr), S_OK);
+    // At most 4096 x 4096 pixels, as for every image.
+    for (const auto& [width, height, result] : {std::tuple(4097u, 4096u, E_INVALIDARG),
+                                                {4096u, 4096u, S_OK},
+                                                {0u, 4u, E_INVALIDARG},
+                                                {4u, 0u, E_INVALIDARG},
+                                                {4u, 4u, S_OK}}) {
+        std::tie(info.Width, info.Height) = std::tuple(width, height);
+        EXPECT_EQ(sink->BeginSink(&info, nullptr), result) << width << " x " << height;
+    }
     EXPECT_EQ(encoder->TerminateEncoder(), IMGERR_NOFRAME);
     EXPECT_FALSE(std::filesystem::exists(folder / "never.png"));
     const CLSID wrong = CLSID_ImagingFactory;
-    EXPECT_EQ(factory->CreateImageEncoderToFile(&wrong, file.c_str(), &encoder),
+    IImageEncoder* other = nullptr;
+    EXPECT_EQ(factory->CreateImageEncoderToFile(&wrong, path("never.png").c_str(), &other),
               IMGERR_CODECNOTFOUND);
+}
+
+TEST_F(ImagingTest, AnEncodedFileHoldsEveryPixelPushedOrWrittenIntoTheSinksBuffer) {
+    writePng(folder / "source.png", 3, 2, {10, 20, 30, 255, 40, 50, 60, 128, 0, 0, 0, 0,
+                                           1,  2,  3,  255, 4,  5,  6,  255, 7, 8, 9, 255},
+             true);
+    const auto source = rescaled("source.png", 0, 0, PixelFormatDontCare, InterpolationHintDefault);
+    const auto encoder = pngEncoder("copy.png");
+    EXPECT_EQ(encoder->SetFrameDimension(&FrameDimensionPage), S_OK);
+    EXPECT_EQ(encoder->SetFrameDimension(&ImageFormatPNG), E_INVALIDARG);
+    EXPECT_EQ(encoder->SetFrameDimension(nullptr), E_INVALIDARG);
+    IImageSink* sink = nullptr;
+    ASSERT_EQ(encoder->QueryInterface(IID_IImageSink, reinterpret_cast<void**>(&sink)), S_OK);
+    const ComPtr<IImageSink> sinkOwner(sink);
+    ImageInfo info{};
+    info.Width = 3;
+    info.Height = 2;
+    info.PixelFormat = PixelFormat32bppARGB;
+    ASSERT_EQ(sink->BeginSink(&info, nullptr), S_OK);
+    BitmapData whole{};
+    ASSERT_EQ(source->LockBits(nullptr, ImageLockModeRead, PixelFormat32bppARGB, &whole), S_OK);
+    EXPECT_EQ(sink->PushPixelData(nullptr, &whole, TRUE), S_OK);
+    EXPECT_EQ(source->UnlockBits(&whole), S_OK);
+
+    // The second row's last two pixels pushed again by their rectangle, then written over through
+    // the sink's own buffer.
+    RECT lastTwo{1, 1, 3, 2};
+    BitmapData part{};
+    ASSERT_EQ(source->LockBits(&lastTwo, ImageLockModeRead, PixelFormat32bppARGB, &part), S_OK);
+    EXPECT_EQ(sink->PushPixelData(&lastTwo, &part, TRUE), S_OK);
+    EXPECT_EQ(sink->PushPixelData(nullptr, &part, TRUE), E_INVALIDARG) << "not the frame's size";
+    EXPECT_EQ(source->UnlockBits(&part), S_OK);
+    for (RECT outside :
+         {RECT{1, 1, 1, 2}, {1, 1, 3, 1}, {-1, 0, 1, 1}, {0, -1, 1, 1}, {0, 0, 4, 1}, {0, 0, 1, 3}})
+        EXPECT_EQ(sink->GetPixelDataBuffer(&outside, PixelFormat24bppRGB, TRUE, &part),
+                  E_INVALIDARG);
+    ASSERT_EQ(sink->GetPixelDataBuffer(&lastTwo, PixelFormat24bppRGB, TRUE, &part), S_OK);
+    EXPECT_EQ(std::tuple(part.Width, part.Height, part.Stride), std::tuple(2u, 1u, 8))
+        << "rows of whole 4-byte words";
+    const Bytes bgr{0xAA, 0xBB, 0xCC, 0x11, 0x22, 0x33};
+    std::copy(bgr.begin(), bgr.end(), static_cast<std::uint8_t*>(part.Scan0));
+    BitmapData elsewhere = part;
+    elsewhere.Scan0 = &elsewhere;
+    EXPECT_EQ(sink->ReleasePixelDataBuffer(&elsewhere), E_INVALIDARG);
+    EXPECT_EQ(sink->ReleasePixelDataBuffer(&part), S_OK);
+    EXPECT_EQ(sink->ReleasePixelDataBuffer(&part), E_INVALIDARG) << "released already";
+    EXPECT_EQ(sink->GetPixelDataBuffer(&lastTwo, PixelFormatDontCare, TRUE, &part), E_INVALIDARG);
+    PropertyItem* properties = reinterpret_cast<PropertyItem*>(&info);
+    EXPECT_EQ(sink->GetPropertyBuffer(64, &properties), E_NOTIMPL);
+    EXPECT_EQ(properties, nullptr);
+    ASSERT_EQ(sink->EndSink(S_OK), S_OK);
+    EXPECT_EQ(sink->EndSink(S_OK), E_FAIL) << "ended already";
+    ASSERT_EQ(encoder->TerminateEncoder(), S_OK);
+    EXPECT_EQ(encoder->TerminateEncoder(), S_OK) << "a finished file stays finished";
+    EXPECT_EQ(encoder->GetEncodeSink(&sink), E_FAIL);
+    EXPECT_EQ(sinkOwner->BeginSink(&info, nullptr), E_FAIL);
+
+    const auto copy = rescaled("copy.png", 0, 0, PixelFormatDontCare, InterpolationHintDefault);
+    EXPECT_EQ(pixelBytes(*copy, PixelFormat32bppARGB, 0, 0, 12),
+              (Ints{30, 20, 10, 255, 60, 50, 40, 128, 0, 0, 0, 0}));
+    EXPECT_EQ(pixelBytes(*copy, PixelFormat32bppARGB, 0, 1, 12),
+              (Ints{3, 2, 1, 255, 0xAA, 0xBB, 0xCC, 255, 0x11, 0x22, 0x33, 255}));
 }
 
 } // namespace

@@ -67,6 +67,9 @@ TEST_F(PaintTest, UpdateRegionsAreBandedClippedToTheClientAreaAndSayTheirKind) {
         EXPECT_EQ(update(), std::pair(c.kind, c.rects));
     }
     EXPECT_EQ(update(reinterpret_cast<HWND>(0x99)).first, ERROR);
+    HRGN line = CreateRectRgn(5, 5, 5, 9);
+    EXPECT_TRUE(regionRects(line).empty()) << "no width, no area";
+    DeleteObject(line);
 }
 
 TEST_F(PaintTest, PaintComesBackUntilBeginPaintValidatesAndErasesOnlyWhenAsked) {

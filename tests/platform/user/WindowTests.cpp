@@ -43,6 +43,11 @@ TEST_F(WindowTest, AParentedWindowWithoutPopUpStyleIsAChildPlacedInTheParentsCli
     ValidateRect(shown, nullptr);
     MoveWindow(shown, 20, 20, 10, 10, TRUE);
     EXPECT_TRUE(GetUpdateRect(shown, nullptr, FALSE)) << "a shown window moved is painted again";
+    ValidateRect(shown, nullptr);
+    MoveWindow(shown, 0, 0, 10, 10, FALSE);
+    EXPECT_FALSE(GetUpdateRect(shown, nullptr, FALSE)) << "unless asked not to";
+    EXPECT_FALSE(GetWindowRect(shown, nullptr) || GetClientRect(shown, nullptr) ||
+                 ClientToScreen(shown, nullptr));
 }
 
 TEST_F(WindowTest, DestroyTellsTheWindowThenItsChildrenOnlyOnTheOwningThreadAndOnClose) {

@@ -192,12 +192,25 @@ TEST_F(UserTest, NativeDeviceTurnsWithTheDisplayAndItsPanelKeepsTheSystemKeyboar
     platform::Device& native = platform::Device::instance();
     EXPECT_EQ(std::tuple(native.width(), native.height(), native.taskBarHeight()),
               std::tuple(1024, 768, 0));
+    const WNDCLASSW field{.lpfnWndProc = DefWindowProcW, .lpszClassName = L"Field"};
+    RegisterClassW(&field);
+    HWND window = CreateWindowExW(0, L"Field", L"", WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr,
+                                  nullptr, nullptr);
     SDL_Event turn{.display{.type = SDL_DISPLAYEVENT,
                             .event = SDL_DISPLAYEVENT_ORIENTATION,
                             .data1 = SDL_ORIENTATION_PORTRAIT}};
     SDL_PushEvent(&turn);
     native.backend().waitForEvents(0);
     EXPECT_EQ(std::pair(native.width(), native.height()), std::pair(768, 1024));
+    // The turned screen stands in the middle of the display: 128 pixels left of it are border.
+    SDL_Event press{.button{.type = SDL_MOUSEBUTTONDOWN, .button = SDL_BUTTON_LEFT, .x = 178}};
+    SDL_PushEvent(&press);
+    press.type = SDL_MOUSEBUTTONUP;
+    SDL_PushEvent(&press);
+    native.backend().waitForEvents(0);
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageW(&msg, window, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_REMOVE));
+    EXPECT_EQ(msg.lParam, MAKELPARAM(50, 0));
     typed(SDLK_F5); // the emulated phone's key to turn: the display did not turn
     EXPECT_EQ(std::pair(native.width(), native.height()), std::pair(768, 1024));
     SDL_Event resized{.window{.type = SDL_WINDOWEVENT, .event = SDL_WINDOWEVENT_SIZE_CHANGED}};
@@ -205,10 +218,7 @@ TEST_F(UserTest, NativeDeviceTurnsWithTheDisplayAndItsPanelKeepsTheSystemKeyboar
     native.backend().waitForEvents(0);
     EXPECT_EQ(std::pair(native.width(), native.height()), std::pair(1024, 768));
 
-    const WNDCLASSW field{.lpfnWndProc = DefWindowProcW, .lpszClassName = L"Field"};
-    RegisterClassW(&field);
-    SetFocus(CreateWindowExW(0, L"Field", L"", WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr,
-                             nullptr, nullptr));
+    SetFocus(window);
     native.setInputPanelShown(true);
     EXPECT_EQ(typed(SDLK_a, KMOD_LSHIFT), UINT{'A'}); // a physical key still types
     EXPECT_FALSE(SDL_IsTextInputActive());

@@ -218,6 +218,10 @@ TEST_F(DeviceTest, MetricsScaleWithTheDpiAndTheWaitCursorIsShownByTheDevice) {
     EXPECT_TRUE(device().waitCursorShown());
     EXPECT_EQ(SetCursor(beam), wait);
     EXPECT_FALSE(device().waitCursorShown());
+    MessageBoxW(nullptr, nullptr, nullptr, MB_OK);
+    EXPECT_EQ(
+        std::pair(device().messageBoxes().back().text, device().messageBoxes().back().caption),
+        std::pair(std::wstring(), std::wstring(L"Error")));
     SetLastError(0);
     SIPINFO info{.cbSize = sizeof(SIPINFO) + 1};
     EXPECT_FALSE(SHSipInfo(SPI_GETSIPINFO, 0, &info, 0));

@@ -109,6 +109,11 @@ TEST_F(PaintTest, PaintComesBackUntilBeginPaintValidatesAndErasesOnlyWhenAsked) 
     InvalidateRect(window, &r, TRUE);
     EXPECT_TRUE(GetUpdateRect(window, nullptr, TRUE));
     EXPECT_EQ(Recorder::only({WM_ERASEBKGND}).size(), 2u) << "erased when asked";
+    InvalidateRect(window, &r, TRUE);
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetUpdateRgn(window, region, TRUE), SIMPLEREGION);
+    EXPECT_EQ(Recorder::only({WM_ERASEBKGND}).size(), 3u);
+    DeleteObject(region);
 }
 
 TEST_F(PaintTest, HiddenWindowsWaitToBeShownAndHidingAChildExposesWhatItCovered) {
@@ -120,6 +125,7 @@ TEST_F(PaintTest, HiddenWindowsWaitToBeShownAndHidingAChildExposesWhatItCovered)
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
     EXPECT_EQ(Recorder::only({WM_PAINT}).size(), 1u);
+    EXPECT_EQ(pick(Recorder::only({WM_SHOWWINDOW}), &Seen::wParam), (std::vector<WPARAM>{0, 1}));
     HWND child = childWindow(window, RECT{20, 30, 120, 80});
     platform::pumpMessages();
     ShowWindow(child, SW_HIDE);

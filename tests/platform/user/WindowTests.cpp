@@ -88,6 +88,7 @@ TEST_F(WindowTest, UserDataAndTextAreKept) {
     EXPECT_EQ(GetWindowTextW(window, buffer.data(), 255), 254) << "cut to the buffer";
     EXPECT_EQ(buffer.substr(253, 3), std::wstring(L"7\0#", 3)) << "nothing past it";
     EXPECT_EQ(GetWindowTextW(window, buffer.data(), 1), 0);
+    EXPECT_EQ(GetWindowTextW(reinterpret_cast<HWND>(0x99), nullptr, 5), 0);
     EXPECT_EQ(buffer[0], L'\0');
     EXPECT_EQ(GetWindowTextLengthW(window), 300);
     EXPECT_EQ(Recorder::only({WM_GETTEXT}).size(), 2u) << "read through the window";

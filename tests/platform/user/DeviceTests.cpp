@@ -178,7 +178,7 @@ TEST_F(DeviceTest, APresentUploadsTheChangedAreasOnlyAsTheScreenShowsThem) {
 }
 
 TEST_F(DeviceTest, AScreenshotIsAPngOfTheScreenBelowTheTaskBarStrip) {
-    fillScreen(0xF800); // red
+    fillScreen(0xFFE0); // yellow
     const auto file = platform::paths::deviceDir() / "shot.png";
     ASSERT_TRUE(device().saveScreenshot(file));
     png_image image{.version = PNG_IMAGE_VERSION};
@@ -188,17 +188,17 @@ TEST_F(DeviceTest, AScreenshotIsAPngOfTheScreenBelowTheTaskBarStrip) {
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
     EXPECT_EQ(std::pair(image.width, image.height), std::pair(480u, 640u));
     const std::uint8_t* below = &rgb[(52 * 480 + 240) * 3]; // the screen starts below the strip
-    EXPECT_EQ(std::tuple(below[0], below[1], below[2]), std::tuple(255, 0, 0));
+    EXPECT_EQ(std::tuple(below[0], below[1], below[2]), std::tuple(255, 255, 0));
     EXPECT_LT(rgb[(51 * 480 + 240) * 3], 128) << "a dark task bar strip";
     EXPECT_FALSE(device().saveScreenshot(file / "shot.png")) << "a file is no folder";
     // The program hides and shows the task bar through the shell.
     HWND window = topWindow(0);
-    const std::vector<std::uint16_t> red{0xF800};
+    const std::vector<std::uint16_t> yellow{0xFFE0};
     EXPECT_FALSE(SHFullScreen(reinterpret_cast<HWND>(0x99), SHFS_HIDETASKBAR));
     EXPECT_TRUE(SHFullScreen(window, SHFS_HIDETASKBAR));
-    EXPECT_EQ(device().compose(RECT{240, 26, 241, 27}), red);
+    EXPECT_EQ(device().compose(RECT{240, 26, 241, 27}), yellow);
     EXPECT_TRUE(SHFullScreen(window, SHFS_SHOWTASKBAR));
-    EXPECT_NE(device().compose(RECT{240, 26, 241, 27}), red);
+    EXPECT_NE(device().compose(RECT{240, 26, 241, 27}), yellow);
 }
 
 TEST_F(DeviceTest, MetricsScaleWithTheDpiAndTheWaitCursorIsShownByTheDevice) {

@@ -2,6 +2,8 @@
 // the configuration from the environment.
 #include "support/User.h"
 
+#include "aygshell.h"
+
 #include "kernel/Paths.h"
 #include "registry/Registry.h"
 #include "support/Files.h"
@@ -49,12 +51,15 @@ struct Square : platform::Layer {
 
 TEST_F(DeviceTest, RotationSwapsTheScreenAndTellsListenersThenWindowsOtherThreadsLater) {
     HWND window = topWindow();
+    HWND full = childWindow(nullptr, RECT{0, 0, 480, 640}, 0);
+    HWND small = childWindow(nullptr, RECT{10, 10, 480, 640}, 0);
     platform::pumpMessages();
     std::vector<std::string> order;
     device().onRotate(
         [&] { order.push_back("listener " + std::to_string(GetSystemMetrics(SM_CXSCREEN))); });
     onMessage(WM_WINDOWPOSCHANGED, [&](HWND changed, WPARAM) {
-        order.push_back(changed == window ? "window" : "other thread's");
+        if (changed != full && changed != small)
+            order.push_back(changed == window ? "window" : "other thread's");
         return std::nullopt;
     });
     std::atomic<bool> created{false}, rotated{false};
@@ -71,6 +76,9 @@ TEST_F(DeviceTest, RotationSwapsTheScreenAndTellsListenersThenWindowsOtherThread
         std::tuple(640, 480, 640));
     EXPECT_EQ(order, (std::vector<std::string>{"listener 640", "window"}));
     EXPECT_EQ(windowBox(window), Box(0, 52, 640, 480)) << "the work area turned with the screen";
+    EXPECT_EQ(std::pair(windowBox(full), windowBox(small)),
+              std::pair(Box(0, 0, 640, 480), Box(10, 10, 480, 640)))
+        << "so did the screen";
     rotated = true;
     worker.join();
     EXPECT_EQ(order, (std::vector<std::string>{"listener 640", "window", "other thread's"}));
@@ -170,7 +178,7 @@ TEST_F(DeviceTest, APresentUploadsTheChangedAreasOnlyAsTheScreenShowsThem) {
 }
 
 TEST_F(DeviceTest, AScreenshotIsAPngOfTheScreenBelowTheTaskBarStrip) {
-    fillScreen(0xF800); // red
+    fillScreen(0xFFE0); // yellow
     const auto file = platform::paths::deviceDir() / "shot.png";
     ASSERT_TRUE(device().saveScreenshot(file));
     png_image image{.version = PNG_IMAGE_VERSION};
@@ -180,10 +188,44 @@ TEST_F(DeviceTest, AScreenshotIsAPngOfTheScreenBelowTheTaskBarStrip) {
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
     EXPECT_EQ(std::pair(image.width, image.height), std::pair(480u, 640u));
     const std::uint8_t* below = &rgb[(52 * 480 + 240) * 3]; // the screen starts below the strip
-    EXPECT_EQ(std::tuple(below[0], below[1], below[2]), std::tuple(255, 0, 0));
+    EXPECT_EQ(std::tuple(below[0], below[1], below[2]), std::tuple(255, 255, 0));
     EXPECT_LT(rgb[(51 * 480 + 240) * 3], 128) << "a dark task bar strip";
-    device().setTaskBarVisible(false);
-    EXPECT_EQ(device().compose(RECT{240, 26, 241, 27}), std::vector<std::uint16_t>{0xF800});
+    EXPECT_FALSE(device().saveScreenshot(file / "shot.png")) << "a file is no folder";
+    // The program hides and shows the task bar through the shell.
+    HWND window = topWindow(0);
+    const std::vector<std::uint16_t> yellow{0xFFE0};
+    EXPECT_FALSE(SHFullScreen(reinterpret_cast<HWND>(0x99), SHFS_HIDETASKBAR));
+    EXPECT_TRUE(SHFullScreen(window, SHFS_HIDETASKBAR));
+    EXPECT_EQ(device().compose(RECT{240, 26, 241, 27}), yellow);
+    EXPECT_TRUE(SHFullScreen(window, SHFS_SHOWTASKBAR));
+    EXPECT_NE(device().compose(RECT{240, 26, 241, 27}), yellow);
+}
+
+TEST_F(DeviceTest, MetricsScaleWithTheDpiAndTheWaitCursorIsShownByTheDevice) {
+    const std::pair<int, int> metrics[] = {
+        {SM_CXFULLSCREEN, 480}, {SM_CYFULLSCREEN, 588}, {SM_CYCAPTION, 52}, {SM_CXVSCROLL, 26},
+        {SM_CYHSCROLL, 26},     {SM_CXBORDER, 1},       {SM_CYDLGFRAME, 6}, {SM_CXICON, 64},
+        {SM_CYCURSOR, 64},      {SM_CXSMICON, 32},      {1000, 0}};
+    for (const auto& [index, value] : metrics)
+        EXPECT_EQ(GetSystemMetrics(index), value) << index;
+    HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW), wait = LoadCursorW(nullptr, IDC_WAIT),
+            beam = LoadCursorW(nullptr, IDC_IBEAM);
+    EXPECT_EQ(std::set({arrow, wait, beam, HCURSOR{}}).size(), 4u) << "three cursors of their own";
+    SetLastError(0);
+    EXPECT_EQ(LoadCursorW(nullptr, MAKEINTRESOURCEW(1)), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_NOT_FOUND});
+    SetCursor(wait);
+    EXPECT_TRUE(device().waitCursorShown());
+    EXPECT_EQ(SetCursor(beam), wait);
+    EXPECT_FALSE(device().waitCursorShown());
+    MessageBoxW(nullptr, nullptr, nullptr, MB_OK);
+    EXPECT_EQ(
+        std::pair(device().messageBoxes().back().text, device().messageBoxes().back().caption),
+        std::pair(std::wstring(), std::wstring(L"Error")));
+    SetLastError(0);
+    SIPINFO info{.cbSize = sizeof(SIPINFO) + 1};
+    EXPECT_FALSE(SHSipInfo(SPI_GETSIPINFO, 0, &info, 0));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
 }
 
 TEST(DeviceConfiguration, NativeScreenIsAskedForOrTheDefaultOnlyWithoutADesktopOrOnAPhoneShell) {

@@ -28,7 +28,9 @@ TEST_F(InputTest, APressGoesToTheTopmostVisibleWindowInClientCoordinates) {
     HWND lower = childWindow(main, RECT{10, 10, 200, 200});
     HWND upper = childWindow(main, RECT{100, 100, 300, 300});
     HWND inner = childWindow(upper, RECT{50, 50, 60, 60});
-    childWindow(main, RECT{0, 0, 480, 588}, WS_CHILD); // hidden, above all
+    childWindow(main, RECT{0, 0, 480, 588}, WS_CHILD);                       // hidden, above all
+    HWND aside = childWindow(nullptr, RECT{300, 100, 480, 200}, WS_VISIBLE); // a second top level
+    HWND asideChild = childWindow(aside, RECT{5, 10, 50, 50});
     struct Case {
         int x, y;
         HWND window;
@@ -36,9 +38,8 @@ TEST_F(InputTest, APressGoesToTheTopmostVisibleWindowInClientCoordinates) {
     };
     const Case cases[] = {
         {150, 157, upper, MAKELPARAM(50, 5)}, // inside both children: the later wins
-        {20, 62, lower, MAKELPARAM(10, 0)},
-        {155, 205, inner, MAKELPARAM(5, 3)},
-        {400, 600, main, MAKELPARAM(400, 548)},
+        {20, 62, lower, MAKELPARAM(10, 0)},     {155, 205, inner, MAKELPARAM(5, 3)},
+        {400, 600, main, MAKELPARAM(400, 548)}, {310, 115, asideChild, MAKELPARAM(5, 5)},
     };
     mouse();
     for (const Case& c : cases) {
@@ -96,4 +97,17 @@ TEST_F(InputTest, InputGoesToTheQueueOfTheWindowsThread) {
     worker.join();
     // Nothing reached this thread's window.
     EXPECT_EQ(pick(mouse(), &Seen::thread), std::vector<DWORD>{worker.id()});
+}
+
+TEST_F(InputTest, KeysAndCharactersGoToTheFocusWindowOrWithoutOneToTheActiveWindow) {
+    HWND field = childWindow(main, RECT{0, 0, 10, 10});
+    SetFocus(nullptr);
+    device().key(VK_LEFT, true);
+    SetFocus(field);
+    device().key(VK_LEFT, false);
+    device().character(L'a');
+    platform::pumpMessages();
+    const auto seen = Recorder::only({WM_KEYDOWN, WM_KEYUP, WM_CHAR});
+    EXPECT_EQ(pick(seen, &Seen::window), (std::vector<HWND>{main, field, field}));
+    EXPECT_EQ(pick(seen, &Seen::lParam), (std::vector<LPARAM>{1, LPARAM{0xC0000001u}, 1}));
 }

@@ -50,6 +50,21 @@ TEST_F(MessageQueueTest, AWindowlessPostIsAThreadMessageAndQuitWaitsBehindIt) {
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) << "the quit flag is taken once";
 }
 
+TEST_F(MessageQueueTest, AWindowFilterPassesOverOtherWindowsAndRefusesAWindowThatIsNotThere) {
+    HWND a = topWindow(0), b = topWindow(0);
+    PostMessageW(a, WM_USER, 0, 0);
+    PostMessageW(b, WM_USER + 1, 0, 0);
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageW(&msg, b, 0, 0, PM_REMOVE));
+    EXPECT_EQ(std::pair(msg.hwnd, msg.message), std::pair(b, UINT{WM_USER + 1}));
+    EXPECT_FALSE(PeekMessageW(&msg, b, 0, 0, PM_REMOVE));
+    SetLastError(0);
+    EXPECT_EQ(GetMessageW(&msg, reinterpret_cast<HWND>(0x99), 0, 0), -1);
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_WINDOW_HANDLE});
+    EXPECT_EQ(GetMessageW(nullptr, nullptr, 0, 0), -1);
+    EXPECT_EQ(next().hwnd, a);
+}
+
 TEST_F(MessageQueueTest, TwoThreadsSendingToEachOtherDoNotDeadlock) {
     HWND mine = topWindow(0);
     Recorder::handler = [&](HWND window, UINT message, WPARAM wParam,
@@ -88,4 +103,28 @@ TEST_F(MessageQueueTest, ASenderWaitingOnAThreadThatEndsIsReleased) {
     owner.join();
     sender.join();
     EXPECT_EQ(result, 0);
+}
+
+TEST_F(MessageQueueTest, ASenderIsReleasedWhenTheThreadRunningItsMessageIsTerminated) {
+    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> running{false};
+    onMessage(WM_USER, [&](HWND, WPARAM) {
+        running = true;
+        WaitForSingleObject(never, INFINITE);
+        return LRESULT{1};
+    });
+    std::atomic<HWND> window{nullptr};
+    Worker owner([&] {
+        window = topWindow(0);
+        for (MSG msg{}; GetMessageW(&msg, nullptr, 0, 0) > 0;)
+            DispatchMessageW(&msg);
+    });
+    spinUntil([&] { return window != nullptr; });
+    Worker killer([&] {
+        spinUntil([&] { return running.load(); });
+        owner.settle();
+        TerminateThread(owner.handle(), 0);
+    });
+    EXPECT_EQ(SendMessageW(window, WM_USER, 0, 0), 0);
+    CloseHandle(never);
 }

@@ -36,7 +36,8 @@ protected:
         HRGN region = CreateRectRgn(0, 0, 0, 0);
         const int kind = GetUpdateRgn(target ? target : window, region, FALSE);
         std::pair result(kind, regionRects(region));
-        DeleteObject(region);
+        EXPECT_TRUE(DeleteObject(region));
+        EXPECT_FALSE(DeleteObject(region)) << "deleted once";
         return result;
     }
     HWND window = nullptr;
@@ -66,6 +67,9 @@ TEST_F(PaintTest, UpdateRegionsAreBandedClippedToTheClientAreaAndSayTheirKind) {
         EXPECT_EQ(update(), std::pair(c.kind, c.rects));
     }
     EXPECT_EQ(update(reinterpret_cast<HWND>(0x99)).first, ERROR);
+    HRGN line = CreateRectRgn(5, 5, 5, 9);
+    EXPECT_TRUE(regionRects(line).empty()) << "no width, no area";
+    DeleteObject(line);
 }
 
 TEST_F(PaintTest, PaintComesBackUntilBeginPaintValidatesAndErasesOnlyWhenAsked) {
@@ -91,6 +95,25 @@ TEST_F(PaintTest, PaintComesBackUntilBeginPaintValidatesAndErasesOnlyWhenAsked) 
     EXPECT_EQ(Recorder::only({WM_ERASEBKGND}).size(), 1u);
     EXPECT_TRUE(paint.fErase) << "the default procedure erased nothing";
     EXPECT_TRUE(update().second.empty());
+
+    // Validating a part leaves the rest; validating the rest drops the pending erase too.
+    InvalidateRect(window, &r, TRUE);
+    const RECT upper{0, 0, 10, 4};
+    ValidateRect(window, &upper);
+    RECT bounds{};
+    EXPECT_TRUE(GetUpdateRect(window, &bounds, FALSE));
+    EXPECT_EQ(box(bounds), Box(0, 4, 10, 10));
+    ValidateRect(window, &r);
+    EXPECT_FALSE(GetUpdateRect(window, nullptr, TRUE));
+    EXPECT_EQ(Recorder::only({WM_ERASEBKGND}).size(), 1u) << "nothing left to erase";
+    InvalidateRect(window, &r, TRUE);
+    EXPECT_TRUE(GetUpdateRect(window, nullptr, TRUE));
+    EXPECT_EQ(Recorder::only({WM_ERASEBKGND}).size(), 2u) << "erased when asked";
+    InvalidateRect(window, &r, TRUE);
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetUpdateRgn(window, region, TRUE), SIMPLEREGION);
+    EXPECT_EQ(Recorder::only({WM_ERASEBKGND}).size(), 3u);
+    DeleteObject(region);
 }
 
 TEST_F(PaintTest, HiddenWindowsWaitToBeShownAndHidingAChildExposesWhatItCovered) {
@@ -102,8 +125,16 @@ TEST_F(PaintTest, HiddenWindowsWaitToBeShownAndHidingAChildExposesWhatItCovered)
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
     EXPECT_EQ(Recorder::only({WM_PAINT}).size(), 1u);
+    EXPECT_EQ(pick(Recorder::only({WM_SHOWWINDOW}), &Seen::wParam), (std::vector<WPARAM>{0, 1}));
     HWND child = childWindow(window, RECT{20, 30, 120, 80});
     platform::pumpMessages();
     ShowWindow(child, SW_HIDE);
     EXPECT_EQ(update().second, (Boxes{{20, 30, 120, 80}}));
+    // Shown again, a window is painted whole with its shown children, the hidden ones left out.
+    ShowWindow(window, SW_HIDE);
+    ShowWindow(child, SW_SHOW);
+    HWND hidden = childWindow(window, RECT{0, 0, 5, 5}, WS_CHILD);
+    ShowWindow(window, SW_SHOW);
+    EXPECT_EQ(update(child), std::pair(int{SIMPLEREGION}, Boxes{{0, 0, 100, 50}}));
+    EXPECT_EQ(update(hidden).first, NULLREGION);
 }

@@ -262,19 +262,33 @@ TEST_F(UserTest, NativeDeviceTurnsWithTheDisplayAndItsPanelKeepsTheSystemKeyboar
     platform::Device& native = platform::Device::instance();
     EXPECT_EQ(std::tuple(native.width(), native.height(), native.taskBarHeight()),
               std::tuple(1024, 768, 0));
+    const WNDCLASSW field{.lpfnWndProc = DefWindowProcW, .lpszClassName = L"Field"};
+    RegisterClassW(&field);
+    HWND window = CreateWindowExW(0, L"Field", L"", WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr,
+                                  nullptr, nullptr);
     SDL_Event turn{.display{.type = SDL_DISPLAYEVENT,
                             .event = SDL_DISPLAYEVENT_ORIENTATION,
                             .data1 = SDL_ORIENTATION_PORTRAIT}};
     SDL_PushEvent(&turn);
     native.backend().waitForEvents(0);
     EXPECT_EQ(std::pair(native.width(), native.height()), std::pair(768, 1024));
+    // The turned screen stands in the middle of the display: 128 pixels left of it are border.
+    SDL_Event press{.button{.type = SDL_MOUSEBUTTONDOWN, .button = SDL_BUTTON_LEFT, .x = 178}};
+    SDL_PushEvent(&press);
+    press.type = SDL_MOUSEBUTTONUP;
+    SDL_PushEvent(&press);
+    native.backend().waitForEvents(0);
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageW(&msg, window, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_REMOVE));
+    EXPECT_EQ(msg.lParam, MAKELPARAM(50, 0));
     typed(SDLK_F5); // the emulated phone's key to turn: the display did not turn
     EXPECT_EQ(std::pair(native.width(), native.height()), std::pair(768, 1024));
+    SDL_Event resized{.window{.type = SDL_WINDOWEVENT, .event = SDL_WINDOWEVENT_SIZE_CHANGED}};
+    SDL_PushEvent(&resized); // the window still as wide as the display: it turned back
+    native.backend().waitForEvents(0);
+    EXPECT_EQ(std::pair(native.width(), native.height()), std::pair(1024, 768));
 
-    const WNDCLASSW field{.lpfnWndProc = DefWindowProcW, .lpszClassName = L"Field"};
-    RegisterClassW(&field);
-    SetFocus(CreateWindowExW(0, L"Field", L"", WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr,
-                             nullptr, nullptr));
+    SetFocus(window);
     native.setInputPanelShown(true);
     EXPECT_EQ(typed(SDLK_a, KMOD_LSHIFT), UINT{'A'}); // a physical key still types
     EXPECT_FALSE(SDL_IsTextInputActive());
@@ -350,15 +364,19 @@ TEST_F(UserTest, APhoneWindowClosesTypesCopiesAndAnswersBoxesFromAnyThread) {
     restart({.backend = "sdl"});
     platform::Device& phone = platform::Device::instance();
     EXPECT_FALSE(phone.waitCursorShown());
+    SDL_Event quit{.quit{.type = SDL_QUIT}};
+    SDL_PushEvent(&quit);
+    phone.backend().waitForEvents(0);
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, UINT{WM_QUIT}) << "no window to close: the program is asked to end";
     const WNDCLASSW main{.lpfnWndProc = DefWindowProcW, .lpszClassName = L"Main"};
     RegisterClassW(&main);
     HWND window = CreateWindowExW(0, L"Main", L"Dawnbell", WS_VISIBLE, 0, 0, 480, 640, nullptr,
                                   nullptr, nullptr, nullptr);
     SetFocus(window);
-    SDL_Event quit{.quit{.type = SDL_QUIT}};
     SDL_PushEvent(&quit);
     phone.backend().waitForEvents(0);
-    MSG msg{};
     ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_CLOSE, WM_CLOSE, PM_REMOVE));
     EXPECT_EQ(msg.hwnd, window);
 
@@ -413,6 +431,62 @@ TEST_F(UserTest, APhoneWindowClosesTypesCopiesAndAnswersBoxesFromAnyThread) {
         return worker.finished();
     });
     EXPECT_EQ(worker.join(), DWORD{IDRETRY});
+}
+
+// The window's thread waits in the window system's event wait, which a reply, a post or the
+// clock reaching a timer ends.
+TEST_F(UserTest, ThePhonesThreadWaitsForARepliesAndTimersInTheWindowSystemsWait) {
+    ScopedEnvironment environment{{"SDL_VIDEODRIVER", "dummy"}};
+    restart({.backend = "sdl"});
+    const WNDCLASSW plain{.lpfnWndProc = DefWindowProcW, .lpszClassName = L"Plain"};
+    RegisterClassW(&plain);
+    const auto window = [](const wchar_t* title) {
+        return CreateWindowExW(0, L"Plain", title, 0, 0, 0, 1, 1, nullptr, nullptr, nullptr,
+                               nullptr);
+    };
+    std::atomic<HWND> theirs{nullptr};
+    Worker replier([&] {
+        theirs = window(L"four");
+        for (MSG msg{}; GetMessageW(&msg, nullptr, 0, 0) > 0;)
+            DispatchMessageW(&msg);
+    });
+    spinUntil([&] { return theirs != nullptr; });
+    EXPECT_EQ(SendMessageW(theirs, WM_GETTEXTLENGTH, 0, 0), 4);
+    PostThreadMessageW(replier.id(), WM_QUIT, 0, 0);
+    replier.join();
+
+    HWND mine = window(L"");
+    SetTimer(mine, 5, 1000, nullptr);
+    std::atomic<bool> ticked{false};
+    Worker clock([&] {
+        while (!ticked)
+            platform::clock::advance(1);
+    });
+    MSG msg{};
+    EXPECT_EQ(GetMessageW(&msg, mine, 0, 0), TRUE);
+    ticked = true;
+    clock.join();
+    EXPECT_EQ(std::pair(msg.message, msg.wParam), std::pair(UINT{WM_TIMER}, WPARAM{5}));
+}
+
+// The start-up benchmark's run ends once the middle of the screen is drawn, saying how the
+// screen is shown.
+TEST_F(UserTest, AskedToEndAfterTheFirstPictureThePhoneEndsOnceTheMiddleOfItsScreenIsDrawn) {
+    ScopedEnvironment environment{{"SDL_VIDEODRIVER", "dummy"},
+                                  {"DAWNBELL_END_AFTER_FIRST_PICTURE", "1"}};
+    const auto drawTheMiddle = [] {
+        dup2(2, 1);
+        restart({.backend = "sdl"});
+        platform::Device& phone = platform::Device::instance();
+        phone.backend().waitForEvents(0);
+        std::fputs("black, going on\n", stderr);
+        phone.pixels()[320 * phone.pitch() + 240] = 0xFFFF;
+        phone.invalidate(RECT{240, 320, 241, 321});
+        phone.backend().waitForEvents(0);
+        std::exit(2);
+    };
+    EXPECT_EXIT(drawTheMiddle(), ::testing::ExitedWithCode(0),
+                "going on\n.*first picture, a 480x640 screen at scale 1 on the display");
 }
 
 } // namespace

@@ -52,6 +52,8 @@ TEST_F(TimerTest, SettingAgainRestartsAndKillingOrDestroyingStops) {
     EXPECT_EQ(SetTimer(nullptr, own, 20, nullptr), own);
     const UINT_PTR other = SetTimer(nullptr, 0, 10, nullptr);
     EXPECT_TRUE(other != own && KillTimer(nullptr, own) && KillTimer(nullptr, other));
+    EXPECT_EQ(SetTimer(nullptr, 77, 10, nullptr), own) << "an id it never gave is not taken";
+    KillTimer(nullptr, own);
     SetTimer(window, 2, 10, nullptr);
     DestroyWindow(window);
     platform::clock::advance(10);

@@ -2,6 +2,8 @@
 // and showing: the messages they send and where the focus goes.
 #include "support/User.h"
 
+#include "user/Desktop.h"
+
 using namespace usertest;
 
 using WindowTest = UserTest;
@@ -17,6 +19,9 @@ TEST_F(WindowTest, DefaultPlacementFillsTheWorkAreaOrTheParentsOriginForAChild) 
     HWND popup = topWindow(WS_POPUP, top);
     EXPECT_EQ(windowBox(popup), Box(0, 52, 480, 640)) << "a pop-up is top-level";
     EXPECT_EQ(GetParent(popup), top) << "owned by the parent it was given";
+    SetWindowTextW(top, L"Main");
+    ShowWindow(popup, SW_SHOW);
+    EXPECT_EQ(platform::user::mainWindowTitle(), L"Main") << "the owner's, not the active pop-up's";
 }
 
 TEST_F(WindowTest, AParentedWindowWithoutPopUpStyleIsAChildPlacedInTheParentsClientArea) {
@@ -38,6 +43,11 @@ TEST_F(WindowTest, AParentedWindowWithoutPopUpStyleIsAChildPlacedInTheParentsCli
     ValidateRect(shown, nullptr);
     MoveWindow(shown, 20, 20, 10, 10, TRUE);
     EXPECT_TRUE(GetUpdateRect(shown, nullptr, FALSE)) << "a shown window moved is painted again";
+    ValidateRect(shown, nullptr);
+    MoveWindow(shown, 0, 0, 10, 10, FALSE);
+    EXPECT_FALSE(GetUpdateRect(shown, nullptr, FALSE)) << "unless asked not to";
+    EXPECT_FALSE(GetWindowRect(shown, nullptr) || GetClientRect(shown, nullptr) ||
+                 ClientToScreen(shown, nullptr));
 }
 
 TEST_F(WindowTest, DestroyTellsTheWindowThenItsChildrenOnlyOnTheOwningThreadAndOnClose) {
@@ -51,6 +61,13 @@ TEST_F(WindowTest, DestroyTellsTheWindowThenItsChildrenOnlyOnTheOwningThreadAndO
     for (HWND w : {parent, child, grandChild})
         EXPECT_FALSE(IsWindow(w));
     EXPECT_FALSE(DestroyWindow(parent));
+
+    onMessage(WM_CREATE, [](HWND, WPARAM) { return -1; });
+    Recorder::clear();
+    EXPECT_EQ(topWindow(0), nullptr) << "a window that refuses its creation";
+    ASSERT_EQ(Recorder::only({WM_DESTROY}).size(), 1u);
+    EXPECT_FALSE(IsWindow(Recorder::only({WM_DESTROY})[0].window));
+    Recorder::handler = nullptr;
 
     HWND other = topWindow(0);
     BOOL result = TRUE;
@@ -71,9 +88,15 @@ TEST_F(WindowTest, UserDataAndTextAreKept) {
     EXPECT_EQ(GetWindowTextW(window, buffer.data(), 255), 254) << "cut to the buffer";
     EXPECT_EQ(buffer.substr(253, 3), std::wstring(L"7\0#", 3)) << "nothing past it";
     EXPECT_EQ(GetWindowTextW(window, buffer.data(), 1), 0);
+    EXPECT_EQ(GetWindowTextW(reinterpret_cast<HWND>(0x99), nullptr, 5), 0);
     EXPECT_EQ(buffer[0], L'\0');
     EXPECT_EQ(GetWindowTextLengthW(window), 300);
     EXPECT_EQ(Recorder::only({WM_GETTEXT}).size(), 2u) << "read through the window";
+    int length = 0;
+    Worker([&] { length = GetWindowTextW(window, buffer.data(), 4); }).join();
+    EXPECT_EQ(length, 3) << "another thread reads the text without the window";
+    EXPECT_EQ(buffer.substr(0, 4), std::wstring(L"777\0", 4));
+    EXPECT_EQ(Recorder::only({WM_GETTEXT}).size(), 2u);
 }
 
 TEST_F(WindowTest, SetFocusSendsKillFocusThenSetFocusAtOnce) {

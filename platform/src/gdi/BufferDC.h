@@ -12,9 +12,7 @@ namespace platform::gdi {
 // A device context drawing into `pixels` (RGB565, `width` x `height`, `pitch` pixels per row).
 // The caller keeps the buffer alive and guards it against other threads while drawing.
 HDC createBufferDC(std::uint16_t* pixels, int width, int height, int pitch);
-// A device context drawing onto the device screen (under its lock, invalidating what it draws).
-HDC createScreenDC();
-// Ends a context made by createBufferDC or createScreenDC.
+// Ends a context made by createBufferDC.
 void deleteBufferDC(HDC dc);
 
 } // namespace platform::gdi

@@ -33,34 +33,12 @@ private:
     gfx::PixelView view_;
 };
 
-class ScreenTarget : public DrawTarget {
-public:
-    bool withPixels(const std::function<void(const gfx::PixelView&)>& draw) override {
-        if (!Device::running()) {
-            return false;
-        }
-        Device& device = Device::instance();
-        std::lock_guard guard(device.screenLock());
-        draw({device.pixels(), device.width(), device.height(), device.pitch()});
-        return true;
-    }
-    void changed(const RECT& area) override {
-        if (Device::running()) {
-            Device::instance().invalidate(area);
-        }
-    }
-};
-
 } // namespace
 
 HDC createBufferDC(std::uint16_t* pixels, int width, int height, int pitch) {
     auto* dc = new DeviceContext(
         std::make_unique<BufferTarget>(gfx::PixelView{pixels, width, height, pitch}));
     return dc->handle();
-}
-
-HDC createScreenDC() {
-    return (new DeviceContext(std::make_unique<ScreenTarget>()))->handle();
 }
 
 void deleteBufferDC(HDC dc) {

@@ -40,8 +40,6 @@ bool keeps(RectSet::Op op, bool inA, bool inB) {
         return inA && inB;
     case RectSet::Op::unite:
         return inA || inB;
-    case RectSet::Op::exclusiveOr:
-        return inA != inB;
     case RectSet::Op::subtract:
         return inA && !inB;
     }
@@ -160,14 +158,6 @@ void RectSet::offset(int dx, int dy) {
         r.top += dy;
         r.bottom += dy;
     }
-}
-
-bool RectSet::operator==(const RectSet& other) const {
-    return std::equal(rects_.begin(), rects_.end(), other.rects_.begin(), other.rects_.end(),
-                      [](const RECT& x, const RECT& y) {
-                          return x.left == y.left && x.top == y.top && x.right == y.right &&
-                                 x.bottom == y.bottom;
-                      });
 }
 
 } // namespace platform::user

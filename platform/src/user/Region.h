@@ -21,7 +21,7 @@ public:
     // NULLREGION, SIMPLEREGION or COMPLEXREGION.
     int type() const;
 
-    enum class Op { intersect, unite, exclusiveOr, subtract };
+    enum class Op { intersect, unite, subtract };
     static RectSet combine(const RectSet& a, const RectSet& b, Op op);
 
     void unite(const RECT& rect) { *this = combine(*this, RectSet(rect), Op::unite); }
@@ -29,8 +29,6 @@ public:
     void intersect(const RECT& rect) { *this = combine(*this, RectSet(rect), Op::intersect); }
     void offset(int dx, int dy);
     void clear() { rects_.clear(); }
-
-    bool operator==(const RectSet& other) const;
 
 private:
     std::vector<RECT> rects_;

@@ -24,13 +24,17 @@ StoredFields computer(int n) {
                    : StoredFields{L"HOST" + number + L".lan", L"0A-11-22-33-44-" + byte, L"9"};
 }
 
+std::vector<std::wstring> hostsOf(const RecentComputers& list) {
+    std::vector<std::wstring> hosts(list.rows().size());
+    std::ranges::transform(list.rows(), hosts.begin(), &StoredFields::host);
+    return hosts;
+}
+
 std::vector<std::wstring> hostsAfterRestart() {
     platform::registry::reload();
     RecentComputers list;
     list.load();
-    std::vector<std::wstring> hosts(list.rows().size());
-    std::ranges::transform(list.rows(), hosts.begin(), &StoredFields::host);
-    return hosts;
+    return hostsOf(list);
 }
 
 // Writes the texts as values computer1, computer2... (from computer`first`) of the list's key, as
@@ -88,6 +92,7 @@ TEST_F(RecentComputersTest, TheStoredListKeepsOneRowPerComputerNewestFirstAndAtM
         }
         std::vector<std::wstring> expected(c.rows.size());
         std::ranges::transform(c.rows, expected.begin(), [](int n) { return computer(n).host; });
+        EXPECT_EQ(hostsOf(list), expected) << c.what << ", as the list shows it";
         EXPECT_EQ(hostsAfterRestart(), expected) << c.what;
     }
 }

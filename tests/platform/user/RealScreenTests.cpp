@@ -435,7 +435,7 @@ TEST_F(UserTest, APhoneWindowClosesTypesCopiesAndAnswersBoxesFromAnyThread) {
 
 // The window's thread waits in the window system's event wait, which a reply, a post or the
 // clock reaching a timer ends.
-TEST_F(UserTest, ThePhonesThreadWaitsForARepliesAndTimersInTheWindowSystemsWait) {
+TEST_F(UserTest, ThePhonesThreadWaitsForRepliesAndTimersInTheWindowSystemsWait) {
     ScopedEnvironment environment{{"SDL_VIDEODRIVER", "dummy"}};
     restart({.backend = "sdl"});
     const WNDCLASSW plain{.lpfnWndProc = DefWindowProcW, .lpszClassName = L"Plain"};

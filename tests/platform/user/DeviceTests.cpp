@@ -242,7 +242,7 @@ TEST(DeviceConfiguration, NativeScreenIsAskedForOrTheDefaultOnlyWithoutADesktopO
           Case{"4096x64", ":0", "", "", false, 4096, 64},
           Case{"64x4096", ":0", "", "", false, 64, 4096}, Case{"320x4097", ":0", "", "", false},
           Case{"63x320", ":0", "", "", false}, Case{"320x", ":0", "", "", false},
-          Case{"320", ":0", "", "", false},
+          Case{"320", ":0", "", "", false}, Case{"3a0x320", ":0", "", "", false},
           Case{"4294967936x640", ":0", "", "", false}}) { // 640 once it wrapped round
         ScopedEnvironment environment{{"DAWNBELL_SCREEN", c.screen},
                                       {"DISPLAY", c.display},
@@ -254,6 +254,29 @@ TEST(DeviceConfiguration, NativeScreenIsAskedForOrTheDefaultOnlyWithoutADesktopO
         EXPECT_EQ(std::tuple(config.native, config.width, config.height),
                   std::tuple(c.native, c.width, c.height))
             << c.screen << "|" << c.display << "|" << c.driver << "|" << c.desktop;
+    }
+}
+
+// A resolution or a backend the device can't have is refused aloud and the default kept.
+TEST(DeviceConfiguration, AResolutionOrBackendBeyondWhatTheDeviceTakesKeepsTheDefault) {
+    const std::tuple<const char*, const char*, int, const char*> cases[] = {
+        {"48", "headless", 48, "headless"},
+        {"960", "sdl", 960, "sdl"},
+        {"47", "x11", 192, "sdl"},
+        {"961", "", 192, "sdl"},
+        {"9x", "Headless", 192, "sdl"}};
+    for (const auto& [dpi, backend, wantedDpi, wantedBackend] : cases) {
+        ScopedEnvironment environment{
+            {"DAWNBELL_SCREEN", "480x640"}, {"DAWNBELL_DPI", dpi}, {"DAWNBELL_BACKEND", backend}};
+        ::testing::internal::CaptureStderr();
+        const platform::DeviceConfig config = platform::DeviceConfig::fromEnvironment();
+        const std::string told = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::tuple(config.dpi, config.backend), std::tuple(wantedDpi, wantedBackend))
+            << dpi << " " << backend;
+        EXPECT_EQ(told.find("DAWNBELL_DPI") != std::string::npos, wantedDpi == 192) << told;
+        EXPECT_EQ(told.find("DAWNBELL_BACKEND") != std::string::npos,
+                  *backend != '\0' && wantedBackend != std::string(backend))
+            << told;
     }
 }
 

@@ -3,6 +3,7 @@
 #include "support/NetworkOfItsOwn.h"
 #include "support/Shell.h"
 #include "icmpapi.h"
+#include "net/HostSockets.h"
 #include "iphlpapi.h"
 #include "netioapi.h"
 #include "platform/Network.h"
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
 #include <atomic>
 #include <cstring>
 #include <functional>
@@ -621,3 +623,28 @@ TEST_F(WinsockTest, AnEchoBeyondARouterTellsWhatTheRouterSaid) {
 }
 
 } // namespace
+
+// Each failure of the host's sockets reads as Winsock's code for it.
+TEST(HostSocketErrors, EachHostErrorReadsAsWinsocksCode) {
+    // In pairs, place by place; the last is one that Winsock has no word for.
+    const int host[] = {EINTR,        EBADF,           EACCES,          EPERM,      EFAULT,
+                        EINVAL,       EMFILE,          ENFILE,          EAGAIN,     EINPROGRESS,
+                        EALREADY,     ENOTSOCK,        EDESTADDRREQ,    EMSGSIZE,   EPROTOTYPE,
+                        ENOPROTOOPT,  EPROTONOSUPPORT, ESOCKTNOSUPPORT, EOPNOTSUPP, EPFNOSUPPORT,
+                        EAFNOSUPPORT, EADDRINUSE,      EADDRNOTAVAIL,   ENETDOWN,   ENETUNREACH,
+                        ENETRESET,    ECONNABORTED,    ECONNRESET,      EPIPE,      ENOBUFS,
+                        ENOMEM,       EISCONN,         ENOTCONN,        ESHUTDOWN,  ETIMEDOUT,
+                        ECONNREFUSED, EHOSTDOWN,       EHOSTUNREACH,    ENOENT};
+    const int winsock[] = {
+        WSAEINTR,        WSAEBADF,           WSAEACCES,          WSAEACCES,      WSAEFAULT,
+        WSAEINVAL,       WSAEMFILE,          WSAEMFILE,          WSAEWOULDBLOCK, WSAEINPROGRESS,
+        WSAEALREADY,     WSAENOTSOCK,        WSAEDESTADDRREQ,    WSAEMSGSIZE,    WSAEPROTOTYPE,
+        WSAENOPROTOOPT,  WSAEPROTONOSUPPORT, WSAESOCKTNOSUPPORT, WSAEOPNOTSUPP,  WSAEPFNOSUPPORT,
+        WSAEAFNOSUPPORT, WSAEADDRINUSE,      WSAEADDRNOTAVAIL,   WSAENETDOWN,    WSAENETUNREACH,
+        WSAENETRESET,    WSAECONNABORTED,    WSAECONNRESET,      WSAECONNRESET,  WSAENOBUFS,
+        WSAENOBUFS,      WSAEISCONN,         WSAENOTCONN,        WSAESHUTDOWN,   WSAETIMEDOUT,
+        WSAECONNREFUSED, WSAEHOSTDOWN,       WSAEHOSTUNREACH,    WSAEINVAL};
+    static_assert(std::size(host) == std::size(winsock));
+    for (std::size_t i = 0; i < std::size(host); ++i)
+        EXPECT_EQ(platform::net::host::winsockError(host[i]), winsock[i]) << std::strerror(host[i]);
+}

@@ -523,7 +523,8 @@ TEST_F(WinsockTest, ReverseLookupNamesAnAddressOrSaysWhyNot) {
 // each form the IP Helper gives it (interface, row, and row2 of either family with the exact
 // prefix, next hop and source); one of this device's own addresses is reached through loopback,
 // the LAN's broadcast address directly. An unreachable route, a multicast address and a malformed
-// request get none. An address on an interface that is up with no link is disconnected.
+// request get none. An address on an interface that is up with no link is disconnected; an
+// interface's first address alone is its primary one.
 TEST_F(WinsockTest, RoutesNameTheInterfaceTheNextHopAndTheSourceOnARealLan) {
     inANetworkOfItsOwn([](TestNetwork& network) {
         if (!routedLan(network))
@@ -571,12 +572,15 @@ TEST_F(WinsockTest, RoutesNameTheInterfaceTheNextHopAndTheSourceOnARealLan) {
         ULONG size = storage.size() * sizeof(DWORD);
         EXPECT_EQ(GetIpAddrTable(table, nullptr, FALSE), ERROR_INVALID_PARAMETER);
         EXPECT_EQ(GetIpNetTable(nullptr, nullptr, FALSE), ERROR_INVALID_PARAMETER);
+        EXPECT_TRUE(network.run("ip addr add 10.79.0.9/24 dev lan1")); // lan1's second address
         EXPECT_EQ(GetIpAddrTable(table, &size, FALSE), static_cast<DWORD>(NO_ERROR));
         for (const MIB_IPADDRROW& address : std::span(table->table, table->dwNumEntries)) {
+            const bool onLan1 = (ntohl(address.dwAddr) >> 8) == 0x0A4F00;
             if (address.dwAddr != inet_addr("10.76.0.1")) { // lan0's link may be coming up yet
-                EXPECT_EQ((address.wType & MIB_IPADDR_DISCONNECTED) != 0,
-                          address.dwAddr == inet_addr("10.79.0.1"));
+                EXPECT_EQ((address.wType & MIB_IPADDR_DISCONNECTED) != 0, onLan1);
             }
+            EXPECT_EQ((address.wType & MIB_IPADDR_PRIMARY) != 0,
+                      address.dwAddr != inet_addr("10.79.0.9"));
         }
         return true;
     });

@@ -141,6 +141,9 @@ TEST_F(EditControlTest, CaretBlinksOnTheDeviceClockOnlyWhileFocusedAndShown) {
     platform::clock::advance(500);
     platform::pumpMessages();
     EXPECT_EQ(screen(field), off) << "and its blinking";
+    type(L"⇥");
+    platform::pumpMessages();
+    EXPECT_EQ(screen(field), on) << "a key shows the caret at once";
     ShowWindow(edit, SW_HIDE);
     platform::pumpMessages();
     EXPECT_FALSE(KillTimer(edit, caretTimer)) << "no blinking while hidden";

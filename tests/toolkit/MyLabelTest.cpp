@@ -84,7 +84,12 @@ TEST_F(MyLabelTest, AClickableLabelIsPressedByATouchAndItsTapTellsTheProgram) {
     label.screenRect = RECT{50, clientRect.top + 100, 50, clientRect.top + 100};
     ASSERT_EQ(label.hitTest(52, 102), &label);
     EXPECT_EQ(label.screenRect.right, 50 + label.right - label.left);
+    EXPECT_EQ(label.state, MyLabel::labelUntouched) << "never put in a tap state: it stays out";
+    label.state = MyLabel::labelNormal;
+    label.hitTest(52, 102);
+    EXPECT_EQ(label.state, MyLabel::labelPressed);
     label.onClick();
+    EXPECT_EQ(label.state, MyLabel::labelTapped);
     bool told = false;
     for (MSG msg{}; PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE);)
         told = told || (msg.wParam == widgetTapped && msg.lParam == LPARAM(&label));

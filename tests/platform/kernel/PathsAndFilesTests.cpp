@@ -250,6 +250,11 @@ TEST_F(PathsTest, CopyWithFailIfExistsNeverTouchesAnExistingFile) {
     EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_NOT_FOUND});
     EXPECT_FALSE(CopyFileW(L"\\windows", L"\\windows\\w", FALSE)) << "a folder is no file";
     EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
+    for (const auto& [source, target] :
+         {std::pair<LPCWSTR, LPCWSTR>{from, nullptr}, {nullptr, from}}) {
+        EXPECT_FALSE(CopyFileW(source, target, FALSE));
+        EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
+    }
     fs::create_directories(windows / "folder" / "inside");
     EXPECT_FALSE(CopyFileW(from, L"\\windows\\folder", FALSE)) << "a folder is never replaced";
     EXPECT_TRUE(fs::exists(windows / "folder" / "inside"));
